@@ -1,0 +1,54 @@
+# Wraps the two CMake build trees: build/host (native: portable core, tools,
+# unit tests) and build/win32 (i686 mingw-w64: the same core plus the Windows
+# program, tests run under Wine).
+
+HOST_DIR  := build/host
+WIN32_DIR := build/win32
+ASAN_DIR  := build/asan
+JOBS      ?= $(shell nproc)
+MAKEFLAGS += --no-print-directory
+
+# CI treats warnings as errors.
+CMAKE_FLAGS := $(if $(CI),-DTOLVEN_WERROR=ON,)
+
+.PHONY: all host win32 test test-host test-win32 asan bootstrap clean
+
+all: host win32
+
+$(HOST_DIR)/CMakeCache.txt:
+	cmake -S . -B $(HOST_DIR) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+
+$(WIN32_DIR)/CMakeCache.txt:
+	cmake -S . -B $(WIN32_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+	  -DCMAKE_BUILD_TYPE=MinSizeRel $(CMAKE_FLAGS)
+
+$(ASAN_DIR)/CMakeCache.txt:
+	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVEN_SANITIZE=ON $(CMAKE_FLAGS)
+
+host: $(HOST_DIR)/CMakeCache.txt
+	cmake --build $(HOST_DIR) -j$(JOBS)
+
+win32: $(WIN32_DIR)/CMakeCache.txt
+	cmake --build $(WIN32_DIR) -j$(JOBS)
+
+bootstrap:
+	scripts/bootstrap
+
+# Bootstrap first, then build both trees, then run every test of both.
+test: bootstrap
+	$(MAKE) --no-print-directory all
+	$(MAKE) --no-print-directory test-host test-win32
+
+test-host:
+	cd $(HOST_DIR) && ctest --output-on-failure -j$(JOBS)
+
+test-win32:
+	cd $(WIN32_DIR) && ctest --output-on-failure -j$(JOBS)
+
+# The host tree under AddressSanitizer and UndefinedBehaviorSanitizer.
+asan: bootstrap $(ASAN_DIR)/CMakeCache.txt
+	cmake --build $(ASAN_DIR) -j$(JOBS)
+	cd $(ASAN_DIR) && ctest --output-on-failure -j$(JOBS)
+
+clean:
+	rm -rf build

@@ -1,0 +1,28 @@
+// The few operating-system services the portable code needs. One Win32 and
+// one POSIX implementation; nothing else in common/, archive/ or unpack/
+// talks to the system directly.
+//
+// Paths are 8-bit texts in the system's ANSI code page. The POSIX side reads
+// both '\' and '/' as separators (archive names use '\'), so a file name
+// with a literal backslash cannot be named there.
+#pragma once
+
+#include <cstddef>
+
+#ifdef _WIN32
+typedef wchar_t WideChar;  // UTF-16 on Windows
+#else
+typedef char16_t WideChar;
+#endif
+
+// Writes the full (absolute, normalised) form of `path` to `out`, a buffer of
+// `size` bytes. Returns its length, or 0 when it cannot be made or does not
+// fit; `out` is then unspecified. The path need not exist.
+size_t FsFullPath(const char* path, char* out, size_t size);
+
+// Converts the ANSI text to UTF-16, at most capacity - 1 characters, and
+// terminates the result. POSIX reads the text as Windows-1252.
+void FsToWide(WideChar* destination, const char* source, size_t capacity);
+
+// True when a file or folder exists at `path`.
+bool FsExists(const char* path);

@@ -1,0 +1,59 @@
+#include "common/path_helpers.h"
+
+#include <cstring>
+
+#include "common/bounded_text.h"
+
+bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool AddTrailingSeparator(char* path, size_t size) {
+  size_t length = strlen(path);
+  if (length == 0 || IsPathSeparator(path[length - 1])) return true;
+  if (length + 2 > size) return false;
+  path[length] = '\\';
+  path[length + 1] = '\0';
+  return true;
+}
+
+void CutLastComponent(char* path) {
+  size_t cut = 0;
+  for (size_t i = 0; path[i] != '\0'; ++i) {
+    if (IsPathSeparator(path[i])) cut = i;
+  }
+  // "C:\A" must become "C:\", not the drive-relative "C:".
+  if (cut == 2 && path[1] == ':') cut = 3;
+  if (cut < strlen(path)) path[cut] = '\0';
+}
+
+uint16_t FileNameOffset(const char* path) {
+  uint16_t offset = 0;
+  for (uint16_t i = 0; path[i] != '\0'; ++i) {
+    if (IsPathSeparator(path[i])) offset = static_cast<uint16_t>(i + 1);
+  }
+  return offset;
+}
+
+int JoinPath(char* destination, const char* name, size_t size) {
+  if (destination == nullptr || name == nullptr || name[0] == '\0') return 0;
+  if (IsPathSeparator(name[0])) ++name;
+  if (!AddTrailingSeparator(destination, size)) return kTextNoRoom;
+  return AppendBounded(destination, name, size);
+}
+
+int MakeFullPath(char* path) {
+  char full[kPathSize];
+  if (FsFullPath(path, full, sizeof full) == 0) return -1;
+  memcpy(path, full, strlen(full) + 1);
+  return 0;
+}
+
+void ToWide(WideChar* destination, const char* source, size_t capacity) {
+  if (destination == nullptr) return;
+  if (capacity == 0) return;
+  destination[0] = 0;
+  if (source == nullptr) return;
+  FsToWide(destination, source, capacity);
+  destination[capacity - 1] = 0;
+}
+
+int CheckFileExists(const char* path) { return FsExists(path) ? 0 : -1; }

@@ -1,0 +1,46 @@
+#include "tests/support/scratch.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+std::string CorpusFile(const char* name) {
+  std::string path = std::string(TOLVEN_TEST_CORPUS) + "/" + name;
+  std::ifstream probe(path, std::ios::binary);
+  return probe ? path : std::string();
+}
+
+std::string ScratchFolder() {
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = std::string(test->test_suite_name()) + "." + test->name();
+  for (char& c : name) {
+    if (c == '/') c = '_';  // parameterised names
+  }
+  std::filesystem::path folder = std::filesystem::path(TOLVEN_TEST_SCRATCH) / name;
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
+  std::filesystem::create_directories(folder);
+  std::string text = folder.string();
+#ifdef _WIN32
+  // Wine hands us Unix-style build paths; the Z: drive maps the Unix root.
+  if (!text.empty() && text[0] == '/') text = "Z:" + text;
+  return text + "\\";
+#else
+  return text + "/";
+#endif
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void WriteWholeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
