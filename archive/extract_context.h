@@ -1,0 +1,121 @@
+// The state of one pass over an archive: what the walk read, where the
+// current entry goes, and the decompressor's window, bit input and tables.
+// ExtractArchive obtains it zero-filled and releases it when the pass ends;
+// the entry callback never sees it.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "archive/checksum.h"
+#include "archive/memory_buffer.h"
+#include "unpack/decode_table.h"
+
+// Outcomes of a pass.
+enum ExtractResult {
+  kExtractOk = 0,             // all entries done, the callback stopped, or a malformed block ended the walk
+  kExtractNoContext = 1,      // the context could not be obtained
+  kExtractNoArchive = 2,      // cannot open, no archive found, or starts inside a volume
+  kExtractBadEntry = 3,       // an entry that was not skipped failed its data check
+  kExtractNoWindow = 9,       // the window could not be obtained
+  kExtractCannotCreate = -5,  // an output file could not be created
+  kExtractNoCopyBuffer = -1,  // a stored copy could not obtain its buffer
+};
+
+// Called once per entry with (name buffer, null, unpacked size, user), and a
+// second time for a good memory entry with its bytes followed by one 0 byte.
+// What the callback leaves in the 260-byte name buffer decides the entry's
+// fate: empty = skip, first character 1..31 = memory entry, anything else =
+// the output path. A nonzero result ends the pass.
+typedef int (*EntryCallback)(char* name, const uint8_t* data, uint32_t size, void* user);
+
+constexpr uint32_t kWindowSize = 0x100000;  // 1 MiB circular window
+constexpr uint32_t kWindowMask = kWindowSize - 1;
+constexpr uint32_t kInputBufferSize = 8192;
+constexpr uint32_t kNameSize = 260;           // a name or path buffer, terminator included
+constexpr uint32_t kLengthTableSize = 1028;   // 4 audio channels of 257 lengths
+
+// The main archive header's 13-byte fixed part.
+struct MainHeader {
+  uint16_t check;
+  uint8_t type;
+  uint16_t flags;
+  uint16_t size;
+  uint16_t reserved1;
+  uint32_t reserved2;
+};
+
+// A file header's 32-byte fixed part.
+struct FileHeader {
+  uint16_t check;
+  uint8_t type;
+  uint16_t flags;
+  uint16_t size;
+  uint32_t packed_size;
+  uint32_t unpacked_size;
+  uint8_t host_system;
+  uint32_t data_crc;
+  uint32_t time_stamp;  // MS-DOS date in the high half, time in the low half, local time
+  uint8_t unpack_version;
+  uint8_t method;
+  uint16_t name_length;
+  uint32_t attributes;  // normalised for host systems 3 and above
+};
+
+struct ExtractContext {
+  uint8_t marker[7];
+  MainHeader main_header;
+  FileHeader file_header;
+  EntryCallback callback;
+  void* user;
+  MemoryBuffer* memory_buffer;  // set only while the current entry is a memory entry
+  const char* archive_path;     // not owned
+  uint8_t* window;              // kWindowSize bytes, owned by the pass
+  char entry_name[kNameSize];
+  FILE* archive_file;
+  int32_t found;
+  int32_t archive_start;
+  uint32_t skip_output;  // the callback declined the entry: unpack, deliver nothing
+  uint32_t main_header_bad;
+  uint32_t file_header_bad;
+  int32_t block_pos;
+  int32_t next_block_pos;
+  FILE* input_file;
+  FILE* output_file;
+  int32_t packed_left;
+  int32_t unpacked_left;
+  uint32_t entry_crc;
+  uint32_t header_crc;
+  uint32_t archive_flavour;  // 1 = older marker (16-bit sum), 2 = "Rar!" (CRC-32)
+
+  // Checksums.
+  Crc32Table crc32_table;
+
+  // Bit input.
+  uint8_t in_buf[kInputBufferSize];
+  uint32_t in_pos;  // byte of in_buf holding the next unread bit
+  uint32_t in_bit;  // bits of that byte already consumed, from its top
+  uint32_t in_top;  // valid bytes in in_buf
+
+  // Window positions; both taken modulo kWindowSize.
+  uint32_t win_pos;      // next byte the decoder produces
+  uint32_t win_flushed;  // first produced byte not yet delivered
+
+  // Huffman tables and the lengths they were built from.
+  DecodeTable length_code_table;
+  DecodeTable main_table;
+  DecodeTable dist_table;
+  DecodeTable rep_length_table;
+  DecodeTable audio_tables[4];
+  DecodeTable* audio_table_refs[4];  // entry c designates the table of channel c
+  uint8_t old_lengths[kLengthTableSize];
+  uint32_t audio_mode;
+  int32_t channel_count;
+  int32_t cur_channel;
+
+  // Match history, carried across solid entries.
+  uint32_t last_length;
+  uint32_t last_distance;
+  uint32_t recent_dist[4];
+  uint32_t recent_index;
+};

@@ -1,0 +1,26 @@
+// Zero-filled storage helpers, and the growable byte buffer that memory
+// entries are unpacked into.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// n zero bytes, or null when n is 0 or the storage cannot be had.
+void* ZeroAlloc(size_t n);
+
+// Releases what `pointer` designates (if anything) and clears it.
+void FreeStorage(void* storage);
+template <typename T>
+void FreeAndNull(T*& pointer) {
+  FreeStorage(static_cast<void*>(pointer));
+  pointer = nullptr;
+}
+
+// Invariant: length <= capacity whenever data is not null. The buffer owns
+// its storage; a reset keeps it for the next entry.
+struct MemoryBuffer {
+  uint8_t* data;
+  int32_t append_count;  // successful appends since the last reset
+  uint32_t capacity;
+  uint32_t length;
+};
