@@ -8,8 +8,10 @@
 // n zero bytes, or null when n is 0 or the storage cannot be had.
 void* ZeroAlloc(size_t n);
 
-// Releases what `pointer` designates (if anything) and clears it.
+// Releases storage from ZeroAlloc; null is allowed.
 void FreeStorage(void* storage);
+
+// Releases what `pointer` designates (if anything) and clears it.
 template <typename T>
 void FreeAndNull(T*& pointer) {
   FreeStorage(static_cast<void*>(pointer));
