@@ -118,4 +118,6 @@ struct ExtractContext {
   uint32_t last_distance;
   uint32_t recent_dist[4];
   uint32_t recent_index;
+
+  uint32_t unpack_stop;  // UnpackStop of the last compressed entry
 };
