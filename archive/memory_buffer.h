@@ -26,3 +26,18 @@ struct MemoryBuffer {
   uint32_t capacity;
   uint32_t length;
 };
+
+// All four fields zero: no storage yet.
+void MemoryBufferInit(MemoryBuffer* buffer);
+
+// Empties the buffer for the next entry; storage and capacity stay.
+void MemoryBufferReset(MemoryBuffer* buffer);
+
+// Releases the storage and zeroes all four fields.
+void MemoryBufferRelease(MemoryBuffer* buffer);
+
+// Appends n bytes. Returns 0 when they were appended, 1 when nothing was.
+// Storage grows by the larger of n and 4,096 bytes at a time. A growth that
+// cannot be had releases the old storage too: the content is gone, and the
+// next append starts a new storage at length 0.
+int MemoryBufferAppend(MemoryBuffer* buffer, const uint8_t* bytes, uint32_t n);
