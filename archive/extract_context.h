@@ -25,9 +25,20 @@ enum ExtractResult {
 // Called once per entry with (name buffer, null, unpacked size, user), and a
 // second time for a good memory entry with its bytes followed by one 0 byte.
 // What the callback leaves in the 260-byte name buffer decides the entry's
-// fate: empty = skip, first character 1..31 = memory entry, anything else =
-// the output path. A nonzero result ends the pass.
+// fate:
+//   empty                      skip: unpacked for the solid dictionary, but
+//                              delivered nowhere and not checked;
+//   first character 1..31      memory entry: unpacked into memory, checked,
+//                              and handed back in a second call;
+//   first character '*'        verify only (kVerifyOnlyMarker): unpacked and
+//                              checked, no bytes kept, no second call;
+//   anything else              the output path of the entry's file.
+// A nonzero result ends the pass.
 typedef int (*EntryCallback)(char* name, const uint8_t* data, uint32_t size, void* user);
+
+// '*' is a wildcard on every Windows file system, so no file can be created
+// under a path that begins with it; the characters after it are not read.
+constexpr char kVerifyOnlyMarker = '*';
 
 constexpr uint32_t kWindowSize = 0x100000;  // 1 MiB circular window
 constexpr uint32_t kWindowMask = kWindowSize - 1;
@@ -76,6 +87,8 @@ struct ExtractContext {
   int32_t found;
   int32_t archive_start;
   uint32_t skip_output;  // the callback declined the entry: unpack, deliver nothing
+  uint32_t verify_only;  // the entry is checked but its bytes are kept nowhere
+  uint32_t output_failed;  // a write or memory append of this entry lost bytes
   uint32_t main_header_bad;
   uint32_t file_header_bad;
   int32_t block_pos;

@@ -1,0 +1,51 @@
+// A zero-filled pass context for tests of the pieces below the driver, with
+// its CRC table built and, when asked, a window.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "archive/extract_context.h"
+
+class TestContext {
+ public:
+  TestContext() {
+    context_ = static_cast<ExtractContext*>(ZeroAlloc(sizeof(ExtractContext)));
+    BuildCrc32Table(&context_->crc32_table);
+    context_->archive_flavour = 2;
+    MemoryBufferInit(&buffer_);
+  }
+  ~TestContext() {
+    if (context_->input_file != nullptr) fclose(context_->input_file);
+    if (context_->output_file != nullptr) fclose(context_->output_file);
+    MemoryBufferRelease(&buffer_);
+    FreeAndNull(context_->window);
+    FreeAndNull(context_);
+  }
+  TestContext(const TestContext&) = delete;
+  TestContext& operator=(const TestContext&) = delete;
+
+  ExtractContext* operator->() { return context_; }
+  ExtractContext* get() { return context_; }
+  MemoryBuffer* buffer() { return &buffer_; }
+
+  // Makes `bytes` the packed input, with `packed_size` of them belonging to
+  // the entry.
+  void SetInput(const std::string& path, const std::string& bytes, int32_t packed_size) {
+    FILE* file = fopen(path.c_str(), "w+b");
+    fwrite(bytes.data(), 1, bytes.size(), file);
+    rewind(file);
+    context_->archive_file = file;
+    context_->input_file = file;
+    context_->packed_left = packed_size;
+  }
+
+  // The memory buffer as a string.
+  std::string Delivered() const {
+    return std::string(reinterpret_cast<const char*>(buffer_.data), buffer_.length);
+  }
+
+ private:
+  ExtractContext* context_;
+  MemoryBuffer buffer_;
+};
