@@ -1,0 +1,41 @@
+// Folder creation and the shell's file operations used while installing.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+// Results of CreateFolderPath.
+enum CreateFolderResult {
+  kFolderCreated = 0,        // the folder was made now
+  kFolderNotCreated = 2,     // it exists, or cannot be made, or its missing
+                             // parent would be a drive root
+  kFolderParentsOnly = 3,    // missing parents were made, the folder then failed
+};
+
+// Creates the folder and every missing parent, outermost first.
+int CreateFolderPath(const char* path);
+
+// Writes into `out` (`size` bytes) the system temporary folder followed by
+// the smallest lower-case hexadecimal number, from 1, that names nothing yet.
+// The folder is not created. Returns 0; -1 with the empty text when the
+// system names no temporary folder or the number would not fit whole.
+int MakeTempFolderName(char* out, size_t size);
+
+// Moves `source` to `target` with the shell, without confirmations. 0 when
+// the move succeeded and was not aborted, else -1 (also when a path does not
+// fit the shell's 260-byte path list, rather than move a cut path).
+int ShellMove(HWND owner, const char* source, const char* target);
+
+// Deletes the file or folder (with its content) for good, without questions.
+// Does nothing when the path does not exist or is too long to pass whole.
+void ShellDelete(const char* path);
+
+// Renames an existing PSAPI.DLL in `folder` to KVPSAPI.DLL so the install can
+// write its own. Nothing changes when either name makes that impossible.
+void MoveAsidePsapi(const char* folder);
+
+// Shows the system's text for `code` (0: the thread's last error) with an
+// error icon. Returns the box's result; 0 when there is no code, 2 when the
+// system has no text for it.
+int ShowSystemError(HWND owner, DWORD code, const char* caption);

@@ -1,0 +1,117 @@
+#include "install/registry.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "common/bounded_text.h"
+#include "common/path_helpers.h"
+#include "setup/setup_state.h"
+
+namespace {
+
+const char kRememberedFoldersKey[] = "Software\\Tolvenwark";
+const char kWindowsVersionKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+// Reads the string value into `out` (`size` bytes). Registry strings need
+// not end in a zero byte (anyone may write the per-user value), so the data
+// is read into size - 1 bytes and terminated here. A missing, too long or
+// non-string value gives the empty text.
+void ReadStringValue(HKEY root, const char* key_name, const char* value_name, char* out, size_t size) {
+  out[0] = '\0';
+  HKEY key;
+  if (RegOpenKeyExA(root, key_name, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  DWORD type = 0;
+  DWORD data_size = static_cast<DWORD>(size - 1);
+  LONG status = RegQueryValueExA(key, value_name, nullptr, &type, reinterpret_cast<BYTE*>(out), &data_size);
+  RegCloseKey(key);
+  if (status != ERROR_SUCCESS || type != REG_SZ) data_size = 0;
+  out[data_size] = '\0';
+}
+
+void SetStringValue(HKEY key, const char* value_name, const char* text) {
+  // The stored size counts the terminating zero.
+  RegSetValueExA(key, value_name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                 static_cast<DWORD>(strlen(text) + 1));
+}
+
+bool CreateKeyForWriting(HKEY root, const char* key_name, HKEY* key) {
+  return RegCreateKeyExA(root, key_name, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, key,
+                         nullptr) == ERROR_SUCCESS;
+}
+
+// A system call that fills `out` and returns the length written, or the
+// size it would need when `out` is too small: anything but a fitting length
+// leaves the empty text.
+void KeepIfFits(DWORD length, char* out, size_t size) {
+  if (length == 0 || length >= size) out[0] = '\0';
+}
+
+// The Program Files folder from the first source that knows it.
+void ProgramFilesFolder(char* out, size_t size) {
+  char value[kPathSize];
+  ReadProgramFilesDir(value);
+  CopyBounded(out, value, size);
+  if (out[0] != '\0') return;
+
+  KeepIfFits(GetEnvironmentVariableA("ProgramFiles", out, static_cast<DWORD>(size)), out, size);
+  if (out[0] != '\0') return;
+
+  // Last resort: beside the Windows folder, "Programme" where a German
+  // system has it, else "Program Files".
+  KeepIfFits(GetWindowsDirectoryA(out, static_cast<UINT>(size)), out, size);
+  if (out[0] == '\0') return;
+  CutLastComponent(out);
+  AddTrailingSeparator(out, size);
+  size_t parent_length = strlen(out);
+  AppendBounded(out, "Programme", size);
+  if (CheckFileExists(out) != 0) {
+    out[parent_length] = '\0';
+    AppendBounded(out, "Program Files", size);
+  }
+}
+
+}  // namespace
+
+void ReadProgramFilesDir(char* out) {
+  ReadStringValue(HKEY_LOCAL_MACHINE, kWindowsVersionKey, "ProgramFilesDir", out, kPathSize);
+}
+
+void GetDefaultDestination(char* out, size_t size) {
+  out[0] = '\0';
+  const SetupState* state = g_setup_state;
+  if (state->package_id[0] != '\0') {
+    // The folder of the last installation comes back exactly as saved.
+    ReadStringValue(HKEY_CURRENT_USER, kRememberedFoldersKey, state->package_id, out, size);
+    if (out[0] != '\0') return;
+  }
+  // Without a product name the proposal would be Program Files itself.
+  if (state->group[0] == '\0') return;
+  ProgramFilesFolder(out, size);
+  if (out[0] == '\0') return;
+  JoinPath(out, state->group, size);
+}
+
+void SaveInstallPath(const char* folder) {
+  const SetupState* state = g_setup_state;
+  if (state->package_id[0] == '\0') return;
+  HKEY key;
+  if (!CreateKeyForWriting(HKEY_CURRENT_USER, kRememberedFoldersKey, &key)) return;
+  SetStringValue(key, state->package_id, folder);
+  RegCloseKey(key);
+}
+
+void WriteUninstallEntry(const char* uninstaller) {
+  const SetupState* state = g_setup_state;
+  // An empty product name would name the system's Uninstall key itself.
+  if (state->group[0] == '\0') return;
+  char key_name[512];
+  CopyBounded(key_name, kUninstallKey, sizeof key_name);
+  AppendBounded(key_name, state->group, sizeof key_name);
+  HKEY key;
+  if (!CreateKeyForWriting(HKEY_LOCAL_MACHINE, key_name, &key)) return;
+  SetStringValue(key, "DisplayName", state->group);
+  SetStringValue(key, "UninstallString", uninstaller);
+  RegCloseKey(key);
+}

@@ -1,0 +1,22 @@
+// The per-user memory of the installation folder, the uninstall entry and
+// the proposed destination. None of these reports failures: a value that
+// cannot be read counts as absent, one that cannot be written is left out.
+#pragma once
+
+#include <cstddef>
+
+// Proposes a destination into `out` (`size` bytes): the folder remembered
+// for SetupState.package_id, else the Program Files folder followed by
+// SetupState.group; empty text when nothing can be proposed.
+void GetDefaultDestination(char* out, size_t size);
+
+// The system's Program Files folder from the registry into `out` (260
+// bytes), or empty text.
+void ReadProgramFilesDir(char* out);
+
+// Remembers `folder` under SetupState.package_id for the current user.
+void SaveInstallPath(const char* folder);
+
+// Registers `uninstaller` (its full path) as the uninstall command of the
+// product SetupState.group.
+void WriteUninstallEntry(const char* uninstaller);

@@ -1,0 +1,39 @@
+// Shell folders and shortcut files: desktop and Quick Launch icons and the
+// product's Start-Menu group. COM must be initialised on the calling thread.
+// Nothing here reports to the user; a shortcut that fails is left out.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+#include "install/install_context.h"
+
+// Path of the shell folder `csidl` into `out` (at least 260 bytes), or the
+// empty text when the system has no such folder.
+void GetSpecialFolder(int csidl, char* out);
+
+// The Quick Launch folder (the user's application data folder followed by
+// its fixed tail) into `out` (`size` bytes), or the empty text.
+void GetQuickLaunchFolder(char* out, size_t size);
+
+// 1 when the Quick Launch folder is known and exists, else 0.
+int HasQuickLaunchFolder();
+
+// Writes the shortcut file `link_path` pointing at `target`, starting in
+// `working_directory`, shown normally. Returns the COM status of the save or
+// of the step that failed.
+HRESULT CreateShortcut(const char* link_path, const char* target, const char* working_directory);
+
+// Shortcuts named `name` (".lnk" added) to `target` on the desktop and in the
+// Quick Launch folder; the working directory is the target's folder.
+void CreateDesktopShortcut(const char* target, const char* name);
+void CreateQuickLaunchShortcut(const char* target, const char* name);
+
+// The group entry `name` to `file` in `folder` (also its working directory),
+// written into `group_folder`. Nothing when name or file is missing or empty.
+void CreateGroupEntry(const char* name, const char* folder, const char* file, const char* group_folder);
+
+// Builds the Start-Menu group of the product from what the installation run
+// placed. A group folder that exists already gets no entries.
+void CreateStartMenuGroup(HWND dialog, const InstallContext* context);

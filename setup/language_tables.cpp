@@ -1,0 +1,74 @@
+// The three built-in tables. Texts are Windows-1252 bytes; an accented
+// letter is written as a hex escape in a string piece of its own, so that a
+// following hex digit cannot extend the escape.
+#include "setup/language.h"
+
+const LanguageTable EnglishTable = {{
+    {0, "US"},
+    {1000, "Setup"},
+    {99, "&OK"},
+    {2, "Cancel"},
+    {1010, "Language"},
+    {1031, "Destination folder"},
+    {1041, "Put entry to Start Menu"},
+    {1042, "Create a Desktop icon"},
+    {1043, "Create a Quick Launch icon"},
+    {2001, "English"},
+    {2002, "German"},
+    {3001, "Broken file, please download again."},
+    {3000, " has been successfully installed."},
+    {3002, "Please use bug free antivirus programs.\n\nThis program is 100% clean!"},
+    {136, "Select &all"},
+    {137, "&Deselect all"},
+    {138, "&Invert selection"},
+    {0, nullptr},
+}};
+
+const LanguageTable GermanTable = {{
+    {0, "DE"},
+    {1000, "Installation"},
+    {99, "&OK"},
+    {2, "Abbruch"},
+    {1010, "Sprache"},
+    {1031, "Zielpfad:"},
+    {1041, "Programmgruppe erstellen"},
+    {1042, "Desktop-Symbol anlegen"},
+    {1043, "Symbol in der Schnellstartleiste anlegen"},
+    {2001, "Englisch"},
+    {2002, "Deutsch"},
+    {3001, "Die Datei ist besch" "\xE4" "digt, bitte nochmal herunterladen!"},
+    {3000, " wurde erfolgreich installiert."},
+    {3002, "Bitte verwenden Sie fehlerfreiee Antivirus-Programme.\n\nDieses Programm ist 100% sauber!"},
+    {136, "Alles &markieren"},
+    {137, "Markierung &aufheben"},
+    {138, "Markierung &umkehren"},
+    {0, nullptr},
+}};
+
+const LanguageTable ItalianTable = {{
+    {0, "IT"},
+    {1000, "Installazione"},
+    {99, "&OK"},
+    {2, "Annulla"},
+    {1010, "Lingua"},
+    {1031, "Destinazione"},
+    {1041, "Aggiungi collegamento nel menu Programmi"},
+    {1042, "Aggiungi collegamento sul desktop"},
+    {1043, "Aggiungi collegamento sulla barra di Avvio veloce"},
+    {2001, "English"},
+    {2002, "German"},
+    {3001, "File danneggiato, esegui di nuovo il download."},
+    {3000, " " "\xE8" " stato installato correttamente."},
+    {3002, "Please use bug free antivirus programs.\n\nThis program is 100% clean!"},
+    {136, "Seleziona tutto"},
+    {137, "Deseleziona tutto"},
+    {138, "Inverti selezione"},
+    {0, nullptr},
+}};
+
+const LanguageTable* const LanguageTableList[] = {
+    &EnglishTable,
+    &GermanTable,
+    &ItalianTable,
+    nullptr,
+};

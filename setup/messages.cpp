@@ -1,0 +1,23 @@
+#include "setup/messages.h"
+
+#include "common/path_helpers.h"
+#include "setup/setup_state.h"
+#include "setup/texts.h"
+
+int ShowMessage(HWND owner, const char* text, const char* caption_source, UINT type) {
+  if (text == nullptr || text[0] == '\0') return IDCANCEL;
+  if (owner == nullptr) owner = GetActiveWindow();
+  const char* caption = caption_source;
+  if (caption != nullptr) {
+    const char* name = caption + FileNameOffset(caption);
+    if (name[0] != '\0') caption = name;
+  }
+  return MessageBoxA(owner, text, caption, type);
+}
+
+int ShowStringMessage(HWND owner, int16_t id, const char* caption_source, UINT type) {
+  char text[512];
+  text[0] = '\0';
+  LookupText(g_setup_state->language_table, id, text, 510);
+  return ShowMessage(owner, text, caption_source, type);
+}
