@@ -3,4 +3,31 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+
+// The ids ApplyDialogTexts labels the dialog with: the title, then controls.
+extern const int16_t DialogTextIds[];
+// The commands of the language list's context menu, also their text ids.
+extern const int16_t ContextMenuIds[];
+
+// Fills every control, describes the package from the archive and starts
+// closing running instances of the product; a damaged package is reported
+// and the dialog closes.
+void OnInitSetupDialog(HWND dialog);
+
+// Moves the window to the middle of the desktop.
+void CenterOnDesktop(HWND window);
+
+// The check/uncheck/invert menu at the mouse cursor.
+void ShowListContextMenu(HWND dialog);
+
+// Lets the user pick the folder in edit `edit_id`, starting at the folder
+// it holds (or its parent).
+void BrowseForDestination(HWND dialog, int edit_id);
+int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM lparam, LPARAM data);
+
+// Thread: sends WM_DESTROY to every top-level window of the class named by
+// `parameter` (a copy the thread owns and frees) until none is left.
+DWORD WINAPI CloseRunningInstances(LPVOID parameter);

@@ -1,0 +1,17 @@
+// The edition choice (combo box 1002). Each item shows an edition's name and
+// carries as item data the packed folder prefix of that edition's files in
+// the archive.
+#pragma once
+
+#include <windows.h>
+
+// Adds the edition of a specification "prefix/shown text", e.g.
+// "xp/XP/Vista Edition": only the first "/" splits. A specification without
+// "/" or with a prefix of 4 or more characters adds nothing.
+void AddEditionItem(HWND combo, const char* specification);
+
+// Both editions, the one for the running Windows family selected.
+void FillEditionCombo(HWND dialog);
+
+// 0 on the Windows 9x family, non-zero on the NT family.
+int DetectWindowsFamily();

@@ -1,0 +1,43 @@
+// The description pass: the first pass over the setup's own archive checks
+// every entry and reads the few that describe the package: FILE_ID.DIZ (title
+// and version), an .INF entry (package settings) and the .LNG language files.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+
+// What the first call of DescribeEntry leaves in the first byte of the name
+// buffer; the second call tells the description entries apart by it.
+enum DescriptionMarker : char {
+  kMarkTitle = 1,     // FILE_ID.DIZ at the archive's top level
+  kMarkSettings = 2,  // a name ending in ".INF"
+  kMarkLanguage = 3,  // a name ending in ".LNG"
+};
+
+// The font of the title control; only its height changes at run time.
+extern LOGFONTA TitleFont;
+
+// The entry callback of the pass; the user pointer is the dialog window.
+// Description entries are read into memory and handed back; every other
+// entry is only checked. Always returns 0, so the whole archive is checked.
+int DescribeEntry(char* name, const uint8_t* data, uint32_t size, void* user);
+
+// Shows the title and version from the first line of FILE_ID.DIZ in the
+// title control and after the dialog's title; an empty product name
+// (SetupState.group) becomes the title.
+void ShowPackageTitle(HWND dialog, const char* text);
+
+// Reads "ID", "Group", "Class" and "Exe" of an .INF text into SetupState.
+void ReadPackageInfo(const char* text);
+
+// Appends the value after the first "key=" of `text` to `field` (`size`
+// bytes), up to the end of its line. Nothing when the first occurrence of
+// the key is not followed by "=".
+void ReadKeyValue(const char* text, const char* key, char* field, size_t size);
+
+// Adds the language named by a .LNG file (ANSI, or UTF-16 with its byte-order
+// mark; `size` bytes of `data`) to the dialog's list, under the code the
+// entry's name carries before ".LNG".
+void AddLanguageFromFile(HWND dialog, const uint8_t* data, uint32_t size, const char* name);
