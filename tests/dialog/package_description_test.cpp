@@ -1,0 +1,305 @@
+// The description pass's reading of FILE_ID.DIZ, the .INF settings and the
+// .LNG language files, and the markers its first call hands the driver.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstring>
+#include <string>
+
+#include "archive/extract_context.h"
+#include "resources/resource_ids.h"
+#include "setup/language_list.h"
+#include "setup/packed_code.h"
+#include "setup/package_description.h"
+#include "setup/setup_state.h"
+#include "tests/dialog/dialog_fixture.h"
+
+namespace {
+
+struct KeyCase {
+  const char* why;
+  const char* text;
+  const char* key;
+  const char* before;  // the field's text before the call
+  size_t size;
+  const char* after;
+};
+
+TEST(ReadKeyValueTest, TakesTheValueAfterTheFirstOccurrenceOnly) {
+  const KeyCase cases[] = {
+      {"plain value up to CR LF", "ID=TWP\r\nGroup=Paint\r\n", "ID", "", 4, "TWP"},
+      {"a line feed alone ends it too", "Class=PaintFrame\nExe=paint.exe", "Class", "", 32, "PaintFrame"},
+      {"the last line needs no line end", "Group=Tolven Paint", "Group", "", 32, "Tolven Paint"},
+      {"keys are case significant", "id=TWP\r\n", "ID", "", 4, ""},
+      {"the first occurrence decides, even inside another value", "Exe=MyID.exe\r\nID=TWP\r\n", "ID", "", 4, ""},
+      {"a key not directly followed by '=' gives nothing", "Group = Paint\r\n", "Group", "", 32, ""},
+      {"a longer value is cut to the field", "ID=ABCDEF\r\n", "ID", "", 4, "ABC"},
+      {"a second .INF adds to what the first stored", "Exe=b.exe\r\n", "Exe", "a.exe", 32, "a.exeb.exe"},
+      {"an empty value leaves the field", "Group=\r\n", "Group", "Old", 32, "Old"},
+      {"no key at all leaves the field", "Nothing here", "Exe", "kept", 32, "kept"},
+  };
+  for (const KeyCase& c : cases) {
+    char field[32];
+    std::strcpy(field, c.before);
+    ReadKeyValue(c.text, c.key, field, c.size);
+    EXPECT_STREQ(field, c.after) << c.why;
+  }
+}
+
+class PackageTitleTest : public DialogTest {};
+
+struct TitleCase {
+  const char* why;
+  const char* diz;
+  const char* window_title;
+  const char* title_text;
+  const char* group;
+};
+
+TEST_F(PackageTitleTest, ShowsTitleAndVersionFromTheFirstLine) {
+  const TitleCase cases[] = {
+      {"title and version", "Tolven Paint Version 2.5\r\nA paint program\r\n",
+       "Setup Tolven Paint 2.5", "Tolven Paint 2.5", "Tolven Paint"},
+      {"a remark in parentheses and its blank are dropped", "Tolven Paint Version 2.5 (beta)\r\n",
+       "Setup Tolven Paint 2.5", "Tolven Paint 2.5", "Tolven Paint"},
+      {"a bracket also ends the line", "Tolven Paint [freeware]\r\n",
+       "Setup Tolven Paint ", "Tolven Paint ", "Tolven Paint"},
+      {"no version: the title text ends with one blank", "Tolven Paint\n",
+       "Setup Tolven Paint ", "Tolven Paint ", "Tolven Paint"},
+      {"\"Version\" is case significant", "Paint version 2\n",
+       "Setup Paint version 2 ", "Paint version 2 ", "Paint version 2"},
+      {"an empty first line leaves title and version empty", "\r\nTolven Paint Version 2.5\r\n",
+       "Setup  ", " ", ""},
+      {"characters above 127 are ordinary", "Caf\xE9 M\xFCller Version 1.0\n",
+       "Setup Caf\xE9 M\xFCller 1.0", "Caf\xE9 M\xFCller 1.0", "Caf\xE9 M\xFCller"},
+  };
+  for (const TitleCase& c : cases) {
+    SetWindowTextA(dialog_, "Setup");
+    g_setup_state->group[0] = '\0';
+    ShowPackageTitle(dialog_, c.diz);
+    EXPECT_EQ(WindowTitle(), c.window_title) << c.why;
+    EXPECT_EQ(ControlText(IDC_TITLE), c.title_text) << c.why;
+    EXPECT_STREQ(g_setup_state->group, c.group) << c.why;
+  }
+}
+
+TEST_F(PackageTitleTest, VersionIsCutTo31Characters) {
+  ShowPackageTitle(dialog_, "P Version 0123456789012345678901234567890123456789\n");
+  EXPECT_EQ(ControlText(IDC_TITLE), "P 0123456789012345678901234567890");
+}
+
+TEST_F(PackageTitleTest, TitleGetsAnEighteenPointFont) {
+  HFONT dialog_font = reinterpret_cast<HFONT>(SendMessageA(dialog_, WM_GETFONT, 0, 0));
+  ShowPackageTitle(dialog_, "Tolven Paint Version 2.5\n");
+  HFONT font = reinterpret_cast<HFONT>(SendDlgItemMessageA(dialog_, IDC_TITLE, WM_GETFONT, 0, 0));
+  ASSERT_NE(font, nullptr);
+  ASSERT_NE(font, dialog_font);
+  LOGFONTA title = {};
+  LOGFONTA normal = {};
+  ASSERT_NE(GetObjectA(font, sizeof title, &title), 0);
+  ASSERT_NE(GetObjectA(dialog_font, sizeof normal, &normal), 0);
+  HDC device = GetDC(dialog_);
+  EXPECT_EQ(title.lfHeight, MulDiv(-18, GetDeviceCaps(device, LOGPIXELSY), 72));
+  ReleaseDC(dialog_, device);
+  EXPECT_STREQ(title.lfFaceName, "MS Sans Serif");
+  EXPECT_GT(-title.lfHeight, std::abs(normal.lfHeight));
+}
+
+TEST_F(PackageTitleTest, KeepsAGroupAlreadyRead) {
+  ReadPackageInfo("Group=Tolven\r\n");
+  ShowPackageTitle(dialog_, "Tolven Paint Version 2.5\n");
+  EXPECT_STREQ(g_setup_state->group, "Tolven");
+}
+
+// FILE_ID.DIZ usually comes before the .INF in an archive: the "Group"
+// setting then replaces the title it defaulted to, and is not added to it.
+TEST_F(PackageTitleTest, GroupSettingReplacesTheTitleReadBeforeIt) {
+  ShowPackageTitle(dialog_, "Tolven Paint Version 2.5\n");
+  ReadPackageInfo("ID=TWP\r\nGroup=Tolven\r\nClass=TPaint\r\nExe=paint.exe\r\n");
+  EXPECT_STREQ(g_setup_state->group, "Tolven");
+  EXPECT_STREQ(g_setup_state->package_id, "TWP");
+  EXPECT_STREQ(g_setup_state->window_class, "TPaint");
+  EXPECT_STREQ(g_setup_state->exe_name, "paint.exe");
+}
+
+TEST_F(PackageTitleTest, TitleStaysTheGroupWhenTheSettingsHaveNone) {
+  ShowPackageTitle(dialog_, "Tolven Paint Version 2.5\n");
+  ReadPackageInfo("ID=TWP\r\n");
+  EXPECT_STREQ(g_setup_state->group, "Tolven Paint");
+}
+
+// Language files: the second call of the pass, with the marker in the first
+// byte of the name.
+class LanguageFileTest : public DialogTest {
+ protected:
+  void SetUp() override {
+    DialogTest::SetUp();
+    AddBuiltInLanguages(list_);
+  }
+  void Add(const std::string& data, const char* name) {
+    char buffer[kNameSize];
+    std::strcpy(buffer, name);
+    buffer[0] = kMarkLanguage;
+    std::string with_end = data + std::string(1, '\0');
+    AddLanguageFromFile(dialog_, reinterpret_cast<const uint8_t*>(with_end.data()),
+                        static_cast<uint32_t>(data.size()), buffer);
+  }
+  static std::string Utf16(const wchar_t* text) {
+    std::string bytes("\xFF\xFE", 2);
+    bytes.append(reinterpret_cast<const char*>(text), std::wcslen(text) * 2);
+    return bytes;
+  }
+  static std::string Ansi(const wchar_t* text) {
+    char out[512] = "";
+    WideCharToMultiByte(CP_ACP, 0, text, -1, out, sizeof out, nullptr, nullptr);
+    return out;
+  }
+};
+
+TEST_F(LanguageFileTest, AnsiAndUtf16FilesGiveTheSameName) {
+  const wchar_t* text = L"[Info]\r\nLanguage=Fran\u00E7ais\r\nAuthor=x\r\n";
+  Add(Ansi(text), "LANG\\PAINT_FR.LNG");
+  Add(Utf16(text), "LANG\\PAINT_FX.LNG");
+  std::string name = Ansi(L"Fran\u00E7ais");
+  std::vector<ListItem> expected = {{"English", 2}, {name, 2}, {name, 2}, {"German", 2}};
+  EXPECT_EQ(Items(), expected);
+  EXPECT_GE(FindLanguageItem(list_, PackCode("FR", 2)), 0);
+  EXPECT_GE(FindLanguageItem(list_, PackCode("FX", 2)), 0);
+}
+
+TEST_F(LanguageFileTest, Utf16ReadsNoFurtherThanItsSize) {
+  // The pass ends the data with one 0 byte, not a 0 character: the text is
+  // counted from the size. A half character at the end is dropped.
+  std::string data = Utf16(L"[X]\r\nLanguage=Dansk");
+  Add(data, "P_DA.LNG");
+  data.pop_back();
+  Add(data, "P_DB.LNG");
+  std::vector<ListItem> expected = {{"Dans", 2}, {"Dansk", 2}, {"English", 2}, {"German", 2}};
+  EXPECT_EQ(Items(), expected);
+}
+
+struct LanguageCase {
+  const char* why;
+  const char* data;
+  const char* name;
+  const char* shown;  // the added item's text, or null when none is added
+  const char* code;
+};
+
+TEST_F(LanguageFileTest, NameAndCodeFromTheFileAndItsEntryName) {
+  const LanguageCase cases[] = {
+      {"name up to the line end", "[Lang]\r\nLanguage=Italiano\r\n", "P_IT.LNG", "Italiano", "IT"},
+      {"a parenthesis ends the name", "[Lang]\nLanguage=Espanol (Espana)\n", "P_ES.LNG", "Espanol ", "ES"},
+      {"a second '=' ends the name", "[Lang]\nLanguage=Norsk=no\n", "P_NO.LNG", "Norsk", "NO"},
+      {"the code is upper-cased", "[Lang]\nLanguage=Svenska\n", "xp\\p_sv.lng", "Svenska", "SV"},
+      {"the name must start with '['", "Language=Suomi\n", "P_FI.LNG", nullptr, "FI"},
+      {"no \"Language\" at all", "[Lang]\nName=Polski\n", "P_PL.LNG", nullptr, "PL"},
+      {"an empty name", "[Lang]\nLanguage=\r\n", "P_CS.LNG", nullptr, "CS"},
+      {"\"Language\" at the very end", "[Lang]\nLanguage", "P_HU.LNG", nullptr, "HU"},
+      {"too short an entry name has no code", "[Lang]\nLanguage=Eesti\n", "ET.LNG", nullptr, "ET"},
+  };
+  for (const LanguageCase& c : cases) {
+    SendMessageA(list_, LVM_DELETEALLITEMS, 0, 0);
+    Add(c.data, c.name);
+    int index = FindLanguageItem(list_, PackCode(c.code, 2));
+    if (c.shown == nullptr) {
+      EXPECT_EQ(Items().size(), 0u) << c.why;
+      continue;
+    }
+    ASSERT_GE(index, 0) << c.why;
+    EXPECT_EQ(Items()[index], (ListItem{c.shown, 2})) << c.why;
+  }
+}
+
+TEST_F(LanguageFileTest, ALanguageAlreadyListedKeepsItsFirstName) {
+  Add("[Lang]\nLanguage=Deutsch (DE)\n", "9x\\P_DE.LNG");
+  Add("[Lang]\nLanguage=Francais\n", "9x\\P_FR.LNG");
+  Add("[Lang]\nLanguage=French\n", "xp\\P_FR.LNG");
+  std::vector<ListItem> expected = {{"English", 2}, {"Francais", 2}, {"German", 2}};
+  EXPECT_EQ(Items(), expected);
+}
+
+TEST_F(LanguageFileTest, WordEndingAtTheBufferEndReadsNothingBeyondIt) {
+  // "Language" as the last 8 of the 259 characters the file is read to.
+  std::string data = "[" + std::string(250, 'x') + "Language=Latina\n";
+  ASSERT_EQ(data.find("Language") + 8, 259u);
+  Add(data, "P_LA.LNG");
+  EXPECT_EQ(FindLanguageItem(list_, PackCode("LA", 2)), -1);
+  EXPECT_EQ(Items().size(), 2u);
+}
+
+// The first call: which entries the pass reads, and the language files'
+// base name.
+class DescribeEntryTest : public DialogTest {
+ protected:
+  char Mark(const char* entry, uint32_t size = 100) {
+    char name[kNameSize];
+    std::strcpy(name, entry);
+    EXPECT_EQ(DescribeEntry(name, nullptr, size, dialog_), 0);
+    return name[0];
+  }
+};
+
+TEST_F(DescribeEntryTest, MarksTheDescriptionEntriesAndChecksTheRest) {
+  struct {
+    const char* name;
+    char marker;
+  } cases[] = {
+      {"FILE_ID.DIZ", kMarkTitle},
+      {"file_id.diz", kMarkTitle},
+      {"DOC\\FILE_ID.DIZ", kVerifyOnlyMarker},  // only at the top level
+      {"SETUP.INF", kMarkSettings},
+      {"xp\\Setup.inf", kMarkSettings},
+      {"LANG\\PAINT_DE.LNG", kMarkLanguage},
+      {"A.LNG", kMarkLanguage},
+      {".LNG", kVerifyOnlyMarker},  // four characters or fewer
+      {"A.B", kVerifyOnlyMarker},
+      {"PAINT.EXE", kVerifyOnlyMarker},
+      {"README.INFO", kVerifyOnlyMarker},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Mark(c.name), c.marker) << c.name;
+}
+
+TEST_F(DescribeEntryTest, FirstLanguageFileNamesTheBase) {
+  struct {
+    const char* why;
+    const char* first;
+    const char* second;
+    const char* base;
+  } cases[] = {
+      {"folder, base, code", "9x\\LANG\\PAINT_DE.LNG", "OTHER_FR.LNG", "PAINT"},
+      {"'/' also separates", "xp/PAINT_IT.LNG", "X_IT.LNG", "PAINT"},
+      {"exactly seven characters are kept whole", "_DE.LNG", "PAINT_FR.LNG", "_DE.LNG"},
+      {"a long name loses its end, not its middle", "ThirtyTwoCharacterProductNameXYZ_DE.LNG", "", "ThirtyTwoCharacterProductNameXY"},
+  };
+  for (const auto& c : cases) {
+    g_setup_state->lng_base_name[0] = '\0';
+    Mark(c.first);
+    if (c.second[0] != '\0') Mark(c.second);
+    EXPECT_STREQ(g_setup_state->lng_base_name, c.base) << c.why;
+  }
+}
+
+TEST_F(DescribeEntryTest, SecondCallReadsByMarker) {
+  AddBuiltInLanguages(list_);
+  auto deliver = [&](const char* entry, const std::string& data) {
+    char name[kNameSize];
+    std::strcpy(name, entry);
+    DescribeEntry(name, nullptr, static_cast<uint32_t>(data.size()), dialog_);
+    std::string with_end = data + std::string(1, '\0');
+    return DescribeEntry(name, reinterpret_cast<const uint8_t*>(with_end.data()),
+                         static_cast<uint32_t>(data.size()), dialog_);
+  };
+  EXPECT_EQ(deliver("FILE_ID.DIZ", "Tolven Paint Version 3\r\n"), 0);
+  EXPECT_EQ(deliver("SETUP.INF", "ID=TWP\r\nExe=paint.exe\r\n"), 0);
+  EXPECT_EQ(deliver("P_IT.LNG", "[L]Lang"), 0);  // 7 bytes: too small to name one
+  EXPECT_EQ(deliver("P_FR.LNG", "[L]\nLanguage=Francais\n"), 0);
+  EXPECT_EQ(ControlText(IDC_TITLE), "Tolven Paint 3");
+  EXPECT_STREQ(g_setup_state->package_id, "TWP");
+  EXPECT_STREQ(g_setup_state->exe_name, "paint.exe");
+  EXPECT_STREQ(g_setup_state->lng_base_name, "P");
+  std::vector<ListItem> expected = {{"English", 2}, {"Francais", 2}, {"German", 2}};
+  EXPECT_EQ(Items(), expected);
+}
+
+}  // namespace
