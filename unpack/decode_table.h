@@ -3,8 +3,16 @@
 
 #include <cstdint>
 
+struct ExtractContext;
+
 // Largest alphabet: the main table's 298 symbols.
 constexpr uint32_t kMaxSymbols = 298;
+
+// Codes of up to kQuickBits bits decode with one lookup on the next
+// kQuickBits bits of the stream; longer ones search the limits beyond.
+constexpr uint32_t kQuickBits = 10;
+constexpr uint32_t kQuickSymbolBits = 9;  // every symbol value is below 512
+constexpr uint32_t kQuickSymbolMask = (1u << kQuickSymbolBits) - 1;
 
 struct DecodeTable {
   uint32_t symbol_count;  // a computed index at or above it decodes as index 0
@@ -16,4 +24,35 @@ struct DecodeTable {
   // Symbols with a code, by code length, then by symbol value. A build writes
   // only as many as have a nonzero length; the rest keep what they held.
   uint32_t symbols[kMaxSymbols];
+  // quick[p], p the next kQuickBits bits: (length << kQuickSymbolBits) |
+  // symbol when every 16-bit peek starting with p has a code length of at
+  // most kQuickBits, else 0. Derived from the members above by each build,
+  // so a lookup gives exactly what the search over `limit` would give.
+  uint16_t quick[1u << kQuickBits];
 };
+
+// Builds `table` from `count` code lengths (only the low 4 bits of each
+// count). Lengths are not validated: incomplete and over-subscribed sets
+// build a table too. `count` is at most kMaxSymbols.
+void BuildDecodeTable(const uint8_t* lengths, DecodeTable* table, uint32_t count);
+
+// The search behind a quick entry of 0: the code length of `peek` (bit 0
+// already cleared) is above kQuickBits.
+uint32_t DecodeLongCode(const DecodeTable& table, uint32_t peek, uint32_t* length);
+
+// Decodes the symbol that a 16-bit peek of the stream starts with and sets
+// *length to the bits it takes, 1..15. The lowest peek bit never matters.
+// Every peek decodes to some symbol: a value beyond the defined codes takes
+// the length of the first limit above it (15 past them all) and, when its
+// index falls outside the alphabet, symbols[0].
+inline uint32_t DecodePeek(const DecodeTable& table, uint32_t peek, uint32_t* length) {
+  uint32_t entry = table.quick[peek >> (16 - kQuickBits)];
+  if (entry != 0) {
+    *length = entry >> kQuickSymbolBits;
+    return entry & kQuickSymbolMask;
+  }
+  return DecodeLongCode(table, peek & 0xFFFE, length);
+}
+
+// Decodes the next symbol of the context's bit stream and consumes its code.
+uint32_t DecodeSymbol(ExtractContext* context, const DecodeTable* table);
