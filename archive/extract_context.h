@@ -109,10 +109,16 @@ struct ExtractContext {
   uint32_t in_pos;  // byte of in_buf holding the next unread bit
   uint32_t in_bit;  // bits of that byte already consumed, from its top
   uint32_t in_top;  // valid bytes in in_buf
+  // Index in in_buf just past the entry's last packed byte, kept by the
+  // decoder's refills; below 0 once a continuation has moved beyond it.
+  int32_t in_end;
 
   // Window positions; both taken modulo kWindowSize.
   uint32_t win_pos;      // next byte the decoder produces
   uint32_t win_flushed;  // first produced byte not yet delivered
+  // Bytes at the window's start that entries since the last non-solid
+  // reset may have written; the rest of the window still reads as zeros.
+  uint32_t window_dirty;
 
   // Huffman tables and the lengths they were built from.
   DecodeTable length_code_table;
