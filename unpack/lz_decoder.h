@@ -17,4 +17,19 @@ enum UnpackStop {
 // Decompresses the current entry. The driver has set unpacked_left,
 // packed_left, the destination and entry_crc; on return every byte produced
 // has been handed to WriteOut. `solid` continues the previous entry's state.
+// The window must be zero-filled the first time a context sees it.
 void UnpackEntry(ExtractContext* context, uint8_t* window, bool solid);
+
+// Per-entry start: the bit position always; for a non-solid entry also the
+// match history, the window (zeros again), its positions and old_lengths.
+void InitUnpack(ExtractContext* context, bool solid);
+
+// Records the match in the history and copies `length` bytes from
+// `distance` bytes back (a distance of 0 or the window size reads the byte
+// being written) to win_pos, which it advances.
+void CopyMatch(ExtractContext* context, uint32_t length, uint32_t distance);
+
+// The look-ahead after an entry's last byte: when enough input remains, one
+// more symbol, and a table read if it asks for one. The tables it reads
+// serve the next solid entry.
+void ReadTrailingTables(ExtractContext* context);

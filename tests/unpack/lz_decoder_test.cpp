@@ -1,0 +1,341 @@
+#include "unpack/lz_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/unpack/stream_writer.h"
+#include "tests/unpack/unpack_harness.h"
+
+namespace {
+
+TEST(LzDecoder, LiteralsAndShortEntries) {
+  UnpackHarness harness;
+  StreamWriter writer;
+  writer.Tables();
+  writer.Literals("hello");
+  EXPECT_EQ(harness.Entry(writer.bytes(), 5, false), "hello");
+  EXPECT_EQ(harness->unpack_stop, kUnpackComplete);
+  // The unpacked size ends the entry, even with more symbols in its data.
+  EXPECT_EQ(harness.Entry(writer.bytes(), 1, false), "h");
+  EXPECT_EQ(harness.Entry(writer.bytes(), 0, false), "");
+  // A size of 2^31 or more reads as negative and produces nothing.
+  EXPECT_EQ(harness.Entry(writer.bytes(), INT32_MIN, false), "");
+}
+
+// A new match of every length slot, with no and with all extra bits, at
+// distance 1: the entry is the literal repeated length + 1 times.
+TEST(LzDecoder, NewMatchOfEveryLengthSlot) {
+  for (uint32_t slot = 0; slot < 28; ++slot) {
+    for (uint32_t extra : {0u, (1u << LengthBits(slot)) - 1}) {
+      UnpackHarness harness;
+      StreamWriter writer;
+      writer.Tables();
+      writer.Literal('x');
+      writer.NewMatch(slot, extra, LengthBits(slot), 0, 0, 0);
+      uint32_t length = LengthBase(slot) + 3 + extra;
+      EXPECT_EQ(harness.Entry(writer.bytes(), static_cast<int32_t>(length + 1), false),
+                std::string(length + 1, 'x'))
+          << slot << "+" << extra;
+      EXPECT_EQ(harness->last_length, length);
+    }
+  }
+  EXPECT_EQ(LengthBase(27) + 3 + 31, 258u);
+}
+
+// Every distance slot: the distance, and the longer minimum length that
+// distances of 0x2000 and 0x40000 or more imply (both can apply).
+TEST(LzDecoder, NewMatchOfEveryDistanceSlot) {
+  for (uint32_t slot = 0; slot < 48; ++slot) {
+    uint32_t bits = DistBits(slot);
+    uint32_t extras[] = {0, (1u << bits) - 1, bits > 1 ? (1u << bits) - 2 : 0};
+    for (uint32_t extra : extras) {
+      UnpackHarness harness;
+      StreamWriter writer;
+      writer.Tables();
+      writer.Literal('x');
+      writer.NewMatch(0, 0, 0, slot, extra, bits);
+      uint32_t distance = DistBase(slot) + 1 + extra;
+      uint32_t length = 3 + (distance >= 0x2000) + (distance >= 0x40000);
+      // Byte by byte: positions before the first byte (and not yet written)
+      // hold zeros.
+      std::string expected = "x";
+      for (uint32_t i = 1; i <= length; ++i) {
+        uint32_t from = (i - distance) & 0xFFFFF;
+        expected += from < i ? expected[from] : '\0';
+      }
+      EXPECT_EQ(harness.Entry(writer.bytes(), static_cast<int32_t>(length + 1), false), expected)
+          << slot << "+" << extra;
+      EXPECT_EQ(harness->last_distance, distance) << slot << "+" << extra;
+      EXPECT_EQ(harness->last_length, length) << slot << "+" << extra;
+    }
+  }
+  EXPECT_EQ(DistBase(25) + 1 + 2047, 0x2000u);
+  EXPECT_EQ(DistBase(35) + 1 + 0xFFFF, 0x40000u);
+  EXPECT_EQ(DistBase(47) + 1 + 0xFFFF, 0x100000u);
+}
+
+// 257 takes the newest of the four recent distances, 260 the oldest; the
+// length comes from the repeat-length table with the minimum raised at
+// 0x101, 0x2000 and 0x40000.
+TEST(LzDecoder, RecentDistances) {
+  for (uint32_t symbol = 257; symbol <= 260; ++symbol) {
+    UnpackHarness harness;
+    StreamWriter writer;
+    writer.Tables();
+    writer.Literals("abcd");
+    for (uint32_t d = 0; d < 4; ++d) writer.NewMatch(0, 0, 0, d, 0, 0);  // distances 1..4
+    writer.Main(symbol);
+    writer.Rep(9);  // length 10 + 2 + extra
+    writer.Bits(1, 1);
+    harness.Entry(writer.bytes(), 4 + 12 + 13, false);
+    EXPECT_EQ(harness->last_distance, 4 - (symbol - 257)) << symbol;
+    EXPECT_EQ(harness->last_length, 13u) << symbol;
+  }
+  const struct {
+    uint32_t slot, extra, bits;  // distance slot of the first match
+    uint32_t distance, length;   // the recent match then: rep slot 0, length 2 + adjustment
+  } cases[] = {
+      {15, 63, 6, 0x100, 2},
+      {16, 0, 7, 0x101, 3},
+      {25, 2046, 11, 0x1FFF, 3},
+      {25, 2047, 11, 0x2000, 4},
+      {35, 0xFFFE, 16, 0x3FFFF, 4},
+      {35, 0xFFFF, 16, 0x40000, 5},
+  };
+  for (const auto& c : cases) {
+    UnpackHarness harness;
+    StreamWriter writer;
+    writer.Tables();
+    writer.Literal('a');
+    writer.NewMatch(0, 0, 0, c.slot, c.extra, c.bits);
+    writer.Main(257);
+    writer.Rep(0);
+    writer.Literal('z');
+    std::string out = harness.Entry(writer.bytes(), 1 + 5 + 5 + 1, false);
+    EXPECT_EQ(harness->last_distance, c.distance);
+    EXPECT_EQ(harness->last_length, c.length) << c.distance;
+  }
+}
+
+TEST(LzDecoder, ShortMatchesOfEverySlot) {
+  const uint32_t base[] = {0, 4, 8, 16, 32, 64, 128, 192};
+  const uint32_t bits[] = {2, 2, 3, 4, 5, 6, 6, 6};
+  for (uint32_t slot = 0; slot < 8; ++slot) {
+    for (uint32_t extra : {0u, (1u << bits[slot]) - 1}) {
+      UnpackHarness harness;
+      StreamWriter writer;
+      writer.Tables();
+      writer.Literals("ab");
+      writer.Main(261 + slot);
+      writer.Bits(extra, bits[slot]);
+      uint32_t distance = base[slot] + 1 + extra;
+      std::string out = harness.Entry(writer.bytes(), 4, false);
+      EXPECT_EQ(harness->last_distance, distance);
+      EXPECT_EQ(harness->last_length, 2u);
+      if (distance <= 2) {
+        EXPECT_EQ(out, distance == 1 ? "abbb" : "abab");
+      }
+    }
+  }
+}
+
+// 256 repeats the last match, length and distance, and records it again.
+// As the very first symbol it copies nothing at distance 0, and the ring
+// still records it.
+TEST(LzDecoder, RepeatOfTheLastMatch) {
+  UnpackHarness harness;
+  StreamWriter writer;
+  writer.Tables();
+  writer.Literals("ab");
+  writer.NewMatch(1, 0, 0, 1, 0, 0);  // length 4, distance 2
+  writer.Main(256);
+  writer.Literal('!');
+  EXPECT_EQ(harness.Entry(writer.bytes(), 11, false), "ababababab!");
+  EXPECT_EQ(harness->recent_index, 2u);
+  EXPECT_EQ(harness->recent_dist[1], 2u);
+
+  StreamWriter first;
+  first.Tables();
+  first.Main(256);
+  first.Literal('q');
+  EXPECT_EQ(harness.Entry(first.bytes(), 1, false), "q");
+  EXPECT_EQ(harness->recent_index, 1u);
+  EXPECT_EQ(harness->recent_dist[0], 0u);
+  EXPECT_EQ(harness->last_length, 0u);
+}
+
+// Overlapping copies repeat the last `distance` bytes, whatever the copy
+// method: every distance from 1 to 12 against a byte-by-byte model.
+TEST(LzDecoder, OverlappingMatchesRepeatThePattern) {
+  for (uint32_t distance = 1; distance <= 12; ++distance) {
+    UnpackHarness harness;
+    StreamWriter writer;
+    writer.Tables();
+    std::string expected = "0123456789AB";
+    writer.Literals(expected);
+    writer.Match(27, 31, distance);  // 258 bytes
+    for (int i = 0; i < 258; ++i) expected += expected[expected.size() - distance];
+    EXPECT_EQ(harness.Entry(writer.bytes(), static_cast<int32_t>(expected.size()), false), expected)
+        << distance;
+  }
+}
+
+// 269 switches tables in mid-entry: what follows is coded with the new ones.
+TEST(LzDecoder, NewTablesInMidEntry) {
+  BlockLengths other;
+  other.main.assign(298, 10);
+  UnpackHarness harness;
+  StreamWriter writer;
+  writer.Tables();
+  writer.Literal('a');
+  writer.Main(269);
+  writer.Tables(other);
+  writer.Literal('b');
+  EXPECT_EQ(harness.Entry(writer.bytes(), 2, false), "ab");
+}
+
+// After its last byte an entry looks at one more symbol when five bytes of
+// input remain: 269 there reads the tables the next solid entry starts with;
+// anything else leaves the old ones.
+TEST(LzDecoder, TrailingTablesServeTheNextSolidEntry) {
+  BlockLengths other;
+  other.main.assign(298, 10);
+  for (bool switch_tables : {true, false}) {
+    UnpackHarness harness;
+    StreamWriter writer;
+    writer.Tables();
+    writer.Literal('a');
+    if (switch_tables) {
+      writer.Main(269);
+      writer.Tables(other);
+    } else {
+      writer.Literal('c');
+    }
+    writer.Bits(0, 48);
+    EXPECT_EQ(harness.Entry(writer.bytes(), 1, false), "a");
+
+    // The solid entry's data is the literal alone, without a header.
+    StreamWriter next;
+    next.UseTables(switch_tables ? other : BlockLengths());
+    next.Literal('b');
+    EXPECT_EQ(harness.Entry(next.bytes(), 1, true), "b") << switch_tables;
+  }
+}
+
+// An entry larger than the window wraps it and is delivered in several
+// pieces whose concatenation is the entry. A non-solid entry after it sees
+// zeros wherever earlier entries wrote, whether they wrapped or not.
+TEST(LzDecoder, EntryLargerThanTheWindowAndTheResetAfterIt) {
+  UnpackHarness harness;
+  StreamWriter writer;
+  writer.Tables();
+  writer.Literals("abc");
+  writer.Match(27, 31, 3);  // 258 bytes
+  const int repeats = 6000;
+  for (int i = 0; i < repeats; ++i) writer.Main(256);
+  int32_t size = 3 + 258 * (repeats + 1);
+  std::string out = harness.Entry(writer.bytes(), size, false);
+  ASSERT_EQ(out.size(), static_cast<size_t>(size));
+  for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], "abc"[i % 3]) << i;
+  EXPECT_GT(harness->memory_buffer->append_count, 2);
+  EXPECT_EQ(harness->unpack_stop, kUnpackComplete);
+
+  const struct {
+    std::string earlier;
+    uint32_t distance;
+  } cases[] = {{"", 0x80000}, {"xyz", 0x100000}, {"", 0xFFFFF}};
+  for (const auto& c : cases) {
+    if (!c.earlier.empty()) {
+      StreamWriter first;
+      first.Tables();
+      first.Literals(c.earlier);
+      harness.Entry(first.bytes(), static_cast<int32_t>(c.earlier.size()), false);
+    }
+    StreamWriter next;
+    next.Tables();
+    next.Literal('q');
+    next.Match(0, 0, c.distance);  // 3 bytes, 2 more at this distance
+    EXPECT_EQ(harness.Entry(next.bytes(), 6, false), std::string("q\0\0\0\0\0", 6))
+        << c.distance;
+  }
+}
+
+// Damaged entries whose data runs out before their size is reached stop
+// once the decoder has read a few bytes past the data, however little each
+// symbol produces. Without that, symbols that produce nothing would never
+// end the entry.
+TEST(LzDecoder, EntryThatRunsOutOfDataStops) {
+  StreamWriter literal;
+  literal.Tables();
+  literal.Literal('a');
+  StreamWriter empty_repeats;  // 256 with no match before: 0 bytes each
+  empty_repeats.Tables();
+  for (int i = 0; i < 100; ++i) empty_repeats.Main(256);
+  StreamWriter table_switches;
+  table_switches.Tables();
+  for (int i = 0; i < 5; ++i) {
+    table_switches.Main(269);
+    table_switches.Tables();
+  }
+  std::string noise;
+  for (int i = 0; i < 300; ++i) noise += static_cast<char>(i * 37 + i / 7);
+  const struct {
+    const char* what;
+    std::string packed;
+    int32_t size;
+  } cases[] = {
+      {"literal then nothing", literal.bytes(), 1000000},
+      {"empty repeats", empty_repeats.bytes(), 10},
+      {"table switches", table_switches.bytes(), 10},
+      {"no data at all", "", 100},
+      {"noise", noise, 0x7FFFFFFF},
+  };
+  for (const auto& c : cases) {
+    UnpackHarness harness;
+    std::string out = harness.Entry(c.packed, c.size, false);
+    EXPECT_EQ(harness->unpack_stop, kUnpackInputExhausted) << c.what;
+    EXPECT_LT(out.size(), 300u * 8 * 260) << c.what;
+    EXPECT_EQ(harness->win_flushed, harness->win_pos) << c.what;
+  }
+}
+
+// No audio decoder exists: an audio header read by the entry itself stops
+// it; one read by the look-ahead after a complete entry stops the next solid
+// entry, while a later non-solid entry reads fresh tables and decodes.
+TEST(LzDecoder, AudioBlocksStopTheEntry) {
+  UnpackHarness harness;
+  StreamWriter audio_first;
+  audio_first.AudioTables(2);
+  audio_first.Bits(0, 64);
+  EXPECT_EQ(harness.Entry(audio_first.bytes(), 10, false), "");
+  EXPECT_EQ(harness->unpack_stop, kUnpackAudio);
+
+  StreamWriter audio_later;
+  audio_later.Tables();
+  audio_later.Literal('a');
+  audio_later.Main(269);
+  audio_later.AudioTables(1);
+  audio_later.Bits(0, 64);
+  EXPECT_EQ(harness.Entry(audio_later.bytes(), 10, false), "a");
+  EXPECT_EQ(harness->unpack_stop, kUnpackAudio);
+
+  // The same data as an entry of one byte: complete, the look-ahead reads
+  // the audio header.
+  EXPECT_EQ(harness.Entry(audio_later.bytes(), 1, false), "a");
+  EXPECT_EQ(harness->unpack_stop, kUnpackComplete);
+  EXPECT_NE(harness->audio_mode, 0u);
+  StreamWriter solid;
+  solid.UseTables(BlockLengths());
+  solid.Literal('b');
+  EXPECT_EQ(harness.Entry(solid.bytes(), 1, true), "");
+  EXPECT_EQ(harness->unpack_stop, kUnpackAudio);
+
+  StreamWriter fresh;
+  fresh.Tables();
+  fresh.Literal('z');
+  EXPECT_EQ(harness.Entry(fresh.bytes(), 1, false), "z");
+  EXPECT_EQ(harness->unpack_stop, kUnpackComplete);
+}
+
+}  // namespace
