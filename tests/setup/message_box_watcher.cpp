@@ -1,0 +1,70 @@
+#include "tests/setup/message_box_watcher.h"
+
+#include <cstring>
+
+namespace {
+
+std::string WindowText(HWND window) {
+  char text[1024] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+struct Search {
+  HWND found;
+  HWND skip;
+};
+
+BOOL CALLBACK FindDialogBox(HWND window, LPARAM data) {
+  Search* search = reinterpret_cast<Search*>(data);
+  char class_name[16] = {};
+  GetClassNameA(window, class_name, sizeof class_name);
+  if (window != search->skip && IsWindowVisible(window) && strcmp(class_name, "#32770") == 0) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The message text is the one static control that has text (the icon's
+// static has none).
+BOOL CALLBACK FindMessageText(HWND child, LPARAM data) {
+  char class_name[16] = {};
+  GetClassNameA(child, class_name, sizeof class_name);
+  if (lstrcmpiA(class_name, "Static") != 0) return TRUE;
+  std::string text = WindowText(child);
+  if (text.empty()) return TRUE;
+  *reinterpret_cast<std::string*>(data) = text;
+  return FALSE;
+}
+
+}  // namespace
+
+MessageBoxWatcher::MessageBoxWatcher(int answer)
+    : thread_id_(GetCurrentThreadId()), answer_(answer), watcher_([this] { Watch(); }) {}
+
+MessageBoxWatcher::~MessageBoxWatcher() { Finish(); }
+
+const std::vector<SeenMessageBox>& MessageBoxWatcher::Finish() {
+  stop_ = true;
+  if (watcher_.joinable()) watcher_.join();
+  return seen_;
+}
+
+void MessageBoxWatcher::Watch() {
+  HWND answered = nullptr;
+  while (!stop_) {
+    Search search = {nullptr, answered};
+    EnumThreadWindows(thread_id_, FindDialogBox, reinterpret_cast<LPARAM>(&search));
+    if (search.found != nullptr) {
+      SeenMessageBox box;
+      box.caption = WindowText(search.found);
+      EnumChildWindows(search.found, FindMessageText, reinterpret_cast<LPARAM>(&box.text));
+      seen_.push_back(box);
+      PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(answer_, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(GetDlgItem(search.found, answer_)));
+      answered = search.found;
+    }
+    Sleep(20);
+  }
+}

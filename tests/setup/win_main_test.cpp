@@ -1,0 +1,49 @@
+// Runs the real WinMain with a stand-in dialog (template 1000 of this test's
+// resources) that records the state it was started with and closes at once.
+#include <windows.h>
+
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "setup/setup_dialog.h"
+#include "setup/setup_state.h"
+
+namespace {
+
+bool g_dialog_ran = false;
+SetupState g_state_at_dialog;
+
+}  // namespace
+
+INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
+  if (message != WM_INITDIALOG) return FALSE;
+  g_dialog_ran = true;
+  if (g_setup_state != nullptr) g_state_at_dialog = *g_setup_state;
+  EndDialog(dialog, 0);
+  return TRUE;
+}
+
+namespace {
+
+TEST(WinMain, RunsTheDialogWithTheStartUpFieldsAndTearsDown) {
+  g_dialog_ran = false;
+  memset(&g_state_at_dialog, 0, sizeof g_state_at_dialog);
+  EXPECT_EQ(WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<char*>("ignored arguments"), SW_SHOW), 0);
+  ASSERT_TRUE(g_dialog_ran);
+  EXPECT_EQ(g_setup_state, nullptr) << "the pointer is cleared after tear-down";
+
+  char own_path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, own_path, sizeof own_path);
+  EXPECT_STREQ(g_state_at_dialog.module_path, own_path);
+  ASSERT_NE(g_state_at_dialog.language_table, nullptr);
+  EXPECT_STREQ(g_state_at_dialog.language_code, g_state_at_dialog.language_table->records[0].text);
+  // The description pass has not run: its fields are still empty.
+  EXPECT_STREQ(g_state_at_dialog.package_id, "");
+  EXPECT_STREQ(g_state_at_dialog.group, "");
+  EXPECT_STREQ(g_state_at_dialog.window_class, "");
+  EXPECT_STREQ(g_state_at_dialog.exe_name, "");
+  EXPECT_STREQ(g_state_at_dialog.lng_base_name, "");
+}
+
+}  // namespace
