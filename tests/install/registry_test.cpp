@@ -1,0 +1,190 @@
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "install/registry.h"
+#include "setup/setup_state.h"
+
+namespace {
+
+const char kRemembered[] = "Software\\Tolvenwark";
+const char kVersion[] = "Software\\Microsoft\\Windows\\CurrentVersion";
+const char kProduct[] = "Tolvenwark Registry Test";
+const char kUninstall[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tolvenwark Registry Test";
+
+// Raw value access, so the tests can store what the program would not.
+void SetValue(HKEY root, const char* key_name, const char* value, DWORD type, const void* data, DWORD size) {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(root, key_name, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), ERROR_SUCCESS);
+  RegSetValueExA(key, value, 0, type, static_cast<const BYTE*>(data), size);
+  RegCloseKey(key);
+}
+
+void DeleteValue(HKEY root, const char* key_name, const char* value) {
+  HKEY key;
+  if (RegOpenKeyExA(root, key_name, 0, KEY_WRITE, &key) != ERROR_SUCCESS) return;
+  RegDeleteValueA(key, value);
+  RegCloseKey(key);
+}
+
+// The value as stored, or "<absent>".
+std::string ReadValue(HKEY root, const char* key_name, const char* value) {
+  HKEY key;
+  if (RegOpenKeyExA(root, key_name, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<absent>";
+  char data[600] = {};
+  DWORD size = sizeof data - 1;
+  DWORD type = 0;
+  LONG status = RegQueryValueExA(key, value, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+  RegCloseKey(key);
+  if (status != ERROR_SUCCESS) return "<absent>";
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(size, strlen(data) + 1) << "stored with its terminating zero";
+  return data;
+}
+
+// Each test starts from a product "Tolvenwark Registry Test" with id "RT",
+// nothing remembered, and ProgramFilesDir and %ProgramFiles% as the prefix
+// has them; the fixture puts back whatever a test changed.
+class RegistryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    strcpy(state_.package_id, "RT");
+    strcpy(state_.group, kProduct);
+    g_setup_state = &state_;
+    program_files_dir_ = ReadValue(HKEY_LOCAL_MACHINE, kVersion, "ProgramFilesDir");
+    char variable[MAX_PATH] = {};
+    GetEnvironmentVariableA("ProgramFiles", variable, sizeof variable);
+    program_files_variable_ = variable;
+    DeleteValue(HKEY_CURRENT_USER, kRemembered, "RT");
+    DeleteValue(HKEY_CURRENT_USER, kRemembered, "");
+  }
+  void TearDown() override {
+    DeleteValue(HKEY_CURRENT_USER, kRemembered, "RT");
+    DeleteValue(HKEY_CURRENT_USER, kRemembered, "");
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstall);
+    SetProgramFilesDir(program_files_dir_.c_str());
+    SetEnvironmentVariableA("ProgramFiles", program_files_variable_.c_str());
+    g_setup_state = nullptr;
+  }
+  void SetProgramFilesDir(const char* folder) {
+    if (strcmp(folder, "<absent>") == 0) {
+      DeleteValue(HKEY_LOCAL_MACHINE, kVersion, "ProgramFilesDir");
+    } else {
+      SetValue(HKEY_LOCAL_MACHINE, kVersion, "ProgramFilesDir", REG_SZ, folder, strlen(folder) + 1);
+    }
+  }
+  std::string Proposal(size_t size = MAX_PATH) {
+    char out[MAX_PATH + 8];
+    memset(out, 'x', sizeof out);
+    GetDefaultDestination(out, size);
+    EXPECT_EQ(out[size], 'x') << "wrote past the given size";
+    return out;
+  }
+
+  SetupState state_ = {};
+  std::string program_files_dir_;
+  std::string program_files_variable_;
+};
+
+TEST_F(RegistryTest, FirstProposalIsProgramFilesDirAndTheProduct) {
+  SetProgramFilesDir("D:\\Apps");
+  EXPECT_EQ(Proposal(), "D:\\Apps\\Tolvenwark Registry Test");
+  SetProgramFilesDir("D:\\Apps\\");
+  EXPECT_EQ(Proposal(), "D:\\Apps\\Tolvenwark Registry Test") << "no doubled separator";
+  EXPECT_EQ(Proposal(20), "D:\\Apps\\Tolvenwark ") << "cut to the given size";
+}
+
+TEST_F(RegistryTest, WithoutProgramFilesDirTheVariableIsUsed) {
+  SetProgramFilesDir("<absent>");
+  SetEnvironmentVariableA("ProgramFiles", "E:\\Env Programs");
+  EXPECT_EQ(Proposal(), "E:\\Env Programs\\Tolvenwark Registry Test");
+  SetProgramFilesDir("");  // an empty value counts as absent too
+  EXPECT_EQ(Proposal(), "E:\\Env Programs\\Tolvenwark Registry Test");
+}
+
+TEST_F(RegistryTest, WithNeitherTheWindowsFoldersParentIsUsed) {
+  SetProgramFilesDir("<absent>");
+  SetEnvironmentVariableA("ProgramFiles", nullptr);
+  char windows[MAX_PATH];
+  GetWindowsDirectoryA(windows, sizeof windows);
+  std::string parent(windows, strrchr(windows, '\\') - windows);
+  if (parent.size() == 2) parent += '\\';  // a drive root keeps its separator
+  if (parent.back() != '\\') parent += '\\';
+  const std::string programme = parent + "Programme";
+  ASSERT_EQ(GetFileAttributesA(programme.c_str()), INVALID_FILE_ATTRIBUTES) << "the prefix has no Programme";
+  EXPECT_EQ(Proposal(), parent + "Program Files\\Tolvenwark Registry Test");
+  // A German system has Programme beside its Windows folder.
+  ASSERT_TRUE(CreateDirectoryA(programme.c_str(), nullptr));
+  EXPECT_EQ(Proposal(), programme + "\\Tolvenwark Registry Test");
+  RemoveDirectoryA(programme.c_str());
+}
+
+TEST_F(RegistryTest, SavedFolderComesBackExactly) {
+  SetProgramFilesDir("D:\\Apps");
+  for (const char* folder : {"D:\\Tools\\X", "e:/Mixed\\Case Folder\\", "C:\\"}) {
+    SaveInstallPath(folder);
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kRemembered, "RT"), folder);
+    EXPECT_EQ(Proposal(), folder) << "nothing appended to a remembered folder";
+  }
+}
+
+TEST_F(RegistryTest, UnusableRememberedValuesCountAsAbsent) {
+  SetProgramFilesDir("D:\\Apps");
+  const std::string fallback = "D:\\Apps\\Tolvenwark Registry Test";
+  struct Case {
+    DWORD type;
+    std::string data;
+    const char* why;
+  };
+  const Case cases[] = {
+      {REG_SZ, std::string("", 1), "empty text"},
+      {REG_SZ, std::string(300, 'a'), "longer than the buffer: a cut path would be another folder"},
+      {REG_DWORD, std::string("\x01\x02\x03\x04", 4), "not a string"},
+  };
+  for (const Case& c : cases) {
+    SetValue(HKEY_CURRENT_USER, kRemembered, "RT", c.type, c.data.data(), c.data.size());
+    EXPECT_EQ(Proposal(), fallback) << c.why;
+  }
+}
+
+TEST_F(RegistryTest, RememberedValueWithoutTerminatorIsTerminated) {
+  SetValue(HKEY_CURRENT_USER, kRemembered, "RT", REG_SZ, "D:\\Raw", 6);  // no zero byte stored
+  EXPECT_EQ(Proposal(), "D:\\Raw");
+  // A long value without its zero still ends inside the buffer.
+  const std::string full(MAX_PATH - 2, 'b');
+  SetValue(HKEY_CURRENT_USER, kRemembered, "RT", REG_SZ, full.data(), full.size());
+  EXPECT_EQ(Proposal(), full);
+}
+
+TEST_F(RegistryTest, EmptyPackageIdNeitherSavesNorReads) {
+  SetProgramFilesDir("D:\\Apps");
+  state_.package_id[0] = '\0';
+  SetValue(HKEY_CURRENT_USER, kRemembered, "", REG_SZ, "D:\\Default", 11);
+  EXPECT_EQ(Proposal(), "D:\\Apps\\Tolvenwark Registry Test") << "the key's default value is not read";
+  SaveInstallPath("D:\\Other");
+  EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kRemembered, ""), "D:\\Default") << "nor written";
+}
+
+TEST_F(RegistryTest, EmptyProductNameProposesNothingAndRegistersNothing) {
+  SetProgramFilesDir("D:\\Apps");
+  state_.group[0] = '\0';
+  EXPECT_EQ(Proposal(), "") << "Program Files itself is no destination";
+  SaveInstallPath("D:\\Chosen");
+  EXPECT_EQ(Proposal(), "D:\\Chosen") << "a remembered folder needs no product name";
+
+  const char kAllUninstall[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+  WriteUninstallEntry("D:\\Chosen\\UnInst.exe");
+  EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kAllUninstall, "DisplayName"), "<absent>");
+  EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kAllUninstall, "UninstallString"), "<absent>");
+}
+
+TEST_F(RegistryTest, UninstallEntryHasNameAndCommand) {
+  WriteUninstallEntry("D:\\Tools\\X\\UnInst.exe");
+  EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstall, "DisplayName"), kProduct);
+  EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstall, "UninstallString"), "D:\\Tools\\X\\UnInst.exe");
+}
+
+}  // namespace
