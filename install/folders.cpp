@@ -40,6 +40,7 @@ int CreateFolderPath(const char* path) {
 }
 
 int MakeTempFolderName(char* out, size_t size) {
+  if (size == 0) return -1;
   DWORD length = GetTempPathA(static_cast<DWORD>(size), out);
   if (length == 0 || length >= size || !AddTrailingSeparator(out, size)) {
     out[0] = '\0';

@@ -22,3 +22,4 @@ struct InstallContext {
   char temp_folder[260];    // numbered temporary folder; empty unless used
   char final_destination[260];  // the user's folder while the fallback runs
 };
+static_assert(sizeof(InstallContext) == 956 || sizeof(void*) != 4, "the record's fields and their sizes");

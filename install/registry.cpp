@@ -79,6 +79,7 @@ void ReadProgramFilesDir(char* out) {
 }
 
 void GetDefaultDestination(char* out, size_t size) {
+  if (size == 0) return;
   out[0] = '\0';
   const SetupState* state = g_setup_state;
   if (state->package_id[0] != '\0') {

@@ -21,6 +21,7 @@ struct SetupState {
   char lng_base_name[32];               // language files' base name
   char module_path[260];                // the setup program's own file
 };
+static_assert(sizeof(SetupState) == 404 || sizeof(void*) != 4, "the record's fields and their sizes");
 
 // Valid from the first step of start-up to the last step of tear-down; null
 // outside that span.

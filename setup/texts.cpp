@@ -5,7 +5,7 @@
 #include "setup/setup_state.h"
 
 void LookupText(const LanguageTable* table, int16_t id, char* out, size_t size) {
-  if (table == nullptr) return;
+  if (table == nullptr || size == 0) return;
   out[0] = '\0';
   // Record 0 is the language code; the scan stops at the wanted id or at the
   // end record, and id 0 (or an unknown id) finds the end record's null text.

@@ -10,7 +10,7 @@
 
 // Copies the text of `id` into `out` (`size` >= 1 bytes), cut to size - 1
 // characters, with "\t" escapes made tabs. An unknown id or id 0 gives the
-// empty text; a null table leaves `out` untouched.
+// empty text; a null table or a size of 0 leaves `out` untouched.
 void LookupText(const LanguageTable* table, int16_t id, char* out, size_t size);
 
 // Replaces each backslash-t pair in `text` by one tab character, in place.

@@ -39,9 +39,11 @@ TEST(LookupText, CopiesCutsOrEmpties) {
   }
 }
 
-TEST(LookupText, NullTableLeavesTheBufferUntouched) {
+TEST(LookupText, NullTableOrNoRoomLeavesTheBufferUntouched) {
   char out[8] = "keep";
   LookupText(nullptr, 1000, out, sizeof out);
+  EXPECT_STREQ(out, "keep");
+  LookupText(&EnglishTable, 1000, out, 0);
   EXPECT_STREQ(out, "keep");
 }
 
