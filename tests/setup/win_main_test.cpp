@@ -1,5 +1,6 @@
-// Runs the real WinMain with a stand-in dialog (template 1000 of this test's
-// resources) that records the state it was started with and closes at once.
+// Runs the real WinMain on the program's own resources, with a stand-in
+// dialog procedure that records the state it was started with and closes at
+// once.
 #include <windows.h>
 
 #include <cstring>
@@ -33,6 +34,8 @@ TEST(WinMain, RunsTheDialogWithTheStartUpFieldsAndTearsDown) {
   ASSERT_TRUE(g_dialog_ran);
   EXPECT_EQ(g_setup_state, nullptr) << "the pointer is cleared after tear-down";
 
+  EXPECT_NE(g_state_at_dialog.icon, nullptr);
+  EXPECT_EQ(g_state_at_dialog.icon, LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1)));
   char own_path[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, own_path, sizeof own_path);
   EXPECT_STREQ(g_state_at_dialog.module_path, own_path);
