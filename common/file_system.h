@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
 
 #ifdef _WIN32
 typedef wchar_t WideChar;  // UTF-16 on Windows
@@ -26,3 +28,24 @@ void FsToWide(WideChar* destination, const char* source, size_t capacity);
 
 // True when a file or folder exists at `path`.
 bool FsExists(const char* path);
+
+
+// Opens the file for binary reading, letting others read it too but not
+// write it while it is open. Null when it cannot be opened.
+FILE* FsOpenShared(const char* path);
+
+// Creates the file, or truncates an existing one, for binary reading and
+// writing ("w+b"). Null when it cannot be created.
+FILE* FsCreateFile(const char* path);
+
+// Deletes the file; true when it is gone.
+bool FsDeleteFile(const char* path);
+
+// Sets the file's last-write time from an MS-DOS time stamp (date in the high
+// 16 bits, time in the low 16 bits) read as local time. Other times stay.
+// Failures are silent: a time stamp is a courtesy, not part of the content.
+void FsSetDosTime(const char* path, uint32_t dos_time);
+
+// Applies Windows file attribute bits. On POSIX only the read-only bit
+// (0x01) means something: it takes away every write permission.
+void FsSetAttributes(const char* path, uint32_t attributes);

@@ -1,7 +1,9 @@
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -63,4 +65,37 @@ void FsToWide(WideChar* destination, const char* source, size_t capacity) {
 bool FsExists(const char* path) {
   struct stat info;
   return stat(NativePath(path).c_str(), &info) == 0;
+}
+
+FILE* FsOpenShared(const char* path) { return fopen(NativePath(path).c_str(), "rb"); }
+
+FILE* FsCreateFile(const char* path) { return fopen(NativePath(path).c_str(), "w+b"); }
+
+bool FsDeleteFile(const char* path) { return unlink(NativePath(path).c_str()) == 0; }
+
+void FsSetDosTime(const char* path, uint32_t dos_time) {
+  struct tm local = {};
+  local.tm_year = static_cast<int>((dos_time >> 25) & 0x7F) + 80;
+  local.tm_mon = static_cast<int>((dos_time >> 21) & 0x0F) - 1;
+  local.tm_mday = static_cast<int>((dos_time >> 16) & 0x1F);
+  local.tm_hour = static_cast<int>((dos_time >> 11) & 0x1F);
+  local.tm_min = static_cast<int>((dos_time >> 5) & 0x3F);
+  local.tm_sec = static_cast<int>(dos_time & 0x1F) * 2;
+  local.tm_isdst = -1;  // let the zone rules say whether summer time applied
+  time_t seconds = mktime(&local);
+  if (seconds == static_cast<time_t>(-1)) return;
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;  // last access stays
+  times[1].tv_sec = seconds;
+  times[1].tv_nsec = 0;
+  utimensat(AT_FDCWD, NativePath(path).c_str(), times, 0);
+}
+
+void FsSetAttributes(const char* path, uint32_t attributes) {
+  if ((attributes & 0x01) == 0) return;
+  std::string native = NativePath(path);
+  struct stat info;
+  if (stat(native.c_str(), &info) != 0) return;
+  chmod(native.c_str(), info.st_mode & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH));
 }

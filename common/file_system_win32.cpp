@@ -1,4 +1,7 @@
+#include <share.h>
 #include <windows.h>
+
+#include <cstdio>
 
 #include "common/file_system.h"
 
@@ -17,4 +20,27 @@ void FsToWide(WideChar* destination, const char* source, size_t capacity) {
 
 bool FsExists(const char* path) {
   return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+FILE* FsOpenShared(const char* path) { return _fsopen(path, "rb", _SH_DENYWR); }
+
+FILE* FsCreateFile(const char* path) { return fopen(path, "w+b"); }
+
+bool FsDeleteFile(const char* path) { return DeleteFileA(path) != 0; }
+
+void FsSetDosTime(const char* path, uint32_t dos_time) {
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  FILETIME created, accessed, written, local;
+  if (GetFileTime(file, &created, &accessed, &written) &&
+      DosDateTimeToFileTime(static_cast<WORD>(dos_time >> 16), static_cast<WORD>(dos_time), &local) &&
+      LocalFileTimeToFileTime(&local, &written)) {
+    SetFileTime(file, &created, &accessed, &written);
+  }
+  CloseHandle(file);
+}
+
+void FsSetAttributes(const char* path, uint32_t attributes) {
+  SetFileAttributesA(path, attributes);
 }
