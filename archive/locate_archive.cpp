@@ -1,0 +1,99 @@
+#include <cstring>
+
+#include "archive/archive_format.h"
+#include "archive/extract_context.h"
+
+namespace {
+
+const uint8_t kMarker[kMarkerSize] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};  // "Rar!"
+const uint8_t kOldMarkerTail[3] = {'E', '~', '^'};  // "RE~^"
+const uint8_t kOldFlavourTag[4] = {'R', 'S', 'F', 'X'};
+constexpr uint32_t kOldFlavourTagOffset = 28;  // in the executable's own header area
+
+// Reads and decodes the main header's fixed part at the stream position.
+bool ReadMainHeader(ExtractContext* context) {
+  uint8_t raw[kMainHeaderSize];
+  if (fread(raw, 1, kMainHeaderSize, context->archive_file) != kMainHeaderSize) return false;
+  MainHeader& header = context->main_header;
+  header.check = ReadLe16(raw);
+  header.type = raw[2];
+  header.flags = ReadLe16(raw + 3);
+  header.size = ReadLe16(raw + 5);
+  header.reserved1 = ReadLe16(raw + 7);
+  header.reserved2 = ReadLe32(raw + 9);
+  // The check covers the 11 bytes from the block type on; its outcome is
+  // only recorded.
+  uint32_t crc = Crc32Update(context->crc32_table, 0xFFFFFFFF, raw + 2, kMainHeaderSize - 2);
+  context->main_header_bad = static_cast<uint16_t>(~crc) != header.check;
+  return true;
+}
+
+// Tests the candidate 'R' at index i of `window` (file offset 7 + i), whose
+// first `got` bytes were read. A test is only made when every byte it looks
+// at was read. Returns the flavour, or 0.
+uint32_t TestCandidate(const uint8_t* window, uint32_t got, uint32_t i) {
+  // The tag sits at file offset 28, which is index 21 of the window.
+  const uint32_t tag = kOldFlavourTagOffset - kSearchStart;
+  if (i + 3 < got && tag + 4 <= got && memcmp(window + i + 1, kOldMarkerTail, 3) == 0 &&
+      memcmp(window + tag, kOldFlavourTag, 4) == 0) {
+    return kFlavourOld;
+  }
+  // The main header's block type, two bytes past the marker, must be read too.
+  if (i + kMarkerSize + 2 < got && memcmp(window + i + 1, kMarker + 1, kMarkerSize - 1) == 0 &&
+      window[i + kMarkerSize + 2] == kMainHeaderType) {
+    return kFlavourRar;
+  }
+  return 0;
+}
+
+// Searches the head of the file for a marker, the stream standing at offset 7.
+bool SearchMarker(ExtractContext* context) {
+  uint8_t* window = static_cast<uint8_t*>(ZeroAlloc(kSearchLength + 1));
+  if (window == nullptr) return false;
+  uint32_t got = static_cast<uint32_t>(fread(window, 1, kSearchLength, context->archive_file));
+  uint32_t flavour = 0;
+  uint32_t i = 0;
+  while (i < got) {
+    const void* r = memchr(window + i, kMarker[0], got - i);
+    if (r == nullptr) break;
+    i = static_cast<uint32_t>(static_cast<const uint8_t*>(r) - window);
+    flavour = TestCandidate(window, got, i);
+    if (flavour != 0) break;
+    ++i;
+  }
+  FreeAndNull(window);
+  if (flavour == 0) return false;
+
+  int32_t start = static_cast<int32_t>(kSearchStart + i);
+  context->archive_flavour = flavour;
+  context->archive_start = start;
+  if (fseek(context->archive_file, start, SEEK_SET) != 0) return false;
+  // The older flavour's main header begins at the marker itself; the newer
+  // one's follows the seven marker bytes.
+  if (flavour == kFlavourRar &&
+      fread(context->marker, 1, kMarkerSize, context->archive_file) != kMarkerSize) {
+    return false;
+  }
+  return ReadMainHeader(context);
+}
+
+}  // namespace
+
+bool LocateArchive(ExtractContext* context) {
+  context->found = 0;
+  context->archive_start = 0;
+  context->archive_flavour = 0;
+  context->main_header_bad = 0;
+  if (fread(context->marker, 1, kMarkerSize, context->archive_file) != kMarkerSize) return false;
+  bool found;
+  if (memcmp(context->marker, kMarker, kMarkerSize) == 0) {
+    // A file that begins with the marker needs no search, and its main
+    // header's block type is not checked.
+    context->archive_flavour = kFlavourRar;
+    found = ReadMainHeader(context);
+  } else {
+    found = SearchMarker(context);
+  }
+  context->found = found ? 1 : 0;
+  return found;
+}
