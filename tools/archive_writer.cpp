@@ -1,0 +1,116 @@
+#include "tools/archive_writer.h"
+
+#include "archive/checksum.h"
+
+namespace {
+
+const Crc32Table& Table() {
+  static const Crc32Table table = [] {
+    Crc32Table built;
+    BuildCrc32Table(&built);
+    return built;
+  }();
+  return table;
+}
+
+void PutLe16(std::string& out, uint32_t value) {
+  out += static_cast<char>(value & 0xFF);
+  out += static_cast<char>((value >> 8) & 0xFF);
+}
+
+void PutLe32(std::string& out, uint32_t value) {
+  PutLe16(out, value & 0xFFFF);
+  PutLe16(out, value >> 16);
+}
+
+// The header check: low 16 bits of the CRC-32 of the header from its block
+// type on, stored in the header's first two bytes.
+void SetHeaderCheck(std::string& header, bool bad) {
+  uint16_t check = static_cast<uint16_t>(Crc32Of(header.substr(2)));
+  if (bad) check = static_cast<uint16_t>(check ^ 0x5A5A);
+  header[0] = static_cast<char>(check & 0xFF);
+  header[1] = static_cast<char>(check >> 8);
+}
+
+}  // namespace
+
+uint32_t Crc32Of(const std::string& bytes) {
+  return ~Crc32Update(Table(), 0xFFFFFFFF, reinterpret_cast<const uint8_t*>(bytes.data()),
+                      bytes.size());
+}
+
+uint16_t Sum16Of(const std::string& bytes) {
+  return Sum16Update(0, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+uint32_t DosTimeStamp(int year, int month, int day, int hour, int minute, int second) {
+  uint32_t date = static_cast<uint32_t>((year - 1980) << 9 | month << 5 | day);
+  uint32_t time = static_cast<uint32_t>(hour << 11 | minute << 5 | second / 2);
+  return date << 16 | time;
+}
+
+void ArchiveWriter::AddMainHeader(const MainHeaderFields& fields) {
+  std::string header;
+  if (flavour_ == kFlavourOld) {
+    // The older main header begins with its own marker in place of the
+    // check value, block type and first flag byte.
+    header = "RE~^";
+    header += static_cast<char>(fields.flags >> 8);
+  } else {
+    bytes_ += std::string("Rar!\x1A\x07\x00", kMarkerSize);
+    header = std::string(2, '\0');
+    header += static_cast<char>(fields.type);
+    PutLe16(header, fields.flags);
+  }
+  PutLe16(header, fields.size ? *fields.size : kMainHeaderSize + fields.extra.size());
+  header += std::string(6, '\0');  // reserved
+  if (flavour_ == kFlavourRar) SetHeaderCheck(header, fields.bad_check);
+  bytes_ += header + fields.extra;
+}
+
+void ArchiveWriter::AddFile(const FileEntryFields& fields) {
+  uint16_t name_length = fields.name_length ? *fields.name_length
+                                            : static_cast<uint16_t>(fields.name.size());
+  uint32_t check = flavour_ == kFlavourOld ? Sum16Of(fields.data) : Crc32Of(fields.data);
+  std::string header(2, '\0');
+  header += static_cast<char>(kFileHeaderType);
+  PutLe16(header, fields.flags);
+  PutLe16(header, fields.header_size
+                      ? *fields.header_size
+                      : kFileHeaderSize + fields.name.size() + fields.header_extra.size());
+  PutLe32(header, fields.packed_size ? *fields.packed_size
+                                    : static_cast<uint32_t>(fields.data.size()));
+  PutLe32(header, fields.unpacked_size ? *fields.unpacked_size
+                                       : static_cast<uint32_t>(fields.data.size()));
+  header += static_cast<char>(fields.host_system);
+  PutLe32(header, fields.data_crc ? *fields.data_crc : check);
+  PutLe32(header, fields.time_stamp);
+  header += static_cast<char>(fields.unpack_version);
+  header += static_cast<char>(fields.method);
+  PutLe16(header, name_length);
+  PutLe32(header, fields.attributes);
+  header += fields.name + fields.header_extra;
+  if (flavour_ == kFlavourRar) SetHeaderCheck(header, fields.bad_header_check);
+  bytes_ += header + fields.data;
+}
+
+void ArchiveWriter::AddBlock(uint8_t type, uint16_t flags, const std::string& header_tail,
+                             const std::string& data) {
+  bool long_block = (flags & kFlagLongBlock) != 0;
+  std::string header(2, '\0');
+  header += static_cast<char>(type);
+  PutLe16(header, flags);
+  PutLe16(header, kBlockHeaderSize + (long_block ? 4 : 0) + header_tail.size());
+  if (long_block) PutLe32(header, static_cast<uint32_t>(data.size()));
+  header += header_tail;
+  SetHeaderCheck(header, false);
+  bytes_ += header + data;
+}
+
+std::string FakeExecutable(size_t size, bool rsfx_tag) {
+  std::string image(size, '\0');
+  for (size_t i = 64; i < size; ++i) image[i] = static_cast<char>(((i * 37) & 0x7F) | 0x01);
+  if (size >= 2) image.replace(0, 2, "MZ");
+  if (rsfx_tag && size >= 32) image.replace(28, 4, "RSFX");
+  return image;
+}
