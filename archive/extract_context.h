@@ -89,6 +89,9 @@ struct ExtractContext {
   uint32_t skip_output;  // the callback declined the entry: unpack, deliver nothing
   uint32_t verify_only;  // the entry is checked but its bytes are kept nowhere
   uint32_t output_failed;  // a write or memory append of this entry lost bytes
+  uint32_t delivered;      // bytes of this entry that WriteOut accepted
+  uint32_t walk_end;       // WalkEnd: why the last walk over the headers stopped
+  uint32_t entry_failure;  // EntryFailure: why the entry that ended the pass was bad
   uint32_t main_header_bad;
   uint32_t file_header_bad;
   int32_t block_pos;

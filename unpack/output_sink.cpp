@@ -19,6 +19,7 @@ uint32_t WriteOut(ExtractContext* context, const uint8_t* data, uint32_t length)
   } else if (context->verify_only) {
     written = length;
   }
+  context->delivered += written;
   if (!context->skip_output) {
     int mode = context->archive_flavour == 1 ? kChecksumSum16 : kChecksumCrc32;
     context->entry_crc = ChecksumUpdate(context->crc32_table, context->entry_crc, data, written, mode);

@@ -1,0 +1,222 @@
+#include "archive/extract_archive.h"
+
+#include "archive/archive_format.h"
+#include "archive/stored_entry.h"
+#include "common/bounded_text.h"
+#include "common/file_system.h"
+#include "unpack/lz_decoder.h"
+
+namespace {
+
+constexpr uint32_t kLargestEntry = 0x7FFFFFFF;  // sizes are counted as signed 32-bit
+
+// What the callback's answer in the name buffer asks for.
+enum EntryFate { kSkip, kMemory, kVerify, kFile };
+
+EntryFate FateOf(const char* name) {
+  if (name[0] == '\0') return kSkip;
+  signed char first = static_cast<signed char>(name[0]);
+  if (first >= 1 && first <= 31) return kMemory;
+  if (name[0] == kVerifyOnlyMarker) return kVerify;
+  return kFile;
+}
+
+bool ChecksumMatches(const ExtractContext* context) {
+  uint32_t stored = context->file_header.data_crc;
+  // The sum of the older flavour is compared as it is; CRC-32 runs without
+  // its final inversion.
+  if (context->archive_flavour == kFlavourOld) return context->entry_crc == stored;
+  return context->entry_crc == ~stored;
+}
+
+// The most telling reason for an entry that was unpacked and found bad.
+uint32_t FailureOf(const ExtractContext* context, bool decoded) {
+  const FileHeader& header = context->file_header;
+  if (context->output_failed) return kFailureOutput;
+  if (header.flags & kFlagEnciphered) return kFailureEnciphered;
+  if (header.method != kMethodStored && header.unpack_version < kLowestPackedVersion) {
+    return kFailureMethodVersion;
+  }
+  if (decoded && context->unpack_stop == kUnpackAudio) return kFailureAudio;
+  if (decoded && context->unpack_stop == kUnpackInputExhausted) return kFailureDamaged;
+  if (ChecksumMatches(context)) return kFailureLength;
+  return kFailureChecksum;
+}
+
+// Refusals made before anything of the entry is read: its bytes could not
+// be delivered whole, whatever they hold.
+uint32_t RefusalOf(const FileHeader& header) {
+  if (header.unpacked_size > kLargestEntry) return kFailureTooLarge;
+  // The rest of the data lies in a volume that is never opened; the part
+  // here carries a check value of its own and would pass it.
+  if (header.flags & (kFlagToNextVolume | kFlagFromPreviousVolume)) return kFailureOtherVolume;
+  return kFailureNone;
+}
+
+bool SeekTo(FILE* file, int64_t position) {
+  return position >= 0 && fseek(file, static_cast<long>(position), SEEK_SET) == 0;
+}
+
+// Unpacks the current entry to what `fate` asks for, checks it and finishes
+// its output. Returns the pass's result after the entry; `stop` is set when
+// the callback's second call asked to end the pass.
+int ProcessEntry(ExtractContext* context, char* name, EntryFate fate, MemoryBuffer* buffer,
+                 bool* stop) {
+  const FileHeader& header = context->file_header;
+  bool skipped = fate == kSkip;
+  if (!skipped) {
+    context->entry_failure = RefusalOf(header);
+    if (context->entry_failure != kFailureNone) return kExtractBadEntry;
+  } else if (header.unpacked_size > kLargestEntry) {
+    return kExtractOk;  // nothing of it could be produced; it feeds no dictionary
+  }
+
+  context->memory_buffer = nullptr;
+  context->output_file = nullptr;
+  if (fate == kMemory) {
+    context->memory_buffer = buffer;
+    MemoryBufferReset(buffer);
+  } else if (fate == kFile) {
+    context->output_file = FsCreateFile(name);
+    if (context->output_file == nullptr) return kExtractCannotCreate;
+  }
+  context->entry_crc = context->archive_flavour == kFlavourOld ? 0 : 0xFFFFFFFF;
+  context->packed_left = static_cast<int32_t>(header.packed_size);
+  context->unpacked_left = static_cast<int32_t>(header.unpacked_size);
+  context->input_file = context->archive_file;
+  context->skip_output = skipped ? 1 : 0;
+  context->verify_only = fate == kVerify ? 1 : 0;
+  context->output_failed = 0;
+  context->delivered = 0;
+
+  // The packed data ends where the next block begins.
+  int result = kExtractOk;
+  bool decoded = false;
+  if (SeekTo(context->archive_file,
+             static_cast<int64_t>(context->next_block_pos) - header.packed_size)) {
+    if (header.method == kMethodStored) {
+      result = CopyStored(context);
+    } else if (header.unpack_version >= kLowestPackedVersion) {
+      context->unpack_stop = kUnpackComplete;
+      UnpackEntry(context, context->window, (header.flags & kFlagSolid) != 0);
+      decoded = true;
+    }
+  }
+
+  bool good = true;
+  if (!skipped) {
+    // Every byte the header promises must have arrived, and no more.
+    good = ChecksumMatches(context) && !context->output_failed &&
+           context->delivered == header.unpacked_size;
+    if (!good) {
+      result = kExtractBadEntry;
+      context->entry_failure = FailureOf(context, decoded);
+    }
+  }
+  if (context->output_file != nullptr) {
+    fclose(context->output_file);
+    context->output_file = nullptr;
+  }
+  context->memory_buffer = nullptr;
+
+  if (!good) {
+    // Only a file this pass created is removed: for memory and verified
+    // entries the name buffer holds a marker and a name of no file.
+    if (fate == kFile) FsDeleteFile(name);
+    return result;
+  }
+  if (fate == kMemory) {
+    // The callback gets the bytes followed by a 0, so that text entries read
+    // as strings; without room for it the entry cannot be handed over.
+    const uint8_t terminator = 0;
+    if (MemoryBufferAppend(buffer, &terminator, 1) != 0) {
+      context->entry_failure = kFailureOutput;
+      return kExtractBadEntry;
+    }
+    if (context->callback(name, buffer->data, header.unpacked_size, context->user) != 0) {
+      *stop = true;
+    }
+  } else if (fate == kFile) {
+    FsSetDosTime(name, header.time_stamp);
+    FsSetAttributes(name, header.attributes);
+  }
+  return result;
+}
+
+int WalkEntries(ExtractContext* context, MemoryBuffer* buffer) {
+  // The rest of the main header (a comment, say) is skipped unread; a size
+  // below the fixed part's never moves the walk backwards.
+  uint16_t main_size = context->main_header.size;
+  if (main_size > kMainHeaderSize) fseek(context->archive_file, main_size - kMainHeaderSize, SEEK_CUR);
+
+  char name[kNameSize];
+  bool first_entry = true;
+  int result = kExtractOk;
+  while (result == kExtractOk) {
+    if (ReadNextEntry(context) == 0) break;
+    FileHeader& header = context->file_header;
+    if (header.host_system == 3) header.attributes = ReplacedAttributes(header.flags);
+    // An archive that starts inside an entry is the second part of a
+    // volume set, not an archive of its own.
+    if (first_entry && (header.flags & kFlagFromPreviousVolume)) return kExtractNoArchive;
+    first_entry = false;
+
+    name[0] = '\0';
+    if (!(header.attributes & kAttributeDirectory)) {
+      CopyBounded(name, context->entry_name, kNameSize);
+      if (context->callback(name, nullptr, header.unpacked_size, context->user) != 0) break;
+    }
+    if (!(header.attributes & (kAttributeDirectory | kAttributeVolumeLabel))) {
+      bool stop = false;
+      result = ProcessEntry(context, name, FateOf(name), buffer, &stop);
+      if (stop) break;
+    }
+    // Whatever was read ahead, and any data a directory or a volume label
+    // carries, is stepped over.
+    if (!SeekTo(context->archive_file, context->next_block_pos)) break;
+  }
+  return result;
+}
+
+}  // namespace
+
+int ExtractEntries(ExtractContext* context) {
+  context->archive_file = FsOpenShared(context->archive_path);
+  if (context->archive_file == nullptr) return kExtractNoArchive;
+  int result;
+  if (!LocateArchive(context)) {
+    result = kExtractNoArchive;
+  } else {
+    context->window = static_cast<uint8_t*>(ZeroAlloc(kWindowSize));
+    if (context->window == nullptr) {
+      result = kExtractNoWindow;
+    } else {
+      MemoryBuffer buffer;
+      MemoryBufferInit(&buffer);
+      result = WalkEntries(context, &buffer);
+      MemoryBufferRelease(&buffer);
+      FreeAndNull(context->window);
+    }
+  }
+  fclose(context->archive_file);
+  context->archive_file = nullptr;
+  context->input_file = nullptr;
+  return result;
+}
+
+int ExtractArchive(const char* path, EntryCallback callback, void* user, uint32_t* failure) {
+  if (failure != nullptr) *failure = kFailureNone;
+  ExtractContext* context = static_cast<ExtractContext*>(ZeroAlloc(sizeof(ExtractContext)));
+  if (context == nullptr) return kExtractNoContext;
+  context->archive_path = path;
+  context->callback = callback;
+  context->user = user;
+  for (int channel = 0; channel < 4; ++channel) {
+    context->audio_table_refs[channel] = &context->audio_tables[channel];
+  }
+  BuildCrc32Table(&context->crc32_table);
+  int result = ExtractEntries(context);
+  if (failure != nullptr && result == kExtractBadEntry) *failure = context->entry_failure;
+  FreeAndNull(context);
+  return result;
+}
