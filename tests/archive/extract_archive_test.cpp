@@ -1,0 +1,256 @@
+// One pass over an archive: the callback protocol, the result codes, and
+// what is left on disk.
+#include "archive/extract_archive.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <ctime>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include "tests/archive/archive_builders.h"
+#include "tests/archive/pass_recorder.h"
+#include "tests/support/scratch.h"
+
+namespace {
+
+bool IsReadOnly(const std::string& path) {
+#ifdef _WIN32
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+#else
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && (info.st_mode & 0222) == 0;
+#endif
+}
+
+bool Exists(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0;
+}
+
+TEST(ExtractArchive, SkippedEntriesAreUnpackedButNeitherDeliveredNorChecked) {
+  std::vector<FileEntryFields> entries = ThreeEntries();
+  entries[1].data_crc = 0x12345678;
+  PassRecorder pass(AllSkipped());
+  EXPECT_EQ(pass.Run(ScratchFolder() + "a.rar", ArchiveOf(entries)), kExtractOk);
+  EXPECT_EQ(pass.calls.size(), 3u);
+}
+
+TEST(ExtractArchive, MemoryEntriesComeBackWithATerminatorAndTheCallbacksMarker) {
+  std::string text(244, 't');
+  PassRecorder pass([](const std::string& name, bool*) {
+    return std::string(name == "empty" ? "\x07" : "\x02") + "kept";
+  });
+  EXPECT_EQ(pass.Run(ScratchFolder() + "a.rar", ArchiveOf({Stored("text", text), Stored("empty", "")})),
+            kExtractOk);
+  ASSERT_EQ(pass.calls.size(), 4u);
+  EXPECT_EQ(pass.calls[1].name, "\x02kept");
+  EXPECT_EQ(pass.calls[1].data, text);
+  EXPECT_TRUE(pass.calls[1].terminated);
+  EXPECT_EQ(pass.calls[1].size, 244u);
+  EXPECT_EQ(pass.calls[3].name, "\x07kept");
+  EXPECT_TRUE(pass.calls[3].has_data);  // a valid pointer to a single 0
+  EXPECT_TRUE(pass.calls[3].terminated);
+}
+
+TEST(ExtractArchive, VerifiedEntriesAreCheckedButNeverHandedBack) {
+  std::string folder = ScratchFolder();
+  std::vector<FileEntryFields> entries = ThreeEntries();
+  PassRecorder pass(AllVerified());
+  EXPECT_EQ(pass.Run(folder + "a.rar", ArchiveOf(entries)), kExtractOk);
+  EXPECT_EQ(pass.calls.size(), 3u);
+
+  // A bad one fails the pass; nothing named after the marker is touched.
+  WriteWholeFile(folder + "two.txt", "bystander");
+  entries[1].data_crc = 0;
+  PassRecorder paths([&](const std::string& name, bool*) {
+    return std::string(1, kVerifyOnlyMarker) + folder + name;
+  });
+  EXPECT_EQ(paths.Run(folder + "a.rar", ArchiveOf(entries)), kExtractBadEntry);
+  EXPECT_EQ(paths.failure, kFailureChecksum);
+  EXPECT_EQ(paths.calls.size(), 2u);
+  EXPECT_EQ(ReadWholeFile(folder + "two.txt"), "bystander");
+}
+
+TEST(ExtractArchive, ANonzeroAnswerEndsThePassAtOnce) {
+  std::string folder = ScratchFolder();
+  PassRecorder pass([&](const std::string& name, bool* stop) {
+    *stop = name == "three.txt";
+    return folder + name;
+  });
+  EXPECT_EQ(pass.Run(folder + "a.rar", ArchiveOf(ThreeEntries())), kExtractOk);
+  EXPECT_EQ(ReadWholeFile(folder + "one.txt"), "first");
+  EXPECT_EQ(ReadWholeFile(folder + "two.txt"), "second entry");
+  EXPECT_FALSE(Exists(folder + "three.txt"));
+
+  PassRecorder second(AllInMemory());
+  second.stop_on_second = {"two.txt"};
+  EXPECT_EQ(second.Run(folder + "a.rar", ArchiveOf(ThreeEntries())), kExtractOk);
+  EXPECT_EQ(second.calls.size(), 4u);
+}
+
+TEST(ExtractArchive, DirectoriesAreNotOfferedAndVolumeLabelsOnlyOnce) {
+  std::string folder = ScratchFolder();
+  FileEntryFields directory = Stored("dir", "");
+  directory.attributes = 0x10;
+  FileEntryFields label = Stored("LABEL", "");
+  label.attributes = 0x08;
+  // Packed bytes on either must not be read as headers.
+  FileEntryFields stuffed_directory = directory;
+  stuffed_directory.data = ArchiveOf({Stored("ghost1", "")}).substr(20);
+  FileEntryFields stuffed_label = label;
+  stuffed_label.data = ArchiveOf({Stored("ghost2", "")}).substr(20);
+  PassRecorder pass(AllToFolder(folder));
+  EXPECT_EQ(pass.Run(folder + "a.rar", ArchiveOf({directory, label, stuffed_directory,
+                                                   stuffed_label, Stored("file", "x")})),
+            kExtractOk);
+  ASSERT_EQ(pass.calls.size(), 3u);
+  EXPECT_EQ(pass.calls[0].name, "LABEL");
+  EXPECT_EQ(pass.calls[1].name, "LABEL");
+  EXPECT_EQ(pass.calls[2].name, "file");
+  EXPECT_FALSE(Exists(folder + "LABEL"));
+  EXPECT_EQ(ReadWholeFile(folder + "file"), "x");
+}
+
+TEST(ExtractArchive, ABadEntryIsDeletedAndEndsThePass) {
+  std::string folder = ScratchFolder();
+  std::vector<FileEntryFields> entries = ThreeEntries();
+  entries[1].data_crc = Crc32Of(entries[1].data);
+  entries[1].data[0] ^= 1;  // the stored check value no longer matches
+  PassRecorder pass(AllToFolder(folder));
+  EXPECT_EQ(pass.Run(folder + "a.rar", ArchiveOf(entries)), kExtractBadEntry);
+  EXPECT_EQ(pass.failure, kFailureChecksum);
+  EXPECT_EQ(ReadWholeFile(folder + "one.txt"), "first");
+  EXPECT_FALSE(Exists(folder + "two.txt"));
+  EXPECT_FALSE(Exists(folder + "three.txt"));
+  EXPECT_EQ(pass.calls.size(), 2u);
+}
+
+TEST(ExtractArchive, AFileThatCannotBeCreatedStopsThePassBeforeUnpacking) {
+  std::string folder = ScratchFolder();
+  ASSERT_EQ(mkdir((folder + "two.txt").c_str()
+#ifndef _WIN32
+                  , 0755
+#endif
+                  ), 0);
+  PassRecorder pass(AllToFolder(folder));
+  EXPECT_EQ(pass.Run(folder + "a.rar", ArchiveOf(ThreeEntries())), kExtractCannotCreate);
+  EXPECT_EQ(ReadWholeFile(folder + "one.txt"), "first");
+  EXPECT_TRUE(Exists(folder + "two.txt"));  // the folder is left alone
+  EXPECT_FALSE(Exists(folder + "three.txt"));
+}
+
+TEST(ExtractArchive, FilesGetTheirTimeStampAndReadOnlyAttribute) {
+  std::string folder = ScratchFolder();
+  FileEntryFields plain = Stored("plain.txt", "p");
+  plain.time_stamp = DosTimeStamp(2006, 11, 30, 17, 45, 58);
+  FileEntryFields read_only = Stored("read-only.txt", "r");
+  read_only.attributes = 0x21;
+  FileEntryFields unix_mode = Stored("unix.txt", "u");
+  unix_mode.host_system = 3;
+  unix_mode.attributes = 0x8124;  // r--r--r-- on its own system: not taken over
+  PassRecorder pass(AllToFolder(folder));
+  EXPECT_EQ(pass.Run(folder + "a.rar", ArchiveOf({plain, read_only, unix_mode})), kExtractOk);
+
+  struct tm local = {};
+  local.tm_year = 106;
+  local.tm_mon = 10;
+  local.tm_mday = 30;
+  local.tm_hour = 17;
+  local.tm_min = 45;
+  local.tm_sec = 58;
+  local.tm_isdst = -1;
+  struct stat info;
+  ASSERT_EQ(stat((folder + "plain.txt").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mtime, mktime(&local));
+  EXPECT_FALSE(IsReadOnly(folder + "plain.txt"));
+  EXPECT_TRUE(IsReadOnly(folder + "read-only.txt"));
+  EXPECT_FALSE(IsReadOnly(folder + "unix.txt"));
+  chmod((folder + "read-only.txt").c_str(), 0644);
+}
+
+struct ResultCase {
+  const char* why;
+  std::vector<FileEntryFields> entries;
+  int result;
+  uint32_t failure;
+  size_t calls;  // first calls the callback gets, memory and verified alike
+  size_t good;   // entries that pass, each with a second call in memory
+};
+
+FileEntryFields WithFlags(FileEntryFields entry, uint16_t flags) {
+  entry.flags = static_cast<uint16_t>(kFlagLongBlock | flags);
+  return entry;
+}
+
+FileEntryFields Compressed(uint8_t version, const std::string& data, uint32_t crc) {
+  FileEntryFields entry = Stored("packed", data);
+  entry.method = '3';
+  entry.unpack_version = version;
+  entry.data_crc = crc;
+  return entry;
+}
+
+std::vector<ResultCase> ResultCases() {
+  FileEntryFields short_data = Stored("short", "abc");
+  short_data.unpacked_size = 1000;  // the check value matches the three bytes
+  FileEntryFields huge = Stored("huge", "abc");
+  huge.unpacked_size = 0x80000000u;
+  FileEntryFields enciphered = WithFlags(Stored("secret", "cipher"), kFlagEnciphered);
+  enciphered.data_crc = Crc32Of("plain!");
+  return {
+      {"good entries", ThreeEntries(), kExtractOk, kFailureNone, 3, 3},
+      {"an archive that starts inside an entry belongs to a volume set",
+       {WithFlags(Stored("a", "x"), kFlagFromPreviousVolume), Stored("b", "y")},
+       kExtractNoArchive, kFailureNone, 0, 0},
+      {"a later entry continued from another volume is incomplete",
+       {Stored("a", "x"), WithFlags(Stored("b", "y"), kFlagFromPreviousVolume)},
+       kExtractBadEntry, kFailureOtherVolume, 2, 1},
+      {"an entry continued in the next volume is incomplete",
+       {Stored("a", "x"), WithFlags(Stored("b", "y"), kFlagToNextVolume)},
+       kExtractBadEntry, kFailureOtherVolume, 2, 1},
+      {"enciphered bytes fail their check", {enciphered}, kExtractBadEntry, kFailureEnciphered,
+       1, 0},
+      {"a compressed entry below version 16 is not unpacked",
+       {Compressed(15, "abc", Crc32Of("abc"))}, kExtractBadEntry, kFailureMethodVersion, 1, 0},
+      {"an empty one of them passes", {Compressed(13, "", 0)}, kExtractOk, kFailureNone, 1, 1},
+      {"fewer bytes than the header promises", {short_data}, kExtractBadEntry, kFailureLength,
+       1, 0},
+      {"2 GiB or more is refused unread", {huge}, kExtractBadEntry, kFailureTooLarge, 1, 0},
+  };
+}
+
+TEST(ExtractArchive, ResultCodesForMemoryAndVerifiedEntries) {
+  for (const ResultCase& c : ResultCases()) {
+    for (bool memory : {true, false}) {
+      PassRecorder pass(memory ? AllInMemory() : AllVerified());
+      EXPECT_EQ(pass.Run(ScratchFolder() + "a.rar", ArchiveOf(c.entries)), c.result) << c.why;
+      EXPECT_EQ(pass.failure, c.failure) << c.why;
+      EXPECT_EQ(pass.calls.size(), c.calls + (memory ? c.good : 0)) << c.why;
+    }
+    // Skipping makes every one of them harmless, except a pass that does
+    // not start at an entry's beginning.
+    PassRecorder skipped(AllSkipped());
+    EXPECT_EQ(skipped.Run(ScratchFolder() + "a.rar", ArchiveOf(c.entries)),
+              c.result == kExtractNoArchive ? kExtractNoArchive : kExtractOk)
+        << c.why;
+  }
+}
+
+TEST(ExtractArchive, IncompleteEntriesLeaveNoFile) {
+  std::string folder = ScratchFolder();
+  PassRecorder pass(AllToFolder(folder));
+  EXPECT_EQ(pass.Run(folder + "a.rar", ArchiveOf({WithFlags(Stored("part", "x"), kFlagToNextVolume)})),
+            kExtractBadEntry);
+  EXPECT_FALSE(Exists(folder + "part"));
+  EXPECT_EQ(pass.Run(folder + "b.rar",
+                     ArchiveOf({WithFlags(Stored("first", "x"), kFlagFromPreviousVolume)})),
+            kExtractNoArchive);
+  EXPECT_FALSE(Exists(folder + "first"));
+}
+
+}  // namespace
