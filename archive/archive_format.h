@@ -15,6 +15,7 @@
 #include <cstdint>
 
 struct ExtractContext;
+struct FileHeader;
 
 // Block types.
 constexpr uint8_t kMainHeaderType = 0x73;
@@ -83,3 +84,12 @@ uint32_t ReadNextEntry(ExtractContext* context);
 // Attributes of a host system that does not keep Windows ones: a directory
 // when all three dictionary bits are set, else a plain file.
 uint32_t ReplacedAttributes(uint16_t flags);
+
+// Moves the stream from the end of the main header's fixed part to the first
+// block after the main header; a size below the fixed part's never moves it
+// backwards.
+void SkipMainHeaderRest(ExtractContext* context);
+
+// The attribute rule for an entry made on host system 3, whose attributes
+// are not Windows ones; other hosts were settled by the walk.
+void NormaliseHostAttributes(FileHeader* header);

@@ -144,10 +144,7 @@ int ProcessEntry(ExtractContext* context, char* name, EntryFate fate, MemoryBuff
 }
 
 int WalkEntries(ExtractContext* context, MemoryBuffer* buffer) {
-  // The rest of the main header (a comment, say) is skipped unread; a size
-  // below the fixed part's never moves the walk backwards.
-  uint16_t main_size = context->main_header.size;
-  if (main_size > kMainHeaderSize) fseek(context->archive_file, main_size - kMainHeaderSize, SEEK_CUR);
+  SkipMainHeaderRest(context);
 
   char name[kNameSize];
   bool first_entry = true;
@@ -155,7 +152,7 @@ int WalkEntries(ExtractContext* context, MemoryBuffer* buffer) {
   while (result == kExtractOk) {
     if (ReadNextEntry(context) == 0) break;
     FileHeader& header = context->file_header;
-    if (header.host_system == 3) header.attributes = ReplacedAttributes(header.flags);
+    NormaliseHostAttributes(&header);
     // An archive that starts inside an entry is the second part of a
     // volume set, not an archive of its own.
     if (first_entry && (header.flags & kFlagFromPreviousVolume)) return kExtractNoArchive;

@@ -31,6 +31,15 @@ uint32_t ReplacedAttributes(uint16_t flags) {
                                                                : kAttributeArchive;
 }
 
+void SkipMainHeaderRest(ExtractContext* context) {
+  uint16_t size = context->main_header.size;
+  if (size > kMainHeaderSize) fseek(context->archive_file, size - kMainHeaderSize, SEEK_CUR);
+}
+
+void NormaliseHostAttributes(FileHeader* header) {
+  if (header->host_system == 3) header->attributes = ReplacedAttributes(header->flags);
+}
+
 uint32_t ReadNextEntry(ExtractContext* context) {
   FILE* file = context->archive_file;
   context->file_header_bad = 0;

@@ -1,0 +1,208 @@
+// mksetup list, test and extract, run as the package author would.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <sstream>
+
+#include "tests/archive/archive_builders.h"
+#include "tests/support/scratch.h"
+#include "tools/entry_name_check.h"
+#include "tools/mksetup_commands.h"
+
+namespace {
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+Outcome Mksetup(int (*command)(const CommandArgs&, std::ostream&, std::ostream&),
+            const CommandArgs& args) {
+  std::ostringstream out, err;
+  int status = command(args, out, err);
+  return {status, out.str(), err.str()};
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && (info.st_mode & S_IFDIR);
+}
+
+FileEntryFields Folder(const std::string& name) {
+  FileEntryFields entry = Stored(name, "");
+  entry.attributes = kAttributeDirectory;
+  return entry;
+}
+
+TEST(MksetupList, ShowsEveryEntryAndTheTotals) {
+  std::string archive = ScratchFolder() + "a.rar";
+  FileEntryFields packed = Stored("docs/readme.txt", "hello");
+  packed.unpacked_size = 12;
+  packed.method = '3';
+  packed.flags = 0x8010;
+  WriteWholeFile(archive, ArchiveOf({Folder("docs"), packed, Stored(std::string(300, 'n'), "x")}));
+  Outcome listed = Mksetup(CommandList, {archive});
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_TRUE(Contains(listed.out, "docs\\\n")) << listed.out;
+  EXPECT_TRUE(Contains(listed.out, "        12          5 3       20  0x8010 0x00000020 "
+                                   "2007-06-15 12:30:00 docs\\readme.txt\n"))
+      << listed.out;
+  EXPECT_TRUE(Contains(listed.out, "(name cut from 300 bytes)")) << listed.out;
+  EXPECT_TRUE(Contains(listed.out, "3 entries (1 folders), 13 bytes, 6 packed\n")) << listed.out;
+}
+
+TEST(MksetupList, SaysWhyThereIsNothingToList) {
+  std::string folder = ScratchFolder();
+  WriteWholeFile(folder + "plain.exe", FakeExecutable(4000));
+  WriteWholeFile(folder + "part2.rar",
+                 ArchiveOf({[] {
+                   FileEntryFields entry = Stored("rest", "x");
+                   entry.flags = kFlagLongBlock | kFlagFromPreviousVolume;
+                   return entry;
+                 }()}));
+  Outcome plain = Mksetup(CommandList, {folder + "plain.exe"});
+  EXPECT_EQ(plain.status, 1);
+  EXPECT_TRUE(Contains(plain.err, "no archive found in " + folder + "plain.exe (its marker must "
+                                  "start at offset 0 or between offsets 7 and 249,996)"))
+      << plain.err;
+  EXPECT_TRUE(Contains(Mksetup(CommandList, {folder + "missing"}).err, "cannot open"));
+  Outcome part = Mksetup(CommandTest, {folder + "part2.rar"});
+  EXPECT_TRUE(Contains(part.err, "later part of a volume set")) << part.err;
+  EXPECT_TRUE(Contains(part.out, "--  rest (not checked)\nresult: 2\n")) << part.out;
+}
+
+struct TestCase {
+  const char* why;
+  FileEntryFields second;  // between a good first and a good third entry
+  std::string expected;    // the lines from the second entry on
+  int status;
+};
+
+FileEntryFields WithFlags(FileEntryFields entry, uint16_t flags) {
+  entry.flags = static_cast<uint16_t>(kFlagLongBlock | flags);
+  return entry;
+}
+
+std::vector<TestCase> TestCases() {
+  FileEntryFields bad = Stored("b", "data");
+  bad.data_crc = 1;
+  FileEntryFields old_method = Stored("b", "data");
+  old_method.method = '2';
+  old_method.unpack_version = 13;
+  return {
+      {"a good entry", Stored("b", "data"), "OK  b\nOK  c\nresult: 0\n", 0},
+      {"a damaged entry", bad, "BAD b (CRC mismatch)\n--  c (not checked)\nresult: 3\n", 1},
+      {"an enciphered entry", WithFlags(bad, kFlagEnciphered),
+       "BAD b (enciphered entry)\n--  c (not checked)\nresult: 3\n", 1},
+      {"a split entry", WithFlags(Stored("b", "data"), kFlagToNextVolume),
+       "BAD b (continues in another volume)\n--  c (not checked)\nresult: 3\n", 1},
+      {"an old method", old_method,
+       "BAD b (unsupported method version 13)\n--  c (not checked)\nresult: 3\n", 1},
+      {"a folder is never checked", Folder("b"), "OK  b (folder)\nOK  c\nresult: 0\n", 0},
+  };
+}
+
+TEST(MksetupTest, ChecksEveryEntryAndStopsAtTheFirstBadOne) {
+  for (const TestCase& c : TestCases()) {
+    std::string archive = ScratchFolder() + "a.rar";
+    WriteWholeFile(archive, ArchiveOf({Stored("a", "first"), c.second, Stored("c", "third")}));
+    Outcome tested = Mksetup(CommandTest, {archive});
+    EXPECT_EQ(tested.status, c.status) << c.why;
+    EXPECT_EQ(tested.out, "OK  a\n" + c.expected) << c.why;
+  }
+}
+
+TEST(MksetupTest, WarnsWhenTheArchiveEndsEarly) {
+  std::string archive = ScratchFolder() + "a.rar";
+  WriteWholeFile(archive, ArchiveOf({Stored("a", "first")}) + std::string("\x00\x00\x74\x00\x80", 5));
+  Outcome tested = Mksetup(CommandTest, {archive});
+  EXPECT_EQ(tested.status, 0);
+  EXPECT_TRUE(Contains(tested.err, "ends early at offset 58")) << tested.err;
+}
+
+TEST(MksetupExtract, WritesEntriesWithTheirFoldersAndReplacesFiles) {
+  std::string folder = ScratchFolder();
+  std::string archive = folder + "a.rar";
+  FileEntryFields read_only = Stored("bin/tool.exe", "MZ tool");
+  read_only.attributes = 0x21;
+  WriteWholeFile(archive, ArchiveOf({Folder("empty"), Folder("bin"), read_only,
+                                     Stored("docs\\deep\\readme.txt", "read me")}));
+  std::string out = folder + "out";
+  for (int round = 0; round < 2; ++round) {  // the second round replaces read-only files
+    Outcome extracted = Mksetup(CommandExtract, {archive, out});
+    EXPECT_EQ(extracted.status, 0) << extracted.err;
+    EXPECT_TRUE(IsFolder(out + "/empty"));
+    EXPECT_EQ(ReadWholeFile(out + "/bin/tool.exe"), "MZ tool");
+    EXPECT_EQ(ReadWholeFile(out + "/docs/deep/readme.txt"), "read me");
+  }
+  chmod((out + "/bin/tool.exe").c_str(), 0644);
+}
+
+TEST(MksetupExtract, RefusesNamesThatLeaveTheFolder) {
+  const char* refused[] = {"\\abs.txt", "/abs.txt", "C:evil.txt", "a:stream", "..\\up.txt",
+                           "sub/../../up.txt", "...\\up.txt", "CON", "nul.txt", "sub\\COM1.log",
+                           "what?.txt"};
+  for (const char* name : refused) {
+    std::string folder = ScratchFolder();
+    WriteWholeFile(folder + "a.rar", ArchiveOf({Stored(name, "x"), Stored("fine.txt", "ok")}));
+    Outcome extracted = Mksetup(CommandExtract, {folder + "a.rar", folder + "out"});
+    EXPECT_EQ(extracted.status, 1) << name;
+    std::string shown = name;  // as the walk hands it on
+    for (char& c : shown) {
+      if (c == '/') c = '\\';
+    }
+    EXPECT_TRUE(Contains(extracted.err, "refused " + shown + ": ")) << extracted.err;
+    EXPECT_EQ(ReadWholeFile(folder + "out/fine.txt"), "ok") << name;
+  }
+  std::string folder = ScratchFolder();
+  WriteWholeFile(folder + "a.rar", ArchiveOf({Stored(std::string(300, 'n'), "x")}));
+  Outcome cut = Mksetup(CommandExtract, {folder + "a.rar", folder + "out"});
+  EXPECT_EQ(cut.status, 1);
+  EXPECT_TRUE(Contains(cut.err, "name longer than 259 bytes")) << cut.err;
+}
+
+TEST(MksetupExtract, NamesTheFileItCannotCreate) {
+  std::string folder = ScratchFolder();
+  WriteWholeFile(folder + "a.rar", ArchiveOf({Stored("taken", "x")}));
+  ASSERT_EQ(mkdir((folder + "out").c_str()
+#ifndef _WIN32
+                  , 0755
+#endif
+                  ), 0);
+  ASSERT_EQ(mkdir((folder + "out/taken").c_str()
+#ifndef _WIN32
+                  , 0755
+#endif
+                  ), 0);
+  Outcome extracted = Mksetup(CommandExtract, {folder + "a.rar", folder + "out"});
+  EXPECT_EQ(extracted.status, 1);
+  EXPECT_TRUE(Contains(extracted.err, "cannot create ")) << extracted.err;
+  EXPECT_TRUE(Contains(extracted.err, "taken")) << extracted.err;
+}
+
+TEST(EntryNameCheck, AcceptsOrdinaryNames) {
+  for (const char* name : {"readme.txt", "dir\\sub\\file.txt", "a/b", ".hidden", "x.\\y", "CONFIG.SYS",
+                           "console.log", "COM10", "LPT"}) {
+    EXPECT_EQ(UnsafeNameReason(name), "") << name;
+  }
+}
+
+TEST(MksetupCorpus, ExtractsStoredEntriesByteForByte) {
+  std::string archive = CorpusFile("comment.rar");
+  if (archive.empty()) GTEST_SKIP() << "no corpus";
+  std::string folder = ScratchFolder();
+  Outcome extracted = Mksetup(CommandExtract, {archive, folder});
+  EXPECT_EQ(extracted.status, 0) << extracted.err;
+  EXPECT_EQ(ReadWholeFile(folder + "FILE1.TXT").size(), 7u);
+  EXPECT_EQ(ReadWholeFile(folder + "FILE2.TXT").size(), 7u);
+  EXPECT_EQ(Mksetup(CommandTest, {archive}).out, "OK  FILE1.TXT\nOK  FILE2.TXT\nresult: 0\n");
+  Outcome volume = Mksetup(CommandTest, {CorpusFile("volume.part1.rar")});
+  EXPECT_EQ(volume.out, "BAD vols\\bigfile.txt (continues in another volume)\nresult: 3\n");
+}
+
+}  // namespace

@@ -1,0 +1,128 @@
+#include <cstring>
+#include <filesystem>
+
+#include "archive/extract_archive.h"
+#include "common/bounded_text.h"
+#include "common/file_system.h"
+#include "tools/archive_catalog.h"
+#include "tools/entry_name_check.h"
+#include "tools/mksetup_commands.h"
+#include "tools/result_messages.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ExtractRun {
+  std::string folder;                        // full path, ending in a separator
+  std::vector<const CatalogEntry*> offered;  // the entries the pass offers, in order
+  size_t next = 0;
+  size_t refused = 0;
+  size_t written = 0;
+  std::string current;  // the entry being handled, for messages
+  std::ostream* err;
+};
+
+std::string NativeName(std::string name) {
+#ifndef _WIN32
+  for (char& c : name) {
+    if (c == '\\') c = '/';
+  }
+#endif
+  return name;
+}
+
+// Why the entry must not be written, or "".
+std::string RefusalReason(const CatalogEntry& entry, const std::string& folder) {
+  if (entry.NameWasCut()) return "name longer than 259 bytes";
+  std::string reason = UnsafeNameReason(entry.name);
+  if (!reason.empty()) return reason;
+  if (folder.size() + entry.name.size() >= kNameSize) return "path longer than 259 bytes";
+  return "";
+}
+
+int PlaceEntry(char* name, const uint8_t*, uint32_t, void* user) {
+  ExtractRun* run = static_cast<ExtractRun*>(user);
+  const CatalogEntry& entry = *run->offered[run->next++];
+  run->current = entry.name;
+  name[0] = '\0';  // skipped unless it is placed below
+  if (entry.IsVolumeLabel()) return 0;
+  std::string reason = RefusalReason(entry, run->folder);
+  if (!reason.empty()) {
+    *run->err << "refused " << entry.name << ": " << reason << "\n";
+    ++run->refused;
+    return 0;
+  }
+  std::string path = run->folder + NativeName(entry.name);
+  std::error_code ignored;
+  fs::create_directories(fs::path(path).parent_path(), ignored);
+  // An earlier extraction may have left the file read-only; it is replaced.
+  if (fs::is_regular_file(path, ignored)) {
+    fs::permissions(path, fs::perms::owner_write, fs::perm_options::add, ignored);
+  }
+  run->current = path;
+  CopyBounded(name, path.c_str(), kNameSize);
+  ++run->written;
+  return 0;
+}
+
+}  // namespace
+
+int CommandExtract(const CommandArgs& args, std::ostream& out, std::ostream& err) {
+  if (args.size() != 2) {
+    err << "usage: mksetup extract FILE DIR\n";
+    return 2;
+  }
+  const std::string& file = args[0];
+  Catalog catalog = ReadCatalog(file);
+  ExtractRun run;
+  run.err = &err;
+  std::error_code error;
+  fs::create_directories(args[1], error);
+  char folder[kNameSize];
+  if (FsFullPath(args[1].c_str(), folder, sizeof folder) == 0 || !fs::is_directory(args[1], error)) {
+    err << "cannot use " << args[1] << " as the folder to extract to\n";
+    return 1;
+  }
+  run.folder = folder;
+  if (!run.folder.empty() && run.folder.back() != '/' && run.folder.back() != '\\') {
+#ifdef _WIN32
+    run.folder += '\\';
+#else
+    run.folder += '/';
+#endif
+  }
+
+  // Folders come first: the pass never offers them.
+  for (const CatalogEntry& entry : catalog.entries) {
+    if (!entry.IsDirectory()) {
+      run.offered.push_back(&entry);
+      continue;
+    }
+    std::string reason = RefusalReason(entry, run.folder);
+    if (!reason.empty()) {
+      err << "refused " << entry.name << ": " << reason << "\n";
+      ++run.refused;
+      continue;
+    }
+    fs::create_directories(run.folder + NativeName(entry.name), error);
+  }
+
+  uint32_t failure = kFailureNone;
+  int result = kExtractNoArchive;
+  if (catalog.found) result = ExtractArchive(file.c_str(), PlaceEntry, &run, &failure);
+  std::string warning = WalkEndWarning(catalog);
+  if (!warning.empty()) err << warning << "\n";
+  if (result != kExtractOk) {
+    const CatalogEntry* last = run.next > 0 ? run.offered[run.next - 1] : nullptr;
+    std::string reason = last != nullptr ? FailureReason(failure, last->header) : "";
+    err << ResultMessage(result, file, catalog, run.current, reason) << "\n";
+    if (result == kExtractBadEntry || result == kExtractNoCopyBuffer || result == kExtractCannotCreate) {
+      --run.written;
+    }
+  }
+  out << run.written << " files written to " << run.folder;
+  if (run.refused > 0) out << ", " << run.refused << " entries refused";
+  out << "\n";
+  return result == kExtractOk && run.refused == 0 ? 0 : 1;
+}

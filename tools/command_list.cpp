@@ -1,0 +1,57 @@
+#include <cstdio>
+
+#include "archive/archive_format.h"
+#include "tools/archive_catalog.h"
+#include "tools/mksetup_commands.h"
+#include "tools/result_messages.h"
+
+namespace {
+
+std::string EntryLine(const CatalogEntry& entry) {
+  const FileHeader& h = entry.header;
+  uint32_t date = h.time_stamp >> 16;
+  uint32_t time = h.time_stamp & 0xFFFF;
+  char method[8];
+  if (h.method >= 0x20 && h.method < 0x7F) {
+    snprintf(method, sizeof method, "%c", h.method);
+  } else {
+    snprintf(method, sizeof method, "0x%02X", h.method);
+  }
+  char line[128];
+  snprintf(line, sizeof line, "%10u %10u %-6s %3u  0x%04X 0x%08X %04u-%02u-%02u %02u:%02u:%02u ",
+           h.unpacked_size, h.packed_size, method, h.unpack_version, h.flags, h.attributes,
+           (date >> 9) + 1980, (date >> 5) & 0x0F, date & 0x1F, time >> 11, (time >> 5) & 0x3F,
+           (time & 0x1F) * 2);
+  std::string text = line + entry.name;
+  if (entry.IsDirectory()) text += "\\";
+  if (entry.NameWasCut()) text += "  (name cut from " + std::to_string(entry.stored_name_length) + " bytes)";
+  return text;
+}
+
+}  // namespace
+
+int CommandList(const CommandArgs& args, std::ostream& out, std::ostream& err) {
+  if (args.size() != 1) {
+    err << "usage: mksetup list FILE\n";
+    return 2;
+  }
+  Catalog catalog = ReadCatalog(args[0]);
+  if (!catalog.found) {
+    err << ResultMessage(2, args[0], catalog, "", "") << "\n";
+    return 1;
+  }
+  out << "      Size     Packed Method Ver  Flags  Attributes Date       Time     Name\n";
+  uint64_t unpacked = 0, packed = 0;
+  size_t folders = 0;
+  for (const CatalogEntry& entry : catalog.entries) {
+    out << EntryLine(entry) << "\n";
+    unpacked += entry.header.unpacked_size;
+    packed += entry.header.packed_size;
+    if (entry.IsDirectory()) ++folders;
+  }
+  out << catalog.entries.size() << " entries (" << folders << " folders), " << unpacked
+      << " bytes, " << packed << " packed\n";
+  std::string warning = WalkEndWarning(catalog);
+  if (!warning.empty()) err << warning << "\n";
+  return 0;
+}
