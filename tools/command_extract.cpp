@@ -19,7 +19,8 @@ struct ExtractRun {
   size_t next = 0;
   size_t refused = 0;
   size_t written = 0;
-  std::string current;  // the entry being handled, for messages
+  std::string current;       // the entry being handled, for messages
+  std::string current_path;  // and where it goes
   std::ostream* err;
 };
 
@@ -60,7 +61,7 @@ int PlaceEntry(char* name, const uint8_t*, uint32_t, void* user) {
   if (fs::is_regular_file(path, ignored)) {
     fs::permissions(path, fs::perms::owner_write, fs::perm_options::add, ignored);
   }
-  run->current = path;
+  run->current_path = path;
   CopyBounded(name, path.c_str(), kNameSize);
   ++run->written;
   return 0;
@@ -116,7 +117,8 @@ int CommandExtract(const CommandArgs& args, std::ostream& out, std::ostream& err
   if (result != kExtractOk) {
     const CatalogEntry* last = run.next > 0 ? run.offered[run.next - 1] : nullptr;
     std::string reason = last != nullptr ? FailureReason(failure, last->header) : "";
-    err << ResultMessage(result, file, catalog, run.current, reason) << "\n";
+    const std::string& named = result == kExtractCannotCreate ? run.current_path : run.current;
+    err << ResultMessage(result, file, catalog, named, reason) << "\n";
     if (result == kExtractBadEntry || result == kExtractNoCopyBuffer || result == kExtractCannotCreate) {
       --run.written;
     }
