@@ -11,7 +11,7 @@ MAKEFLAGS += --no-print-directory
 # CI treats warnings as errors.
 CMAKE_FLAGS := $(if $(CI),-DTOLVEN_WERROR=ON,)
 
-.PHONY: all host win32 test test-host test-win32 asan bootstrap clean
+.PHONY: all host win32 test test-host test-win32 asan bench bootstrap clean
 
 all: host win32
 
@@ -49,6 +49,10 @@ test-win32:
 asan: bootstrap $(ASAN_DIR)/CMakeCache.txt
 	cmake --build $(ASAN_DIR) -j$(JOBS)
 	cd $(ASAN_DIR) && ctest --output-on-failure -j$(JOBS)
+
+# Throughput figures beside their baselines (zlib, memcpy), host tree.
+bench: bootstrap host
+	cmake --build $(HOST_DIR) --target run_benchmarks
 
 clean:
 	rm -rf build
