@@ -47,15 +47,3 @@ void FillInput(ExtractContext* context, bool first) {
                            static_cast<int32_t>(kRefillSize));
   context->in_top = got > 0 ? static_cast<uint32_t>(got) + kCarryOver : context->in_pos;
 }
-
-uint32_t PeekBits(const ExtractContext* context) {
-  const uint8_t* p = context->in_buf + context->in_pos;
-  uint32_t bits = static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2];
-  return (bits >> (8 - context->in_bit)) & 0xFFFF;
-}
-
-void SkipBits(ExtractContext* context, uint32_t n) {
-  uint32_t bits = context->in_bit + n;
-  context->in_pos += bits >> 3;
-  context->in_bit = bits & 7;
-}

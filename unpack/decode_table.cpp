@@ -48,18 +48,23 @@ void BuildDecodeTable(const uint8_t* lengths, DecodeTable* table, uint32_t count
   // Every limit of a length up to kQuickBits is either capped (above every
   // peek) or a multiple of 2^(16 - kQuickBits), so all peeks that share
   // their first kQuickBits bits compare alike against it: they share the
-  // code length and, when it is short, the symbol. Code lengths never
-  // decrease as the peek grows, so one pass over the prefixes suffices.
-  uint32_t length = 1;
-  for (uint32_t prefix = 0; prefix < (1u << kQuickBits); ++prefix) {
-    uint32_t peek = prefix << (16 - kQuickBits);
-    while (length <= kQuickBits && peek >= table->limit[length]) ++length;
-    table->quick[prefix] =
-        length <= kQuickBits
-            ? static_cast<uint16_t>(length << kQuickSymbolBits |
-                                    table->symbols[SymbolIndex(*table, peek, length)])
-            : 0;
+  // code length and, when it is short, the symbol. The prefixes of length
+  // l run from limit[l - 1] to limit[l], each code of length l taking
+  // 2^(kQuickBits - l) of them in code order, as SymbolIndex counts.
+  uint32_t prefix = 0;
+  for (uint32_t l = 1; l <= kQuickBits; ++l) {
+    uint32_t limit = table->limit[l] == 0xFFFF ? 0x10000 : table->limit[l];
+    uint32_t end = limit >> (16 - kQuickBits);
+    uint32_t step = 1u << (kQuickBits - l);
+    for (uint32_t index = table->first_index[l]; prefix < end; ++index) {
+      uint32_t symbol = table->symbols[index < table->symbol_count ? index : 0];
+      uint16_t entry = static_cast<uint16_t>(l << kQuickSymbolBits | symbol);
+      for (uint32_t k = 0; k < step; ++k) table->quick[prefix + k] = entry;
+      prefix += step;
+    }
   }
+  // The rest have longer codes.
+  for (; prefix < (1u << kQuickBits); ++prefix) table->quick[prefix] = 0;
 }
 
 uint32_t DecodeLongCode(const DecodeTable& table, uint32_t peek, uint32_t* length) {

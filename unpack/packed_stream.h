@@ -21,10 +21,10 @@ void StartInput(ExtractContext* context);
 // kInputBufferSize - 32.
 void ContinueInput(ExtractContext* context);
 
-// True once the stream has been consumed more than kInputOverrunLimit bytes
-// beyond the entry's packed data.
-inline bool InputOverrun(const ExtractContext* context) {
-  return static_cast<int32_t>(context->in_pos) > context->in_end + kInputOverrunLimit;
+// True once the stream, read up to byte `in_pos` of in_buf, has been
+// consumed more than kInputOverrunLimit bytes beyond the entry's packed data.
+inline bool InputOverrun(const ExtractContext* context, uint32_t in_pos) {
+  return static_cast<int32_t>(in_pos) > context->in_end + kInputOverrunLimit;
 }
 
 // Reads a field of `bits` bits (1..16), first bit most significant.
