@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/unpack/stream_writer.h"
 #include "tests/unpack/unpack_harness.h"
@@ -336,6 +337,44 @@ TEST(LzDecoder, AudioBlocksStopTheEntry) {
   fresh.Literal('z');
   EXPECT_EQ(harness.Entry(fresh.bytes(), 1, false), "z");
   EXPECT_EQ(harness->unpack_stop, kUnpackComplete);
+}
+
+// CopyMatch against the byte-by-byte definition, where the faster copies
+// differ from it in method: near both window ends, for overlapping and
+// separate source and destination, distances 0 and the window size, and
+// sources that reach back over the window start.
+TEST(LzDecoder, CopyMatchEqualsByteByByteCopyAtEveryEdge) {
+  UnpackHarness harness;
+  uint8_t* window = harness->window;
+  std::vector<uint8_t> model(kWindowSize);
+  uint32_t seed = 1;
+  for (uint32_t i = 0; i < kWindowSize; ++i) {
+    seed = seed * 1103515245 + 12345;
+    window[i] = model[i] = static_cast<uint8_t>(seed >> 16);
+  }
+  const uint32_t starts[] = {0, 5, 300, kWindowSize - 300, kWindowSize - 10, kWindowSize - 1};
+  const uint32_t distances[] = {0, 1, 2, 3, 7, 8, 9, 15, 16, 17, 100, 299, 301,
+                                kWindowSize - 5, kWindowSize - 1, kWindowSize};
+  const uint32_t lengths[] = {0, 2, 3, 7, 8, 9, 16, 17, 258, 260};
+  for (uint32_t to : starts) {
+    for (uint32_t distance : distances) {
+      for (uint32_t length : lengths) {
+        harness->win_pos = to;
+        harness->unpacked_left = 1000;
+        CopyMatch(harness.get(), length, distance);
+        for (uint32_t i = 0; i < length; ++i)
+          model[(to + i) & kWindowMask] = model[(to + i - distance) & kWindowMask];
+        ASSERT_EQ(harness->win_pos, (to + length) & kWindowMask);
+        ASSERT_EQ(harness->unpacked_left, static_cast<int32_t>(1000 - length));
+        ASSERT_EQ(harness->last_distance, distance);
+        for (uint32_t i = 0; i < length + 32; ++i) {
+          uint32_t at = (to - 16 + i) & kWindowMask;
+          ASSERT_EQ(window[at], model[at])
+              << "to " << to << " distance " << distance << " length " << length << " at " << at;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
