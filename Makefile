@@ -5,13 +5,15 @@
 HOST_DIR  := build/host
 WIN32_DIR := build/win32
 ASAN_DIR  := build/asan
+FUZZ_DIR  := build/fuzz
+FUZZ_SECONDS ?= 60
 JOBS      ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 
 # CI treats warnings as errors.
 CMAKE_FLAGS := $(if $(CI),-DTOLVEN_WERROR=ON,)
 
-.PHONY: all host win32 test test-host test-win32 asan bench bootstrap clean
+.PHONY: all host win32 test test-host test-win32 asan bench fuzz bootstrap clean
 
 all: host win32
 
@@ -53,6 +55,14 @@ asan: bootstrap $(ASAN_DIR)/CMakeCache.txt
 # Throughput figures beside their baselines (zlib, memcpy), host tree.
 bench: bootstrap host
 	cmake --build $(HOST_DIR) --target run_benchmarks
+
+$(FUZZ_DIR)/CMakeCache.txt:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVEN_FUZZ=ON
+
+# Every libFuzzer target for FUZZ_SECONDS each (clang, ASan + UBSan).
+fuzz: bootstrap $(FUZZ_DIR)/CMakeCache.txt
+	cmake --build $(FUZZ_DIR) -j$(JOBS)
+	scripts/run-fuzzers $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 clean:
 	rm -rf build
