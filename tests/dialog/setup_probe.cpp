@@ -1,0 +1,264 @@
+#include "tests/dialog/setup_probe.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "resources/resource_ids.h"
+
+namespace {
+
+// The message box's text control, as the system's message box template
+// numbers it.
+constexpr int kMessageTextId = 0xFFFF;
+constexpr DWORD kPollMs = 50;
+
+struct Found {
+  DWORD process_id;
+  HWND dialog;
+  HWND message;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM parameter) {
+  Found* found = reinterpret_cast<Found*>(parameter);
+  DWORD process_id = 0;
+  GetWindowThreadProcessId(window, &process_id);
+  if (process_id != found->process_id || !IsWindowVisible(window)) return TRUE;
+  char window_class[64] = "";
+  GetClassNameA(window, window_class, sizeof window_class);
+  if (std::strcmp(window_class, "#32770") != 0) return TRUE;
+  if (GetDlgItem(window, IDC_LANGUAGES) != nullptr) {
+    found->dialog = window;
+  } else {
+    found->message = window;
+  }
+  return TRUE;
+}
+
+std::string Text(HWND window) {
+  char text[1024] = "";
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+// List-view messages carry pointers, which the system does not carry across
+// processes: the records live in a page of the other process.
+class RemotePage {
+ public:
+  explicit RemotePage(HANDLE process) : process_(process) {
+    page_ = static_cast<char*>(VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
+  }
+  ~RemotePage() {
+    if (page_ != nullptr) VirtualFreeEx(process_, page_, 0, MEM_RELEASE);
+  }
+  bool ok() const { return page_ != nullptr; }
+  char* at(size_t offset) const { return page_ + offset; }
+  void Write(size_t offset, const void* data, size_t size) const {
+    WriteProcessMemory(process_, page_ + offset, data, size, nullptr);
+  }
+  void Read(size_t offset, void* data, size_t size) const {
+    ReadProcessMemory(process_, page_ + offset, data, size, nullptr);
+  }
+
+ private:
+  HANDLE process_;
+  char* page_;
+};
+
+constexpr size_t kTextOffset = 1024;
+constexpr int kTextSize = 512;
+
+void ReadLanguages(HANDLE process, HWND list, DialogSnapshot* snapshot) {
+  RemotePage page(process);
+  if (!page.ok()) return;
+  char text[kTextSize];
+
+  LVCOLUMNA column = {};
+  column.mask = LVCF_TEXT;
+  column.pszText = page.at(kTextOffset);
+  column.cchTextMax = kTextSize;
+  page.Write(0, &column, sizeof column);
+  if (SendMessageA(list, LVM_GETCOLUMNA, 0, reinterpret_cast<LPARAM>(page.at(0)))) {
+    page.Read(kTextOffset, text, sizeof text);
+    text[kTextSize - 1] = '\0';
+    snapshot->language_column = text;
+  }
+
+  int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int index = 0; index < count; ++index) {
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
+    item.iItem = index;
+    item.stateMask = LVIS_STATEIMAGEMASK;
+    item.pszText = page.at(kTextOffset);
+    item.cchTextMax = kTextSize;
+    page.Write(0, &item, sizeof item);
+    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(page.at(0)));
+    page.Read(0, &item, sizeof item);
+    page.Read(kTextOffset, text, sizeof text);
+    text[kTextSize - 1] = '\0';
+    snapshot->languages.push_back(
+        {text, static_cast<uint32_t>(item.lParam), (item.state & LVIS_STATEIMAGEMASK) >> 12});
+  }
+}
+
+ProbedOption ReadOption(HWND dialog, int id) {
+  HWND box = GetDlgItem(dialog, id);
+  return {Text(box), IsDlgButtonChecked(dialog, id) == BST_CHECKED,
+          (GetWindowLongA(box, GWL_STYLE) & WS_VISIBLE) != 0};
+}
+
+int FontHeight(HFONT font, std::string* face) {
+  LOGFONTA description = {};
+  if (font == nullptr || GetObjectA(font, sizeof description, &description) == 0) return 0;
+  if (face != nullptr) *face = description.lfFaceName;
+  return description.lfHeight;
+}
+
+void ReadDialog(HANDLE process, HWND dialog, DialogSnapshot* snapshot) {
+  snapshot->window_title = Text(dialog);
+  GetWindowRect(dialog, &snapshot->window_rect);
+  snapshot->has_class_icon = GetClassLongPtrA(dialog, GCLP_HICON) != 0;
+  for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    ProbedControl control;
+    control.id = static_cast<short>(GetDlgCtrlID(child));
+    char window_class[64] = "";
+    GetClassNameA(child, window_class, sizeof window_class);
+    control.window_class = window_class;
+    control.text = Text(child);
+    control.style = static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE));
+    GetWindowRect(child, &control.rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&control.rect), 2);
+    snapshot->controls.push_back(control);
+  }
+
+  HWND title = GetDlgItem(dialog, IDC_TITLE);
+  snapshot->title_text = Text(title);
+  snapshot->title_font_height =
+      FontHeight(reinterpret_cast<HFONT>(SendMessageA(title, WM_GETFONT, 0, 0)), &snapshot->title_font_face);
+  snapshot->dialog_font_height = FontHeight(reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)), nullptr);
+
+  HWND combo = GetDlgItem(dialog, IDC_EDITION);
+  int editions = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
+  for (int index = 0; index < editions; ++index) {
+    char text[256] = "";
+    SendMessageA(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
+    snapshot->editions.push_back({text, static_cast<uint32_t>(SendMessageA(combo, CB_GETITEMDATA, index, 0))});
+  }
+  snapshot->edition_selection = static_cast<int>(SendMessageA(combo, CB_GETCURSEL, 0, 0));
+
+  ReadLanguages(process, GetDlgItem(dialog, IDC_LANGUAGES), snapshot);
+  snapshot->folder = Text(GetDlgItem(dialog, IDC_FOLDER));
+  snapshot->start_menu = ReadOption(dialog, IDC_START_MENU);
+  snapshot->desktop_icon = ReadOption(dialog, IDC_DESKTOP_ICON);
+  snapshot->quick_launch = ReadOption(dialog, IDC_QUICK_LAUNCH);
+  snapshot->status = Text(GetDlgItem(dialog, IDC_STATUS));
+}
+
+void ReadMessage(HWND box, MessageSnapshot* message) {
+  message->caption = Text(box);
+  message->text = Text(GetDlgItem(box, kMessageTextId));
+}
+
+std::string CodeText(uint32_t code) {
+  std::string text;
+  for (int i = 0; i < 4; ++i) {
+    char c = static_cast<char>((code >> (8 * i)) & 0xFF);
+    if (c != '\0') text += c;
+  }
+  return text;
+}
+
+}  // namespace
+
+ProbeResult ProbeSetup(const std::string& program, const ProbeOptions& options) {
+  ProbeResult result;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  std::string command = "\"" + program + "\"";
+  if (!CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    return result;
+  }
+  result.started = true;
+
+  Found found = {process.dwProcessId, nullptr, nullptr};
+  for (DWORD waited = 0; waited < options.timeout_ms; waited += kPollMs) {
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&found));
+    if (found.dialog != nullptr || found.message != nullptr) break;
+    if (WaitForSingleObject(process.hProcess, kPollMs) == WAIT_OBJECT_0) break;
+  }
+
+  if (found.message != nullptr) {
+    result.message_found = true;
+    ReadMessage(found.message, &result.message);
+    PostMessageA(found.message, WM_COMMAND, IDOK, 0);
+  } else if (found.dialog != nullptr) {
+    // Let the dialog finish drawing before it is read.
+    WaitForInputIdle(process.hProcess, 2000);
+    result.dialog_found = true;
+    ReadDialog(process.hProcess, found.dialog, &result.dialog);
+    if (options.hold_ms > 0) Sleep(options.hold_ms);
+    PostMessageA(found.dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(found.dialog, IDCANCEL)));
+  }
+
+  if (WaitForSingleObject(process.hProcess, options.timeout_ms) == WAIT_OBJECT_0) {
+    result.exited = true;
+    GetExitCodeProcess(process.hProcess, &result.exit_code);
+  } else {
+    TerminateProcess(process.hProcess, 1);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return result;
+}
+
+std::string DescribeSnapshot(const ProbeResult& result) {
+  std::string out;
+  char line[1024];
+  auto add = [&](const char* format, auto... values) {
+    std::snprintf(line, sizeof line, format, values...);
+    out += line;
+    out += '\n';
+  };
+  if (result.message_found) {
+    add("message-caption: %s", result.message.caption.c_str());
+    add("message-text: %s", result.message.text.c_str());
+  }
+  if (result.dialog_found) {
+    const DialogSnapshot& d = result.dialog;
+    add("window-title: %s", d.window_title.c_str());
+    for (const ProbedControl& c : d.controls) {
+      add("control: %d %s style=0x%08lX at=%ld,%ld,%ld,%ld text=%s", c.id, c.window_class.c_str(), c.style,
+          c.rect.left, c.rect.top, c.rect.right - c.rect.left, c.rect.bottom - c.rect.top, c.text.c_str());
+    }
+    add("title: %s", d.title_text.c_str());
+    add("title-font: %s %d (dialog font %d)", d.title_font_face.c_str(), d.title_font_height,
+        d.dialog_font_height);
+    for (const ProbedEdition& e : d.editions) add("edition: %s [%s]", e.name.c_str(), CodeText(e.prefix).c_str());
+    add("edition-selected: %d", d.edition_selection);
+    add("language-column: %s", d.language_column.c_str());
+    for (const ProbedLanguage& l : d.languages) {
+      add("language: %s [%s] %s", l.name.c_str(), CodeText(l.code).c_str(),
+          l.check_image == 2 ? "checked" : l.check_image == 1 ? "unchecked" : "no-box");
+    }
+    add("folder: %s", d.folder.c_str());
+    const ProbedOption* options[] = {&d.start_menu, &d.desktop_icon, &d.quick_launch};
+    for (const ProbedOption* o : options) {
+      add("option: %s %s %s", o->checked ? "checked" : "unchecked", o->visible ? "shown" : "hidden",
+          o->text.c_str());
+    }
+    add("status: %s", d.status.c_str());
+  }
+  if (!result.started) add("%s", "not started");
+  if (!result.dialog_found && !result.message_found) add("%s", "no window");
+  if (result.exited) {
+    add("exited: %lu", result.exit_code);
+  } else {
+    add("%s", "still running");
+  }
+  return out;
+}

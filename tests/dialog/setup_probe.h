@@ -1,0 +1,81 @@
+// Drives a running Setup.exe from the outside, as a user would see it: finds
+// its dialog (or its message box), reads every control, and closes it. Used
+// by the whole-program tests and by the setup_probe program.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ProbedControl {
+  int id;
+  std::string window_class;
+  std::string text;
+  DWORD style;
+  RECT rect;  // in the dialog's client coordinates
+};
+
+struct ProbedLanguage {
+  std::string name;
+  uint32_t code;
+  unsigned check_image;  // 2 checked, 1 unchecked
+};
+
+struct ProbedEdition {
+  std::string name;
+  uint32_t prefix;
+};
+
+struct ProbedOption {
+  std::string text;
+  bool checked;
+  bool visible;
+};
+
+struct DialogSnapshot {
+  std::string window_title;
+  std::vector<ProbedControl> controls;  // in creation (template) order
+  std::string title_text;
+  int title_font_height = 0;  // lfHeight of control 1001's font
+  std::string title_font_face;
+  int dialog_font_height = 0;
+  std::vector<ProbedEdition> editions;
+  int edition_selection = -1;
+  std::string language_column;
+  std::vector<ProbedLanguage> languages;  // in the order shown
+  std::string folder;
+  ProbedOption start_menu, desktop_icon, quick_launch;
+  std::string status;
+  bool has_class_icon = false;
+  RECT window_rect = {};
+};
+
+struct MessageSnapshot {
+  std::string caption;
+  std::string text;
+};
+
+struct ProbeResult {
+  bool started = false;
+  bool dialog_found = false;
+  DialogSnapshot dialog;
+  bool message_found = false;
+  MessageSnapshot message;
+  bool exited = false;  // the program ended after the dialog was closed
+  DWORD exit_code = 0;
+};
+
+struct ProbeOptions {
+  DWORD timeout_ms = 20000;  // for the window to appear and the program to end
+  DWORD hold_ms = 0;         // leave the dialog open this long after reading it
+};
+
+// Starts `program` and reads its dialog, or the message box it shows
+// instead; then closes whichever it found (the box with OK, the dialog with
+// Cancel) and waits for the program to end.
+ProbeResult ProbeSetup(const std::string& program, const ProbeOptions& options = ProbeOptions());
+
+// The snapshot as "name: value" lines, for people and for scripts.
+std::string DescribeSnapshot(const ProbeResult& result);

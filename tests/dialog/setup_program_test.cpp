@@ -1,0 +1,329 @@
+// Setup.exe as the user meets it: installers made from the built program
+// with a package appended, started under Wine and read from the outside by
+// the probe. Languages other than the system's default run in the same
+// tests under another LC_ALL (see tests/CMakeLists.txt).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/dialog/setup_probe.h"
+#include "tests/support/scratch.h"
+#include "tools/archive_writer.h"
+
+namespace {
+
+struct Entry {
+  std::string name;
+  std::string data;
+};
+
+std::string Utf16(const wchar_t* text) {
+  std::string bytes("\xFF\xFE", 2);
+  bytes.append(reinterpret_cast<const char*>(text), wcslen(text) * 2);
+  return bytes;
+}
+
+// A small but complete package, as a product's author would make it.
+std::vector<Entry> SamplePackage(const std::string& settings) {
+  return {
+      {"FILE_ID.DIZ", "Tolven Paint Version 2.5 (freeware)\r\nA small paint program.\r\n"},
+      {"PAINT.INF", settings},
+      {"9x\\PAINT.EXE", "MZ classic edition"},
+      {"xp\\PAINT.EXE", "MZ xp edition"},
+      {"9x\\PAINT_FR.LNG", "[Language]\r\nLanguage=Fran\xE7" "ais\r\n"},
+      {"xp\\PAINT_FR.LNG", Utf16(L"[Language]\r\nLanguage=Fran\u00E7ais\r\n")},
+      {"PAINT_IT.LNG", "[Info]\r\nLanguage=Italiano (Italia)\r\n"},
+      {"README.TXT", std::string(5000, 'r')},
+  };
+}
+
+const char kSettings[] = "[Setup]\r\nID=T7A\r\nGroup=Tolven Paint\r\nClass=TolvenPaintFrame\r\nExe=PAINT.EXE\r\n";
+
+// The installer: our Setup.exe with the package's archive after it. A
+// damaged one has a byte of README.TXT's data changed.
+std::string MakeInstaller(const std::string& file_name, const std::vector<Entry>& entries,
+                          bool damaged = false) {
+  ArchiveWriter writer;
+  writer.AddMainHeader();
+  for (const Entry& entry : entries) {
+    FileEntryFields fields;
+    fields.name = entry.name;
+    fields.data = entry.data;
+    writer.AddFile(fields);
+  }
+  std::string archive = writer.bytes();
+  if (damaged) {
+    size_t at = archive.find(std::string(5000, 'r'));
+    EXPECT_NE(at, std::string::npos);
+    archive[at + 2500] ^= 0x55;
+  }
+  std::string program = ReadWholeFile(TOLVEN_SETUP_EXE);
+  EXPECT_FALSE(program.empty()) << TOLVEN_SETUP_EXE;
+  std::string path = ScratchFolder() + file_name;
+  WriteWholeFile(path, program + archive);
+  return path;
+}
+
+std::string ProgramFilesDir() {
+  char value[MAX_PATH] = "";
+  DWORD size = sizeof value;
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0, KEY_READ, &key) ==
+      ERROR_SUCCESS) {
+    RegQueryValueExA(key, "ProgramFilesDir", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(key);
+  }
+  return value;
+}
+
+bool QuickLaunchExists() {
+  char appdata[MAX_PATH] = "";
+  if (GetEnvironmentVariableA("APPDATA", appdata, sizeof appdata) == 0) return false;
+  std::string folder = std::string(appdata) + "\\Microsoft\\Internet Explorer\\Quick Launch";
+  return GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The user-interface texts of the system's language.
+struct Texts {
+  const char* title;
+  const char* cancel;
+  const char* folder_label;
+  const char* start_menu;
+  const char* desktop_icon;
+  const char* quick_launch;
+  const char* column;
+  const char* english;
+  const char* german;
+  const char* broken;
+};
+
+Texts SystemTexts() {
+  switch (GetSystemDefaultLangID() & 0x3FF) {
+    case LANG_GERMAN:
+      return {"Installation", "Abbruch", "Zielpfad:", "Programmgruppe erstellen", "Desktop-Symbol anlegen",
+              "Symbol in der Schnellstartleiste anlegen", "Sprache", "Englisch", "Deutsch",
+              "Die Datei ist besch\xE4" "digt, bitte nochmal herunterladen!"};
+    case LANG_ITALIAN:
+      return {"Installazione", "Annulla", "Destinazione", "Aggiungi collegamento nel menu Programmi",
+              "Aggiungi collegamento sul desktop", "Aggiungi collegamento sulla barra di Avvio veloce", "Lingua",
+              "English", "German", "File danneggiato, esegui di nuovo il download."};
+    default:
+      return {"Setup", "Cancel", "Destination folder", "Put entry to Start Menu", "Create a Desktop icon",
+              "Create a Quick Launch icon", "Language", "English", "German", "Broken file, please download again."};
+  }
+}
+
+const ProbedControl* Control(const DialogSnapshot& dialog, int id) {
+  for (const ProbedControl& control : dialog.controls) {
+    if (control.id == id) return &control;
+  }
+  return nullptr;
+}
+
+TEST(SetupProgramTest, DialogShowsThePackageInTheSystemLanguage) {
+  Texts texts = SystemTexts();
+  ProbeResult result = ProbeSetup(MakeInstaller("paint-setup.exe", SamplePackage(kSettings)));
+  ASSERT_TRUE(result.dialog_found) << DescribeSnapshot(result);
+  const DialogSnapshot& dialog = result.dialog;
+  SCOPED_TRACE(DescribeSnapshot(result));
+
+  EXPECT_EQ(dialog.window_title, std::string(texts.title) + " Tolven Paint 2.5");
+  EXPECT_EQ(dialog.title_text, "Tolven Paint 2.5");
+  EXPECT_EQ(dialog.title_font_face, "MS Sans Serif");
+  HDC screen = GetDC(nullptr);
+  EXPECT_EQ(dialog.title_font_height, MulDiv(-18, GetDeviceCaps(screen, LOGPIXELSY), 72));
+  ReleaseDC(nullptr, screen);
+  EXPECT_GT(-dialog.title_font_height, std::abs(dialog.dialog_font_height));
+
+  // Controls in template order, which is also the tab order.
+  struct {
+    int id;
+    const char* window_class;
+    std::string text;
+  } expected[] = {
+      {99, "Button", "&OK"}, {2, "Button", texts.cancel}, {-1, "Static", ""}, {-1, "Static", ""},
+      {1001, "Static", "Tolven Paint 2.5"}, {1002, "ComboBox", ""}, {1010, "SysListView32", ""},
+      {1031, "Static", texts.folder_label}, {1032, "Edit", ""}, {1033, "Button", "..."},
+      {1041, "Button", texts.start_menu}, {1042, "Button", texts.desktop_icon},
+      {1043, "Button", texts.quick_launch}, {1047, "Static", ""},
+  };
+  ASSERT_EQ(dialog.controls.size(), std::size(expected));
+  for (size_t i = 0; i < std::size(expected); ++i) {
+    EXPECT_EQ(dialog.controls[i].id, expected[i].id) << i;
+    EXPECT_STRCASEEQ(dialog.controls[i].window_class.c_str(), expected[i].window_class) << i;
+    if (expected[i].id != 1032 && expected[i].id != 1002) EXPECT_EQ(dialog.controls[i].text, expected[i].text) << i;
+  }
+  EXPECT_EQ(Control(dialog, 1010)->style & (LVS_TYPEMASK | LVS_SORTASCENDING), LVS_REPORT | LVS_SORTASCENDING);
+  EXPECT_EQ(Control(dialog, 1002)->style & CBS_DROPDOWNLIST, static_cast<DWORD>(CBS_DROPDOWNLIST));
+  EXPECT_TRUE(dialog.has_class_icon);
+
+  ASSERT_EQ(dialog.editions.size(), 2u);
+  EXPECT_EQ(dialog.editions[0].name, "Classic Edition (Windows 9x/ME)");
+  EXPECT_EQ(dialog.editions[0].prefix, 0x7839u);  // "9x"
+  EXPECT_EQ(dialog.editions[1].name, "XP/Vista Edition");
+  EXPECT_EQ(dialog.editions[1].prefix, 0x7078u);  // "xp"
+  EXPECT_EQ(dialog.edition_selection, 1) << "Wine reports the NT family";
+
+  EXPECT_EQ(dialog.language_column, texts.column);
+  // French twice (two edition folders) is listed once; all checked, sorted.
+  std::vector<std::string> names;
+  for (const ProbedLanguage& language : dialog.languages) {
+    names.push_back(language.name);
+    EXPECT_EQ(language.check_image, 2u) << language.name;
+  }
+  std::vector<std::string> sorted = {texts.english, "Fran\xE7" "ais", texts.german, "Italiano "};
+  std::sort(sorted.begin(), sorted.end(), [](const std::string& a, const std::string& b) {
+    return CompareStringA(LOCALE_USER_DEFAULT, 0, a.c_str(), -1, b.c_str(), -1) == CSTR_LESS_THAN;
+  });
+  EXPECT_EQ(names, sorted);
+
+  EXPECT_EQ(dialog.folder, ProgramFilesDir() + "\\Tolven Paint");
+  EXPECT_TRUE(dialog.start_menu.checked);
+  EXPECT_TRUE(dialog.desktop_icon.checked);
+  EXPECT_EQ(dialog.quick_launch.visible, QuickLaunchExists());
+  EXPECT_EQ(dialog.quick_launch.checked, QuickLaunchExists());
+  EXPECT_EQ(dialog.status, "");
+
+  EXPECT_TRUE(result.exited) << "Cancel ends the program";
+  EXPECT_EQ(result.exit_code, 0u);
+}
+
+TEST(SetupProgramTest, DamagedPackageIsReportedAndTheDialogCloses) {
+  Texts texts = SystemTexts();
+  ProbeResult result = ProbeSetup(MakeInstaller("damaged-setup.exe", SamplePackage(kSettings), true));
+  ASSERT_TRUE(result.message_found) << DescribeSnapshot(result);
+  EXPECT_EQ(result.message.caption, "damaged-setup.exe");
+  EXPECT_EQ(result.message.text, texts.broken);
+  EXPECT_FALSE(result.dialog_found);
+  EXPECT_TRUE(result.exited) << "the dialog closes by itself after the message";
+  EXPECT_EQ(result.exit_code, 0u);
+}
+
+TEST(SetupProgramTest, ProgramWithoutPackageIsReportedToo) {
+  std::string path = ScratchFolder() + "bare-setup.exe";
+  WriteWholeFile(path, ReadWholeFile(TOLVEN_SETUP_EXE));
+  ProbeResult result = ProbeSetup(path);
+  ASSERT_TRUE(result.message_found) << DescribeSnapshot(result);
+  EXPECT_EQ(result.message.caption, "bare-setup.exe");
+  EXPECT_EQ(result.message.text, SystemTexts().broken);
+  EXPECT_TRUE(result.exited);
+}
+
+// A window of the product's class, owned by this test, that survives
+// WM_DESTROY and counts how often it is asked to go.
+class RunningInstance {
+ public:
+  explicit RunningInstance(const char* window_class) : window_class_(window_class) {
+    thread_ = std::thread([this] { Run(); });
+    while (!ready_) Sleep(10);
+  }
+  ~RunningInstance() {
+    PostThreadMessageA(thread_id_, WM_QUIT, 0, 0);
+    thread_.join();
+  }
+  int destroy_requests() const { return destroy_requests_; }
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_DESTROY) {
+      auto* self = reinterpret_cast<RunningInstance*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+      if (self != nullptr) ++self->destroy_requests_;
+      return 0;
+    }
+    return DefWindowProcA(window, message, wparam, lparam);
+  }
+  void Run() {
+    thread_id_ = GetCurrentThreadId();
+    WNDCLASSA window_class = {};
+    window_class.lpfnWndProc = Procedure;
+    window_class.hInstance = GetModuleHandleA(nullptr);
+    window_class.lpszClassName = window_class_;
+    RegisterClassA(&window_class);
+    HWND window = CreateWindowA(window_class_, "running product", WS_OVERLAPPED, 0, 0, 50, 50, nullptr,
+                                nullptr, GetModuleHandleA(nullptr), nullptr);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    MSG message;
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);  // the queue exists now
+    ready_ = true;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+    SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+    DestroyWindow(window);
+    UnregisterClassA(window_class_, GetModuleHandleA(nullptr));
+  }
+
+  const char* window_class_;
+  std::thread thread_;
+  DWORD thread_id_ = 0;
+  std::atomic<bool> ready_{false};
+  std::atomic<int> destroy_requests_{0};
+};
+
+TEST(SetupProgramTest, RunningInstancesAreAskedToCloseWithoutSpinning) {
+  struct {
+    const char* why;
+    const char* settings;
+    bool asked;
+  } cases[] = {
+      {"Class names the window class", "ID=T7B\r\nGroup=Other\r\nClass=TolvenProbeFrame\r\n", true},
+      {"without Class the Group is the class", "ID=T7B\r\nGroup=TolvenProbeFrame\r\n", true},
+      {"another class is left alone", "ID=T7B\r\nClass=SomethingElse\r\n", false},
+  };
+  ProbeOptions hold;
+  hold.hold_ms = 1500;
+  for (const auto& c : cases) {
+    RunningInstance running("TolvenProbeFrame");
+    std::vector<Entry> package = {{"SETUP.INF", c.settings}, {"README.TXT", "read me"}};
+    ProbeResult result = ProbeSetup(MakeInstaller("class-setup.exe", package), hold);
+    ASSERT_TRUE(result.dialog_found) << c.why;
+    if (c.asked) {
+      // The window survives each request, so it is asked again, after a
+      // pause: a few times in 1.5 seconds, not thousands.
+      EXPECT_GE(running.destroy_requests(), 3) << c.why;
+      EXPECT_LE(running.destroy_requests(), 40) << c.why;
+    } else {
+      EXPECT_EQ(running.destroy_requests(), 0) << c.why;
+    }
+    EXPECT_TRUE(result.exited) << c.why;
+  }
+}
+
+TEST(SetupProgramTest, WithoutClassGroupOrTitleNothingIsAsked) {
+  RunningInstance running("TolvenProbeFrame");
+  std::vector<Entry> package = {{"README.TXT", "read me"}};
+  ProbeOptions hold;
+  hold.hold_ms = 1000;
+  ProbeResult result = ProbeSetup(MakeInstaller("plain-setup.exe", package), hold);
+  ASSERT_TRUE(result.dialog_found);
+  EXPECT_EQ(result.dialog.window_title, std::string(SystemTexts().title));
+  EXPECT_EQ(running.destroy_requests(), 0);
+}
+
+// The 9x platform, as Wine gives it to a program whose version setting is
+// "win98". The setting is made for this installer's file name only and
+// removed afterwards.
+TEST(SetupProgramTest, Windows98GetsTheClassicEditionPreselected) {
+  const char key_name[] = "Software\\Wine\\AppDefaults\\t7-win98-setup.exe";
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key_name, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
+  RegCloseKey(key);
+  ProbeResult result = ProbeSetup(MakeInstaller("t7-win98-setup.exe", SamplePackage(kSettings)));
+  RegDeleteKeyA(HKEY_CURRENT_USER, key_name);
+  ASSERT_TRUE(result.dialog_found) << DescribeSnapshot(result);
+  ASSERT_EQ(result.dialog.editions.size(), 2u);
+  EXPECT_EQ(result.dialog.edition_selection, 0);
+  EXPECT_EQ(result.dialog.title_text, "Tolven Paint 2.5");
+  EXPECT_TRUE(result.exited);
+}
+
+}  // namespace
