@@ -36,10 +36,69 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM parameter) {
   return TRUE;
 }
 
+// WM_GETTEXT itself: for another process's window GetWindowText only gives
+// the caption the system keeps, which an edit control does not update.
 std::string Text(HWND window) {
   char text[1024] = "";
-  GetWindowTextA(window, text, sizeof text);
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000, &ignored);
+  text[sizeof text - 1] = '\0';
   return text;
+}
+
+std::string ComboItemText(HWND combo, int index) {
+  // The wide message: Wine hands the narrow one back across processes cut
+  // after its first character.
+  wchar_t wide[256] = L"";
+  if (SendMessageW(combo, CB_GETLBTEXTLEN, index, 0) >= 256) return "";
+  SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(wide));
+  char text[512] = "";
+  WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+  return text;
+}
+
+// The height in pixels of what is drawn in a control: the rows of the
+// screen image over the control that differ from its background (taken at
+// its top right corner, where a left-aligned text does not reach).
+int InkHeight(HWND control) {
+  RECT rect = {};
+  GetWindowRect(control, &rect);
+  int width = rect.right - rect.left;
+  int height = rect.bottom - rect.top;
+  if (width <= 0 || height <= 0) return 0;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top row first
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  int top = -1;
+  int bottom = -1;
+  if (bitmap != nullptr) {
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    GdiFlush();
+    const uint32_t* pixels = static_cast<const uint32_t*>(bits);
+    uint32_t background = pixels[width - 1];
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        if (pixels[y * width + x] != background) {
+          if (top < 0) top = y;
+          bottom = y;
+          break;
+        }
+      }
+    }
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+  }
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return top < 0 ? 0 : bottom - top + 1;
 }
 
 // List-view messages carry pointers, which the system does not carry across
@@ -109,17 +168,9 @@ ProbedOption ReadOption(HWND dialog, int id) {
           (GetWindowLongA(box, GWL_STYLE) & WS_VISIBLE) != 0};
 }
 
-int FontHeight(HFONT font, std::string* face) {
-  LOGFONTA description = {};
-  if (font == nullptr || GetObjectA(font, sizeof description, &description) == 0) return 0;
-  if (face != nullptr) *face = description.lfFaceName;
-  return description.lfHeight;
-}
-
 void ReadDialog(HANDLE process, HWND dialog, DialogSnapshot* snapshot) {
   snapshot->window_title = Text(dialog);
   GetWindowRect(dialog, &snapshot->window_rect);
-  snapshot->has_class_icon = GetClassLongPtrA(dialog, GCLP_HICON) != 0;
   for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
     ProbedControl control;
     control.id = static_cast<short>(GetDlgCtrlID(child));
@@ -135,16 +186,14 @@ void ReadDialog(HANDLE process, HWND dialog, DialogSnapshot* snapshot) {
 
   HWND title = GetDlgItem(dialog, IDC_TITLE);
   snapshot->title_text = Text(title);
-  snapshot->title_font_height =
-      FontHeight(reinterpret_cast<HFONT>(SendMessageA(title, WM_GETFONT, 0, 0)), &snapshot->title_font_face);
-  snapshot->dialog_font_height = FontHeight(reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)), nullptr);
+  snapshot->title_ink_height = InkHeight(title);
+  snapshot->label_ink_height = InkHeight(GetDlgItem(dialog, IDC_FOLDER_LABEL));
 
   HWND combo = GetDlgItem(dialog, IDC_EDITION);
   int editions = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
   for (int index = 0; index < editions; ++index) {
-    char text[256] = "";
-    SendMessageA(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
-    snapshot->editions.push_back({text, static_cast<uint32_t>(SendMessageA(combo, CB_GETITEMDATA, index, 0))});
+    snapshot->editions.push_back(
+        {ComboItemText(combo, index), static_cast<uint32_t>(SendMessageA(combo, CB_GETITEMDATA, index, 0))});
   }
   snapshot->edition_selection = static_cast<int>(SendMessageA(combo, CB_GETCURSEL, 0, 0));
 
@@ -236,8 +285,7 @@ std::string DescribeSnapshot(const ProbeResult& result) {
           c.rect.left, c.rect.top, c.rect.right - c.rect.left, c.rect.bottom - c.rect.top, c.text.c_str());
     }
     add("title: %s", d.title_text.c_str());
-    add("title-font: %s %d (dialog font %d)", d.title_font_face.c_str(), d.title_font_height,
-        d.dialog_font_height);
+    add("title-ink: %d pixels high (label %d)", d.title_ink_height, d.label_ink_height);
     for (const ProbedEdition& e : d.editions) add("edition: %s [%s]", e.name.c_str(), CodeText(e.prefix).c_str());
     add("edition-selected: %d", d.edition_selection);
     add("language-column: %s", d.language_column.c_str());

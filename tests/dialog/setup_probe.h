@@ -38,9 +38,10 @@ struct DialogSnapshot {
   std::string window_title;
   std::vector<ProbedControl> controls;  // in creation (template) order
   std::string title_text;
-  int title_font_height = 0;  // lfHeight of control 1001's font
-  std::string title_font_face;
-  int dialog_font_height = 0;
+  // Fonts belong to the other process; what can be seen of them is how
+  // tall the letters are drawn on the screen.
+  int title_ink_height = 0;  // pixels from the top of the highest letter to the bottom of the lowest
+  int label_ink_height = 0;  // the same for the folder label, in the dialog's font
   std::vector<ProbedEdition> editions;
   int edition_selection = -1;
   std::string language_column;
@@ -48,7 +49,6 @@ struct DialogSnapshot {
   std::string folder;
   ProbedOption start_menu, desktop_icon, quick_launch;
   std::string status;
-  bool has_class_icon = false;
   RECT window_rect = {};
 };
 
