@@ -219,7 +219,61 @@ std::string CodeText(uint32_t code) {
   return text;
 }
 
+struct WindowSearch {
+  DWORD process_id;
+  const char* window_class;
+  HWND except;
+  HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
+  WindowSearch* search = reinterpret_cast<WindowSearch*>(parameter);
+  DWORD process_id = 0;
+  GetWindowThreadProcessId(window, &process_id);
+  char window_class[64] = "";
+  GetClassNameA(window, window_class, sizeof window_class);
+  if (process_id == search->process_id && window != search->except && IsWindowVisible(window) &&
+      std::strcmp(window_class, search->window_class) == 0) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 }  // namespace
+
+DialogSnapshot ReadSnapshot(const OpenDialog& open) {
+  DialogSnapshot snapshot;
+  ReadDialog(open.process, open.dialog, &snapshot);
+  return snapshot;
+}
+
+HWND WaitForWindow(const OpenDialog& open, const char* window_class, HWND except, DWORD timeout_ms) {
+  for (DWORD waited = 0;; waited += kPollMs) {
+    WindowSearch search = {open.process_id, window_class, except, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.found != nullptr || waited >= timeout_ms) return search.found;
+    Sleep(kPollMs);
+  }
+}
+
+std::string SelectedTreeItem(const OpenDialog& open, HWND tree) {
+  RemotePage page(open.process);
+  if (!page.ok()) return "";
+  HTREEITEM selected = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+  if (selected == nullptr) return "";
+  TVITEMA item = {};
+  item.mask = TVIF_TEXT;
+  item.hItem = selected;
+  item.pszText = page.at(kTextOffset);
+  item.cchTextMax = kTextSize;
+  page.Write(0, &item, sizeof item);
+  SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(page.at(0)));
+  char text[kTextSize];
+  page.Read(kTextOffset, text, sizeof text);
+  text[kTextSize - 1] = '\0';
+  return text;
+}
 
 ProbeResult ProbeSetup(const std::string& program, const ProbeOptions& options) {
   ProbeResult result;
@@ -249,6 +303,7 @@ ProbeResult ProbeSetup(const std::string& program, const ProbeOptions& options) 
     WaitForInputIdle(process.hProcess, 2000);
     result.dialog_found = true;
     ReadDialog(process.hProcess, found.dialog, &result.dialog);
+    if (options.interact) options.interact({found.dialog, process.hProcess, process.dwProcessId});
     if (options.hold_ms > 0) Sleep(options.hold_ms);
     PostMessageA(found.dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(found.dialog, IDCANCEL)));

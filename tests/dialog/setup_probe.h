@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -67,10 +68,30 @@ struct ProbeResult {
   DWORD exit_code = 0;
 };
 
+// The running program's dialog, for a test that acts on it before it closes.
+struct OpenDialog {
+  HWND dialog;
+  HANDLE process;
+  DWORD process_id;
+};
+
 struct ProbeOptions {
   DWORD timeout_ms = 20000;  // for the window to appear and the program to end
   DWORD hold_ms = 0;         // leave the dialog open this long after reading it
+  // Called after the first reading, before the dialog is closed.
+  std::function<void(const OpenDialog&)> interact;
 };
+
+// Reads the dialog again, e.g. after an action.
+DialogSnapshot ReadSnapshot(const OpenDialog& open);
+
+// A visible top-level window of the program's with the class given (e.g.
+// "#32768" for a pop-up menu), other than `except`; waits up to
+// `timeout_ms` for one to appear. Null when none does.
+HWND WaitForWindow(const OpenDialog& open, const char* window_class, HWND except, DWORD timeout_ms);
+
+// The text of the selected item of a tree view in the program.
+std::string SelectedTreeItem(const OpenDialog& open, HWND tree);
 
 // Starts `program` and reads its dialog, or the message box it shows
 // instead; then closes whichever it found (the box with OK, the dialog with

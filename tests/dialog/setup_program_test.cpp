@@ -328,4 +328,96 @@ TEST(SetupProgramTest, Windows98GetsTheClassicEditionPreselected) {
   EXPECT_TRUE(result.exited);
 }
 
+std::vector<unsigned> CheckImages(const DialogSnapshot& dialog) {
+  std::vector<unsigned> images;
+  for (const ProbedLanguage& language : dialog.languages) images.push_back(language.check_image);
+  return images;
+}
+
+bool WaitUntilGone(HWND window) {
+  for (int i = 0; i < 100 && IsWindow(window); ++i) Sleep(50);
+  return !IsWindow(window);
+}
+
+TEST(SetupProgramTest, LanguageListContextMenuAndItsCommands) {
+  const std::vector<unsigned> all_checked(4, 2u);
+  const std::vector<unsigned> all_unchecked(4, 1u);
+  ProbeOptions options;
+  options.interact = [&](const OpenDialog& open) {
+    HWND list = GetDlgItem(open.dialog, 1010);
+    SendMessageA(open.dialog, WM_COMMAND, 137, 0);
+    EXPECT_EQ(CheckImages(ReadSnapshot(open)), all_unchecked) << "Deselect all";
+    SendMessageA(open.dialog, WM_COMMAND, 138, 0);
+    EXPECT_EQ(CheckImages(ReadSnapshot(open)), all_checked) << "Invert selection";
+    SendMessageA(open.dialog, WM_COMMAND, 137, 0);
+
+    // A right click elsewhere in the dialog opens nothing.
+    PostMessageA(open.dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(open.dialog), MAKELPARAM(100, 100));
+    EXPECT_EQ(WaitForWindow(open, "#32768", nullptr, 700), nullptr);
+
+    // On the list the menu opens at the mouse cursor, also when asked for
+    // from the keyboard (no position in the message).
+    SetCursorPos(300, 200);
+    PostMessageA(open.dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(-1, -1));
+    HWND menu = WaitForWindow(open, "#32768", nullptr, 5000);
+    ASSERT_NE(menu, nullptr);
+    RECT at;
+    GetWindowRect(menu, &at);
+    EXPECT_EQ(at.left, 300);
+    EXPECT_EQ(at.top, 200);
+    // Three items tall (its items cannot be read from another process).
+    int item_height = GetSystemMetrics(SM_CYMENU);
+    EXPECT_GE(at.bottom - at.top, 3 * item_height - 3);
+    EXPECT_LT(at.bottom - at.top, 4 * item_height);
+    // Its first item, "Select all", from the keyboard.
+    PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_TRUE(WaitUntilGone(menu));
+    EXPECT_EQ(CheckImages(ReadSnapshot(open)), all_checked) << "Select all from the menu";
+  };
+  ProbeResult result = ProbeSetup(MakeInstaller("menu-setup.exe", SamplePackage(kSettings)), options);
+  ASSERT_TRUE(result.dialog_found);
+  EXPECT_TRUE(result.exited);
+}
+
+TEST(SetupProgramTest, FolderBrowserStartsAtTheFolderOrItsParent) {
+  ProbeOptions options;
+  options.interact = [&](const OpenDialog& open) {
+    auto browse = [&]() {
+      PostMessageA(open.dialog, WM_COMMAND, 1033, 0);
+      HWND browser = WaitForWindow(open, "#32770", open.dialog, 5000);
+      EXPECT_NE(browser, nullptr);
+      return browser;
+    };
+    auto selected = [&](HWND browser) {
+      HWND tree = FindWindowExA(browser, nullptr, "SysTreeView32", nullptr);
+      std::string text;
+      for (int i = 0; i < 60 && text.empty(); ++i, Sleep(50)) text = SelectedTreeItem(open, tree);
+      return text;
+    };
+    HWND folder_edit = GetDlgItem(open.dialog, 1032);
+
+    // "...\Tolven Paint" does not exist yet: its parent is preselected, and
+    // OK makes the chosen folder the destination.
+    HWND browser = browse();
+    ASSERT_NE(browser, nullptr);
+    EXPECT_EQ(selected(browser), "Program Files");
+    PostMessageA(browser, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntilGone(browser));
+    EXPECT_EQ(ReadSnapshot(open).folder, ProgramFilesDir());
+
+    // An existing folder is preselected itself; Cancel keeps the edit.
+    SendMessageA(folder_edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("C:\\windows\\system32"));
+    browser = browse();
+    ASSERT_NE(browser, nullptr);
+    EXPECT_EQ(selected(browser), "system32");
+    PostMessageA(browser, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitUntilGone(browser));
+    EXPECT_EQ(ReadSnapshot(open).folder, "C:\\windows\\system32");
+  };
+  ProbeResult result = ProbeSetup(MakeInstaller("browse-setup.exe", SamplePackage(kSettings)), options);
+  ASSERT_TRUE(result.dialog_found);
+  EXPECT_TRUE(result.exited);
+}
+
 }  // namespace
