@@ -1,0 +1,120 @@
+#include "pack/block_encoder.h"
+
+#include <cstring>
+
+#include "pack/huffman_code.h"
+#include "pack/table_header.h"
+
+namespace pack {
+
+namespace {
+
+struct Frequencies {
+  uint32_t main[kMainSymbols] = {};
+  uint32_t dist[kDistSymbols] = {};
+  uint32_t rep_length[kRepLengthSymbols] = {};
+};
+
+void Count(const Token* tokens, size_t count, Frequencies* f) {
+  for (size_t i = 0; i < count; ++i) {
+    TokenSymbols s = SymbolsOf(tokens[i]);
+    ++f->main[s.main];
+    if (s.second >= 0) {
+      if (s.second_is_distance) ++f->dist[s.second]; else ++f->rep_length[s.second];
+    }
+  }
+  f->main[kSymNewTables] += 1;
+}
+
+const uint64_t kCannotCode = UINT64_MAX;
+
+// Bits the block's symbols take under the lengths, extra bits left out
+// (they are the same under any table); kCannotCode when a used symbol has
+// no code.
+uint64_t SymbolBits(const Frequencies& f, const CodeLengths& lengths) {
+  uint64_t bits = 0;
+  auto add = [&](const uint32_t* freqs, const uint8_t* lens, int n) {
+    for (int i = 0; i < n; ++i) {
+      if (freqs[i] == 0) continue;
+      if (lens[i] == 0) return false;
+      bits += uint64_t{freqs[i]} * lens[i];
+    }
+    return true;
+  };
+  if (!add(f.main, lengths.main, kMainSymbols) || !add(f.dist, lengths.dist, kDistSymbols) ||
+      !add(f.rep_length, lengths.rep_length, kRepLengthSymbols)) {
+    return kCannotCode;
+  }
+  return bits;
+}
+
+void BuildFrom(const Frequencies& f, CodeLengths* lengths) {
+  BuildCodeLengths(f.main, kMainSymbols, kCodeLengthLimit, lengths->main);
+  BuildCodeLengths(f.dist, kDistSymbols, kCodeLengthLimit, lengths->dist);
+  BuildCodeLengths(f.rep_length, kRepLengthSymbols, kCodeLengthLimit, lengths->rep_length);
+}
+
+const uint8_t* Flat(const CodeLengths& lengths) {
+  static_assert(sizeof(CodeLengths) == kTableLengths, "lengths are one flat array");
+  return reinterpret_cast<const uint8_t*>(&lengths);
+}
+
+}  // namespace
+
+void BlockEncoder::Reset() {
+  lengths_ = CodeLengths{};
+  has_tables_ = false;
+}
+
+void BlockEncoder::BuildLengths(const Token* tokens, size_t count, CodeLengths* lengths) {
+  Frequencies f;
+  Count(tokens, count, &f);
+  BuildFrom(f, lengths);
+}
+
+void BlockEncoder::Adopt(const CodeLengths& lengths) {
+  lengths_ = lengths;
+  has_tables_ = true;
+  AssignCanonicalCodes(lengths_.main, kMainSymbols, main_codes_);
+  AssignCanonicalCodes(lengths_.dist, kDistSymbols, dist_codes_);
+  AssignCanonicalCodes(lengths_.rep_length, kRepLengthSymbols, rep_length_codes_);
+}
+
+void BlockEncoder::EncodeBlock(const Token* tokens, size_t count, bool header_due, BitWriter* out) {
+  Frequencies f;
+  Count(tokens, count, &f);
+  CodeLengths fresh;
+  BuildFrom(f, &fresh);
+  if (header_due) {
+    WriteTableHeader(Flat(lengths_), Flat(fresh), out);
+    Adopt(fresh);
+  } else {
+    uint64_t keep = SymbolBits(f, lengths_);
+    uint64_t change = lengths_.main[kSymNewTables] + TableHeaderBits(Flat(lengths_), Flat(fresh)) +
+                      SymbolBits(f, fresh);
+    if (change < keep) {
+      out->Write(main_codes_[kSymNewTables], lengths_.main[kSymNewTables]);
+      WriteTableHeader(Flat(lengths_), Flat(fresh), out);
+      Adopt(fresh);
+    }
+  }
+  WriteTokens(tokens, count, out);
+}
+
+void BlockEncoder::WriteTokens(const Token* tokens, size_t count, BitWriter* out) const {
+  for (size_t i = 0; i < count; ++i) {
+    TokenSymbols s = SymbolsOf(tokens[i]);
+    out->Write(main_codes_[s.main], lengths_.main[s.main]);
+    out->Write(s.main_extra, s.main_bits);
+    if (s.second >= 0) {
+      if (s.second_is_distance) {
+        out->Write(dist_codes_[s.second], lengths_.dist[s.second]);
+      } else {
+        out->Write(rep_length_codes_[s.second], lengths_.rep_length[s.second]);
+      }
+      out->Write(s.second_extra, s.second_bits);
+    }
+  }
+}
+
+}  // namespace pack

@@ -1,0 +1,118 @@
+#include "pack/packer.h"
+
+#include <algorithm>
+
+#include "pack/lz_format.h"
+
+namespace pack {
+
+namespace {
+
+struct LevelSettings {
+  int hash_bits;
+  int depth;
+  uint32_t block_bytes;
+  ParserSettings parser;
+};
+
+// lazy_steps, insert_in_matches, optimal, passes, nice_length
+const LevelSettings kLevels[kMaxLevel + 1] = {
+    {},
+    {16, 4, 1u << 17, {0, false, false, 1, 32}},
+    {16, 16, 1u << 17, {1, true, false, 1, 64}},
+    {17, 32, 1u << 17, {2, true, false, 1, 128}},
+    {17, 48, 1u << 16, {0, true, true, 1, 128}},
+    {18, 256, 1u << 16, {0, true, true, 2, kMaxMatch}},
+};
+
+// Input arrives in pieces of this size.
+constexpr uint32_t kReadBytes = 1u << 18;
+// After a take-back, this much of the window is searched again at once; the
+// rest returns to the chains as new bytes push it out.
+constexpr uint32_t kReindexBytes = 1u << 18;
+
+}  // namespace
+
+Packer::Packer(int level) : level_(std::clamp(level, kMinLevel, kMaxLevel)) {
+  const LevelSettings& settings = kLevels[level_];
+  history_ = std::make_unique<History>();
+  finder_ = std::make_unique<MatchFinder>(settings.hash_bits, settings.depth,
+                                          settings.parser.nice_length);
+  parser_ = std::make_unique<Parser>(settings.parser, history_.get(), finder_.get());
+  block_bytes_ = settings.block_bytes;
+}
+
+Packer::~Packer() = default;
+
+void Packer::FlushBits(PackOutput* output, PackedEntry* result) {
+  out_bytes_.clear();
+  bits_.TakeBytes(&out_bytes_);
+  if (out_bytes_.empty()) return;
+  if (!output->Write(out_bytes_.data(), out_bytes_.size())) result->written = false;
+  result->packed_size += out_bytes_.size();
+}
+
+PackedEntry Packer::PackEntry(PackInput* input, PackOutput* output, bool solid) {
+  PackedEntry result;
+  saved_encoder_ = encoder_;
+  saved_recent_ = recent_;
+  saved_stream_open_ = stream_open_;
+  bool header_due = !solid || !stream_open_;
+  if (header_due) {
+    history_->Reset();
+    finder_->Reset();
+    parser_->Reset();
+    encoder_.Reset();
+    recent_ = RecentState{};
+  }
+  history_->BeginEntry();
+  stream_open_ = true;
+  bits_.Clear();
+
+  uint32_t position = history_->end();
+  bool at_end = false;
+  Prices prices;
+  for (;;) {
+    // Keep a block and a longest match of look-ahead, unless the entry ends.
+    while (!at_end && history_->end() - position < block_bytes_ + kMaxMatch) {
+      uint8_t* room = history_->Reserve(kReadBytes, position);
+      size_t got = input->Read(room, kReadBytes);
+      if (got == 0) at_end = true;
+      history_->Commit(static_cast<uint32_t>(got));
+      result.unpacked_size += got;
+    }
+    uint32_t data_end = history_->end();
+    uint32_t stop = std::min(position + block_bytes_, at_end ? data_end : data_end - kMaxMatch);
+    if (position >= stop) break;
+    if (encoder_.has_tables()) prices.Set(encoder_.lengths()); else prices.SetDefault();
+    tokens_.clear();
+    position = parser_->Parse(position, stop, data_end, prices, &recent_, &tokens_);
+    encoder_.EncodeBlock(tokens_.data(), tokens_.size(), header_due, &bits_);
+    header_due = false;
+    FlushBits(output, &result);
+  }
+  if (header_due) {
+    // An empty non-solid entry still gets tables, so that the decoder's
+    // state after it is defined.
+    encoder_.EncodeBlock(nullptr, 0, true, &bits_);
+  }
+  bits_.AlignToByte();
+  FlushBits(output, &result);
+  return result;
+}
+
+void Packer::TakeBackEntry() {
+  encoder_ = saved_encoder_;
+  recent_ = saved_recent_;
+  stream_open_ = saved_stream_open_;
+  history_->TakeBackEntry();
+  // The chains still name positions of the forgotten bytes: start them
+  // afresh from the recent history.
+  finder_->Reset();
+  uint32_t end = history_->end();
+  uint32_t from = std::max(history_->start(), end > kReindexBytes ? end - kReindexBytes : 0u);
+  for (uint32_t position = from; position + kHashedBytes <= end; ++position) finder_->Insert(*history_, position);
+  parser_->RewindTo(end);
+}
+
+}  // namespace pack

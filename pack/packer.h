@@ -1,0 +1,95 @@
+// The compressor of the 2.0 method: one entry at a time into a packed
+// stream that the installer's decoder (and any decoder of the format) turns
+// back into the entry's bytes. Entries of a solid archive continue one
+// stream: the window, the match history and the tables carry over.
+//
+// What the decoder implies for the stream, and how it is kept:
+// - every compressed entry starts its bit stream on a byte boundary and a
+//   non-solid one starts with a table header;
+// - no match reaches past the end of its entry;
+// - after its last symbol an entry ends with at most 7 padding bits, so
+//   the decoder's end-of-entry look-ahead (which acts on a symbol only when
+//   five more bytes are buffered) never finds one; a solid entry that wants
+//   new tables switches at its own start instead.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "pack/bit_writer.h"
+#include "pack/block_encoder.h"
+#include "pack/history.h"
+#include "pack/match_finder.h"
+#include "pack/parser.h"
+#include "pack/token.h"
+
+namespace pack {
+
+constexpr int kMinLevel = 1;  // level 0 is storing, which needs no packer
+constexpr int kMaxLevel = 5;
+constexpr int kDefaultLevel = 3;
+
+// Where an entry's bytes come from: Read returns up to `count` bytes, 0 at
+// the end of the entry.
+class PackInput {
+ public:
+  virtual ~PackInput() = default;
+  virtual size_t Read(uint8_t* destination, size_t count) = 0;
+};
+
+// Where packed bytes go; false on a write failure.
+class PackOutput {
+ public:
+  virtual ~PackOutput() = default;
+  virtual bool Write(const uint8_t* data, size_t count) = 0;
+};
+
+struct PackedEntry {
+  uint64_t unpacked_size = 0;
+  uint64_t packed_size = 0;
+  bool written = true;  // false when the output refused bytes
+};
+
+class Packer {
+ public:
+  explicit Packer(int level);
+  ~Packer();
+
+  // Packs one entry. `solid` continues the stream of the previous packed
+  // entry (whose state must not have been taken back); the first entry of a
+  // stream is never solid. The stream holds at most 4 GiB - 2 bytes since
+  // its last non-solid entry.
+  PackedEntry PackEntry(PackInput* input, PackOutput* output, bool solid);
+
+  // Forgets the last packed entry (the caller stores it instead): a solid
+  // entry after it continues from the state before it.
+  void TakeBackEntry();
+
+  // Whether a solid entry may follow: a packed entry exists and was not
+  // taken back as the only one of its stream.
+  bool CanContinue() const { return stream_open_; }
+
+ private:
+  void FlushBits(PackOutput* output, PackedEntry* result);
+
+  int level_;
+  std::unique_ptr<History> history_;
+  std::unique_ptr<MatchFinder> finder_;
+  std::unique_ptr<Parser> parser_;
+  BlockEncoder encoder_;
+  RecentState recent_;
+  BitWriter bits_;
+  std::vector<Token> tokens_;
+  std::vector<uint8_t> out_bytes_;
+  uint32_t block_bytes_;
+  bool stream_open_ = false;
+
+  // State before the last entry, for TakeBackEntry.
+  BlockEncoder saved_encoder_;
+  RecentState saved_recent_;
+  bool saved_stream_open_ = false;
+};
+
+}  // namespace pack

@@ -1,0 +1,62 @@
+// Tokens as Huffman symbols: which main, distance and recent-length symbols
+// a token uses, with the extra bits that follow each, and the cost in bits
+// of a token under a set of code lengths.
+#pragma once
+
+#include <cstdint>
+
+#include "pack/lz_format.h"
+#include "pack/token.h"
+
+namespace pack {
+
+// The symbols of one token, in stream order: main symbol, its extra bits,
+// then (new matches) the distance symbol and its extra bits, or (recent
+// matches) the recent-length symbol and its extra bits.
+struct TokenSymbols {
+  uint16_t main;
+  uint8_t main_bits;
+  uint32_t main_extra;
+  int16_t second;   // distance or recent-length symbol; -1 when none
+  bool second_is_distance;
+  uint8_t second_bits;
+  uint32_t second_extra;
+};
+
+TokenSymbols SymbolsOf(const Token& token);
+
+// The code lengths of one block (kTableLengths: main, distance, recent-length).
+struct CodeLengths {
+  uint8_t main[kMainSymbols];
+  uint8_t dist[kDistSymbols];
+  uint8_t rep_length[kRepLengthSymbols];
+};
+
+// Costs in bits under given code lengths; a symbol without a code is priced
+// as if it got a long one, since the next table will give it one.
+class Prices {
+ public:
+  void Set(const CodeLengths& lengths);
+  // A neutral start when no table exists yet.
+  void SetDefault();
+
+  uint32_t Literal(uint8_t byte) const { return main_[byte]; }
+  uint32_t NewMatch(uint32_t length, uint32_t distance) const {
+    return NewLength(length - MinNewMatch(distance)) + Distance(distance);
+  }
+  uint32_t NewLength(uint32_t value) const { return new_length_[value]; }
+  uint32_t Distance(uint32_t distance) const { return dist_[DistanceSlot(distance).slot]; }
+  uint32_t RecentMatch(int k, uint32_t length, uint32_t distance) const;
+  uint32_t ShortMatch(uint32_t distance) const;
+  uint32_t RepeatLast() const { return main_[kSymRepeatLast]; }
+
+ private:
+  uint32_t main_[kMainSymbols];
+  uint32_t dist_[kDistSymbols];
+  uint32_t rep_length_[kRepLengthSymbols];
+  // Length value -> price of its length slot plus extra bits, per alphabet.
+  uint32_t new_length_[kMaxLengthValue + 1];
+  uint32_t recent_length_[kMaxLengthValue + 1];
+};
+
+}  // namespace pack

@@ -1,0 +1,137 @@
+#include "pack/table_header.h"
+
+#include <cstring>
+
+#include "pack/huffman_code.h"
+
+namespace pack {
+
+namespace {
+
+constexpr int kRepeatPrevious = 16;  // 2 extra bits: 3..6 copies of the previous length
+constexpr int kShortZeroRun = 17;    // 3 extra bits: 3..10 zeros
+constexpr int kLongZeroRun = 18;     // 7 extra bits: 11..138 zeros
+
+// One coded step of the length sequence.
+struct Step {
+  uint8_t symbol;
+  uint8_t extra;  // extra-bit value for 16..18
+  uint8_t span;   // lengths it produces
+};
+
+// A complete coding of the sequence: the steps and the code-length code.
+struct Coding {
+  Step steps[kTableLengths];
+  int step_count;
+  uint8_t code_lengths[kLengthCodeSymbols];
+  uint32_t bits;  // header size including the 2 flag bits and 19 x 4 bits
+};
+
+const uint8_t kStepExtraBits[kLengthCodeSymbols] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                                    0, 0, 0, 0, 0, 0, 2, 3, 7};
+
+// Shortest step sequence for the given per-symbol costs (in bits), found by
+// dynamic programming from the end of the sequence.
+void ChooseSteps(const uint8_t* old_lengths, const uint8_t* new_lengths, const uint32_t* cost,
+                 Coding* coding) {
+  uint32_t best[kTableLengths + 1];
+  Step choice[kTableLengths];
+  best[kTableLengths] = 0;
+  for (int i = kTableLengths - 1; i >= 0; --i) {
+    uint8_t delta = static_cast<uint8_t>((new_lengths[i] - old_lengths[i]) & 15);
+    best[i] = cost[delta] + best[i + 1];
+    choice[i] = Step{delta, 0, 1};
+    int left = kTableLengths - i;
+    if (new_lengths[i] == 0) {
+      int run = 1;
+      while (run < left && run < 138 && new_lengths[i + run] == 0) ++run;
+      for (int span = 3; span <= run; ++span) {
+        int symbol = span <= 10 ? kShortZeroRun : kLongZeroRun;
+        uint32_t total = cost[symbol] + kStepExtraBits[symbol] + best[i + span];
+        if (total < best[i]) {
+          best[i] = total;
+          choice[i] = Step{static_cast<uint8_t>(symbol),
+                           static_cast<uint8_t>(span - (symbol == kShortZeroRun ? 3 : 11)),
+                           static_cast<uint8_t>(span)};
+        }
+      }
+    }
+    if (i > 0) {
+      int run = 0;
+      while (run < left && run < 6 && new_lengths[i + run] == new_lengths[i - 1]) ++run;
+      for (int span = 3; span <= run; ++span) {
+        uint32_t total = cost[kRepeatPrevious] + 2 + best[i + span];
+        if (total < best[i]) {
+          best[i] = total;
+          choice[i] = Step{kRepeatPrevious, static_cast<uint8_t>(span - 3), static_cast<uint8_t>(span)};
+        }
+      }
+    }
+  }
+  coding->step_count = 0;
+  for (int i = 0; i < kTableLengths; i += choice[i].span) coding->steps[coding->step_count++] = choice[i];
+}
+
+// Codes the sequence against `old_lengths`: a few rounds of choosing steps
+// under the costs of the previous round's code, keeping the smallest.
+void CodeSequence(const uint8_t* old_lengths, const uint8_t* new_lengths, Coding* best) {
+  uint32_t cost[kLengthCodeSymbols];
+  for (int s = 0; s < kLengthCodeSymbols; ++s) cost[s] = 5;
+  best->bits = UINT32_MAX;
+  Coding trial;
+  for (int round = 0; round < 3; ++round) {
+    ChooseSteps(old_lengths, new_lengths, cost, &trial);
+    uint32_t freqs[kLengthCodeSymbols] = {};
+    for (int k = 0; k < trial.step_count; ++k) ++freqs[trial.steps[k].symbol];
+    BuildCodeLengths(freqs, kLengthCodeSymbols, kCodeLengthLimit, trial.code_lengths);
+    trial.bits = 2 + 4 * kLengthCodeSymbols;
+    for (int k = 0; k < trial.step_count; ++k) {
+      trial.bits += trial.code_lengths[trial.steps[k].symbol] + kStepExtraBits[trial.steps[k].symbol];
+    }
+    if (trial.bits < best->bits) *best = trial;
+    // Unused symbols are priced as if they got a long code.
+    for (int s = 0; s < kLengthCodeSymbols; ++s) cost[s] = trial.code_lengths[s] ? trial.code_lengths[s] : 9;
+  }
+}
+
+// The cheaper of delta coding (keep bit set) and plain coding (keep bit
+// clear, which makes the decoder treat the previous lengths as zeros).
+bool ChooseCoding(const uint8_t* old_lengths, const uint8_t* new_lengths, Coding* coding) {
+  static const uint8_t kZeros[kTableLengths] = {};
+  CodeSequence(old_lengths, new_lengths, coding);
+  // After a reset the decoder holds zeros: plain and delta coding agree.
+  if (std::memcmp(old_lengths, kZeros, kTableLengths) == 0) return false;
+  Coding plain;
+  CodeSequence(kZeros, new_lengths, &plain);
+  if (plain.bits < coding->bits) {
+    *coding = plain;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+uint32_t WriteTableHeader(const uint8_t* old_lengths, const uint8_t* new_lengths, BitWriter* out) {
+  Coding coding;
+  bool keep = ChooseCoding(old_lengths, new_lengths, &coding);
+  out->Write(0, 1);      // not audio
+  out->Write(keep, 1);   // keep: lengths are differences against the previous ones
+  for (int s = 0; s < kLengthCodeSymbols; ++s) out->Write(coding.code_lengths[s], 4);
+  uint16_t codes[kLengthCodeSymbols];
+  AssignCanonicalCodes(coding.code_lengths, kLengthCodeSymbols, codes);
+  for (int k = 0; k < coding.step_count; ++k) {
+    const Step& step = coding.steps[k];
+    out->Write(codes[step.symbol], coding.code_lengths[step.symbol]);
+    out->Write(step.extra, kStepExtraBits[step.symbol]);
+  }
+  return coding.bits;
+}
+
+uint32_t TableHeaderBits(const uint8_t* old_lengths, const uint8_t* new_lengths) {
+  Coding coding;
+  ChooseCoding(old_lengths, new_lengths, &coding);
+  return coding.bits;
+}
+
+}  // namespace pack

@@ -1,0 +1,147 @@
+// The parsers' tokens, replayed the way the decoder applies them: they must
+// rebuild the input exactly and each must be one the format can code at
+// that point of the match history.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "pack/history.h"
+#include "pack/lz_format.h"
+#include "pack/match_finder.h"
+#include "pack/parser.h"
+#include "pack/symbol_coder.h"
+
+namespace pack {
+namespace {
+
+// Applies tokens after `produced` (the stream so far), checking each.
+void Replay(const std::vector<Token>& tokens, RecentState* state, std::string* produced) {
+  for (const Token& t : tokens) {
+    if (t.kind == kLiteral) {
+      produced->push_back(static_cast<char>(t.value));
+      continue;
+    }
+    uint32_t d = t.distance;
+    ASSERT_GE(d, 1u);
+    ASSERT_LE(d, produced->size()) << "match before the first byte";
+    ASSERT_LE(d, kWindowBytes);
+    switch (t.kind) {
+      case kNewMatch:
+        ASSERT_GE(t.length, MinNewMatch(d));
+        ASSERT_LE(t.length, MaxNewMatch(d));
+        break;
+      case kRecentMatch:
+        ASSERT_EQ(d, state->Recent(t.value));
+        ASSERT_GE(t.length, MinRecentMatch(d));
+        ASSERT_LE(t.length, MaxRecentMatch(d));
+        break;
+      case kShortMatch:
+        ASSERT_EQ(t.length, 2);
+        ASSERT_LE(d, kMaxShortDistance);
+        break;
+      case kRepeatLast:
+        ASSERT_EQ(t.length, state->last_length);
+        ASSERT_EQ(d, state->last_distance);
+        break;
+      default:
+        FAIL();
+    }
+    for (uint32_t i = 0; i < t.length; ++i) produced->push_back((*produced)[produced->size() - d]);
+    state->Record(t.length, d);
+  }
+}
+
+std::string RandomBytes(size_t n, uint32_t seed, int alphabet = 256) {
+  std::mt19937 random(seed);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(random() % alphabet);
+  return s;
+}
+
+// Inputs that reach each token kind and each length bonus.
+std::vector<std::pair<const char*, std::string>> Inputs() {
+  std::string text;
+  for (int i = 0; i < 3000; ++i) text += "line " + std::to_string(i % 97) + " of the sample text\n";
+  std::string block = RandomBytes(3000, 1);
+  // The same block again at distances just past 0x2000 and 0x40000.
+  std::string far = block + RandomBytes(0x2000, 2) + block + RandomBytes(0x40000, 3) + block;
+  std::string pairs;  // 2-byte repeats at short distances
+  for (int i = 0; i < 20000; ++i) pairs += RandomBytes(6, i, 4);
+  return {
+      {"one byte", "x"},
+      {"two bytes", "xy"},
+      {"zeros", std::string(100000, '\0')},
+      {"text", text},
+      {"random", RandomBytes(70000, 4)},
+      {"far repeats", far},
+      {"small alphabet", pairs},
+  };
+}
+
+struct Level {
+  const char* name;
+  ParserSettings settings;
+};
+
+const Level kParsers[] = {
+    {"greedy", {0, false, false, 1, 32}},
+    {"lazy", {1, true, false, 1, 64}},
+    {"lazy two", {2, true, false, 1, 128}},
+    {"optimal", {0, true, true, 1, 128}},
+    {"optimal two passes", {0, true, true, 2, kMaxMatch}},
+};
+
+// Parses `data` in blocks of `block` bytes and replays the result.
+void ParseAndReplay(const Level& level, const std::string& data, uint32_t block) {
+  History history;
+  MatchFinder finder(16, 32, level.settings.nice_length);
+  Parser parser(level.settings, &history, &finder);
+  history.Reset();
+  finder.Reset();
+  parser.Reset();
+  std::memcpy(history.Reserve(static_cast<uint32_t>(data.size()), history.end()), data.data(), data.size());
+  history.Commit(static_cast<uint32_t>(data.size()));
+
+  Prices prices;
+  prices.SetDefault();
+  RecentState state, replayed;
+  std::string produced;
+  uint32_t position = history.start();
+  while (position < history.end()) {
+    std::vector<Token> tokens;
+    uint32_t stop = std::min(position + block, history.end());
+    uint32_t next = parser.Parse(position, stop, history.end(), prices, &state, &tokens);
+    ASSERT_GE(next, stop);
+    Replay(tokens, &replayed, &produced);
+    ASSERT_EQ(produced.size(), next - history.start());
+    position = next;
+  }
+  EXPECT_EQ(position, history.end()) << "a match ran past the end";
+  EXPECT_TRUE(produced == data);
+  EXPECT_EQ(std::memcmp(&state, &replayed, sizeof state), 0) << "parser and decoder history differ";
+}
+
+TEST(Parser, TokensRebuildTheInputAtEveryLevel) {
+  for (const Level& level : kParsers) {
+    for (const auto& input : Inputs()) {
+      SCOPED_TRACE(std::string(level.name) + ", " + input.first);
+      ParseAndReplay(level, input.second, 1u << 16);
+    }
+  }
+}
+
+TEST(Parser, BlockBoundariesDoNotBreakMatches) {
+  // Tiny blocks put a boundary inside nearly every match.
+  std::string text;
+  for (int i = 0; i < 400; ++i) text += "abcabcabd" + std::to_string(i % 7);
+  for (const Level& level : kParsers) {
+    SCOPED_TRACE(level.name);
+    ParseAndReplay(level, text, 37);
+  }
+}
+
+}  // namespace
+}  // namespace pack
