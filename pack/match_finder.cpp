@@ -36,6 +36,7 @@ MatchFinder::MatchFinder(int hash_bits, int depth, uint32_t nice_length)
     : hash_bits_(hash_bits),
       depth_(depth),
       nice_length_(nice_length),
+      good_length_(std::max(nice_length / 4, kMinNewMatch + 1)),
       head_(size_t{1} << hash_bits),
       head3_(size_t{1} << kHash3Bits),
       prev_(kWindowBytes),
@@ -110,6 +111,8 @@ int MatchFinder::FindMatches(const History& history, uint32_t position, uint32_t
       uint32_t length = MatchLength(there, here, max_length);
       uint32_t distance = position - candidate;
       if (length > best && length >= MinNewMatch(distance)) {
+        // A good match found makes a long further search unlikely to pay.
+        if (best < good_length_ && length >= good_length_) steps = (steps + 3) / 4;
         best = length;
         if (count == kMaxMatchesPerPosition) --count;  // keep the longest
         out[count++] = Match{length, distance};

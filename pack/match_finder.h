@@ -24,7 +24,8 @@ constexpr int kMaxMatchesPerPosition = 16;
 
 class MatchFinder {
  public:
-  // `depth` bounds the chain walk; a match of `nice_length` ends it early.
+  // `depth` bounds the chain walk; a match of `nice_length` ends it early,
+  // and one of a quarter of that shortens what is left of it.
   MatchFinder(int hash_bits, int depth, uint32_t nice_length);
 
   void Reset();
@@ -52,6 +53,7 @@ class MatchFinder {
   int hash_bits_;
   int depth_;
   uint32_t nice_length_;
+  uint32_t good_length_;
   std::vector<uint32_t> head_;       // newest position per hash of 4 bytes
   std::vector<uint32_t> head3_;      // newest position per hash of 3 bytes
   std::vector<uint32_t> prev_;       // previous position with the same hash, by position mod window

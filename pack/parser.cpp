@@ -13,6 +13,8 @@ constexpr uint32_t kNoCost = UINT32_MAX;
 // The optimal parser settles its path at least this often, which bounds
 // its node array.
 constexpr uint32_t kSegmentBytes = 4096;
+// After this many fruitless searches in a row, skip one position per search.
+constexpr uint32_t kMissesPerSkip = 32;
 
 Token MakeToken(TokenKind kind, uint32_t length, uint32_t distance, uint8_t value = 0) {
   return Token{distance, static_cast<uint16_t>(length), kind, value};
@@ -105,6 +107,7 @@ Parser::Candidate Parser::BestAt(uint32_t position, uint32_t data_end, const Pri
 uint32_t Parser::ParseLazy(uint32_t position, uint32_t stop, uint32_t data_end,
                            const Prices& prices, RecentState* state, std::vector<Token>* tokens) {
   Candidate current = BestAt(position, data_end, prices, *state);
+  uint32_t misses = 0;  // positions searched in a row without a match
   while (position < stop) {
     if (current.token.kind != kLiteral && current.token.length < settings_.nice_length) {
       // Would starting one or two bytes later save more?
@@ -124,6 +127,12 @@ uint32_t Parser::ParseLazy(uint32_t position, uint32_t stop, uint32_t data_end,
     tokens->push_back(token);
     if (token.kind != kLiteral) state->Record(token.length, token.distance);
     position += token.length;
+    misses = token.kind == kLiteral ? misses + 1 : 0;
+    // Through data without matches (already compressed), search ever fewer
+    // positions; the first match found returns to searching every one.
+    for (uint32_t skip = misses / kMissesPerSkip; skip > 0 && position < stop; --skip, ++position) {
+      tokens->push_back(MakeToken(kLiteral, 1, 0, *history_->At(position)));
+    }
     if (settings_.insert_in_matches) InsertUpTo(position, data_end); else next_insert_ = std::max(next_insert_, position);
     if (position < stop) current = BestAt(position, data_end, prices, *state);
   }
@@ -139,6 +148,7 @@ void Parser::CollectMatches(uint32_t position, uint32_t stop, uint32_t data_end)
   match_begin_.assign(count + 1, 0);
   short_distance_.assign(count, 0);
   matches_.clear();
+  uint32_t misses = 0;
   for (uint32_t q = position; q < stop; ++q) {
     match_begin_[q - position] = static_cast<uint32_t>(matches_.size());
     if (q < next_insert_) continue;  // inside a long match: recorded, not searched
@@ -161,6 +171,9 @@ void Parser::CollectMatches(uint32_t position, uint32_t stop, uint32_t data_end)
     }
     short_distance_[q - position] =
         static_cast<uint16_t>(finder_->FindShortMatch(*history_, q, lowest, true));
+    bool found = match_begin_[q - position] != matches_.size() || short_distance_[q - position] != 0;
+    misses = found ? 0 : misses + 1;
+    next_insert_ = std::min(stop, std::max(next_insert_, q + 1 + misses / kMissesPerSkip));
   }
   match_begin_[count] = static_cast<uint32_t>(matches_.size());
 }
