@@ -137,6 +137,11 @@ TEST(SetupProgramTest, DialogShowsThePackageInTheSystemLanguage) {
   SCOPED_TRACE(DescribeSnapshot(result));
 
   EXPECT_EQ(dialog.window_title, std::string(texts.title) + " Tolven Paint 2.5");
+  RECT desktop;
+  GetWindowRect(GetDesktopWindow(), &desktop);
+  const RECT& at = dialog.window_rect;
+  EXPECT_EQ(at.left, ((desktop.right - desktop.left) - (at.right - at.left)) >> 1) << "centred";
+  EXPECT_EQ(at.top, ((desktop.bottom - desktop.top) - (at.bottom - at.top)) >> 1) << "centred";
   EXPECT_EQ(dialog.title_text, "Tolven Paint 2.5");
   // 18 points against the dialog's 8: the title's letters are drawn about
   // twice as tall as the label's; a descender in the label ("Zielpfad:")
