@@ -13,6 +13,7 @@
 #include "setup/package_description.h"
 #include "setup/setup_state.h"
 #include "tests/dialog/dialog_fixture.h"
+#include "tests/dialog/text_bytes.h"
 
 namespace {
 
@@ -144,11 +145,6 @@ class LanguageFileTest : public DialogTest {
     AddLanguageFromFile(dialog_, reinterpret_cast<const uint8_t*>(with_end.data()),
                         static_cast<uint32_t>(data.size()), buffer);
   }
-  static std::string Utf16(const wchar_t* text) {
-    std::string bytes("\xFF\xFE", 2);
-    bytes.append(reinterpret_cast<const char*>(text), std::wcslen(text) * 2);
-    return bytes;
-  }
   static std::string Ansi(const wchar_t* text) {
     char out[512] = "";
     WideCharToMultiByte(CP_ACP, 0, text, -1, out, sizeof out, nullptr, nullptr);
@@ -159,7 +155,7 @@ class LanguageFileTest : public DialogTest {
 TEST_F(LanguageFileTest, AnsiAndUtf16FilesGiveTheSameName) {
   const wchar_t* text = L"[Info]\r\nLanguage=Fran\u00E7ais\r\nAuthor=x\r\n";
   Add(Ansi(text), "LANG\\PAINT_FR.LNG");
-  Add(Utf16(text), "LANG\\PAINT_FX.LNG");
+  Add(Utf16FileBytes(text), "LANG\\PAINT_FX.LNG");
   std::string name = Ansi(L"Fran\u00E7ais");
   std::vector<ListItem> expected = {{"English", 2}, {name, 2}, {name, 2}, {"German", 2}};
   EXPECT_EQ(Items(), expected);
@@ -170,7 +166,7 @@ TEST_F(LanguageFileTest, AnsiAndUtf16FilesGiveTheSameName) {
 TEST_F(LanguageFileTest, Utf16ReadsNoFurtherThanItsSize) {
   // The pass ends the data with one 0 byte, not a 0 character: the text is
   // counted from the size. A half character at the end is dropped.
-  std::string data = Utf16(L"[X]\r\nLanguage=Dansk");
+  std::string data = Utf16FileBytes(L"[X]\r\nLanguage=Dansk");
   Add(data, "P_DA.LNG");
   data.pop_back();
   Add(data, "P_DB.LNG");

@@ -14,26 +14,30 @@ namespace {
 constexpr int kMessageTextId = 0xFFFF;
 constexpr DWORD kPollMs = 50;
 
-struct Found {
+// The visible top-level windows of the process with the class given.
+struct WindowSearch {
   DWORD process_id;
-  HWND dialog;
-  HWND message;
+  const char* window_class;
+  std::vector<HWND> found;
 };
 
 BOOL CALLBACK CollectWindow(HWND window, LPARAM parameter) {
-  Found* found = reinterpret_cast<Found*>(parameter);
+  WindowSearch* search = reinterpret_cast<WindowSearch*>(parameter);
   DWORD process_id = 0;
   GetWindowThreadProcessId(window, &process_id);
-  if (process_id != found->process_id || !IsWindowVisible(window)) return TRUE;
   char window_class[64] = "";
   GetClassNameA(window, window_class, sizeof window_class);
-  if (std::strcmp(window_class, "#32770") != 0) return TRUE;
-  if (GetDlgItem(window, IDC_LANGUAGES) != nullptr) {
-    found->dialog = window;
-  } else {
-    found->message = window;
+  if (process_id == search->process_id && IsWindowVisible(window) &&
+      std::strcmp(window_class, search->window_class) == 0) {
+    search->found.push_back(window);
   }
   return TRUE;
+}
+
+std::vector<HWND> ProcessWindows(DWORD process_id, const char* window_class) {
+  WindowSearch search = {process_id, window_class, {}};
+  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 // WM_GETTEXT itself: for another process's window GetWindowText only gives
@@ -128,21 +132,28 @@ class RemotePage {
 constexpr size_t kTextOffset = 1024;
 constexpr int kTextSize = 512;
 
+// Sends a control of the other process a request whose record (a list or
+// tree item or column, with its text buffer) lies in `page`; the record and
+// its text come back. The text is empty when the request fails.
+template <typename Record>
+std::string RemoteRequest(const RemotePage& page, HWND control, UINT message, WPARAM wparam, Record* record) {
+  record->pszText = page.at(kTextOffset);
+  record->cchTextMax = kTextSize;
+  page.Write(0, record, sizeof *record);
+  if (SendMessageA(control, message, wparam, reinterpret_cast<LPARAM>(page.at(0))) == 0) return "";
+  page.Read(0, record, sizeof *record);
+  char text[kTextSize];
+  page.Read(kTextOffset, text, sizeof text);
+  text[kTextSize - 1] = '\0';
+  return text;
+}
+
 void ReadLanguages(HANDLE process, HWND list, DialogSnapshot* snapshot) {
   RemotePage page(process);
   if (!page.ok()) return;
-  char text[kTextSize];
-
   LVCOLUMNA column = {};
   column.mask = LVCF_TEXT;
-  column.pszText = page.at(kTextOffset);
-  column.cchTextMax = kTextSize;
-  page.Write(0, &column, sizeof column);
-  if (SendMessageA(list, LVM_GETCOLUMNA, 0, reinterpret_cast<LPARAM>(page.at(0)))) {
-    page.Read(kTextOffset, text, sizeof text);
-    text[kTextSize - 1] = '\0';
-    snapshot->language_column = text;
-  }
+  snapshot->language_column = RemoteRequest(page, list, LVM_GETCOLUMNA, 0, &column);
 
   int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
   for (int index = 0; index < count; ++index) {
@@ -150,15 +161,9 @@ void ReadLanguages(HANDLE process, HWND list, DialogSnapshot* snapshot) {
     item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
     item.iItem = index;
     item.stateMask = LVIS_STATEIMAGEMASK;
-    item.pszText = page.at(kTextOffset);
-    item.cchTextMax = kTextSize;
-    page.Write(0, &item, sizeof item);
-    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(page.at(0)));
-    page.Read(0, &item, sizeof item);
-    page.Read(kTextOffset, text, sizeof text);
-    text[kTextSize - 1] = '\0';
+    std::string name = RemoteRequest(page, list, LVM_GETITEMA, 0, &item);
     snapshot->languages.push_back(
-        {text, static_cast<uint32_t>(item.lParam), (item.state & LVIS_STATEIMAGEMASK) >> 12});
+        {name, static_cast<uint32_t>(item.lParam), (item.state & LVIS_STATEIMAGEMASK) >> 12});
   }
 }
 
@@ -219,27 +224,6 @@ std::string CodeText(uint32_t code) {
   return text;
 }
 
-struct WindowSearch {
-  DWORD process_id;
-  const char* window_class;
-  HWND except;
-  HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
-  WindowSearch* search = reinterpret_cast<WindowSearch*>(parameter);
-  DWORD process_id = 0;
-  GetWindowThreadProcessId(window, &process_id);
-  char window_class[64] = "";
-  GetClassNameA(window, window_class, sizeof window_class);
-  if (process_id == search->process_id && window != search->except && IsWindowVisible(window) &&
-      std::strcmp(window_class, search->window_class) == 0) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 }  // namespace
 
 DialogSnapshot ReadSnapshot(const OpenDialog& open) {
@@ -250,9 +234,10 @@ DialogSnapshot ReadSnapshot(const OpenDialog& open) {
 
 HWND WaitForWindow(const OpenDialog& open, const char* window_class, HWND except, DWORD timeout_ms) {
   for (DWORD waited = 0;; waited += kPollMs) {
-    WindowSearch search = {open.process_id, window_class, except, nullptr};
-    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-    if (search.found != nullptr || waited >= timeout_ms) return search.found;
+    for (HWND window : ProcessWindows(open.process_id, window_class)) {
+      if (window != except) return window;
+    }
+    if (waited >= timeout_ms) return nullptr;
     Sleep(kPollMs);
   }
 }
@@ -265,14 +250,7 @@ std::string SelectedTreeItem(const OpenDialog& open, HWND tree) {
   TVITEMA item = {};
   item.mask = TVIF_TEXT;
   item.hItem = selected;
-  item.pszText = page.at(kTextOffset);
-  item.cchTextMax = kTextSize;
-  page.Write(0, &item, sizeof item);
-  SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(page.at(0)));
-  char text[kTextSize];
-  page.Read(kTextOffset, text, sizeof text);
-  text[kTextSize - 1] = '\0';
-  return text;
+  return RemoteRequest(page, tree, TVM_GETITEMA, 0, &item);
 }
 
 ProbeResult ProbeSetup(const std::string& program, const ProbeOptions& options) {
@@ -287,26 +265,35 @@ ProbeResult ProbeSetup(const std::string& program, const ProbeOptions& options) 
   }
   result.started = true;
 
-  Found found = {process.dwProcessId, nullptr, nullptr};
-  for (DWORD waited = 0; waited < options.timeout_ms; waited += kPollMs) {
-    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&found));
-    if (found.dialog != nullptr || found.message != nullptr) break;
+  // The setup dialog is the one with the language list; a message box
+  // shown instead (or before it appears) has none.
+  HWND dialog = nullptr;
+  HWND message = nullptr;
+  for (DWORD waited = 0; waited < options.timeout_ms && dialog == nullptr && message == nullptr;
+       waited += kPollMs) {
+    for (HWND window : ProcessWindows(process.dwProcessId, "#32770")) {
+      if (GetDlgItem(window, IDC_LANGUAGES) != nullptr) {
+        dialog = window;
+      } else {
+        message = window;
+      }
+    }
     if (WaitForSingleObject(process.hProcess, kPollMs) == WAIT_OBJECT_0) break;
   }
 
-  if (found.message != nullptr) {
+  if (message != nullptr) {
     result.message_found = true;
-    ReadMessage(found.message, &result.message);
-    PostMessageA(found.message, WM_COMMAND, IDOK, 0);
-  } else if (found.dialog != nullptr) {
+    ReadMessage(message, &result.message);
+    PostMessageA(message, WM_COMMAND, IDOK, 0);
+  } else if (dialog != nullptr) {
     // Let the dialog finish drawing before it is read.
     WaitForInputIdle(process.hProcess, 2000);
     result.dialog_found = true;
-    ReadDialog(process.hProcess, found.dialog, &result.dialog);
-    if (options.interact) options.interact({found.dialog, process.hProcess, process.dwProcessId});
+    ReadDialog(process.hProcess, dialog, &result.dialog);
+    if (options.interact) options.interact({dialog, process.hProcess, process.dwProcessId});
     if (options.hold_ms > 0) Sleep(options.hold_ms);
-    PostMessageA(found.dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(found.dialog, IDCANCEL)));
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
   }
 
   if (WaitForSingleObject(process.hProcess, options.timeout_ms) == WAIT_OBJECT_0) {

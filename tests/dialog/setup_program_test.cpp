@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tests/dialog/setup_probe.h"
+#include "tests/dialog/text_bytes.h"
 #include "tests/support/scratch.h"
 #include "tools/archive_writer.h"
 
@@ -26,12 +27,6 @@ struct Entry {
   std::string data;
 };
 
-std::string Utf16(const wchar_t* text) {
-  std::string bytes("\xFF\xFE", 2);
-  bytes.append(reinterpret_cast<const char*>(text), wcslen(text) * 2);
-  return bytes;
-}
-
 // A small but complete package, as a product's author would make it.
 std::vector<Entry> SamplePackage(const std::string& settings) {
   return {
@@ -40,7 +35,7 @@ std::vector<Entry> SamplePackage(const std::string& settings) {
       {"9x\\PAINT.EXE", "MZ classic edition"},
       {"xp\\PAINT.EXE", "MZ xp edition"},
       {"9x\\PAINT_FR.LNG", "[Strings]\r\nLanguage=Fran\xE7" "ais\r\n"},
-      {"xp\\PAINT_FR.LNG", Utf16(L"[Strings]\r\nLanguage=Fran\u00E7ais\r\n")},
+      {"xp\\PAINT_FR.LNG", Utf16FileBytes(L"[Strings]\r\nLanguage=Fran\u00E7ais\r\n")},
       {"PAINT_IT.LNG", "[Info]\r\nLanguage=Italiano (Italia)\r\n"},
       {"README.TXT", std::string(5000, 'r')},
   };
