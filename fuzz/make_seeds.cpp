@@ -6,68 +6,49 @@
 
 #include "tools/archive_writer.h"
 
-namespace {
-
-FileEntryFields Stored(const std::string& name, const std::string& data) {
-  FileEntryFields entry;
-  entry.name = name;
-  entry.data = data;
-  return entry;
-}
-
-std::string Archive(const std::vector<FileEntryFields>& entries,
-                    const MainHeaderFields& main = MainHeaderFields()) {
-  ArchiveWriter writer;
-  writer.AddMainHeader(main);
-  for (const FileEntryFields& entry : entries) writer.AddFile(entry);
-  return writer.bytes();
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
   if (argc != 2) {
     fprintf(stderr, "usage: make_seeds FOLDER\n");
     return 2;
   }
   std::vector<std::pair<std::string, std::string>> seeds;
-  seeds.emplace_back("stored", Archive({Stored("readme.txt", "hello, world\n"),
-                                        Stored("dir/data.bin", std::string(5000, '\x5A'))}));
+  seeds.emplace_back("stored", ArchiveOf({StoredEntry("readme.txt", "hello, world\n"),
+                                        StoredEntry("dir/data.bin", std::string(5000, '\x5A'))}));
   MainHeaderFields commented;
   commented.extra = "a comment inside the main header";
-  FileEntryFields folder = Stored("dir", "");
+  FileEntryFields folder = StoredEntry("dir", "");
   folder.attributes = 0x10;
-  FileEntryFields label = Stored("LABEL", "");
+  FileEntryFields label = StoredEntry("LABEL", "");
   label.attributes = 0x08;
-  FileEntryFields unix_file = Stored("unix.txt", "mode bits");
+  FileEntryFields unix_file = StoredEntry("unix.txt", "mode bits");
   unix_file.host_system = 3;
   unix_file.attributes = 0x81A4;
-  seeds.emplace_back("kinds", Archive({folder, label, unix_file, Stored("x", "")}, commented));
+  seeds.emplace_back("kinds", ArchiveOf({folder, label, unix_file, StoredEntry("x", "")}, commented));
 
   ArchiveWriter blocks;
   blocks.AddMainHeader();
   blocks.AddBlock(0x77, 0x8000, "sub", "sub-block data");
-  blocks.AddFile(Stored("after-sub.txt", "abc"));
+  blocks.AddFile(StoredEntry("after-sub.txt", "abc"));
   blocks.AddBlock(0x7B, 0);
   seeds.emplace_back("blocks", blocks.bytes());
 
-  FileEntryFields bad = Stored("bad.txt", "damaged");
+  FileEntryFields bad = StoredEntry("bad.txt", "damaged");
   bad.data_crc = 0;
   bad.bad_header_check = true;
-  FileEntryFields split = Stored("split.bin", "part");
+  FileEntryFields split = StoredEntry("split.bin", "part");
   split.flags = 0x8002;
-  seeds.emplace_back("bad", Archive({bad, split}));
-  seeds.emplace_back("long-name", Archive({Stored(std::string(300, 'n'), "x")}));
-  FileEntryFields packed = Stored("packed.bin", std::string(64, '\x3C'));
+  seeds.emplace_back("bad", ArchiveOf({bad, split}));
+  seeds.emplace_back("long-name", ArchiveOf({StoredEntry(std::string(300, 'n'), "x")}));
+  FileEntryFields packed = StoredEntry("packed.bin", std::string(64, '\x3C'));
   packed.method = '3';
   packed.unpacked_size = 1000;
   FileEntryFields solid = packed;
   solid.flags = 0x8010;
-  seeds.emplace_back("packed", Archive({packed, solid}));
-  seeds.emplace_back("in-executable", FakeExecutable(1024) + Archive({Stored("a", "b")}));
+  seeds.emplace_back("packed", ArchiveOf({packed, solid}));
+  seeds.emplace_back("in-executable", FakeExecutable(1024) + ArchiveOf({StoredEntry("a", "b")}));
   ArchiveWriter old(kFlavourOld);
   old.AddMainHeader();
-  old.AddFile(Stored("old.txt", "older flavour"));
+  old.AddFile(StoredEntry("old.txt", "older flavour"));
   seeds.emplace_back("old-flavour", FakeExecutable(512, true) + old.bytes());
 
   for (const auto& seed : seeds) {

@@ -107,6 +107,20 @@ void ArchiveWriter::AddBlock(uint8_t type, uint16_t flags, const std::string& he
   bytes_ += header + data;
 }
 
+FileEntryFields StoredEntry(const std::string& name, const std::string& data) {
+  FileEntryFields entry;
+  entry.name = name;
+  entry.data = data;
+  return entry;
+}
+
+std::string ArchiveOf(const std::vector<FileEntryFields>& entries, const MainHeaderFields& main) {
+  ArchiveWriter writer;
+  writer.AddMainHeader(main);
+  for (const FileEntryFields& entry : entries) writer.AddFile(entry);
+  return writer.bytes();
+}
+
 std::string FakeExecutable(size_t size, bool rsfx_tag) {
   std::string image(size, '\0');
   for (size_t i = 64; i < size; ++i) image[i] = static_cast<char>(((i * 37) & 0x7F) | 0x01);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "archive/archive_format.h"
 
@@ -66,6 +67,13 @@ class ArchiveWriter {
   ArchiveFlavour flavour_;
   std::string bytes_;
 };
+
+// A stored entry with every other field at its default.
+FileEntryFields StoredEntry(const std::string& name, const std::string& data);
+
+// A whole "Rar!" archive: marker, main header and the entries in order.
+std::string ArchiveOf(const std::vector<FileEntryFields>& entries,
+                      const MainHeaderFields& main = MainHeaderFields());
 
 // A file that looks like a Windows executable of `size` bytes (an "MZ"
 // header, optionally with the older flavour's "RSFX" tag at offset 28), to

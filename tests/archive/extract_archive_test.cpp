@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <ctime>
+#include <filesystem>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -45,7 +46,7 @@ TEST(ExtractArchive, MemoryEntriesComeBackWithATerminatorAndTheCallbacksMarker) 
   PassRecorder pass([](const std::string& name, bool*) {
     return std::string(name == "empty" ? "\x07" : "\x02") + "kept";
   });
-  EXPECT_EQ(pass.Run(ScratchFolder() + "a.rar", ArchiveOf({Stored("text", text), Stored("empty", "")})),
+  EXPECT_EQ(pass.Run(ScratchFolder() + "a.rar", ArchiveOf({StoredEntry("text", text), StoredEntry("empty", "")})),
             kExtractOk);
   ASSERT_EQ(pass.calls.size(), 4u);
   EXPECT_EQ(pass.calls[1].name, "\x02kept");
@@ -95,18 +96,18 @@ TEST(ExtractArchive, ANonzeroAnswerEndsThePassAtOnce) {
 
 TEST(ExtractArchive, DirectoriesAreNotOfferedAndVolumeLabelsOnlyOnce) {
   std::string folder = ScratchFolder();
-  FileEntryFields directory = Stored("dir", "");
+  FileEntryFields directory = StoredEntry("dir", "");
   directory.attributes = 0x10;
-  FileEntryFields label = Stored("LABEL", "");
+  FileEntryFields label = StoredEntry("LABEL", "");
   label.attributes = 0x08;
   // Packed bytes on either must not be read as headers.
   FileEntryFields stuffed_directory = directory;
-  stuffed_directory.data = ArchiveOf({Stored("ghost1", "")}).substr(20);
+  stuffed_directory.data = ArchiveOf({StoredEntry("ghost1", "")}).substr(20);
   FileEntryFields stuffed_label = label;
-  stuffed_label.data = ArchiveOf({Stored("ghost2", "")}).substr(20);
+  stuffed_label.data = ArchiveOf({StoredEntry("ghost2", "")}).substr(20);
   PassRecorder pass(AllToFolder(folder));
   EXPECT_EQ(pass.Run(folder + "a.rar", ArchiveOf({directory, label, stuffed_directory,
-                                                   stuffed_label, Stored("file", "x")})),
+                                                   stuffed_label, StoredEntry("file", "x")})),
             kExtractOk);
   ASSERT_EQ(pass.calls.size(), 3u);
   EXPECT_EQ(pass.calls[0].name, "LABEL");
@@ -132,11 +133,7 @@ TEST(ExtractArchive, ABadEntryIsDeletedAndEndsThePass) {
 
 TEST(ExtractArchive, AFileThatCannotBeCreatedStopsThePassBeforeUnpacking) {
   std::string folder = ScratchFolder();
-  ASSERT_EQ(mkdir((folder + "two.txt").c_str()
-#ifndef _WIN32
-                  , 0755
-#endif
-                  ), 0);
+  ASSERT_TRUE(std::filesystem::create_directory(folder + "two.txt"));
   PassRecorder pass(AllToFolder(folder));
   EXPECT_EQ(pass.Run(folder + "a.rar", ArchiveOf(ThreeEntries())), kExtractCannotCreate);
   EXPECT_EQ(ReadWholeFile(folder + "one.txt"), "first");
@@ -146,11 +143,11 @@ TEST(ExtractArchive, AFileThatCannotBeCreatedStopsThePassBeforeUnpacking) {
 
 TEST(ExtractArchive, FilesGetTheirTimeStampAndReadOnlyAttribute) {
   std::string folder = ScratchFolder();
-  FileEntryFields plain = Stored("plain.txt", "p");
+  FileEntryFields plain = StoredEntry("plain.txt", "p");
   plain.time_stamp = DosTimeStamp(2006, 11, 30, 17, 45, 58);
-  FileEntryFields read_only = Stored("read-only.txt", "r");
+  FileEntryFields read_only = StoredEntry("read-only.txt", "r");
   read_only.attributes = 0x21;
-  FileEntryFields unix_mode = Stored("unix.txt", "u");
+  FileEntryFields unix_mode = StoredEntry("unix.txt", "u");
   unix_mode.host_system = 3;
   unix_mode.attributes = 0x8124;  // r--r--r-- on its own system: not taken over
   PassRecorder pass(AllToFolder(folder));
@@ -182,13 +179,8 @@ struct ResultCase {
   size_t good;   // entries that pass, each with a second call in memory
 };
 
-FileEntryFields WithFlags(FileEntryFields entry, uint16_t flags) {
-  entry.flags = static_cast<uint16_t>(kFlagLongBlock | flags);
-  return entry;
-}
-
 FileEntryFields Compressed(uint8_t version, const std::string& data, uint32_t crc) {
-  FileEntryFields entry = Stored("packed", data);
+  FileEntryFields entry = StoredEntry("packed", data);
   entry.method = '3';
   entry.unpack_version = version;
   entry.data_crc = crc;
@@ -196,22 +188,22 @@ FileEntryFields Compressed(uint8_t version, const std::string& data, uint32_t cr
 }
 
 std::vector<ResultCase> ResultCases() {
-  FileEntryFields short_data = Stored("short", "abc");
+  FileEntryFields short_data = StoredEntry("short", "abc");
   short_data.unpacked_size = 1000;  // the check value matches the three bytes
-  FileEntryFields huge = Stored("huge", "abc");
+  FileEntryFields huge = StoredEntry("huge", "abc");
   huge.unpacked_size = 0x80000000u;
-  FileEntryFields enciphered = WithFlags(Stored("secret", "cipher"), kFlagEnciphered);
+  FileEntryFields enciphered = WithFlags(StoredEntry("secret", "cipher"), kFlagEnciphered);
   enciphered.data_crc = Crc32Of("plain!");
   return {
       {"good entries", ThreeEntries(), kExtractOk, kFailureNone, 3, 3},
       {"an archive that starts inside an entry belongs to a volume set",
-       {WithFlags(Stored("a", "x"), kFlagFromPreviousVolume), Stored("b", "y")},
+       {WithFlags(StoredEntry("a", "x"), kFlagFromPreviousVolume), StoredEntry("b", "y")},
        kExtractNoArchive, kFailureNone, 0, 0},
       {"a later entry continued from another volume is incomplete",
-       {Stored("a", "x"), WithFlags(Stored("b", "y"), kFlagFromPreviousVolume)},
+       {StoredEntry("a", "x"), WithFlags(StoredEntry("b", "y"), kFlagFromPreviousVolume)},
        kExtractBadEntry, kFailureOtherVolume, 2, 1},
       {"an entry continued in the next volume is incomplete",
-       {Stored("a", "x"), WithFlags(Stored("b", "y"), kFlagToNextVolume)},
+       {StoredEntry("a", "x"), WithFlags(StoredEntry("b", "y"), kFlagToNextVolume)},
        kExtractBadEntry, kFailureOtherVolume, 2, 1},
       {"enciphered bytes fail their check", {enciphered}, kExtractBadEntry, kFailureEnciphered,
        1, 0},
@@ -244,11 +236,11 @@ TEST(ExtractArchive, ResultCodesForMemoryAndVerifiedEntries) {
 TEST(ExtractArchive, IncompleteEntriesLeaveNoFile) {
   std::string folder = ScratchFolder();
   PassRecorder pass(AllToFolder(folder));
-  EXPECT_EQ(pass.Run(folder + "a.rar", ArchiveOf({WithFlags(Stored("part", "x"), kFlagToNextVolume)})),
+  EXPECT_EQ(pass.Run(folder + "a.rar", ArchiveOf({WithFlags(StoredEntry("part", "x"), kFlagToNextVolume)})),
             kExtractBadEntry);
   EXPECT_FALSE(Exists(folder + "part"));
   EXPECT_EQ(pass.Run(folder + "b.rar",
-                     ArchiveOf({WithFlags(Stored("first", "x"), kFlagFromPreviousVolume)})),
+                     ArchiveOf({WithFlags(StoredEntry("first", "x"), kFlagFromPreviousVolume)})),
             kExtractNoArchive);
   EXPECT_FALSE(Exists(folder + "first"));
 }

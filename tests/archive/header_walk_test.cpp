@@ -28,9 +28,9 @@ TEST(HeaderWalk, StepsOverMainHeaderExtrasAndOtherBlocks) {
   ArchiveWriter writer;
   writer.AddMainHeader(commented);
   writer.AddBlock(0x75, 0, "comment");
-  writer.AddFile(Stored("a.txt", "a"));
+  writer.AddFile(StoredEntry("a.txt", "a"));
   writer.AddBlock(0x77, kFlagLongBlock, "sub", std::string(300, 's'));
-  writer.AddFile(Stored("b.txt", "b"));
+  writer.AddFile(StoredEntry("b.txt", "b"));
   writer.AddBlock(0x79, kFlagLongBlock, "", "trailing data");
   EXPECT_EQ(OfferedNames(writer.bytes()), (Names{"a.txt", "b.txt", "result 0"}));
 }
@@ -38,7 +38,7 @@ TEST(HeaderWalk, StepsOverMainHeaderExtrasAndOtherBlocks) {
 TEST(HeaderWalk, AMainHeaderSizeBelowItsFixedPartIsNotSteppedBackInto) {
   MainHeaderFields small;
   small.size = 7;
-  EXPECT_EQ(OfferedNames(ArchiveOf({Stored("a.txt", "a")}, small)), (Names{"a.txt", "result 0"}));
+  EXPECT_EQ(OfferedNames(ArchiveOf({StoredEntry("a.txt", "a")}, small)), (Names{"a.txt", "result 0"}));
 }
 
 struct EndCase {
@@ -49,9 +49,9 @@ struct EndCase {
 // A malformed block ends the walk like the end of the archive: the entries
 // before it are done and the pass succeeds.
 TEST(HeaderWalk, MalformedBlocksEndTheWalk) {
-  FileEntryFields no_data_size = Stored("b.txt", "b");
+  FileEntryFields no_data_size = StoredEntry("b.txt", "b");
   no_data_size.flags = 0;
-  FileEntryFields tiny = Stored("b.txt", "b");
+  FileEntryFields tiny = StoredEntry("b.txt", "b");
   tiny.header_size = 6;
   ArchiveWriter wrapping;
   wrapping.AddBlock(0x79, kFlagLongBlock, "", "x");
@@ -61,13 +61,13 @@ TEST(HeaderWalk, MalformedBlocksEndTheWalk) {
       {"the end of the file", ""},
       {"a block header cut by the end of the file", std::string("\x00\x00\x74\x00\x80", 5)},
       {"a file header cut after its common part",
-       ArchiveOf({Stored("b.txt", "b")}).substr(20, 20)},
+       ArchiveOf({StoredEntry("b.txt", "b")}).substr(20, 20)},
       {"a header size below 7", ArchiveOf({tiny}).substr(20)},
       {"a file header without a data size", ArchiveOf({no_data_size}).substr(20)},
       {"a block reaching past 2 GiB", huge},
   };
   for (const EndCase& c : cases) {
-    std::string archive = ArchiveOf({Stored("a.txt", "a")}) + c.tail;
+    std::string archive = ArchiveOf({StoredEntry("a.txt", "a")}) + c.tail;
     EXPECT_EQ(OfferedNames(archive), (Names{"a.txt", "result 0"})) << c.why;
   }
 }
@@ -75,28 +75,28 @@ TEST(HeaderWalk, MalformedBlocksEndTheWalk) {
 TEST(HeaderWalk, AnEndBlockOfSevenBytesAtTheEndIsSteppedOver) {
   ArchiveWriter writer;
   writer.AddMainHeader();
-  writer.AddFile(Stored("a.txt", "a"));
+  writer.AddFile(StoredEntry("a.txt", "a"));
   writer.AddBlock(0x7B, 0);
   EXPECT_EQ(OfferedNames(writer.bytes()), (Names{"a.txt", "result 0"}));
 }
 
 TEST(HeaderWalk, LongNamesAreCutAndTheWalkStaysInStep) {
   std::string long_name(300, 'n');
-  EXPECT_EQ(OfferedNames(ArchiveOf({Stored(long_name, "x"), Stored("next.txt", "y")})),
+  EXPECT_EQ(OfferedNames(ArchiveOf({StoredEntry(long_name, "x"), StoredEntry("next.txt", "y")})),
             (Names{std::string(259, 'n'), "next.txt", "result 0"}));
 }
 
 TEST(HeaderWalk, SlashesBecomeBackslashes) {
-  EXPECT_EQ(OfferedNames(ArchiveOf({Stored("dir/sub/file.txt", "x")})),
+  EXPECT_EQ(OfferedNames(ArchiveOf({StoredEntry("dir/sub/file.txt", "x")})),
             (Names{"dir\\sub\\file.txt", "result 0"}));
 }
 
 TEST(HeaderWalk, HeaderCheckMismatchesChangeNothing) {
-  FileEntryFields bad_check = Stored("a.txt", "a");
+  FileEntryFields bad_check = StoredEntry("a.txt", "a");
   bad_check.bad_header_check = true;
   MainHeaderFields bad_main;
   bad_main.bad_check = true;
-  EXPECT_EQ(OfferedNames(ArchiveOf({bad_check, Stored("b.txt", "b")}, bad_main)),
+  EXPECT_EQ(OfferedNames(ArchiveOf({bad_check, StoredEntry("b.txt", "b")}, bad_main)),
             (Names{"a.txt", "b.txt", "result 0"}));
 }
 
@@ -119,7 +119,7 @@ const HostCase kHostCases[] = {
 
 TEST(HeaderWalk, HostSystemDecidesWhoseAttributesCount) {
   for (const HostCase& c : kHostCases) {
-    FileEntryFields entry = Stored("entry", "");
+    FileEntryFields entry = StoredEntry("entry", "");
     entry.host_system = c.host;
     entry.flags = c.flags;
     entry.attributes = c.stored_attributes;

@@ -39,9 +39,9 @@ TEST(LocateArchive, PassesOverAMarkerWhoseMainHeaderIsNotOne) {
   MainHeaderFields not_main;
   not_main.type = 0x74;
   decoy.AddMainHeader(not_main);
-  decoy.AddFile(Stored("decoy.txt", "never seen"));
+  decoy.AddFile(StoredEntry("decoy.txt", "never seen"));
   std::string file = FakeExecutable(1000) + decoy.bytes();
-  file += FakeExecutable(5000).substr(2) + ArchiveOf({Stored("real.txt", "found")});
+  file += FakeExecutable(5000).substr(2) + ArchiveOf({StoredEntry("real.txt", "found")});
   PassRecorder pass(AllInMemory());
   EXPECT_EQ(pass.Run(ScratchFolder() + "setup.exe", file), kExtractOk);
   ASSERT_EQ(pass.calls.size(), 2u);
@@ -64,8 +64,8 @@ TEST(LocateArchive, OlderFlavourNeedsItsTagAndUsesTheSum) {
   for (bool tagged : {true, false}) {
     ArchiveWriter writer(kFlavourOld);
     writer.AddMainHeader();
-    writer.AddFile(Stored("old.txt", "summed"));
-    FileEntryFields bad = Stored("bad.txt", "summed");
+    writer.AddFile(StoredEntry("old.txt", "summed"));
+    FileEntryFields bad = StoredEntry("bad.txt", "summed");
     bad.data_crc = Crc32Of("summed");  // the CRC-32 does not count here
     writer.AddFile(bad);
     PassRecorder pass(AllInMemory());

@@ -7,6 +7,14 @@
 
 #include "archive/extract_context.h"
 
+// Bytes that differ from their neighbours, so that a shifted or repeated
+// piece shows.
+inline std::string PatternBytes(size_t size) {
+  std::string bytes(size, '\0');
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + i / 251) & 0xFF);
+  return bytes;
+}
+
 class TestContext {
  public:
   TestContext() {

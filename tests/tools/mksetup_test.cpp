@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "tests/archive/archive_builders.h"
@@ -34,18 +35,18 @@ bool IsFolder(const std::string& path) {
 }
 
 FileEntryFields Folder(const std::string& name) {
-  FileEntryFields entry = Stored(name, "");
+  FileEntryFields entry = StoredEntry(name, "");
   entry.attributes = kAttributeDirectory;
   return entry;
 }
 
 TEST(MksetupList, ShowsEveryEntryAndTheTotals) {
   std::string archive = ScratchFolder() + "a.rar";
-  FileEntryFields packed = Stored("docs/readme.txt", "hello");
+  FileEntryFields packed = StoredEntry("docs/readme.txt", "hello");
   packed.unpacked_size = 12;
   packed.method = '3';
   packed.flags = 0x8010;
-  WriteWholeFile(archive, ArchiveOf({Folder("docs"), packed, Stored(std::string(300, 'n'), "x")}));
+  WriteWholeFile(archive, ArchiveOf({Folder("docs"), packed, StoredEntry(std::string(300, 'n'), "x")}));
   Outcome listed = Mksetup(CommandList, {archive});
   EXPECT_EQ(listed.status, 0);
   EXPECT_TRUE(Contains(listed.out, "docs\\\n")) << listed.out;
@@ -61,7 +62,7 @@ TEST(MksetupList, SaysWhyThereIsNothingToList) {
   WriteWholeFile(folder + "plain.exe", FakeExecutable(4000));
   WriteWholeFile(folder + "part2.rar",
                  ArchiveOf({[] {
-                   FileEntryFields entry = Stored("rest", "x");
+                   FileEntryFields entry = StoredEntry("rest", "x");
                    entry.flags = kFlagLongBlock | kFlagFromPreviousVolume;
                    return entry;
                  }()}));
@@ -83,23 +84,18 @@ struct TestCase {
   int status;
 };
 
-FileEntryFields WithFlags(FileEntryFields entry, uint16_t flags) {
-  entry.flags = static_cast<uint16_t>(kFlagLongBlock | flags);
-  return entry;
-}
-
 std::vector<TestCase> TestCases() {
-  FileEntryFields bad = Stored("b", "data");
+  FileEntryFields bad = StoredEntry("b", "data");
   bad.data_crc = 1;
-  FileEntryFields old_method = Stored("b", "data");
+  FileEntryFields old_method = StoredEntry("b", "data");
   old_method.method = '2';
   old_method.unpack_version = 13;
   return {
-      {"a good entry", Stored("b", "data"), "OK  b\nOK  c\nresult: 0\n", 0},
+      {"a good entry", StoredEntry("b", "data"), "OK  b\nOK  c\nresult: 0\n", 0},
       {"a damaged entry", bad, "BAD b (CRC mismatch)\n--  c (not checked)\nresult: 3\n", 1},
       {"an enciphered entry", WithFlags(bad, kFlagEnciphered),
        "BAD b (enciphered entry)\n--  c (not checked)\nresult: 3\n", 1},
-      {"a split entry", WithFlags(Stored("b", "data"), kFlagToNextVolume),
+      {"a split entry", WithFlags(StoredEntry("b", "data"), kFlagToNextVolume),
        "BAD b (continues in another volume)\n--  c (not checked)\nresult: 3\n", 1},
       {"an old method", old_method,
        "BAD b (unsupported method version 13)\n--  c (not checked)\nresult: 3\n", 1},
@@ -110,7 +106,7 @@ std::vector<TestCase> TestCases() {
 TEST(MksetupTest, ChecksEveryEntryAndStopsAtTheFirstBadOne) {
   for (const TestCase& c : TestCases()) {
     std::string archive = ScratchFolder() + "a.rar";
-    WriteWholeFile(archive, ArchiveOf({Stored("a", "first"), c.second, Stored("c", "third")}));
+    WriteWholeFile(archive, ArchiveOf({StoredEntry("a", "first"), c.second, StoredEntry("c", "third")}));
     Outcome tested = Mksetup(CommandTest, {archive});
     EXPECT_EQ(tested.status, c.status) << c.why;
     EXPECT_EQ(tested.out, "OK  a\n" + c.expected) << c.why;
@@ -119,7 +115,7 @@ TEST(MksetupTest, ChecksEveryEntryAndStopsAtTheFirstBadOne) {
 
 TEST(MksetupTest, WarnsWhenTheArchiveEndsEarly) {
   std::string archive = ScratchFolder() + "a.rar";
-  WriteWholeFile(archive, ArchiveOf({Stored("a", "first")}) + std::string("\x00\x00\x74\x00\x80", 5));
+  WriteWholeFile(archive, ArchiveOf({StoredEntry("a", "first")}) + std::string("\x00\x00\x74\x00\x80", 5));
   Outcome tested = Mksetup(CommandTest, {archive});
   EXPECT_EQ(tested.status, 0);
   EXPECT_TRUE(Contains(tested.err, "ends early at offset 58")) << tested.err;
@@ -128,10 +124,10 @@ TEST(MksetupTest, WarnsWhenTheArchiveEndsEarly) {
 TEST(MksetupExtract, WritesEntriesWithTheirFoldersAndReplacesFiles) {
   std::string folder = ScratchFolder();
   std::string archive = folder + "a.rar";
-  FileEntryFields read_only = Stored("bin/tool.exe", "MZ tool");
+  FileEntryFields read_only = StoredEntry("bin/tool.exe", "MZ tool");
   read_only.attributes = 0x21;
   WriteWholeFile(archive, ArchiveOf({Folder("empty"), Folder("bin"), read_only,
-                                     Stored("docs\\deep\\readme.txt", "read me")}));
+                                     StoredEntry("docs\\deep\\readme.txt", "read me")}));
   std::string out = folder + "out";
   for (int round = 0; round < 2; ++round) {  // the second round replaces read-only files
     Outcome extracted = Mksetup(CommandExtract, {archive, out});
@@ -149,7 +145,7 @@ TEST(MksetupExtract, RefusesNamesThatLeaveTheFolder) {
                            "what?.txt"};
   for (const char* name : refused) {
     std::string folder = ScratchFolder();
-    WriteWholeFile(folder + "a.rar", ArchiveOf({Stored(name, "x"), Stored("fine.txt", "ok")}));
+    WriteWholeFile(folder + "a.rar", ArchiveOf({StoredEntry(name, "x"), StoredEntry("fine.txt", "ok")}));
     Outcome extracted = Mksetup(CommandExtract, {folder + "a.rar", folder + "out"});
     EXPECT_EQ(extracted.status, 1) << name;
     std::string shown = name;  // as the walk hands it on
@@ -160,7 +156,7 @@ TEST(MksetupExtract, RefusesNamesThatLeaveTheFolder) {
     EXPECT_EQ(ReadWholeFile(folder + "out/fine.txt"), "ok") << name;
   }
   std::string folder = ScratchFolder();
-  WriteWholeFile(folder + "a.rar", ArchiveOf({Stored(std::string(300, 'n'), "x")}));
+  WriteWholeFile(folder + "a.rar", ArchiveOf({StoredEntry(std::string(300, 'n'), "x")}));
   Outcome cut = Mksetup(CommandExtract, {folder + "a.rar", folder + "out"});
   EXPECT_EQ(cut.status, 1);
   EXPECT_TRUE(Contains(cut.err, "name longer than 259 bytes")) << cut.err;
@@ -168,17 +164,9 @@ TEST(MksetupExtract, RefusesNamesThatLeaveTheFolder) {
 
 TEST(MksetupExtract, NamesTheFileItCannotCreate) {
   std::string folder = ScratchFolder();
-  WriteWholeFile(folder + "a.rar", ArchiveOf({Stored("taken", "x")}));
-  ASSERT_EQ(mkdir((folder + "out").c_str()
-#ifndef _WIN32
-                  , 0755
-#endif
-                  ), 0);
-  ASSERT_EQ(mkdir((folder + "out/taken").c_str()
-#ifndef _WIN32
-                  , 0755
-#endif
-                  ), 0);
+  WriteWholeFile(folder + "a.rar", ArchiveOf({StoredEntry("taken", "x")}));
+  ASSERT_TRUE(std::filesystem::create_directory(folder + "out"));
+  ASSERT_TRUE(std::filesystem::create_directory(folder + "out/taken"));
   Outcome extracted = Mksetup(CommandExtract, {folder + "a.rar", folder + "out"});
   EXPECT_EQ(extracted.status, 1);
   EXPECT_TRUE(Contains(extracted.err, "cannot create ")) << extracted.err;

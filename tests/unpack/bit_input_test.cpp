@@ -11,12 +11,6 @@
 
 namespace {
 
-std::string Pattern(size_t size) {
-  std::string bytes(size, '\0');
-  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + i / 251) & 0xFF);
-  return bytes;
-}
-
 TEST(BitInput, PeekTakesSixteenBitsFromTheCurrentBitAndSkipMovesOn) {
   TestContext context;
   context->in_buf[5] = 0xA5;
@@ -57,7 +51,7 @@ TEST(BitInput, FieldsMatchABitByBitReader) {
 
 TEST(BitInput, ReadPackedStopsAtThePackedSize) {
   TestContext context;
-  std::string bytes = Pattern(100);
+  std::string bytes = PatternBytes(100);
   context.SetInput(ScratchFolder() + "packed", bytes, 60);
   uint8_t out[100] = {};
   EXPECT_EQ(ReadPacked(context.get(), out, 40), 40);
@@ -70,7 +64,7 @@ TEST(BitInput, ReadPackedStopsAtThePackedSize) {
 
 TEST(BitInput, ReadPackedReportsWhatAShortFileGave) {
   TestContext context;
-  context.SetInput(ScratchFolder() + "short", Pattern(30), 50);
+  context.SetInput(ScratchFolder() + "short", PatternBytes(30), 50);
   uint8_t out[64];
   EXPECT_EQ(ReadPacked(context.get(), out, 64), 30);
   EXPECT_EQ(ReadPacked(context.get(), out, 64), 0);
@@ -81,7 +75,7 @@ TEST(BitInput, ReadPackedWithoutAnArchiveOrWithANegativeSizeReadsNothing) {
   uint8_t out[8];
   context->packed_left = 8;
   EXPECT_EQ(ReadPacked(context.get(), out, 8), 0);
-  context.SetInput(ScratchFolder() + "packed", Pattern(8), static_cast<int32_t>(0x80000000u));
+  context.SetInput(ScratchFolder() + "packed", PatternBytes(8), static_cast<int32_t>(0x80000000u));
   EXPECT_EQ(ReadPacked(context.get(), out, 8), 0);
 }
 
@@ -91,7 +85,7 @@ TEST(BitInput, ReadPackedWithoutAnArchiveOrWithANegativeSizeReadsNothing) {
 TEST(BitInput, ContinuationKeepsTheCurrentByteAndStopsAtTheEnd) {
   TestContext context;
   const int32_t entry = 8192 + 8160;
-  std::string bytes = Pattern(entry + 100);  // bytes after the entry are not its own
+  std::string bytes = PatternBytes(entry + 100);  // bytes after the entry are not its own
   context.SetInput(ScratchFolder() + "packed", bytes, entry);
   FillInput(context.get(), true);
   EXPECT_EQ(context->in_top, 8192u);
