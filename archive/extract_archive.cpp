@@ -162,6 +162,7 @@ int WalkEntries(ExtractContext* context, MemoryBuffer* buffer) {
     if (!(header.attributes & kAttributeDirectory)) {
       CopyBounded(name, context->entry_name, kNameSize);
       if (context->callback(name, nullptr, header.unpacked_size, context->user) != 0) break;
+      name[kNameSize - 1] = '\0';  // whatever the callback wrote, it ends in the buffer
     }
     if (!(header.attributes & (kAttributeDirectory | kAttributeVolumeLabel))) {
       bool stop = false;

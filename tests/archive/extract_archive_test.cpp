@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 
@@ -243,6 +244,26 @@ TEST(ExtractArchive, IncompleteEntriesLeaveNoFile) {
                      ArchiveOf({WithFlags(StoredEntry("first", "x"), kFlagFromPreviousVolume)})),
             kExtractNoArchive);
   EXPECT_FALSE(Exists(folder + "first"));
+}
+
+// A callback that fills the whole name buffer without a terminator gets it
+// cut to 259 characters, never read beyond.
+TEST(ExtractArchive, AnUnterminatedAnswerIsCutToTheBuffer) {
+  struct Seen {
+    size_t second_length = 0;
+  } seen;
+  EntryCallback fill = [](char* name, const uint8_t* data, uint32_t, void* user) {
+    if (data == nullptr) {
+      memset(name, '\x01', kNameSize);
+    } else {
+      static_cast<Seen*>(user)->second_length = strlen(name);
+    }
+    return 0;
+  };
+  std::string path = ScratchFolder() + "a.rar";
+  WriteWholeFile(path, ArchiveOf({StoredEntry("a", "x")}));
+  EXPECT_EQ(ExtractArchive(path.c_str(), fill, &seen), kExtractOk);
+  EXPECT_EQ(seen.second_length, kNameSize - 1);
 }
 
 }  // namespace
