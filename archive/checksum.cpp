@@ -6,30 +6,62 @@ void BuildCrc32Table(Crc32Table* table) {
   for (uint32_t i = 0; i < 256; ++i) {
     uint32_t value = i;
     for (int bit = 0; bit < 8; ++bit) value = (value >> 1) ^ (0xEDB88320u & (0u - (value & 1)));
-    table->slice[0][i] = value;
+    table->near[0][i] = value;
   }
+  // One more zero byte after the byte: one more step of the one-byte table.
+  constexpr int kFarStart = kCrc32Lanes * 8 - 8;
   for (uint32_t i = 0; i < 256; ++i) {
-    for (int k = 1; k < 8; ++k) {
-      uint32_t previous = table->slice[k - 1][i];
-      table->slice[k][i] = (previous >> 8) ^ table->slice[0][previous & 0xFF];
+    uint32_t value = table->near[0][i];
+    for (int zeros = 1; zeros < kFarStart + 8; ++zeros) {
+      value = (value >> 8) ^ table->near[0][value & 0xFF];
+      if (zeros < 8) table->near[zeros][i] = value;
+      if (zeros >= kFarStart) table->far[zeros - kFarStart][i] = value;
     }
   }
 }
 
+namespace {
+
+uint64_t Le64(const uint8_t* p) {
+  uint64_t value = 0;
+  for (int i = 7; i >= 0; --i) value = value << 8 | p[i];
+  return value;
+}
+
+// The CRC contribution of eight message bytes `v` (first byte lowest), each
+// followed by the zeros that `t` accounts for beyond the rest of the eight.
+uint32_t FoldWord(const uint32_t (*t)[256], uint64_t v) {
+  return t[7][v & 0xFF] ^ t[6][(v >> 8) & 0xFF] ^ t[5][(v >> 16) & 0xFF] ^
+         t[4][(v >> 24) & 0xFF] ^ t[3][(v >> 32) & 0xFF] ^ t[2][(v >> 40) & 0xFF] ^
+         t[1][(v >> 48) & 0xFF] ^ t[0][v >> 56];
+}
+
+}  // namespace
+
 uint32_t Crc32Update(const Crc32Table& table, uint32_t value, const uint8_t* data, size_t count) {
-  const uint32_t(*t)[256] = table.slice;
-  // Eight bytes per step: the low four are folded into the running value,
-  // each byte is looked up in the slice that accounts for the bytes after it.
-  while (count >= 8) {
-    uint32_t low = (uint32_t)data[0] | (uint32_t)data[1] << 8 | (uint32_t)data[2] << 16 |
-                   (uint32_t)data[3] << 24;
-    low ^= value;
-    value = t[7][low & 0xFF] ^ t[6][(low >> 8) & 0xFF] ^ t[5][(low >> 16) & 0xFF] ^
-            t[4][low >> 24] ^ t[3][data[4]] ^ t[2][data[5]] ^ t[1][data[6]] ^ t[0][data[7]];
-    data += 8;
-    count -= 8;
+  constexpr size_t kBlock = kCrc32Lanes * 8;
+  // The CRC is linear: the register after a message is the XOR of what each
+  // part of it contributes with zeros in place of the others. So the data is
+  // split into lanes of 8-byte words, word k of every block going to lane k;
+  // each lane folds its word and carries the result (a 32-bit contribution)
+  // one block forward, into its next word, without waiting for the others.
+  // The last block is folded in order, which merges the lanes.
+  if (count >= 2 * kBlock) {
+    uint32_t carry[kCrc32Lanes] = {value};
+    size_t blocks = count / kBlock;
+    for (size_t b = 1; b < blocks; ++b, data += kBlock) {
+      uint64_t word[kCrc32Lanes];
+      for (int k = 0; k < kCrc32Lanes; ++k) word[k] = Le64(data + 8 * k) ^ carry[k];
+      for (int k = 0; k < kCrc32Lanes; ++k) carry[k] = FoldWord(table.far, word[k]);
+    }
+    value = 0;
+    for (int k = 0; k < kCrc32Lanes; ++k)
+      value = FoldWord(table.near, Le64(data + 8 * k) ^ carry[k] ^ value);
+    data += kBlock;
+    count -= blocks * kBlock;
   }
-  while (count-- > 0) value = t[0][(value ^ *data++) & 0xFF] ^ (value >> 8);
+  for (; count >= 8; count -= 8, data += 8) value = FoldWord(table.near, Le64(data) ^ value);
+  while (count-- > 0) value = table.near[0][(value ^ *data++) & 0xFF] ^ (value >> 8);
   return value;
 }
 
