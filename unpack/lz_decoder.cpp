@@ -21,7 +21,6 @@ constexpr uint32_t kFlushMargin = 270;
 
 // Main alphabet.
 constexpr uint32_t kRepeatLastSymbol = 256;
-constexpr uint32_t kFirstRecentSymbol = 257;  // 257..260: newest to oldest distance
 constexpr uint32_t kFirstShortSymbol = 261;   // 261..268: 2-byte matches, short distances
 constexpr uint32_t kNewTablesSymbol = 269;
 constexpr uint32_t kFirstLengthSymbol = 270;  // 270..297: length slots of a new match
@@ -269,7 +268,8 @@ void DecodeSymbols(ExtractContext* context) {
     } else if (symbol == kRepeatLastSymbol) {
       s.Match(context->last_length, context->last_distance);
     } else if (symbol < kFirstShortSymbol) {
-      uint32_t age = symbol - kRepeatLastSymbol;  // 1 = newest
+      // 257..260: a recent distance, 257 the newest and 260 the oldest.
+      uint32_t age = symbol - kRepeatLastSymbol;
       uint32_t distance = context->recent_dist[(context->recent_index - age) & 3];
       s.Fill();
       uint32_t slot = s.Symbol(context->rep_length_table);

@@ -1,0 +1,68 @@
+// Arbitrary bytes as the packed data of one or two entries, straight into
+// UnpackEntry: the second continues the first's state when marked solid.
+// Input layout: flags (bit 0: first entry solid, bit 1: second entry solid,
+// bit 2: there is a second entry), unpacked sizes of 22 bits each (3 bytes
+// apiece, so up to 4 MiB), a 16-bit split of the rest between the two
+// entries, then the packed bytes.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "archive/extract_context.h"
+#include "unpack/lz_decoder.h"
+
+namespace {
+
+constexpr size_t kHeaderSize = 9;
+
+uint32_t Size22(const uint8_t* p) { return (p[0] | p[1] << 8 | p[2] << 16) & 0x3FFFFF; }
+
+// Decodes one entry from `packed`; checks what must hold after any entry.
+void Entry(ExtractContext* context, uint8_t* window, const uint8_t* packed, size_t size,
+           uint32_t unpacked_size, bool solid) {
+  // fmemopen refuses an empty buffer; an entry without data reads nothing.
+  static uint8_t nothing = 0;
+  FILE* input = fmemopen(size > 0 ? const_cast<uint8_t*>(packed) : &nothing, size > 0 ? size : 1, "rb");
+  if (input == nullptr) abort();
+  context->archive_file = input;
+  context->input_file = input;
+  context->packed_left = static_cast<int32_t>(size);
+  context->unpacked_left = static_cast<int32_t>(unpacked_size);
+  context->verify_only = 1;
+  context->delivered = 0;
+  context->entry_crc = 0xFFFFFFFF;
+  UnpackEntry(context, window, solid);
+  fclose(input);
+  context->archive_file = nullptr;
+  context->input_file = nullptr;
+
+  if (context->win_pos != context->win_flushed || context->win_pos >= kWindowSize) __builtin_trap();
+  if (context->window_dirty > kWindowSize) __builtin_trap();
+  if (context->unpack_stop == kUnpackComplete && context->delivered < unpacked_size) __builtin_trap();
+  // A match may overshoot the size by less than its longest length.
+  if (context->delivered >= unpacked_size + 260) __builtin_trap();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < kHeaderSize) return 0;
+  auto* context = static_cast<ExtractContext*>(ZeroAlloc(sizeof(ExtractContext)));
+  auto* window = static_cast<uint8_t*>(ZeroAlloc(kWindowSize));
+  if (context == nullptr || window == nullptr) abort();
+  BuildCrc32Table(&context->crc32_table);
+  context->archive_flavour = 2;
+
+  uint8_t flags = data[0];
+  const uint8_t* packed = data + kHeaderSize;
+  size_t rest = size - kHeaderSize;
+  size_t split = (data[7] | data[8] << 8) % (rest + 1);
+  if ((flags & 4) == 0) split = rest;
+  Entry(context, window, packed, split, Size22(data + 1), (flags & 1) != 0);
+  if ((flags & 4) != 0)
+    Entry(context, window, packed + split, rest - split, Size22(data + 4), (flags & 2) != 0);
+
+  FreeAndNull(window);
+  FreeAndNull(context);
+  return 0;
+}
