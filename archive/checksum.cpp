@@ -6,16 +6,16 @@ void BuildCrc32Table(Crc32Table* table) {
   for (uint32_t i = 0; i < 256; ++i) {
     uint32_t value = i;
     for (int bit = 0; bit < 8; ++bit) value = (value >> 1) ^ (0xEDB88320u & (0u - (value & 1)));
-    table->near[0][i] = value;
+    table->in_place[0][i] = value;
   }
   // One more zero byte after the byte: one more step of the one-byte table.
-  constexpr int kFarStart = kCrc32Lanes * 8 - 8;
+  constexpr int kAheadStart = kCrc32Lanes * 8 - 8;
   for (uint32_t i = 0; i < 256; ++i) {
-    uint32_t value = table->near[0][i];
-    for (int zeros = 1; zeros < kFarStart + 8; ++zeros) {
-      value = (value >> 8) ^ table->near[0][value & 0xFF];
-      if (zeros < 8) table->near[zeros][i] = value;
-      if (zeros >= kFarStart) table->far[zeros - kFarStart][i] = value;
+    uint32_t value = table->in_place[0][i];
+    for (int zeros = 1; zeros < kAheadStart + 8; ++zeros) {
+      value = (value >> 8) ^ table->in_place[0][value & 0xFF];
+      if (zeros < 8) table->in_place[zeros][i] = value;
+      if (zeros >= kAheadStart) table->ahead[zeros - kAheadStart][i] = value;
     }
   }
 }
@@ -52,16 +52,16 @@ uint32_t Crc32Update(const Crc32Table& table, uint32_t value, const uint8_t* dat
     for (size_t b = 1; b < blocks; ++b, data += kBlock) {
       uint64_t word[kCrc32Lanes];
       for (int k = 0; k < kCrc32Lanes; ++k) word[k] = Le64(data + 8 * k) ^ carry[k];
-      for (int k = 0; k < kCrc32Lanes; ++k) carry[k] = FoldWord(table.far, word[k]);
+      for (int k = 0; k < kCrc32Lanes; ++k) carry[k] = FoldWord(table.ahead, word[k]);
     }
     value = 0;
     for (int k = 0; k < kCrc32Lanes; ++k)
-      value = FoldWord(table.near, Le64(data + 8 * k) ^ carry[k] ^ value);
+      value = FoldWord(table.in_place, Le64(data + 8 * k) ^ carry[k] ^ value);
     data += kBlock;
     count -= blocks * kBlock;
   }
-  for (; count >= 8; count -= 8, data += 8) value = FoldWord(table.near, Le64(data) ^ value);
-  while (count-- > 0) value = table.near[0][(value ^ *data++) & 0xFF] ^ (value >> 8);
+  for (; count >= 8; count -= 8, data += 8) value = FoldWord(table.in_place, Le64(data) ^ value);
+  while (count-- > 0) value = table.in_place[0][(value ^ *data++) & 0xFF] ^ (value >> 8);
   return value;
 }
 

@@ -7,15 +7,15 @@
 #include <cstdint>
 
 // Table-driven CRC-32 over the reflected polynomial 0xEDB88320 (IEEE 802.3).
-// near[0] is the classic one-byte table. Every entry is the CRC (from 0) of
-// one byte followed by zero bytes: near[k][i] of byte i and k zeros, far[k][i]
-// of byte i and kCrc32Lanes * 8 - 8 + k zeros. Those let Crc32Update take
-// eight bytes per lookup round, and keep several rounds in flight at once;
-// it is only a faster way to the same values.
+// in_place[0] is the classic one-byte table. Every entry is the CRC (from 0)
+// of one byte followed by zero bytes: in_place[k][i] of byte i and k zeros,
+// ahead[k][i] of byte i and kCrc32Lanes * 8 - 8 + k zeros. Those let
+// Crc32Update take eight bytes per lookup round and keep several rounds in
+// flight at once; it is only a faster way to the same values.
 constexpr int kCrc32Lanes = 6;
 struct Crc32Table {
-  uint32_t near[8][256];
-  uint32_t far[8][256];
+  uint32_t in_place[8][256];
+  uint32_t ahead[8][256];
 };
 
 void BuildCrc32Table(Crc32Table* table);

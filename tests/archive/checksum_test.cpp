@@ -35,8 +35,8 @@ TEST(Crc32, KnownValues) {
             0xCBF43926u);
   EXPECT_EQ(Crc32Update(Table(), 0x12345678, abc, 0), 0x12345678u);
   // The first slice is the classic table of IEEE 802.3.
-  EXPECT_EQ(Table().near[0][1], 0x77073096u);
-  EXPECT_EQ(Table().near[0][255], 0x2D02EF8Du);
+  EXPECT_EQ(Table().in_place[0][1], 0x77073096u);
+  EXPECT_EQ(Table().in_place[0][255], 0x2D02EF8Du);
 }
 
 // Every length and alignment around the eight-byte words and the blocks of
