@@ -1,0 +1,159 @@
+#include "install/place_entry.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "common/bounded_text.h"
+#include "common/path_helpers.h"
+#include "install/install_context.h"
+#include "resources/resource_ids.h"
+#include "setup/language_list.h"
+#include "setup/packed_code.h"
+#include "setup/setup_state.h"
+
+const char kUncreatableName[] = "?";
+
+namespace {
+
+// A language code has at most 4 characters; a longer text between the
+// underscore and the full stop is part of an ordinary name.
+constexpr size_t kLongestCode = 4;
+
+bool EndsWithNoCase(const char* text, const char* tail) {
+  size_t length = std::strlen(text);
+  size_t tail_length = std::strlen(tail);
+  return length > tail_length && _stricmp(text + length - tail_length, tail) == 0;
+}
+
+// Windows reads these names as devices in any folder. The digits of COM and
+// LPT include the superscripts one to three (Windows-1252 0xB9, 0xB2,
+// 0xB3), which newer systems take as devices too.
+bool IsDeviceName(const char* base, size_t length) {
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  for (const char* device : kDevices) {
+    if (length == std::strlen(device) && _strnicmp(base, device, length) == 0) return true;
+  }
+  if (length != 4 || (_strnicmp(base, "COM", 3) != 0 && _strnicmp(base, "LPT", 3) != 0)) return false;
+  unsigned char digit = static_cast<unsigned char>(base[3]);
+  return (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+}
+
+// The language of a name "base_CODE.ext" whose underscore stands at
+// `underscore`: true with the packed upper-case code, false when the text
+// up to the first full stop is too long to be a code.
+bool ReadLanguageCode(const char* underscore, uint32_t* code) {
+  char text[kLongestCode + 1];
+  size_t length = 0;
+  for (const char* c = underscore + 1; *c != '\0' && *c != '.'; ++c) {
+    if (length == kLongestCode) return false;
+    text[length++] = (*c >= 'a' && *c <= 'z') ? static_cast<char>(*c - 'a' + 'A') : *c;
+  }
+  *code = PackCode(text, length);
+  return true;
+}
+
+// False when the language list holds the entry's language unchecked. Names
+// without a language, languages the list does not hold and check boxes in
+// any other state install.
+bool LanguageChosen(InstallContext* context, const char* rest) {
+  size_t base_length = std::strlen(g_setup_state->lng_base_name);
+  // Only where the underscore stands matters, not the base name's letters.
+  if (std::strlen(rest) <= base_length || rest[base_length] != '_') return true;
+  uint32_t code = 0;
+  if (!ReadLanguageCode(rest + base_length, &code)) return true;
+  HWND list = GetDlgItem(context->dialog, IDC_LANGUAGES);
+  if (list == nullptr) return true;
+  int index = FindLanguageItem(list, code);
+  if (index < 0) return true;
+  if (GetItemCheckImage(list, index) == kStateUnchecked) return false;
+  if (code == kCodeGerman) ++context->german_count;
+  return true;
+}
+
+// Notes the special entries the registry and shortcut steps need. False for
+// the package's settings (.INF), which are never installed.
+bool NoteSpecialEntry(InstallContext* context, const char* file_name) {
+  struct Special {
+    const char* name;
+    char* field;
+  };
+  const Special specials[] = {
+      {"LICENSE.TXT", context->license_file},
+      {"ORDER.HTM", context->order_file},
+      {"BESTELL.HTM", context->order_file_de},
+      {"UnInst.exe", context->uninstaller},
+  };
+  for (const Special& special : specials) {
+    if (_stricmp(file_name, special.name) == 0) {
+      CopyBounded(special.field, file_name, sizeof context->license_file);
+      return true;
+    }
+  }
+  if (EndsWithNoCase(file_name, ".INF")) return false;
+  // The first K...EXE is the main program, unless the package named one. A
+  // name that does not fit the field is not taken: a cut name would point
+  // the shortcuts at a file that does not exist.
+  if ((file_name[0] == 'K' || file_name[0] == 'k') && context->main_exe[0] == '\0' &&
+      EndsWithNoCase(file_name, ".EXE") && std::strlen(file_name) < sizeof context->main_exe) {
+    CopyBounded(context->main_exe, file_name, sizeof context->main_exe);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool IsForbiddenFileName(const char* file_name) {
+  if (std::strchr(file_name, ':') != nullptr) return true;
+  // Windows drops trailing spaces and dots: a name made only of them (".",
+  // "..", "...") names the folder itself or its parent, and "NUL .txt" the
+  // device.
+  size_t base_length = std::strcspn(file_name, ".");
+  while (base_length > 0 && file_name[base_length - 1] == ' ') --base_length;
+  if (file_name[std::strspn(file_name, ". ")] == '\0') return true;
+  return IsDeviceName(file_name, base_length);
+}
+
+int PlaceEntry(char* name, const uint8_t*, uint32_t, void* user) {
+  InstallContext* context = static_cast<InstallContext*>(user);
+
+  // Root entries go to every installation; of the entries in folders only
+  // those directly in the chosen edition's folder.
+  const char* rest = name;
+  const char* first_separator = std::strchr(name, '\\');
+  if (first_separator != nullptr) {
+    char folder[kPathSize];
+    CopyBounded(folder, name, sizeof folder);
+    CutLastComponent(folder);
+    if (_stricmp(folder, context->edition_prefix) != 0) {
+      name[0] = '\0';
+      return 0;
+    }
+    rest = first_separator + 1;
+  }
+
+  const char* file_name = name + FileNameOffset(name);
+  if (!LanguageChosen(context, rest) || IsForbiddenFileName(file_name) ||
+      !NoteSpecialEntry(context, file_name)) {
+    name[0] = '\0';
+    return 0;
+  }
+
+  // Every entry lands directly in the destination folder. A name that fills
+  // the whole buffer may have been cut by the walk; neither it nor a path
+  // that does not fit is ever written under a cut name.
+  char path[kPathSize];
+  CopyBounded(path, context->destination, sizeof path);
+  bool fits = std::strlen(name) < kPathSize - 1 && JoinPath(path, file_name, sizeof path) == kTextWhole;
+  if (!fits) {
+    CopyBounded(name, kUncreatableName, kPathSize);
+    return 0;
+  }
+
+  // A file that cannot be deleted makes the driver's create fail with -5,
+  // which starts the fallback.
+  if (CheckFileExists(path) == 0) DeleteFileA(path);
+  CopyBounded(name, path, kPathSize);
+  SetDlgItemTextA(context->dialog, IDC_STATUS, path);
+  return 0;
+}

@@ -1,0 +1,214 @@
+// The installing pass's callback on a window that holds a language list
+// and a status line like the setup dialog's.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "common/bounded_text.h"
+#include "install/install_context.h"
+#include "install/place_entry.h"
+#include "resources/resource_ids.h"
+#include "setup/language_list.h"
+#include "setup/setup_state.h"
+#include "tests/install/test_paths.h"
+#include "tests/support/scratch.h"
+
+namespace {
+
+constexpr uint32_t kFrench = 0x5246;  // "FR"
+constexpr uint32_t kDutch = 0x4C4E;   // "NL"
+
+class PlaceEntryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
+    state_ = SetupState();
+    CopyBounded(state_.lng_base_name, "PROG", sizeof state_.lng_base_name);
+    g_setup_state = &state_;
+
+    window_ = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+    list_ = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT, 0, 0, 200, 150, window_,
+                            reinterpret_cast<HMENU>(IDC_LANGUAGES), nullptr, nullptr);
+    CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 160, 300, 20, window_, reinterpret_cast<HMENU>(IDC_STATUS),
+                    nullptr, nullptr);
+    SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_CHECKBOXES);
+    LVCOLUMNA column = {};
+    SendMessageA(list_, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
+    AddLanguageItem(list_, "English", 0x5355);
+    AddLanguageItem(list_, "German", 0x4544);
+    AddLanguageItem(list_, "French", kFrench);
+    AddLanguageItem(list_, "Dutch", kDutch);
+
+    folder_ = WindowsScratchFolder();
+    context_ = InstallContext();
+    context_.dialog = window_;
+    CopyBounded(context_.edition_prefix, "xp", sizeof context_.edition_prefix);
+    CopyBounded(context_.destination, folder_.c_str(), sizeof context_.destination);
+  }
+  void TearDown() override {
+    DestroyWindow(window_);
+    g_setup_state = nullptr;
+  }
+
+  void SetChecked(uint32_t code, bool checked) {
+    SetItemCheckImage(list_, FindLanguageItem(list_, code), checked ? kStateChecked : kStateUnchecked);
+  }
+
+  // What the callback leaves in the name buffer for `entry`.
+  std::string Place(const std::string& entry) {
+    char name[260];
+    CopyBounded(name, entry.c_str(), sizeof name);
+    EXPECT_EQ(PlaceEntry(name, nullptr, 0, &context_), 0);
+    return name;
+  }
+
+  std::string Status() {
+    char text[300] = "";
+    GetDlgItemTextA(window_, IDC_STATUS, text, sizeof text);
+    return text;
+  }
+
+  SetupState state_;
+  InstallContext context_;
+  HWND window_ = nullptr;
+  HWND list_ = nullptr;
+  std::string folder_;
+};
+
+TEST_F(PlaceEntryTest, ChoosesEntriesByEditionAndLanguage) {
+  SetChecked(kFrench, false);
+  struct Case {
+    const char* edition;
+    const char* entry;
+    const char* placed;  // file name in the destination; "" skipped
+    const char* why;
+  };
+  const Case cases[] = {
+      {"9x", "9x\\PROG.EXE", "PROG.EXE", "the chosen edition's folder lands flat"},
+      {"xp", "9x\\PROG.EXE", "", "another edition's folder"},
+      {"xp", "XP\\Prog.exe", "Prog.exe", "folder names compare without case"},
+      {"xp", "xp\\sub\\a.txt", "", "subfolders, even of the chosen edition"},
+      {"9x", "9x\\sub\\a.txt", "", "subfolders, even of the chosen edition"},
+      {"xp", "docs\\a.txt", "", "any other folder"},
+      {"xp", "\\a.txt", "", "an empty folder part is no edition"},
+      {"xp", "FILE_ID.DIZ", "FILE_ID.DIZ", "root entries always"},
+      {"xp", "INSTALL.INF", "", "the package settings stay out"},
+      {"xp", "xp\\setup.inf", "", "also from the edition folder, in any case"},
+      {"xp", "PROG_FR.LNG", "", "an unchecked language"},
+      {"xp", "xp\\prog_fr.chm", "", "the code is upper-cased before the search"},
+      {"xp", "PROG_NL.LNG", "PROG_NL.LNG", "a checked language"},
+      {"xp", "ABCD_FR.HLP", "", "only the underscore's position counts, not the base name"},
+      {"xp", "PROG_XX.LNG", "PROG_XX.LNG", "a language the list does not hold"},
+      {"xp", "PROG_LONGER.HLP", "PROG_LONGER.HLP", "five letters are no language code"},
+      {"xp", "PROGRAM.HLP", "PROGRAM.HLP", "no underscore where the base name ends"},
+      {"xp", "PROG_FR", "", "a code without extension"},
+  };
+  for (const Case& c : cases) {
+    CopyBounded(context_.edition_prefix, c.edition, sizeof context_.edition_prefix);
+    std::string expected = c.placed[0] == '\0' ? "" : folder_ + "\\" + c.placed;
+    EXPECT_EQ(Place(c.entry), expected) << c.entry << ": " << c.why;
+  }
+}
+
+TEST_F(PlaceEntryTest, CountsGermanEntriesAndLeavesUncheckedOnesOut) {
+  EXPECT_EQ(Place("PROG_DE.LNG"), folder_ + "\\PROG_DE.LNG");
+  EXPECT_EQ(Place("xp\\PROG_de.CHM"), folder_ + "\\PROG_de.CHM");
+  Place("PROG_NL.LNG");
+  EXPECT_EQ(context_.german_count, 2);
+  SetChecked(0x4544, false);
+  EXPECT_EQ(Place("PROG_DE.LNG"), "");
+  EXPECT_EQ(context_.german_count, 2);
+}
+
+TEST_F(PlaceEntryTest, WithoutLanguageListEveryLanguageInstalls) {
+  DestroyWindow(list_);
+  EXPECT_EQ(Place("PROG_FR.LNG"), folder_ + "\\PROG_FR.LNG");
+  state_.lng_base_name[0] = '\0';
+  EXPECT_EQ(Place("_FR.LNG"), folder_ + "\\_FR.LNG");
+}
+
+TEST_F(PlaceEntryTest, EmptyBaseNameMakesOnlyLeadingUnderscoresLanguageNames) {
+  SetChecked(kFrench, false);
+  state_.lng_base_name[0] = '\0';
+  EXPECT_EQ(Place("_FR.LNG"), "");
+  EXPECT_EQ(Place("PROG_FR.LNG"), folder_ + "\\PROG_FR.LNG");
+}
+
+TEST_F(PlaceEntryTest, RemembersSpecialEntries) {
+  EXPECT_EQ(Place("LICENSE.TXT"), folder_ + "\\LICENSE.TXT");
+  EXPECT_EQ(Place("xp\\license.txt"), folder_ + "\\license.txt");
+  Place("ORDER.HTM");
+  Place("bestell.htm");
+  Place("UNINST.EXE");
+  Place("PROG.EXE");
+  Place("KPROG.exe");
+  Place("KOTHER.EXE");
+  EXPECT_STREQ(context_.license_file, "license.txt") << "a later entry replaces the name";
+  EXPECT_STREQ(context_.order_file, "ORDER.HTM");
+  EXPECT_STREQ(context_.order_file_de, "bestell.htm");
+  EXPECT_STREQ(context_.uninstaller, "UNINST.EXE") << "the name as stored";
+  EXPECT_STREQ(context_.main_exe, "KPROG.exe") << "the first K...EXE, not PROG.EXE";
+}
+
+TEST_F(PlaceEntryTest, MainProgramNamedByThePackageStays) {
+  CopyBounded(context_.main_exe, "PAINT.EXE", sizeof context_.main_exe);
+  Place("KPROG.EXE");
+  EXPECT_STREQ(context_.main_exe, "PAINT.EXE");
+
+  context_.main_exe[0] = '\0';
+  Place("KAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA.EXE");
+  EXPECT_STREQ(context_.main_exe, "") << "a name too long for the field is not taken cut";
+  Place("K.EXE");
+  EXPECT_STREQ(context_.main_exe, "K.EXE");
+}
+
+TEST_F(PlaceEntryTest, NeverWritesNamesThatAreNotPlainFiles) {
+  const char* const forbidden[] = {
+      "xp\\",       "9x\\..",    ".",           "...",          "xp\\. .",     "CON",       "con.txt",
+      "NUL .TXT",   "PRN.",      "aux.dat.bak", "COM1",         "lpt9.log",    "COM\xB9.TXT", "CONIN$",
+      "conout$.x",  "A.TXT:hid", "A.TXT::$DATA", "C:EVIL.DLL",
+  };
+  for (const char* entry : forbidden) EXPECT_EQ(Place(entry), "") << entry;
+  // Names that only look like devices.
+  const char* const allowed[] = {"CONSOLE.TXT", "COM10", "LPT0.TXT", "NULL", "AUXILIARY.DAT", "COM.TXT", ".profile"};
+  for (const char* entry : allowed) EXPECT_EQ(Place(entry), folder_ + "\\" + entry) << entry;
+}
+
+TEST_F(PlaceEntryTest, PathsThatDoNotFitAreNeverCut) {
+  // destination + "\" + name fills exactly 259 characters.
+  std::string fitting(259 - folder_.size() - 1, 'a');
+  EXPECT_EQ(Place(fitting), folder_ + "\\" + fitting);
+  EXPECT_EQ(Place(fitting + "b"), kUncreatableName) << "one character more";
+  EXPECT_EQ(Place(std::string(259, 'n')), kUncreatableName) << "a name the walk may have cut";
+
+  // The stand-in name can be created nowhere, so the pass fails there.
+  EXPECT_EQ(CreateFileA(kUncreatableName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr),
+            INVALID_HANDLE_VALUE);
+}
+
+TEST_F(PlaceEntryTest, DeletesWhatStandsAtTheOutputPathAndShowsIt) {
+  WriteWholeFile(folder_ + "\\OLD.DAT", "old");
+  EXPECT_EQ(Place("OLD.DAT"), folder_ + "\\OLD.DAT");
+  EXPECT_EQ(GetFileAttributesA((folder_ + "\\OLD.DAT").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(Status(), folder_ + "\\OLD.DAT");
+
+  // One that cannot be deleted stays; the driver's create then fails.
+  std::string locked = folder_ + "\\LOCKED.DLL";
+  WriteWholeFile(locked, "in use");
+  HANDLE held = CreateFileA(locked.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(Place("LOCKED.DLL"), locked);
+  EXPECT_EQ(ReadWholeFile(locked), "in use");
+  CloseHandle(held);
+
+  // A skipped entry leaves the status line alone.
+  Place("SETUP.INF");
+  EXPECT_EQ(Status(), locked);
+}
+
+}  // namespace
