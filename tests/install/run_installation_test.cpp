@@ -1,0 +1,322 @@
+// The OK button's whole procedure on the program's own dialog template,
+// with packages made by the archive writer and every message box read and
+// answered.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "archive/archive_format.h"
+#include "common/bounded_text.h"
+#include "install/run_installation.h"
+#include "resources/resource_ids.h"
+#include "setup/edition_choice.h"
+#include "setup/language_list.h"
+#include "setup/setup_state.h"
+#include "tests/dialog/dialog_fixture.h"
+#include "tests/install/test_paths.h"
+#include "tests/setup/message_box_watcher.h"
+#include "tools/archive_writer.h"
+
+namespace {
+
+constexpr uint32_t kFrench = 0x5246;  // "FR"
+const char kProduct[] = "Tolven Test Product";
+const char kPackageId[] = "TT9";
+const char kNotice[] = "Please use bug free antivirus programs.\n\nThis program is 100% clean!";
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tolven Test Product";
+
+struct Entry {
+  std::string name;
+  std::string data;
+};
+
+std::vector<Entry> SamplePackage() {
+  return {
+      {"FILE_ID.DIZ", "Tolven Test Product 1.0\r\n"},
+      {"PROG.INF", "[Setup]\r\nID=TT9\r\n"},
+      {"9x\\KPROG.EXE", "classic program"},
+      {"xp\\KPROG.EXE", "xp program"},
+      {"xp\\sub\\NOTE.TXT", "in a subfolder"},
+      {"PROG_FR.LNG", "french"},
+      {"PROG_DE.LNG", "german"},
+      {"README.TXT", std::string(5000, 'r')},
+      {"UnInst.exe", "uninstaller"},
+      {"LOCKED.DLL", "new library"},
+      {"PSAPI.DLL", "our psapi"},
+  };
+}
+
+std::string SystemText(DWORD code) {
+  char text[512] = "";
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                 MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof text, nullptr);
+  return text;
+}
+
+// Names of the files and folders directly in `folder` ("name\" for folders).
+std::set<std::string> Listing(const std::string& folder) {
+  std::set<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    names.insert((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? name + "\\" : name);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return names;
+}
+
+std::string RegistryText(HKEY root, const char* key_name, const char* value_name) {
+  HKEY key;
+  char value[MAX_PATH] = "";
+  DWORD size = sizeof value;
+  if (RegOpenKeyExA(root, key_name, 0, KEY_READ, &key) != ERROR_SUCCESS) return "(no key)";
+  LONG status = RegQueryValueExA(key, value_name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS ? value : "(no value)";
+}
+
+// The status line hands each file's path to this hook before the file is
+// created: it lets a test act between the passes.
+WNDPROC g_status_procedure = nullptr;
+std::string g_release_on_prefix;
+HANDLE g_held_file = INVALID_HANDLE_VALUE;
+
+LRESULT CALLBACK ReleasingStatus(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_SETTEXT && g_held_file != INVALID_HANDLE_VALUE &&
+      std::string(reinterpret_cast<const char*>(lparam)).rfind(g_release_on_prefix, 0) == 0) {
+    CloseHandle(g_held_file);
+    g_held_file = INVALID_HANDLE_VALUE;
+  }
+  return CallWindowProcA(g_status_procedure, window, message, wparam, lparam);
+}
+
+class RunInstallationTest : public DialogTest {
+ protected:
+  void SetUp() override {
+    DialogTest::SetUp();
+    root_ = WindowsScratchFolder();
+    temp_ = root_ + "\\temp";
+    CreateDirectoryA(temp_.c_str(), nullptr);
+    char value[MAX_PATH] = "";
+    GetEnvironmentVariableA("TMP", value, sizeof value);
+    saved_tmp_ = value;
+    SetEnvironmentVariableA("TMP", temp_.c_str());
+
+    SetupState* state = g_setup_state;
+    CopyBounded(state->group, kProduct, sizeof state->group);
+    CopyBounded(state->package_id, kPackageId, sizeof state->package_id);
+    CopyBounded(state->lng_base_name, "PROG", sizeof state->lng_base_name);
+    SetDlgItemTextA(dialog_, IDC_TITLE, "Tolven Test Product 1.0");
+    HWND editions = GetDlgItem(dialog_, IDC_EDITION);
+    AddEditionItem(editions, "9x/Classic Edition (Windows 9x/ME)");
+    AddEditionItem(editions, "xp/XP/Vista Edition");
+    SendMessageA(editions, CB_SETCURSEL, 1, 0);
+    AddBuiltInLanguages(list_);
+    AddLanguageItem(list_, "French", kFrench);
+    SetItemCheckImage(list_, FindLanguageItem(list_, kFrench), kStateUnchecked);
+    destination_ = root_ + "\\Product";
+    SetDlgItemTextA(dialog_, IDC_FOLDER, destination_.c_str());
+    UsePackage(SamplePackage());
+  }
+
+  void TearDown() override {
+    SetEnvironmentVariableA("TMP", saved_tmp_.c_str());
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Tolvenwark", 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
+      RegDeleteValueA(key, kPackageId);
+      RegCloseKey(key);
+    }
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
+    if (g_held_file != INVALID_HANDLE_VALUE) CloseHandle(g_held_file);
+    g_held_file = INVALID_HANDLE_VALUE;
+    DialogTest::TearDown();
+  }
+
+  void UsePackage(const std::vector<Entry>& entries, int damaged_entry = -1) {
+    ArchiveWriter writer;
+    writer.AddMainHeader();
+    for (size_t i = 0; i < entries.size(); ++i) {
+      FileEntryFields fields;
+      fields.name = entries[i].name;
+      fields.data = entries[i].data;
+      if (static_cast<int>(i) == damaged_entry) fields.data_crc = Crc32Of(fields.data) ^ 1;
+      writer.AddFile(fields);
+    }
+    package_ = root_ + "\\package.rar";
+    WriteWholeFile(package_, writer.bytes());
+    CopyBounded(g_setup_state->module_path, package_.c_str(), sizeof g_setup_state->module_path);
+  }
+
+  // Presses OK: the result, and the boxes shown, in order.
+  int Install(std::vector<SeenMessageBox>* boxes) {
+    MessageBoxWatcher watcher;
+    int result = RunInstallation(dialog_);
+    *boxes = watcher.Finish();
+    return result;
+  }
+
+  // The files of the sample package that the XP edition with French
+  // unchecked installs, with their content.
+  void ExpectInstalled(const std::string& folder) {
+    std::set<std::string> expected = {"FILE_ID.DIZ", "KPROG.EXE", "PROG_DE.LNG", "README.TXT",
+                                      "UnInst.exe",  "LOCKED.DLL", "PSAPI.DLL"};
+    std::set<std::string> listing = Listing(folder);
+    listing.erase("KVPSAPI.DLL");
+    EXPECT_EQ(listing, expected);
+    EXPECT_EQ(ReadWholeFile(folder + "\\KPROG.EXE"), "xp program");
+    EXPECT_EQ(ReadWholeFile(folder + "\\README.TXT"), std::string(5000, 'r'));
+    EXPECT_EQ(ReadWholeFile(folder + "\\LOCKED.DLL"), "new library");
+  }
+
+  void HoldOpen(const std::string& path) {
+    g_held_file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(g_held_file, INVALID_HANDLE_VALUE);
+  }
+
+  std::string root_, temp_, saved_tmp_, destination_, package_;
+};
+
+TEST_F(RunInstallationTest, InstallsTheChosenEditionAndLanguagesFlatAndRecordsIt) {
+  CreateDirectoryA(destination_.c_str(), nullptr);
+  WriteWholeFile(destination_ + "\\PSAPI.DLL", "the system's psapi");
+  WriteWholeFile(destination_ + "\\README.TXT", "an older readme");
+  // A relative folder is taken as a full path before anything is written.
+  SetCurrentDirectoryA(root_.c_str());
+  SetDlgItemTextA(dialog_, IDC_FOLDER, "Product");
+
+  std::vector<SeenMessageBox> boxes;
+  EXPECT_EQ(Install(&boxes), 0);
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].text, kNotice);
+  EXPECT_EQ(boxes[0].caption, "Tolven Test Product 1.0");
+  EXPECT_EQ(boxes[1].text, std::string(kProduct) + " has been successfully installed.");
+  EXPECT_EQ(boxes[1].caption, "Setup");
+
+  ExpectInstalled(destination_);
+  EXPECT_EQ(ReadWholeFile(destination_ + "\\KVPSAPI.DLL"), "the system's psapi");
+  EXPECT_EQ(ReadWholeFile(destination_ + "\\PSAPI.DLL"), "our psapi");
+  // The archive's time stamp, read as local time.
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  ASSERT_TRUE(GetFileAttributesExA((destination_ + "\\README.TXT").c_str(), GetFileExInfoStandard, &data));
+  FILETIME local;
+  SYSTEMTIME time;
+  FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
+  FileTimeToSystemTime(&local, &time);
+  EXPECT_EQ(std::vector<int>({time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute}),
+            std::vector<int>({2007, 6, 15, 12, 30}));
+
+  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), destination_);
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), destination_ + "\\UnInst.exe");
+  EXPECT_EQ(ControlText(IDC_STATUS), "");
+}
+
+TEST_F(RunInstallationTest, FolderThatCannotBeUsedShowsTheNoticeAndNothingIsWritten) {
+  struct Case {
+    std::string folder;
+    std::string message;  // after the notice; "" none
+    const char* why;
+  };
+  const Case cases[] = {
+      {"", "", "an empty folder"},
+      {root_ + "\\" + std::string(250, 'x'), SystemText(ERROR_FILENAME_EXCED_RANGE),
+       "longer than the edit may hold: cut, it would name another folder"},
+  };
+  for (const Case& c : cases) {
+    SetDlgItemTextA(dialog_, IDC_FOLDER, c.folder.c_str());
+    std::vector<SeenMessageBox> boxes;
+    EXPECT_EQ(Install(&boxes), -1) << c.why;
+    ASSERT_EQ(boxes.size(), c.message.empty() ? 1u : 2u) << c.why;
+    EXPECT_EQ(boxes[0].text, kNotice) << c.why;
+    if (!c.message.empty()) {
+      EXPECT_EQ(boxes[1].text, c.message) << c.why;
+    }
+  }
+  EXPECT_EQ(Listing(root_), std::set<std::string>({"package.rar", "temp\\"}));
+}
+
+TEST_F(RunInstallationTest, DamagedPackageIsReportedUnderTheSetupFilesName) {
+  std::vector<Entry> entries = SamplePackage();
+  UsePackage(entries, 7);  // README.TXT
+  std::vector<SeenMessageBox> boxes;
+  EXPECT_EQ(Install(&boxes), 3);
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[1].text, "Broken file, please download again.");
+  EXPECT_EQ(boxes[1].caption, "package.rar");
+  EXPECT_EQ(Listing(destination_).count("README.TXT"), 0u);
+  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), "(no value)");
+}
+
+TEST_F(RunInstallationTest, EntryThatCannotBeCreatedAnywhereFailsBothPasses) {
+  std::vector<Entry> entries = SamplePackage();
+  entries.insert(entries.begin() + 3, {"A|B.TXT", "no such name"});
+  UsePackage(entries);
+  std::vector<SeenMessageBox> boxes;
+  EXPECT_EQ(Install(&boxes), -5);
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[1].text, SystemText(82));
+  EXPECT_EQ(boxes[1].caption, "");
+  // The retry's numbered folder stays with what it got so far.
+  EXPECT_EQ(Listing(temp_), std::set<std::string>({"1\\"}));
+  EXPECT_EQ(Listing(temp_ + "\\1\\Product"), std::set<std::string>({"FILE_ID.DIZ"}));
+  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), "(no value)");
+}
+
+TEST_F(RunInstallationTest, FileHeldOpenIsReportedAndNeverLeavesANestedInstallation) {
+  CreateDirectoryA(destination_.c_str(), nullptr);
+  WriteWholeFile(destination_ + "\\LOCKED.DLL", "running library");
+  HoldOpen(destination_ + "\\LOCKED.DLL");
+
+  std::vector<SeenMessageBox> boxes;
+  EXPECT_EQ(Install(&boxes), -1);
+  ASSERT_EQ(boxes.size(), 2u);
+  // The system's reason (Wine: access denied) under the file's name.
+  EXPECT_EQ(boxes[1].caption, "LOCKED.DLL");
+  EXPECT_NE(boxes[1].text, "");
+  EXPECT_EQ(ReadWholeFile(destination_ + "\\LOCKED.DLL"), "running library");
+  for (const std::string& name : Listing(destination_)) {
+    EXPECT_NE(name.back(), '\\') << "no folder inside: " << name;
+  }
+  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), "(no value)");
+
+  // Once the program lets go of the file, OK again installs it all.
+  CloseHandle(g_held_file);
+  g_held_file = INVALID_HANDLE_VALUE;
+  EXPECT_EQ(Install(&boxes), 0);
+  ExpectInstalled(destination_);
+}
+
+TEST_F(RunInstallationTest, FallbackMovesTheFilesIntoTheChosenFolder) {
+  // The file is let go while the retry writes into the temporary folder,
+  // so the move into place can replace it.
+  g_status_procedure = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(GetDlgItem(dialog_, IDC_STATUS), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ReleasingStatus)));
+  g_release_on_prefix = temp_;
+  for (const char* separator : {"", "\\"}) {
+    SCOPED_TRACE(separator[0] == '\0' ? "folder" : "folder with a trailing separator");
+    CreateDirectoryA(destination_.c_str(), nullptr);
+    WriteWholeFile(destination_ + "\\LOCKED.DLL", "running library");
+    HoldOpen(destination_ + "\\LOCKED.DLL");
+    SetDlgItemTextA(dialog_, IDC_FOLDER, (destination_ + separator).c_str());
+
+    std::vector<SeenMessageBox> boxes;
+    EXPECT_EQ(Install(&boxes), 0);
+    EXPECT_EQ(boxes.size(), 2u);
+    ExpectInstalled(destination_);
+    EXPECT_EQ(Listing(temp_), std::set<std::string>()) << "the numbered folder is removed";
+    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), destination_ + separator);
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), destination_ + "\\UnInst.exe");
+    for (const std::string& name : Listing(destination_)) DeleteFileA((destination_ + "\\" + name).c_str());
+    RemoveDirectoryA(destination_.c_str());
+  }
+}
+
+}  // namespace
