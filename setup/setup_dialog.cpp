@@ -7,6 +7,7 @@
 #include "archive/memory_buffer.h"
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
+#include "install/run_installation.h"
 #include "resources/resource_ids.h"
 #include "setup/edition_choice.h"
 #include "setup/language_list.h"
@@ -46,6 +47,10 @@ void StartClosingRunningInstances(const char* window_class) {
 void OnCommand(HWND dialog, int id) {
   HWND list = GetDlgItem(dialog, IDC_LANGUAGES);
   switch (id) {
+    case IDC_INSTALL:
+      // A failed installation leaves the dialog open for another try.
+      if (RunInstallation(dialog) == 0) PostMessageA(dialog, WM_CLOSE, 0, 0);
+      break;
     case IDCANCEL:
       PostMessageA(dialog, WM_CLOSE, 0, 0);
       break;
