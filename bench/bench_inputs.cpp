@@ -1,9 +1,12 @@
 #include "bench/bench_inputs.h"
 
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
 #include "archive/checksum.h"
+#include "pack/packer.h"
 
 namespace {
 
@@ -51,6 +54,60 @@ BenchStream CorpusStream(const std::string& name, const std::vector<uint8_t>& ar
   return stream;
 }
 
+class MemoryInput : public pack::PackInput {
+ public:
+  explicit MemoryInput(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
+  size_t Read(uint8_t* destination, size_t count) override {
+    size_t n = std::min(count, bytes_.size() - at_);
+    memcpy(destination, bytes_.data() + at_, n);
+    at_ += n;
+    return n;
+  }
+
+ private:
+  const std::vector<uint8_t>& bytes_;
+  size_t at_ = 0;
+};
+
+class MemoryOutput : public pack::PackOutput {
+ public:
+  bool Write(const uint8_t* data, size_t count) override {
+    bytes.insert(bytes.end(), data, data + count);
+    return true;
+  }
+  std::vector<uint8_t> bytes;
+};
+
+// Large files that every machine has after scripts/bootstrap, of the kinds a
+// product ships: text, Windows and Linux executables, and data that is
+// already compressed (which this format codes as literals, and zlib stores).
+const char* const kLargeInputs[] = {
+    "/usr/share/mingw-w64/include/mshtml.h",
+    "/usr/share/mingw-w64/include/shobjidl.h",
+    "/usr/lib/i386-linux-gnu/wine/i386-windows/user32.dll",
+    "/usr/bin/cmake",
+    "/usr/share/doc/xvfb/changelog.gz",
+};
+
+// One file packed by our compressor as a non-solid entry.
+BenchStream PackedFile(const char* path, const std::vector<uint8_t>& content, const Crc32Table& crc) {
+  pack::Packer packer(pack::kDefaultLevel);
+  MemoryInput input(content);
+  MemoryOutput output;
+  packer.PackEntry(&input, &output, false);
+  BenchEntry entry;
+  entry.packed = std::move(output.bytes);
+  entry.content = content;
+  entry.unpacked_size = static_cast<uint32_t>(content.size());
+  entry.crc = ~Crc32Update(crc, 0xFFFFFFFF, content.data(), content.size());
+  entry.solid = false;
+  BenchStream stream;
+  const char* slash = strrchr(path, '/');
+  stream.name = slash != nullptr ? slash + 1 : path;
+  stream.entries.push_back(std::move(entry));
+  return stream;
+}
+
 }  // namespace
 
 std::vector<BenchStream> LoadBenchStreams() {
@@ -63,6 +120,12 @@ std::vector<BenchStream> LoadBenchStreams() {
       streams.push_back(CorpusStream(std::string("levels.rar ") + level, levels, reference, level));
     streams.push_back(CorpusStream("solid.rar (2 entries)", ReadFile(corpus + "/solid.rar"),
                                    reference, nullptr));
+  }
+  Crc32Table crc;
+  BuildCrc32Table(&crc);
+  for (const char* path : kLargeInputs) {
+    std::vector<uint8_t> content = ReadFile(path);
+    if (!content.empty()) streams.push_back(PackedFile(path, content, crc));
   }
   return streams;
 }

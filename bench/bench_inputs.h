@@ -27,5 +27,5 @@ struct BenchStream {
 };
 
 // The compressed entries of the corpus archives (when the corpus is there),
-// then larger inputs packed by our own compressor.
+// then larger files packed by our own compressor.
 std::vector<BenchStream> LoadBenchStreams();
