@@ -15,7 +15,9 @@ CMAKE_FLAGS := $(if $(CI),-DTOLVEN_WERROR=ON,)
 
 .PHONY: all host win32 test test-host test-win32 asan bench fuzz bootstrap clean
 
+# The host mksetup finds its default stub, the Windows Setup.exe, beside itself.
 all: host win32
+	@if [ -f $(WIN32_DIR)/setup/Setup.exe ]; then cp $(WIN32_DIR)/setup/Setup.exe $(HOST_DIR)/tools/Setup.exe; fi
 
 $(HOST_DIR)/CMakeCache.txt:
 	cmake -S . -B $(HOST_DIR) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)

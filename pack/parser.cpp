@@ -13,8 +13,12 @@ constexpr uint32_t kNoCost = UINT32_MAX;
 // The optimal parser settles its path at least this often, which bounds
 // its node array.
 constexpr uint32_t kSegmentBytes = 4096;
-// After this many fruitless searches in a row, skip one position per search.
+// After this many fruitless searches in a row, one more position goes
+// unsearched per search, up to kMaxSkip.
 constexpr uint32_t kMissesPerSkip = 32;
+constexpr uint32_t kMaxSkip = 7;
+
+uint32_t SkipAfter(uint32_t misses) { return std::min(misses / kMissesPerSkip, kMaxSkip); }
 
 Token MakeToken(TokenKind kind, uint32_t length, uint32_t distance, uint8_t value = 0) {
   return Token{distance, static_cast<uint16_t>(length), kind, value};
@@ -128,11 +132,14 @@ uint32_t Parser::ParseLazy(uint32_t position, uint32_t stop, uint32_t data_end,
     if (token.kind != kLiteral) state->Record(token.length, token.distance);
     position += token.length;
     misses = token.kind == kLiteral ? misses + 1 : 0;
-    // Through data without matches (already compressed), search ever fewer
-    // positions; the first match found returns to searching every one.
-    for (uint32_t skip = misses / kMissesPerSkip; skip > 0 && position < stop; --skip, ++position) {
+    // Through data without matches (already compressed), search fewer
+    // positions; they are still recorded, so that a later copy of the data
+    // is found. The first match found returns to searching every position.
+    for (uint32_t skip = SkipAfter(misses); skip > 0 && position < stop; --skip, ++position) {
       tokens->push_back(MakeToken(kLiteral, 1, 0, *history_->At(position)));
+      if (position >= next_insert_ && position + kHashedBytes <= data_end) finder_->Insert(*history_, position);
     }
+    next_insert_ = std::max(next_insert_, position);
     if (settings_.insert_in_matches) InsertUpTo(position, data_end); else next_insert_ = std::max(next_insert_, position);
     if (position < stop) current = BestAt(position, data_end, prices, *state);
   }
@@ -149,10 +156,15 @@ void Parser::CollectMatches(uint32_t position, uint32_t stop, uint32_t data_end)
   short_distance_.assign(count, 0);
   matches_.clear();
   uint32_t misses = 0;
+  uint32_t search_from = position;  // positions before it are recorded, not searched
   for (uint32_t q = position; q < stop; ++q) {
     match_begin_[q - position] = static_cast<uint32_t>(matches_.size());
-    if (q < next_insert_) continue;  // inside a long match: recorded, not searched
+    if (q < next_insert_) continue;  // inside a long match: recorded already
     next_insert_ = q + 1;
+    if (q < search_from) {
+      if (q + kHashedBytes <= data_end) finder_->Insert(*history_, q);
+      continue;
+    }
     uint32_t room = std::min(kMaxMatch, data_end - q);
     if (room < 2) continue;
     uint32_t lowest = Lowest(q);
@@ -173,7 +185,7 @@ void Parser::CollectMatches(uint32_t position, uint32_t stop, uint32_t data_end)
         static_cast<uint16_t>(finder_->FindShortMatch(*history_, q, lowest, true));
     bool found = match_begin_[q - position] != matches_.size() || short_distance_[q - position] != 0;
     misses = found ? 0 : misses + 1;
-    next_insert_ = std::min(stop, std::max(next_insert_, q + 1 + misses / kMissesPerSkip));
+    search_from = q + 1 + SkipAfter(misses);
   }
   match_begin_[count] = static_cast<uint32_t>(matches_.size());
 }

@@ -4,15 +4,6 @@
 
 namespace {
 
-const Crc32Table& Table() {
-  static const Crc32Table table = [] {
-    Crc32Table built;
-    BuildCrc32Table(&built);
-    return built;
-  }();
-  return table;
-}
-
 void PutLe16(std::string& out, uint32_t value) {
   out += static_cast<char>(value & 0xFF);
   out += static_cast<char>((value >> 8) & 0xFF);
@@ -34,8 +25,17 @@ void SetHeaderCheck(std::string& header, bool bad) {
 
 }  // namespace
 
+const Crc32Table& WriterCrc32Table() {
+  static const Crc32Table table = [] {
+    Crc32Table built;
+    BuildCrc32Table(&built);
+    return built;
+  }();
+  return table;
+}
+
 uint32_t Crc32Of(const std::string& bytes) {
-  return ~Crc32Update(Table(), 0xFFFFFFFF, reinterpret_cast<const uint8_t*>(bytes.data()),
+  return ~Crc32Update(WriterCrc32Table(), 0xFFFFFFFF, reinterpret_cast<const uint8_t*>(bytes.data()),
                       bytes.size());
 }
 
@@ -49,7 +49,10 @@ uint32_t DosTimeStamp(int year, int month, int day, int hour, int minute, int se
   return date << 16 | time;
 }
 
-void ArchiveWriter::AddMainHeader(const MainHeaderFields& fields) {
+void ArchiveWriter::AddMainHeader(const MainHeaderFields& fields) { bytes_ += MainHeaderBytes(fields); }
+
+std::string ArchiveWriter::MainHeaderBytes(const MainHeaderFields& fields) const {
+  std::string marker;
   std::string header;
   if (flavour_ == kFlavourOld) {
     // The older main header begins with its own marker in place of the
@@ -57,7 +60,7 @@ void ArchiveWriter::AddMainHeader(const MainHeaderFields& fields) {
     header = "RE~^";
     header += static_cast<char>(fields.flags >> 8);
   } else {
-    bytes_ += std::string("Rar!\x1A\x07\x00", kMarkerSize);
+    marker = std::string("Rar!\x1A\x07\x00", kMarkerSize);
     header = std::string(2, '\0');
     header += static_cast<char>(fields.type);
     PutLe16(header, fields.flags);
@@ -65,10 +68,12 @@ void ArchiveWriter::AddMainHeader(const MainHeaderFields& fields) {
   PutLe16(header, fields.size ? *fields.size : kMainHeaderSize + fields.extra.size());
   header += std::string(6, '\0');  // reserved
   if (flavour_ == kFlavourRar) SetHeaderCheck(header, fields.bad_check);
-  bytes_ += header + fields.extra;
+  return marker + header + fields.extra;
 }
 
-void ArchiveWriter::AddFile(const FileEntryFields& fields) {
+void ArchiveWriter::AddFile(const FileEntryFields& fields) { bytes_ += FileHeaderBytes(fields) + fields.data; }
+
+std::string ArchiveWriter::FileHeaderBytes(const FileEntryFields& fields) const {
   uint16_t name_length = fields.name_length ? *fields.name_length
                                             : static_cast<uint16_t>(fields.name.size());
   uint32_t check = flavour_ == kFlavourOld ? Sum16Of(fields.data) : Crc32Of(fields.data);
@@ -91,7 +96,7 @@ void ArchiveWriter::AddFile(const FileEntryFields& fields) {
   PutLe32(header, fields.attributes);
   header += fields.name + fields.header_extra;
   if (flavour_ == kFlavourRar) SetHeaderCheck(header, fields.bad_header_check);
-  bytes_ += header + fields.data;
+  return header;
 }
 
 void ArchiveWriter::AddBlock(uint8_t type, uint16_t flags, const std::string& header_tail,

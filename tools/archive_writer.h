@@ -11,6 +11,10 @@
 #include <vector>
 
 #include "archive/archive_format.h"
+#include "archive/checksum.h"
+
+// The CRC-32 table, built once, for writers that check data as it streams.
+const Crc32Table& WriterCrc32Table();
 
 // CRC-32 (IEEE 802.3) and the older flavour's 16-bit sum of some bytes.
 uint32_t Crc32Of(const std::string& bytes);
@@ -62,6 +66,11 @@ class ArchiveWriter {
   void AddRaw(const std::string& bytes) { bytes_ += bytes; }
 
   const std::string& bytes() const { return bytes_; }
+
+  // The bytes AddMainHeader and AddFile would add (a file header without its
+  // data), for writers that stream entry data themselves.
+  std::string MainHeaderBytes(const MainHeaderFields& fields) const;
+  std::string FileHeaderBytes(const FileEntryFields& fields) const;
 
  private:
   ArchiveFlavour flavour_;

@@ -8,6 +8,10 @@
 
 using CommandArgs = std::vector<std::string>;
 
+// build SOURCE_DIR -o OUT [--stub PATH | --no-stub] [--level N] [--no-solid]:
+// the installer (or bare archive) of a product folder, with package checks.
+int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err);
+
 // list FILE: one line per entry, then the totals.
 int CommandList(const CommandArgs& args, std::ostream& out, std::ostream& err);
 

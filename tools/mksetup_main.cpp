@@ -13,6 +13,7 @@ struct Command {
 };
 
 const Command kCommands[] = {
+    {"build", "build DIR -o OUT   pack a product folder into an installer (see mksetup build)", CommandBuild},
     {"list", "list FILE          show the entries of an installer or archive", CommandList},
     {"test", "test FILE          check every entry as the installer would", CommandTest},
     {"extract", "extract FILE DIR   write every entry under DIR", CommandExtract},

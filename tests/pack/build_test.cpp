@@ -1,0 +1,339 @@
+// mksetup build end to end: folders packed at every level, read back by the
+// installer's own extraction pass, byte for byte, with times and attributes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <random>
+#include <sstream>
+
+#include "archive/archive_format.h"
+#include "tests/archive/pass_recorder.h"
+#include "tests/support/scratch.h"
+#include "tools/archive_catalog.h"
+#include "tools/archive_writer.h"
+#include "tools/mksetup_commands.h"
+#include "tools/package_source.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string RandomBytes(size_t n, uint32_t seed) {
+  std::mt19937 random(seed);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(random());
+  return s;
+}
+
+std::string Text(size_t lines, int variety) {
+  std::string text;
+  for (size_t i = 0; i < lines; ++i) {
+    text += "Zeile " + std::to_string(i % variety) + ": the quick brown fox, " +
+            std::to_string(i * 7 % 13) + "\r\n";
+  }
+  return text;
+}
+
+// Something like machine code: short repeated opcode patterns with varying
+// operands.
+std::string CodeLike(size_t n) {
+  std::mt19937 random(11);
+  std::string s;
+  const char* patterns[] = {"\x8B\x45", "\x89\x45\xFC", "\xE8", "\x83\xC4\x08", "\x55\x8B\xEC"};
+  while (s.size() < n) {
+    s += patterns[random() % 5];
+    s += static_cast<char>(random() % 64);
+  }
+  s.resize(n);
+  return s;
+}
+
+using Files = std::map<std::string, std::string>;  // relative path ('/') -> bytes
+
+struct Built {
+  int status;
+  std::string out, err, archive;
+};
+
+// Writes the files under `folder` (default: a fresh scratch folder) and
+// builds them into `folder`/out.exe.
+Built Build(const Files& files, const CommandArgs& options, std::string folder = "") {
+  if (folder.empty()) folder = ScratchFolder();
+  fs::path source = fs::path(folder) / "product";
+  for (const auto& file : files) {
+    fs::path path = source / fs::u8path(file.first);
+    fs::create_directories(path.parent_path());
+    WriteWholeFile(path.string(), file.second);
+  }
+  fs::create_directories(source);
+  Built built{0, "", "", folder + "out.exe"};
+  CommandArgs args = {source.string(), "-o", built.archive};
+  args.insert(args.end(), options.begin(), options.end());
+  std::ostringstream out, err;
+  built.status = CommandBuild(args, out, err);
+  built.out = out.str();
+  built.err = err.str();
+  return built;
+}
+
+// Every entry as the installer's pass delivers it, by its archive name.
+Files Extract(const std::string& archive, int* result) {
+  PassRecorder recorder(AllInMemory());
+  *result = recorder.RunFile(archive);
+  Files files;
+  for (const CallbackCall& call : recorder.calls) {
+    if (call.has_data) files[call.name.substr(1)] = call.data;
+  }
+  return files;
+}
+
+Files WithBackslashes(const Files& files) {
+  Files renamed;
+  for (const auto& file : files) {
+    std::string name = file.first;
+    for (char& c : name) {
+      if (c == '/') c = '\\';
+    }
+    renamed[name] = file.second;
+  }
+  return renamed;
+}
+
+void ExpectRoundTrip(const Files& files, const CommandArgs& options) {
+  Built built = Build(files, options);
+  ASSERT_EQ(built.status, 0) << built.err;
+  int result = -100;
+  Files back = Extract(built.archive, &result);
+  EXPECT_EQ(result, kExtractOk);
+  Files expected = WithBackslashes(files);
+  ASSERT_EQ(back.size(), expected.size());
+  for (const auto& file : expected) {
+    EXPECT_TRUE(back[file.first] == file.second) << file.first;
+  }
+}
+
+TEST(MksetupBuild, EveryKindOfInputComesBackAtEveryLevel) {
+  Files files = {
+      {"empty.txt", ""},
+      {"one.bin", "x"},
+      {"same.bin", std::string(70000, 'A')},
+      {"random.bin", RandomBytes(40000, 1)},
+      {"text/readme.txt", Text(3000, 50)},
+      {"code.exe", CodeLike(120000)},
+      {"copy/readme.txt", Text(3000, 50)},  // the same again: a match into an earlier entry
+  };
+  std::string reference = ReadWholeFile(CorpusFile("reference.bin"));
+  if (!reference.empty()) files["reference.bin"] = reference;
+  for (const char* level : {"0", "1", "2", "3", "4", "5"}) {
+    SCOPED_TRACE(std::string("level ") + level);
+    ExpectRoundTrip(files, {"--no-stub", "--level", level});
+    ExpectRoundTrip(files, {"--no-stub", "--level", level, "--no-solid"});
+  }
+}
+
+TEST(MksetupBuild, MatchesReachAcrossTheWholeWindow) {
+  // Random data seen again almost a window later, and exactly a window
+  // (1 MiB) later, the farthest the decoder reaches: only the repeats pack.
+  std::string near = RandomBytes(200000, 2);
+  std::string window = RandomBytes(1 << 20, 3);
+  Files files = {
+      {"far.bin", near + RandomBytes(800000, 4) + near},
+      {"window.bin", window + window.substr(0, 100000)},
+  };
+  const std::map<std::string, uint32_t> repeated = {{"far.bin", 200000}, {"window.bin", 100000}};
+  for (const char* level : {"1", "3", "5"}) {
+    SCOPED_TRACE(std::string("level ") + level);
+    Built built = Build(files, {"--no-stub", "--level", level});
+    ASSERT_EQ(built.status, 0) << built.err;
+    int result = -100;
+    EXPECT_EQ(Extract(built.archive, &result), files);
+    EXPECT_EQ(result, kExtractOk);
+    if (level[0] == '1') continue;  // the fastest level searches too briefly to see them
+    Catalog catalog = ReadCatalog(built.archive);
+    ASSERT_EQ(catalog.entries.size(), 2u);
+    for (const CatalogEntry& entry : catalog.entries) {
+      uint32_t unique = entry.header.unpacked_size - repeated.at(entry.name);
+      EXPECT_LT(entry.header.packed_size, unique + unique / 100) << entry.name;
+    }
+  }
+}
+
+TEST(MksetupBuild, ManySmallFilesFormOneSolidStream) {
+  Files files;
+  for (int i = 0; i < 300; ++i) files["f" + std::to_string(1000 + i) + ".txt"] = Text(5 + i % 7, 9 + i % 4);
+  Built built = Build(files, {"--no-stub"});
+  ASSERT_EQ(built.status, 0) << built.err;
+  Catalog catalog = ReadCatalog(built.archive);
+  ASSERT_EQ(catalog.entries.size(), 300u);
+  EXPECT_EQ(catalog.main_header.flags & 0x0008, 0x0008) << "the archive says it is solid";
+  int solid = 0;
+  for (const CatalogEntry& entry : catalog.entries) solid += (entry.header.flags & kFlagSolid) != 0;
+  EXPECT_EQ(catalog.entries[0].header.flags & kFlagSolid, 0) << "the first entry starts the stream";
+  EXPECT_EQ(solid, 299);
+  int result = -100;
+  EXPECT_EQ(Extract(built.archive, &result), WithBackslashes(files));
+  EXPECT_EQ(result, kExtractOk);
+}
+
+TEST(MksetupBuild, StoredEntriesStayOutOfTheDictionary) {
+  // b.bin cannot be packed and is stored, so the decoder never sees its
+  // bytes; c.bin repeats them and must be packed without referring to them.
+  std::string noise = RandomBytes(6000, 5);
+  Files files = {{"a.txt", Text(200, 10)}, {"b.bin", noise}, {"c.bin", noise + noise}};
+  Built built = Build(files, {"--no-stub"});
+  ASSERT_EQ(built.status, 0) << built.err;
+  Catalog catalog = ReadCatalog(built.archive);
+  ASSERT_EQ(catalog.entries.size(), 3u);
+  EXPECT_EQ(catalog.entries[1].header.method, kMethodStored);
+  EXPECT_NE(catalog.entries[2].header.method, kMethodStored);
+  EXPECT_NE(catalog.entries[2].header.flags & kFlagSolid, 0);
+  int result = -100;
+  EXPECT_EQ(Extract(built.archive, &result), files);
+  EXPECT_EQ(result, kExtractOk);
+}
+
+TEST(MksetupBuild, TheFirstPackedEntryAfterStoredOnesIsNotSolid) {
+  // A solid entry with no packed entry before it would start without tables.
+  Files files = {{"a.bin", RandomBytes(3000, 6)}, {"b.bin", ""}, {"c.txt", Text(100, 5)}};
+  Built built = Build(files, {"--no-stub"});
+  ASSERT_EQ(built.status, 0) << built.err;
+  Catalog catalog = ReadCatalog(built.archive);
+  ASSERT_EQ(catalog.entries.size(), 3u);
+  EXPECT_EQ(catalog.entries[0].header.method, kMethodStored);
+  EXPECT_EQ(catalog.entries[1].header.method, kMethodStored) << "empty entries are stored";
+  EXPECT_EQ(catalog.entries[2].header.flags & kFlagSolid, 0);
+  int result = -100;
+  EXPECT_EQ(Extract(built.archive, &result), files);
+  EXPECT_EQ(result, kExtractOk);
+}
+
+TEST(MksetupBuild, ExtractedFilesGetTheirTimesAndAttributesBack) {
+  std::string folder = ScratchFolder();
+  fs::path source = fs::path(folder) / "product";
+  fs::create_directories(source);
+  WriteWholeFile((source / "LICENSE.TXT").string(), Text(10, 3));
+  WriteWholeFile((source / "KPROG.EXE").string(), CodeLike(5000));
+  fs::permissions(source / "LICENSE.TXT", fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  // An even second, which MS-DOS time stamps keep exactly.
+  auto when = fs::last_write_time(source / "KPROG.EXE") - std::chrono::hours(50);
+  when -= std::chrono::duration_cast<fs::file_time_type::duration>(when.time_since_epoch()) % std::chrono::seconds(2);
+  fs::last_write_time(source / "KPROG.EXE", when);
+  std::string archive = folder + "out.rar";
+  std::ostringstream out, err;
+  ASSERT_EQ(CommandBuild({source.string(), "-o", archive, "--no-stub"}, out, err), 0) << err.str();
+  ASSERT_EQ(CommandExtract({archive, folder + "back"}, out, err), 0) << err.str();
+  fs::path back = fs::path(folder) / "back";
+  EXPECT_EQ(ReadWholeFile((back / "KPROG.EXE").string()), ReadWholeFile((source / "KPROG.EXE").string()));
+  auto apart = fs::last_write_time(back / "KPROG.EXE") - when;
+  EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(apart).count(), 0);
+  EXPECT_EQ(fs::status(back / "LICENSE.TXT").permissions() & fs::perms::owner_write, fs::perms::none);
+  EXPECT_NE(fs::status(back / "KPROG.EXE").permissions() & fs::perms::owner_write, fs::perms::none);
+  fs::permissions(source / "LICENSE.TXT", fs::perms::owner_write, fs::perm_options::add);
+  fs::permissions(back / "LICENSE.TXT", fs::perms::owner_write, fs::perm_options::add);
+}
+
+TEST(MksetupBuild, PutsTheStubInFrontAndTheInstallerFindsTheArchive) {
+  std::string folder = ScratchFolder();
+  std::string stub = FakeExecutable(40000);
+  WriteWholeFile(folder + "Setup.exe", stub);
+  Built built = Build({{"a.txt", Text(50, 5)}}, {"--stub", folder + "Setup.exe"}, folder);
+  ASSERT_EQ(built.status, 0) << built.err;
+  EXPECT_EQ(ReadWholeFile(built.archive).substr(0, stub.size()), stub);
+  Catalog catalog = ReadCatalog(built.archive);
+  EXPECT_EQ(catalog.archive_start, 40000);
+  int result = -100;
+  EXPECT_EQ(Extract(built.archive, &result).size(), 1u);
+  EXPECT_EQ(result, kExtractOk);
+}
+
+TEST(MksetupBuild, RefusesPackagesTheInstallerCouldNotRead) {
+  std::string folder = ScratchFolder();
+  std::string lookalike = FakeExecutable(3000);
+  // An archive marker with a main header type where the search looks: the
+  // installer would stop there instead of at the real archive.
+  lookalike.replace(1000, 10, std::string("Rar!\x1A\x07\x00\x00\x00\x73", 10));
+  WriteWholeFile(folder + "lookalike.exe", lookalike);
+  WriteWholeFile(folder + "big.exe", FakeExecutable(249997));
+  WriteWholeFile(folder + "tiny.exe", "MZ");
+  struct {
+    const char* what;
+    CommandArgs options;
+    const char* message;
+  } const cases[] = {
+      {"stub with an archive look-alike", {"--stub", folder + "lookalike.exe"}, "at offset 1000"},
+      {"archive would start past 249,996", {"--stub", folder + "big.exe"}, "offset 0 or at 7 to 249996"},
+      {"archive would start inside the marker's blind spot", {"--stub", folder + "tiny.exe"}, "offset 0 or at 7"},
+      {"no stub given and none beside mksetup", {}, "--no-stub"},
+      {"unknown level", {"--no-stub", "--level", "6"}, "--level takes 0"},
+  };
+  for (const auto& c : cases) {
+    if (c.options.empty() && fs::exists(fs::path(folder) / "Setup.exe")) continue;
+    Built built = Build({{"a.txt", "text"}}, c.options, folder);
+    EXPECT_NE(built.status, 0) << c.what;
+    EXPECT_NE(built.err.find(c.message), std::string::npos) << c.what << ": " << built.err;
+    EXPECT_FALSE(fs::exists(built.archive)) << c.what << ": nothing is left behind";
+  }
+}
+
+TEST(PackageSource, NamesMustFitTheInstaller) {
+  std::string name;
+  EXPECT_TRUE(ArchiveNameOf(fs::u8path(u8"9x/Gr\u00FC\u00DFe \u20AC.txt"), &name));
+  EXPECT_EQ(name, "9x\\Gr\xFC\xDF" "e \x80.txt") << "Windows-1252 bytes, '\\' between folders";
+  EXPECT_FALSE(ArchiveNameOf(fs::u8path(u8"\u0101.txt"), &name)) << "a macron has no Windows-1252 byte";
+#ifndef _WIN32
+  // Deep enough to pass 259 bytes (POSIX only: Windows itself limits paths).
+  std::string folder = ScratchFolder();
+  std::string deep = std::string(100, 'd') + "/" + std::string(100, 'e') + "/" + std::string(70, 'f');
+  fs::create_directories(fs::path(folder) / "product" / deep);
+  WriteWholeFile(folder + "product/" + deep + "/x.txt", "x");
+  PackageSource source = ScanPackageSource(fs::path(folder) / "product");
+  ASSERT_EQ(source.errors.size(), 1u);
+  EXPECT_NE(source.errors[0].find("longer than 259 bytes"), std::string::npos);
+#endif
+}
+
+}  // namespace
+
+namespace {
+
+CommandArgs WithOptions(CommandArgs args, const CommandArgs& options) {
+  args.insert(args.end(), options.begin(), options.end());
+  return args;
+}
+
+// The sample package in a scratch copy, with stand-ins for its two programs
+// where the Windows build has not put the real ones beside it.
+fs::path SamplePackage() {
+  fs::path copy = fs::path(ScratchFolder()) / "sample-product";
+  fs::copy(fs::u8path(TOLVEN_SAMPLE_PRODUCT), copy, fs::copy_options::recursive);
+  fs::path built = fs::u8path(TOLVEN_SAMPLE_PROGRAMS);
+  for (const char* program : {"9x/KDEMO.EXE", "xp/KDEMO.EXE", "UnInst.exe"}) {
+    fs::path real = built / fs::u8path(program);
+    if (fs::exists(real)) {
+      fs::copy_file(real, copy / fs::u8path(program));
+    } else {
+      WriteWholeFile((copy / fs::u8path(program)).string(), FakeExecutable(3000));
+    }
+  }
+  return copy;
+}
+
+TEST(SampleProduct, PacksWithoutWarningsAndPassesTheInstallersCheck) {
+  fs::path package = SamplePackage();
+  std::string folder = package.parent_path().string() + "/";
+  CommandArgs stub = {"--no-stub"};
+#ifdef TOLVEN_SETUP_EXE
+  stub = {"--stub", TOLVEN_SETUP_EXE};
+#endif
+  std::ostringstream out, err;
+  ASSERT_EQ(CommandBuild(WithOptions({package.string(), "-o", folder + "DemoSetup.exe"}, stub), out, err), 0)
+      << err.str();
+  EXPECT_EQ(err.str(), "") << "the sample is what the installer expects";
+  std::ostringstream tested, problems;
+  EXPECT_EQ(CommandTest({folder + "DemoSetup.exe"}, tested, problems), 0) << tested.str() << problems.str();
+  EXPECT_NE(tested.str().find("OK  DEMO_IT.LNG"), std::string::npos) << tested.str();
+}
+
+}  // namespace

@@ -1,0 +1,107 @@
+// The package checks judge description files the way the installer reads
+// them: each case is a package that the installer would get wrong, and the
+// warning that says so.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "tools/package_checks.h"
+
+namespace {
+
+using Package = std::map<std::string, std::string>;
+
+// A package the installer reads exactly as written.
+Package Good() {
+  return {
+      {"FILE_ID.DIZ", "Tolvenwark Demo Version 1.2\r\n"},
+      {"DEMO.INF", "ID=TWD\r\nGroup=Tolvenwark Demo\r\nClass=TolvenDemo\r\nExe=KDEMO.EXE\r\n"},
+      {"DEMO_DE.LNG", "[Strings]\r\nLanguage=Deutsch\r\n"},
+      {"DEMO_EN.LNG", std::string("\xFF\xFE[\0]\0L\0a\0n\0g\0u\0a\0g\0e\0=\0E\0n\0g\0l\0i\0s\0h\0\r\0\n\0", 42)},
+      {"9x\\KDEMO.EXE", "MZ"},
+      {"xp\\KDEMO.EXE", "MZ"},
+      {"DEMO_DE.HLP", "help"},
+  };
+}
+
+std::vector<std::string> Check(const Package& package) {
+  std::vector<std::string> names;
+  for (const auto& entry : package) names.push_back(entry.first);
+  return CheckPackageContents(names, [&](const std::string& name) { return package.at(name); });
+}
+
+TEST(PackageChecks, AWellFormedPackageGetsNoWarning) {
+  EXPECT_EQ(Check(Good()), std::vector<std::string>());
+}
+
+TEST(PackageChecks, WarnsWhereTheInstallerWouldReadSomethingElse) {
+  struct Case {
+    const char* what;
+    std::function<void(Package&)> change;
+    const char* warning;  // part of the warning expected
+  };
+  const Case cases[] = {
+      {"no description", [](Package& p) { p.erase("FILE_ID.DIZ"); }, "no FILE_ID.DIZ"},
+      {"description in a folder",
+       [](Package& p) { p.erase("FILE_ID.DIZ"); p["xp\\FILE_ID.DIZ"] = "Demo\r\n"; }, "no FILE_ID.DIZ"},
+      {"no settings file", [](Package& p) { p.erase("DEMO.INF"); }, "no .INF"},
+      {"ID longer than the installer keeps",
+       [](Package& p) { p["DEMO.INF"] = "ID=TWDX\r\nGroup=G\r\nExe=KDEMO.EXE\r\n"; },
+       "reads ID as \"TWD\", not \"TWDX\" (it keeps 3 characters)"},
+      {"a key first found inside another word",
+       [](Package& p) { p["DEMO.INF"] = "ID=TWD\r\nGroupName=x\r\nGroup=Demo\r\nExe=KDEMO.EXE\r\n"; },
+       "reads Group as \"\", not \"Demo\""},
+      {"a key first found inside another value",
+       [](Package& p) { p["DEMO.INF"] = "Group=My Exe=Tools\r\nID=TWD\r\nExe=KDEMO.EXE\r\n"; },
+       "reads Exe as \"Tools\", not \"KDEMO.EXE\""},
+      {"no ID", [](Package& p) { p["DEMO.INF"] = "Group=G\r\nExe=KDEMO.EXE\r\n"; }, "no ID= line"},
+      {"a folder that is no edition", [](Package& p) { p["docs\\a.txt"] = ""; }, "folder docs"},
+      {"a folder inside an edition", [](Package& p) { p["9x\\sys\\a.dll"] = ""; }, "folder 9x\\sys"},
+      {"a language file with another base name",
+       [](Package& p) { p["OTHER_IT.LNG"] = "[Strings]\r\nLanguage=Italiano\r\n"; },
+       "OTHER_IT.LNG: language files must be named DEMO_XX.LNG"},
+      {"a language named in the section header, so its name is empty",
+       [](Package& p) { p["DEMO_DE.LNG"] = "[Language]\r\nLanguage=Deutsch\r\n"; }, "finds no language"},
+      {"a language file that does not start with [",
+       [](Package& p) { p["DEMO_DE.LNG"] = "Language=Deutsch\r\n"; }, "DEMO_DE.LNG: the installer finds no language"},
+      {"a language named too late",
+       [](Package& p) { p["DEMO_DE.LNG"] = "[" + std::string(300, ' ') + "Language=Deutsch\r\n"; },
+       "finds no language"},
+      {"the named main program is missing",
+       [](Package& p) { p.erase("9x\\KDEMO.EXE"); p.erase("xp\\KDEMO.EXE"); }, "KDEMO.EXE named by Exe= is not"},
+      {"no main program the installer recognises",
+       [](Package& p) {
+         p["DEMO.INF"] = "ID=TWD\r\n";
+         p.erase("9x\\KDEMO.EXE");
+         p.erase("xp\\KDEMO.EXE");
+         p["DEMO.EXE"] = "MZ";
+       },
+       "no main program"},
+  };
+  for (const Case& c : cases) {
+    Package package = Good();
+    c.change(package);
+    std::vector<std::string> warnings = Check(package);
+    std::string all;
+    for (const std::string& warning : warnings) all += warning + "\n";
+    EXPECT_NE(all.find(c.warning), std::string::npos) << c.what << ": " << all;
+  }
+}
+
+TEST(PackageChecks, WithoutExeTheFirstKProgramIsTheMainOne) {
+  Package package = Good();
+  package["DEMO.INF"] = "ID=TWD\r\nGroup=Tolvenwark Demo\r\n";
+  EXPECT_EQ(Check(package), std::vector<std::string>()) << "kdemo.exe counts, whatever its case";
+}
+
+TEST(PackageChecks, TwoSettingsFilesAppendTheirValues) {
+  Package package = Good();
+  package["xp\\MORE.INF"] = "ID=XYZ\r\nGroup=Extra\r\n";
+  std::vector<std::string> warnings = Check(package);
+  ASSERT_EQ(warnings.size(), 2u);
+  EXPECT_NE(warnings[0].find("more than one .INF"), std::string::npos);
+  // ID was full after the first file; Group still had room.
+  EXPECT_NE(warnings[1].find("reads Group as \"Tolvenwark DemoExtra\""), std::string::npos) << warnings[1];
+}
+
+}  // namespace

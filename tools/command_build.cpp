@@ -1,0 +1,202 @@
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <sstream>
+#include <system_error>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "archive/archive_format.h"
+#include "pack/packer.h"
+#include "tools/archive_catalog.h"
+#include "tools/mksetup_commands.h"
+#include "tools/package_builder.h"
+#include "tools/package_checks.h"
+#include "tools/package_source.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kUsage[] =
+    "usage: mksetup build SOURCE_DIR -o OUT [--stub PATH | --no-stub] [--level N] [--no-solid]\n";
+
+// The last offset at which the installer still finds the archive's marker.
+constexpr uint64_t kLastArchiveOffset = kSearchStart + kSearchLength - 10;
+
+struct BuildArgs {
+  std::string source;
+  std::string output;
+  std::string stub;
+  bool no_stub = false;
+  BuildOptions options;
+};
+
+bool ParseArgs(const CommandArgs& args, BuildArgs* parsed, std::ostream& err) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    bool has_value = i + 1 < args.size();
+    if ((arg == "-o" || arg == "--stub" || arg == "--level") && !has_value) {
+      err << "mksetup build: " << arg << " needs a value\n";
+      return false;
+    }
+    if (arg == "-o") {
+      parsed->output = args[++i];
+    } else if (arg == "--stub") {
+      parsed->stub = args[++i];
+    } else if (arg == "--no-stub") {
+      parsed->no_stub = true;
+    } else if (arg == "--no-solid") {
+      parsed->options.solid = false;
+    } else if (arg == "--level") {
+      const std::string& value = args[++i];
+      if (value.size() != 1 || value[0] < '0' || value[0] > '0' + pack::kMaxLevel) {
+        err << "mksetup build: --level takes 0 (store) to 5 (smallest), not " << value << "\n";
+        return false;
+      }
+      parsed->options.level = value[0] - '0';
+    } else if (!arg.empty() && arg[0] == '-') {
+      err << "mksetup build: unknown option " << arg << "\n";
+      return false;
+    } else if (parsed->source.empty()) {
+      parsed->source = arg;
+    } else {
+      err << "mksetup build: more than one source folder\n";
+      return false;
+    }
+  }
+  if (parsed->source.empty() || parsed->output.empty()) return false;
+  if (parsed->no_stub && !parsed->stub.empty()) {
+    err << "mksetup build: --stub and --no-stub exclude each other\n";
+    return false;
+  }
+  return true;
+}
+
+// The folder this program runs from: the default stub lies beside it.
+fs::path OwnFolder() {
+#ifdef _WIN32
+  wchar_t path[MAX_PATH];
+  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return fs::path();
+  return fs::path(path).parent_path();
+#else
+  std::error_code error;
+  fs::path self = fs::read_symlink("/proc/self/exe", error);
+  return error ? fs::path() : self.parent_path();
+#endif
+}
+
+bool OnTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(fileno(stderr)) != 0;
+#endif
+}
+
+std::string Percent(uint64_t part, uint64_t whole) {
+  std::ostringstream text;
+  text << std::fixed << std::setprecision(1) << (whole ? 100.0 * part / whole : 100.0) << "%";
+  return text.str();
+}
+
+// Inputs below this size finish too soon for progress lines to help.
+constexpr uint64_t kProgressFrom = 8u << 20;
+
+}  // namespace
+
+int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) {
+  BuildArgs parsed;
+  if (!ParseArgs(args, &parsed, err)) {
+    err << kUsage;
+    return 2;
+  }
+
+  std::string stub;
+  if (!parsed.no_stub) {
+    fs::path stub_path = parsed.stub.empty() ? OwnFolder() / "Setup.exe" : fs::u8path(parsed.stub);
+    std::error_code error;
+    if (parsed.stub.empty() && !fs::is_regular_file(stub_path, error)) {
+      err << "mksetup build: no Setup.exe beside mksetup to put in front of the archive;"
+             " name one with --stub PATH, or write a bare archive with --no-stub\n";
+      return 2;
+    }
+    std::ifstream file(stub_path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    if (!file) {
+      err << "mksetup build: " << stub_path.u8string() << ": cannot be read\n";
+      return 1;
+    }
+    stub = bytes.str();
+    if (stub.size() > kLastArchiveOffset || (stub.size() > 0 && stub.size() < kSearchStart)) {
+      err << "mksetup build: the stub is " << stub.size()
+          << " bytes; the installer only finds an archive that starts at offset 0 or at 7 to "
+          << kLastArchiveOffset << "\n";
+      return 1;
+    }
+  }
+
+  PackageSource source = ScanPackageSource(fs::u8path(parsed.source));
+  for (const std::string& error : source.errors) err << "error: " << error << "\n";
+  if (!source.errors.empty()) return 1;
+  for (const std::string& warning : CheckPackage(source.entries)) {
+    err << "warning: " << warning << "\n";
+  }
+
+  uint64_t total = 0;
+  for (const PackageEntry& entry : source.entries) total += entry.size;
+  bool show_progress = total >= kProgressFrom && OnTerminal();
+  uint64_t done_before = 0;
+  const PackageEntry* current = nullptr;
+  BuildProgress progress = [&](const PackageEntry& entry, uint64_t done, uint64_t written) {
+    if (current != &entry) {
+      if (current != nullptr) done_before += current->size;
+      current = &entry;
+    }
+    uint64_t all = done_before + done;
+    err << "\r" << entry.name << "  " << (all >> 20) << " of " << (total >> 20) << " MiB, "
+        << Percent(written, all) << "   " << std::flush;
+  };
+
+  fs::path output = fs::u8path(parsed.output);
+  BuildOutcome outcome =
+      BuildPackage(stub, source.entries, parsed.options, output, show_progress ? progress : nullptr);
+  if (show_progress) err << "\n";
+  std::error_code ignored;
+  if (!outcome.ok) {
+    err << "mksetup build: " << outcome.error << "\n";
+    fs::remove(output, ignored);
+    return 1;
+  }
+
+  // The installer must find this archive, and no earlier look-alike in the
+  // stub, where it was written.
+  Catalog catalog = ReadCatalog(parsed.output);
+  if (!catalog.found || static_cast<uint64_t>(catalog.archive_start) != outcome.archive_offset ||
+      catalog.entries.size() != source.entries.size()) {
+    err << "mksetup build: the installer would not find this archive at offset "
+        << outcome.archive_offset;
+    if (catalog.found && static_cast<uint64_t>(catalog.archive_start) != outcome.archive_offset) {
+      err << " (the stub holds something that looks like an archive at offset "
+          << catalog.archive_start << ")";
+    }
+    err << "; nothing written\n";
+    fs::remove(output, ignored);
+    return 1;
+  }
+
+  out << parsed.output << ": " << source.entries.size() << " files, " << outcome.unpacked
+      << " bytes packed to " << outcome.packed << " (" << Percent(outcome.packed, outcome.unpacked)
+      << "), level " << parsed.options.level << (parsed.options.solid ? ", solid" : "")
+      << (outcome.stored ? ", " + std::to_string(outcome.stored) + " stored" : "") << "; "
+      << outcome.file_size << " bytes with the stub\n";
+  return 0;
+}

@@ -1,0 +1,209 @@
+#include "tools/package_builder.h"
+
+#include <fstream>
+#include <memory>
+#include <system_error>
+
+#include "archive/archive_format.h"
+#include "pack/packer.h"
+#include "tools/archive_writer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Main header flag: the archive is solid.
+constexpr uint16_t kMainFlagSolid = 0x0008;
+// File header dictionary bits: the entry refers back up to 1 MiB.
+constexpr uint16_t kFlagDictionary1M = 0x0080;
+constexpr uint8_t kUnpackVersion = 20;
+constexpr uint8_t kHostWindows = 2;
+constexpr size_t kCopyBytes = 1 << 16;
+
+// An entry's source file, read once, with its CRC-32 and progress reports.
+class SourceReader : public pack::PackInput {
+ public:
+  SourceReader(const PackageEntry& entry, const BuildProgress& progress, const uint64_t& written)
+      : entry_(entry), progress_(progress), written_(written),
+        file_(entry.source, std::ios::binary) {}
+
+  bool opened() const { return static_cast<bool>(file_); }
+  bool failed() const { return file_.bad(); }
+  uint64_t count() const { return count_; }
+  uint32_t crc() const { return ~crc_; }
+
+  size_t Read(uint8_t* destination, size_t count) override {
+    if (!file_) return 0;
+    file_.read(reinterpret_cast<char*>(destination), static_cast<std::streamsize>(count));
+    size_t got = static_cast<size_t>(file_.gcount());
+    crc_ = Crc32Update(WriterCrc32Table(), crc_, destination, got);
+    count_ += got;
+    if (progress_) progress_(entry_, count_, written_);
+    return got;
+  }
+
+ private:
+  const PackageEntry& entry_;
+  const BuildProgress& progress_;
+  const uint64_t& written_;
+  std::ifstream file_;
+  uint64_t count_ = 0;
+  uint32_t crc_ = 0xFFFFFFFF;
+};
+
+class FileOutput : public pack::PackOutput {
+ public:
+  explicit FileOutput(std::ofstream& file) : file_(file) {}
+  bool Write(const uint8_t* data, size_t count) override {
+    file_.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(count));
+    written_ += count;
+    return static_cast<bool>(file_);
+  }
+  uint64_t written_ = 0;
+
+ private:
+  std::ofstream& file_;
+};
+
+class ArchiveBuilder {
+ public:
+  ArchiveBuilder(const BuildOptions& options, const BuildProgress& progress, std::ofstream& out)
+      : options_(options), progress_(progress), out_(out), writer_(kFlavourRar) {
+    if (options.level > 0) packer_ = std::make_unique<pack::Packer>(options.level);
+  }
+
+  bool AddEntry(const PackageEntry& entry, BuildOutcome* outcome);
+
+ private:
+  bool Fail(BuildOutcome* outcome, const std::string& message) {
+    outcome->error = message;
+    return false;
+  }
+  // Writes `fields` over the placeholder at `header_at` and returns to the
+  // end of the entry's data.
+  bool PlaceHeader(std::streamoff header_at, const FileEntryFields& fields, uint64_t data_bytes);
+
+  const BuildOptions& options_;
+  const BuildProgress& progress_;
+  std::ofstream& out_;
+  ArchiveWriter writer_;
+  std::unique_ptr<pack::Packer> packer_;
+  uint64_t written_ = 0;  // entry data written so far, for progress
+};
+
+bool ArchiveBuilder::PlaceHeader(std::streamoff header_at, const FileEntryFields& fields,
+                                 uint64_t data_bytes) {
+  std::string header = writer_.FileHeaderBytes(fields);
+  out_.seekp(header_at);
+  out_.write(header.data(), static_cast<std::streamsize>(header.size()));
+  out_.seekp(header_at + static_cast<std::streamoff>(header.size() + data_bytes));
+  return static_cast<bool>(out_);
+}
+
+bool ArchiveBuilder::AddEntry(const PackageEntry& entry, BuildOutcome* outcome) {
+  FileEntryFields fields;
+  fields.name = entry.name;
+  fields.host_system = kHostWindows;
+  fields.attributes = entry.attributes;
+  fields.time_stamp = entry.dos_time;
+  fields.unpack_version = kUnpackVersion;
+  const std::streamoff header_at = out_.tellp();
+  const std::string placeholder(kFileHeaderSize + entry.name.size(), '\0');
+
+  // Packed, when that makes the entry smaller.
+  if (packer_ && entry.size > 0) {
+    bool solid = options_.solid && packer_->CanContinue();
+    out_.write(placeholder.data(), static_cast<std::streamsize>(placeholder.size()));
+    SourceReader reader(entry, progress_, written_);
+    if (!reader.opened()) return Fail(outcome, entry.source.u8string() + ": cannot be read");
+    FileOutput output(out_);
+    pack::PackedEntry packed = packer_->PackEntry(&reader, &output, solid);
+    if (reader.failed()) return Fail(outcome, entry.source.u8string() + ": read error");
+    if (!packed.written) return Fail(outcome, "cannot write the output");
+    if (packed.unpacked_size >= kMaxPackageBytes) {
+      return Fail(outcome, entry.source.u8string() + ": grew to 2 GiB or more while packing");
+    }
+    if (packed.packed_size < packed.unpacked_size) {
+      fields.method = static_cast<uint8_t>(kMethodStored + options_.level);
+      fields.flags = kFlagLongBlock | kFlagDictionary1M | (solid ? kFlagSolid : 0);
+      fields.packed_size = static_cast<uint32_t>(packed.packed_size);
+      fields.unpacked_size = static_cast<uint32_t>(packed.unpacked_size);
+      fields.data_crc = reader.crc();
+      written_ += packed.packed_size;
+      outcome->unpacked += packed.unpacked_size;
+      outcome->packed += packed.packed_size;
+      return PlaceHeader(header_at, fields, packed.packed_size) || Fail(outcome, "cannot write the output");
+    }
+    // Stored instead: the next solid entry must not refer to these bytes.
+    packer_->TakeBackEntry();
+    out_.seekp(header_at);
+  }
+
+  // Stored: the bytes as they are.
+  out_.write(placeholder.data(), static_cast<std::streamsize>(placeholder.size()));
+  SourceReader reader(entry, progress_, written_);
+  if (!reader.opened()) return Fail(outcome, entry.source.u8string() + ": cannot be read");
+  std::vector<uint8_t> buffer(kCopyBytes);
+  for (;;) {
+    size_t got = reader.Read(buffer.data(), buffer.size());
+    if (got == 0) break;
+    out_.write(reinterpret_cast<const char*>(buffer.data()), static_cast<std::streamsize>(got));
+    written_ += got;
+  }
+  if (reader.failed()) return Fail(outcome, entry.source.u8string() + ": read error");
+  if (reader.count() >= kMaxPackageBytes) {
+    return Fail(outcome, entry.source.u8string() + ": grew to 2 GiB or more while packing");
+  }
+  fields.method = kMethodStored;
+  fields.flags = kFlagLongBlock;
+  fields.packed_size = static_cast<uint32_t>(reader.count());
+  fields.unpacked_size = static_cast<uint32_t>(reader.count());
+  fields.data_crc = reader.crc();
+  outcome->unpacked += reader.count();
+  outcome->packed += reader.count();
+  ++outcome->stored;
+  return PlaceHeader(header_at, fields, reader.count()) || Fail(outcome, "cannot write the output");
+}
+
+}  // namespace
+
+BuildOutcome BuildPackage(const std::string& stub, const std::vector<PackageEntry>& entries,
+                          const BuildOptions& options, const fs::path& output,
+                          const BuildProgress& progress) {
+  BuildOutcome outcome;
+  std::ofstream out(output, std::ios::binary | std::ios::trunc);
+  if (!out) {
+    outcome.error = output.u8string() + ": cannot be created";
+    return outcome;
+  }
+  out.write(stub.data(), static_cast<std::streamsize>(stub.size()));
+  outcome.archive_offset = stub.size();
+
+  ArchiveWriter writer(kFlavourRar);
+  MainHeaderFields main;
+  if (options.solid && options.level > 0 && entries.size() > 1) main.flags = kMainFlagSolid;
+  std::string header = writer.MainHeaderBytes(main);
+  out.write(header.data(), static_cast<std::streamsize>(header.size()));
+
+  ArchiveBuilder builder(options, progress, out);
+  for (const PackageEntry& entry : entries) {
+    if (!builder.AddEntry(entry, &outcome)) return outcome;
+  }
+  // A packed entry that was stored instead may leave its longer data
+  // behind the end.
+  std::streamoff end = out.tellp();
+  out.close();
+  if (!out) {
+    outcome.error = output.u8string() + ": cannot be written";
+    return outcome;
+  }
+  std::error_code error;
+  fs::resize_file(output, static_cast<uintmax_t>(end), error);
+  if (error) {
+    outcome.error = output.u8string() + ": " + error.message();
+    return outcome;
+  }
+  outcome.file_size = static_cast<uint64_t>(end);
+  outcome.ok = true;
+  return outcome;
+}

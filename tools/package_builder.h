@@ -1,0 +1,37 @@
+// Writes the archive of a package after a stub: a main header, then one
+// file entry per file, each packed at the chosen level (or stored when
+// packing would not make it smaller), solid unless asked otherwise. Entry
+// data streams from the source files; memory stays bounded whatever their
+// size.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tools/package_source.h"
+
+struct BuildOptions {
+  int level = 3;       // 0 stores every entry; 1 (fastest) to 5 (smallest)
+  bool solid = true;   // entries continue one another's dictionary
+};
+
+// Called as bytes of an entry are read: the entry, its bytes read so far,
+// and the archive bytes written so far.
+using BuildProgress = std::function<void(const PackageEntry&, uint64_t, uint64_t)>;
+
+struct BuildOutcome {
+  bool ok = false;
+  std::string error;         // when not ok
+  uint64_t archive_offset = 0;  // where the archive's marker starts
+  uint64_t file_size = 0;    // of the whole output, stub included
+  uint64_t unpacked = 0;     // entry bytes read
+  uint64_t packed = 0;       // entry data written
+  size_t stored = 0;         // entries stored rather than packed
+};
+
+// Writes `stub` followed by the archive to `output`, replacing it.
+BuildOutcome BuildPackage(const std::string& stub, const std::vector<PackageEntry>& entries,
+                          const BuildOptions& options, const std::filesystem::path& output,
+                          const BuildProgress& progress);

@@ -1,0 +1,220 @@
+#include "tools/package_checks.h"
+
+#include <fstream>
+#include <set>
+
+#include "common/windows1252.h"
+
+namespace {
+
+// The installer reads description entries into memory and parses them as
+// NUL-terminated text; only this much of a file is worth reading here.
+constexpr size_t kDescriptionBytes = 1 << 20;
+// Its name, language and line buffers hold 259 characters.
+constexpr size_t kLineBytes = 259;
+
+bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool EndsWithIgnoringCase(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() && EqualsIgnoringCase(text.substr(text.size() - tail.size()), tail);
+}
+
+std::string FileNamePart(const std::string& name) {
+  size_t slash = name.rfind('\\');
+  return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+// The entry kinds the description pass picks out: names of 4 characters or
+// fewer never count.
+bool IsInfName(const std::string& name) { return name.size() > 4 && EndsWithIgnoringCase(name, ".INF"); }
+bool IsLngName(const std::string& name) { return name.size() > 4 && EndsWithIgnoringCase(name, ".LNG"); }
+
+// Text as the installer's parsers see it: up to the first NUL.
+std::string AsText(const std::string& bytes) { return bytes.substr(0, bytes.find('\0')); }
+
+// How the installer reads one key: the first occurrence of the key anywhere
+// in the text, which must be followed by '='; the rest of the text is
+// appended to the field (at most size - 1 characters in all), and the field
+// ends at its first carriage return, then at its first line feed.
+void ReadKeyValue(const std::string& text, const std::string& key, size_t size, std::string* field) {
+  size_t at = text.find(key);
+  if (at == std::string::npos || at + key.size() >= text.size() || text[at + key.size()] != '=') return;
+  *field += text.substr(at + key.size() + 1);
+  if (field->size() > size - 1) field->resize(size - 1);
+  field->resize(std::min(field->find('\r'), field->size()));
+  field->resize(std::min(field->find('\n'), field->size()));
+}
+
+// The value the author wrote: the rest of the line that starts with "key=".
+bool WrittenValue(const std::string& text, const std::string& key, std::string* value) {
+  size_t line = 0;
+  while (line < text.size()) {
+    size_t end = text.find('\n', line);
+    if (end == std::string::npos) end = text.size();
+    if (text.compare(line, key.size() + 1, key + "=") == 0) {
+      *value = text.substr(line + key.size() + 1, end - line - key.size() - 1);
+      if (!value->empty() && value->back() == '\r') value->pop_back();
+      return true;
+    }
+    line = end + 1;
+  }
+  return false;
+}
+
+// The first 259 bytes of a language file as ANSI text: UTF-16 after a
+// byte-order mark is converted, characters without a Windows-1252 byte
+// become '?'.
+std::string LanguageText(const std::string& bytes) {
+  std::string text;
+  if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF && static_cast<uint8_t>(bytes[1]) == 0xFE) {
+    for (size_t i = 2; i + 1 < bytes.size() && text.size() < kLineBytes; i += 2) {
+      uint32_t unit = static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8;
+      if (unit == 0) break;
+      uint8_t byte;
+      text += UnicodeToWindows1252(unit, &byte) ? static_cast<char>(byte) : '?';
+    }
+    return text;
+  }
+  return AsText(bytes).substr(0, kLineBytes);
+}
+
+// The language name the installer takes from a .LNG file, or "".
+std::string LanguageName(const std::string& bytes) {
+  std::string text = LanguageText(bytes);
+  if (text.empty() || text[0] != '[') return "";
+  size_t at = text.find("Language");
+  if (at == std::string::npos || at + 9 > text.size()) return "";
+  std::string name = text.substr(at + 9);
+  for (char end : {'(', '=', '\r', '\n'}) name.resize(std::min(name.find(end), name.size()));
+  return name;
+}
+
+void CheckInf(const std::vector<std::string>& infs,
+              const std::function<std::string(const std::string&)>& contents,
+              std::vector<std::string>* warnings, std::string* exe) {
+  if (infs.empty()) {
+    warnings->push_back("no .INF file: the installer gets no ID, Group, Class or Exe");
+    return;
+  }
+  if (infs.size() > 1) {
+    warnings->push_back("more than one .INF file (" + infs[0] + ", " + infs[1] +
+                        "): the installer appends their values to one another");
+  }
+  struct Key {
+    const char* name;
+    size_t size;  // the installer's field, terminator included
+  };
+  const Key keys[] = {{"ID", 4}, {"Group", 32}, {"Exe", 32}};
+  std::string first = AsText(contents(infs[0]));
+  for (const Key& key : keys) {
+    std::string read;
+    for (const std::string& inf : infs) ReadKeyValue(AsText(contents(inf)), key.name, key.size, &read);
+    std::string written;
+    if (!WrittenValue(first, key.name, &written)) {
+      if (std::string(key.name) == "ID") warnings->push_back(infs[0] + ": no ID= line");
+      if (!read.empty()) {
+        warnings->push_back(infs[0] + ": the installer reads " + key.name + " as \"" + read + "\"");
+      }
+    } else if (read != written) {
+      warnings->push_back(infs[0] + ": the installer reads " + key.name + " as \"" + read +
+                          "\", not \"" + written + "\"" +
+                          (written.size() > key.size - 1
+                               ? " (it keeps " + std::to_string(key.size - 1) + " characters)"
+                               : " (the first \"" + std::string(key.name) +
+                                     "\" in the file is not this line's)"));
+    }
+    if (std::string(key.name) == "Exe") *exe = read;
+  }
+}
+
+void CheckLanguages(const std::vector<std::string>& lngs,
+                    const std::function<std::string(const std::string&)>& contents,
+                    std::vector<std::string>* warnings) {
+  if (lngs.empty()) return;
+  // The base name comes from the first language file: its file name, at
+  // most 31 characters, without its last 7 ("_XX.LNG") when longer.
+  std::string base = FileNamePart(lngs[0]).substr(0, 31);
+  if (base.size() > 7) base.resize(base.size() - 7);
+  for (const std::string& name : lngs) {
+    std::string file = FileNamePart(name);
+    if (file.size() != base.size() + 7 || file[base.size()] != '_' || file.compare(0, base.size(), base) != 0) {
+      warnings->push_back(name + ": language files must be named " + base + "_XX.LNG (XX the code)");
+    }
+    std::string bytes = contents(name);
+    if (bytes.size() <= 7 || LanguageName(bytes).empty()) {
+      warnings->push_back(name +
+                          ": the installer finds no language in it (it must begin with \"[\" and "
+                          "name it after \"Language=\" within its first 259 bytes)");
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> CheckPackageContents(
+    const std::vector<std::string>& names,
+    const std::function<std::string(const std::string&)>& contents) {
+  std::vector<std::string> warnings;
+  bool has_description = false;
+  std::vector<std::string> infs, lngs;
+  std::set<std::string> odd_folders;
+  for (const std::string& name : names) {
+    if (EqualsIgnoringCase(name, "FILE_ID.DIZ")) has_description = true;
+    if (IsInfName(name)) infs.push_back(name);
+    if (IsLngName(name)) lngs.push_back(name);
+    size_t slash = name.rfind('\\');
+    if (slash == std::string::npos) continue;
+    std::string folder = name.substr(0, slash);
+    if (folder.find('\\') != std::string::npos || !(EqualsIgnoringCase(folder, "9x") || EqualsIgnoringCase(folder, "xp"))) {
+      odd_folders.insert(folder);
+    }
+  }
+  if (!has_description) {
+    warnings.push_back("no FILE_ID.DIZ at the top level: the dialog shows no title or version");
+  }
+  for (const std::string& folder : odd_folders) {
+    warnings.push_back("folder " + folder +
+                       ": only files directly in 9x or xp (the editions) or at the top level are installed");
+  }
+  std::string exe;
+  CheckInf(infs, contents, &warnings, &exe);
+  CheckLanguages(lngs, contents, &warnings);
+
+  // The main program: the .INF's Exe, else the first K*.EXE.
+  bool found = false;
+  for (const std::string& name : names) {
+    std::string file = FileNamePart(name);
+    found |= exe.empty() ? file.size() > 4 && (file[0] == 'K' || file[0] == 'k') && EndsWithIgnoringCase(file, ".EXE")
+                         : EqualsIgnoringCase(file, exe);
+  }
+  if (!found) {
+    warnings.push_back(exe.empty() ? "no main program: name it in the .INF (Exe=) or call it K*.EXE"
+                                   : "the main program " + exe + " named by Exe= is not in the package");
+  }
+  return warnings;
+}
+
+std::vector<std::string> CheckPackage(const std::vector<PackageEntry>& entries) {
+  std::vector<std::string> names;
+  for (const PackageEntry& entry : entries) names.push_back(entry.name);
+  auto contents = [&](const std::string& name) {
+    for (const PackageEntry& entry : entries) {
+      if (entry.name != name) continue;
+      std::ifstream file(entry.source, std::ios::binary);
+      std::string bytes(kDescriptionBytes, '\0');
+      file.read(&bytes[0], static_cast<std::streamsize>(bytes.size()));
+      bytes.resize(static_cast<size_t>(file.gcount()));
+      return bytes;
+    }
+    return std::string();
+  };
+  return CheckPackageContents(names, contents);
+}

@@ -1,0 +1,33 @@
+// The files of a product folder as archive entries: their names as the
+// installer will see them (Windows-1252, '\' between folders), sizes,
+// attributes and time stamps.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+struct PackageEntry {
+  std::filesystem::path source;  // the file on disk
+  std::string name;              // archive name, Windows-1252, '\' separators
+  uint64_t size = 0;
+  uint32_t attributes = 0;       // archive bit, and read-only when the file is
+  uint32_t dos_time = 0;         // last write, MS-DOS local time
+};
+
+// Entries and their totals beyond this cannot be unpacked: the decoder
+// counts sizes in signed 32 bits.
+constexpr uint64_t kMaxPackageBytes = uint64_t{1} << 31;
+
+struct PackageSource {
+  std::vector<PackageEntry> entries;  // sorted by name
+  std::vector<std::string> errors;    // one line each: the package cannot be built
+};
+
+// Every regular file under `root`, in name order.
+PackageSource ScanPackageSource(const std::filesystem::path& root);
+
+// The Windows-1252 form of a relative path with '\' separators; false when a
+// character has no Windows-1252 byte.
+bool ArchiveNameOf(const std::filesystem::path& relative, std::string* name);
