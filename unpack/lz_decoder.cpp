@@ -125,10 +125,16 @@ struct LoopState {
     context->unpacked_left = left;
   }
   void Load() {
+    // A table read may leave in_pos up to three bytes before the end of
+    // in_buf; the loop refills before it decodes there, but this first word
+    // must not reach past the buffer: missing bytes read as zeros.
     next = context->in_pos;
-    bits = 0;
-    count = 0;
-    Fill();
+    uint32_t word = 0;
+    for (uint32_t i = 0; i < 4; ++i)
+      word = word << 8 | (next + i < kInputBufferSize ? in[next + i] : 0);
+    bits = static_cast<uint64_t>(word) << 32;
+    next += 4;
+    count = 32;
     Consume(context->in_bit);
     wpos = context->win_pos;
     left = context->unpacked_left;

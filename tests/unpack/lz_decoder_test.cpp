@@ -224,6 +224,52 @@ TEST(LzDecoder, TrailingTablesServeTheNextSolidEntry) {
   }
 }
 
+// A long entry whose table switches fall at every offset around the input
+// refills: table reads that refill inside themselves, or end a few bytes
+// before the buffer end, hand the loop an exact position.
+TEST(LzDecoder, TableSwitchesAcrossInputRefills) {
+  BlockLengths wide;
+  wide.main.assign(298, 10);
+  UnpackHarness harness;
+  StreamWriter writer;
+  writer.Tables();
+  std::string expected;
+  bool use_wide = false;
+  for (int block = 0; writer.bit_count() < 8 * 40000; ++block) {
+    for (int i = 0; i < block % 23; ++i) {
+      char c = static_cast<char>('a' + (block + i) % 26);
+      writer.Literal(static_cast<uint8_t>(c));
+      expected += c;
+    }
+    writer.Main(269);
+    use_wide = !use_wide;
+    writer.Tables(use_wide ? wide : BlockLengths());
+  }
+  EXPECT_EQ(harness.Entry(writer.bytes(), static_cast<int32_t>(expected.size()), false), expected);
+  EXPECT_EQ(harness->unpack_stop, kUnpackComplete);
+}
+
+// Old lengths start as zeros in every non-solid entry, so a first header
+// that keeps them reads absolute lengths, whatever the entry before left.
+TEST(LzDecoder, NonSolidEntryDeltasAgainstZeros) {
+  UnpackHarness harness;
+  StreamWriter before;
+  BlockLengths other;
+  other.main.assign(298, 10);
+  before.Tables(other);
+  before.Literal('x');
+  EXPECT_EQ(harness.Entry(before.bytes(), 1, false), "x");
+  StreamWriter writer;
+  writer.Header(true);
+  BlockLengths lengths;
+  for (uint8_t l : lengths.main) writer.PutLengthSymbol(l);
+  for (uint8_t l : lengths.dist) writer.PutLengthSymbol(l);
+  for (uint8_t l : lengths.rep) writer.PutLengthSymbol(l);
+  writer.UseTables(lengths);
+  writer.Literals("ok");
+  EXPECT_EQ(harness.Entry(writer.bytes(), 2, false), "ok");
+}
+
 // An entry larger than the window wraps it and is delivered in several
 // pieces whose concatenation is the entry. A non-solid entry after it sees
 // zeros wherever earlier entries wrote, whether they wrapped or not.
