@@ -9,11 +9,12 @@
 
 class BitWriter {
  public:
-  // Appends the low `bits` bits of value, most significant first.
+  // Appends the low `bits` bits of value, most significant first; bits
+  // beyond the 32 of value are zeros.
   void Put(uint32_t value, uint32_t bits) {
     for (uint32_t i = bits; i-- > 0;) {
       if (bit_count_ % 8 == 0) bytes_.push_back('\0');
-      if ((value >> i) & 1) bytes_.back() = static_cast<char>(bytes_.back() | (0x80 >> (bit_count_ % 8)));
+      if (i < 32 && ((value >> i) & 1) != 0) bytes_.back() = static_cast<char>(bytes_.back() | (0x80 >> (bit_count_ % 8)));
       ++bit_count_;
     }
   }
