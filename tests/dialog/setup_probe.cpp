@@ -253,6 +253,75 @@ std::string SelectedTreeItem(const OpenDialog& open, HWND tree) {
   return RemoteRequest(page, tree, TVM_GETITEMA, 0, &item);
 }
 
+void SetFolder(const OpenDialog& open, const std::string& folder) {
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(GetDlgItem(open.dialog, IDC_FOLDER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()),
+                      SMTO_BLOCK, 5000, &ignored);
+}
+
+void ChooseEdition(const OpenDialog& open, int index) {
+  SendMessageA(GetDlgItem(open.dialog, IDC_EDITION), CB_SETCURSEL, index, 0);
+}
+
+bool SetLanguageChecked(const OpenDialog& open, uint32_t code, bool checked) {
+  HWND list = GetDlgItem(open.dialog, IDC_LANGUAGES);
+  DialogSnapshot snapshot;
+  ReadLanguages(open.process, list, &snapshot);
+  for (size_t index = 0; index < snapshot.languages.size(); ++index) {
+    if (snapshot.languages[index].code != code) continue;
+    RemotePage page(open.process);
+    if (!page.ok()) return false;
+    LVITEMA item = {};
+    item.stateMask = LVIS_STATEIMAGEMASK;
+    item.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
+    page.Write(0, &item, sizeof item);
+    SendMessageA(list, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(page.at(0)));
+    return true;
+  }
+  return false;
+}
+
+void SetOption(const OpenDialog& open, int id, bool checked) {
+  SendMessageA(GetDlgItem(open.dialog, id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+InstallOutcome PressInstall(const OpenDialog& open, DWORD timeout_ms) {
+  InstallOutcome outcome;
+  PostMessageA(open.dialog, WM_COMMAND, MAKEWPARAM(IDC_INSTALL, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(open.dialog, IDC_INSTALL)));
+  HWND answered = nullptr;
+  int idle_polls = 0;
+  for (DWORD waited = 0; waited < timeout_ms; waited += kPollMs) {
+    if (!IsWindow(open.dialog)) {
+      outcome.dialog_closed = true;
+      return outcome;
+    }
+    HWND box = nullptr;
+    for (HWND window : ProcessWindows(open.process_id, "#32770")) {
+      if (window != open.dialog) box = window;
+    }
+    if (box != nullptr && box != answered) {
+      MessageSnapshot message;
+      ReadMessage(box, &message);
+      outcome.messages.push_back(message);
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+      answered = box;
+      idle_polls = 0;
+    } else if (box == nullptr) {
+      // The program's thread answers at once only when it waits in the
+      // dialog's own loop: while a pass runs it answers nothing, and a box
+      // on its way would show within these polls.
+      DWORD_PTR ignored = 0;
+      bool answers = SendMessageTimeoutA(open.dialog, WM_NULL, 0, 0, SMTO_BLOCK, 100, &ignored) != 0;
+      idle_polls = answers ? idle_polls + 1 : 0;
+      if (idle_polls >= 10) return outcome;
+    }
+    Sleep(kPollMs);
+  }
+  outcome.timed_out = true;
+  return outcome;
+}
+
 ProbeResult ProbeSetup(const std::string& program, const ProbeOptions& options) {
   ProbeResult result;
   STARTUPINFOA startup = {};

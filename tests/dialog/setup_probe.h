@@ -93,6 +93,23 @@ HWND WaitForWindow(const OpenDialog& open, const char* window_class, HWND except
 // The text of the selected item of a tree view in the program.
 std::string SelectedTreeItem(const OpenDialog& open, HWND tree);
 
+// What the user changes in the open dialog before pressing OK.
+void SetFolder(const OpenDialog& open, const std::string& folder);
+void ChooseEdition(const OpenDialog& open, int index);
+// Checks or unchecks the list item carrying `code`; false when none does.
+bool SetLanguageChecked(const OpenDialog& open, uint32_t code, bool checked);
+void SetOption(const OpenDialog& open, int id, bool checked);
+
+struct InstallOutcome {
+  std::vector<MessageSnapshot> messages;  // every box shown, in order; each answered with OK
+  bool dialog_closed = false;             // the dialog is gone, as after a successful installation
+  bool timed_out = false;
+};
+
+// Presses OK and answers every message box the installation shows, until
+// the dialog has closed or is waiting for the user again.
+InstallOutcome PressInstall(const OpenDialog& open, DWORD timeout_ms = 120000);
+
 // Starts `program` and reads its dialog, or the message box it shows
 // instead; then closes whichever it found (the box with OK, the dialog with
 // Cancel) and waits for the program to end.

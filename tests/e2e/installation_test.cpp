@@ -1,0 +1,354 @@
+// Whole installations: the built Setup.exe with a package appended, started
+// under Wine, its dialog set and OK pressed by the probe, every message box
+// read and answered; the outcome is read from the prefix's files, registry
+// and shortcuts. Each run of Setup takes seconds, so each test makes few.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "archive/archive_format.h"
+#include "resources/resource_ids.h"
+#include "tests/dialog/setup_probe.h"
+#include "tests/e2e/installed_product.h"
+#include "tests/install/test_paths.h"
+#include "tools/archive_writer.h"
+
+namespace {
+
+constexpr uint32_t kGerman = 0x4544;
+constexpr uint32_t kItalian = 0x5449;
+const char kGroup[] = "Tolvenwark E2E";
+const char kPackageId[] = "TWE";
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tolvenwark E2E";
+const char kRemembered[] = "Software\\Tolvenwark";
+
+struct Entry {
+  std::string name;
+  std::string data;
+  uint32_t time_stamp = DosTimeStamp(2007, 6, 15, 12, 30, 0);
+};
+
+const char kSettings[] = "[Package]\r\nID=TWE\r\nGroup=Tolvenwark E2E\r\nClass=TolvenwarkE2E\r\nExe=KDEMO.EXE\r\n";
+
+// The sample product's layout: root files, two edition folders, German and
+// Italian files, the special names and a subfolder that is never installed.
+std::vector<Entry> DemoPackage(const std::string& settings = kSettings) {
+  return {
+      {"FILE_ID.DIZ", "Tolvenwark E2E Version 1.0 (test package)\r\n"},
+      {"DEMO.INF", settings},
+      {"DEMO_DE.LNG", "[Strings]\r\nLanguage=Deutsch\r\n"},
+      {"DEMO_IT.LNG", "[Strings]\r\nLanguage=Italiano\r\n"},
+      {"DEMO_DE.HLP", "Hilfe"},
+      {"DEMO_IT.HLP", "Aiuto"},
+      {"9x\\README.TXT", "classic readme", DosTimeStamp(2006, 1, 2, 3, 4, 6)},
+      {"xp\\README.TXT", "xp readme", DosTimeStamp(2006, 1, 2, 3, 4, 6)},
+      {"9x\\KDEMO.EXE", "classic program"},
+      {"xp\\KDEMO.EXE", std::string(20000, 'k')},
+      {"xp\\extra\\NOTE.TXT", "in a subfolder"},
+      {"LICENSE.TXT", "licence"},
+      {"ORDER.HTM", "order"},
+      {"BESTELL.HTM", "bestellen"},
+      {"PSAPI.DLL", "our psapi"},
+      {"UnInst.exe", "uninstaller"},
+  };
+}
+
+// The installer `file_name` in `folder`.
+std::string MakeInstaller(const std::string& folder, const std::string& file_name,
+                          const std::vector<Entry>& entries) {
+  ArchiveWriter writer;
+  writer.AddMainHeader();
+  for (const Entry& entry : entries) {
+    FileEntryFields fields;
+    fields.name = entry.name;
+    fields.data = entry.data;
+    fields.time_stamp = entry.time_stamp;
+    writer.AddFile(fields);
+  }
+  std::string path = folder + "\\" + file_name;
+  WriteWholeFile(path, ReadWholeFile(TOLVEN_SETUP_EXE) + writer.bytes());
+  return path;
+}
+
+// The system's own sentence for an error code.
+std::string SystemText(DWORD code) {
+  char text[512] = "";
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                 MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof text, nullptr);
+  return text;
+}
+
+// The two texts of every installation, in the system's language.
+struct InstallTexts {
+  const char* notice;
+  const char* installed;
+};
+
+InstallTexts SystemInstallTexts() {
+  const char* english_notice = "Please use bug free antivirus programs.\n\nThis program is 100% clean!";
+  switch (GetSystemDefaultLangID() & 0x3FF) {
+    case LANG_GERMAN:
+      return {"Bitte verwenden Sie fehlerfreiee Antivirus-Programme.\n\nDieses Programm ist 100% sauber!",
+              " wurde erfolgreich installiert."};
+    case LANG_ITALIAN:
+      return {english_notice, " \xE8 stato installato correttamente."};
+    default:
+      return {english_notice, " has been successfully installed."};
+  }
+}
+
+// Removes what an earlier run left in the prefix: records and shortcuts.
+void ForgetInstallation() {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kRemembered, 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
+    RegDeleteValueA(key, kPackageId);
+    RegCloseKey(key);
+  }
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
+  const std::string link = std::string("\\") + kGroup + ".lnk";
+  DeleteFileA((ShellFolder(CSIDL_DESKTOPDIRECTORY) + link).c_str());
+  DeleteFileA((QuickLaunchFolder() + link).c_str());
+  std::string group = ProgramsFolder() + "\\" + kGroup;
+  for (const std::string& name : FolderNames(group)) DeleteFileA((group + "\\" + name).c_str());
+  RemoveDirectoryA(group.c_str());
+}
+
+std::string Describe(const InstallOutcome& outcome) {
+  std::string text;
+  for (const MessageSnapshot& message : outcome.messages) text += "[" + message.caption + "] " + message.text + "\n";
+  if (outcome.timed_out) text += "(timed out)\n";
+  return text;
+}
+
+class InstallationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ForgetInstallation();
+    root_ = WindowsScratchFolder();
+    folder_ = root_ + "\\Tolvenwark E2E";
+    // Setup inherits the temporary folder, so that its fallback can be seen.
+    temp_ = root_ + "\\temp";
+    CreateDirectoryA(temp_.c_str(), nullptr);
+    char value[MAX_PATH] = "";
+    GetEnvironmentVariableA("TMP", value, sizeof value);
+    saved_tmp_ = value;
+    SetEnvironmentVariableA("TMP", temp_.c_str());
+  }
+  void TearDown() override {
+    SetEnvironmentVariableA("TMP", saved_tmp_.c_str());
+    ForgetInstallation();
+  }
+
+  std::string Installer(const std::string& file_name, const std::vector<Entry>& entries) {
+    return MakeInstaller(root_, file_name, entries);
+  }
+
+  std::string root_, folder_, temp_, saved_tmp_;
+};
+
+TEST_F(InstallationTest, FreshInstallationInTheSystemLanguage) {
+  const InstallTexts texts = SystemInstallTexts();
+  CreateDirectoryA(QuickLaunchFolder().c_str(), nullptr);
+  CreateDirectoryA(folder_.c_str(), nullptr);
+  WriteWholeFile(folder_ + "\\PSAPI.DLL", "the system's psapi");
+  const std::string installer = Installer("e2e-setup.exe", DemoPackage());
+
+  InstallOutcome outcome;
+  std::string window_title;
+  ProbeOptions options;
+  options.interact = [&](const OpenDialog& open) {
+    window_title = ReadSnapshot(open).window_title;
+    SetFolder(open, folder_);
+    ChooseEdition(open, 1);
+    SetLanguageChecked(open, kItalian, false);
+    for (int option : {IDC_START_MENU, IDC_DESKTOP_ICON, IDC_QUICK_LAUNCH}) SetOption(open, option, true);
+    outcome = PressInstall(open);
+  };
+  ProbeResult result = ProbeSetup(installer, options);
+  ASSERT_TRUE(result.dialog_found) << DescribeSnapshot(result);
+  SCOPED_TRACE(Describe(outcome));
+  EXPECT_TRUE(outcome.dialog_closed);
+  EXPECT_TRUE(result.exited);
+  ASSERT_EQ(outcome.messages.size(), 2u);
+  EXPECT_EQ(outcome.messages[0].text, texts.notice);
+  EXPECT_EQ(outcome.messages[0].caption, "Tolvenwark E2E 1.0");
+  EXPECT_EQ(outcome.messages[1].text, std::string(kGroup) + texts.installed);
+  EXPECT_EQ(outcome.messages[1].caption, window_title);
+
+  // Root entries and the XP edition's, flat; no Italian, no settings, no
+  // subfolder; the PSAPI.DLL that was there moved aside.
+  EXPECT_EQ(FolderNames(folder_),
+            std::vector<std::string>({"BESTELL.HTM", "DEMO_DE.HLP", "DEMO_DE.LNG", "FILE_ID.DIZ", "KDEMO.EXE",
+                                      "KVPSAPI.DLL", "LICENSE.TXT", "ORDER.HTM", "PSAPI.DLL", "README.TXT",
+                                      "UnInst.exe"}));
+  for (const Entry& entry : DemoPackage()) {
+    std::string name = entry.name.substr(entry.name.rfind('\\') + 1);
+    if (entry.name.rfind("9x\\", 0) == 0 || name == "DEMO.INF" || name == "NOTE.TXT" || name.find("_IT") != std::string::npos) continue;
+    EXPECT_TRUE(ReadWholeFile(folder_ + "\\" + name) == entry.data) << entry.name << " differs";
+  }
+  EXPECT_EQ(ReadWholeFile(folder_ + "\\KVPSAPI.DLL"), "the system's psapi");
+  for (const ListedItem& item : ListFolder(folder_)) {
+    if (item.name == "README.TXT") {
+      EXPECT_EQ(LocalTimeText(item.last_write), "2006-01-02 03:04:06");
+    } else if (item.name == "LICENSE.TXT") {
+      EXPECT_EQ(LocalTimeText(item.last_write), "2007-06-15 12:30:00");
+    }
+  }
+
+  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, kRemembered, kPackageId), folder_);
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), kGroup);
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), folder_ + "\\UnInst.exe");
+
+  // Every shortcut starts in the installation folder.
+  const std::string link = std::string("\\") + kGroup + ".lnk";
+  const std::string group = ProgramsFolder() + "\\" + kGroup;
+  struct Expected {
+    std::string shortcut;
+    std::string target;
+  } shortcuts[] = {
+      {ShellFolder(CSIDL_DESKTOPDIRECTORY) + link, "KDEMO.EXE"},
+      {QuickLaunchFolder() + link, "KDEMO.EXE"},
+      {group + link, "KDEMO.EXE"},
+      {group + "\\Uninstall.lnk", "UnInst.exe"},
+      {group + "\\License.lnk", "LICENSE.TXT"},
+      {group + "\\Order.lnk", "ORDER.HTM"},
+      {group + "\\Bestellung.lnk", "BESTELL.HTM"},
+  };
+  for (const Expected& expected : shortcuts) {
+    ShortcutInfo info = ReadShortcut(expected.shortcut);
+    EXPECT_TRUE(info.readable) << expected.shortcut;
+    EXPECT_STRCASEEQ(info.target.c_str(), (folder_ + "\\" + expected.target).c_str()) << expected.shortcut;
+    EXPECT_STRCASEEQ(info.working_directory.c_str(), folder_.c_str()) << expected.shortcut;
+  }
+  EXPECT_EQ(FolderNames(group).size(), 5u);
+
+  // The next run proposes that folder exactly, with the languages that are
+  // installed there and no shortcuts.
+  ProbeResult again = ProbeSetup(installer);
+  ASSERT_TRUE(again.dialog_found);
+  EXPECT_EQ(again.dialog.folder, folder_);
+  for (const ProbedLanguage& language : again.dialog.languages) {
+    EXPECT_EQ(language.check_image, language.code == kItalian ? 1u : 2u) << language.name;
+  }
+  EXPECT_FALSE(again.dialog.start_menu.checked);
+  EXPECT_FALSE(again.dialog.desktop_icon.checked);
+  EXPECT_FALSE(again.dialog.quick_launch.checked);
+}
+
+// Empty folder, a file that cannot be replaced, and then success: three
+// presses of OK in one dialog.
+TEST_F(InstallationTest, FailedPressesLeaveTheDialogOpenUntilOneSucceeds) {
+  const InstallTexts texts = SystemInstallTexts();
+  CreateDirectoryA(folder_.c_str(), nullptr);
+  const std::string held_path = folder_ + "\\KDEMO.EXE";
+  WriteWholeFile(held_path, "the running program");
+  HANDLE held = CreateFileA(held_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+  InstallOutcome empty, locked, released;
+  std::vector<std::string> after_failure, temp_after_failure;
+  std::string held_after_failure, remembered_after_failure;
+  ProbeOptions options;
+  options.interact = [&](const OpenDialog& open) {
+    SetFolder(open, "");
+    empty = PressInstall(open);
+    SetFolder(open, folder_);
+    locked = PressInstall(open);
+    after_failure = FolderNames(folder_);
+    temp_after_failure = FolderNames(temp_);
+    held_after_failure = ReadWholeFile(held_path);
+    remembered_after_failure = RegistryText(HKEY_CURRENT_USER, kRemembered, kPackageId);
+    CloseHandle(held);
+    released = PressInstall(open);
+  };
+  ProbeResult result = ProbeSetup(Installer("e2e-locked-setup.exe", DemoPackage()), options);
+  ASSERT_TRUE(result.dialog_found);
+
+  SCOPED_TRACE(Describe(empty) + Describe(locked) + Describe(released));
+  ASSERT_EQ(empty.messages.size(), 1u) << "an empty folder shows only the notice";
+  EXPECT_EQ(empty.messages[0].text, texts.notice);
+  EXPECT_FALSE(empty.dialog_closed);
+
+  // The first pass cannot replace the file, the retry writes into a
+  // numbered temporary folder, and moving its files into place fails on
+  // the same file: the user is told which, and the dialog stays.
+  ASSERT_EQ(locked.messages.size(), 2u);
+  EXPECT_EQ(locked.messages[1].caption, "KDEMO.EXE");
+  EXPECT_NE(locked.messages[1].text, "");
+  EXPECT_FALSE(locked.dialog_closed);
+  EXPECT_EQ(held_after_failure, "the running program") << "still the old file, and said so";
+  for (const std::string& name : after_failure) EXPECT_NE(name.back(), '\\') << "nothing nested: " << name;
+  EXPECT_EQ(temp_after_failure, std::vector<std::string>({"1\\"}));
+  EXPECT_EQ(remembered_after_failure, "(none)");
+
+  ASSERT_EQ(released.messages.size(), 2u);
+  EXPECT_EQ(released.messages[1].text, std::string(kGroup) + texts.installed);
+  EXPECT_TRUE(released.dialog_closed);
+  EXPECT_TRUE(ReadWholeFile(held_path) == std::string(20000, 'k')) << "the new program replaced it";
+  EXPECT_TRUE(result.exited);
+}
+
+TEST_F(InstallationTest, EntryThatCannotBeCreatedAnywhereShowsError82) {
+  std::vector<Entry> package = DemoPackage();
+  package.push_back({"BAD|NAME.TXT", "no file system takes this name"});
+  InstallOutcome outcome;
+  ProbeOptions options;
+  options.interact = [&](const OpenDialog& open) {
+    SetFolder(open, folder_);
+    outcome = PressInstall(open);
+  };
+  ProbeResult result = ProbeSetup(Installer("e2e-bad-name-setup.exe", package), options);
+  ASSERT_TRUE(result.dialog_found);
+  SCOPED_TRACE(Describe(outcome));
+  ASSERT_EQ(outcome.messages.size(), 2u);
+  EXPECT_EQ(outcome.messages[1].text, SystemText(82));
+  EXPECT_EQ(outcome.messages[1].caption, "");
+  EXPECT_FALSE(outcome.dialog_closed);
+  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, kRemembered, kPackageId), "(none)");
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "(none)");
+}
+
+// On the 9x platform (Wine's "win98" setting for this file name) the
+// Classic edition is chosen and installed. The package names no main
+// program, so no shortcut is made although every box is checked.
+TEST_F(InstallationTest, Windows98InstallsTheClassicEditionWithoutShortcutsWhenNoMainProgram) {
+  const char key_name[] = "Software\\Wine\\AppDefaults\\e2e-win98-setup.exe";
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key_name, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
+  RegCloseKey(key);
+
+  std::vector<Entry> package = DemoPackage("[Package]\r\nID=TWE\r\nGroup=Tolvenwark E2E\r\n");
+  for (Entry& entry : package) {
+    if (entry.name.find("KDEMO.EXE") != std::string::npos) entry.name.replace(entry.name.find("KDEMO"), 1, "P");
+  }
+  InstallOutcome outcome;
+  int edition = -1;
+  ProbeOptions options;
+  options.interact = [&](const OpenDialog& open) {
+    edition = ReadSnapshot(open).edition_selection;
+    SetFolder(open, folder_);
+    for (int option : {IDC_START_MENU, IDC_DESKTOP_ICON, IDC_QUICK_LAUNCH}) SetOption(open, option, true);
+    outcome = PressInstall(open);
+  };
+  ProbeResult result = ProbeSetup(Installer("e2e-win98-setup.exe", package), options);
+  RegDeleteKeyA(HKEY_CURRENT_USER, key_name);
+  ASSERT_TRUE(result.dialog_found);
+  SCOPED_TRACE(Describe(outcome));
+  EXPECT_EQ(edition, 0);
+  EXPECT_TRUE(outcome.dialog_closed);
+  EXPECT_EQ(ReadWholeFile(folder_ + "\\README.TXT"), "classic readme");
+  EXPECT_EQ(ReadWholeFile(folder_ + "\\PDEMO.EXE"), "classic program");
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), folder_ + "\\UnInst.exe");
+  const std::string link = std::string("\\") + kGroup + ".lnk";
+  EXPECT_FALSE(PathExists(ShellFolder(CSIDL_DESKTOPDIRECTORY) + link));
+  EXPECT_FALSE(PathExists(QuickLaunchFolder() + link));
+  EXPECT_FALSE(PathExists(ProgramsFolder() + "\\" + kGroup));
+}
+
+}  // namespace

@@ -1,0 +1,99 @@
+#include "tests/e2e/installed_product.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cstdio>
+
+std::vector<ListedItem> ListFolder(const std::string& folder) {
+  std::vector<ListedItem> items;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return items;
+  do {
+    ListedItem item;
+    item.name = found.cFileName;
+    if (item.name == "." || item.name == "..") continue;
+    item.is_folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    item.size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    item.last_write = found.ftLastWriteTime;
+    items.push_back(item);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  std::sort(items.begin(), items.end());
+  return items;
+}
+
+std::vector<std::string> FolderNames(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const ListedItem& item : ListFolder(folder)) names.push_back(item.is_folder ? item.name + "\\" : item.name);
+  return names;
+}
+
+bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string RegistryText(HKEY root, const std::string& key_name, const std::string& value_name) {
+  HKEY key;
+  if (RegOpenKeyExA(root, key_name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "(none)";
+  char value[1024] = "";
+  DWORD size = sizeof value - 1;
+  LONG status = RegQueryValueExA(key, value_name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS ? value : "(none)";
+}
+
+ShortcutInfo ReadShortcut(const std::string& path) {
+  ShortcutInfo info;
+  if (!PathExists(path)) return info;
+  CoInitialize(nullptr);
+  IShellLinkA* link = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                 reinterpret_cast<void**>(&link)))) {
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+      WCHAR wide[MAX_PATH];
+      MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+      if (SUCCEEDED(file->Load(wide, STGM_READ))) {
+        char text[MAX_PATH] = "";
+        link->GetPath(text, sizeof text, nullptr, SLGP_RAWPATH);
+        info.target = text;
+        text[0] = '\0';
+        link->GetWorkingDirectory(text, sizeof text);
+        info.working_directory = text;
+        info.readable = true;
+      }
+      file->Release();
+    }
+    link->Release();
+  }
+  CoUninitialize();
+  return info;
+}
+
+std::string ShellFolder(int csidl) {
+  char path[MAX_PATH] = "";
+  if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return "";
+  return path;
+}
+
+std::string QuickLaunchFolder() {
+  std::string appdata = ShellFolder(CSIDL_APPDATA);
+  return appdata.empty() ? "" : appdata + "\\Microsoft\\Internet Explorer\\Quick Launch";
+}
+
+std::string ProgramsFolder() {
+  std::string common = ShellFolder(CSIDL_COMMON_PROGRAMS);
+  return common.empty() ? ShellFolder(CSIDL_PROGRAMS) : common;
+}
+
+std::string LocalTimeText(const FILETIME& time) {
+  FILETIME local;
+  SYSTEMTIME parts;
+  FileTimeToLocalFileTime(&time, &local);
+  FileTimeToSystemTime(&local, &parts);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", parts.wYear, parts.wMonth, parts.wDay,
+                parts.wHour, parts.wMinute, parts.wSecond);
+  return text;
+}

@@ -1,0 +1,47 @@
+// Reading an installation from the outside, as a user or an administrator
+// would find it: the files of a folder, registry values and shortcut files.
+// Shared by the end-to-end tests and the demo.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ListedItem {
+  std::string name;
+  bool is_folder = false;
+  uint64_t size = 0;
+  FILETIME last_write = {};
+  bool operator<(const ListedItem& other) const { return name < other.name; }
+};
+
+// What lies directly in `folder`, sorted by name; empty when it is missing.
+std::vector<ListedItem> ListFolder(const std::string& folder);
+// The names alone, folders with a trailing backslash.
+std::vector<std::string> FolderNames(const std::string& folder);
+
+bool PathExists(const std::string& path);
+
+// A string value, or "(none)" when the key or the value is missing.
+std::string RegistryText(HKEY root, const std::string& key, const std::string& value);
+
+struct ShortcutInfo {
+  bool readable = false;
+  std::string target;
+  std::string working_directory;
+};
+
+// A shortcut file read back through the shell's own link object.
+ShortcutInfo ReadShortcut(const std::string& path);
+
+// Shell folders where an installation puts shortcuts.
+std::string ShellFolder(int csidl);
+std::string QuickLaunchFolder();
+// The Start-Menu folder that gets product groups: all users' when there is
+// one, else the user's own.
+std::string ProgramsFolder();
+
+// The item's last-write time as local "YYYY-MM-DD hh:mm:ss".
+std::string LocalTimeText(const FILETIME& time);
