@@ -1,0 +1,61 @@
+// What the program's file carries besides code, read back from a binary
+// linked with the same resources: the icon images and the manifest.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <utility>
+
+#include "resources/resource_ids.h"
+
+namespace {
+
+std::string ResourceBytes(LPCSTR type, int id) {
+  HMODULE self = GetModuleHandleA(nullptr);
+  HRSRC found = FindResourceA(self, MAKEINTRESOURCEA(id), type);
+  if (found == nullptr) return "";
+  const char* bytes = static_cast<const char*>(LockResource(LoadResource(self, found)));
+  return std::string(bytes, SizeofResource(self, found));
+}
+
+#pragma pack(push, 2)
+struct IconGroupEntry {
+  BYTE width, height, colours, reserved;
+  WORD planes, bit_count;
+  DWORD bytes;
+  WORD id;
+};
+#pragma pack(pop)
+
+TEST(ResourcesTest, IconGroupHoldsEachSizeInItsColourDepths) {
+  std::string group = ResourceBytes(RT_GROUP_ICON, IDI_SETUP);
+  ASSERT_GE(group.size(), 6u);
+  WORD count = *reinterpret_cast<const WORD*>(group.data() + 4);
+  ASSERT_EQ(group.size(), 6u + count * sizeof(IconGroupEntry));
+  std::set<std::pair<int, int>> images;  // (pixels, bits per pixel)
+  for (WORD i = 0; i < count; ++i) {
+    const auto* entry = reinterpret_cast<const IconGroupEntry*>(group.data() + 6 + i * sizeof(IconGroupEntry));
+    images.insert({entry->width, entry->bit_count});
+    EXPECT_EQ(entry->width, entry->height);
+    EXPECT_EQ(ResourceBytes(RT_ICON, entry->id).size(), entry->bytes) << "image " << entry->id;
+  }
+  std::set<std::pair<int, int>> expected = {{16, 4}, {32, 4}, {16, 8}, {32, 8}, {48, 8}};
+  EXPECT_EQ(images, expected);
+  EXPECT_NE(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_SETUP)), nullptr);
+}
+
+TEST(ResourcesTest, ManifestNamesSetupAsksForAdministratorAndVisualStyles) {
+  std::string manifest = ResourceBytes(RT_MANIFEST, 1);
+  const char* parts[] = {
+      R"(<assemblyIdentity version="5.1.0.0" processorArchitecture="x86" name="Setup.exe" type="win32"/>)",
+      "<description>Setup</description>",
+      R"(<requestedExecutionLevel level="requireAdministrator" uiAccess="false"/>)",
+      R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0" processorArchitecture="x86" )"
+      R"(publicKeyToken="6595b64144ccf1df" language="*"/>)",
+  };
+  for (const char* part : parts) EXPECT_NE(manifest.find(part), std::string::npos) << part;
+}
+
+}  // namespace
