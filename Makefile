@@ -13,7 +13,7 @@ MAKEFLAGS += --no-print-directory
 # CI treats warnings as errors.
 CMAKE_FLAGS := $(if $(CI),-DTOLVEN_WERROR=ON,)
 
-.PHONY: all host win32 test test-host test-win32 asan bench fuzz bootstrap clean
+.PHONY: all host win32 test test-host test-win32 asan bench fuzz screenshot bootstrap clean
 
 # The host mksetup finds its default stub, the Windows Setup.exe, beside itself.
 all: host win32
@@ -65,6 +65,17 @@ $(FUZZ_DIR)/CMakeCache.txt:
 fuzz: bootstrap $(FUZZ_DIR)/CMakeCache.txt
 	cmake --build $(FUZZ_DIR) -j$(JOBS)
 	scripts/run-fuzzers $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+# A picture of Setup.exe's dialog as a user sees it under Wine, with the
+# sample product packed by mksetup: $(SCREENSHOT).png, and beside it
+# $(SCREENSHOT).txt, what the probe read from the dialog. LC_ALL=de_DE.UTF-8
+# or it_IT.UTF-8 shows it in German or Italian.
+SCREENSHOT ?= build/screenshots/setup-dialog
+screenshot: all
+	mkdir -p $(dir $(SCREENSHOT))
+	$(HOST_DIR)/tools/mksetup build $(WIN32_DIR)/sample-product -o $(SCREENSHOT).exe \
+	  --stub $(WIN32_DIR)/setup/Setup.exe
+	tests/dialog/screenshot.sh $(WIN32_DIR) $(SCREENSHOT).exe $(SCREENSHOT).png
 
 clean:
 	rm -rf build

@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
+#include <sstream>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -19,6 +21,7 @@
 #include "tests/dialog/text_bytes.h"
 #include "tests/support/scratch.h"
 #include "tools/archive_writer.h"
+#include "tools/mksetup_commands.h"
 
 namespace {
 
@@ -417,6 +420,68 @@ TEST(SetupProgramTest, FolderBrowserStartsAtTheFolderOrItsParent) {
   };
   ProbeResult result = ProbeSetup(MakeInstaller("browse-setup.exe", SamplePackage(kSettings)), options);
   ASSERT_TRUE(result.dialog_found);
+  EXPECT_TRUE(result.exited);
+}
+
+// The sample product a package author starts from, built by mksetup with
+// our compressor into an installer.
+std::string BuildSampleInstaller(const std::string& file_name) {
+  std::string output = ScratchFolder() + file_name;
+  std::ostringstream out;
+  std::ostringstream err;
+  int status = CommandBuild({TOLVEN_SAMPLE_PACKAGE, "-o", output, "--stub", TOLVEN_SETUP_EXE}, out, err);
+  EXPECT_EQ(status, 0) << err.str();
+  return output;
+}
+
+// Changes a byte in the middle of a compressed entry's packed data. A file
+// header is 32 fixed bytes and the name; its size sits at offset 5, the
+// packed size at offset 7 and the method at offset 25 ('0' = stored), and
+// the data follows the header.
+void DamageEntry(const std::string& installer, const std::string& entry_name) {
+  std::string bytes = ReadWholeFile(installer);
+  size_t name_at = bytes.find(entry_name);
+  ASSERT_NE(name_at, std::string::npos);
+  size_t header = name_at - 32;
+  uint16_t header_size = 0;
+  uint32_t packed_size = 0;
+  std::memcpy(&header_size, &bytes[header + 5], 2);
+  std::memcpy(&packed_size, &bytes[header + 7], 4);
+  ASSERT_GT(packed_size, 16u);
+  ASSERT_NE(bytes[header + 25], '0') << "a compressed entry";
+  bytes[header + header_size + packed_size / 2] ^= 0x5A;
+  WriteWholeFile(installer, bytes);
+}
+
+TEST(SampleProductTest, SampleProductShowsInTheSystemLanguage) {
+  Texts texts = SystemTexts();
+  ProbeResult result = ProbeSetup(BuildSampleInstaller("sample-setup.exe"));
+  ASSERT_TRUE(result.dialog_found) << DescribeSnapshot(result);
+  const DialogSnapshot& dialog = result.dialog;
+  SCOPED_TRACE(DescribeSnapshot(result));
+  EXPECT_EQ(dialog.window_title, std::string(texts.title) + " Tolvenwark Demo 1.0");
+  EXPECT_EQ(dialog.title_text, "Tolvenwark Demo 1.0");
+  std::vector<std::string> names;
+  for (const ProbedLanguage& language : dialog.languages) {
+    names.push_back(language.name);
+    EXPECT_EQ(language.check_image, 2u) << language.name;
+  }
+  // The German language file names a language already listed.
+  std::vector<std::string> sorted = {texts.english, texts.german, "Italiano"};
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(names, sorted);
+  EXPECT_EQ(dialog.folder, ProgramFilesDir() + "\\Tolvenwark Demo");
+  EXPECT_EQ(dialog.edition_selection, 1);
+  EXPECT_TRUE(result.exited);
+}
+
+TEST(SampleProductTest, DamagedCompressedEntryIsReported) {
+  std::string installer = BuildSampleInstaller("sample-damaged.exe");
+  DamageEntry(installer, "xp\\KDEMO.EXE");
+  ProbeResult result = ProbeSetup(installer);
+  ASSERT_TRUE(result.message_found) << DescribeSnapshot(result);
+  EXPECT_EQ(result.message.caption, "sample-damaged.exe");
+  EXPECT_EQ(result.message.text, SystemTexts().broken);
   EXPECT_TRUE(result.exited);
 }
 
