@@ -21,7 +21,7 @@ LOGFONTA TitleFont = {
 
 namespace {
 
-// A language file must hold more than its "[x]" head to name a language.
+// A .LNG entry of 7 bytes or fewer cannot hold "[", "Language" and a name.
 constexpr uint32_t kMinLanguageFileSize = 8;
 
 // The tail of a language file's name: "_", two code letters and ".LNG".
@@ -55,6 +55,9 @@ void TakeLanguageBaseName(const char* name) {
   base[keep] = '\0';
 }
 
+// Description entries come back in memory, under their marker; every other
+// entry (and every name of 4 characters or fewer) is only checked, so that
+// a large file never has to fit in memory.
 char MarkEntry(const char* name) {
   size_t length = std::strlen(name);
   if (length <= 4) return kVerifyOnlyMarker;
