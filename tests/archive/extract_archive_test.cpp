@@ -142,6 +142,23 @@ TEST(ExtractArchive, AFileThatCannotBeCreatedStopsThePassBeforeUnpacking) {
   EXPECT_FALSE(Exists(folder + "three.txt"));
 }
 
+#ifdef _WIN32
+// A program that holds its file open without write sharing (a running
+// product during an update) makes the file impossible to create.
+TEST(ExtractArchive, AFileInUseCannotBeCreated) {
+  std::string folder = ScratchFolder();
+  WriteWholeFile(folder + "two.txt", "in use");
+  HANDLE held = CreateFileA((folder + "two.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  PassRecorder pass(AllToFolder(folder));
+  EXPECT_EQ(pass.Run(folder + "a.rar", ArchiveOf(ThreeEntries())), kExtractCannotCreate);
+  CloseHandle(held);
+  EXPECT_EQ(ReadWholeFile(folder + "two.txt"), "in use");
+  EXPECT_FALSE(Exists(folder + "three.txt"));
+}
+#endif
+
 TEST(ExtractArchive, FilesGetTheirTimeStampAndReadOnlyAttribute) {
   std::string folder = ScratchFolder();
   FileEntryFields plain = StoredEntry("plain.txt", "p");
