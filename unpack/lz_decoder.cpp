@@ -1,3 +1,15 @@
+// The decoder produces the bytes and carries the state of the plain method
+// (a comparison search per symbol, byte-by-byte copies, the whole window
+// zeroed per non-solid entry), by faster means: symbols decode through a
+// first-level lookup (decode_table.h); the symbol loop keeps its bit
+// position in a 64-bit buffer and tests its per-symbol checks against the
+// nearest event only; matches copy eight bytes at a time where the distance
+// allows; a non-solid reset clears only the window bytes written since the
+// last one. Output reaches the sink only when the window is nearly full and
+// at the end of the entry.
+//
+// It also stops where the plain method would run on: an entry that reads
+// past its packed data, and an entry in audio mode (unpack_stop says which).
 #include "unpack/lz_decoder.h"
 
 #include <cstring>
@@ -194,9 +206,9 @@ CheckLimits NextChecks(const ExtractContext* context, uint32_t wpos) {
   limits.pos_limit = overrun_at < static_cast<int32_t>(kSymbolRefillAt)
                          ? overrun_at
                          : static_cast<int32_t>(kSymbolRefillAt);
+  // Pending bytes run from win_flushed up to wpos, wrapping the window end.
   // A flush is due at the first position with fewer than kFlushMargin free
   // bytes before win_flushed, other than win_flushed itself.
-  // Pending bytes run from win_flushed up to wpos, wrapping the window end.
   uint32_t flushed = context->win_flushed;
   uint32_t flush_at;
   if (flushed <= wpos) {
@@ -219,8 +231,9 @@ void DecodeSymbols(ExtractContext* context) {
   // delivered whole. A size of 2^31 or more reads as negative and produces
   // nothing.
   while (s.left > 0) {
-    if (static_cast<int32_t>(s.BitPosition() >> 3) > limits.pos_limit ||
-        s.wpos >= limits.wpos_limit) {
+    // `next` runs at most 8 bytes ahead of in_pos: testing it may run the
+    // checks a few symbols early, which only costs time.
+    if (static_cast<int32_t>(s.next) > limits.pos_limit || s.wpos >= limits.wpos_limit) {
       if (s.wpos >= kWindowSize) {
         s.wpos &= kWindowMask;
         context->window_dirty = kWindowSize;
@@ -347,6 +360,4 @@ void UnpackEntry(ExtractContext* context, uint8_t* window, bool solid) {
   if (context->unpack_stop == kUnpackComplete) ReadTrailingTables(context);
   if (context->win_pos > context->window_dirty) context->window_dirty = context->win_pos;
   FlushWindow(context);
-  context->win_pos &= kWindowMask;
-  context->win_flushed &= kWindowMask;
 }
