@@ -18,11 +18,11 @@ struct LevelSettings {
 // lazy_steps, insert_in_matches, optimal, passes, nice_length
 const LevelSettings kLevels[kMaxLevel + 1] = {
     {},
-    {16, 4, 1u << 17, {0, false, false, 1, 32}},
-    {16, 16, 1u << 17, {1, true, false, 1, 64}},
-    {17, 32, 1u << 17, {2, true, false, 1, 128}},
-    {17, 48, 1u << 16, {0, true, true, 1, 128}},
-    {18, 256, 1u << 16, {0, true, true, 2, kMaxMatch}},
+    {18, 1, 1u << 17, {1, true, false, 1, 16}},
+    {18, 2, 1u << 17, {1, true, false, 1, 32}},
+    {18, 4, 1u << 17, {1, true, false, 1, 32}},
+    {18, 24, 1u << 16, {0, true, true, 1, 128}},
+    {18, 128, 1u << 16, {0, true, true, 2, kMaxMatch}},
 };
 
 // Input arrives in pieces of this size.
@@ -84,9 +84,24 @@ PackedEntry Packer::PackEntry(PackInput* input, PackOutput* output, bool solid) 
     uint32_t data_end = history_->end();
     uint32_t stop = std::min(position + block_bytes_, at_end ? data_end : data_end - kMaxMatch);
     if (position >= stop) break;
-    if (encoder_.has_tables()) prices.Set(encoder_.lengths()); else prices.SetDefault();
+    uint32_t block_start = position;
+    if (encoder_.has_tables()) {
+      prices.Set(encoder_.lengths());
+    } else {
+      // The stream's first block has no statistics to price matches by: a
+      // first parse provides them, and the block is parsed again.
+      prices.SetDefault();
+      tokens_.clear();
+      parser_->Parse(position, stop, data_end, prices, &recent_, &tokens_);
+      CodeLengths lengths;
+      BlockEncoder::BuildLengths(tokens_.data(), tokens_.size(), &lengths);
+      prices.Set(lengths);
+      finder_->Reset();
+      parser_->Reset();
+      recent_ = RecentState{};
+    }
     tokens_.clear();
-    position = parser_->Parse(position, stop, data_end, prices, &recent_, &tokens_);
+    position = parser_->Parse(block_start, stop, data_end, prices, &recent_, &tokens_);
     encoder_.EncodeBlock(tokens_.data(), tokens_.size(), header_due, &bits_);
     header_due = false;
     FlushBits(output, &result);

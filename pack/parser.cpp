@@ -131,16 +131,15 @@ uint32_t Parser::ParseLazy(uint32_t position, uint32_t stop, uint32_t data_end,
     tokens->push_back(token);
     if (token.kind != kLiteral) state->Record(token.length, token.distance);
     position += token.length;
+    if (settings_.insert_in_matches) InsertUpTo(position, data_end); else next_insert_ = std::max(next_insert_, position);
     misses = token.kind == kLiteral ? misses + 1 : 0;
     // Through data without matches (already compressed), search fewer
     // positions; they are still recorded, so that a later copy of the data
     // is found. The first match found returns to searching every position.
     for (uint32_t skip = SkipAfter(misses); skip > 0 && position < stop; --skip, ++position) {
       tokens->push_back(MakeToken(kLiteral, 1, 0, *history_->At(position)));
-      if (position >= next_insert_ && position + kHashedBytes <= data_end) finder_->Insert(*history_, position);
+      InsertUpTo(position + 1, data_end);
     }
-    next_insert_ = std::max(next_insert_, position);
-    if (settings_.insert_in_matches) InsertUpTo(position, data_end); else next_insert_ = std::max(next_insert_, position);
     if (position < stop) current = BestAt(position, data_end, prices, *state);
   }
   return position;
