@@ -8,38 +8,10 @@
 #include <vector>
 
 #include "tests/archive/test_context.h"
+#include "tests/unpack/reference_decoder.h"
 #include "unpack/bit_input.h"
 
 namespace {
-
-// The plain definition of a lookup: the code length is found with a fixed
-// tree of at most four comparisons against the limits, then the symbol is
-// taken at its offset among the codes of that length.
-uint32_t TreeDecode(const DecodeTable& t, uint32_t peek, uint32_t* length) {
-  uint32_t v = peek & 0xFFFE;
-  uint32_t len;
-  if (v < t.limit[8]) {
-    if (v < t.limit[4]) {
-      if (v < t.limit[2]) len = v < t.limit[1] ? 1 : 2;
-      else len = v < t.limit[3] ? 3 : 4;
-    } else {
-      if (v < t.limit[6]) len = v < t.limit[5] ? 5 : 6;
-      else len = v < t.limit[7] ? 7 : 8;
-    }
-  } else {
-    if (v < t.limit[12]) {
-      if (v < t.limit[10]) len = v < t.limit[9] ? 9 : 10;
-      else len = v < t.limit[11] ? 11 : 12;
-    } else {
-      if (v < t.limit[14]) len = v < t.limit[13] ? 13 : 14;
-      else len = 15;
-    }
-  }
-  *length = len;
-  uint32_t index = t.first_index[len] + ((v - t.limit[len - 1]) >> (16 - len));
-  if (index >= t.symbol_count) index = 0;
-  return t.symbols[index];
-}
 
 // Every one of the 65,536 peeks must give the tree's symbol and length.
 void ExpectSameAsTree(const DecodeTable& table, const std::string& what) {

@@ -29,15 +29,17 @@ class UnpackHarness {
     FillInput(context_.get(), true);
   }
 
-  // Unpacks one entry of `size` bytes from `packed`; returns what it delivered.
-  std::string Entry(const std::string& packed, int32_t size, bool solid) {
+  // Unpacks one entry of `size` bytes from `packed` with `decoder`; returns
+  // what it delivered.
+  std::string Entry(const std::string& packed, int32_t size, bool solid,
+                    void (*decoder)(ExtractContext*, uint8_t*, bool) = UnpackEntry) {
     if (context_->input_file != nullptr) fclose(context_->input_file);
     context_.SetInput(folder_ + "packed" + std::to_string(inputs_++), packed,
                       static_cast<int32_t>(packed.size()));
     MemoryBufferReset(context_.buffer());
     context_->unpacked_left = size;
     context_->entry_crc = 0xFFFFFFFF;
-    UnpackEntry(context_.get(), context_->window, solid);
+    decoder(context_.get(), context_->window, solid);
     return context_.Delivered();
   }
 

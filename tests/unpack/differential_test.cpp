@@ -1,0 +1,93 @@
+// The fast decoder against the plain one on random entries, valid and
+// damaged, solid and not: the same bytes out, the same state carried on.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "tests/unpack/reference_decoder.h"
+#include "tests/unpack/stream_writer.h"
+#include "tests/unpack/unpack_harness.h"
+
+namespace {
+
+// A valid stream of random symbols of every kind, table switches included.
+std::string RandomStream(std::mt19937& random, bool with_header) {
+  StreamWriter writer;
+  BlockLengths plain, wide;
+  wide.main.assign(298, 10);
+  if (with_header) writer.Tables(plain);
+  else writer.UseTables(plain);
+  int symbols = static_cast<int>(random() % 60000);
+  for (int i = 0; i < symbols; ++i) {
+    uint32_t kind = random() % 100;
+    if (kind < 45) {
+      writer.Literal(static_cast<uint8_t>(random() % 4 == 0 ? random() : 'a' + random() % 3));
+    } else if (kind < 70) {
+      uint32_t slot = random() % 28, dist_slot = random() % 100 < 70 ? random() % 20 : random() % 48;
+      writer.NewMatch(slot, random() % (1u << LengthBits(slot)), LengthBits(slot), dist_slot,
+                      random() % (1u << DistBits(dist_slot)), DistBits(dist_slot));
+    } else if (kind < 75) {
+      writer.Main(256);
+    } else if (kind < 87) {
+      uint32_t slot = random() % 28;
+      writer.Main(257 + random() % 4);
+      writer.Rep(slot);
+      writer.Bits(random() % (1u << LengthBits(slot)), LengthBits(slot));
+    } else if (kind < 99) {
+      uint32_t slot = random() % 8;
+      const uint32_t bits[] = {2, 2, 3, 4, 5, 6, 6, 6};
+      writer.Main(261 + slot);
+      writer.Bits(random() % (1u << bits[slot]), bits[slot]);
+    } else {
+      writer.Main(269);
+      writer.Tables(random() % 2 == 0 ? wide : plain);
+    }
+  }
+  // Valid streams end here or carry a few more bytes for the look-ahead.
+  writer.Bits(static_cast<uint32_t>(random()), random() % 2 == 0 ? 0 : 32);
+  return writer.bytes();
+}
+
+std::string RandomBytes(std::mt19937& random) {
+  std::string bytes(random() % 20000, '\0');
+  for (char& c : bytes) c = static_cast<char>(random());
+  return bytes;
+}
+
+void ExpectSameState(UnpackHarness& fast, UnpackHarness& plain, const std::string& where) {
+  EXPECT_EQ(fast->unpack_stop, plain->unpack_stop) << where;
+  EXPECT_EQ(fast->unpacked_left, plain->unpacked_left) << where;
+  EXPECT_EQ(fast->win_pos, plain->win_pos) << where;
+  EXPECT_EQ(fast->win_flushed, plain->win_flushed) << where;
+  EXPECT_EQ(fast->in_pos, plain->in_pos) << where;
+  EXPECT_EQ(fast->in_bit, plain->in_bit) << where;
+  EXPECT_EQ(fast->last_length, plain->last_length) << where;
+  EXPECT_EQ(fast->last_distance, plain->last_distance) << where;
+  EXPECT_EQ(fast->recent_index, plain->recent_index) << where;
+  EXPECT_EQ(memcmp(fast->recent_dist, plain->recent_dist, sizeof fast->recent_dist), 0) << where;
+  EXPECT_EQ(fast->audio_mode, plain->audio_mode) << where;
+  EXPECT_EQ(memcmp(fast->old_lengths, plain->old_lengths, kLengthTableSize), 0) << where;
+  EXPECT_EQ(memcmp(&fast->main_table, &plain->main_table, sizeof fast->main_table), 0) << where;
+  EXPECT_EQ(memcmp(fast->window, plain->window, kWindowSize), 0) << where;
+}
+
+TEST(Differential, FastDecoderEqualsThePlainOne) {
+  std::mt19937 random(2026);
+  for (int run = 0; run < 24; ++run) {
+    UnpackHarness fast, plain;
+    for (int entry = 0; entry < 4; ++entry) {
+      bool solid = entry > 0 && random() % 2 == 0;
+      std::string packed = random() % 3 == 0 ? RandomBytes(random) : RandomStream(random, !solid);
+      int32_t size = static_cast<int32_t>(random() % 3 == 0 ? random() % 2000 : random() % 3000000);
+      std::string where = "run " + std::to_string(run) + " entry " + std::to_string(entry);
+      std::string out = fast.Entry(packed, size, solid);
+      ASSERT_TRUE(out == plain.Entry(packed, size, solid, ReferenceUnpackEntry)) << where;
+      ExpectSameState(fast, plain, where);
+      if (HasFailure()) return;
+    }
+  }
+}
+
+}  // namespace
