@@ -51,18 +51,19 @@ class SourceReader : public pack::PackInput {
   uint32_t crc_ = 0xFFFFFFFF;
 };
 
+// Packed data into the archive file, counted as it goes for progress.
 class FileOutput : public pack::PackOutput {
  public:
-  explicit FileOutput(std::ofstream& file) : file_(file) {}
+  FileOutput(std::ofstream& file, uint64_t* written) : file_(file), written_(written) {}
   bool Write(const uint8_t* data, size_t count) override {
     file_.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(count));
-    written_ += count;
+    *written_ += count;
     return static_cast<bool>(file_);
   }
-  uint64_t written_ = 0;
 
  private:
   std::ofstream& file_;
+  uint64_t* written_;
 };
 
 class ArchiveBuilder {
@@ -88,7 +89,7 @@ class ArchiveBuilder {
   std::ofstream& out_;
   ArchiveWriter writer_;
   std::unique_ptr<pack::Packer> packer_;
-  uint64_t written_ = 0;  // entry data written so far, for progress
+  uint64_t written_ = 0;  // entry data in the archive so far, for progress
 };
 
 bool ArchiveBuilder::PlaceHeader(std::streamoff header_at, const FileEntryFields& fields,
@@ -116,7 +117,7 @@ bool ArchiveBuilder::AddEntry(const PackageEntry& entry, BuildOutcome* outcome) 
     out_.write(placeholder.data(), static_cast<std::streamsize>(placeholder.size()));
     SourceReader reader(entry, progress_, written_);
     if (!reader.opened()) return Fail(outcome, entry.source.u8string() + ": cannot be read");
-    FileOutput output(out_);
+    FileOutput output(out_, &written_);
     pack::PackedEntry packed = packer_->PackEntry(&reader, &output, solid);
     if (reader.failed()) return Fail(outcome, entry.source.u8string() + ": read error");
     if (!packed.written) return Fail(outcome, "cannot write the output");
@@ -129,13 +130,13 @@ bool ArchiveBuilder::AddEntry(const PackageEntry& entry, BuildOutcome* outcome) 
       fields.packed_size = static_cast<uint32_t>(packed.packed_size);
       fields.unpacked_size = static_cast<uint32_t>(packed.unpacked_size);
       fields.data_crc = reader.crc();
-      written_ += packed.packed_size;
       outcome->unpacked += packed.unpacked_size;
       outcome->packed += packed.packed_size;
       return PlaceHeader(header_at, fields, packed.packed_size) || Fail(outcome, "cannot write the output");
     }
     // Stored instead: the next solid entry must not refer to these bytes.
     packer_->TakeBackEntry();
+    written_ -= packed.packed_size;
     out_.seekp(header_at);
   }
 
