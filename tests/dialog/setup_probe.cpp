@@ -253,6 +253,12 @@ std::string SelectedTreeItem(const OpenDialog& open, HWND tree) {
   return RemoteRequest(page, tree, TVM_GETITEMA, 0, &item);
 }
 
+MessageSnapshot ReadMessageBox(HWND box) {
+  MessageSnapshot message;
+  ReadMessage(box, &message);
+  return message;
+}
+
 void SetFolder(const OpenDialog& open, const std::string& folder) {
   DWORD_PTR ignored = 0;
   SendMessageTimeoutA(GetDlgItem(open.dialog, IDC_FOLDER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()),

@@ -106,6 +106,9 @@ struct InstallOutcome {
   bool timed_out = false;
 };
 
+// What a message box of any program says: its caption and text.
+MessageSnapshot ReadMessageBox(HWND box);
+
 // Presses OK and answers every message box the installation shows, until
 // the dialog has closed or is waiting for the user again.
 InstallOutcome PressInstall(const OpenDialog& open, DWORD timeout_ms = 120000);

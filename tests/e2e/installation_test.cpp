@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -349,6 +350,145 @@ TEST_F(InstallationTest, Windows98InstallsTheClassicEditionWithoutShortcutsWhenN
   EXPECT_FALSE(PathExists(ShellFolder(CSIDL_DESKTOPDIRECTORY) + link));
   EXPECT_FALSE(PathExists(QuickLaunchFolder() + link));
   EXPECT_FALSE(PathExists(ProgramsFolder() + "\\" + kGroup));
+}
+
+}  // namespace
+
+namespace {
+
+// A process of the test's own, ended and closed when the test is done.
+struct Process {
+  PROCESS_INFORMATION info = {};
+  bool started = false;
+  Process(const std::string& program, const std::string& arguments) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    std::string command = "\"" + program + "\" " + arguments;
+    started = CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                             &info) != 0;
+  }
+  ~Process() {
+    if (!started) return;
+    if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info.hProcess, 1);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+  }
+  bool Ended(DWORD timeout_ms) const { return WaitForSingleObject(info.hProcess, timeout_ms) == WAIT_OBJECT_0; }
+  DWORD ExitCode() const {
+    DWORD code = 0;
+    GetExitCodeProcess(info.hProcess, &code);
+    return code;
+  }
+};
+
+struct BoxSearch {
+  const char* caption;
+  HWND found;
+};
+
+BOOL CALLBACK MatchBox(HWND window, LPARAM parameter) {
+  BoxSearch* search = reinterpret_cast<BoxSearch*>(parameter);
+  char window_class[16] = "";
+  char caption[256] = "";
+  GetClassNameA(window, window_class, sizeof window_class);
+  GetWindowTextA(window, caption, sizeof caption);
+  if (IsWindowVisible(window) && std::string(window_class) == "#32770" && search->caption == std::string(caption)) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Waits for a message box of any program with this caption, reads it and
+// answers it with `button`; the box's text, or "(none)".
+std::string AnswerBox(const char* caption, int button, DWORD timeout_ms = 30000) {
+  for (DWORD waited = 0; waited < timeout_ms; waited += 50) {
+    BoxSearch search = {caption, nullptr};
+    EnumWindows(MatchBox, reinterpret_cast<LPARAM>(&search));
+    if (search.found != nullptr) {
+      std::string text = ReadMessageBox(search.found).text;
+      PostMessageA(search.found, WM_COMMAND, button, 0);
+      return text;
+    }
+    Sleep(50);
+  }
+  return "(none)";
+}
+
+const char kSampleGroup[] = "Tolvenwark Demo";
+const char kSampleUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tolvenwark Demo";
+
+// The sample product as a package author builds it: mksetup's package of
+// examples/sample-product with our Setup.exe. Installed with every
+// shortcut, its running program closed by the next Setup, and removed
+// again by its own uninstaller.
+TEST_F(InstallationTest, SampleProductInstallsAndUninstallsLeavingOnlyTheUninstallersCopy) {
+  const std::string installer = root_ + "\\TolvenwarkDemoSetup.exe";
+  {
+    Process build(TOLVEN_MKSETUP_EXE, std::string("build \"") + TOLVEN_SAMPLE_PACKAGE + "\" -o \"" + installer +
+                                          "\" --stub \"" + TOLVEN_SETUP_EXE + "\"");
+    ASSERT_TRUE(build.started);
+    ASSERT_TRUE(build.Ended(120000));
+    ASSERT_EQ(build.ExitCode(), 0u);
+  }
+  CreateDirectoryA(QuickLaunchFolder().c_str(), nullptr);
+  const std::string folder = root_ + "\\Tolvenwark Demo";
+  InstallOutcome outcome;
+  ProbeOptions options;
+  options.interact = [&](const OpenDialog& open) {
+    SetFolder(open, folder);
+    ChooseEdition(open, 1);
+    for (int option : {IDC_START_MENU, IDC_DESKTOP_ICON, IDC_QUICK_LAUNCH}) SetOption(open, option, true);
+    outcome = PressInstall(open);
+  };
+  ProbeResult result = ProbeSetup(installer, options);
+  ASSERT_TRUE(result.dialog_found) << DescribeSnapshot(result);
+  ASSERT_TRUE(outcome.dialog_closed) << Describe(outcome);
+
+  // The package's files, byte for byte: root files and the XP edition's.
+  const std::string package = std::string(TOLVEN_SAMPLE_PACKAGE);
+  std::vector<std::string> expected;
+  for (const std::string& from : {package, package + "\\xp"}) {
+    for (const ListedItem& item : ListFolder(from)) {
+      if (item.is_folder || item.name == "DEMO.INF") continue;
+      expected.push_back(item.name);
+      EXPECT_TRUE(ReadWholeFile(folder + "\\" + item.name) == ReadWholeFile(from + "\\" + item.name)) << item.name;
+    }
+  }
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(FolderNames(folder), expected);
+  const std::string group = ProgramsFolder() + "\\" + kSampleGroup;
+  EXPECT_EQ(FolderNames(group).size(), 5u) << "program, uninstaller, licence and both order forms";
+
+  // The product runs; the next Setup closes it.
+  Process program(folder + "\\KDEMO.EXE", "");
+  ASSERT_TRUE(program.started);
+  for (int i = 0; i < 100 && FindWindowA("TolvenwarkDemo", nullptr) == nullptr; ++i) Sleep(50);
+  ASSERT_NE(FindWindowA("TolvenwarkDemo", nullptr), nullptr);
+  ProbeOptions hold;
+  hold.hold_ms = 1000;
+  EXPECT_TRUE(ProbeSetup(installer, hold).dialog_found);
+  EXPECT_TRUE(program.Ended(5000)) << "Setup closes the running program";
+
+  // The uninstaller asks, hands over to its copy, which removes everything.
+  Process uninstall(folder + "\\UnInst.exe", "");
+  ASSERT_TRUE(uninstall.started);
+  EXPECT_EQ(AnswerBox("Uninstall", IDYES), "Remove Tolvenwark Demo and all of its components from " + folder + "?");
+  EXPECT_TRUE(uninstall.Ended(10000));
+  EXPECT_EQ(AnswerBox("Uninstall", IDOK), "Tolvenwark Demo has been removed.");
+  for (int i = 0; i < 100 && !FolderNames(temp_).empty() && PathExists(folder); ++i) Sleep(50);
+
+  EXPECT_FALSE(PathExists(folder));
+  EXPECT_FALSE(PathExists(group));
+  const std::string link = std::string("\\") + kSampleGroup + ".lnk";
+  EXPECT_FALSE(PathExists(ShellFolder(CSIDL_DESKTOPDIRECTORY) + link));
+  EXPECT_FALSE(PathExists(QuickLaunchFolder() + link));
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "DisplayName"), "(none)");
+  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, kRemembered, "TWD"), "(none)");
+  // What stays until the next restart: the copy that did the work.
+  std::vector<std::string> left = FolderNames(temp_);
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_EQ(left[0].rfind("UnInst-", 0), 0u) << left[0];
 }
 
 }  // namespace
