@@ -13,7 +13,7 @@ MAKEFLAGS += --no-print-directory
 # CI treats warnings as errors.
 CMAKE_FLAGS := $(if $(CI),-DTOLVEN_WERROR=ON,)
 
-.PHONY: all host win32 test test-host test-win32 asan bench fuzz screenshot bootstrap clean
+.PHONY: all host win32 test test-host test-win32 asan bench fuzz screenshot bootstrap clean demo
 
 # The host mksetup finds its default stub, the Windows Setup.exe, beside itself.
 all: host win32
@@ -76,6 +76,12 @@ screenshot: all
 	$(HOST_DIR)/tools/mksetup build $(WIN32_DIR)/sample-product -o $(SCREENSHOT).exe \
 	  --stub $(WIN32_DIR)/setup/Setup.exe
 	tests/dialog/screenshot.sh $(WIN32_DIR) $(SCREENSHOT).exe $(SCREENSHOT).png
+
+# What a newcomer types first: builds everything, packs the sample product
+# with mksetup and installs it under Wine, printing what happened.
+demo: bootstrap
+	$(MAKE) --no-print-directory all
+	scripts/demo
 
 clean:
 	rm -rf build
