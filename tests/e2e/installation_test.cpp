@@ -153,7 +153,7 @@ class InstallationTest : public ::testing::Test {
 
 TEST_F(InstallationTest, FreshInstallationInTheSystemLanguage) {
   const InstallTexts texts = SystemInstallTexts();
-  CreateDirectoryA(QuickLaunchFolder().c_str(), nullptr);
+  SHCreateDirectoryExA(nullptr, QuickLaunchFolder().c_str(), nullptr);  // with its parents
   CreateDirectoryA(folder_.c_str(), nullptr);
   WriteWholeFile(folder_ + "\\PSAPI.DLL", "the system's psapi");
   const std::string installer = Installer("e2e-setup.exe", DemoPackage());
@@ -431,7 +431,7 @@ TEST_F(InstallationTest, SampleProductInstallsAndUninstallsLeavingOnlyTheUninsta
     ASSERT_TRUE(build.Ended(120000));
     ASSERT_EQ(build.ExitCode(), 0u);
   }
-  CreateDirectoryA(QuickLaunchFolder().c_str(), nullptr);
+  SHCreateDirectoryExA(nullptr, QuickLaunchFolder().c_str(), nullptr);  // with its parents
   const std::string folder = root_ + "\\Tolvenwark Demo";
   InstallOutcome outcome;
   ProbeOptions options;
