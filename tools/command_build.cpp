@@ -119,9 +119,11 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) 
     return 2;
   }
 
+  // Paths on the command line are in the system's own encoding (the ANSI
+  // code page on Windows), which is what a path made from a string expects.
   std::string stub;
   if (!parsed.no_stub) {
-    fs::path stub_path = parsed.stub.empty() ? OwnFolder() / "Setup.exe" : fs::u8path(parsed.stub);
+    fs::path stub_path = parsed.stub.empty() ? OwnFolder() / "Setup.exe" : fs::path(parsed.stub);
     std::error_code error;
     if (parsed.stub.empty() && !fs::is_regular_file(stub_path, error)) {
       err << "mksetup build: no Setup.exe beside mksetup to put in front of the archive;"
@@ -144,7 +146,7 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) 
     }
   }
 
-  PackageSource source = ScanPackageSource(fs::u8path(parsed.source));
+  PackageSource source = ScanPackageSource(fs::path(parsed.source));
   for (const std::string& error : source.errors) err << "error: " << error << "\n";
   if (!source.errors.empty()) return 1;
   for (const std::string& warning : CheckPackage(source.entries)) {
@@ -166,7 +168,7 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) 
         << Percent(written, all) << "   " << std::flush;
   };
 
-  fs::path output = fs::u8path(parsed.output);
+  fs::path output(parsed.output);
   BuildOutcome outcome =
       BuildPackage(stub, source.entries, parsed.options, output, show_progress ? progress : nullptr);
   if (show_progress) err << "\n";
