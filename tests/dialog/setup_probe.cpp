@@ -191,8 +191,13 @@ void ReadDialog(HANDLE process, HWND dialog, DialogSnapshot* snapshot) {
 
   HWND title = GetDlgItem(dialog, IDC_TITLE);
   snapshot->title_text = Text(title);
+  // Other programs' windows on the same display must not cover what is
+  // measured on the screen.
+  SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  Sleep(300);  // for what was covered to be drawn again
   snapshot->title_ink_height = InkHeight(title);
   snapshot->label_ink_height = InkHeight(GetDlgItem(dialog, IDC_FOLDER_LABEL));
+  SetWindowPos(dialog, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
   HWND combo = GetDlgItem(dialog, IDC_EDITION);
   int editions = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
