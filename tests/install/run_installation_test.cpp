@@ -128,13 +128,17 @@ class RunInstallationTest : public DialogTest {
     UsePackage(SamplePackage());
   }
 
-  void TearDown() override {
-    SetEnvironmentVariableA("TMP", saved_tmp_.c_str());
+  void ForgetInstallPath() {
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Tolvenwark", 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
       RegDeleteValueA(key, kPackageId);
       RegCloseKey(key);
     }
+  }
+
+  void TearDown() override {
+    SetEnvironmentVariableA("TMP", saved_tmp_.c_str());
+    ForgetInstallPath();
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
     if (g_held_file != INVALID_HANDLE_VALUE) CloseHandle(g_held_file);
     g_held_file = INVALID_HANDLE_VALUE;
@@ -270,28 +274,52 @@ TEST_F(RunInstallationTest, EntryThatCannotBeCreatedAnywhereFailsBothPasses) {
   EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), "(no value)");
 }
 
-TEST_F(RunInstallationTest, FileHeldOpenIsReportedAndNeverLeavesANestedInstallation) {
-  CreateDirectoryA(destination_.c_str(), nullptr);
-  WriteWholeFile(destination_ + "\\LOCKED.DLL", "running library");
-  HoldOpen(destination_ + "\\LOCKED.DLL");
+// The first pass cannot replace the file, the retry writes everything into
+// a numbered temporary folder, and moving it into place fails on the same
+// file: reported under the file's name, never as success, and never with
+// the temporary folder moved inside the chosen one.
+TEST_F(RunInstallationTest, FileThatCannotBeReplacedIsReportedAndNothingIsNested) {
+  const std::string blocked = destination_ + "\\LOCKED.DLL";
+  struct Case {
+    const char* why;
+    bool folder;  // a folder of the entry's name, else a file held open
+  };
+  for (const Case& c : {Case{"held open by a running program", false}, Case{"a folder of that name", true}}) {
+    SCOPED_TRACE(c.why);
+    CreateDirectoryA(destination_.c_str(), nullptr);
+    if (c.folder) {
+      CreateDirectoryA(blocked.c_str(), nullptr);
+    } else {
+      WriteWholeFile(blocked, "running library");
+      HoldOpen(blocked);
+    }
 
-  std::vector<SeenMessageBox> boxes;
-  EXPECT_EQ(Install(&boxes), -1);
-  ASSERT_EQ(boxes.size(), 2u);
-  // The system's reason (Wine: access denied) under the file's name.
-  EXPECT_EQ(boxes[1].caption, "LOCKED.DLL");
-  EXPECT_NE(boxes[1].text, "");
-  EXPECT_EQ(ReadWholeFile(destination_ + "\\LOCKED.DLL"), "running library");
-  for (const std::string& name : Listing(destination_)) {
-    EXPECT_NE(name.back(), '\\') << "no folder inside: " << name;
+    std::vector<SeenMessageBox> boxes;
+    EXPECT_EQ(Install(&boxes), -1);
+    ASSERT_EQ(boxes.size(), 2u);
+    // The system's reason (Wine: access denied) under the file's name.
+    EXPECT_EQ(boxes[1].caption, "LOCKED.DLL");
+    EXPECT_NE(boxes[1].text, "");
+    for (const std::string& name : Listing(destination_)) {
+      if (name != "LOCKED.DLL\\") {
+        EXPECT_NE(name.back(), '\\') << "nothing nested: " << name;
+      }
+    }
+    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), "(no value)");
+
+    // Once the file is free, OK again installs it all, directly.
+    if (c.folder) {
+      RemoveDirectoryA(blocked.c_str());
+    } else {
+      EXPECT_EQ(ReadWholeFile(blocked), "running library");
+      CloseHandle(g_held_file);
+      g_held_file = INVALID_HANDLE_VALUE;
+    }
+    EXPECT_EQ(Install(&boxes), 0);
+    ExpectInstalled(destination_);
+    for (const std::string& name : Listing(destination_)) DeleteFileA((destination_ + "\\" + name).c_str());
+    ForgetInstallPath();
   }
-  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), "(no value)");
-
-  // Once the program lets go of the file, OK again installs it all.
-  CloseHandle(g_held_file);
-  g_held_file = INVALID_HANDLE_VALUE;
-  EXPECT_EQ(Install(&boxes), 0);
-  ExpectInstalled(destination_);
 }
 
 TEST_F(RunInstallationTest, FallbackMovesTheFilesIntoTheChosenFolder) {
