@@ -278,6 +278,7 @@ TEST_F(InstallationTest, FailedPressesLeaveTheDialogOpenUntilOneSucceeds) {
   // numbered temporary folder, and moving its files into place fails on
   // the same file: the user is told which, and the dialog stays.
   ASSERT_EQ(locked.messages.size(), 2u);
+  EXPECT_EQ(locked.messages[0].text, texts.notice) << "the notice comes first on every press";
   EXPECT_EQ(locked.messages[1].caption, "KDEMO.EXE");
   EXPECT_NE(locked.messages[1].text, "");
   EXPECT_FALSE(locked.dialog_closed);
@@ -287,6 +288,7 @@ TEST_F(InstallationTest, FailedPressesLeaveTheDialogOpenUntilOneSucceeds) {
   EXPECT_EQ(remembered_after_failure, "(none)");
 
   ASSERT_EQ(released.messages.size(), 2u);
+  EXPECT_EQ(released.messages[0].text, texts.notice);
   EXPECT_EQ(released.messages[1].text, std::string(kGroup) + texts.installed);
   EXPECT_TRUE(released.dialog_closed);
   EXPECT_TRUE(ReadWholeFile(held_path) == std::string(20000, 'k')) << "the new program replaced it";
