@@ -20,9 +20,9 @@ constexpr size_t kMaxPrefix = 3;
 
 }  // namespace
 
-void AddEditionItem(HWND combo, const char* specification) {
+void AddEditionItem(HWND combo, const char* edition) {
   char text[128];
-  CopyBounded(text, specification, sizeof text);
+  CopyBounded(text, edition, sizeof text);
   const char* slash = std::strchr(text, '/');
   if (slash == nullptr) return;
   size_t prefix_length = static_cast<size_t>(slash - text);

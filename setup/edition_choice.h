@@ -5,10 +5,10 @@
 
 #include <windows.h>
 
-// Adds the edition of a specification "prefix/shown text", e.g.
-// "xp/XP/Vista Edition": only the first "/" splits. A specification without
+// Adds an edition written as "prefix/shown text", e.g.
+// "xp/XP/Vista Edition": only the first "/" splits. An edition without
 // "/" or with a prefix of 4 or more characters adds nothing.
-void AddEditionItem(HWND combo, const char* specification);
+void AddEditionItem(HWND combo, const char* edition);
 
 // Both editions, the one for the running Windows family selected.
 void FillEditionCombo(HWND dialog);

@@ -114,9 +114,9 @@ std::string ComboItemText(HWND combo, int index) {
   return text;
 }
 
-TEST_F(EditionTest, SpecificationsSplitAtTheirFirstSlash) {
+TEST_F(EditionTest, EditionTextsSplitAtTheirFirstSlash) {
   struct {
-    const char* specification;
+    const char* edition;
     const char* shown;  // null: no item
     uint32_t data;
   } cases[] = {
@@ -130,14 +130,14 @@ TEST_F(EditionTest, SpecificationsSplitAtTheirFirstSlash) {
   HWND combo = GetDlgItem(dialog_, IDC_EDITION);
   for (const auto& c : cases) {
     SendMessageA(combo, CB_RESETCONTENT, 0, 0);
-    AddEditionItem(combo, c.specification);
+    AddEditionItem(combo, c.edition);
     if (c.shown == nullptr) {
-      EXPECT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 0) << c.specification;
+      EXPECT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 0) << c.edition;
       continue;
     }
-    ASSERT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 1) << c.specification;
+    ASSERT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 1) << c.edition;
     EXPECT_EQ(ComboItemText(combo, 0), c.shown);
-    EXPECT_EQ(static_cast<uint32_t>(ComboGetItemData(combo, 0)), c.data) << c.specification;
+    EXPECT_EQ(static_cast<uint32_t>(ComboGetItemData(combo, 0)), c.data) << c.edition;
   }
 }
 
