@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -146,7 +147,15 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) 
     }
   }
 
+  fs::path output(parsed.output);
   PackageSource source = ScanPackageSource(fs::path(parsed.source));
+  // An installer built into the product folder before is not part of it.
+  std::error_code same_error;
+  source.entries.erase(std::remove_if(source.entries.begin(), source.entries.end(),
+                                      [&](const PackageEntry& entry) {
+                                        return fs::equivalent(entry.source, output, same_error);
+                                      }),
+                       source.entries.end());
   for (const std::string& error : source.errors) err << "error: " << error << "\n";
   if (!source.errors.empty()) return 1;
   for (const std::string& warning : CheckPackage(source.entries)) {
@@ -168,7 +177,6 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) 
         << Percent(written, all) << "   " << std::flush;
   };
 
-  fs::path output(parsed.output);
   BuildOutcome outcome =
       BuildPackage(stub, source.entries, parsed.options, output, show_progress ? progress : nullptr);
   if (show_progress) err << "\n";

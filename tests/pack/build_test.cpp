@@ -248,6 +248,20 @@ TEST(MksetupBuild, PutsTheStubInFrontAndTheInstallerFindsTheArchive) {
   EXPECT_EQ(result, kExtractOk);
 }
 
+TEST(MksetupBuild, AnEarlierBuildInsideTheProductFolderIsLeftOut) {
+  std::string folder = ScratchFolder();
+  fs::path source = fs::path(folder) / "product";
+  fs::create_directories(source);
+  WriteWholeFile((source / "a.txt").string(), Text(20, 3));
+  std::string output = (source / "Setup.exe").string();
+  std::ostringstream out, err;
+  ASSERT_EQ(CommandBuild({source.string(), "-o", output, "--no-stub"}, out, err), 0) << err.str();
+  ASSERT_EQ(CommandBuild({source.string(), "-o", output, "--no-stub"}, out, err), 0) << err.str();
+  Catalog catalog = ReadCatalog(output);
+  ASSERT_EQ(catalog.entries.size(), 1u);
+  EXPECT_EQ(catalog.entries[0].name, "a.txt");
+}
+
 TEST(MksetupBuild, RefusesPackagesTheInstallerCouldNotRead) {
   std::string folder = ScratchFolder();
   std::string lookalike = FakeExecutable(3000);
