@@ -22,7 +22,7 @@ const LevelSettings kLevels[kMaxLevel + 1] = {
     {18, 2, 1u << 17, {1, true, false, 1, 32}},
     {18, 4, 1u << 17, {1, true, false, 1, 32}},
     {18, 12, 1u << 16, {0, true, true, 1, 64}},
-    {18, 128, 1u << 16, {0, true, true, 2, kMaxMatch}},
+    {18, 128, 1u << 16, {0, true, true, 2, kMinNewMatch + kMaxLengthValue}},
 };
 
 // Input arrives in pieces of this size.

@@ -24,6 +24,9 @@ Token MakeToken(TokenKind kind, uint32_t length, uint32_t distance, uint8_t valu
   return Token{distance, static_cast<uint16_t>(length), kind, value};
 }
 
+// How much of a found match a new-match token can code.
+uint32_t CodableLength(const Match& match) { return std::min(match.length, MaxNewMatch(match.distance)); }
+
 }  // namespace
 
 Parser::Parser(const ParserSettings& settings, History* history, MatchFinder* finder)
@@ -82,11 +85,14 @@ Parser::Candidate Parser::BestAt(uint32_t position, uint32_t data_end, const Pri
   for (int k = 0; k < 4; ++k) {
     uint32_t distance = state.Recent(k);
     if (distance == 0 || distance > position - history_->start()) continue;
-    uint32_t length = MatchLength(here - distance, here, std::min(room, MaxRecentMatch(distance)));
+    // The repeat of the last match may be longer than a recent-distance
+    // match can code.
+    uint32_t whole = MatchLength(here - distance, here, room);
     if (k == 0 && state.last_length >= 2 && distance == state.last_distance &&
-        length >= state.last_length) {
+        whole >= state.last_length) {
       consider(MakeToken(kRepeatLast, state.last_length, distance), prices.RepeatLast());
     }
+    uint32_t length = std::min(whole, MaxRecentMatch(distance));
     if (length >= MinRecentMatch(distance)) {
       consider(MakeToken(kRecentMatch, length, distance, static_cast<uint8_t>(k)),
                prices.RecentMatch(k, length, distance));
@@ -171,9 +177,9 @@ void Parser::CollectMatches(uint32_t position, uint32_t stop, uint32_t data_end)
       Match found[kMaxMatchesPerPosition];
       int n = finder_->FindMatches(*history_, q, room, lowest, true, found);
       matches_.insert(matches_.end(), found, found + n);
-      if (n > 0 && found[n - 1].length >= settings_.nice_length) {
+      if (n > 0 && CodableLength(found[n - 1]) >= settings_.nice_length) {
         // Taken as it is: the positions it covers need no search.
-        uint32_t end = std::min(q + found[n - 1].length, stop);
+        uint32_t end = std::min(q + CodableLength(found[n - 1]), stop);
         for (uint32_t r = q + 1; r < end; ++r) {
           if (r + kHashedBytes <= data_end) finder_->Insert(*history_, r);
         }
@@ -229,7 +235,7 @@ uint32_t Parser::ParseSegments(uint32_t position, uint32_t stop, uint32_t data_e
       uint32_t at = q - block_start_;
       const Match* ladder = matches_.data() + match_begin_[at];
       int ladder_size = static_cast<int>(match_begin_[at + 1] - match_begin_[at]);
-      if (ladder_size > 0 && ladder[ladder_size - 1].length >= settings_.nice_length) {
+      if (ladder_size > 0 && CodableLength(ladder[ladder_size - 1]) >= settings_.nice_length) {
         end = i;
         forced = &ladder[ladder_size - 1];
         break;
@@ -257,12 +263,13 @@ uint32_t Parser::ParseSegments(uint32_t position, uint32_t stop, uint32_t data_e
         bool seen = false;
         for (int j = 0; j < k; ++j) seen |= history.Recent(j) == distance;
         if (seen) continue;
-        uint32_t length = MatchLength(here - distance, here, std::min(room, MaxRecentMatch(distance)));
+        uint32_t whole = MatchLength(here - distance, here, room);
         if (k == 0 && history.last_length >= 2 && distance == history.last_distance &&
-            length >= history.last_length) {
+            whole >= history.last_length) {
           relax(history.last_length, prices.RepeatLast(),
                 MakeToken(kRepeatLast, history.last_length, distance));
         }
+        uint32_t length = std::min(whole, MaxRecentMatch(distance));
         for (uint32_t l = MinRecentMatch(distance); l <= length; ++l) {
           relax(l, prices.RecentMatch(k, l, distance),
                 MakeToken(kRecentMatch, l, distance, static_cast<uint8_t>(k)));
@@ -293,7 +300,7 @@ uint32_t Parser::ParseSegments(uint32_t position, uint32_t stop, uint32_t data_e
     position += end;
 
     if (forced != nullptr) {
-      uint32_t length = std::min(forced->length, MaxNewMatch(forced->distance));
+      uint32_t length = CodableLength(*forced);
       Token token = MakeToken(kNewMatch, length, forced->distance);
       uint32_t bits = prices.NewMatch(length, forced->distance);
       for (int k = 0; k < 4; ++k) {
@@ -304,8 +311,9 @@ uint32_t Parser::ParseSegments(uint32_t position, uint32_t stop, uint32_t data_e
           bits = prices.RecentMatch(k, length, distance);
         }
       }
-      if (state->last_length == length && state->last_distance == forced->distance &&
-          prices.RepeatLast() < bits) {
+      // A repeat of the last match is one symbol without extra bits: the
+      // cheapest way whenever it fits, even before its symbol has a code.
+      if (state->last_length == length && state->last_distance == forced->distance) {
         token = MakeToken(kRepeatLast, length, forced->distance);
       }
       tokens->push_back(token);
