@@ -9,7 +9,7 @@ std::string FailureReason(uint32_t failure, const FileHeader& header) {
     case kFailureOtherVolume: return "continues in another volume";
     case kFailureMethodVersion:
       return "unsupported method version " + std::to_string(header.unpack_version);
-    case kFailureAudio: return "audio blocks, which cannot be unpacked";
+    case kFailureAudio: return "audio blocks are not supported";
     case kFailureDamaged: return "packed data damaged or cut short";
     case kFailureOutput: return "not all of its bytes could be written or held";
     case kFailureTooLarge: return "2 GiB or larger";

@@ -193,4 +193,16 @@ TEST(MksetupCorpus, ExtractsStoredEntriesByteForByte) {
   EXPECT_EQ(volume.out, "BAD vols\\bigfile.txt (continues in another volume)\nresult: 3\n");
 }
 
+// The compressed corpus: every level decodes, and the entry packed with audio
+// blocks is named with its reason.
+TEST(MksetupCorpus, TestNamesAudioBlocks) {
+  std::string archive = CorpusFile("levels.rar");
+  if (archive.empty()) GTEST_SKIP() << "no corpus";
+  Outcome tested = Mksetup(CommandTest, {archive});
+  EXPECT_NE(tested.status, 0);
+  EXPECT_TRUE(Contains(tested.out, "OK  p5.bin\n")) << tested.out;
+  EXPECT_TRUE(Contains(tested.out, "BAD pMM.bin (audio blocks are not supported)\n")) << tested.out;
+  EXPECT_TRUE(Contains(tested.out, "result: 3\n")) << tested.out;
+}
+
 }  // namespace
