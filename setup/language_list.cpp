@@ -38,13 +38,13 @@ void InsertColumns(HWND list, const ColumnSpec* columns) {
   int index = 0;
   for (const ColumnSpec* column = columns; column->text_id != 0; ++column, ++index) {
     char empty[1] = "";
-    LVCOLUMNA spec = {};
-    spec.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-    spec.fmt = static_cast<int>(column->format & 3);
-    spec.cx = column->width < 0 ? FillWidth(list, columns) : column->width;
-    spec.pszText = empty;
-    spec.iSubItem = 0;
-    SendToControl(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&spec));
+    LVCOLUMNA lv_column = {};
+    lv_column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+    lv_column.fmt = static_cast<int>(column->format & 3);
+    lv_column.cx = column->width < 0 ? FillWidth(list, columns) : column->width;
+    lv_column.pszText = empty;
+    lv_column.iSubItem = 0;
+    SendToControl(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&lv_column));
   }
 }
 
@@ -53,10 +53,10 @@ void SetColumnTexts(HWND list, const ColumnSpec* columns) {
   for (const ColumnSpec* column = columns; column->text_id != 0; ++column, ++index) {
     char text[64];
     LookupText(g_setup_state->language_table, column->text_id, text, 63);
-    LVCOLUMNA spec = {};
-    spec.mask = LVCF_TEXT;
-    spec.pszText = text;
-    SendToControl(list, LVM_SETCOLUMNA, index, reinterpret_cast<LPARAM>(&spec));
+    LVCOLUMNA lv_column = {};
+    lv_column.mask = LVCF_TEXT;
+    lv_column.pszText = text;
+    SendToControl(list, LVM_SETCOLUMNA, index, reinterpret_cast<LPARAM>(&lv_column));
   }
 }
 
