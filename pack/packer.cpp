@@ -54,19 +54,17 @@ void Packer::FlushBits(PackOutput* output, PackedEntry* result) {
 
 PackedEntry Packer::PackEntry(PackInput* input, PackOutput* output, bool solid) {
   PackedEntry result;
-  saved_encoder_ = encoder_;
-  saved_recent_ = recent_;
-  saved_stream_open_ = stream_open_;
-  bool header_due = !solid || !stream_open_;
+  saved_ = stream_;
+  bool header_due = !solid || !stream_.open;
   if (header_due) {
     history_->Reset();
     finder_->Reset();
     parser_->Reset();
-    encoder_.Reset();
-    recent_ = RecentState{};
+    stream_.encoder.Reset();
+    stream_.recent = RecentState{};
   }
   history_->BeginEntry();
-  stream_open_ = true;
+  stream_.open = true;
   bits_.Clear();
 
   uint32_t position = history_->end();
@@ -85,31 +83,31 @@ PackedEntry Packer::PackEntry(PackInput* input, PackOutput* output, bool solid) 
     uint32_t stop = std::min(position + block_bytes_, at_end ? data_end : data_end - kMaxMatch);
     if (position >= stop) break;
     uint32_t block_start = position;
-    if (encoder_.has_tables()) {
-      prices.Set(encoder_.lengths());
+    if (stream_.encoder.has_tables()) {
+      prices.Set(stream_.encoder.lengths());
     } else {
       // The stream's first block has no statistics to price matches by: a
       // first parse provides them, and the block is parsed again.
       prices.SetDefault();
       tokens_.clear();
-      parser_->Parse(position, stop, data_end, prices, &recent_, &tokens_);
+      parser_->Parse(position, stop, data_end, prices, &stream_.recent, &tokens_);
       CodeLengths lengths;
       BlockEncoder::BuildLengths(tokens_.data(), tokens_.size(), &lengths);
       prices.Set(lengths);
       finder_->Reset();
       parser_->Reset();
-      recent_ = RecentState{};
+      stream_.recent = RecentState{};
     }
     tokens_.clear();
-    position = parser_->Parse(block_start, stop, data_end, prices, &recent_, &tokens_);
-    encoder_.EncodeBlock(tokens_.data(), tokens_.size(), header_due, &bits_);
+    position = parser_->Parse(block_start, stop, data_end, prices, &stream_.recent, &tokens_);
+    stream_.encoder.EncodeBlock(tokens_.data(), tokens_.size(), header_due, &bits_);
     header_due = false;
     FlushBits(output, &result);
   }
   if (header_due) {
     // An empty non-solid entry still gets tables, so that the decoder's
     // state after it is defined.
-    encoder_.EncodeBlock(nullptr, 0, true, &bits_);
+    stream_.encoder.EncodeBlock(nullptr, 0, true, &bits_);
   }
   bits_.AlignToByte();
   FlushBits(output, &result);
@@ -117,9 +115,7 @@ PackedEntry Packer::PackEntry(PackInput* input, PackOutput* output, bool solid) 
 }
 
 void Packer::TakeBackEntry() {
-  encoder_ = saved_encoder_;
-  recent_ = saved_recent_;
-  stream_open_ = saved_stream_open_;
+  stream_ = saved_;
   history_->TakeBackEntry();
   // The chains still name positions of the forgotten bytes: start them
   // afresh from the recent history.

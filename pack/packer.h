@@ -69,27 +69,31 @@ class Packer {
 
   // Whether a solid entry may follow: a packed entry exists and was not
   // taken back as the only one of its stream.
-  bool CanContinue() const { return stream_open_; }
+  bool CanContinue() const { return stream_.open; }
 
  private:
   void FlushBits(PackOutput* output, PackedEntry* result);
+
+  // Everything a decoder carries from one entry of the stream to the next
+  // besides the window's bytes (which History keeps): the tables in force
+  // with the lengths the next header differs from, and the match history.
+  // Kept as one record so that a take-back restores all of it.
+  struct StreamState {
+    BlockEncoder encoder;
+    RecentState recent;
+    bool open = false;  // a packed entry begins the stream
+  };
 
   int level_;
   std::unique_ptr<History> history_;
   std::unique_ptr<MatchFinder> finder_;
   std::unique_ptr<Parser> parser_;
-  BlockEncoder encoder_;
-  RecentState recent_;
+  StreamState stream_;
+  StreamState saved_;  // before the last entry, for TakeBackEntry
   BitWriter bits_;
   std::vector<Token> tokens_;
   std::vector<uint8_t> out_bytes_;
   uint32_t block_bytes_;
-  bool stream_open_ = false;
-
-  // State before the last entry, for TakeBackEntry.
-  BlockEncoder saved_encoder_;
-  RecentState saved_recent_;
-  bool saved_stream_open_ = false;
 };
 
 }  // namespace pack

@@ -49,6 +49,22 @@ std::string CodeLike(size_t n) {
   return s;
 }
 
+// Noise that packing cannot shrink, except for one short repeat at
+// `distance` near its end: the parser records that distance before the
+// entry is stored instead.
+std::string NoiseWithOneRepeat(size_t n, uint32_t distance) {
+  std::string s = RandomBytes(n, 7);
+  size_t at = n - 100;
+  s.replace(at, 24, s.substr(at - distance, 24));
+  return s;
+}
+
+std::string Repeated(const std::string& unit, size_t times) {
+  std::string s;
+  for (size_t i = 0; i < times; ++i) s += unit;
+  return s;
+}
+
 using Files = std::map<std::string, std::string>;  // relative path ('/') -> bytes
 
 struct Built {
@@ -122,6 +138,11 @@ TEST(MksetupBuild, EveryKindOfInputComesBackAtEveryLevel) {
       {"text/readme.txt", Text(3000, 50)},
       {"code.exe", CodeLike(120000)},
       {"copy/readme.txt", Text(3000, 50)},  // the same again: a match into an earlier entry
+      // The stored noise's distance 777 must not stay among the recent
+      // distances that the solid entry after it is written against.
+      {"take-back/1.txt", Text(200, 10)},
+      {"take-back/2.bin", NoiseWithOneRepeat(20000, 777)},
+      {"take-back/3.bin", Repeated(RandomBytes(777, 8), 13)},
   };
   std::string reference = ReadWholeFile(CorpusFile("reference.bin"));
   if (!reference.empty()) files["reference.bin"] = reference;
