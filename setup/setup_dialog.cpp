@@ -5,6 +5,7 @@
 
 #include "archive/extract_archive.h"
 #include "archive/memory_buffer.h"
+#include "archive/package_seal.h"
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
 #include "install/run_installation.h"
@@ -104,8 +105,11 @@ void OnInitSetupDialog(HWND dialog) {
   FillEditionCombo(dialog);
   AddBuiltInLanguages(list);
 
-  // The whole archive is checked before the dialog first shows.
-  int result = ExtractArchive(state->module_path, DescribeEntry, dialog);
+  // The whole archive is checked before the dialog first shows: against
+  // its seal, which also sees a package cut between two blocks, then entry
+  // by entry.
+  int result = CheckPackageSeal(state->module_path, state->package_seal);
+  if (result == kSealHolds) result = ExtractArchive(state->module_path, DescribeEntry, dialog);
 
   if (state->window_class[0] == '\0') AppendBounded(state->window_class, state->group, sizeof state->window_class);
   if (state->window_class[0] != '\0') StartClosingRunningInstances(state->window_class);

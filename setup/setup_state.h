@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "archive/package_seal.h"
 #include "setup/language.h"
 
 // Text fields are zero-terminated ANSI texts; a field of n + 1 bytes holds up
@@ -20,13 +21,14 @@ struct SetupState {
   char exe_name[32];                    // file name of the main program
   char lng_base_name[32];               // language files' base name
   char module_path[260];                // the setup program's own file
+  PackageSeal package_seal;             // as mksetup build sealed the archive
 };
-static_assert(sizeof(SetupState) == 404 || sizeof(void*) != 4, "the record's fields and their sizes");
+static_assert(sizeof(SetupState) == 412 || sizeof(void*) != 4, "the record's fields and their sizes");
 
 // Valid from the first step of start-up to the last step of tear-down; null
 // outside that span.
 extern SetupState* g_setup_state;
 
 // Fills the start-up fields of the allocated record: common controls, then
-// the record cleared, icon, language and module_path.
+// the record cleared, icon, language, module_path and package_seal.
 void InitSetupState(HINSTANCE instance);

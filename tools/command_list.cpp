@@ -4,6 +4,7 @@
 #include "tools/archive_catalog.h"
 #include "tools/mksetup_commands.h"
 #include "tools/result_messages.h"
+#include "tools/seal_record.h"
 
 namespace {
 
@@ -53,5 +54,7 @@ int CommandList(const CommandArgs& args, std::ostream& out, std::ostream& err) {
       << " bytes, " << packed << " packed\n";
   std::string warning = WalkEndWarning(catalog);
   if (!warning.empty()) err << warning << "\n";
+  SealReport seal = CheckFileSeal(args[0], catalog);
+  if (seal.sealed && seal.check != kSealHolds) err << "warning: " << seal.text << "\n";
   return 0;
 }

@@ -2,6 +2,7 @@
 #include "tools/archive_catalog.h"
 #include "tools/mksetup_commands.h"
 #include "tools/result_messages.h"
+#include "tools/seal_record.h"
 
 namespace {
 
@@ -23,6 +24,16 @@ int CommandTest(const CommandArgs& args, std::ostream& out, std::ostream& err) {
   }
   const std::string& file = args[0];
   Catalog catalog = ReadCatalog(file);
+  // The installer checks the seal first and reads no entry of a package
+  // that does not match it.
+  SealReport seal = CheckFileSeal(file, catalog);
+  if (seal.sealed && seal.check != kSealHolds) {
+    for (const CatalogEntry& entry : catalog.entries) out << "--  " << entry.name << " (not checked)\n";
+    err << seal.text << "\n";
+    out << "result: damaged\n";
+    return 1;
+  }
+  if (seal.sealed) out << seal.text << "\n";
   size_t offered = 0;
   uint32_t failure = kFailureNone;
   int result = ExtractArchive(file.c_str(), VerifyEverything, &offered, &failure);

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <sstream>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "tests/dialog/setup_probe.h"
 #include "tests/dialog/text_bytes.h"
 #include "tests/support/scratch.h"
+#include "tools/archive_catalog.h"
 #include "tools/archive_writer.h"
 #include "tools/mksetup_commands.h"
 
@@ -482,14 +484,32 @@ TEST(SampleProductTest, SampleProductShowsInTheSystemLanguage) {
   EXPECT_TRUE(result.exited);
 }
 
-TEST(SampleProductTest, DamagedCompressedEntryIsReported) {
-  std::string installer = BuildSampleInstaller("sample-damaged.exe");
-  DamageEntry(installer, "xp\\KDEMO.EXE");
-  ProbeResult result = ProbeSetup(installer);
-  ASSERT_TRUE(result.message_found) << DescribeSnapshot(result);
-  EXPECT_EQ(result.message.caption, "sample-damaged.exe");
-  EXPECT_EQ(result.message.text, SystemTexts().broken);
-  EXPECT_TRUE(result.exited);
+// The package is cut where its last entry's block begins: what is left is
+// a shorter archive, whole in itself, that only the seal tells from the
+// package that was built.
+void CutBeforeLastEntry(const std::string& installer) {
+  Catalog catalog = ReadCatalog(installer);
+  ASSERT_FALSE(catalog.entries.empty());
+  WriteWholeFile(installer, ReadWholeFile(installer).substr(0, catalog.entries.back().position));
+}
+
+TEST(SampleProductTest, DamagedPackageIsReported) {
+  struct {
+    const char* what;
+    std::function<void(const std::string&)> damage;
+  } const cases[] = {
+      {"a byte of a compressed entry changed", [](const std::string& path) { DamageEntry(path, "xp\\KDEMO.EXE"); }},
+      {"cut between two blocks", CutBeforeLastEntry},
+  };
+  for (const auto& c : cases) {
+    std::string installer = BuildSampleInstaller("sample-damaged.exe");
+    c.damage(installer);
+    ProbeResult result = ProbeSetup(installer);
+    ASSERT_TRUE(result.message_found) << c.what << "\n" << DescribeSnapshot(result);
+    EXPECT_EQ(result.message.caption, "sample-damaged.exe") << c.what;
+    EXPECT_EQ(result.message.text, SystemTexts().broken) << c.what;
+    EXPECT_TRUE(result.exited) << c.what;
+  }
 }
 
 }  // namespace
