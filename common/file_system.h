@@ -29,13 +29,18 @@ void FsToWide(WideChar* destination, const char* source, size_t capacity);
 // True when a file or folder exists at `path`.
 bool FsExists(const char* path);
 
+// True when `path` itself is a symbolic link (on Windows: any reparse
+// point, junctions included), whatever it leads to.
+bool FsIsLink(const char* path);
+
 
 // Opens the file for binary reading, letting others read it too but not
 // write it while it is open. Null when it cannot be opened.
 FILE* FsOpenShared(const char* path);
 
 // Creates the file, or truncates an existing one, for binary reading and
-// writing ("w+b"). Null when it cannot be created.
+// writing ("w+b"). Null when it cannot be created. On POSIX a symbolic link
+// at `path` is never followed: the call fails instead.
 FILE* FsCreateFile(const char* path);
 
 // Deletes the file; true when it is gone.

@@ -69,7 +69,18 @@ bool FsExists(const char* path) {
 
 FILE* FsOpenShared(const char* path) { return fopen(NativePath(path).c_str(), "rb"); }
 
-FILE* FsCreateFile(const char* path) { return fopen(NativePath(path).c_str(), "w+b"); }
+bool FsIsLink(const char* path) {
+  struct stat info;
+  return lstat(NativePath(path).c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+FILE* FsCreateFile(const char* path) {
+  int fd = open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  FILE* file = fdopen(fd, "w+b");
+  if (file == nullptr) close(fd);
+  return file;
+}
 
 bool FsDeleteFile(const char* path) { return unlink(NativePath(path).c_str()) == 0; }
 

@@ -22,6 +22,11 @@ bool FsExists(const char* path) {
   return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool FsIsLink(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 FILE* FsOpenShared(const char* path) { return _fsopen(path, "rb", _SH_DENYWR); }
 
 FILE* FsCreateFile(const char* path) { return fopen(path, "w+b"); }

@@ -16,7 +16,9 @@ struct CatalogEntry {
 
   bool IsDirectory() const;
   bool IsVolumeLabel() const;
-  bool NameWasCut() const { return stored_name_length > name.size(); }
+  bool NameWasCut() const { return stored_name_length >= kNameSize; }
+  // The walk keeps the bytes after a NUL, the name as offered ends there.
+  bool NameHasNul() const { return header.name_length > name.size(); }
 };
 
 struct Catalog {

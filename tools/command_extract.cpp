@@ -8,6 +8,7 @@
 #include "tools/entry_name_check.h"
 #include "tools/mksetup_commands.h"
 #include "tools/result_messages.h"
+#include "tools/seal_record.h"
 
 namespace fs = std::filesystem;
 
@@ -33,12 +34,27 @@ std::string NativeName(std::string name) {
   return name;
 }
 
+// A symbolic link already in the folder would take the entry somewhere
+// else: the first one on the way to the entry (its folders, then the entry
+// itself), or "".
+std::string LinkOnTheWay(const std::string& folder, const std::string& name) {
+  for (size_t end = 0; end <= name.size(); ++end) {
+    if (end < name.size() && name[end] != '\\') continue;
+    std::string part = name.substr(0, end);
+    if (FsIsLink((folder + NativeName(part)).c_str())) return part;
+  }
+  return "";
+}
+
 // Why the entry must not be written, or "".
 std::string RefusalReason(const CatalogEntry& entry, const std::string& folder) {
   if (entry.NameWasCut()) return "name longer than 259 bytes";
+  if (entry.NameHasNul()) return "name holds a NUL byte";
   std::string reason = UnsafeNameReason(entry.name);
   if (!reason.empty()) return reason;
   if (folder.size() + entry.name.size() >= kNameSize) return "path longer than 259 bytes";
+  std::string link = LinkOnTheWay(folder, entry.name);
+  if (!link.empty()) return link + " is a symbolic link in " + folder + "; it is not followed";
   return "";
 }
 
@@ -76,6 +92,9 @@ int CommandExtract(const CommandArgs& args, std::ostream& out, std::ostream& err
   }
   const std::string& file = args[0];
   Catalog catalog = ReadCatalog(file);
+  // A package that does not match its seal is still extracted as far as its
+  // entries check, and reported as damaged.
+  SealReport seal = CheckFileSeal(file, catalog);
   ExtractRun run;
   run.err = &err;
   std::error_code error;
@@ -114,6 +133,7 @@ int CommandExtract(const CommandArgs& args, std::ostream& out, std::ostream& err
   if (catalog.found) result = ExtractArchive(file.c_str(), PlaceEntry, &run, &failure);
   std::string warning = WalkEndWarning(catalog);
   if (!warning.empty()) err << warning << "\n";
+  if (seal.sealed && seal.check != kSealHolds) err << seal.text << "\n";
   if (result != kExtractOk) {
     const CatalogEntry* last = run.next > 0 ? run.offered[run.next - 1] : nullptr;
     std::string reason = last != nullptr ? FailureReason(failure, last->header) : "";
@@ -126,5 +146,6 @@ int CommandExtract(const CommandArgs& args, std::ostream& out, std::ostream& err
   out << run.written << " files written to " << run.folder;
   if (run.refused > 0) out << ", " << run.refused << " entries refused";
   out << "\n";
-  return result == kExtractOk && run.refused == 0 ? 0 : 1;
+  bool whole = result == kExtractOk && run.refused == 0 && (!seal.sealed || seal.check == kSealHolds);
+  return whole ? 0 : 1;
 }

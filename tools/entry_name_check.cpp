@@ -27,8 +27,10 @@ bool IsDeviceName(const std::string& component) {
   for (const char* device : kDevices) {
     if (base == device) return true;
   }
-  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-         base[3] >= '1' && base[3] <= '9';
+  if (base.size() != 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)) return false;
+  // The port number may be any digit, the superscripts 1, 2 and 3 included.
+  unsigned char digit = static_cast<unsigned char>(base[3]);
+  return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
 }  // namespace
@@ -42,7 +44,10 @@ std::string UnsafeNameReason(const std::string& name) {
       return "character not allowed in Windows names";
     }
   }
-  for (const std::string& component : Components(name)) {
+  std::vector<std::string> components = Components(name);
+  // Nothing after the last separator, or a last ".", names a folder.
+  if (components.back().empty() || components.back() == ".") return "names a folder, not a file";
+  for (const std::string& component : components) {
     // Windows drops trailing dots and spaces, so "..." and ".. " are "..".
     size_t kept = component.find_last_not_of(". ");
     if (kept == std::string::npos && component.size() > 1) return "leads out of the folder (..)";

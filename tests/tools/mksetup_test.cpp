@@ -140,10 +140,13 @@ TEST(MksetupExtract, WritesEntriesWithTheirFoldersAndReplacesFiles) {
 }
 
 TEST(MksetupExtract, RefusesNamesThatLeaveTheFolder) {
-  const char* refused[] = {"\\abs.txt", "/abs.txt", "C:evil.txt", "a:stream", "..\\up.txt",
-                           "sub/../../up.txt", "...\\up.txt", "CON", "nul.txt", "sub\\COM1.log",
-                           "what?.txt"};
-  for (const char* name : refused) {
+  const std::string refused[] = {
+      "\\abs.txt", "/abs.txt", "C:evil.txt", "a:stream", "..\\up.txt", "sub/../../up.txt",
+      "...\\up.txt", "CON", "nul.txt", "sub\\COM1.log", "what?.txt",
+      ".", "sub\\.", "dir/",                        // name a folder: nothing could be created there
+      "COM0", "lpt0.txt", "COM\xB9", "LPT\xB2.log", "com\xB3",  // every port Windows knows
+  };
+  for (const std::string& name : refused) {
     std::string folder = ScratchFolder();
     WriteWholeFile(folder + "a.rar", ArchiveOf({StoredEntry(name, "x"), StoredEntry("fine.txt", "ok")}));
     Outcome extracted = Mksetup(CommandExtract, {folder + "a.rar", folder + "out"});
@@ -155,11 +158,20 @@ TEST(MksetupExtract, RefusesNamesThatLeaveTheFolder) {
     EXPECT_TRUE(Contains(extracted.err, "refused " + shown + ": ")) << extracted.err;
     EXPECT_EQ(ReadWholeFile(folder + "out/fine.txt"), "ok") << name;
   }
-  std::string folder = ScratchFolder();
-  WriteWholeFile(folder + "a.rar", ArchiveOf({StoredEntry(std::string(300, 'n'), "x")}));
-  Outcome cut = Mksetup(CommandExtract, {folder + "a.rar", folder + "out"});
-  EXPECT_EQ(cut.status, 1);
-  EXPECT_TRUE(Contains(cut.err, "name longer than 259 bytes")) << cut.err;
+  struct {
+    std::string name;
+    const char* reason;
+  } const odd[] = {
+      {std::string(300, 'n'), "name longer than 259 bytes"},
+      {std::string("nul\0byte.txt", 12), "name holds a NUL byte"},
+  };
+  for (const auto& c : odd) {
+    std::string folder = ScratchFolder();
+    WriteWholeFile(folder + "a.rar", ArchiveOf({StoredEntry(c.name, "x")}));
+    Outcome refused_entry = Mksetup(CommandExtract, {folder + "a.rar", folder + "out"});
+    EXPECT_EQ(refused_entry.status, 1);
+    EXPECT_TRUE(Contains(refused_entry.err, c.reason)) << refused_entry.err;
+  }
 }
 
 TEST(MksetupExtract, NamesTheFileItCannotCreate) {
@@ -172,6 +184,37 @@ TEST(MksetupExtract, NamesTheFileItCannotCreate) {
   EXPECT_TRUE(Contains(extracted.err, "cannot create ")) << extracted.err;
   EXPECT_TRUE(Contains(extracted.err, "taken")) << extracted.err;
 }
+
+#ifndef _WIN32
+// Links already in the folder are never followed: not a folder on the way,
+// not the file itself, not for a folder entry. The rest is still written.
+TEST(MksetupExtract, NeverFollowsLinksAlreadyInTheFolder) {
+  namespace fs = std::filesystem;
+  std::string folder = ScratchFolder();
+  std::string elsewhere = folder + "elsewhere/";
+  ASSERT_TRUE(fs::create_directories(elsewhere));
+  WriteWholeFile(elsewhere + "victim", "keep");
+  chmod((elsewhere + "victim").c_str(), 0444);
+  ASSERT_TRUE(fs::create_directories(folder + "out"));
+  fs::create_directory_symlink(elsewhere, folder + "out/sub");
+  fs::create_symlink(elsewhere + "victim", folder + "out/a.txt");
+  WriteWholeFile(folder + "a.rar", ArchiveOf({Folder("sub\\deeper"), StoredEntry("sub\\x.txt", "x"),
+                                              StoredEntry("a.txt", "overwritten"), StoredEntry("fine.txt", "ok")}));
+  Outcome extracted = Mksetup(CommandExtract, {folder + "a.rar", folder + "out"});
+  EXPECT_EQ(extracted.status, 1);
+  for (const char* name : {"sub\\deeper: sub", "sub\\x.txt: sub", "a.txt: a.txt"}) {
+    EXPECT_TRUE(Contains(extracted.err, "refused " + std::string(name) + " is a symbolic link")) << extracted.err;
+  }
+  EXPECT_EQ(ReadWholeFile(folder + "out/fine.txt"), "ok");
+  EXPECT_EQ(ReadWholeFile(elsewhere + "victim"), "keep");
+  struct stat victim;
+  ASSERT_EQ(stat((elsewhere + "victim").c_str(), &victim), 0);
+  EXPECT_EQ(victim.st_mode & 0222, 0u) << "the victim stays read-only";
+  EXPECT_FALSE(fs::exists(elsewhere + "x.txt"));
+  EXPECT_FALSE(fs::exists(elsewhere + "deeper"));
+  chmod((elsewhere + "victim").c_str(), 0644);
+}
+#endif
 
 TEST(EntryNameCheck, AcceptsOrdinaryNames) {
   for (const char* name : {"readme.txt", "dir\\sub\\file.txt", "a/b", ".hidden", "x.\\y", "CONFIG.SYS",
