@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -8,6 +7,7 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <process.h>
 #include <windows.h>
 #else
 #include <unistd.h>
@@ -20,6 +20,7 @@
 #include "tools/package_builder.h"
 #include "tools/package_checks.h"
 #include "tools/package_source.h"
+#include "tools/seal_record.h"
 
 namespace fs = std::filesystem;
 
@@ -111,6 +112,37 @@ std::string Percent(uint64_t part, uint64_t whole) {
 // Inputs below this size finish too soon for progress lines to help.
 constexpr uint64_t kProgressFrom = 8u << 20;
 
+// The installer is written under this name beside the output and renamed
+// into place only once it is whole and checked, so that an interrupted or
+// failed build never leaves something that looks like an installer there,
+// and an earlier one survives.
+std::string TemporaryName(const std::string& output) {
+#ifdef _WIN32
+  int id = _getpid();
+#else
+  int id = static_cast<int>(getpid());
+#endif
+  return output + ".mksetup-" + std::to_string(id);
+}
+
+// Takes the output out of the product's files when it is one of them: an
+// earlier build there is left out; any other file of the product would be
+// overwritten, which is refused.
+bool SetOutputApart(PackageSource* source, const fs::path& output, std::ostream& err) {
+  std::error_code error;
+  for (auto entry = source->entries.begin(); entry != source->entries.end(); ++entry) {
+    if (!fs::equivalent(entry->source, output, error)) continue;
+    if (!ReadCatalog(output.string()).found) {
+      err << "mksetup build: the output " << output.u8string()
+          << " is one of the product's own files; choose another\n";
+      return false;
+    }
+    source->entries.erase(entry);
+    return true;
+  }
+  return true;
+}
+
 }  // namespace
 
 int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) {
@@ -123,6 +155,7 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) 
   // Paths on the command line are in the system's own encoding (the ANSI
   // code page on Windows), which is what a path made from a string expects.
   std::string stub;
+  std::vector<size_t> seal_records;
   if (!parsed.no_stub) {
     fs::path stub_path = parsed.stub.empty() ? OwnFolder() / "Setup.exe" : fs::path(parsed.stub);
     std::error_code error;
@@ -145,19 +178,28 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) 
           << kLastArchiveOffset << "\n";
       return 1;
     }
+    seal_records = FindSealRecords(stub);
+    if (seal_records.size() > 1) {
+      err << "mksetup build: the stub holds " << seal_records.size()
+          << " seal records; it can only be sealed with one\n";
+      return 1;
+    }
   }
 
   fs::path output(parsed.output);
   PackageSource source = ScanPackageSource(fs::path(parsed.source));
-  // An installer built into the product folder before is not part of it.
-  std::error_code same_error;
-  source.entries.erase(std::remove_if(source.entries.begin(), source.entries.end(),
-                                      [&](const PackageEntry& entry) {
-                                        return fs::equivalent(entry.source, output, same_error);
-                                      }),
-                       source.entries.end());
   for (const std::string& error : source.errors) err << "error: " << error << "\n";
   if (!source.errors.empty()) return 1;
+  if (!SetOutputApart(&source, output, err)) return 1;
+  if (source.entries.empty()) {
+    err << "mksetup build: " << parsed.source << " holds no file to install; nothing written\n";
+    return 1;
+  }
+  for (const std::string& warning : source.warnings) err << "warning: " << warning << "\n";
+  if (!stub.empty() && seal_records.empty()) {
+    err << "warning: the stub has no seal record, so a package cut between two of its blocks"
+           " cannot be told from a whole one\n";
+  }
   for (const std::string& warning : CheckPackage(source.entries)) {
     err << "warning: " << warning << "\n";
   }
@@ -177,19 +219,20 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) 
         << Percent(written, all) << "   " << std::flush;
   };
 
-  BuildOutcome outcome =
-      BuildPackage(stub, source.entries, parsed.options, output, show_progress ? progress : nullptr);
+  const std::string temporary = TemporaryName(parsed.output);
+  BuildOutcome outcome = BuildPackage(stub, source.entries, parsed.options, fs::path(temporary),
+                                      show_progress ? progress : nullptr);
   if (show_progress) err << "\n";
   std::error_code ignored;
   if (!outcome.ok) {
-    err << "mksetup build: " << outcome.error << "\n";
-    fs::remove(output, ignored);
+    err << "mksetup build: " << outcome.error << "; nothing written\n";
+    fs::remove(temporary, ignored);
     return 1;
   }
 
   // The installer must find this archive, and no earlier look-alike in the
   // stub, where it was written.
-  Catalog catalog = ReadCatalog(parsed.output);
+  Catalog catalog = ReadCatalog(temporary);
   if (!catalog.found || static_cast<uint64_t>(catalog.archive_start) != outcome.archive_offset ||
       catalog.entries.size() != source.entries.size()) {
     err << "mksetup build: the installer would not find this archive at offset "
@@ -199,7 +242,22 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) 
           << catalog.archive_start << ")";
     }
     err << "; nothing written\n";
-    fs::remove(output, ignored);
+    fs::remove(temporary, ignored);
+    return 1;
+  }
+  if (!seal_records.empty()) {
+    std::string problem = SealPackage(temporary, seal_records[0], outcome.file_size - outcome.archive_offset);
+    if (!problem.empty()) {
+      err << "mksetup build: " << problem << "; nothing written\n";
+      fs::remove(temporary, ignored);
+      return 1;
+    }
+  }
+  std::error_code renamed;
+  fs::rename(temporary, output, renamed);
+  if (renamed) {
+    err << "mksetup build: " << parsed.output << ": " << renamed.message() << "; nothing written\n";
+    fs::remove(temporary, ignored);
     return 1;
   }
 

@@ -80,6 +80,13 @@ class ArchiveBuilder {
     outcome->error = message;
     return false;
   }
+  // A file written to while it is packed would go into the package half
+  // old, half new; the scan's size also bounds what the installer unpacks.
+  bool SizeChanged(const PackageEntry& entry, uint64_t read, BuildOutcome* outcome) {
+    return Fail(outcome, entry.source.u8string() + ": changed while it was read (" +
+                             std::to_string(entry.size) + " bytes before, " + std::to_string(read) +
+                             " read)");
+  }
   // Writes `fields` over the placeholder at `header_at` and returns to the
   // end of the entry's data.
   bool PlaceHeader(std::streamoff header_at, const FileEntryFields& fields, uint64_t data_bytes);
@@ -121,9 +128,7 @@ bool ArchiveBuilder::AddEntry(const PackageEntry& entry, BuildOutcome* outcome) 
     pack::PackedEntry packed = packer_->PackEntry(&reader, &output, solid);
     if (reader.failed()) return Fail(outcome, entry.source.u8string() + ": read error");
     if (!packed.written) return Fail(outcome, "cannot write the output");
-    if (packed.unpacked_size >= kMaxPackageBytes) {
-      return Fail(outcome, entry.source.u8string() + ": grew to 2 GiB or more while packing");
-    }
+    if (reader.count() != entry.size) return SizeChanged(entry, reader.count(), outcome);
     if (packed.packed_size < packed.unpacked_size) {
       fields.method = static_cast<uint8_t>(kMethodStored + options_.level);
       fields.flags = kFlagLongBlock | kFlagDictionary1M | (solid ? kFlagSolid : 0);
@@ -152,9 +157,7 @@ bool ArchiveBuilder::AddEntry(const PackageEntry& entry, BuildOutcome* outcome) 
     written_ += got;
   }
   if (reader.failed()) return Fail(outcome, entry.source.u8string() + ": read error");
-  if (reader.count() >= kMaxPackageBytes) {
-    return Fail(outcome, entry.source.u8string() + ": grew to 2 GiB or more while packing");
-  }
+  if (reader.count() != entry.size) return SizeChanged(entry, reader.count(), outcome);
   fields.method = kMethodStored;
   fields.flags = kFlagLongBlock;
   fields.packed_size = static_cast<uint32_t>(reader.count());

@@ -12,6 +12,10 @@ namespace {
 constexpr size_t kDescriptionBytes = 1 << 20;
 // Its name, language and line buffers hold 259 characters.
 constexpr size_t kLineBytes = 259;
+// The tail of a language file's name ("_XX.LNG"), and the most the
+// installer keeps of the rest.
+constexpr size_t kLanguageTailLength = 7;
+constexpr size_t kBaseNameLength = 31;
 
 bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
@@ -139,10 +143,16 @@ void CheckLanguages(const std::vector<std::string>& lngs,
                     const std::function<std::string(const std::string&)>& contents,
                     std::vector<std::string>* warnings) {
   if (lngs.empty()) return;
-  // The base name comes from the first language file: its file name, at
-  // most 31 characters, without its last 7 ("_XX.LNG") when longer.
-  std::string base = FileNamePart(lngs[0]).substr(0, 31);
-  if (base.size() > 7) base.resize(base.size() - 7);
+  // The base name comes from the first language file: its file name
+  // without its last 7 characters ("_XX.LNG") when longer, then at most 31
+  // characters.
+  std::string base = FileNamePart(lngs[0]);
+  if (base.size() > kLanguageTailLength) base.resize(base.size() - kLanguageTailLength);
+  if (base.size() > kBaseNameLength) {
+    warnings->push_back(lngs[0] + ": the installer keeps " + std::to_string(kBaseNameLength) +
+                        " characters of the language files' base name " + base +
+                        ", and then does not find them");
+  }
   for (const std::string& name : lngs) {
     std::string file = FileNamePart(name);
     if (file.size() != base.size() + 7 || file[base.size()] != '_' || file.compare(0, base.size(), base) != 0) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <map>
 #include <system_error>
 
 #include "archive/archive_format.h"
@@ -54,6 +55,50 @@ std::string Shown(const fs::path& path) {
   }
 }
 
+// What Windows would do to a name that POSIX keeps as it is, or "".
+std::string WindowsNameReason(const std::string& name) {
+  size_t end = 0;
+  for (size_t start = 0; start <= name.size(); start = end + 1) {
+    end = std::min(name.find('\\', start), name.size());
+    if (end > start && (name[end - 1] == '.' || name[end - 1] == ' ')) {
+      return "Windows drops the dot or blank at the end of a name";
+    }
+  }
+  return "";
+}
+
+std::string FoldedCase(const std::string& name) {
+  std::string folded = name;
+  for (char& c : folded) c = static_cast<char>(Windows1252Upper(static_cast<uint8_t>(c)));
+  return folded;
+}
+
+// Windows does not tell names apart by case: of two files whose names
+// differ only in case one would overwrite the other, and a file cannot
+// share its name with a folder.
+void CheckNamesApart(PackageSource* source) {
+  std::map<std::string, std::string> files;    // folded name -> name
+  std::map<std::string, std::string> folders;  // folded folder -> a file in it
+  for (const PackageEntry& entry : source->entries) {
+    std::string folded = FoldedCase(entry.name);
+    auto taken = files.emplace(folded, entry.name);
+    if (!taken.second) {
+      source->errors.push_back(taken.first->second + " and " + entry.name +
+                               ": the names differ only in case, which Windows does not tell apart");
+    }
+    for (size_t slash = folded.find('\\'); slash != std::string::npos; slash = folded.find('\\', slash + 1)) {
+      folders.emplace(folded.substr(0, slash), entry.name);
+    }
+  }
+  for (const auto& file : files) {
+    auto folder = folders.find(file.first);
+    if (folder != folders.end()) {
+      source->errors.push_back(file.second + " and " + folder->second +
+                               ": Windows would need a file and a folder of the same name");
+    }
+  }
+}
+
 }  // namespace
 
 bool ArchiveNameOf(const fs::path& relative, std::string* name) {
@@ -88,8 +133,15 @@ PackageSource ScanPackageSource(const fs::path& root) {
   if (error) source.errors.push_back(Shown(root) + ": " + error.message());
   for (; !error && walk != end; walk.increment(error)) {
     const fs::directory_entry& item = *walk;
-    if (item.is_directory(error)) continue;
     fs::path relative = item.path().lexically_relative(root);
+    if (item.is_directory(error)) {
+      // The walk does not enter linked folders: they could lead out of the
+      // product or round in a circle.
+      if (item.is_symlink(error)) {
+        source.warnings.push_back(Shown(relative) + ": a link to a folder; left out");
+      }
+      continue;
+    }
     if (!item.is_regular_file(error)) {
       source.errors.push_back(Shown(relative) + ": not a regular file");
       continue;
@@ -105,6 +157,7 @@ PackageSource ScanPackageSource(const fs::path& root) {
       continue;
     }
     std::string unsafe = UnsafeNameReason(entry.name);
+    if (unsafe.empty()) unsafe = WindowsNameReason(entry.name);
     if (!unsafe.empty()) {
       source.errors.push_back(Shown(relative) + ": " + unsafe);
       continue;
@@ -132,5 +185,6 @@ PackageSource ScanPackageSource(const fs::path& root) {
   }
   std::sort(source.entries.begin(), source.entries.end(),
             [](const PackageEntry& a, const PackageEntry& b) { return a.name < b.name; });
+  CheckNamesApart(&source);
   return source;
 }

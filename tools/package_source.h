@@ -23,9 +23,12 @@ constexpr uint64_t kMaxPackageBytes = uint64_t{1} << 31;
 struct PackageSource {
   std::vector<PackageEntry> entries;  // sorted by name
   std::vector<std::string> errors;    // one line each: the package cannot be built
+  std::vector<std::string> warnings;  // one line each: something left out
 };
 
-// Every regular file under `root`, in name order.
+// Every regular file under `root`, in name order. Links to files count as
+// the files; links to folders are left out with a warning. Names Windows
+// could not keep apart are errors.
 PackageSource ScanPackageSource(const std::filesystem::path& root);
 
 // The Windows-1252 form of a relative path with '\' separators; false when a

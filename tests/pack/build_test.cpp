@@ -13,7 +13,9 @@
 #include "tools/archive_catalog.h"
 #include "tools/archive_writer.h"
 #include "tools/mksetup_commands.h"
+#include "tools/package_builder.h"
 #include "tools/package_source.h"
+#include "tools/seal_record.h"
 
 namespace fs = std::filesystem;
 
@@ -66,6 +68,12 @@ std::string Repeated(const std::string& unit, size_t times) {
 }
 
 using Files = std::map<std::string, std::string>;  // relative path ('/') -> bytes
+
+// The bytes of the empty seal record that Setup.exe carries.
+std::string SealRecordBytes() {
+  const SealRecord record = EmptySealRecord();
+  return std::string(reinterpret_cast<const char*>(record.bytes), kSealRecordSize);
+}
 
 struct Built {
   int status;
@@ -292,24 +300,121 @@ TEST(MksetupBuild, RefusesPackagesTheInstallerCouldNotRead) {
   WriteWholeFile(folder + "lookalike.exe", lookalike);
   WriteWholeFile(folder + "big.exe", FakeExecutable(249997));
   WriteWholeFile(folder + "tiny.exe", "MZ");
+  std::string two_records = FakeExecutable(3000);
+  two_records.replace(500, kSealRecordSize, SealRecordBytes());
+  two_records.replace(1500, kSealRecordSize, SealRecordBytes());
+  WriteWholeFile(folder + "two-records.exe", two_records);
   struct {
     const char* what;
     CommandArgs options;
     const char* message;
+    Files files = {{"a.txt", "text"}};
   } const cases[] = {
       {"stub with an archive look-alike", {"--stub", folder + "lookalike.exe"}, "at offset 1000"},
       {"archive would start past 249,996", {"--stub", folder + "big.exe"}, "offset 0 or at 7 to 249996"},
       {"archive would start inside the marker's blind spot", {"--stub", folder + "tiny.exe"}, "offset 0 or at 7"},
+      {"stub with two seal records", {"--stub", folder + "two-records.exe"}, "holds 2 seal records"},
       {"no stub given and none beside mksetup", {}, "--no-stub"},
       {"unknown level", {"--no-stub", "--level", "6"}, "--level takes 0"},
+      {"nothing to install", {"--no-stub"}, "holds no file to install", {}},
+      {"the output would overwrite a product file", {"--no-stub", "-o", folder + "product/a.txt"},
+       "is one of the product's own files"},
+#ifndef _WIN32  // names that Windows itself cannot hold apart or keep
+      {"a name Windows would cut", {"--no-stub"}, "drops the dot or blank", {{"notes.", "x"}}},
+      {"a folder name Windows would cut", {"--no-stub"}, "drops the dot or blank", {{"docs /a.txt", "x"}}},
+      {"names that differ only in case", {"--no-stub"}, "differ only in case",
+       {{"README.TXT", "a"}, {"ReadMe.txt", "b"}}},
+      {"Windows-1252 letters that differ only in case", {"--no-stub"}, "differ only in case",
+       {{u8"\u00C4rger.txt", "a"}, {u8"\u00E4rger.txt", "b"}}},
+      {"a file and a folder of one name", {"--no-stub"}, "a file and a folder",
+       {{"Docs", "a"}, {"docs/b.txt", "b"}}},
+#endif
   };
   for (const auto& c : cases) {
     if (c.options.empty() && fs::exists(fs::path(folder) / "Setup.exe")) continue;
-    Built built = Build({{"a.txt", "text"}}, c.options, folder);
+    fs::remove_all(fs::path(folder) / "product");
+    WriteWholeFile(folder + "out.exe", "an earlier installer");
+    Built built = Build(c.files, c.options, folder);
     EXPECT_NE(built.status, 0) << c.what;
     EXPECT_NE(built.err.find(c.message), std::string::npos) << c.what << ": " << built.err;
-    EXPECT_FALSE(fs::exists(built.archive)) << c.what << ": nothing is left behind";
+    EXPECT_EQ(ReadWholeFile(built.archive), "an earlier installer") << c.what << ": the earlier one stays";
+    for (const auto& file : c.files) {
+      EXPECT_EQ(ReadWholeFile(folder + "product/" + file.first), file.second) << c.what;
+    }
+    for (const fs::directory_entry& left : fs::directory_iterator(folder)) {
+      EXPECT_EQ(left.path().string().find(".mksetup-"), std::string::npos) << c.what << ": " << left.path();
+    }
   }
+}
+
+TEST(MksetupBuild, ASourceFileThatChangesWhileItIsReadIsRefused) {
+  std::string folder = ScratchFolder();
+  WriteWholeFile(folder + "a.txt", Text(200, 7));
+  const uint64_t real = ReadWholeFile(folder + "a.txt").size();
+  for (int level : {0, 3}) {
+    for (uint64_t scanned : {real - 1, real + 1}) {  // grown, or cut short, since the scan
+      PackageEntry entry;
+      entry.source = fs::path(folder) / "a.txt";
+      entry.name = "a.txt";
+      entry.size = scanned;
+      BuildOptions options;
+      options.level = level;
+      BuildOutcome outcome = BuildPackage("", {entry}, options, fs::path(folder) / "out.rar", nullptr);
+      EXPECT_FALSE(outcome.ok) << "level " << level << ", " << scanned;
+      EXPECT_NE(outcome.error.find("changed while it was read"), std::string::npos) << outcome.error;
+    }
+  }
+}
+
+// A stub with the seal record of Setup.exe: every cut and every changed
+// byte of the archive behind it shows, cuts between blocks included, while
+// what signing changes (bytes after the archive, the program's header)
+// does not.
+TEST(MksetupBuild, TheSealCatchesEveryCutAndChangedByteOfTheArchive) {
+  std::string folder = ScratchFolder();
+  const size_t record_at = 1000;
+  std::string stub = FakeExecutable(3000);
+  stub.replace(record_at, kSealRecordSize, SealRecordBytes());
+  WriteWholeFile(folder + "Setup.exe", stub);
+  Built built = Build({{"a.txt", Text(20, 3)}, {"b.bin", RandomBytes(100, 7)}, {"c.txt", "short"}},
+                      {"--stub", folder + "Setup.exe"}, folder);
+  ASSERT_EQ(built.status, 0) << built.err;
+  EXPECT_EQ(built.err.find("seal"), std::string::npos) << built.err;
+  const std::string package = ReadWholeFile(built.archive);
+  const size_t start = stub.size();
+  std::ostringstream out, err;
+  ASSERT_EQ(CommandTest({built.archive}, out, err), 0) << out.str() << err.str();
+  EXPECT_EQ(out.str().find("sealed: " + std::to_string(package.size() - start) + " archive bytes"), 0u)
+      << out.str();
+
+  std::string damaged = folder + "damaged.exe";
+  auto caught = [&](const std::string& bytes) {
+    WriteWholeFile(damaged, bytes);
+    std::ostringstream out, err;
+    return CommandTest({damaged}, out, err) != 0;
+  };
+  size_t cuts = 0, changes = 0;
+  for (size_t length = start; length < package.size(); ++length) {
+    EXPECT_TRUE(caught(package.substr(0, length))) << "cut to " << length;
+    ++cuts;
+  }
+  std::vector<size_t> places = {record_at + kSealTagSize, record_at + kSealRecordSize - 1};
+  for (size_t at = start; at < package.size(); ++at) places.push_back(at);
+  const uint8_t masks[] = {0x01, 0x80, 0xFF, 0x5A};
+  for (size_t at : places) {
+    std::string changed = package;
+    changed[at] = static_cast<char>(changed[at] ^ masks[at % 4]);
+    EXPECT_TRUE(caught(changed)) << "byte " << at << " changed";
+    ++changes;
+  }
+  EXPECT_EQ(cuts + changes, 2 * (package.size() - start) + 2);
+
+  std::string signed_package = package + std::string(1024, '\x30');
+  signed_package[0x80] = static_cast<char>(signed_package[0x80] ^ 0x5A);  // header checksum
+  WriteWholeFile(damaged, signed_package);
+  SealReport seal = CheckFileSeal(damaged, ReadCatalog(damaged));
+  EXPECT_TRUE(seal.sealed);
+  EXPECT_EQ(seal.check, kSealHolds) << seal.text;
 }
 
 TEST(PackageSource, NamesMustFitTheInstaller) {
@@ -323,9 +428,15 @@ TEST(PackageSource, NamesMustFitTheInstaller) {
   std::string deep = std::string(100, 'd') + "/" + std::string(100, 'e') + "/" + std::string(70, 'f');
   fs::create_directories(fs::path(folder) / "product" / deep);
   WriteWholeFile(folder + "product/" + deep + "/x.txt", "x");
+  // A linked folder is left out, and said to be; a linked file is packed.
+  fs::create_directory_symlink(fs::path(folder) / "product" / std::string(100, 'd'), fs::path(folder) / "product" / "linked");
+  fs::create_symlink(fs::path(folder) / "product" / deep / "x.txt", fs::path(folder) / "product" / "y.txt");
   PackageSource source = ScanPackageSource(fs::path(folder) / "product");
   ASSERT_EQ(source.errors.size(), 1u);
   EXPECT_NE(source.errors[0].find("longer than 259 bytes"), std::string::npos);
+  EXPECT_EQ(source.warnings, std::vector<std::string>{"linked: a link to a folder; left out"});
+  ASSERT_EQ(source.entries.size(), 1u);
+  EXPECT_EQ(source.entries[0].name, "y.txt");
 #endif
 }
 

@@ -32,6 +32,15 @@ std::vector<std::string> Check(const Package& package) {
 
 TEST(PackageChecks, AWellFormedPackageGetsNoWarning) {
   EXPECT_EQ(Check(Good()), std::vector<std::string>());
+  // The installer cuts the "_XX.LNG" tail before it bounds the base name to
+  // 31 characters, so a base name of 31 is whole.
+  Package long_names = Good();
+  const std::string base(31, 'B');
+  long_names.erase("DEMO_DE.LNG");
+  long_names.erase("DEMO_EN.LNG");
+  long_names[base + "_DE.LNG"] = "[Strings]\r\nLanguage=Deutsch\r\n";
+  long_names["xp\\" + base + "_IT.LNG"] = "[Strings]\r\nLanguage=Italiano\r\n";
+  EXPECT_EQ(Check(long_names), std::vector<std::string>());
 }
 
 TEST(PackageChecks, WarnsWhereTheInstallerWouldReadSomethingElse) {
@@ -60,6 +69,13 @@ TEST(PackageChecks, WarnsWhereTheInstallerWouldReadSomethingElse) {
       {"a language file with another base name",
        [](Package& p) { p["OTHER_IT.LNG"] = "[Strings]\r\nLanguage=Italiano\r\n"; },
        "OTHER_IT.LNG: language files must be named DEMO_XX.LNG"},
+      {"a language file base name longer than the installer keeps",
+       [](Package& p) {
+         p.erase("DEMO_DE.LNG");
+         p.erase("DEMO_EN.LNG");
+         p[std::string(32, 'B') + "_DE.LNG"] = "[Strings]\r\nLanguage=Deutsch\r\n";
+       },
+       "the installer keeps 31 characters of the language files' base name"},
       {"a language named in the section header, so its name is empty",
        [](Package& p) { p["DEMO_DE.LNG"] = "[Language]\r\nLanguage=Deutsch\r\n"; }, "finds no language"},
       {"a language file that does not start with [",
