@@ -7,6 +7,8 @@
 
 #include "tests/archive/archive_builders.h"
 #include "tests/support/scratch.h"
+#include "archive/extract_context.h"
+#include "common/file_system.h"
 #include "tools/entry_name_check.h"
 #include "tools/mksetup_commands.h"
 
@@ -172,6 +174,24 @@ TEST(MksetupExtract, RefusesNamesThatLeaveTheFolder) {
     EXPECT_EQ(refused_entry.status, 1);
     EXPECT_TRUE(Contains(refused_entry.err, c.reason)) << refused_entry.err;
   }
+}
+
+// A full path takes at most 259 bytes and its terminator: one that fits is
+// written whole, one byte more is refused rather than cut.
+TEST(MksetupExtract, PathsAreWrittenWholeOrRefused) {
+  std::string folder = ScratchFolder();
+  std::string out = folder + "out";
+  ASSERT_TRUE(std::filesystem::create_directory(out));
+  char full[kNameSize];
+  ASSERT_NE(FsFullPath(out.c_str(), full, sizeof full), 0u);
+  const size_t room = kNameSize - 1 - (std::string(full).size() + 1);  // after the separator
+  std::string fits(room, 'f'), longer(room + 1, 'l');
+  WriteWholeFile(folder + "a.rar", ArchiveOf({StoredEntry(fits, "x"), StoredEntry(longer, "y")}));
+  Outcome extracted = Mksetup(CommandExtract, {folder + "a.rar", out});
+  EXPECT_EQ(extracted.status, 1);
+  EXPECT_EQ(ReadWholeFile(out + "/" + fits), "x");
+  EXPECT_TRUE(Contains(extracted.err, "refused " + longer + ": path longer than 259 bytes")) << extracted.err;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), std::filesystem::directory_iterator()), 1);
 }
 
 TEST(MksetupExtract, NamesTheFileItCannotCreate) {
