@@ -15,7 +15,8 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err);
 // list FILE: one line per entry, then the totals.
 int CommandList(const CommandArgs& args, std::ostream& out, std::ostream& err);
 
-// test FILE: the installer's own check of every entry.
+// test FILE: the installer's own check of the package seal and of every
+// entry.
 int CommandTest(const CommandArgs& args, std::ostream& out, std::ostream& err);
 
 // extract FILE DIR: every entry under DIR, with folders, times and attributes.

@@ -1,6 +1,5 @@
 #include "tools/seal_record.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
