@@ -15,6 +15,7 @@
 #include "setup/packed_code.h"
 #include "setup/setup_state.h"
 #include "tests/dialog/dialog_fixture.h"
+#include "tests/install/test_paths.h"
 #include "tests/support/scratch.h"
 
 namespace {
@@ -220,12 +221,7 @@ TEST_F(DefaultsTest, NewFolderProposesShortcutsAndQuickLaunchOnlyWhereItExists) 
   char appdata[MAX_PATH] = "";
   ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, appdata, CSIDL_APPDATA, FALSE));
   std::string quick_launch = std::string(appdata) + "\\Microsoft\\Internet Explorer\\Quick Launch";
-  bool had_quick_launch = GetFileAttributesA(quick_launch.c_str()) != INVALID_FILE_ATTRIBUTES;
-  if (had_quick_launch) {
-    // Hide it for the first half of the test under another name.
-    ASSERT_TRUE(MoveFileA(quick_launch.c_str(), (quick_launch + " (hidden by test)").c_str()));
-  }
-
+  FolderHiddenForTest hidden(quick_launch);
   FillDestinationAndOptions(dialog_);
   std::string proposed = ControlText(IDC_FOLDER);
   EXPECT_NE(proposed.find("\\Tolven No Such Product 7"), std::string::npos) << proposed;
@@ -240,9 +236,6 @@ TEST_F(DefaultsTest, NewFolderProposesShortcutsAndQuickLaunchOnlyWhereItExists) 
   FillDestinationAndOptions(dialog_);
   EXPECT_TRUE(Checked(IDC_QUICK_LAUNCH));
   EXPECT_TRUE(Visible(IDC_QUICK_LAUNCH));
-
-  RemoveDirectoryA(quick_launch.c_str());
-  if (had_quick_launch) MoveFileA((quick_launch + " (hidden by test)").c_str(), quick_launch.c_str());
 }
 
 TEST(LanguageFilePathTest, FolderBaseCodeAndTail) {

@@ -126,11 +126,13 @@ TEST_F(ShortcutTest, QuickLaunchIconOnlyWhereTheFolderExists) {
   GetQuickLaunchFolder(folder, quick_launch.size());
   EXPECT_STREQ(folder, "") << "a cut tail would name another folder";
 
-  const bool had_folder = Exists(quick_launch);
-  if (had_folder) GTEST_SKIP() << "the prefix already has a Quick Launch folder";
-  cleanup_.push_back(app_data + "\\Microsoft\\Internet Explorer");
-  EXPECT_EQ(HasQuickLaunchFolder(), 0);
+  // Another test may have made the folder; it is put back afterwards.
+  const std::string parent = app_data + "\\Microsoft\\Internet Explorer";
+  if (!Exists(parent)) cleanup_.push_back(parent);
   const std::string link = quick_launch + "\\Tolvenwark Quick Test.lnk";
+  FolderHiddenForTest hidden(quick_launch);
+  ASSERT_FALSE(Exists(quick_launch));
+  EXPECT_EQ(HasQuickLaunchFolder(), 0);
   CreateQuickLaunchShortcut((install_ + "\\Prog.exe").c_str(), "Tolvenwark Quick Test");
   EXPECT_FALSE(Exists(link)) << "a missing folder is not created";
 
@@ -138,6 +140,7 @@ TEST_F(ShortcutTest, QuickLaunchIconOnlyWhereTheFolderExists) {
   EXPECT_EQ(HasQuickLaunchFolder(), 1);
   CreateQuickLaunchShortcut((install_ + "\\Prog.exe").c_str(), "Tolvenwark Quick Test");
   ExpectLink(link, install_ + "\\Prog.exe", install_);
+  DeleteFileA(link.c_str());
 }
 
 TEST_F(ShortcutTest, GroupEntryNeedsNameAndFile) {

@@ -2,6 +2,8 @@
 // build tree over with forward slashes, the system answers with backslashes.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 #include "tests/support/scratch.h"
@@ -15,3 +17,23 @@ inline std::string WindowsScratchFolder() {
   folder.pop_back();
   return folder;
 }
+
+// Keeps a folder of the profile out of the way for the life of this object:
+// moves an existing one aside under another name, and afterwards removes the
+// (empty) folder a test made in its place and puts the original back.
+class FolderHiddenForTest {
+ public:
+  explicit FolderHiddenForTest(const std::string& folder) : folder_(folder), aside_(folder + " (hidden by test)") {
+    hidden_ = MoveFileA(folder_.c_str(), aside_.c_str()) != 0;
+  }
+  ~FolderHiddenForTest() {
+    RemoveDirectoryA(folder_.c_str());
+    if (hidden_) MoveFileA(aside_.c_str(), folder_.c_str());
+  }
+  FolderHiddenForTest(const FolderHiddenForTest&) = delete;
+  FolderHiddenForTest& operator=(const FolderHiddenForTest&) = delete;
+
+ private:
+  std::string folder_, aside_;
+  bool hidden_;
+};
