@@ -1,7 +1,10 @@
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
+#include <optional>
 #include <sstream>
 #include <system_error>
 
@@ -25,9 +28,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-const char kUsage[] =
-    "usage: mksetup build SOURCE_DIR -o OUT [--stub PATH | --no-stub] [--level N] [--no-solid]\n";
 
 // The last offset at which the installer still finds the archive's marker.
 constexpr uint64_t kLastArchiveOffset = kSearchStart + kSearchLength - 10;
@@ -109,6 +109,24 @@ std::string Percent(uint64_t part, uint64_t whole) {
   return text.str();
 }
 
+// SOURCE_DATE_EPOCH, the latest time stamp a reproducible build may carry:
+// false when it is set but not a count of seconds.
+bool LatestTimeFromEnvironment(std::optional<int64_t>* latest, std::ostream& err) {
+  const char* text = std::getenv("SOURCE_DATE_EPOCH");
+  if (text == nullptr || *text == '\0') return true;
+  int64_t seconds = 0;
+  for (const char* c = text; *c != '\0'; ++c) {
+    if (*c < '0' || *c > '9' || seconds > (INT64_MAX - 9) / 10) {
+      err << "mksetup build: SOURCE_DATE_EPOCH must be a number of seconds since 1970, not "
+          << text << "\n";
+      return false;
+    }
+    seconds = seconds * 10 + (*c - '0');
+  }
+  *latest = seconds;
+  return true;
+}
+
 // Inputs below this size finish too soon for progress lines to help.
 constexpr uint64_t kProgressFrom = 8u << 20;
 
@@ -148,7 +166,7 @@ bool SetOutputApart(PackageSource* source, const fs::path& output, std::ostream&
 int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) {
   BuildArgs parsed;
   if (!ParseArgs(args, &parsed, err)) {
-    err << kUsage;
+    err << ShortUsage("build");
     return 2;
   }
 
@@ -186,8 +204,10 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) 
     }
   }
 
+  std::optional<int64_t> latest_time;
+  if (!LatestTimeFromEnvironment(&latest_time, err)) return 1;
   fs::path output(parsed.output);
-  PackageSource source = ScanPackageSource(fs::path(parsed.source));
+  PackageSource source = ScanPackageSource(fs::path(parsed.source), latest_time);
   for (const std::string& error : source.errors) err << "error: " << error << "\n";
   if (!source.errors.empty()) return 1;
   if (!SetOutputApart(&source, output, err)) return 1;

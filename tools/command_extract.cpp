@@ -87,7 +87,7 @@ int PlaceEntry(char* name, const uint8_t*, uint32_t, void* user) {
 
 int CommandExtract(const CommandArgs& args, std::ostream& out, std::ostream& err) {
   if (args.size() != 2) {
-    err << "usage: mksetup extract FILE DIR\n";
+    err << ShortUsage("extract");
     return 2;
   }
   const std::string& file = args[0];

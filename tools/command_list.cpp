@@ -33,7 +33,7 @@ std::string EntryLine(const CatalogEntry& entry) {
 
 int CommandList(const CommandArgs& args, std::ostream& out, std::ostream& err) {
   if (args.size() != 1) {
-    err << "usage: mksetup list FILE\n";
+    err << ShortUsage("list");
     return 2;
   }
   Catalog catalog = ReadCatalog(args[0]);

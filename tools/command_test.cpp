@@ -19,7 +19,7 @@ int VerifyEverything(char* name, const uint8_t*, uint32_t, void* user) {
 
 int CommandTest(const CommandArgs& args, std::ostream& out, std::ostream& err) {
   if (args.size() != 1) {
-    err << "usage: mksetup test FILE\n";
+    err << ShortUsage("test");
     return 2;
   }
   const std::string& file = args[0];

@@ -8,6 +8,13 @@
 
 using CommandArgs = std::vector<std::string>;
 
+// mksetup with the arguments after its own name: the help, the version, or
+// one command, whose exit status it returns.
+int RunMksetup(const CommandArgs& args, std::ostream& out, std::ostream& err);
+
+// A command's usage line and where its whole help is, for a wrong call.
+std::string ShortUsage(const std::string& name);
+
 // build SOURCE_DIR -o OUT [--stub PATH | --no-stub] [--level N] [--no-solid]:
 // the installer (or bare archive) of a product folder, with package checks.
 int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err);

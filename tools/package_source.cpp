@@ -121,7 +121,7 @@ bool ArchiveNameOf(const fs::path& relative, std::string* name) {
   return true;
 }
 
-PackageSource ScanPackageSource(const fs::path& root) {
+PackageSource ScanPackageSource(const fs::path& root, std::optional<int64_t> latest_time) {
   PackageSource source;
   std::error_code error;
   if (!fs::is_directory(root, error)) {
@@ -175,8 +175,9 @@ PackageSource ScanPackageSource(const fs::path& root) {
     bool read_only = (perms & fs::perms::owner_write) == fs::perms::none;
     entry.attributes = kAttributeArchive | (read_only ? kAttributeReadOnly : 0);
     std::time_t seconds = 0;
-    entry.dos_time = LastWriteTime(entry.source, &seconds) ? DosTimeOf(seconds)
-                                                           : DosTimeStamp(1980, 1, 1, 0, 0, 0);
+    if (!LastWriteTime(entry.source, &seconds)) seconds = 0;  // becomes 1980, the earliest
+    if (latest_time && seconds > *latest_time) seconds = static_cast<std::time_t>(*latest_time);
+    entry.dos_time = DosTimeOf(seconds);
     source.entries.push_back(entry);
   }
   if (error) source.errors.push_back(Shown(root) + ": " + error.message());

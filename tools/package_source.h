@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,8 +29,10 @@ struct PackageSource {
 
 // Every regular file under `root`, in name order. Links to files count as
 // the files; links to folders are left out with a warning. Names Windows
-// could not keep apart are errors.
-PackageSource ScanPackageSource(const std::filesystem::path& root);
+// could not keep apart are errors. With `latest_time` (seconds since 1970),
+// no entry's time stamp is later than it.
+PackageSource ScanPackageSource(const std::filesystem::path& root,
+                                std::optional<int64_t> latest_time = std::nullopt);
 
 // The Windows-1252 form of a relative path with '\' separators; false when a
 // character has no Windows-1252 byte.

@@ -1,6 +1,7 @@
 // mksetup build end to end: folders packed at every level, read back by the
 // installer's own extraction pass, byte for byte, with times and attributes.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <map>
@@ -261,6 +262,75 @@ TEST(MksetupBuild, ExtractedFilesGetTheirTimesAndAttributesBack) {
   EXPECT_NE(fs::status(back / "KPROG.EXE").permissions() & fs::perms::owner_write, fs::perms::none);
   fs::permissions(source / "LICENSE.TXT", fs::perms::owner_write, fs::perm_options::add);
   fs::permissions(back / "LICENSE.TXT", fs::perms::owner_write, fs::perm_options::add);
+}
+
+// SOURCE_DATE_EPOCH for one scope.
+class SourceDateEpoch {
+ public:
+  explicit SourceDateEpoch(const std::string& value) { Set(value.c_str()); }
+  ~SourceDateEpoch() { Set(""); }
+
+ private:
+  static void Set(const char* value) {
+#ifdef _WIN32
+    _putenv_s("SOURCE_DATE_EPOCH", value);
+#else
+    if (*value) setenv("SOURCE_DATE_EPOCH", value, 1); else unsetenv("SOURCE_DATE_EPOCH");
+#endif
+  }
+};
+
+std::string BuildOf(const fs::path& source, const std::string& output) {
+  std::ostringstream out, err;
+  EXPECT_EQ(CommandBuild({source.string(), "-o", output, "--no-stub"}, out, err), 0) << err.str();
+  return ReadWholeFile(output);
+}
+
+void SetTimes(const fs::path& folder, fs::file_time_type when) {
+  for (const auto& item : fs::recursive_directory_iterator(folder)) {
+    if (item.is_regular_file()) fs::last_write_time(item.path(), when);
+  }
+}
+
+TEST(MksetupBuild, TheSameFolderGivesTheSameBytesAndTimesStopAtSourceDateEpoch) {
+  Files files = {{"a.txt", Text(300, 7)}, {"9x/code.exe", CodeLike(30000)}, {"b.bin", RandomBytes(500, 8)}};
+  std::string folder = ScratchFolder();
+  ASSERT_EQ(Build(files, {"--no-stub"}, folder).status, 0);
+  fs::path source = fs::path(folder) / "product";
+  const std::string first = ReadWholeFile(folder + "out.exe");
+  EXPECT_TRUE(BuildOf(source, folder + "again.exe") == first) << "a second build of the same folder";
+
+  // A copy made later (every file newer) packs differently, unless both
+  // builds set the same SOURCE_DATE_EPOCH, which lies before all the times.
+  fs::path copy = fs::path(folder) / "copy";
+  fs::copy(source, copy, fs::copy_options::recursive);
+  fs::file_time_type now = fs::last_write_time(source / "a.txt");
+  SetTimes(copy, now + std::chrono::hours(75));
+  EXPECT_FALSE(BuildOf(copy, folder + "copy.exe") == first) << "the time stamps differ";
+  const int64_t epoch = 1262347200;  // 2010-01-01 12:00 UTC, an even second
+  SourceDateEpoch set(std::to_string(epoch));
+  std::string clamped = BuildOf(source, folder + "clamped.exe");
+  EXPECT_FALSE(clamped == first);
+  EXPECT_TRUE(BuildOf(copy, folder + "copy.exe") == clamped);
+
+  // Extracted, a clamped file carries that moment; an older one its own.
+  fs::file_time_type older = now - std::chrono::hours(24 * 365 * 30);
+  older -= std::chrono::duration_cast<fs::file_time_type::duration>(older.time_since_epoch()) %
+           std::chrono::seconds(2);
+  fs::last_write_time(source / "b.bin", older);
+  BuildOf(source, folder + "mixed.exe");
+  std::ostringstream out, err;
+  ASSERT_EQ(CommandExtract({folder + "mixed.exe", folder + "back"}, out, err), 0) << err.str();
+  auto apart = fs::last_write_time(fs::path(folder) / "back/b.bin") - older;
+  EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(apart).count(), 0);
+  struct stat clamped_file;
+  ASSERT_EQ(stat((folder + "back/a.txt").c_str(), &clamped_file), 0);
+  EXPECT_EQ(static_cast<int64_t>(clamped_file.st_mtime), epoch);
+
+  SourceDateEpoch wrong("yesterday");
+  std::ostringstream unused, refused;
+  EXPECT_EQ(CommandBuild({source.string(), "-o", folder + "wrong.exe", "--no-stub"}, unused, refused), 1);
+  EXPECT_NE(refused.str().find("SOURCE_DATE_EPOCH must be a number"), std::string::npos) << refused.str();
 }
 
 TEST(MksetupBuild, PutsTheStubInFrontAndTheInstallerFindsTheArchive) {

@@ -42,6 +42,41 @@ FileEntryFields Folder(const std::string& name) {
   return entry;
 }
 
+// Help and version go to standard output with status 0; a wrong call says
+// what is wrong on standard error with status 2.
+TEST(MksetupCommandLine, HelpExplainsEveryOptionAndWrongCallsSayWhy) {
+  const std::vector<std::string> build_options = {"-o OUT", "--stub PATH", "--no-stub", "--level N",
+                                                  "--no-solid", "SOURCE_DATE_EPOCH",
+                                                  "docs/packaging.md", "Exit status"};
+  struct {
+    const char* why;
+    CommandArgs args;
+    int status;
+    std::string shown;                // at the start of the stream that is written
+    std::vector<std::string> also;    // further parts of it
+  } const cases[] = {
+      {"the whole help", {"--help"}, 0, "usage: mksetup COMMAND", build_options},
+      {"the whole help, asked by name", {"help"}, 0, "usage: mksetup COMMAND", {"usage: mksetup extract"}},
+      {"one command's help", {"help", "build"}, 0, "usage: mksetup build SOURCE_DIR", build_options},
+      {"--help after the command", {"build", "product", "--help"}, 0, "usage: mksetup build", build_options},
+      {"-h after the command", {"test", "-h"}, 0, "usage: mksetup test FILE\n", {"result: N"}},
+      {"the version", {"--version"}, 0, "mksetup ", {}},
+      {"no command", {}, 2, "usage: mksetup COMMAND", {"mksetup --version"}},
+      {"help on an unknown command", {"help", "pack"}, 2, "mksetup help: name one command: build", {}},
+      {"an unknown command", {"pack"}, 2, "mksetup: unknown command pack", {}},
+      {"a command without its file", {"list"}, 2, "usage: mksetup list FILE\n", {"mksetup help list"}},
+      {"build without -o", {"build", "product"}, 2, "usage: mksetup build", {"mksetup help build"}},
+  };
+  for (const auto& c : cases) {
+    Outcome run = Mksetup(RunMksetup, c.args);
+    EXPECT_EQ(run.status, c.status) << c.why;
+    const std::string& shown = c.status == 0 ? run.out : run.err;
+    EXPECT_EQ(shown.substr(0, c.shown.size()), c.shown) << c.why << ":\n" << shown;
+    for (const std::string& part : c.also) EXPECT_TRUE(Contains(shown, part)) << c.why << ": " << part;
+    EXPECT_EQ(c.status == 0 ? run.err : run.out, "") << c.why << ": the other stream stays empty";
+  }
+}
+
 TEST(MksetupList, ShowsEveryEntryAndTheTotals) {
   std::string archive = ScratchFolder() + "a.rar";
   FileEntryFields packed = StoredEntry("docs/readme.txt", "hello");

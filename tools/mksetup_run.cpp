@@ -1,0 +1,157 @@
+// The command line of mksetup: which command runs, and the help of each.
+#include <string>
+
+#include "tools/mksetup_commands.h"
+
+namespace {
+
+struct Command {
+  const char* name;
+  const char* summary;  // one line in the overview
+  const char* help;     // usage line first, then every option
+  int (*run)(const CommandArgs& args, std::ostream& out, std::ostream& err);
+};
+
+const Command kCommands[] = {
+    {"build", "pack a product folder into an installer",
+     "usage: mksetup build SOURCE_DIR -o OUT [--stub PATH | --no-stub] [--level N] [--no-solid]\n"
+     "\n"
+     "Packs every file under SOURCE_DIR into OUT: Setup.exe with the archive\n"
+     "after it. How to lay out the product folder (editions, languages, the\n"
+     "description files, the special names) is told in the guide for package\n"
+     "authors, docs/packaging.md.\n"
+     "\n"
+     "  -o OUT       the installer to write; an existing file is replaced\n"
+     "  --stub PATH  the Setup.exe to put in front of the archive (default: the\n"
+     "               Setup.exe beside mksetup)\n"
+     "  --no-stub    write the bare archive, without a Setup.exe in front\n"
+     "  --level N    0 stores every file as it is; 1 (fastest) to 5 (smallest)\n"
+     "               pack; default 3. A file that packing would not make smaller\n"
+     "               is stored at any level\n"
+     "  --no-solid   pack each file on its own; by default the files form one\n"
+     "               solid stream, in which later files refer to earlier ones\n"
+     "\n"
+     "The package is checked before it is written: errors stop the build,\n"
+     "warnings name what the installer would do unexpectedly. The installer is\n"
+     "written beside OUT and renamed into place once whole, and sealed: the\n"
+     "archive's length and CRC-32 go into a record in Setup.exe, which checks\n"
+     "them before it reads an entry (signing the installer afterwards keeps\n"
+     "the seal whole).\n"
+     "\n"
+     "The same folder always gives the same bytes. Each file keeps its last\n"
+     "write time (local time, to two seconds); when SOURCE_DATE_EPOCH is set\n"
+     "(seconds since 1970), later times are set back to it.\n"
+     "\n"
+     "Exit status: 0 written; 1 the package cannot be built (nothing is left\n"
+     "behind); 2 wrong arguments.\n",
+     CommandBuild},
+    {"list", "show the entries of an installer or archive",
+     "usage: mksetup list FILE\n"
+     "\n"
+     "One line per entry of the archive in FILE (an installer or a bare\n"
+     "archive): unpacked and packed size, method, version needed, flags,\n"
+     "attributes, time stamp and name; then the number of entries and the\n"
+     "totals. Nothing is unpacked.\n"
+     "\n"
+     "Exit status: 0 listed; 1 no archive found; 2 wrong arguments.\n",
+     CommandList},
+    {"test", "check every entry as the installer would",
+     "usage: mksetup test FILE\n"
+     "\n"
+     "Checks FILE exactly as Setup.exe does before it shows its dialog: the\n"
+     "seal first (a sealed installer says \"sealed: ...\"; one that does not\n"
+     "match it is damaged and no entry is read), then every entry, unpacked in\n"
+     "memory. One line per entry: OK, BAD with the reason (the check stops\n"
+     "there), or -- for entries not reached; then \"result: N\", the\n"
+     "installer's own result code (0 when the whole package is sound), or\n"
+     "\"result: damaged\". Run it in CI on every installer you publish.\n"
+     "\n"
+     "Exit status: 0 every entry is sound; 1 the installer would refuse the\n"
+     "package; 2 wrong arguments.\n",
+     CommandTest},
+    {"extract", "write every entry under a folder",
+     "usage: mksetup extract FILE DIR\n"
+     "\n"
+     "Writes every entry of FILE under DIR (made when missing) with its\n"
+     "folders, time stamp and attributes, replacing files of the same name.\n"
+     "Names that would leave DIR, or that Windows reserves, are refused and\n"
+     "named.\n"
+     "\n"
+     "Exit status: 0 everything written; 1 an entry was refused, bad or could\n"
+     "not be written; 2 wrong arguments.\n",
+     CommandExtract},
+};
+
+const char kOverview[] =
+    "usage: mksetup COMMAND ARGUMENTS\n"
+    "       mksetup help [COMMAND] | mksetup COMMAND --help | mksetup --version\n"
+    "\n"
+    "The package author's tool of Tolvenwark Setup.\n"
+    "\n";
+
+const Command* Find(const std::string& name) {
+  for (const Command& command : kCommands) {
+    if (name == command.name) return &command;
+  }
+  return nullptr;
+}
+
+bool AsksForHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+
+void PrintOverview(std::ostream& out) {
+  out << kOverview << "Commands:\n";
+  for (const Command& command : kCommands) {
+    out << "  " << command.name << std::string(9 - std::string(command.name).size(), ' ')
+        << command.summary << "\n";
+  }
+  for (const Command& command : kCommands) out << "\n" << command.help;
+}
+
+}  // namespace
+
+std::string ShortUsage(const std::string& name) {
+  const Command* command = Find(name);
+  if (command == nullptr) return "";
+  std::string help = command->help;
+  return help.substr(0, help.find('\n') + 1) + "(mksetup help " + name + " explains it)\n";
+}
+
+int RunMksetup(const CommandArgs& args, std::ostream& out, std::ostream& err) {
+  if (args.empty()) {
+    PrintOverview(err);
+    return 2;
+  }
+  const std::string& first = args[0];
+  if (AsksForHelp(first) || (first == "help" && args.size() == 1)) {
+    PrintOverview(out);
+    return 0;
+  }
+  if (first == "--version") {
+    out << "mksetup " TOLVEN_VERSION "\n";
+    return 0;
+  }
+  if (first == "help") {
+    const Command* command = args.size() == 2 ? Find(args[1]) : nullptr;
+    if (command == nullptr) {
+      err << "mksetup help: name one command:";
+      for (const Command& known : kCommands) err << " " << known.name;
+      err << "\n";
+      return 2;
+    }
+    out << command->help;
+    return 0;
+  }
+  const Command* command = Find(first);
+  if (command == nullptr) {
+    err << "mksetup: unknown command " << first << " (mksetup --help lists them)\n";
+    return 2;
+  }
+  CommandArgs rest(args.begin() + 1, args.end());
+  for (const std::string& arg : rest) {
+    if (AsksForHelp(arg)) {
+      out << command->help;
+      return 0;
+    }
+  }
+  return command->run(rest, out, err);
+}
