@@ -103,6 +103,13 @@ int ProcessEntry(ExtractContext* context, char* name, EntryFate fate, MemoryBuff
     }
   }
 
+  if (context->output_file != nullptr) {
+    // The stream holds the last bytes back until the close: a close that
+    // fails (a full disk, a file size limit) has lost them.
+    if (fclose(context->output_file) != 0) context->output_failed = 1;
+    context->output_file = nullptr;
+  }
+  context->memory_buffer = nullptr;
   bool good = true;
   if (!skipped) {
     // Every byte the header promises must have arrived, and no more.
@@ -113,11 +120,6 @@ int ProcessEntry(ExtractContext* context, char* name, EntryFate fate, MemoryBuff
       context->entry_failure = FailureOf(context, decoded);
     }
   }
-  if (context->output_file != nullptr) {
-    fclose(context->output_file);
-    context->output_file = nullptr;
-  }
-  context->memory_buffer = nullptr;
 
   if (!good) {
     // Only a file this pass created is removed: for memory and verified

@@ -11,10 +11,17 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+
+#include <csignal>
 #endif
 
 #include "tests/archive/archive_builders.h"
 #include "tests/archive/pass_recorder.h"
+#include "tests/archive/test_context.h"
 #include "tests/support/scratch.h"
 
 namespace {
@@ -156,6 +163,71 @@ TEST(ExtractArchive, AFileInUseCannotBeCreated) {
   CloseHandle(held);
   EXPECT_EQ(ReadWholeFile(folder + "two.txt"), "in use");
   EXPECT_FALSE(Exists(folder + "three.txt"));
+}
+#endif
+
+#ifndef _WIN32
+// A folder that takes at most kSmallDisk bytes a file: a tmpfs of that size
+// where this process may mount one (in a mount namespace of its own, so
+// nothing outlives the test), else the process's file size limit.
+constexpr rlim_t kSmallDisk = 65536;
+
+class SmallDisk {
+ public:
+  explicit SmallDisk(const std::string& folder) : folder_(folder) {
+    std::filesystem::create_directory(folder);
+    mounted_ = unshare(CLONE_NEWNS) == 0 &&
+               mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+               mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k") == 0;
+  }
+  ~SmallDisk() {
+    if (mounted_) umount2(folder_.c_str(), MNT_DETACH);
+  }
+  // The size limit is the process's own: it is set only around the pass,
+  // after the archive was written.
+  void Limit() {
+    if (mounted_) return;
+    signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead of ending the process
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    struct rlimit small = saved_;
+    small.rlim_cur = kSmallDisk;
+    setrlimit(RLIMIT_FSIZE, &small);
+  }
+  void Unlimit() {
+    if (!mounted_) setrlimit(RLIMIT_FSIZE, &saved_);
+  }
+
+ private:
+  std::string folder_;
+  bool mounted_ = false;
+  struct rlimit saved_ = {};
+};
+
+struct DiskCase {
+  const char* why;
+  size_t size;
+};
+
+// Bytes that do not reach the disk are a bad entry, and its file is gone.
+TEST(ExtractArchive, AnEntryTheDiskCannotHoldFails) {
+  const DiskCase cases[] = {
+      // Whole blocks go to the disk at once; the last 100 bytes wait in the
+      // stream's buffer until the close, which is the only call that fails.
+      {"the last bytes are lost at the close", kSmallDisk + 100},
+      {"a write fails on the way", 3 * kSmallDisk},
+  };
+  for (const DiskCase& c : cases) {
+    std::string folder = ScratchFolder();
+    SmallDisk disk(folder + "disk");
+    WriteWholeFile(folder + "a.rar", ArchiveOf({StoredEntry("big", PatternBytes(c.size))}));
+    PassRecorder pass(AllToFolder(folder + "disk/"));
+    disk.Limit();
+    int result = pass.RunFile(folder + "a.rar");
+    disk.Unlimit();
+    EXPECT_EQ(result, kExtractBadEntry) << c.why;
+    EXPECT_EQ(pass.failure, kFailureOutput) << c.why;
+    EXPECT_FALSE(Exists(folder + "disk/big")) << c.why;
+  }
 }
 #endif
 
