@@ -26,7 +26,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iomanip>
 #include <iostream>
 #include <random>
@@ -38,6 +37,7 @@
 #include "tests/campaign/control_cases.h"
 #include "tests/campaign/damage_regions.h"
 #include "tests/campaign/extracted_tree.h"
+#include "tests/support/scratch.h"
 #include "tools/archive_catalog.h"
 #include "tools/mksetup_commands.h"
 
@@ -137,19 +137,13 @@ Outcome Judge(const Package& package, const fs::path& file, const fs::path& fold
   return outcome;
 }
 
-bool WriteFile(const fs::path& path, const char* data, size_t size) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(data, static_cast<std::streamsize>(size));
-  return static_cast<bool>(file);
-}
-
 // Runs the cases of one package on a copy of it, one damaged byte at a time,
 // put back after each case.
 class CaseRunner {
  public:
   CaseRunner(const Package& package, const fs::path& work)
       : package_(package), damaged_(work / "damaged"), cut_(work / "cut"), folder_(work / "tree") {
-    WriteFile(damaged_, package.bytes.data(), package.bytes.size());
+    WriteWholeFile(damaged_.string(), package.bytes);
     file_ = fopen(damaged_.string().c_str(), "r+b");
   }
   ~CaseRunner() {
@@ -164,7 +158,7 @@ class CaseRunner {
       uint64_t length = package_.archive_start + damage.offset;
       std::error_code error;
       if (length > cut_length_ || !fs::exists(cut_, error)) {
-        WriteFile(cut_, package_.bytes.data(), package_.bytes.size());
+        WriteWholeFile(cut_.string(), package_.bytes);
       }
       fs::resize_file(cut_, length, error);
       cut_length_ = length;
@@ -204,10 +198,7 @@ std::string BuildPackage(const Options& options, int level, bool sealed, Package
   }
   std::string said;
   if (RunCommand(CommandBuild, args, &said) != 0) return "mksetup build failed:\n" + said;
-  std::ifstream file(package->path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  package->bytes = bytes.str();
+  package->bytes = ReadWholeFile(package->path.string());
   package->catalog = ReadCatalog(package->path.string());
   if (!package->catalog.found) return "the built package has no archive";
   package->archive_start = static_cast<uint32_t>(package->catalog.archive_start);
@@ -410,7 +401,7 @@ size_t RunControls(const Package& package, const Options& options) {
   fs::path file = fs::path(options.work) / "control";
   size_t wrong = 0;
   for (const ControlCase& control : MakeControls(package.bytes, package.catalog)) {
-    WriteFile(file, control.bytes.data(), control.bytes.size());
+    WriteWholeFile(file.string(), control.bytes);
     Outcome outcome = Judge(package, file, fs::path(options.work) / "tree");
     if (outcome.verdict == kSilent) {
       std::cout << "  control, " << control.what << ": SILENT as it must be (" << outcome.difference

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
+
+#include "tests/support/scratch.h"
 
 namespace fs = std::filesystem;
 
@@ -13,13 +14,6 @@ std::string Hex(uint32_t value) {
   std::ostringstream text;
   text << "0x" << std::hex << value;
   return text.str();
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
 }
 
 }  // namespace
@@ -34,7 +28,7 @@ ExtractedTree ReadExtractedTree(const std::string& folder, const Catalog& catalo
     // A folder's own time moves with every file made in it; only files
     // carry the times of their entries.
     if (!item.folder) {
-      item.content = ReadFile(it->path());
+      item.content = ReadWholeFile(it->path().string());
       item.modified = it->last_write_time().time_since_epoch().count();
       item.permissions = static_cast<uint32_t>(it->status().permissions());
     }
