@@ -7,6 +7,7 @@
 
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
+#include "install/install_log.h"
 #include "setup/messages.h"
 
 namespace {
@@ -23,6 +24,9 @@ bool MakePathList(ShellPathList* list, const char* path) {
   memset(list->bytes, 0, sizeof list->bytes);
   return CopyBounded(list->bytes, path, kPathSize) == kTextWhole;
 }
+
+// A silent installation lets the shell show neither progress nor errors.
+FILEOP_FLAGS SilentShellFlags() { return IsSilentRun() ? FOF_SILENT | FOF_NOERRORUI : 0; }
 
 }  // namespace
 
@@ -73,8 +77,9 @@ int ShellMove(HWND owner, const char* source, const char* target) {
   operation.wFunc = FO_MOVE;
   operation.pFrom = from.bytes;
   operation.pTo = to.bytes;
-  operation.fFlags = FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR;
-  // The shell shows its own progress and error reports.
+  operation.fFlags = FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | SilentShellFlags();
+  // The shell shows its own progress and error reports, except in a silent
+  // installation.
   if (SHFileOperationA(&operation) != 0 || operation.fAnyOperationsAborted) return -1;
   return 0;
 }
@@ -87,7 +92,7 @@ void ShellDelete(const char* path) {
   operation.wFunc = FO_DELETE;
   operation.pFrom = list.bytes;
   // Without FOF_ALLOWUNDO the content is removed for good, not recycled.
-  operation.fFlags = FOF_NOCONFIRMATION;
+  operation.fFlags = FOF_NOCONFIRMATION | SilentShellFlags();
   SHFileOperationA(&operation);
 }
 

@@ -7,6 +7,7 @@
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
 #include "install/install_context.h"
+#include "install/install_log.h"
 #include "resources/resource_ids.h"
 #include "setup/language_list.h"
 #include "setup/packed_code.h"
@@ -114,7 +115,7 @@ bool IsForbiddenFileName(const char* file_name) {
   return IsDeviceName(file_name, base_length);
 }
 
-int PlaceEntry(char* name, const uint8_t*, uint32_t, void* user) {
+int PlaceEntry(char* name, const uint8_t*, uint32_t size, void* user) {
   InstallContext* context = static_cast<InstallContext*>(user);
 
   // Root entries go to every installation; of the entries in folders only
@@ -153,6 +154,7 @@ int PlaceEntry(char* name, const uint8_t*, uint32_t, void* user) {
   // A file that cannot be deleted makes the driver's create fail with -5,
   // which starts the fallback.
   if (CheckFileExists(path) == 0) DeleteFileA(path);
+  LogLine("file %s (%lu bytes)", path, static_cast<unsigned long>(size));
   CopyBounded(name, path, kPathSize);
   SetDlgItemTextA(context->dialog, IDC_STATUS, path);
   return 0;

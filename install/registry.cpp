@@ -6,6 +6,7 @@
 
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
+#include "install/install_log.h"
 #include "setup/setup_state.h"
 
 namespace {
@@ -30,10 +31,13 @@ void ReadStringValue(HKEY root, const char* key_name, const char* value_name, ch
   out[data_size] = '\0';
 }
 
-void SetStringValue(HKEY key, const char* value_name, const char* text) {
+// `where` names the root and key for the log of a silent installation.
+void SetStringValue(HKEY key, const char* where, const char* value_name, const char* text) {
   // The stored size counts the terminating zero.
-  RegSetValueExA(key, value_name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                 static_cast<DWORD>(strlen(text) + 1));
+  if (RegSetValueExA(key, value_name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                     static_cast<DWORD>(strlen(text) + 1)) == ERROR_SUCCESS) {
+    LogLine("registry %s\\%s = %s", where, value_name, text);
+  }
 }
 
 bool CreateKeyForWriting(HKEY root, const char* key_name, HKEY* key) {
@@ -99,7 +103,7 @@ void SaveInstallPath(const char* folder) {
   if (state->package_id[0] == '\0') return;
   HKEY key;
   if (!CreateKeyForWriting(HKEY_CURRENT_USER, kRememberedFoldersKey, &key)) return;
-  SetStringValue(key, state->package_id, folder);
+  SetStringValue(key, "HKCU\\Software\\Tolvenwark", state->package_id, folder);
   RegCloseKey(key);
 }
 
@@ -112,7 +116,10 @@ void WriteUninstallEntry(const char* uninstaller) {
   AppendBounded(key_name, state->group, sizeof key_name);
   HKEY key;
   if (!CreateKeyForWriting(HKEY_LOCAL_MACHINE, key_name, &key)) return;
-  SetStringValue(key, "DisplayName", state->group);
-  SetStringValue(key, "UninstallString", uninstaller);
+  char where[sizeof key_name + 5];
+  CopyBounded(where, "HKLM\\", sizeof where);
+  AppendBounded(where, key_name, sizeof where);
+  SetStringValue(key, where, "DisplayName", state->group);
+  SetStringValue(key, where, "UninstallString", uninstaller);
   RegCloseKey(key);
 }

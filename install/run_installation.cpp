@@ -6,6 +6,7 @@
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
 #include "install/folders.h"
+#include "install/install_log.h"
 #include "install/install_context.h"
 #include "install/place_entry.h"
 #include "install/registry.h"
@@ -35,23 +36,24 @@ constexpr int kLongestDestination = 257;
 bool IsChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 
 // Reads the destination edit into `destination` as a full path. 0 when
-// there is one, -1 for an empty edit; a folder that is too long to hold or
-// to make full is reported here, since cutting it would install elsewhere.
+// there is one, else kInstallNoDestination; a folder that is too long to
+// hold or to make full is reported here, since cutting it would install
+// elsewhere.
 int ReadDestination(HWND dialog, char* destination) {
   HWND edit = GetDlgItem(dialog, IDC_FOLDER);
   destination[0] = '\0';
   if (GetWindowTextLengthA(edit) > kLongestDestination) {
     ShowSystemError(dialog, ERROR_FILENAME_EXCED_RANGE, nullptr);
-    return -1;
+    return kInstallNoDestination;
   }
   GetWindowTextA(edit, destination, kLongestDestination + 1);
-  if (destination[0] == '\0') return -1;
+  if (destination[0] == '\0') return kInstallNoDestination;
   // A relative folder would be taken from the program's current folder,
   // which the user neither sees nor chose.
   if (MakeFullPath(destination) != 0) {
     ShowSystemError(dialog, ERROR_FILENAME_EXCED_RANGE, nullptr);
     destination[0] = '\0';
-    return -1;
+    return kInstallNoDestination;
   }
   return 0;
 }
@@ -74,6 +76,7 @@ bool UseTemporaryDestination(InstallContext* context) {
   CopyBounded(context->final_destination, context->destination, sizeof context->final_destination);
   CopyBounded(context->destination, temporary, sizeof context->destination);
   CreateFolderPath(context->destination);
+  LogLine("cannot create a file in %s; installing through %s", context->final_destination, context->destination);
   return true;
 }
 
@@ -106,7 +109,7 @@ bool FindFirstFileIn(const char* folder, char* name, size_t size) {
 // success over an installation that is not there. A file that cannot be
 // replaced (held open by a running program, a folder of that name) is
 // reported with the system's reason, the file's name as caption, and
-// leaves the rest where it is: -1.
+// leaves the rest where it is: kInstallNotMoved.
 int MoveIntoFinalFolder(HWND dialog, const char* from, const char* to) {
   char name[kPathSize];
   // Each file found is moved away before the next search, so the listing
@@ -124,8 +127,9 @@ int MoveIntoFinalFolder(HWND dialog, const char* from, const char* to) {
     }
     if (error != ERROR_SUCCESS) {
       ShowSystemError(dialog, error, target);
-      return -1;
+      return kInstallNotMoved;
     }
+    LogLine("moved %s", target);
   }
   RemoveDirectoryA(from);
   return 0;
@@ -157,17 +161,20 @@ void ShowInstalled(HWND dialog) {
 int RunInstallation(HWND dialog) {
   SetupState* state = g_setup_state;
 
-  // On every press, before anything is checked.
-  char title[259];
-  GetDlgItemTextA(dialog, IDC_TITLE, title, sizeof title);
-  ShowStringMessage(dialog, kTextNotice, title, MB_ICONEXCLAMATION | MB_OK);
+  // On every press, before anything is checked; a silent installation
+  // has no one to tell.
+  if (!IsSilentRun()) {
+    char title[259];
+    GetDlgItemTextA(dialog, IDC_TITLE, title, sizeof title);
+    ShowStringMessage(dialog, kTextNotice, title, MB_ICONEXCLAMATION | MB_OK);
+  }
 
   InstallContext context;
   std::memset(&context, 0, sizeof context);
   context.dialog = dialog;
   CopyBounded(context.main_exe, state->exe_name, sizeof context.main_exe);
 
-  if (ReadDestination(dialog, context.destination) != 0) return -1;
+  if (ReadDestination(dialog, context.destination) != 0) return kInstallNoDestination;
   HWND editions = GetDlgItem(dialog, IDC_EDITION);
   if (editions == nullptr) return -1;
   LRESULT selection = ComboGetCurSel(editions);
@@ -206,7 +213,7 @@ int RunInstallation(HWND dialog) {
     CopyBounded(context.destination, context.final_destination, sizeof context.destination);
     if (moved != 0) {
       SetCursor(previous_cursor);
-      return -1;
+      return moved;
     }
   }
 

@@ -5,8 +5,14 @@
 
 #include <windows.h>
 
+// Results of RunInstallation besides 0 and the failing results of the
+// installing pass (ExtractResult).
+enum InstallResult {
+  kInstallNoDestination = -20,  // the folder is empty, too long or not a full path
+  kInstallNotMoved = -21,       // the fallback's files could not be moved into place
+};
+
 // Returns 0 when the product was installed (the dialog then closes); any
-// other value leaves the dialog open: -1 when there was nothing to install
-// with or the installed files could not be moved into place, else the
-// failing result of the installing pass.
+// other value leaves the dialog open: an InstallResult, -1 without an
+// edition list, else the failing result of the installing pass.
 int RunInstallation(HWND dialog);

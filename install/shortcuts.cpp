@@ -8,6 +8,7 @@
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
 #include "install/folders.h"
+#include "install/install_log.h"
 #include "setup/setup_state.h"
 
 namespace {
@@ -87,6 +88,7 @@ HRESULT CreateShortcut(const char* link_path, const char* target, const char* wo
   status = file->Save(wide_path, TRUE);
   file->Release();
   link->Release();
+  if (SUCCEEDED(status)) LogLine("shortcut %s -> %s", link_path, target);
   return status;
 }
 

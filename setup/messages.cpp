@@ -1,6 +1,7 @@
 #include "setup/messages.h"
 
 #include "common/path_helpers.h"
+#include "install/install_log.h"
 #include "setup/setup_state.h"
 #include "setup/texts.h"
 
@@ -11,6 +12,11 @@ int ShowMessage(HWND owner, const char* text, const char* caption_source, UINT t
   if (caption != nullptr) {
     const char* name = caption + FileNameOffset(caption);
     if (name[0] != '\0') caption = name;
+  }
+  // A silent installation shows no box; what it would say goes to the log.
+  if (IsSilentRun()) {
+    LogLine("message [%s] %s", caption != nullptr ? caption : "", text);
+    return IDOK;
   }
   return MessageBoxA(owner, text, caption, type);
 }

@@ -11,9 +11,13 @@
 #include "setup/packed_code.h"
 #include "setup/setup_state.h"
 
-void FillDestinationAndOptions(HWND dialog) {
+void FillDestinationAndOptions(HWND dialog, const char* destination) {
   char folder[kPathSize];
-  GetDefaultDestination(folder, sizeof folder);
+  if (destination != nullptr && destination[0] != '\0') {
+    CopyBounded(folder, destination, sizeof folder);
+  } else {
+    GetDefaultDestination(folder, sizeof folder);
+  }
   SetDlgItemTextA(dialog, IDC_FOLDER, folder);
   // An empty proposal does not exist either, so it counts as new.
   if (CheckFileExists(folder) == 0) {

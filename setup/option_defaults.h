@@ -6,10 +6,12 @@
 
 #include <cstddef>
 
-// A new installation proposes every shortcut (Quick Launch only where that
-// folder exists, else its box is hidden). An installation over an existing
-// folder proposes none and keeps the languages already installed there.
-void FillDestinationAndOptions(HWND dialog);
+// Proposes `destination`, or when that is null or empty the default
+// destination. A new installation proposes every shortcut (Quick Launch
+// only where that folder exists, else its box is hidden). An installation
+// over an existing folder proposes none and keeps the languages already
+// installed there.
+void FillDestinationAndOptions(HWND dialog, const char* destination);
 
 // Unchecks every additional language (not English or German) whose language
 // file is missing from `folder`.

@@ -8,7 +8,6 @@
 #include "archive/package_seal.h"
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
-#include "install/run_installation.h"
 #include "resources/resource_ids.h"
 #include "setup/edition_choice.h"
 #include "setup/language_list.h"
@@ -33,71 +32,32 @@ constexpr DWORD kCloseRetryPause = 100;
 
 // Closing runs on its own thread with its own copy of the class name, which
 // stays valid after the dialog has ended and SetupState is gone.
-void StartClosingRunningInstances(const char* window_class) {
+HANDLE StartClosingRunningInstances(const char* window_class) {
   char* name = static_cast<char*>(ZeroAlloc(sizeof g_setup_state->window_class));
-  if (name == nullptr) return;
+  if (name == nullptr) return nullptr;
   CopyBounded(name, window_class, sizeof g_setup_state->window_class);
   HANDLE thread = CreateThread(nullptr, 0, CloseRunningInstances, name, 0, nullptr);
-  if (thread == nullptr) {
-    FreeStorage(name);
-    return;
-  }
-  CloseHandle(thread);
-}
-
-void OnCommand(HWND dialog, int id) {
-  HWND list = GetDlgItem(dialog, IDC_LANGUAGES);
-  switch (id) {
-    case IDC_INSTALL:
-      // A failed installation leaves the dialog open for another try.
-      if (RunInstallation(dialog) == 0) PostMessageA(dialog, WM_CLOSE, 0, 0);
-      break;
-    case IDCANCEL:
-      PostMessageA(dialog, WM_CLOSE, 0, 0);
-      break;
-    case IDM_CHECK_ALL:
-      CheckAllItems(list);
-      break;
-    case IDM_UNCHECK_ALL:
-      UncheckAllItems(list);
-      break;
-    case IDM_INVERT_CHECKS:
-      InvertItemChecks(list);
-      break;
-    case IDC_BROWSE:
-      BrowseForDestination(dialog, IDC_FOLDER);
-      break;
-  }
+  if (thread == nullptr) FreeStorage(name);
+  return thread;
 }
 
 }  // namespace
 
-INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
-  switch (message) {
-    case WM_INITDIALOG:
-      OnInitSetupDialog(dialog);
-      break;
-    case WM_COMMAND:
-      OnCommand(dialog, LOWORD(wparam));
-      break;
-    case WM_CONTEXTMENU:
-      if (reinterpret_cast<HWND>(wparam) == GetDlgItem(dialog, IDC_LANGUAGES)) ShowListContextMenu(dialog);
-      break;
-    case WM_CLOSE:
-      EndDialog(dialog, 0);
-      break;
+void OnInitSetupDialog(HWND dialog) {
+  if (PrepareSetupDialog(dialog, nullptr, nullptr) != 0) {
+    ShowStringMessage(dialog, 3001, g_setup_state->module_path, MB_ICONERROR);
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
   }
-  // Also for WM_INITDIALOG: no control gets the focus by default.
-  return 0;
 }
 
-void OnInitSetupDialog(HWND dialog) {
+int PrepareSetupDialog(HWND dialog, const char* destination, HANDLE* closing) {
   SetupState* state = g_setup_state;
   HWND list = GetDlgItem(dialog, IDC_LANGUAGES);
+  if (closing != nullptr) *closing = nullptr;
   CenterOnDesktop(dialog);
   SetClassLongA(dialog, GCL_HICON, static_cast<LONG>(reinterpret_cast<LONG_PTR>(state->icon)));
   ApplyDialogTexts(dialog, DialogTextIds);
-  if (list == nullptr) return;
+  if (list == nullptr) return 0;
 
   InsertColumns(list, LanguageColumns);
   SetColumnTexts(list, LanguageColumns);
@@ -112,13 +72,16 @@ void OnInitSetupDialog(HWND dialog) {
   if (result == kSealHolds) result = ExtractArchive(state->module_path, DescribeEntry, dialog);
 
   if (state->window_class[0] == '\0') AppendBounded(state->window_class, state->group, sizeof state->window_class);
-  if (state->window_class[0] != '\0') StartClosingRunningInstances(state->window_class);
-  FillDestinationAndOptions(dialog);
-
-  if (result != 0) {
-    ShowStringMessage(dialog, 3001, state->module_path, MB_ICONERROR);
-    PostMessageA(dialog, WM_CLOSE, 0, 0);
+  if (state->window_class[0] != '\0') {
+    HANDLE thread = StartClosingRunningInstances(state->window_class);
+    if (closing != nullptr) {
+      *closing = thread;
+    } else if (thread != nullptr) {
+      CloseHandle(thread);
+    }
   }
+  FillDestinationAndOptions(dialog, destination);
+  return result;
 }
 
 void CenterOnDesktop(HWND window) {

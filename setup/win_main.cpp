@@ -1,20 +1,31 @@
-// The program's entry point. The command line is ignored and the exit code
-// is always 0: outcomes reach the user only through message boxes.
+// The program's entry point. Without /S the command line is ignored and the
+// exit code is 0: outcomes reach the user only through message boxes. With
+// /S the installation runs without a window and its exit code tells the
+// outcome.
 #include <windows.h>
 #include <ole2.h>
 
 #include "archive/memory_buffer.h"
+#include "setup/command_line.h"
 #include "setup/setup_dialog.h"
 #include "setup/setup_state.h"
+#include "setup/silent_install.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_text, int) {
+  CommandLine command_line;
+  ParseCommandLine(command_text, &command_line);
   g_setup_state = static_cast<SetupState*>(ZeroAlloc(sizeof(SetupState)));
-  if (g_setup_state == nullptr) return 0;
+  if (g_setup_state == nullptr) return command_line.silent ? kExitDamagedPackage : 0;
   // The folder browser and the shell link objects need OLE on this thread.
   OleInitialize(nullptr);
   InitSetupState(instance);
-  DialogBoxParamA(instance, MAKEINTRESOURCEA(1000), nullptr, SetupDialogProc, 0);
+  int exit_code = 0;
+  if (command_line.silent) {
+    exit_code = RunSilentInstallation(instance, command_line);
+  } else {
+    DialogBoxParamA(instance, MAKEINTRESOURCEA(1000), nullptr, SetupDialogProc, 0);
+  }
   OleUninitialize();
   FreeAndNull(g_setup_state);
-  return 0;
+  return exit_code;
 }

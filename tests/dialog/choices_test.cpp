@@ -204,7 +204,7 @@ TEST_F(DefaultsTest, ExistingFolderKeepsItsLanguagesAndProposesNoShortcuts) {
   std::strcpy(g_setup_state->lng_base_name, "PAINT");
   Remember(folder);
 
-  FillDestinationAndOptions(dialog_);
+  FillDestinationAndOptions(dialog_, nullptr);
 
   EXPECT_EQ(ControlText(IDC_FOLDER), folder);
   std::vector<ListItem> expected = {
@@ -214,6 +214,16 @@ TEST_F(DefaultsTest, ExistingFolderKeepsItsLanguagesAndProposesNoShortcuts) {
   EXPECT_FALSE(Checked(IDC_DESKTOP_ICON));
   EXPECT_FALSE(Checked(IDC_QUICK_LAUNCH));
   EXPECT_TRUE(Visible(IDC_QUICK_LAUNCH));
+
+  // A folder given in place of the proposal (a silent installation's /D=)
+  // gets the defaults for that folder, not for the remembered one.
+  OpenDialog();
+  AddLanguageItem(list_, "Nederlands", PackCode("NL", 2));
+  std::string other = folder + "\\other";
+  FillDestinationAndOptions(dialog_, other.c_str());
+  EXPECT_EQ(ControlText(IDC_FOLDER), other);
+  EXPECT_TRUE(Checked(IDC_START_MENU)) << "a new folder";
+  EXPECT_EQ(Items(), std::vector<ListItem>({{"Nederlands", 2}}));
 }
 
 TEST_F(DefaultsTest, NewFolderProposesShortcutsAndQuickLaunchOnlyWhereItExists) {
@@ -222,7 +232,7 @@ TEST_F(DefaultsTest, NewFolderProposesShortcutsAndQuickLaunchOnlyWhereItExists) 
   ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, appdata, CSIDL_APPDATA, FALSE));
   std::string quick_launch = std::string(appdata) + "\\Microsoft\\Internet Explorer\\Quick Launch";
   FolderHiddenForTest hidden(quick_launch);
-  FillDestinationAndOptions(dialog_);
+  FillDestinationAndOptions(dialog_, nullptr);
   std::string proposed = ControlText(IDC_FOLDER);
   EXPECT_NE(proposed.find("\\Tolven No Such Product 7"), std::string::npos) << proposed;
   EXPECT_TRUE(Checked(IDC_START_MENU));
@@ -233,7 +243,7 @@ TEST_F(DefaultsTest, NewFolderProposesShortcutsAndQuickLaunchOnlyWhereItExists) 
 
   SHCreateDirectoryExA(nullptr, quick_launch.c_str(), nullptr);
   OpenDialog();
-  FillDestinationAndOptions(dialog_);
+  FillDestinationAndOptions(dialog_, nullptr);
   EXPECT_TRUE(Checked(IDC_QUICK_LAUNCH));
   EXPECT_TRUE(Visible(IDC_QUICK_LAUNCH));
 }

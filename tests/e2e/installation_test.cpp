@@ -102,21 +102,28 @@ InstallTexts SystemInstallTexts() {
   }
 }
 
+const char kSampleGroup[] = "Tolvenwark Demo";
+const char kSampleId[] = "TWD";
+const char kSampleUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tolvenwark Demo";
+
 // Removes what an earlier run left in the prefix: records and shortcuts.
-void ForgetInstallation() {
+void ForgetInstallation(const char* group = kGroup, const char* package_id = kPackageId,
+                        const char* uninstall_key = kUninstallKey) {
   HKEY key;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, kRemembered, 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
-    RegDeleteValueA(key, kPackageId);
+    RegDeleteValueA(key, package_id);
     RegCloseKey(key);
   }
-  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
-  const std::string link = std::string("\\") + kGroup + ".lnk";
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, uninstall_key);
+  const std::string link = std::string("\\") + group + ".lnk";
   DeleteFileA((ShellFolder(CSIDL_DESKTOPDIRECTORY) + link).c_str());
   DeleteFileA((QuickLaunchFolder() + link).c_str());
-  std::string group = ProgramsFolder() + "\\" + kGroup;
-  for (const std::string& name : FolderNames(group)) DeleteFileA((group + "\\" + name).c_str());
-  RemoveDirectoryA(group.c_str());
+  std::string programs_group = ProgramsFolder() + "\\" + group;
+  for (const std::string& name : FolderNames(programs_group)) DeleteFileA((programs_group + "\\" + name).c_str());
+  RemoveDirectoryA(programs_group.c_str());
 }
+
+void ForgetSample() { ForgetInstallation(kSampleGroup, kSampleId, kSampleUninstallKey); }
 
 std::string Describe(const InstallOutcome& outcome) {
   std::string text;
@@ -129,6 +136,7 @@ class InstallationTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ForgetInstallation();
+    ForgetSample();
     root_ = WindowsScratchFolder();
     folder_ = root_ + "\\Tolvenwark E2E";
     // Setup inherits the temporary folder, so that its fallback can be seen.
@@ -142,6 +150,7 @@ class InstallationTest : public ::testing::Test {
   void TearDown() override {
     SetEnvironmentVariableA("TMP", saved_tmp_.c_str());
     ForgetInstallation();
+    ForgetSample();
   }
 
   std::string Installer(const std::string& file_name, const std::vector<Entry>& entries) {
@@ -362,11 +371,11 @@ namespace {
 struct Process {
   PROCESS_INFORMATION info = {};
   bool started = false;
-  Process(const std::string& program, const std::string& arguments) {
+  Process(const std::string& program, const std::string& arguments, DWORD flags = 0) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     std::string command = "\"" + program + "\" " + arguments;
-    started = CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+    started = CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
                              &info) != 0;
   }
   ~Process() {
@@ -417,22 +426,105 @@ std::string AnswerBox(const char* caption, int button, DWORD timeout_ms = 30000)
   return "(none)";
 }
 
-const char kSampleGroup[] = "Tolvenwark Demo";
-const char kSampleUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tolvenwark Demo";
+// What a silent Setup showed while it ran, and how it ended.
+struct SilentRun {
+  bool ended = false;
+  DWORD exit_code = 0;
+  std::vector<std::string> shown;  // "class: title" of every top-level window it showed
+  std::string log;                 // the file of /LOG=, when the arguments name `log_path`
+};
+
+DWORD g_watched_process = 0;
+std::vector<std::string>* g_shown = nullptr;
+
+void NoteWindow(HWND window, bool close) {
+  char window_class[64] = "";
+  char title[256] = "";
+  GetClassNameA(window, window_class, sizeof window_class);
+  GetWindowTextA(window, title, sizeof title);
+  g_shown->push_back(std::string(window_class) + ": " + title);
+  // A box or a dialog waits for an answer; closing it lets the run end.
+  if (close) PostMessageA(window, WM_CLOSE, 0, 0);
+}
+
+bool IsWatchedTopLevel(HWND window) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  return process == g_watched_process && GetAncestor(window, GA_PARENT) == GetDesktopWindow();
+}
+
+// Every window of the process that the system shows, at the moment it
+// shows, however briefly.
+void CALLBACK NoteShownWindow(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWORD, DWORD) {
+  if (object == OBJID_WINDOW && window != nullptr && IsWatchedTopLevel(window)) NoteWindow(window, false);
+}
+
+// And every window of it that is visible when we look.
+BOOL CALLBACK NoteVisibleWindow(HWND window, LPARAM) {
+  if (IsWatchedTopLevel(window) && IsWindowVisible(window)) NoteWindow(window, true);
+  return TRUE;
+}
+
+// Runs `installer` with `arguments` and watches it until it ends.
+SilentRun RunWatched(const std::string& installer, const std::string& arguments, const std::string& log_path = "") {
+  SilentRun run;
+  Process setup(installer, arguments, CREATE_SUSPENDED);
+  if (!setup.started) return run;
+  g_watched_process = setup.info.dwProcessId;
+  g_shown = &run.shown;
+  HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW, nullptr, NoteShownWindow,
+                                       setup.info.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
+  ResumeThread(setup.info.hThread);
+  // Out-of-context events arrive as messages of this thread.
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 120000;) {
+    DWORD woke = MsgWaitForMultipleObjects(1, &setup.info.hProcess, FALSE, 100, QS_ALLINPUT);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    if (woke == WAIT_OBJECT_0) {
+      run.ended = true;
+      break;
+    }
+    EnumWindows(NoteVisibleWindow, 0);
+  }
+  if (hook != nullptr) UnhookWinEvent(hook);
+  g_shown = nullptr;
+  run.exit_code = setup.ExitCode();
+  if (!log_path.empty()) run.log = ReadWholeFile(log_path);
+  return run;
+}
+
+// The sample built by mksetup, as the package author does it.
+std::string BuildSampleInstaller(const std::string& root) {
+  const std::string installer = root + "\\TolvenwarkDemoSetup.exe";
+  Process build(TOLVEN_MKSETUP_EXE, std::string("build \"") + TOLVEN_SAMPLE_PACKAGE + "\" -o \"" + installer +
+                                        "\" --stub \"" + TOLVEN_SETUP_EXE + "\"");
+  EXPECT_TRUE(build.started && build.Ended(120000) && build.ExitCode() == 0);
+  return installer;
+}
+
+// The sample's files, byte for byte: root files and the XP edition's; the
+// names installed, sorted.
+std::vector<std::string> ExpectSampleFiles(const std::string& folder) {
+  const std::string package = std::string(TOLVEN_SAMPLE_PACKAGE);
+  std::vector<std::string> expected;
+  for (const std::string& from : {package, package + "\\xp"}) {
+    for (const ListedItem& item : ListFolder(from)) {
+      if (item.is_folder || item.name == "DEMO.INF") continue;
+      expected.push_back(item.name);
+      EXPECT_TRUE(ReadWholeFile(folder + "\\" + item.name) == ReadWholeFile(from + "\\" + item.name)) << item.name;
+    }
+  }
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(FolderNames(folder), expected);
+  return expected;
+}
 
 // The sample product as a package author builds it: mksetup's package of
 // examples/sample-product with our Setup.exe. Installed with every
 // shortcut, its running program closed by the next Setup, and removed
 // again by its own uninstaller.
 TEST_F(InstallationTest, SampleProductInstallsAndUninstallsLeavingOnlyTheUninstallersCopy) {
-  const std::string installer = root_ + "\\TolvenwarkDemoSetup.exe";
-  {
-    Process build(TOLVEN_MKSETUP_EXE, std::string("build \"") + TOLVEN_SAMPLE_PACKAGE + "\" -o \"" + installer +
-                                          "\" --stub \"" + TOLVEN_SETUP_EXE + "\"");
-    ASSERT_TRUE(build.started);
-    ASSERT_TRUE(build.Ended(120000));
-    ASSERT_EQ(build.ExitCode(), 0u);
-  }
+  const std::string installer = BuildSampleInstaller(root_);
   SHCreateDirectoryExA(nullptr, QuickLaunchFolder().c_str(), nullptr);  // with its parents
   const std::string folder = root_ + "\\Tolvenwark Demo";
   InstallOutcome outcome;
@@ -447,18 +539,7 @@ TEST_F(InstallationTest, SampleProductInstallsAndUninstallsLeavingOnlyTheUninsta
   ASSERT_TRUE(result.dialog_found) << DescribeSnapshot(result);
   ASSERT_TRUE(outcome.dialog_closed) << Describe(outcome);
 
-  // The package's files, byte for byte: root files and the XP edition's.
-  const std::string package = std::string(TOLVEN_SAMPLE_PACKAGE);
-  std::vector<std::string> expected;
-  for (const std::string& from : {package, package + "\\xp"}) {
-    for (const ListedItem& item : ListFolder(from)) {
-      if (item.is_folder || item.name == "DEMO.INF") continue;
-      expected.push_back(item.name);
-      EXPECT_TRUE(ReadWholeFile(folder + "\\" + item.name) == ReadWholeFile(from + "\\" + item.name)) << item.name;
-    }
-  }
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(FolderNames(folder), expected);
+  ExpectSampleFiles(folder);
   const std::string group = ProgramsFolder() + "\\" + kSampleGroup;
   EXPECT_EQ(FolderNames(group).size(), 5u) << "program, uninstaller, licence and both order forms";
 
@@ -486,11 +567,148 @@ TEST_F(InstallationTest, SampleProductInstallsAndUninstallsLeavingOnlyTheUninsta
   EXPECT_FALSE(PathExists(ShellFolder(CSIDL_DESKTOPDIRECTORY) + link));
   EXPECT_FALSE(PathExists(QuickLaunchFolder() + link));
   EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "DisplayName"), "(none)");
-  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, kRemembered, "TWD"), "(none)");
+  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, kRemembered, kSampleId), "(none)");
   // What stays until the next restart: the copy that did the work.
   std::vector<std::string> left = FolderNames(temp_);
   ASSERT_EQ(left.size(), 1u);
   EXPECT_EQ(left[0].rfind("UnInst-", 0), 0u) << left[0];
+}
+
+// The log's lines, without their line ends.
+std::vector<std::string> LogLines(const std::string& log) {
+  std::vector<std::string> lines;
+  for (size_t at = 0; at < log.size();) {
+    size_t end = log.find("\r\n", at);
+    if (end == std::string::npos) end = log.size();
+    lines.push_back(log.substr(at, end - at));
+    at = end + 2;
+  }
+  return lines;
+}
+
+bool HasLine(const std::vector<std::string>& lines, const std::string& part) {
+  for (const std::string& line : lines) {
+    if (line.find(part) != std::string::npos) return true;
+  }
+  return false;
+}
+
+// An administrator's installation of the sample: no window at any time,
+// the defaults the dialog proposes for a new folder (the edition of this
+// system, every language, every shortcut), and a log of each step.
+TEST_F(InstallationTest, SilentInstallationOfTheSampleShowsNothingAndLogsEveryStep) {
+  SHCreateDirectoryExA(nullptr, QuickLaunchFolder().c_str(), nullptr);  // with its parents
+  const std::string installer = BuildSampleInstaller(root_);
+  const std::string folder = root_ + "\\Tolvenwark Demo Silent";
+  const std::string log = root_ + "\\setup log.txt";
+  SilentRun run = RunWatched(installer, "/s \"/LOG=" + log + "\" /D=" + folder, log);
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(run.exit_code, 0u) << run.log;
+  EXPECT_EQ(run.shown, std::vector<std::string>()) << "no dialog, no box";
+
+  ExpectSampleFiles(folder);
+  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, kRemembered, kSampleId), folder);
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "UninstallString"), folder + "\\UnInst.exe");
+  const std::string link = std::string("\\") + kSampleGroup + ".lnk";
+  const std::string group = ProgramsFolder() + "\\" + kSampleGroup;
+  const std::string program = folder + "\\KDEMO.EXE";
+  for (const std::string& shortcut : {ShellFolder(CSIDL_DESKTOPDIRECTORY) + link, QuickLaunchFolder() + link}) {
+    EXPECT_STRCASEEQ(ReadShortcut(shortcut).target.c_str(), program.c_str()) << shortcut;
+  }
+  EXPECT_EQ(FolderNames(group).size(), 5u) << "program, uninstaller, licence and both order forms";
+
+  // The package checked, each file with its size, the registry values, each
+  // shortcut, and the outcome.
+  std::vector<std::string> lines = LogLines(run.log);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_NE(lines.front().find("TolvenwarkDemoSetup.exe: every entry checked"), std::string::npos) << lines.front();
+  for (const ListedItem& item : ListFolder(folder)) {
+    const std::string line = "file " + folder + "\\" + item.name + " (" + std::to_string(item.size) + " bytes)";
+    EXPECT_TRUE(HasLine(lines, line)) << line << "\n" << run.log;
+  }
+  for (const std::string& line :
+       {"registry HKCU\\Software\\Tolvenwark\\TWD = " + folder,
+        std::string("registry HKLM\\") + kSampleUninstallKey + "\\DisplayName = Tolvenwark Demo",
+        std::string("registry HKLM\\") + kSampleUninstallKey + "\\UninstallString = " + folder + "\\UnInst.exe",
+        "\\Uninstall.lnk -> " + folder + "\\UnInst.exe", link + " -> " + program}) {
+    EXPECT_TRUE(HasLine(lines, line)) << line << "\n" << run.log;
+  }
+  EXPECT_EQ(lines.back(), "exit code 0: installed");
+}
+
+// What an administrator learns from a silent installation that cannot be
+// made: the exit code, and the reason in the log. No window shows in any
+// case, and nothing is recorded.
+TEST_F(InstallationTest, SilentFailuresEndWithTheirExitCodeAndReason) {
+  const std::string good = Installer("e2e-silent-setup.exe", DemoPackage());
+  std::string damaged_bytes = ReadWholeFile(good);
+  damaged_bytes[damaged_bytes.find("classic readme")] = 'C';
+  const std::string damaged = root_ + "\\e2e-damaged-setup.exe";
+  WriteWholeFile(damaged, damaged_bytes);
+  std::vector<Entry> bad_name = DemoPackage();
+  bad_name.push_back({"BAD|NAME.TXT", "no file system takes this name"});
+  const std::string uncreatable = Installer("e2e-bad-name-setup.exe", bad_name);
+  const std::string log = root_ + "\\silent.log";
+  const std::string arguments = "/S /LOG=" + log + " /D=" + folder_;
+  const std::string too_long = root_ + "\\" + std::string(258 - root_.size() - 1, 'x');
+
+  struct Case {
+    const char* why;
+    std::string installer;
+    std::string arguments;
+    bool hold_program;  // KDEMO.EXE in the folder, held open while Setup runs
+    DWORD exit_code;
+    std::vector<std::string> log_lines;  // parts of lines the log must hold
+  } const cases[] = {
+      {"an argument not understood", good, "/S /NOW /LOG=" + log + " /D=" + folder_, false, 1,
+       {"argument not understood: /NOW", "exit code 1: wrong arguments"}},
+      {"a damaged package", damaged, arguments, false, 2,
+       {"e2e-damaged-setup.exe: cannot be read or is damaged (result 3)",
+        "exit code 2: the package is damaged or cannot be read"}},
+      {"a name no folder can take, not even the temporary one", uncreatable, arguments, false, 3,
+       {"cannot create a file in " + folder_ + "; installing through " + temp_ + "\\1\\Tolvenwark E2E",
+        "message [] " + SystemText(82).substr(0, SystemText(82).find_last_not_of("\r\n") + 1),
+        "exit code 3: a file could not be created, not even through a temporary folder"}},
+      {"the program held open throughout", good, arguments, true, 3,
+       {"installing through", "message [KDEMO.EXE] ", "exit code 3: a file could not be created"}},
+      {"a folder too long for the files in it", good, "/S /LOG=" + log + " /D=" + too_long, false, 4,
+       {"exit code 4: the destination folder cannot be used"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    HANDLE held = INVALID_HANDLE_VALUE;
+    if (c.hold_program) {
+      CreateDirectoryA(folder_.c_str(), nullptr);
+      WriteWholeFile(folder_ + "\\KDEMO.EXE", "the running program");
+      held = CreateFileA((folder_ + "\\KDEMO.EXE").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         0, nullptr);
+    }
+    SilentRun run = RunWatched(c.installer, c.arguments, log);
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.exit_code, c.exit_code) << run.log;
+    EXPECT_EQ(run.shown, std::vector<std::string>());
+    std::vector<std::string> lines = LogLines(run.log);
+    for (const std::string& part : c.log_lines) EXPECT_TRUE(HasLine(lines, part)) << part << "\n" << run.log;
+    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, kRemembered, kPackageId), "(none)");
+    if (c.exit_code != 3) {
+      EXPECT_FALSE(PathExists(folder_)) << "nothing installed";
+    }
+    if (c.hold_program) {
+      EXPECT_EQ(ReadWholeFile(folder_ + "\\KDEMO.EXE"), "the running program");
+    }
+    for (const std::string& name : FolderNames(folder_)) DeleteFileA((folder_ + "\\" + name).c_str());
+    RemoveDirectoryA(folder_.c_str());
+  }
+
+  // Without /S the arguments are ignored and the dialog comes as always:
+  // the watcher sees it, and closing it ends Setup with 0.
+  SilentRun dialog = RunWatched(good, "/NOW /D=" + folder_);
+  ASSERT_TRUE(dialog.ended);
+  EXPECT_EQ(dialog.exit_code, 0u);
+  ASSERT_FALSE(dialog.shown.empty());
+  EXPECT_EQ(dialog.shown[0].rfind("#32770: ", 0), 0u) << dialog.shown[0];
+  EXPECT_FALSE(PathExists(folder_));
 }
 
 }  // namespace

@@ -237,7 +237,7 @@ TEST_F(RunInstallationTest, FolderThatCannotBeUsedShowsTheNoticeAndNothingIsWrit
   for (const Case& c : cases) {
     SetDlgItemTextA(dialog_, IDC_FOLDER, c.folder.c_str());
     std::vector<SeenMessageBox> boxes;
-    EXPECT_EQ(Install(&boxes), -1) << c.why;
+    EXPECT_EQ(Install(&boxes), kInstallNoDestination) << c.why;
     ASSERT_EQ(boxes.size(), c.message.empty() ? 1u : 2u) << c.why;
     EXPECT_EQ(boxes[0].text, kNotice) << c.why;
     if (!c.message.empty()) {
@@ -295,7 +295,7 @@ TEST_F(RunInstallationTest, FileThatCannotBeReplacedIsReportedAndNothingIsNested
     }
 
     std::vector<SeenMessageBox> boxes;
-    EXPECT_EQ(Install(&boxes), -1);
+    EXPECT_EQ(Install(&boxes), kInstallNotMoved);
     ASSERT_EQ(boxes.size(), 2u);
     // The system's reason (Wine: access denied) under the file's name.
     EXPECT_EQ(boxes[1].caption, "LOCKED.DLL");

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "install/install_log.h"
 #include "setup/messages.h"
 #include "setup/setup_state.h"
 #include "tests/setup/message_box_watcher.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
@@ -28,6 +30,19 @@ TEST(ShowMessage, CaptionIsTheFileNamePartOfItsSource) {
     EXPECT_EQ(seen[0].caption, c.caption);
     EXPECT_EQ(seen[0].text, "Hello");
   }
+}
+
+// A silent installation has no one to answer a box: the text goes to the
+// log instead, and the box counts as answered with OK.
+TEST(ShowMessage, SilentRunsLogTheTextAndShowNoBox) {
+  std::string log = ScratchFolder() + "silent.log";
+  ASSERT_TRUE(BeginSilentRun(log.c_str()));
+  MessageBoxWatcher watcher;
+  EXPECT_EQ(ShowMessage(nullptr, "Cannot create\r\n", "C:\\Downloads\\Setup.exe", MB_OK), IDOK);
+  EXPECT_EQ(ShowMessage(nullptr, "", "Setup.exe", MB_OK), IDCANCEL) << "still nothing for no text";
+  EndSilentRun();
+  EXPECT_EQ(watcher.Finish().size(), 0u);
+  EXPECT_EQ(ReadWholeFile(log), "message [Setup.exe] Cannot create\r\n");
 }
 
 TEST(ShowMessage, ReturnsTheButtonPressed) {

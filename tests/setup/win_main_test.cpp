@@ -49,4 +49,27 @@ TEST(WinMain, RunsTheDialogWithTheStartUpFieldsAndTearsDown) {
   EXPECT_STREQ(g_state_at_dialog.lng_base_name, "");
 }
 
+// With /S no dialog runs, and the exit code tells the outcome: here the
+// test program itself stands in for the installer, and holds no package.
+TEST(WinMain, SilentRunsShowNoDialogAndEndWithTheirExitCode) {
+  struct Case {
+    const char* arguments;
+    int exit_code;
+    const char* why;
+  };
+  const Case cases[] = {
+      {"/S /NOW", 1, "an argument that is not understood"},
+      {"/S /LOG=", 1, "a log without a file"},
+      {"/S /LOG=Z:\\no such folder\\a.log", 1, "a log that cannot be created"},
+      {"/s", 2, "no package in the program's own file"},
+  };
+  for (const Case& c : cases) {
+    g_dialog_ran = false;
+    EXPECT_EQ(WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<char*>(c.arguments), SW_SHOW), c.exit_code)
+        << c.why;
+    EXPECT_FALSE(g_dialog_ran) << c.why;
+    EXPECT_EQ(g_setup_state, nullptr) << c.why;
+  }
+}
+
 }  // namespace

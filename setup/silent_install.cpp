@@ -1,0 +1,84 @@
+#include "setup/silent_install.h"
+
+#include "archive/extract_archive.h"
+#include "install/install_log.h"
+#include "install/run_installation.h"
+#include "resources/resource_ids.h"
+#include "setup/setup_dialog.h"
+#include "setup/setup_state.h"
+
+namespace {
+
+// How long a silent installation lets running copies of the product close
+// before it writes over their files; one that is still running then is
+// met by the fallback.
+constexpr DWORD kClosingWait = 10000;
+
+struct HiddenDialog {
+  const char* destination;
+  int described;   // the description pass's result
+  HANDLE closing;  // the thread closing running copies, or null
+};
+
+INT_PTR CALLBACK HiddenDialogProc(HWND dialog, UINT message, WPARAM, LPARAM lparam) {
+  if (message == WM_INITDIALOG) {
+    HiddenDialog* hidden = reinterpret_cast<HiddenDialog*>(lparam);
+    hidden->described = PrepareSetupDialog(dialog, hidden->destination, &hidden->closing);
+  }
+  return 0;
+}
+
+int ExitCodeOf(int result) {
+  switch (result) {
+    case 0: return kExitInstalled;
+    case kExtractCannotCreate:
+    case kInstallNotMoved: return kExitCannotCreate;
+    case kInstallNoDestination: return kExitUnusableDestination;
+    default: return kExitDamagedPackage;
+  }
+}
+
+const char* const kOutcomes[] = {
+    "installed",
+    "wrong arguments",
+    "the package is damaged or cannot be read",
+    "a file could not be created, not even through a temporary folder",
+    "the destination folder cannot be used",
+};
+
+int Install(HINSTANCE instance, const CommandLine& command_line) {
+  if (command_line.wrong_argument[0] != '\0') {
+    LogLine("argument not understood: %s", command_line.wrong_argument);
+    return kExitWrongArguments;
+  }
+  const char* package = g_setup_state->module_path;
+  // The template has no WS_VISIBLE, and nothing here shows the dialog.
+  HiddenDialog hidden = {command_line.destination, kExtractNoArchive, nullptr};
+  HWND dialog = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_SETUP), nullptr, HiddenDialogProc,
+                                   reinterpret_cast<LPARAM>(&hidden));
+  if (dialog == nullptr || hidden.described != 0) {
+    LogLine("package %s: cannot be read or is damaged (result %d)", package, hidden.described);
+    if (dialog != nullptr) DestroyWindow(dialog);
+    return kExitDamagedPackage;
+  }
+  LogLine("package %s: every entry checked", package);
+  if (hidden.closing != nullptr) {
+    WaitForSingleObject(hidden.closing, kClosingWait);
+    CloseHandle(hidden.closing);
+  }
+  int result = RunInstallation(dialog);
+  DestroyWindow(dialog);
+  int code = ExitCodeOf(result);
+  if (code != kExitInstalled) LogLine("installation result %d", result);
+  return code;
+}
+
+}  // namespace
+
+int RunSilentInstallation(HINSTANCE instance, const CommandLine& command_line) {
+  if (!BeginSilentRun(command_line.log_path)) return kExitWrongArguments;
+  int code = Install(instance, command_line);
+  LogLine("exit code %d: %s", code, kOutcomes[code]);
+  EndSilentRun();
+  return code;
+}
