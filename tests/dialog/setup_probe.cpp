@@ -45,7 +45,8 @@ std::vector<HWND> ProcessWindows(DWORD process_id, const char* window_class) {
 std::string Text(HWND window) {
   char text[1024] = "";
   DWORD_PTR ignored = 0;
-  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000, &ignored);
+  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, kHangBoundMs,
+                      &ignored);
   text[sizeof text - 1] = '\0';
   return text;
 }
@@ -192,11 +193,20 @@ void ReadDialog(HANDLE process, HWND dialog, DialogSnapshot* snapshot) {
   HWND title = GetDlgItem(dialog, IDC_TITLE);
   snapshot->title_text = Text(title);
   // Other programs' windows on the same display must not cover what is
-  // measured on the screen.
+  // measured on the screen: the dialog is raised and drawn again, and read
+  // until two readings in a row agree, the last paint having reached the
+  // screen.
+  HWND label = GetDlgItem(dialog, IDC_FOLDER_LABEL);
   SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  Sleep(300);  // for what was covered to be drawn again
-  snapshot->title_ink_height = InkHeight(title);
-  snapshot->label_ink_height = InkHeight(GetDlgItem(dialog, IDC_FOLDER_LABEL));
+  RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  WaitUntil([&] {
+    int title_ink = InkHeight(title);
+    int label_ink = InkHeight(label);
+    bool settled = title_ink == snapshot->title_ink_height && label_ink == snapshot->label_ink_height;
+    snapshot->title_ink_height = title_ink;
+    snapshot->label_ink_height = label_ink;
+    return settled && label_ink > 0;
+  });
   SetWindowPos(dialog, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
   HWND combo = GetDlgItem(dialog, IDC_EDITION);
@@ -237,14 +247,25 @@ DialogSnapshot ReadSnapshot(const OpenDialog& open) {
   return snapshot;
 }
 
-HWND WaitForWindow(const OpenDialog& open, const char* window_class, HWND except, DWORD timeout_ms) {
-  for (DWORD waited = 0;; waited += kPollMs) {
-    for (HWND window : ProcessWindows(open.process_id, window_class)) {
-      if (window != except) return window;
-    }
-    if (waited >= timeout_ms) return nullptr;
+bool WaitUntil(const std::function<bool()>& done, DWORD bound_ms) {
+  for (DWORD waited = 0; waited < bound_ms; waited += kPollMs) {
+    if (done()) return true;
     Sleep(kPollMs);
   }
+  return done();
+}
+
+HWND FindProgramWindow(const OpenDialog& open, const char* window_class, HWND except) {
+  for (HWND window : ProcessWindows(open.process_id, window_class)) {
+    if (window != except) return window;
+  }
+  return nullptr;
+}
+
+HWND WaitForWindow(const OpenDialog& open, const char* window_class, HWND except) {
+  HWND found = nullptr;
+  WaitUntil([&] { return (found = FindProgramWindow(open, window_class, except)) != nullptr; });
+  return found;
 }
 
 std::string SelectedTreeItem(const OpenDialog& open, HWND tree) {
@@ -267,7 +288,7 @@ MessageSnapshot ReadMessageBox(HWND box) {
 void SetFolder(const OpenDialog& open, const std::string& folder) {
   DWORD_PTR ignored = 0;
   SendMessageTimeoutA(GetDlgItem(open.dialog, IDC_FOLDER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()),
-                      SMTO_BLOCK, 5000, &ignored);
+                      SMTO_BLOCK, kHangBoundMs, &ignored);
 }
 
 void ChooseEdition(const OpenDialog& open, int index) {
@@ -367,7 +388,7 @@ ProbeResult ProbeSetup(const std::string& program, const ProbeOptions& options) 
     PostMessageA(message, WM_COMMAND, IDOK, 0);
   } else if (dialog != nullptr) {
     // Let the dialog finish drawing before it is read.
-    WaitForInputIdle(process.hProcess, 2000);
+    WaitForInputIdle(process.hProcess, kHangBoundMs);
     result.dialog_found = true;
     ReadDialog(process.hProcess, dialog, &result.dialog);
     if (options.interact) options.interact({dialog, process.hProcess, process.dwProcessId});

@@ -75,9 +75,16 @@ struct OpenDialog {
   DWORD process_id;
 };
 
+// How long a wait on another program may last before the test counts it as
+// hung: far beyond what any step takes on a loaded machine.
+constexpr DWORD kHangBoundMs = 60000;
+
+// Polls `done` until it holds or `bound_ms` has passed; whether it holds.
+bool WaitUntil(const std::function<bool()>& done, DWORD bound_ms = kHangBoundMs);
+
 struct ProbeOptions {
-  DWORD timeout_ms = 20000;  // for the window to appear and the program to end
-  DWORD hold_ms = 0;         // leave the dialog open this long after reading it
+  DWORD timeout_ms = kHangBoundMs;  // for the window to appear and the program to end
+  DWORD hold_ms = 0;  // leave the dialog open this long after reading it (for a picture)
   // Called after the first reading, before the dialog is closed.
   std::function<void(const OpenDialog&)> interact;
 };
@@ -86,9 +93,10 @@ struct ProbeOptions {
 DialogSnapshot ReadSnapshot(const OpenDialog& open);
 
 // A visible top-level window of the program's with the class given (e.g.
-// "#32768" for a pop-up menu), other than `except`; waits up to
-// `timeout_ms` for one to appear. Null when none does.
-HWND WaitForWindow(const OpenDialog& open, const char* window_class, HWND except, DWORD timeout_ms);
+// "#32768" for a pop-up menu), other than `except`; null when there is none.
+HWND FindProgramWindow(const OpenDialog& open, const char* window_class, HWND except);
+// The same, waiting for one to appear.
+HWND WaitForWindow(const OpenDialog& open, const char* window_class, HWND except);
 
 // The text of the selected item of a tree view in the program.
 std::string SelectedTreeItem(const OpenDialog& open, HWND tree);

@@ -367,16 +367,27 @@ TEST_F(InstallationTest, Windows98InstallsTheClassicEditionWithoutShortcutsWhenN
 
 namespace {
 
-// A process of the test's own, ended and closed when the test is done.
+// A process of the test's own, ended and closed when the test is done. Its
+// standard output and error go to `output` when one is named.
 struct Process {
   PROCESS_INFORMATION info = {};
   bool started = false;
-  Process(const std::string& program, const std::string& arguments, DWORD flags = 0) {
+  Process(const std::string& program, const std::string& arguments, DWORD flags = 0,
+          const std::string& output = "") {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    if (!output.empty()) {
+      SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+      file = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, nullptr);
+      startup.dwFlags = STARTF_USESTDHANDLES;
+      startup.hStdOutput = file;
+      startup.hStdError = file;
+    }
     std::string command = "\"" + program + "\" " + arguments;
-    started = CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
-                             &info) != 0;
+    started = CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, file != INVALID_HANDLE_VALUE, flags,
+                             nullptr, nullptr, &startup, &info) != 0;
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
   }
   ~Process() {
     if (!started) return;
@@ -384,7 +395,7 @@ struct Process {
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
   }
-  bool Ended(DWORD timeout_ms) const { return WaitForSingleObject(info.hProcess, timeout_ms) == WAIT_OBJECT_0; }
+  bool Ended() const { return WaitForSingleObject(info.hProcess, kHangBoundMs) == WAIT_OBJECT_0; }
   DWORD ExitCode() const {
     DWORD code = 0;
     GetExitCodeProcess(info.hProcess, &code);
@@ -412,18 +423,14 @@ BOOL CALLBACK MatchBox(HWND window, LPARAM parameter) {
 
 // Waits for a message box of any program with this caption, reads it and
 // answers it with `button`; the box's text, or "(none)".
-std::string AnswerBox(const char* caption, int button, DWORD timeout_ms = 30000) {
-  for (DWORD waited = 0; waited < timeout_ms; waited += 50) {
-    BoxSearch search = {caption, nullptr};
-    EnumWindows(MatchBox, reinterpret_cast<LPARAM>(&search));
-    if (search.found != nullptr) {
-      std::string text = ReadMessageBox(search.found).text;
-      PostMessageA(search.found, WM_COMMAND, button, 0);
-      return text;
-    }
-    Sleep(50);
+std::string AnswerBox(const char* caption, int button) {
+  BoxSearch search = {caption, nullptr};
+  if (!WaitUntil([&] { return EnumWindows(MatchBox, reinterpret_cast<LPARAM>(&search)), search.found != nullptr; })) {
+    return "(none)";
   }
-  return "(none)";
+  std::string text = ReadMessageBox(search.found).text;
+  PostMessageA(search.found, WM_COMMAND, button, 0);
+  return text;
 }
 
 // What a silent Setup showed while it ran, and how it ended.
@@ -496,9 +503,14 @@ SilentRun RunWatched(const std::string& installer, const std::string& arguments,
 // The sample built by mksetup, as the package author does it.
 std::string BuildSampleInstaller(const std::string& root) {
   const std::string installer = root + "\\TolvenwarkDemoSetup.exe";
-  Process build(TOLVEN_MKSETUP_EXE, std::string("build \"") + TOLVEN_SAMPLE_PACKAGE + "\" -o \"" + installer +
-                                        "\" --stub \"" + TOLVEN_SETUP_EXE + "\"");
-  EXPECT_TRUE(build.started && build.Ended(120000) && build.ExitCode() == 0);
+  const std::string said = root + "\\mksetup.txt";
+  Process build(TOLVEN_MKSETUP_EXE,
+                std::string("build \"") + TOLVEN_SAMPLE_PACKAGE + "\" -o \"" + installer + "\" --stub \"" +
+                    TOLVEN_SETUP_EXE + "\"",
+                0, said);
+  EXPECT_TRUE(build.started && build.Ended() && build.ExitCode() == 0) << ReadWholeFile(said);
+  EXPECT_EQ(ReadWholeFile(said).find("warning"), std::string::npos)
+      << "the sample is a package as it should be:\n" << ReadWholeFile(said);
   return installer;
 }
 
@@ -546,22 +558,21 @@ TEST_F(InstallationTest, SampleProductInstallsAndUninstallsLeavingOnlyTheUninsta
   // The product runs; the next Setup closes it.
   Process program(folder + "\\KDEMO.EXE", "");
   ASSERT_TRUE(program.started);
-  for (int i = 0; i < 100 && FindWindowA("TolvenwarkDemo", nullptr) == nullptr; ++i) Sleep(50);
-  ASSERT_NE(FindWindowA("TolvenwarkDemo", nullptr), nullptr);
-  ProbeOptions hold;
-  hold.hold_ms = 1000;
-  EXPECT_TRUE(ProbeSetup(installer, hold).dialog_found);
-  EXPECT_TRUE(program.Ended(5000)) << "Setup closes the running program";
+  ASSERT_TRUE(WaitUntil([] { return FindWindowA("TolvenwarkDemo", nullptr) != nullptr; }));
+  bool closed = false;
+  ProbeOptions wait_for_close;
+  wait_for_close.interact = [&](const OpenDialog&) { closed = program.Ended(); };
+  EXPECT_TRUE(ProbeSetup(installer, wait_for_close).dialog_found);
+  EXPECT_TRUE(closed) << "Setup closes the running program while its dialog is open";
 
   // The uninstaller asks, hands over to its copy, which removes everything.
   Process uninstall(folder + "\\UnInst.exe", "");
   ASSERT_TRUE(uninstall.started);
   EXPECT_EQ(AnswerBox("Uninstall", IDYES), "Remove Tolvenwark Demo and all of its components from " + folder + "?");
-  EXPECT_TRUE(uninstall.Ended(10000));
+  EXPECT_TRUE(uninstall.Ended());
   EXPECT_EQ(AnswerBox("Uninstall", IDOK), "Tolvenwark Demo has been removed.");
-  for (int i = 0; i < 100 && !FolderNames(temp_).empty() && PathExists(folder); ++i) Sleep(50);
 
-  EXPECT_FALSE(PathExists(folder));
+  EXPECT_TRUE(WaitUntil([&] { return !PathExists(folder); }));
   EXPECT_FALSE(PathExists(group));
   const std::string link = std::string("\\") + kSampleGroup + ".lnk";
   EXPECT_FALSE(PathExists(ShellFolder(CSIDL_DESKTOPDIRECTORY) + link));
