@@ -90,13 +90,6 @@ TEST(LanguageTables, HoldEveryTextInOrderWithItsCodeAndEnd) {
   }
 }
 
-TEST(LanguageTables, ListIsEnglishGermanItalianThenNull) {
-  EXPECT_EQ(LanguageTableList[0], &EnglishTable);
-  EXPECT_EQ(LanguageTableList[1], &GermanTable);
-  EXPECT_EQ(LanguageTableList[2], &ItalianTable);
-  EXPECT_EQ(LanguageTableList[3], nullptr);
-}
-
 class SelectLanguageTest : public ::testing::Test {
  protected:
   void SetUp() override { g_setup_state = &state_; }
