@@ -645,6 +645,19 @@ TEST_F(InstallationTest, SilentInstallationOfTheSampleShowsNothingAndLogsEverySt
     EXPECT_TRUE(HasLine(lines, line)) << line << "\n" << run.log;
   }
   EXPECT_EQ(lines.back(), "exit code 0: installed");
+
+  // Again, while the product runs, and without /D=: the remembered folder,
+  // the running program closed before its file is replaced.
+  Process running(program, "");
+  ASSERT_TRUE(running.started);
+  for (int i = 0; i < 100 && FindWindowA("TolvenwarkDemo", nullptr) == nullptr; ++i) Sleep(50);
+  ASSERT_NE(FindWindowA("TolvenwarkDemo", nullptr), nullptr);
+  SilentRun again = RunWatched(installer, "/S /LOG=" + root_ + "\\again.log", root_ + "\\again.log");
+  ASSERT_TRUE(again.ended);
+  EXPECT_EQ(again.exit_code, 0u) << again.log;
+  EXPECT_TRUE(running.Ended(5000)) << "Setup closes the running program";
+  EXPECT_TRUE(HasLine(LogLines(again.log), "file " + program + " (")) << again.log;
+  EXPECT_FALSE(HasLine(LogLines(again.log), "installing through")) << again.log;
 }
 
 // What an administrator learns from a silent installation that cannot be
