@@ -483,7 +483,7 @@ SilentRun RunWatched(const std::string& installer, const std::string& arguments,
                                        setup.info.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
   ResumeThread(setup.info.hThread);
   // Out-of-context events arrive as messages of this thread.
-  for (DWORD start = GetTickCount(); GetTickCount() - start < 120000;) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < kHangBoundMs;) {
     DWORD woke = MsgWaitForMultipleObjects(1, &setup.info.hProcess, FALSE, 100, QS_ALLINPUT);
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
@@ -650,12 +650,11 @@ TEST_F(InstallationTest, SilentInstallationOfTheSampleShowsNothingAndLogsEverySt
   // the running program closed before its file is replaced.
   Process running(program, "");
   ASSERT_TRUE(running.started);
-  for (int i = 0; i < 100 && FindWindowA("TolvenwarkDemo", nullptr) == nullptr; ++i) Sleep(50);
-  ASSERT_NE(FindWindowA("TolvenwarkDemo", nullptr), nullptr);
+  ASSERT_TRUE(WaitUntil([] { return FindWindowA("TolvenwarkDemo", nullptr) != nullptr; }));
   SilentRun again = RunWatched(installer, "/S /LOG=" + root_ + "\\again.log", root_ + "\\again.log");
   ASSERT_TRUE(again.ended);
   EXPECT_EQ(again.exit_code, 0u) << again.log;
-  EXPECT_TRUE(running.Ended(5000)) << "Setup closes the running program";
+  EXPECT_TRUE(running.Ended()) << "Setup closes the running program";
   EXPECT_TRUE(HasLine(LogLines(again.log), "file " + program + " (")) << again.log;
   EXPECT_FALSE(HasLine(LogLines(again.log), "installing through")) << again.log;
 }
