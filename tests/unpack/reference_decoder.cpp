@@ -3,11 +3,7 @@
 #include <cstring>
 
 #include "tests/unpack/stream_writer.h"
-#include "unpack/bit_input.h"
-#include "unpack/code_lengths.h"
 #include "unpack/lz_decoder.h"
-#include "unpack/output_sink.h"
-#include "unpack/packed_stream.h"
 
 uint32_t TreeDecode(const DecodeTable& t, uint32_t peek, uint32_t* length) {
   uint32_t v = peek & 0xFFFE;
@@ -37,14 +33,128 @@ uint32_t TreeDecode(const DecodeTable& t, uint32_t peek, uint32_t* length) {
 
 namespace {
 
+// The packed input, read the plain way: the entry's bytes go through in_buf
+// as the decoder's refills leave them, so that a damaged entry that reads
+// past its end sees the same stale bytes; bits are taken one at a time.
+
+constexpr uint32_t kCarried = 32;  // bytes a continuation keeps in front
+constexpr int32_t kOverrunSlack = 4;
+
+// Up to `count` of the entry's packed bytes into `to`.
+uint32_t ReadEntryBytes(ExtractContext* c, uint8_t* to, uint32_t count) {
+  if (c->archive_file == nullptr || c->packed_left <= 0) return 0;
+  uint32_t wanted = count < static_cast<uint32_t>(c->packed_left) ? count : static_cast<uint32_t>(c->packed_left);
+  uint32_t got = static_cast<uint32_t>(fread(to, 1, wanted, c->input_file));
+  c->packed_left -= static_cast<int32_t>(got);
+  return got;
+}
+
+void FirstFill(ExtractContext* c) {
+  c->in_top = ReadEntryBytes(c, c->in_buf, kInputBufferSize);
+  c->in_pos = 0;
+  c->in_end = static_cast<int32_t>(c->in_top);
+}
+
+// The last 32 bytes move to the front and the rest is read anew; every
+// position moves down by what was dropped.
+void NextFill(ExtractContext* c) {
+  const uint32_t dropped = kInputBufferSize - kCarried;
+  for (uint32_t i = 0; i < kCarried; ++i) c->in_buf[i] = c->in_buf[dropped + i];
+  c->in_pos -= dropped;
+  uint32_t got = ReadEntryBytes(c, c->in_buf + kCarried, dropped);
+  if (got > 0) {
+    c->in_top = kCarried + got;
+    c->in_end = static_cast<int32_t>(c->in_top);
+  } else {
+    c->in_top = c->in_pos;
+    c->in_end -= static_cast<int32_t>(dropped);
+  }
+}
+
+uint32_t Peek16(const ExtractContext* c) {
+  uint32_t value = 0;
+  for (uint32_t i = 0; i < 16; ++i) {
+    uint32_t bit = c->in_bit + i;
+    value = value << 1 | ((c->in_buf[c->in_pos + bit / 8] >> (7 - bit % 8)) & 1);
+  }
+  return value;
+}
+
+void Skip(ExtractContext* c, uint32_t bits) {
+  bits += c->in_bit;
+  c->in_pos += bits / 8;
+  c->in_bit = bits % 8;
+}
+
+uint32_t Field(ExtractContext* c, uint32_t bits) {
+  if (bits == 0) return 0;
+  uint32_t value = Peek16(c) >> (16 - bits);
+  Skip(c, bits);
+  return value;
+}
+
 uint32_t Symbol(ExtractContext* c, const DecodeTable& table) {
   uint32_t length;
-  uint32_t symbol = TreeDecode(table, PeekBits(c), &length);
-  SkipBits(c, length);
+  uint32_t symbol = TreeDecode(table, Peek16(c), &length);
+  Skip(c, length);
   return symbol;
 }
 
-uint32_t Field(ExtractContext* c, uint32_t bits) { return bits == 0 ? 0 : ReadBitField(c, bits); }
+// A table header: the mode, whether the old lengths count, the lengths of
+// the 19 code-length codes, then the code lengths as deltas, repeats and
+// zero runs; the tables of the mode are built from them.
+void ReadTables(ExtractContext* c) {
+  if (c->in_pos > 8167) NextFill(c);
+  uint32_t header = Peek16(c);
+  Skip(c, 2);
+  c->audio_mode = header & 0x8000;
+  if ((header & 0x4000) == 0) memset(c->old_lengths, 0, kLengthTableSize);
+  uint32_t total = 298 + 48 + 28;
+  if (c->audio_mode != 0) {
+    c->channel_count = static_cast<int32_t>((header >> 12 & 3) + 1);
+    if (c->cur_channel >= c->channel_count) c->cur_channel = 0;
+    Skip(c, 2);
+    total = 257 * static_cast<uint32_t>(c->channel_count);
+  }
+  uint8_t code_lengths[19];
+  for (uint8_t& length : code_lengths) length = static_cast<uint8_t>(Field(c, 4));
+  BuildDecodeTable(code_lengths, &c->length_code_table, 19);
+
+  uint8_t lengths[kLengthTableSize] = {};
+  uint32_t i = 0;
+  while (i < total) {
+    if (c->in_pos > 8187) NextFill(c);
+    uint32_t s = Symbol(c, c->length_code_table);
+    if (s < 16) {
+      lengths[i] = static_cast<uint8_t>((s + c->old_lengths[i]) & 15);
+      ++i;
+      continue;
+    }
+    uint32_t run = s == 16 ? Field(c, 2) + 3 : s == 17 ? Field(c, 3) + 3 : Field(c, 7) + 11;
+    uint8_t value = s == 16 && i > 0 ? lengths[i - 1] : 0;
+    for (; run > 0 && i < total; --run) lengths[i++] = value;
+  }
+
+  if (c->audio_mode != 0) {
+    for (int32_t channel = 0; channel < c->channel_count; ++channel)
+      BuildDecodeTable(lengths + 257 * channel, &c->audio_tables[channel], 257);
+  } else {
+    BuildDecodeTable(lengths, &c->main_table, 298);
+    BuildDecodeTable(lengths + 298, &c->dist_table, 48);
+    BuildDecodeTable(lengths + 298 + 48, &c->rep_length_table, 28);
+  }
+  memcpy(c->old_lengths, lengths, kLengthTableSize);
+}
+
+// The window's bytes since the last delivery, one at a time, into the
+// entry's memory buffer.
+void Deliver(ExtractContext* c) {
+  uint32_t pending = (c->win_pos - c->win_flushed) & kWindowMask;
+  for (uint32_t i = 0; i < pending; ++i) {
+    MemoryBufferAppend(c->memory_buffer, &c->window[(c->win_flushed + i) & kWindowMask], 1);
+  }
+  c->win_flushed = c->win_pos;
+}
 
 void Copy(ExtractContext* c, uint32_t length, uint32_t distance) {
   c->recent_dist[c->recent_index & 3] = distance;
@@ -76,14 +186,14 @@ void ReferenceUnpackEntry(ExtractContext* c, uint8_t* window, bool solid) {
     c->win_flushed = 0;
     c->win_pos = 0;
   }
-  StartInput(c);
-  if (!solid) ReadCodeLengths(c);
+  FirstFill(c);
+  if (!solid) ReadTables(c);
   const uint8_t short_base[8] = {0, 4, 8, 16, 32, 64, 128, 192};
   const uint8_t short_bits[8] = {2, 2, 3, 4, 5, 6, 6, 6};
   while (c->unpacked_left > 0) {
     c->win_pos &= kWindowMask;
-    if (c->in_pos > 8162) ContinueInput(c);
-    if (InputOverrun(c, c->in_pos)) {
+    if (c->in_pos > 8162) NextFill(c);
+    if (static_cast<int32_t>(c->in_pos) > c->in_end + kOverrunSlack) {
       c->unpack_stop = kUnpackInputExhausted;
       break;
     }
@@ -92,7 +202,7 @@ void ReferenceUnpackEntry(ExtractContext* c, uint8_t* window, bool solid) {
       break;
     }
     if (((c->win_flushed - c->win_pos) & kWindowMask) < 270 && c->win_flushed != c->win_pos)
-      FlushWindow(c);
+      Deliver(c);
     uint32_t s = Symbol(c, c->main_table);
     if (s < 256) {
       c->window[c->win_pos++] = static_cast<uint8_t>(s);
@@ -105,7 +215,7 @@ void ReferenceUnpackEntry(ExtractContext* c, uint8_t* window, bool solid) {
       if (distance >= 0x2000) ++length;
       Copy(c, length, distance);
     } else if (s == 269) {
-      ReadCodeLengths(c);
+      ReadTables(c);
     } else if (s == 256) {
       Copy(c, c->last_length, c->last_distance);
     } else if (s < 261) {
@@ -122,12 +232,12 @@ void ReferenceUnpackEntry(ExtractContext* c, uint8_t* window, bool solid) {
   }
   if (c->unpack_stop == kUnpackComplete && c->in_top >= c->in_pos + 5) {
     if (c->audio_mode != 0) {
-      if (Symbol(c, c->audio_tables[c->cur_channel]) == 256) ReadCodeLengths(c);
+      if (Symbol(c, c->audio_tables[c->cur_channel]) == 256) ReadTables(c);
     } else if (Symbol(c, c->main_table) == 269) {
-      ReadCodeLengths(c);
+      ReadTables(c);
     }
   }
-  FlushWindow(c);
+  Deliver(c);
   c->win_pos &= kWindowMask;
   c->win_flushed &= kWindowMask;
 }

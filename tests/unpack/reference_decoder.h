@@ -1,9 +1,10 @@
 // The decoder written the plain way, as a reference for the fast one: a
-// comparison tree per symbol, byte-by-byte copies with the position mask,
-// every check before every symbol, the whole window zeroed per non-solid
-// entry. It shares the table reader, the refills and the output sink with
-// the decoder under test, and stops where it does (past the packed data, in
-// audio mode).
+// comparison tree per symbol, bits read one at a time, byte-by-byte copies
+// with the position mask, every check before every symbol, the whole window
+// zeroed per non-solid entry. It has its own table-header reader, refills
+// and delivery of the window's bytes, and shares only the table builder
+// (tested on its own) with the decoder under test; it stops where that one
+// does (past the packed data, in audio mode).
 #pragma once
 
 #include <cstdint>
