@@ -10,6 +10,7 @@
 
 #include "archive/archive_format.h"
 #include "tests/archive/pass_recorder.h"
+#include "tests/support/random_bytes.h"
 #include "tests/support/scratch.h"
 #include "tools/archive_catalog.h"
 #include "tools/archive_writer.h"
@@ -21,13 +22,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string RandomBytes(size_t n, uint32_t seed) {
-  std::mt19937 random(seed);
-  std::string s(n, '\0');
-  for (char& c : s) c = static_cast<char>(random());
-  return s;
-}
 
 std::string Text(size_t lines, int variety) {
   std::string text;

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -13,6 +12,7 @@
 #include "pack/match_finder.h"
 #include "pack/parser.h"
 #include "pack/symbol_coder.h"
+#include "tests/support/random_bytes.h"
 
 namespace pack {
 namespace {
@@ -52,13 +52,6 @@ void Replay(const std::vector<Token>& tokens, RecentState* state, std::string* p
     for (uint32_t i = 0; i < t.length; ++i) produced->push_back((*produced)[produced->size() - d]);
     state->Record(t.length, d);
   }
-}
-
-std::string RandomBytes(size_t n, uint32_t seed, int alphabet = 256) {
-  std::mt19937 random(seed);
-  std::string s(n, '\0');
-  for (char& c : s) c = static_cast<char>(random() % alphabet);
-  return s;
 }
 
 // Inputs that reach each token kind and each length bonus.

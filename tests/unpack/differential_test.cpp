@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include "tests/support/random_bytes.h"
 #include "tests/unpack/reference_decoder.h"
 #include "tests/unpack/stream_writer.h"
 #include "tests/unpack/unpack_harness.h"
@@ -50,12 +51,6 @@ std::string RandomStream(std::mt19937& random, bool with_header) {
   return writer.bytes();
 }
 
-std::string RandomBytes(std::mt19937& random) {
-  std::string bytes(random() % 20000, '\0');
-  for (char& c : bytes) c = static_cast<char>(random());
-  return bytes;
-}
-
 void ExpectSameState(UnpackHarness& fast, UnpackHarness& plain, const std::string& where) {
   EXPECT_EQ(fast->unpack_stop, plain->unpack_stop) << where;
   EXPECT_EQ(fast->unpacked_left, plain->unpacked_left) << where;
@@ -79,7 +74,7 @@ TEST(Differential, FastDecoderEqualsThePlainOne) {
     UnpackHarness fast, plain;
     for (int entry = 0; entry < 4; ++entry) {
       bool solid = entry > 0 && random() % 2 == 0;
-      std::string packed = random() % 3 == 0 ? RandomBytes(random) : RandomStream(random, !solid);
+      std::string packed = random() % 3 == 0 ? RandomBytes(random() % 20000, random()) : RandomStream(random, !solid);
       int32_t size = static_cast<int32_t>(random() % 3 == 0 ? random() % 2000 : random() % 3000000);
       std::string where = "run " + std::to_string(run) + " entry " + std::to_string(entry);
       std::string out = fast.Entry(packed, size, solid);
