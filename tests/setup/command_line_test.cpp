@@ -3,6 +3,7 @@
 #include <string>
 
 #include "setup/command_line.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
@@ -47,6 +48,23 @@ TEST(ParseCommandLine, TakesSwitchesInAnyCaseAndTheFolderAsTheRestOfTheLine) {
   CommandLine parsed;
   ParseCommandLine(nullptr, &parsed);
   EXPECT_FALSE(parsed.silent) << "no command line at all";
+}
+
+// The silent installation the guide for package authors shows means what
+// the guide says it does.
+TEST(ParseCommandLine, TheGuidesExampleReadsAsTheGuideTellsIt) {
+  const std::string guide = ReadWholeFile(TOLVEN_GUIDE);
+  const std::string example = "    Setup.exe ";
+  size_t at = guide.find(example + "/s ");
+  ASSERT_NE(at, std::string::npos) << "the guide shows a silent installation";
+  at += example.size();
+  const std::string arguments = guide.substr(at, guide.find('\n', at) - at);
+  CommandLine parsed;
+  ParseCommandLine(arguments.c_str(), &parsed);
+  EXPECT_TRUE(parsed.silent) << arguments;
+  EXPECT_STREQ(parsed.log_path, "C:\\Logs\\demo setup.log");
+  EXPECT_STREQ(parsed.destination, "C:\\Program Files\\Tolvenwark Demo");
+  EXPECT_STREQ(parsed.wrong_argument, "");
 }
 
 }  // namespace
