@@ -52,6 +52,9 @@ int Install(HINSTANCE instance, const CommandLine& command_line) {
     return kExitWrongArguments;
   }
   const char* package = g_setup_state->module_path;
+  // No critical-error box of the system either (a drive without its disk),
+  // not even while the package is described.
+  SetErrorMode(SEM_FAILCRITICALERRORS);
   // The template has no WS_VISIBLE, and nothing here shows the dialog.
   HiddenDialog hidden = {command_line.destination, kExtractNoArchive, nullptr};
   HWND dialog = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_SETUP), nullptr, HiddenDialogProc,
