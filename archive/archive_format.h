@@ -45,6 +45,9 @@ constexpr uint32_t kAttributeArchive = 0x20;
 constexpr uint8_t kMethodStored = 0x30;      // '0'
 constexpr uint8_t kLowestPackedVersion = 16;  // compressed entries below it are not unpacked
 
+// Positions in the file are signed 32-bit.
+constexpr int64_t kLastPosition = 0x7FFFFFFF;
+
 // A marker is only looked for at offset 0 and in the window of file offsets
 // 7 .. 250,005; every byte a candidate tests must lie inside it.
 constexpr uint32_t kSearchStart = 7;
@@ -52,11 +55,13 @@ constexpr uint32_t kSearchLength = 249999;
 
 // Why a walk ended.
 enum WalkEnd {
-  kWalkEndOfFile = 0,    // no byte left where a block would start
+  kWalkEndOfFile = 0,    // the last block ended exactly where the archive ends
   kWalkCutHeader = 1,    // the file ends inside a block header
   kWalkBadSize = 2,      // a header size below 7
   kWalkNoAdvance = 3,    // the next block would not lie beyond this one, or past 2 GiB
   kWalkNoDataSize = 4,   // a file header without the add size that places its data
+  kWalkBadCheck = 5,     // a header check value that matches nothing, or an unknown block type
+  kWalkCutData = 6,      // a block whose data reaches past the end of the archive
 };
 
 // The archive flavours, by their marker.
@@ -70,16 +75,23 @@ inline uint32_t ReadLe32(const uint8_t* p) {
 
 // Finds the archive in archive_file, which stands at offset 0. On success
 // (true) the stream stands right after the main header's fixed part, and
-// marker, main_header, archive_start, archive_flavour and main_header_bad
-// are set. The caller skips the rest of the main header.
+// marker, main_header, archive_start, archive_end, archive_flavour and
+// main_header_bad are set. The caller skips the rest of the main header.
 bool LocateArchive(ExtractContext* context);
 
 // Reads block headers from the current position up to the next file header.
 // Returns 32 plus the kept name length when one was read, with file_header,
 // entry_name, block_pos and next_block_pos set; 0 when the walk is over,
-// with the reason in walk_end. The stream position afterwards is not
-// defined: the caller seeks to what it wants next.
+// with the reason in walk_end: kWalkEndOfFile when it ended exactly at
+// archive_end, anything else when the archive is damaged or cut short. In
+// "Rar!" archives every file header's check value is tested. The stream
+// position afterwards is not defined: the caller seeks to what it wants
+// next.
 uint32_t ReadNextEntry(ExtractContext* context);
+
+// Advances the running CRC-32 `crc` over the next `count` bytes of
+// archive_file; false when they cannot all be read.
+bool Crc32OfStream(ExtractContext* context, uint32_t* crc, uint32_t count);
 
 // Attributes of a host system that does not keep Windows ones: a directory
 // when all three dictionary bits are set, else a plain file.

@@ -45,12 +45,34 @@ uint32_t FailureOf(const ExtractContext* context, bool decoded) {
 
 // Refusals made before anything of the entry is read: its bytes could not
 // be delivered whole, whatever they hold.
-uint32_t RefusalOf(const FileHeader& header) {
+uint32_t RefusalOf(const FileHeader& header, bool skipped) {
+  // Not even a skipped one: it cannot be unpacked, and a solid entry after
+  // it would decode against a window and tables it never left behind.
   if (header.unpacked_size > kLargestEntry) return kFailureTooLarge;
+  if (skipped) return kFailureNone;
   // The rest of the data lies in a volume that is never opened; the part
   // here carries a check value of its own and would pass it.
   if (header.flags & (kFlagToNextVolume | kFlagFromPreviousVolume)) return kFailureOtherVolume;
   return kFailureNone;
+}
+
+// The pass's result when the walk found no further entry: only a walk
+// that ended exactly at the archive's end, after at least one entry, ends
+// a good archive. A cut or damaged header would otherwise pass for the end
+// and leave the entries after it out unnoticed.
+int WalkEndResult(ExtractContext* context, bool no_entry) {
+  switch (context->walk_end) {
+    case kWalkEndOfFile:
+      context->entry_failure = no_entry ? kFailureNoEntries : kFailureNone;
+      break;
+    case kWalkCutHeader:
+    case kWalkCutData:
+      context->entry_failure = kFailureCut;
+      break;
+    default:
+      context->entry_failure = kFailureHeader;
+  }
+  return context->entry_failure == kFailureNone ? kExtractOk : kExtractBadEntry;
 }
 
 bool SeekTo(FILE* file, int64_t position) {
@@ -64,12 +86,8 @@ int ProcessEntry(ExtractContext* context, char* name, EntryFate fate, MemoryBuff
                  bool* stop) {
   const FileHeader& header = context->file_header;
   bool skipped = fate == kSkip;
-  if (!skipped) {
-    context->entry_failure = RefusalOf(header);
-    if (context->entry_failure != kFailureNone) return kExtractBadEntry;
-  } else if (header.unpacked_size > kLargestEntry) {
-    return kExtractOk;  // nothing of it could be produced; it feeds no dictionary
-  }
+  context->entry_failure = RefusalOf(header, skipped);
+  if (context->entry_failure != kFailureNone) return kExtractBadEntry;
 
   context->memory_buffer = nullptr;
   context->output_file = nullptr;
@@ -146,13 +164,17 @@ int ProcessEntry(ExtractContext* context, char* name, EntryFate fate, MemoryBuff
 }
 
 int WalkEntries(ExtractContext* context, MemoryBuffer* buffer) {
+  if (context->main_header_bad) {
+    context->entry_failure = kFailureHeader;
+    return kExtractBadEntry;
+  }
   SkipMainHeaderRest(context);
 
   char name[kNameSize];
   bool first_entry = true;
   int result = kExtractOk;
   while (result == kExtractOk) {
-    if (ReadNextEntry(context) == 0) break;
+    if (ReadNextEntry(context) == 0) return WalkEndResult(context, first_entry);
     FileHeader& header = context->file_header;
     NormaliseHostAttributes(&header);
     // An archive that starts inside an entry is the second part of a

@@ -19,6 +19,10 @@ enum EntryFailure {
   kFailureOutput = 7,         // the file or memory did not take every byte
   kFailureTooLarge = 8,       // 2 GiB or more
   kFailureLength = 9,         // fewer bytes than the header's unpacked size
+  // The archive rather than one entry: the pass stopped between entries.
+  kFailureHeader = 10,        // a header's check value or layout is damaged
+  kFailureCut = 11,           // the archive ends inside a block
+  kFailureNoEntries = 12,     // the archive holds no file entry at all
 };
 
 // Runs one pass over the archive in the file at `path` (which must stay valid

@@ -13,10 +13,10 @@
 
 // Outcomes of a pass.
 enum ExtractResult {
-  kExtractOk = 0,             // all entries done, the callback stopped, or a malformed block ended the walk
+  kExtractOk = 0,             // all entries done, or the callback stopped
   kExtractNoContext = 1,      // the context could not be obtained
   kExtractNoArchive = 2,      // cannot open, no archive found, or starts inside a volume
-  kExtractBadEntry = 3,       // an entry that was not skipped failed its data check
+  kExtractBadEntry = 3,       // an entry failed its checks, or the archive is damaged or empty
   kExtractNoWindow = 9,       // the window could not be obtained
   kExtractCannotCreate = -5,  // an output file could not be created
   kExtractNoCopyBuffer = -1,  // a stored copy could not obtain its buffer
@@ -92,8 +92,8 @@ struct ExtractContext {
   uint32_t delivered;      // bytes of this entry that WriteOut accepted
   uint32_t walk_end;       // WalkEnd: why the last walk over the headers stopped
   uint32_t entry_failure;  // EntryFailure: why the entry that ended the pass was bad
-  uint32_t main_header_bad;
-  uint32_t file_header_bad;
+  uint32_t main_header_bad;  // its check value matches neither form writers use
+  int32_t archive_end;       // where the last block must end: the end of the file
   int32_t block_pos;
   int32_t next_block_pos;
   FILE* input_file;
@@ -101,7 +101,6 @@ struct ExtractContext {
   int32_t packed_left;
   int32_t unpacked_left;
   uint32_t entry_crc;
-  uint32_t header_crc;
   uint32_t archive_flavour;  // 1 = older marker (16-bit sum), 2 = "Rar!" (CRC-32)
 
   // Checksums.

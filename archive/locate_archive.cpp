@@ -10,6 +10,24 @@ const uint8_t kOldMarkerTail[3] = {'E', '~', '^'};  // "RE~^"
 const uint8_t kOldFlavourTag[4] = {'R', 'S', 'F', 'X'};
 constexpr uint32_t kOldFlavourTagOffset = 28;  // in the executable's own header area
 
+// True when the main header's check value matches the CRC-32 of its fixed
+// part from the block type on, or of the whole header as stored (with a
+// comment, say): writers use either. The stream stands after the fixed
+// part, whose bytes are `raw`, and is left there.
+bool MainHeaderCheckMatches(ExtractContext* context, const uint8_t* raw) {
+  const MainHeader& header = context->main_header;
+  uint32_t crc = Crc32Update(context->crc32_table, 0xFFFFFFFF, raw + 2, kMainHeaderSize - 2);
+  if (static_cast<uint16_t>(~crc) == header.check) return true;
+  long after = ftell(context->archive_file);
+  int64_t end = static_cast<int64_t>(after) - kMainHeaderSize + header.size;
+  if (header.size <= kMainHeaderSize || after < 0 || end > context->archive_end) {
+    return false;
+  }
+  bool read = Crc32OfStream(context, &crc, header.size - kMainHeaderSize);
+  fseek(context->archive_file, after, SEEK_SET);
+  return read && static_cast<uint16_t>(~crc) == header.check;
+}
+
 // Reads and decodes the main header's fixed part at the stream position.
 bool ReadMainHeader(ExtractContext* context) {
   uint8_t raw[kMainHeaderSize];
@@ -21,11 +39,19 @@ bool ReadMainHeader(ExtractContext* context) {
   header.size = ReadLe16(raw + 5);
   header.reserved1 = ReadLe16(raw + 7);
   header.reserved2 = ReadLe32(raw + 9);
-  // The check covers the 11 bytes from the block type on; its outcome is
-  // only recorded.
-  uint32_t crc = Crc32Update(context->crc32_table, 0xFFFFFFFF, raw + 2, kMainHeaderSize - 2);
-  context->main_header_bad = static_cast<uint16_t>(~crc) != header.check;
+  // The older flavour's main header has no check value.
+  if (context->archive_flavour == kFlavourRar) {
+    context->main_header_bad = MainHeaderCheckMatches(context, raw) ? 0 : 1;
+  }
   return true;
+}
+
+// The offset where the archive must end: the end of the file, or the last
+// offset a signed 32-bit position reaches. The stream is back at offset 0.
+int32_t ArchiveEnd(FILE* file) {
+  long end = fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
+  fseek(file, 0, SEEK_SET);
+  return static_cast<int32_t>(end >= 0 && end <= kLastPosition ? end : kLastPosition);
 }
 
 // Tests the candidate 'R' at index i of `window` (file offset 7 + i), whose
@@ -84,6 +110,7 @@ bool LocateArchive(ExtractContext* context) {
   context->archive_start = 0;
   context->archive_flavour = 0;
   context->main_header_bad = 0;
+  context->archive_end = ArchiveEnd(context->archive_file);
   if (fread(context->marker, 1, kMarkerSize, context->archive_file) != kMarkerSize) return false;
   bool found;
   if (memcmp(context->marker, kMarker, kMarkerSize) == 0) {

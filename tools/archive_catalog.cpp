@@ -21,6 +21,7 @@ Catalog ReadCatalog(const std::string& path) {
     catalog.flavour = context->archive_flavour;
     catalog.archive_start = context->archive_start;
     catalog.main_header = context->main_header;
+    catalog.main_header_bad = context->main_header_bad != 0;
     SkipMainHeaderRest(context);
     while (ReadNextEntry(context) != 0) {
       CatalogEntry entry;
@@ -45,15 +46,21 @@ Catalog ReadCatalog(const std::string& path) {
   return catalog;
 }
 
-std::string WalkEndWarning(const Catalog& catalog) {
+std::string HeaderDamage(const Catalog& catalog) {
+  if (catalog.main_header_bad) {
+    return "the main header at offset " + std::to_string(catalog.archive_start + kMarkerSize) +
+           " does not match its check value";
+  }
   const char* reason = nullptr;
   switch (catalog.walk_end) {
-    case kWalkCutHeader: reason = "a block header is cut short by the end of the file"; break;
-    case kWalkBadSize: reason = "a block header gives a size below 7 bytes"; break;
+    case kWalkCutHeader: reason = "a block header is cut short by the end of the archive"; break;
+    case kWalkBadSize: reason = "a block header gives a size too small for its fields"; break;
     case kWalkNoAdvance: reason = "a block's size leads nowhere"; break;
     case kWalkNoDataSize: reason = "a file header does not give the size of its data"; break;
+    case kWalkBadCheck: reason = "a header does not match its check value, or has an unknown type"; break;
+    case kWalkCutData: reason = "a block's data reaches past the end of the archive"; break;
     default: return "";
   }
-  return "warning: the archive ends early at offset " + std::to_string(catalog.walk_end_position) +
-         ": " + reason + "; nothing after it is read";
+  return "at offset " + std::to_string(catalog.walk_end_position) + " " + reason +
+         "; nothing after it is read";
 }

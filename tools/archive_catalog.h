@@ -27,6 +27,7 @@ struct Catalog {
   uint32_t flavour = 0;
   int32_t archive_start = 0;
   MainHeader main_header{};
+  bool main_header_bad = false;
   std::vector<CatalogEntry> entries;
   uint32_t walk_end = 0;   // WalkEnd
   int32_t walk_end_position = 0;
@@ -34,5 +35,6 @@ struct Catalog {
 
 Catalog ReadCatalog(const std::string& path);
 
-// A line for a walk that stopped before the end of the file, or "".
-std::string WalkEndWarning(const Catalog& catalog);
+// Where and how the archive's headers are damaged or cut short, or "" when
+// the walk ended exactly at the archive's end.
+std::string HeaderDamage(const Catalog& catalog);

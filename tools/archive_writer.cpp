@@ -14,10 +14,11 @@ void PutLe32(std::string& out, uint32_t value) {
   PutLe16(out, value >> 16);
 }
 
-// The header check: low 16 bits of the CRC-32 of the header from its block
-// type on, stored in the header's first two bytes.
-void SetHeaderCheck(std::string& header, bool bad) {
-  uint16_t check = static_cast<uint16_t>(Crc32Of(header.substr(2)));
+// The header check: low 16 bits of the CRC-32 of the header's first
+// `covered` bytes (all of them by default) from its block type on, stored
+// in the header's first two bytes.
+void SetHeaderCheck(std::string& header, bool bad, size_t covered = std::string::npos) {
+  uint16_t check = static_cast<uint16_t>(Crc32Of(header.substr(2, covered - 2)));
   if (bad) check = static_cast<uint16_t>(check ^ 0x5A5A);
   header[0] = static_cast<char>(check & 0xFF);
   header[1] = static_cast<char>(check >> 8);
@@ -67,8 +68,9 @@ std::string ArchiveWriter::MainHeaderBytes(const MainHeaderFields& fields) const
   }
   PutLe16(header, fields.size ? *fields.size : kMainHeaderSize + fields.extra.size());
   header += std::string(6, '\0');  // reserved
+  if (fields.check_covers_extra) header += fields.extra;
   if (flavour_ == kFlavourRar) SetHeaderCheck(header, fields.bad_check);
-  return marker + header + fields.extra;
+  return marker + header + (fields.check_covers_extra ? "" : fields.extra);
 }
 
 void ArchiveWriter::AddFile(const FileEntryFields& fields) { bytes_ += FileHeaderBytes(fields) + fields.data; }
@@ -95,7 +97,9 @@ std::string ArchiveWriter::FileHeaderBytes(const FileEntryFields& fields) const 
   PutLe16(header, name_length);
   PutLe32(header, fields.attributes);
   header += fields.name + fields.header_extra;
-  if (flavour_ == kFlavourRar) SetHeaderCheck(header, fields.bad_header_check);
+  size_t covered = fields.check_skips_extra ? header.size() - fields.header_extra.size()
+                                            : std::string::npos;
+  if (flavour_ == kFlavourRar) SetHeaderCheck(header, fields.bad_header_check, covered);
   return header;
 }
 

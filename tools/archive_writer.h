@@ -29,6 +29,7 @@ struct MainHeaderFields {
   std::optional<uint16_t> size;    // default: 13 + extra
   uint8_t type = kMainHeaderType;
   bool bad_check = false;          // store a check value that does not match
+  bool check_covers_extra = false;  // the check covers `extra` too, not only the fixed part
 };
 
 struct FileEntryFields {
@@ -47,6 +48,7 @@ struct FileEntryFields {
   std::optional<uint16_t> header_size;  // default: 32 + name + header_extra
   std::optional<uint32_t> packed_size;  // default: data.size()
   bool bad_header_check = false;
+  bool check_skips_extra = false;       // the check covers the fixed part and name only
 };
 
 class ArchiveWriter {

@@ -22,6 +22,7 @@ struct ExtractRun {
   size_t written = 0;
   std::string current;       // the entry being handled, for messages
   std::string current_path;  // and where it goes
+  bool current_placed = false;  // it is to be written, not skipped
   std::ostream* err;
 };
 
@@ -62,6 +63,7 @@ int PlaceEntry(char* name, const uint8_t*, uint32_t, void* user) {
   ExtractRun* run = static_cast<ExtractRun*>(user);
   const CatalogEntry& entry = *run->offered[run->next++];
   run->current = entry.name;
+  run->current_placed = false;
   name[0] = '\0';  // skipped unless it is placed below
   if (entry.IsVolumeLabel()) return 0;
   std::string reason = RefusalReason(entry, run->folder);
@@ -79,6 +81,7 @@ int PlaceEntry(char* name, const uint8_t*, uint32_t, void* user) {
   }
   run->current_path = path;
   CopyBounded(name, path.c_str(), kNameSize);
+  run->current_placed = true;
   ++run->written;
   return 0;
 }
@@ -131,15 +134,18 @@ int CommandExtract(const CommandArgs& args, std::ostream& out, std::ostream& err
   uint32_t failure = kFailureNone;
   int result = kExtractNoArchive;
   if (catalog.found) result = ExtractArchive(file.c_str(), PlaceEntry, &run, &failure);
-  std::string warning = WalkEndWarning(catalog);
-  if (!warning.empty()) err << warning << "\n";
   if (seal.sealed && seal.check != kSealHolds) err << seal.text << "\n";
   if (result != kExtractOk) {
-    const CatalogEntry* last = run.next > 0 ? run.offered[run.next - 1] : nullptr;
-    std::string reason = last != nullptr ? FailureReason(failure, last->header) : "";
-    const std::string& named = result == kExtractCannotCreate ? run.current_path : run.current;
+    // A damaged archive is found between entries: no entry is to blame.
+    bool archive_failed = result == kExtractBadEntry && IsArchiveFailure(failure);
+    const CatalogEntry* last = run.next > 0 && !archive_failed ? run.offered[run.next - 1] : nullptr;
+    std::string reason = FailureReason(failure, last != nullptr ? last->header : FileHeader{});
+    std::string named = result == kExtractCannotCreate ? run.current_path : run.current;
+    if (archive_failed) named.clear();
     err << ResultMessage(result, file, catalog, named, reason) << "\n";
-    if (result == kExtractBadEntry || result == kExtractNoCopyBuffer || result == kExtractCannotCreate) {
+    // The entry the pass stopped at was counted when it was placed.
+    if (!archive_failed && run.current_placed &&
+        (result == kExtractBadEntry || result == kExtractNoCopyBuffer || result == kExtractCannotCreate)) {
       --run.written;
     }
   }

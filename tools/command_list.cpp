@@ -52,8 +52,8 @@ int CommandList(const CommandArgs& args, std::ostream& out, std::ostream& err) {
   }
   out << catalog.entries.size() << " entries (" << folders << " folders), " << unpacked
       << " bytes, " << packed << " packed\n";
-  std::string warning = WalkEndWarning(catalog);
-  if (!warning.empty()) err << warning << "\n";
+  std::string damage = HeaderDamage(catalog);
+  if (!damage.empty()) err << "warning: the archive is damaged " << damage << "\n";
   SealReport seal = CheckFileSeal(args[0], catalog);
   if (seal.sealed && seal.check != kSealHolds) err << "warning: " << seal.text << "\n";
   return 0;

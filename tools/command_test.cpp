@@ -39,9 +39,14 @@ int CommandTest(const CommandArgs& args, std::ostream& out, std::ostream& err) {
   int result = ExtractArchive(file.c_str(), VerifyEverything, &offered, &failure);
 
   // The pass offers every entry but folders, in order, and stops right
-  // after the entry that failed: the last one it offered.
-  bool stopped_at_entry = result == kExtractBadEntry || result == kExtractNoCopyBuffer;
-  bool entries_reached = result == kExtractOk || stopped_at_entry;
+  // after the entry that failed: the last one it offered. Damage between
+  // entries stops it after the last entry it could walk to, and a damaged
+  // main header before the first.
+  bool archive_failed = result == kExtractBadEntry && IsArchiveFailure(failure);
+  bool stopped_at_entry =
+      !archive_failed && (result == kExtractBadEntry || result == kExtractNoCopyBuffer);
+  bool entries_reached =
+      result == kExtractOk || stopped_at_entry || (archive_failed && !catalog.main_header_bad);
   size_t seen = 0;
   const CatalogEntry* failed = nullptr;
   for (const CatalogEntry& entry : catalog.entries) {
@@ -64,11 +69,10 @@ int CommandTest(const CommandArgs& args, std::ostream& out, std::ostream& err) {
     if (entry.NameWasCut()) note = " (name cut to 259 bytes)";
     out << "OK  " << entry.name << note << "\n";
   }
-  std::string warning = WalkEndWarning(catalog);
-  if (!warning.empty()) err << warning << "\n";
+  if (archive_failed) out << "BAD archive (" << FailureReason(failure, FileHeader{}) << ")\n";
   if (result != kExtractOk) {
     std::string name = failed != nullptr ? failed->name : "";
-    std::string reason = failed != nullptr ? FailureReason(failure, failed->header) : "";
+    std::string reason = FailureReason(failure, failed != nullptr ? failed->header : FileHeader{});
     err << ResultMessage(result, file, catalog, name, reason) << "\n";
   }
   out << "result: " << result << "\n";

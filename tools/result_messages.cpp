@@ -14,8 +14,15 @@ std::string FailureReason(uint32_t failure, const FileHeader& header) {
     case kFailureOutput: return "not all of its bytes could be written or held";
     case kFailureTooLarge: return "2 GiB or larger";
     case kFailureLength: return "fewer bytes than its stated size";
+    case kFailureHeader: return "damaged header";
+    case kFailureCut: return "archive cut short";
+    case kFailureNoEntries: return "no file entry";
     default: return "CRC mismatch";
   }
+}
+
+bool IsArchiveFailure(uint32_t failure) {
+  return failure == kFailureHeader || failure == kFailureCut || failure == kFailureNoEntries;
 }
 
 std::string ResultMessage(int result, const std::string& file, const Catalog& catalog,
@@ -31,8 +38,14 @@ std::string ResultMessage(int result, const std::string& file, const Catalog& ca
       }
       return "no archive found in " + file +
              " (its marker must start at offset 0 or between offsets 7 and 249,996)";
-    case kExtractBadEntry:
-      return "entry " + entry + " in " + file + " is bad (" + reason + "); the pass stopped there";
+    case kExtractBadEntry: {
+      if (!entry.empty()) {
+        return "entry " + entry + " in " + file + " is bad (" + reason + "); the pass stopped there";
+      }
+      std::string damage = HeaderDamage(catalog);
+      return "the archive in " + file + " is damaged (" + reason + ")" +
+             (damage.empty() ? "" : ": " + damage);
+    }
     case kExtractNoWindow:
       return "not enough memory for the 1 MiB unpacking window";
     case kExtractCannotCreate:

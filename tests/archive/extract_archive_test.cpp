@@ -267,6 +267,7 @@ struct ResultCase {
   uint32_t failure;
   size_t calls;  // first calls the callback gets, memory and verified alike
   size_t good;   // entries that pass, each with a second call in memory
+  int skipped;   // the result when the callback skips every entry
 };
 
 FileEntryFields Compressed(uint8_t version, const std::string& data, uint32_t crc) {
@@ -284,25 +285,33 @@ std::vector<ResultCase> ResultCases() {
   huge.unpacked_size = 0x80000000u;
   FileEntryFields enciphered = WithFlags(StoredEntry("secret", "cipher"), kFlagEnciphered);
   enciphered.data_crc = Crc32Of("plain!");
+  // Skipping makes a bad entry harmless, but not a pass that does not start
+  // at an entry's beginning, an entry no pass can unpack, or an archive
+  // with nothing in it.
   return {
-      {"good entries", ThreeEntries(), kExtractOk, kFailureNone, 3, 3},
+      {"good entries", ThreeEntries(), kExtractOk, kFailureNone, 3, 3, kExtractOk},
       {"an archive that starts inside an entry belongs to a volume set",
        {WithFlags(StoredEntry("a", "x"), kFlagFromPreviousVolume), StoredEntry("b", "y")},
-       kExtractNoArchive, kFailureNone, 0, 0},
+       kExtractNoArchive, kFailureNone, 0, 0, kExtractNoArchive},
       {"a later entry continued from another volume is incomplete",
        {StoredEntry("a", "x"), WithFlags(StoredEntry("b", "y"), kFlagFromPreviousVolume)},
-       kExtractBadEntry, kFailureOtherVolume, 2, 1},
+       kExtractBadEntry, kFailureOtherVolume, 2, 1, kExtractOk},
       {"an entry continued in the next volume is incomplete",
        {StoredEntry("a", "x"), WithFlags(StoredEntry("b", "y"), kFlagToNextVolume)},
-       kExtractBadEntry, kFailureOtherVolume, 2, 1},
+       kExtractBadEntry, kFailureOtherVolume, 2, 1, kExtractOk},
       {"enciphered bytes fail their check", {enciphered}, kExtractBadEntry, kFailureEnciphered,
-       1, 0},
+       1, 0, kExtractOk},
       {"a compressed entry below version 16 is not unpacked",
-       {Compressed(15, "abc", Crc32Of("abc"))}, kExtractBadEntry, kFailureMethodVersion, 1, 0},
-      {"an empty one of them passes", {Compressed(13, "", 0)}, kExtractOk, kFailureNone, 1, 1},
+       {Compressed(15, "abc", Crc32Of("abc"))}, kExtractBadEntry, kFailureMethodVersion, 1, 0,
+       kExtractOk},
+      {"an empty one of them passes", {Compressed(13, "", 0)}, kExtractOk, kFailureNone, 1, 1,
+       kExtractOk},
       {"fewer bytes than the header promises", {short_data}, kExtractBadEntry, kFailureLength,
-       1, 0},
-      {"2 GiB or more is refused unread", {huge}, kExtractBadEntry, kFailureTooLarge, 1, 0},
+       1, 0, kExtractOk},
+      {"2 GiB or more is refused unread, even when skipped", {huge}, kExtractBadEntry,
+       kFailureTooLarge, 1, 0, kExtractBadEntry},
+      {"an archive without a file entry", {}, kExtractBadEntry, kFailureNoEntries, 0, 0,
+       kExtractBadEntry},
   };
 }
 
@@ -314,12 +323,8 @@ TEST(ExtractArchive, ResultCodesForMemoryAndVerifiedEntries) {
       EXPECT_EQ(pass.failure, c.failure) << c.why;
       EXPECT_EQ(pass.calls.size(), c.calls + (memory ? c.good : 0)) << c.why;
     }
-    // Skipping makes every one of them harmless, except a pass that does
-    // not start at an entry's beginning.
     PassRecorder skipped(AllSkipped());
-    EXPECT_EQ(skipped.Run(ScratchFolder() + "a.rar", ArchiveOf(c.entries)),
-              c.result == kExtractNoArchive ? kExtractNoArchive : kExtractOk)
-        << c.why;
+    EXPECT_EQ(skipped.Run(ScratchFolder() + "a.rar", ArchiveOf(c.entries)), c.skipped) << c.why;
   }
 }
 

@@ -8,8 +8,8 @@
 namespace {
 
 // The names offered, in order, by a pass that takes every entry into memory,
-// with the pass's result last.
-std::vector<std::string> OfferedNames(const std::string& archive) {
+// with the pass's result last; `failure` receives the pass's failure.
+std::vector<std::string> OfferedNames(const std::string& archive, uint32_t* failure = nullptr) {
   PassRecorder pass(AllInMemory());
   int result = pass.Run(ScratchFolder() + "walk.rar", archive);
   std::vector<std::string> names;
@@ -17,6 +17,7 @@ std::vector<std::string> OfferedNames(const std::string& archive) {
     if (!call.has_data) names.push_back(call.name);
   }
   names.push_back("result " + std::to_string(result));
+  if (failure != nullptr) *failure = pass.failure;
   return names;
 }
 
@@ -44,40 +45,57 @@ TEST(HeaderWalk, AMainHeaderSizeBelowItsFixedPartIsNotSteppedBackInto) {
 struct EndCase {
   const char* why;
   std::string tail;  // bytes after a good first entry
+  uint32_t failure;  // kFailureNone: the archive ended where it should
 };
 
-// A malformed block ends the walk like the end of the archive: the entries
-// before it are done and the pass succeeds.
-TEST(HeaderWalk, MalformedBlocksEndTheWalk) {
+// The archive must end exactly at the end of the file. Any other end of
+// the walk is damage: the entries before it are done, and the pass fails.
+TEST(HeaderWalk, AWalkThatDoesNotEndAtTheEndOfTheFileFails) {
   FileEntryFields no_data_size = StoredEntry("b.txt", "b");
   no_data_size.flags = 0;
   FileEntryFields tiny = StoredEntry("b.txt", "b");
   tiny.header_size = 6;
+  FileEntryFields name_outside = StoredEntry("b.txt", "b");
+  name_outside.header_size = 32 + 4;  // the name's last byte lies outside the header
   ArchiveWriter wrapping;
   wrapping.AddBlock(0x79, kFlagLongBlock, "", "x");
   std::string huge = wrapping.bytes();
   huge.replace(7, 4, "\xF0\xFF\xFF\xFF");  // an add size that reaches past 2 GiB
+  ArchiveWriter short_add;
+  short_add.AddBlock(0x79, 0, "", "");
+  std::string add_outside = short_add.bytes();
+  add_outside[3] = '\x00';
+  add_outside[4] = '\x80';  // a long block whose header has no room for its add size
+  std::string second = ArchiveOf({StoredEntry("b.txt", "bbbb")}).substr(20);
   const EndCase cases[] = {
-      {"the end of the file", ""},
-      {"a block header cut by the end of the file", std::string("\x00\x00\x74\x00\x80", 5)},
-      {"a file header cut after its common part",
-       ArchiveOf({StoredEntry("b.txt", "b")}).substr(20, 20)},
-      {"a header size below 7", ArchiveOf({tiny}).substr(20)},
-      {"a file header without a data size", ArchiveOf({no_data_size}).substr(20)},
-      {"a block reaching past 2 GiB", huge},
+      {"the end of the file", "", kFailureNone},
+      {"a block header cut by the end of the file", std::string("\x00\x00\x74\x00\x80", 5), kFailureCut},
+      {"a file header cut after its common part", second.substr(0, 20), kFailureCut},
+      {"a file header cut inside its name", second.substr(0, 35), kFailureCut},
+      {"a file's data cut short", second.substr(0, second.size() - 1), kFailureCut},
+      {"a header size below 7", ArchiveOf({tiny}).substr(20), kFailureHeader},
+      {"a name that does not fit its header", ArchiveOf({name_outside}).substr(20), kFailureHeader},
+      {"a long block without room for its add size", add_outside, kFailureHeader},
+      {"a file header without a data size", ArchiveOf({no_data_size}).substr(20), kFailureHeader},
+      {"a block reaching past 2 GiB", huge, kFailureHeader},
+      {"bytes after the last block", std::string(8, '\0'), kFailureHeader},
   };
   for (const EndCase& c : cases) {
     std::string archive = ArchiveOf({StoredEntry("a.txt", "a")}) + c.tail;
-    EXPECT_EQ(OfferedNames(archive), (Names{"a.txt", "result 0"})) << c.why;
+    uint32_t failure = 0;
+    std::string result = c.failure == kFailureNone ? "result 0" : "result 3";
+    EXPECT_EQ(OfferedNames(archive, &failure), (Names{"a.txt", result})) << c.why;
+    EXPECT_EQ(failure, c.failure) << c.why;
   }
 }
 
-TEST(HeaderWalk, AnEndBlockOfSevenBytesAtTheEndIsSteppedOver) {
+TEST(HeaderWalk, ASevenByteBlockBetweenEntriesIsSteppedOver) {
   ArchiveWriter writer;
   writer.AddMainHeader();
   writer.AddFile(StoredEntry("a.txt", "a"));
   writer.AddBlock(0x7B, 0);
-  EXPECT_EQ(OfferedNames(writer.bytes()), (Names{"a.txt", "result 0"}));
+  writer.AddFile(StoredEntry("b.txt", "b"));
+  EXPECT_EQ(OfferedNames(writer.bytes()), (Names{"a.txt", "b.txt", "result 0"}));
 }
 
 TEST(HeaderWalk, LongNamesAreCutAndTheWalkStaysInStep) {
@@ -91,13 +109,63 @@ TEST(HeaderWalk, SlashesBecomeBackslashes) {
             (Names{"dir\\sub\\file.txt", "result 0"}));
 }
 
-TEST(HeaderWalk, HeaderCheckMismatchesChangeNothing) {
-  FileEntryFields bad_check = StoredEntry("a.txt", "a");
+struct CheckCase {
+  const char* why;
+  std::string archive;
+  Names offered;  // and the pass's result
+};
+
+// Writers compute a header's check value over the header as stored or over
+// its fixed part and name; a value that matches neither is a damaged header,
+// which must not be read for an entry under some other name, or for none.
+TEST(HeaderWalk, HeadersMustMatchTheirCheckValues) {
+  FileEntryFields bad_check = StoredEntry("b.txt", "b");
   bad_check.bad_header_check = true;
+  FileEntryFields with_extra = StoredEntry("b.txt", "b");
+  with_extra.header_extra = "extra";
+  FileEntryFields name_and_fixed_part = with_extra;
+  name_and_fixed_part.check_skips_extra = true;
   MainHeaderFields bad_main;
   bad_main.bad_check = true;
-  EXPECT_EQ(OfferedNames(ArchiveOf({bad_check, StoredEntry("b.txt", "b")}, bad_main)),
-            (Names{"a.txt", "b.txt", "result 0"}));
+  MainHeaderFields comment;
+  comment.extra = "a comment";
+  MainHeaderFields whole_comment = comment;
+  whole_comment.check_covers_extra = true;
+  std::string good = ArchiveOf({StoredEntry("a.txt", "a"), with_extra});
+  const size_t second = good.find("b.txt") - 32;  // where the second file header starts
+  auto changed = [&](size_t offset, char value) {
+    std::string damaged = good;
+    damaged[second + offset] = value;
+    return damaged;
+  };
+  // A file header whose type byte says comment still checks as a file header.
+  std::string as_comment = changed(2, '\x75');
+  ArchiveWriter unknown;
+  unknown.AddMainHeader();
+  unknown.AddFile(StoredEntry("a.txt", "a"));
+  unknown.AddBlock(0x80, 0, "tail");
+  const CheckCase cases[] = {
+      {"checks over the whole header", good, {"a.txt", "b.txt", "result 0"}},
+      {"checks over the fixed part and name", ArchiveOf({StoredEntry("a.txt", "a"), name_and_fixed_part}),
+       {"a.txt", "b.txt", "result 0"}},
+      {"a main header checked over its fixed part", ArchiveOf({StoredEntry("a.txt", "a")}, comment),
+       {"a.txt", "result 0"}},
+      {"a main header checked with its comment", ArchiveOf({StoredEntry("a.txt", "a")}, whole_comment),
+       {"a.txt", "result 0"}},
+      {"a check value that matches neither", ArchiveOf({StoredEntry("a.txt", "a"), bad_check}),
+       {"a.txt", "result 3"}},
+      {"a damaged name", changed(33, 'c'), {"a.txt", "result 3"}},
+      {"damage after the name", changed(37, 'X'), {"a.txt", "result 3"}},
+      {"damaged attributes", changed(28, '\x27'), {"a.txt", "result 3"}},
+      {"a file header turned into another block type", as_comment, {"a.txt", "result 3"}},
+      {"a block type the format does not have", unknown.bytes(), {"a.txt", "result 3"}},
+      {"a damaged main header", ArchiveOf({StoredEntry("a.txt", "a")}, bad_main), {"result 3"}},
+  };
+  for (const CheckCase& c : cases) {
+    uint32_t failure = 0;
+    EXPECT_EQ(OfferedNames(c.archive, &failure), c.offered) << c.why;
+    EXPECT_EQ(failure, c.offered.back() == "result 0" ? kFailureNone : kFailureHeader) << c.why;
+  }
 }
 
 struct HostCase {

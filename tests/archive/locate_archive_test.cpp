@@ -52,7 +52,6 @@ TEST(LocateArchive, PassesOverAMarkerWhoseMainHeaderIsNotOne) {
 TEST(LocateArchive, AMarkerAtOffsetZeroIsTakenWhateverItsMainHeaderType) {
   MainHeaderFields odd;
   odd.type = 0x99;
-  odd.bad_check = true;  // recorded, never acted on
   PassRecorder pass(AllInMemory());
   EXPECT_EQ(pass.Run(ScratchFolder() + "a.rar", ArchiveOf(ThreeEntries(), odd)), kExtractOk);
   EXPECT_EQ(pass.calls.size(), 6u);

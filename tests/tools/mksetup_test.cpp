@@ -150,12 +150,39 @@ TEST(MksetupTest, ChecksEveryEntryAndStopsAtTheFirstBadOne) {
   }
 }
 
-TEST(MksetupTest, WarnsWhenTheArchiveEndsEarly) {
-  std::string archive = ScratchFolder() + "a.rar";
-  WriteWholeFile(archive, ArchiveOf({StoredEntry("a", "first")}) + std::string("\x00\x00\x74\x00\x80", 5));
-  Outcome tested = Mksetup(CommandTest, {archive});
-  EXPECT_EQ(tested.status, 0);
-  EXPECT_TRUE(Contains(tested.err, "ends early at offset 58")) << tested.err;
+struct DamageCase {
+  const char* why;
+  std::string archive;
+  std::string out;    // what test prints
+  std::string err;    // part of its message
+};
+
+// Damage between entries, or before the first, is no entry's fault: the
+// archive is reported bad, and test and extract end with status 1.
+TEST(MksetupTest, ADamagedCutOrEmptyArchiveFails) {
+  MainHeaderFields bad_main;
+  bad_main.bad_check = true;
+  const DamageCase cases[] = {
+      {"a cut header", ArchiveOf({StoredEntry("a", "first")}) + std::string("\x00\x00\x74\x00\x80", 5),
+       "OK  a\nBAD archive (archive cut short)\nresult: 3\n",
+       "is damaged (archive cut short): at offset 58 a block header is cut short"},
+      {"a damaged main header", ArchiveOf({StoredEntry("a", "first")}, bad_main),
+       "--  a (not checked)\nBAD archive (damaged header)\nresult: 3\n",
+       "is damaged (damaged header): the main header at offset 7 does not match its check value"},
+      {"no entry at all", ArchiveOf({}), "BAD archive (no file entry)\nresult: 3\n",
+       "is damaged (no file entry)"},
+  };
+  for (const DamageCase& c : cases) {
+    std::string folder = ScratchFolder();
+    WriteWholeFile(folder + "a.rar", c.archive);
+    Outcome tested = Mksetup(CommandTest, {folder + "a.rar"});
+    EXPECT_EQ(tested.status, 1) << c.why;
+    EXPECT_EQ(tested.out, c.out) << c.why;
+    EXPECT_TRUE(Contains(tested.err, c.err)) << c.why << ": " << tested.err;
+    Outcome extracted = Mksetup(CommandExtract, {folder + "a.rar", folder + "out"});
+    EXPECT_EQ(extracted.status, 1) << c.why;
+    EXPECT_TRUE(Contains(extracted.err, c.err)) << c.why << ": " << extracted.err;
+  }
 }
 
 TEST(MksetupExtract, WritesEntriesWithTheirFoldersAndReplacesFiles) {
