@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -39,8 +39,8 @@ TEST(MemoryBuffer, GrowsByTheLargerOfTheAppendAndOneStep) {
     EXPECT_EQ(buffer.capacity, c.expected_capacity) << c.why;
     ASSERT_EQ(buffer.length, c.held + c.appended) << c.why;
     // The content survives the move into grown storage.
-    EXPECT_EQ(memcmp(buffer.data, first.data(), c.held), 0) << c.why;
-    EXPECT_EQ(memcmp(buffer.data + c.held, second.data(), c.appended), 0) << c.why;
+    EXPECT_TRUE(std::equal(first.begin(), first.end(), buffer.data)) << c.why;
+    EXPECT_TRUE(std::equal(second.begin(), second.end(), buffer.data + c.held)) << c.why;
     EXPECT_EQ(buffer.append_count, c.capacity > 0 ? 2 : 1) << c.why;
     MemoryBufferRelease(&buffer);
   }
