@@ -71,8 +71,8 @@ fuzz: bootstrap $(FUZZ_DIR)/CMakeCache.txt
 
 # The damage campaign over every byte of the sample product's packages
 # (level 3 solid and level 0, sealed and bare): a table of what mksetup test
-# and extract make of each damaged byte and each cut. Takes minutes; without
-# --full the program runs a fixed sample of it.
+# and extract make of each damaged byte and each cut. Takes minutes; make
+# test runs a fixed sample of it.
 campaign: all
 	$(HOST_DIR)/tests/damage_campaign --full $(HOST_DIR)/sample-product $(HOST_DIR)/tools/Setup.exe \
 	  build/campaign
