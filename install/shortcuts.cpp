@@ -26,9 +26,9 @@ void MakeLinkPath(char* link_path, const char* folder, const char* name) {
 }
 
 // A desktop or Quick Launch icon: the working directory is the target's own
-// folder.
+// folder. Without a name the file would be called ".lnk" after the folder.
 void CreateIconIn(const char* folder, const char* target, const char* name) {
-  if (folder[0] == '\0') return;
+  if (folder[0] == '\0' || name[0] == '\0') return;
   char link_path[kLinkPathSize];
   MakeLinkPath(link_path, folder, name);
   char working_directory[kLinkPathSize];
@@ -116,6 +116,8 @@ void CreateGroupEntry(const char* name, const char* folder, const char* file, co
 
 void CreateStartMenuGroup(HWND dialog, const InstallContext* context) {
   const char* group = g_setup_state->group;
+  // Without a product name the group folder would be the Programs folder.
+  if (group[0] == '\0') return;
   char programs[kPathSize];
   GetSpecialFolder(CSIDL_COMMON_PROGRAMS, programs);
   if (programs[0] == '\0') GetSpecialFolder(CSIDL_PROGRAMS, programs);
@@ -128,8 +130,7 @@ void CreateStartMenuGroup(HWND dialog, const InstallContext* context) {
   CopyBounded(group_folder, build_aside ? context->temp_folder : programs, sizeof group_folder);
   JoinPath(group_folder, group, sizeof group_folder);
 
-  // A group folder that exists already (a re-installation, or an empty
-  // product name that leaves the Programs folder itself) gets no entries.
+  // A group folder that exists already (a re-installation) gets no entries.
   if (CreateFolderPath(group_folder) != kFolderCreated) return;
 
   const char* folder = context->destination;

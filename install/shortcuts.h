@@ -26,7 +26,8 @@ int HasQuickLaunchFolder();
 HRESULT CreateShortcut(const char* link_path, const char* target, const char* working_directory);
 
 // Shortcuts named `name` (".lnk" added) to `target` on the desktop and in the
-// Quick Launch folder; the working directory is the target's folder.
+// Quick Launch folder; the working directory is the target's folder. None
+// for an empty name.
 void CreateDesktopShortcut(const char* target, const char* name);
 void CreateQuickLaunchShortcut(const char* target, const char* name);
 
@@ -35,5 +36,6 @@ void CreateQuickLaunchShortcut(const char* target, const char* name);
 void CreateGroupEntry(const char* name, const char* folder, const char* file, const char* group_folder);
 
 // Builds the Start-Menu group of the product from what the installation run
-// placed. A group folder that exists already gets no entries.
+// placed. A group folder that exists already gets no entries, and without a
+// product name there is no group.
 void CreateStartMenuGroup(HWND dialog, const InstallContext* context);

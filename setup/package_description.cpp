@@ -5,6 +5,7 @@
 #include "archive/extract_context.h"
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
+#include "common/product_name.h"
 #include "resources/resource_ids.h"
 #include "setup/language_list.h"
 #include "setup/packed_code.h"
@@ -31,6 +32,14 @@ constexpr size_t kLanguageTailLength = 7;
 // "Group" setting: a package's .INF may come after its FILE_ID.DIZ, and its
 // Group then replaces the title instead of being added to it.
 bool group_holds_title = false;
+
+// Trims a candidate product name and empties one that cannot name the
+// product's folder, shortcuts and uninstall key: it then counts as no name
+// at all, like an empty "Group=".
+void KeepUsableName(char* name) {
+  TrimProductName(name);
+  if (!IsUsableProductName(name)) name[0] = '\0';
+}
 
 bool EndsWithNoCase(const char* text, size_t length, const char* tail) {
   size_t tail_length = std::strlen(tail);
@@ -167,6 +176,7 @@ void ShowPackageTitle(HWND dialog, const char* text) {
 
   if (g_setup_state->group[0] == '\0') {
     CopyBounded(g_setup_state->group, title, sizeof g_setup_state->group);
+    KeepUsableName(g_setup_state->group);
     group_holds_title = g_setup_state->group[0] != '\0';
   }
 }
@@ -177,9 +187,12 @@ void ReadPackageInfo(const char* text) {
 
   char group[sizeof state->group] = "";
   ReadKeyValue(text, "Group", group, sizeof group);
+  KeepUsableName(group);
   if (group[0] != '\0' && group_holds_title) state->group[0] = '\0';
   group_holds_title = false;
   AppendBounded(state->group, group, sizeof state->group);
+  // Added to an earlier .INF's value, the field may end just after a blank.
+  KeepUsableName(state->group);
 
   ReadKeyValue(text, "Class", state->window_class, sizeof state->window_class);
   ReadKeyValue(text, "Exe", state->exe_name, sizeof state->exe_name);

@@ -26,10 +26,11 @@ int DescribeEntry(char* name, const uint8_t* data, uint32_t size, void* user);
 
 // Shows the title and version from the first line of FILE_ID.DIZ in the
 // title control and after the dialog's title; an empty product name
-// (SetupState.group) becomes the title.
+// (SetupState.group) becomes the title, trimmed, if it can name a folder.
 void ShowPackageTitle(HWND dialog, const char* text);
 
-// Reads "ID", "Group", "Class" and "Exe" of an .INF text into SetupState.
+// Reads "ID", "Group", "Class" and "Exe" of an .INF text into SetupState. A
+// Group that cannot name a folder (IsUsableProductName) counts as none.
 void ReadPackageInfo(const char* text);
 
 // Appends the value after the first "key=" of `text` to `field` (`size`

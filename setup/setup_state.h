@@ -16,7 +16,8 @@ struct SetupState {
   char language_code[4];                // "DE", "IT" or "US"
   const LanguageTable* language_table;  // never null once start-up has run
   char package_id[4];                   // .INF "ID": registry value name
-  char group[32];                       // product name (.INF "Group" or title)
+  char group[32];                       // product name (.INF "Group" or title);
+                                        // empty unless it can name a folder
   char window_class[32];                // class of running product windows
   char exe_name[32];                    // file name of the main program
   char lng_base_name[32];               // language files' base name

@@ -1,8 +1,11 @@
 #include "tools/package_checks.h"
 
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <set>
 
+#include "common/product_name.h"
 #include "common/windows1252.h"
 
 namespace {
@@ -101,9 +104,39 @@ std::string LanguageName(const std::string& bytes) {
   return name;
 }
 
+// The title the installer takes from FILE_ID.DIZ: the first line up to a
+// bracket, without the blank before it, and without " Version " and what
+// follows; as a product name it keeps 31 characters.
+std::string PackageTitle(const std::string& bytes) {
+  std::string line = AsText(bytes).substr(0, kLineBytes);
+  line.resize(std::min(line.find_first_of("\r\n(["), line.size()));
+  if (!line.empty() && line.back() == ' ') line.pop_back();
+  return line.substr(0, std::min(line.find(" Version "), size_t{31}));
+}
+
+// The product name is the Group setting, else the title; one that cannot
+// name a folder counts as none, and without a name the installer proposes
+// no folder and makes no uninstall entry and no shortcuts.
+void CheckProductName(const std::string& group, const std::string& title, std::vector<std::string>* warnings) {
+  const std::pair<const char*, std::string> candidates[] = {{"Group=", group}, {"the FILE_ID.DIZ title", title}};
+  for (const auto& candidate : candidates) {
+    std::string name = candidate.second;
+    TrimProductName(&name[0]);
+    name.resize(std::strlen(name.c_str()));
+    if (IsUsableProductName(name.c_str())) return;
+    if (!name.empty()) {
+      warnings->push_back(std::string(candidate.first) + " \"" + candidate.second +
+                          "\" cannot name the product: a folder name may not hold \\ / : * ? \" < > |, \"..\" "
+                          "or control characters");
+    }
+  }
+  warnings->push_back("no product name (Group= or the FILE_ID.DIZ title): the installer proposes no folder and "
+                      "makes no uninstall entry and no shortcuts");
+}
+
 void CheckInf(const std::vector<std::string>& infs,
               const std::function<std::string(const std::string&)>& contents,
-              std::vector<std::string>* warnings, std::string* exe) {
+              std::vector<std::string>* warnings, std::string* exe, std::string* group) {
   if (infs.empty()) {
     warnings->push_back("no .INF file: the installer gets no ID, Group, Class or Exe");
     return;
@@ -136,6 +169,7 @@ void CheckInf(const std::vector<std::string>& infs,
                                      "\" in the file is not this line's)"));
     }
     if (std::string(key.name) == "Exe") *exe = read;
+    if (std::string(key.name) == "Group") *group = read;
   }
 }
 
@@ -173,11 +207,11 @@ std::vector<std::string> CheckPackageContents(
     const std::vector<std::string>& names,
     const std::function<std::string(const std::string&)>& contents) {
   std::vector<std::string> warnings;
-  bool has_description = false;
+  std::string description;
   std::vector<std::string> infs, lngs;
   std::set<std::string> odd_folders;
   for (const std::string& name : names) {
-    if (EqualsIgnoringCase(name, "FILE_ID.DIZ")) has_description = true;
+    if (EqualsIgnoringCase(name, "FILE_ID.DIZ")) description = name;
     if (IsInfName(name)) infs.push_back(name);
     if (IsLngName(name)) lngs.push_back(name);
     size_t slash = name.rfind('\\');
@@ -187,15 +221,16 @@ std::vector<std::string> CheckPackageContents(
       odd_folders.insert(folder);
     }
   }
-  if (!has_description) {
+  if (description.empty()) {
     warnings.push_back("no FILE_ID.DIZ at the top level: the dialog shows no title or version");
   }
   for (const std::string& folder : odd_folders) {
     warnings.push_back("folder " + folder +
                        ": only files directly in 9x or xp (the editions) or at the top level are installed");
   }
-  std::string exe;
-  CheckInf(infs, contents, &warnings, &exe);
+  std::string exe, group;
+  CheckInf(infs, contents, &warnings, &exe, &group);
+  CheckProductName(group, description.empty() ? "" : PackageTitle(contents(description)), &warnings);
   CheckLanguages(lngs, contents, &warnings);
 
   // The main program: the .INF's Exe, else the first K*.EXE.

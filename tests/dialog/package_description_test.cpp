@@ -73,6 +73,10 @@ TEST_F(PackageTitleTest, ShowsTitleAndVersionFromTheFirstLine) {
        "Setup  ", " ", ""},
       {"characters above 127 are ordinary", "Caf\xE9 M\xFCller Version 1.0\n",
        "Setup Caf\xE9 M\xFCller 1.0", "Caf\xE9 M\xFCller 1.0", "Caf\xE9 M\xFCller"},
+      {"dots after the title are no part of the product name", "Tolven Paint...\n",
+       "Setup Tolven Paint... ", "Tolven Paint... ", "Tolven Paint"},
+      {"a title that cannot name a folder names no product", "Tools/Utilities Version 1\n",
+       "Setup Tools/Utilities 1", "Tools/Utilities 1", ""},
   };
   for (const TitleCase& c : cases) {
     SetWindowTextA(dialog_, "Setup");
@@ -121,6 +125,36 @@ TEST_F(PackageTitleTest, GroupSettingReplacesTheTitleReadBeforeIt) {
   EXPECT_STREQ(g_setup_state->package_id, "TWP");
   EXPECT_STREQ(g_setup_state->window_class, "TPaint");
   EXPECT_STREQ(g_setup_state->exe_name, "paint.exe");
+}
+
+// The product name becomes a folder, shortcut files and a registry key:
+// trimmed, and a Group that cannot be one counts as none, so the title
+// stays the name, whichever entry comes first.
+TEST_F(PackageTitleTest, GroupThatCannotNameAFolderCountsAsNone) {
+  struct Case {
+    const char* why;
+    const char* diz;  // "" none
+    const char* inf;
+    const char* group;
+  };
+  const Case cases[] = {
+      {"blanks after the name", "", "Group=Tolvenwark Demo  \r\n", "Tolvenwark Demo"},
+      {"cut to 31 characters just after a blank", "", "Group=Tolvenwark Demonstration Suite X\r\n",
+       "Tolvenwark Demonstration Suite"},
+      {"a separator", "Tolven Paint Version 2.5\n", "Group=Tolvenwark/Demo\r\n", "Tolven Paint"},
+      {"a way out of the Programs folder", "Tolven Paint\n", "Group=..\\Escape\r\n", "Tolven Paint"},
+      {"neither Group nor title can name it", "A: B\n", "Group=..\\Escape\r\n", ""},
+      {"nothing but blanks", "Tolven Paint\n", "Group=   \r\n", "Tolven Paint"},
+  };
+  for (const Case& c : cases) {
+    for (bool title_first : {true, false}) {
+      g_setup_state->group[0] = '\0';
+      if (title_first && c.diz[0] != '\0') ShowPackageTitle(dialog_, c.diz);
+      ReadPackageInfo(c.inf);
+      if (!title_first && c.diz[0] != '\0') ShowPackageTitle(dialog_, c.diz);
+      EXPECT_STREQ(g_setup_state->group, c.group) << c.why << (title_first ? ", title first" : ", settings first");
+    }
+  }
 }
 
 TEST_F(PackageTitleTest, TitleStaysTheGroupWhenTheSettingsHaveNone) {

@@ -215,11 +215,22 @@ TEST_F(StartMenuGroupTest, ExistingGroupFolderGetsNoEntries) {
   EXPECT_EQ(Entries(), Names{});
 }
 
-TEST_F(StartMenuGroupTest, EmptyProductNameMakesNoEntries) {
+// Without a name a shortcut would be ".lnk" joined to its folder: a file
+// beside the desktop or Quick Launch folder, named after it.
+TEST_F(StartMenuGroupTest, EmptyProductNameMakesNoGroupAndNoIcons) {
   state_.group[0] = '\0';
   CreateStartMenuGroup(nullptr, &context_);
   for (const char* name : {"Uninstall", "License", "Order", ".lnk"}) {
     EXPECT_FALSE(Exists(programs_ + "\\" + name + ".lnk")) << name;
+  }
+  const std::string target = install_ + "\\Prog.exe";
+  CreateDesktopShortcut(target.c_str(), "");
+  CreateQuickLaunchShortcut(target.c_str(), "");
+  char quick_launch[MAX_PATH];
+  GetQuickLaunchFolder(quick_launch, sizeof quick_launch);
+  for (const std::string& folder : {Folder(CSIDL_DESKTOP), std::string(quick_launch)}) {
+    cleanup_.push_back(folder + ".lnk");
+    EXPECT_FALSE(Exists(folder + ".lnk")) << folder;
   }
 }
 

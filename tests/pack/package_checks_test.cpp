@@ -64,6 +64,24 @@ TEST(PackageChecks, WarnsWhereTheInstallerWouldReadSomethingElse) {
        [](Package& p) { p["DEMO.INF"] = "Group=My Exe=Tools\r\nID=TWD\r\nExe=KDEMO.EXE\r\n"; },
        "reads Exe as \"Tools\", not \"KDEMO.EXE\""},
       {"no ID", [](Package& p) { p["DEMO.INF"] = "Group=G\r\nExe=KDEMO.EXE\r\n"; }, "no ID= line"},
+      {"a Group that climbs out of the Programs folder",
+       [](Package& p) { p["DEMO.INF"] = "ID=TWD\r\nGroup=..\\Escape\r\nExe=KDEMO.EXE\r\n"; },
+       "Group= \"..\\Escape\" cannot name the product"},
+      {"a Group that nests folders",
+       [](Package& p) { p["DEMO.INF"] = "ID=TWD\r\nGroup=Tolvenwark/Demo\r\nExe=KDEMO.EXE\r\n"; },
+       "Group= \"Tolvenwark/Demo\" cannot name the product"},
+      {"without Group, a title that cannot name the product",
+       [](Package& p) {
+         p["DEMO.INF"] = "ID=TWD\r\nExe=KDEMO.EXE\r\n";
+         p["FILE_ID.DIZ"] = "Demo: Pro Version 1.2 (beta)\r\n";
+       },
+       "the FILE_ID.DIZ title \"Demo: Pro\" cannot name the product"},
+      {"no name at all",
+       [](Package& p) {
+         p["DEMO.INF"] = "ID=TWD\r\nGroup=...\r\nExe=KDEMO.EXE\r\n";
+         p["FILE_ID.DIZ"] = "\r\nDemo\r\n";
+       },
+       "no product name"},
       {"a folder that is no edition", [](Package& p) { p["docs\\a.txt"] = ""; }, "folder docs"},
       {"a folder inside an edition", [](Package& p) { p["9x\\sys\\a.dll"] = ""; }, "folder 9x\\sys"},
       {"a language file with another base name",
