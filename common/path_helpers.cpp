@@ -40,6 +40,21 @@ int JoinPath(char* destination, const char* name, size_t size) {
   return AppendBounded(destination, name, size);
 }
 
+bool IsFullyQualifiedPath(const char* path) {
+  const char c = path[0];
+  if (((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) && path[1] == ':') return IsPathSeparator(path[2]);
+  if (!IsPathSeparator(path[0]) || !IsPathSeparator(path[1])) return false;
+  // A server and a share, each named. "\\.\" and "\\?\" open the system's
+  // device and raw path spaces instead.
+  const char* server = path + 2;
+  size_t server_length = 0;
+  while (server[server_length] != '\0' && !IsPathSeparator(server[server_length])) ++server_length;
+  if (server_length == 0 || server[server_length] == '\0') return false;
+  if (server_length == 1 && (server[0] == '.' || server[0] == '?')) return false;
+  const char* share = server + server_length + 1;
+  return share[0] != '\0' && !IsPathSeparator(share[0]);
+}
+
 int MakeFullPath(char* path) {
   char full[kPathSize];
   if (FsFullPath(path, full, sizeof full) == 0) return -1;

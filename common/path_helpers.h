@@ -31,6 +31,11 @@ uint16_t FileNameOffset(const char* path);
 // separator fits.
 int JoinPath(char* destination, const char* name, size_t size);
 
+// True for a path that names its drive and starts at its root (C:\...) or
+// names a network share (\\server\share...): the only forms that mean the
+// same folder whatever the process's current drive and folder.
+bool IsFullyQualifiedPath(const char* path);
+
 // Replaces the path (in a buffer of kPathSize bytes) with its full form. A
 // full form that does not fit the buffer, or that the system cannot make,
 // leaves the path as it was; the result is then -1, else 0.

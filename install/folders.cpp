@@ -28,7 +28,72 @@ bool MakePathList(ShellPathList* list, const char* path) {
 // A silent installation lets the shell show neither progress nor errors.
 FILEOP_FLAGS SilentShellFlags() { return IsSilentRun() ? FOF_SILENT | FOF_NOERRORUI : 0; }
 
+// The first plain file in `folder` into `name`; false when none is left.
+bool FindFirstFileIn(const char* folder, char* name, size_t size) {
+  char pattern[kPathSize];
+  CopyBounded(pattern, folder, sizeof pattern);
+  if (JoinPath(pattern, "*", sizeof pattern) != kTextWhole) return false;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern, &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  bool any = false;
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      any = CopyBounded(name, found.cFileName, size) == kTextWhole;
+      break;
+    }
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return any;
+}
+
+// Moves the file `source` onto `target`, replacing a file of that name.
+// MoveFileExA also copies across drives. Where it is not implemented (the
+// 9x family) MoveFileA, which moves across drives there too but replaces
+// nothing, follows the deletion of the target.
+bool MoveFileReplacing(const char* source, const char* target, bool nt_family) {
+  ClearReadOnly(target);
+  if (nt_family) {
+    if (MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) return true;
+    if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return false;
+  }
+  if (!DeleteFileA(target) && GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+  return MoveFileA(source, target) != 0;
+}
+
 }  // namespace
+
+void ClearReadOnly(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || (attributes & FILE_ATTRIBUTE_READONLY) == 0) return;
+  SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
+DWORD MoveFilesInto(const char* from, const char* to, bool nt_family, char* failed) {
+  char name[kPathSize];
+  // Each file found is moved away before the next search, so the listing
+  // never runs over a folder that changes under it.
+  while (FindFirstFileIn(from, name, sizeof name)) {
+    char source[kPathSize];
+    CopyBounded(source, from, sizeof source);
+    CopyBounded(failed, to, kPathSize);
+    if (JoinPath(source, name, sizeof source) != kTextWhole || JoinPath(failed, name, kPathSize) != kTextWhole) {
+      return ERROR_FILENAME_EXCED_RANGE;
+    }
+    if (!MoveFileReplacing(source, failed, nt_family)) {
+      DWORD error = GetLastError();
+      return error != ERROR_SUCCESS ? error : ERROR_CANNOT_MAKE;
+    }
+    // A move that reports success but leaves the file where it was would
+    // find the same name again, for ever.
+    if (CheckFileExists(source) == 0) return ERROR_CANNOT_MAKE;
+    LogLine("moved %s", failed);
+  }
+  failed[0] = '\0';
+  RemoveDirectoryA(from);
+  return ERROR_SUCCESS;
+}
 
 int CreateFolderPath(const char* path) {
   if (CreateDirectoryA(path, nullptr)) return kFolderCreated;

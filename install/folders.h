@@ -31,6 +31,19 @@ int ShellMove(HWND owner, const char* source, const char* target);
 // Does nothing when the path does not exist or is too long to pass whole.
 void ShellDelete(const char* path);
 
+// Takes the read-only attribute off the file at `path`, which Windows
+// would otherwise refuse to delete or replace. Folders are left alone.
+void ClearReadOnly(const char* path);
+
+// Moves every file directly in `from` into the folder `to`, replacing files
+// of the same names, read-only ones too, then removes the emptied `from`
+// (the installing pass writes files only: there are no subfolders to carry).
+// `nt_family` (DetectWindowsFamily) chooses the move: the 9x family has
+// MoveFileExA but fails it as not implemented. Returns 0 when every file
+// was moved; else the system's error code, with the target that could not
+// be written in `failed` (kPathSize bytes) and the rest left in `from`.
+DWORD MoveFilesInto(const char* from, const char* to, bool nt_family, char* failed);
+
 // Renames an existing PSAPI.DLL in `folder` to KVPSAPI.DLL so the install can
 // write its own. Nothing changes when either name makes that impossible.
 void MoveAsidePsapi(const char* folder);

@@ -6,6 +6,7 @@
 
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
+#include "install/folders.h"
 #include "install/install_context.h"
 #include "install/install_log.h"
 #include "resources/resource_ids.h"
@@ -152,8 +153,11 @@ int PlaceEntry(char* name, const uint8_t*, uint32_t size, void* user) {
   }
 
   // A file that cannot be deleted makes the driver's create fail with -5,
-  // which starts the fallback.
-  if (CheckFileExists(path) == 0) DeleteFileA(path);
+  // which starts the fallback. A read-only one is replaced like any other.
+  if (CheckFileExists(path) == 0) {
+    ClearReadOnly(path);
+    DeleteFileA(path);
+  }
   LogLine("file %s (%lu bytes)", path, static_cast<unsigned long>(size));
   CopyBounded(name, path, kPathSize);
   SetDlgItemTextA(context->dialog, IDC_STATUS, path);

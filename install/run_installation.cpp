@@ -6,13 +6,14 @@
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
 #include "install/folders.h"
-#include "install/install_log.h"
 #include "install/install_context.h"
+#include "install/install_log.h"
 #include "install/place_entry.h"
 #include "install/registry.h"
 #include "install/shortcuts.h"
 #include "resources/resource_ids.h"
 #include "setup/control_messages.h"
+#include "setup/edition_choice.h"
 #include "setup/messages.h"
 #include "setup/setup_state.h"
 #include "setup/texts.h"
@@ -23,9 +24,6 @@ constexpr int16_t kTextInstalled = 3000;
 constexpr int16_t kTextBrokenFile = 3001;
 constexpr int16_t kTextNotice = 3002;
 
-// The system's sentence for a folder or file that cannot be created.
-constexpr DWORD kErrorCannotMake = 82;
-
 // Work buffers one path and a short name long.
 constexpr size_t kWorkSize = 264;
 
@@ -35,9 +33,14 @@ constexpr int kLongestDestination = 257;
 
 bool IsChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 
+bool IsFolder(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 // Reads the destination edit into `destination` as a full path. 0 when
 // there is one, else kInstallNoDestination; a folder that is too long to
-// hold or to make full is reported here, since cutting it would install
+// hold, or not fully qualified, is reported here, since it would install
 // elsewhere.
 int ReadDestination(HWND dialog, char* destination) {
   HWND edit = GetDlgItem(dialog, IDC_FOLDER);
@@ -48,8 +51,14 @@ int ReadDestination(HWND dialog, char* destination) {
   }
   GetWindowTextA(edit, destination, kLongestDestination + 1);
   if (destination[0] == '\0') return kInstallNoDestination;
-  // A relative folder would be taken from the program's current folder,
-  // which the user neither sees nor chose.
+  // Anything else would be taken from the program's current drive or
+  // folder, which the user neither sees nor chose.
+  if (!IsFullyQualifiedPath(destination)) {
+    ShowSystemError(dialog, ERROR_INVALID_NAME, nullptr);
+    destination[0] = '\0';
+    return kInstallNoDestination;
+  }
+  // Resolves "." and ".." and makes every separator a backslash.
   if (MakeFullPath(destination) != 0) {
     ShowSystemError(dialog, ERROR_FILENAME_EXCED_RANGE, nullptr);
     destination[0] = '\0';
@@ -80,59 +89,50 @@ bool UseTemporaryDestination(InstallContext* context) {
   return true;
 }
 
-// The first plain file in `folder` into `name`; false when none is left.
-bool FindFirstFileIn(const char* folder, char* name, size_t size) {
-  char pattern[kPathSize];
-  CopyBounded(pattern, folder, sizeof pattern);
-  if (JoinPath(pattern, "*", sizeof pattern) != kTextWhole) return false;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(pattern, &found);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  bool any = false;
-  do {
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-      any = CopyBounded(name, found.cFileName, size) == kTextWhole;
-      break;
-    }
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-  return any;
+// Writes the chosen files into the user's folder. A file that cannot be
+// created there sends the whole pass once more into a fresh temporary
+// folder, whose files are then moved into place, replacing what stands in
+// the way. Returns 0; the failing pass's result; or an InstallResult with
+// the system's `*error` and the path it concerns in `failed` (kPathSize
+// bytes, empty for none). context->destination is the user's folder again
+// on return.
+int InstallFiles(InstallContext* context, DWORD* error, char* failed) {
+  *error = ERROR_SUCCESS;
+  failed[0] = '\0';
+  // Checked before anything is unpacked: a folder that cannot be made (a
+  // missing drive) would otherwise fail only after a detour through the
+  // temporary folder.
+  CreateFolderPath(context->destination);
+  if (!IsFolder(context->destination)) {
+    *error = ERROR_CANNOT_MAKE;
+    return kInstallNoDestination;
+  }
+  MoveAsidePsapi(context->destination);
+  const char* archive = g_setup_state->module_path;
+  int result = ExtractArchive(archive, PlaceEntry, context);
+  if (result != kExtractCannotCreate || !UseTemporaryDestination(context)) return result;
+
+  result = ExtractArchive(archive, PlaceEntry, context);
+  if (result == kExtractOk) {
+    // A move of the temporary folder itself would put it inside the user's
+    // folder, which exists by now: the files are moved one by one.
+    *error = MoveFilesInto(context->destination, context->final_destination, DetectWindowsFamily() != 0, failed);
+    if (*error != ERROR_SUCCESS) result = kInstallNotMoved;
+  }
+  CopyBounded(context->destination, context->final_destination, sizeof context->destination);
+  return result;
 }
 
-// Moves the files that the pass wrote into the temporary destination into
-// the user's folder, replacing files of the same names, and removes the
-// emptied temporary destination. The installing pass writes files only, so
-// there are no subfolders to carry.
-//
-// A move of the temporary folder itself would not do: the user's folder
-// exists by now, so the shell puts the moved folder inside it and reports
-// success over an installation that is not there. A file that cannot be
-// replaced (held open by a running program, a folder of that name) is
-// reported with the system's reason, the file's name as caption, and
-// leaves the rest where it is: kInstallNotMoved.
-int MoveIntoFinalFolder(HWND dialog, const char* from, const char* to) {
-  char name[kPathSize];
-  // Each file found is moved away before the next search, so the listing
-  // never runs over a folder that changes under it.
-  while (FindFirstFileIn(from, name, sizeof name)) {
-    char source[kPathSize];
-    char target[kPathSize];
-    CopyBounded(source, from, sizeof source);
-    CopyBounded(target, to, sizeof target);
-    DWORD error = ERROR_SUCCESS;
-    if (JoinPath(source, name, sizeof source) != kTextWhole || JoinPath(target, name, sizeof target) != kTextWhole) {
-      error = ERROR_FILENAME_EXCED_RANGE;
-    } else if (!MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
-      error = GetLastError();
-    }
-    if (error != ERROR_SUCCESS) {
-      ShowSystemError(dialog, error, target);
-      return kInstallNotMoved;
-    }
-    LogLine("moved %s", target);
+// A file that could not be created: the system's sentence for it, under the
+// file's name when one is known. A damaged package: text 3001 under the
+// setup file's name.
+void ReportFailure(HWND dialog, int result, DWORD error, const char* failed) {
+  if (result == kExtractCannotCreate) error = ERROR_CANNOT_MAKE;
+  if (error != ERROR_SUCCESS) {
+    ShowSystemError(dialog, error, failed[0] != '\0' ? failed : nullptr);
+  } else {
+    ShowStringMessage(dialog, kTextBrokenFile, g_setup_state->module_path, MB_ICONERROR);
   }
-  RemoveDirectoryA(from);
-  return 0;
 }
 
 // The chosen shortcuts. Only with a main program: they all point at it.
@@ -187,36 +187,19 @@ int RunInstallation(HWND dialog) {
   // a drive): the pass reports its own failures.
   SetErrorMode(SEM_FAILCRITICALERRORS);
 
-  CreateFolderPath(context.destination);
-  MoveAsidePsapi(context.destination);
-  int result = ExtractArchive(state->module_path, PlaceEntry, &context);
-
-  // A file that cannot be created in the user's folder: once more through a
-  // fresh temporary folder, whose files are then moved into place.
-  if (result == kExtractCannotCreate && UseTemporaryDestination(&context)) {
-    result = ExtractArchive(state->module_path, PlaceEntry, &context);
-  }
-
+  DWORD error = ERROR_SUCCESS;
+  char failed[kPathSize];
+  int result = InstallFiles(&context, &error, failed);
   if (result != kExtractOk) {
+    // Nothing of a failed run stays in the temporary folder, so that the
+    // next press of OK does not add another numbered folder.
+    if (context.temp_folder[0] != '\0') ShellDelete(context.temp_folder);
     SetCursor(previous_cursor);
-    if (result == kExtractCannotCreate) {
-      ShowSystemError(dialog, kErrorCannotMake, nullptr);
-    } else {
-      ShowStringMessage(dialog, kTextBrokenFile, state->module_path, MB_ICONERROR);
-    }
+    ReportFailure(dialog, result, error, failed);
     return result;
   }
 
   SetDlgItemTextA(dialog, IDC_STATUS, "");
-  if (context.temp_folder[0] != '\0') {
-    int moved = MoveIntoFinalFolder(dialog, context.destination, context.final_destination);
-    CopyBounded(context.destination, context.final_destination, sizeof context.destination);
-    if (moved != 0) {
-      SetCursor(previous_cursor);
-      return moved;
-    }
-  }
-
   SaveInstallPath(context.destination);
   if (context.uninstaller[0] != '\0') {
     char uninstaller[kWorkSize];

@@ -8,7 +8,8 @@
 // Results of RunInstallation besides 0 and the failing results of the
 // installing pass (ExtractResult).
 enum InstallResult {
-  kInstallNoDestination = -20,  // the folder is empty, too long or not a full path
+  kInstallNoDestination = -20,  // the folder is empty, too long, not fully
+                                // qualified, or cannot be made
   kInstallNotMoved = -21,       // the fallback's files could not be moved into place
 };
 

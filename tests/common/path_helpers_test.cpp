@@ -98,6 +98,31 @@ TEST(JoinPath, Cases) {
   EXPECT_STREQ(folder, "C:\\DIR");
 }
 
+TEST(IsFullyQualifiedPath, Cases) {
+  struct Case {
+    const char* path;
+    bool qualified;
+    const char* why;
+  } cases[] = {
+      {"C:\\Apps\\Demo", true, "a drive and its root"},
+      {"d:/Apps", true, "any letter, either separator"},
+      {"C:\\", true, "the root itself"},
+      {"\\\\server\\share\\Demo", true, "a network share"},
+      {"//server/share", true, "a share with forward slashes"},
+      {"reltest\\sub", false, "relative to the current folder"},
+      {"C:Apps", false, "relative to the drive's current folder"},
+      {"\\Apps", false, "on the current drive"},
+      {"1:\\Apps", false, "no drive letter"},
+      {"\\\\server", false, "a server without a share"},
+      {"\\\\server\\", false, "a share without a name"},
+      {"\\\\\\share", false, "a share without a server"},
+      {"\\\\.\\C:\\Apps", false, "the device space"},
+      {"\\\\?\\C:\\Apps", false, "the raw path space"},
+      {"", false, "nothing"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsFullyQualifiedPath(c.path), c.qualified) << c.path << ": " << c.why;
+}
+
 TEST(MakeFullPath, RelativeBecomesAbsolute) {
   char path[kPathSize] = "some\\folder\\..\\file.txt";
   ASSERT_EQ(MakeFullPath(path), 0);

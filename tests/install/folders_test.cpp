@@ -160,6 +160,49 @@ TEST(ShellDelete, LeavesEverythingWhenThePathDoesNotFit) {
   EXPECT_TRUE(IsFolder(keep));
 }
 
+// The fallback's last step, with the move of each Windows family: the NT
+// family's MoveFileExA, the 9x family's delete and MoveFileA. Files of the
+// same names are replaced, read-only ones too (which Windows, and Wine,
+// refuse to delete); what cannot be replaced is named and stays behind.
+TEST(MoveFilesInto, ReplacesEveryFileWithEitherFamilysMove) {
+  for (bool nt_family : {true, false}) {
+    SCOPED_TRACE(nt_family ? "NT family" : "9x family");
+    const std::string root = ScratchFolder();
+    const std::string from = root + "from";
+    const std::string to = root + "to";
+    CreateDirectoryA(from.c_str(), nullptr);
+    CreateDirectoryA(to.c_str(), nullptr);
+    for (const char* name : {"A.TXT", "B.TXT", "C.TXT"}) WriteWholeFile(from + "\\" + name, std::string("new ") + name);
+    WriteWholeFile(to + "\\A.TXT", "old");
+    SetFileAttributesA((to + "\\A.TXT").c_str(), FILE_ATTRIBUTE_READONLY);
+    WriteWholeFile(to + "\\B.TXT", "old");
+
+    char failed[MAX_PATH] = "x";
+    EXPECT_EQ(MoveFilesInto(from.c_str(), to.c_str(), nt_family, failed), 0u);
+    EXPECT_STREQ(failed, "");
+    for (const char* name : {"A.TXT", "B.TXT", "C.TXT"}) {
+      EXPECT_EQ(ReadWholeFile(to + "\\" + name), std::string("new ") + name);
+    }
+    EXPECT_FALSE(Exists(from)) << "the emptied folder is removed";
+
+    // A folder where a file should go cannot be replaced.
+    CreateDirectoryA(from.c_str(), nullptr);
+    WriteWholeFile(from + "\\SUB", "a file");
+    CreateDirectoryA((to + "\\SUB").c_str(), nullptr);
+    EXPECT_NE(MoveFilesInto(from.c_str(), to.c_str(), nt_family, failed), 0u);
+    EXPECT_EQ(failed, to + "\\SUB");
+    EXPECT_EQ(ReadWholeFile(from + "\\SUB"), "a file");
+    EXPECT_TRUE(IsFolder(to + "\\SUB"));
+
+    // A move that reports success yet leaves the file where it was (here:
+    // onto itself) ends the loop instead of finding the file for ever.
+    const std::string same = root + "same";
+    CreateDirectoryA(same.c_str(), nullptr);
+    WriteWholeFile(same + "\\D.TXT", "d");
+    EXPECT_NE(MoveFilesInto(same.c_str(), same.c_str(), nt_family, failed), 0u);
+  }
+}
+
 TEST(MoveAsidePsapi, RenamesAnExistingPsapiOnly) {
   struct Case {
     bool psapi;

@@ -197,6 +197,12 @@ TEST_F(PlaceEntryTest, DeletesWhatStandsAtTheOutputPathAndShowsIt) {
   EXPECT_EQ(GetFileAttributesA((folder_ + "\\OLD.DAT").c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(Status(), folder_ + "\\OLD.DAT");
 
+  // A read-only one too: Windows deletes it only without the attribute.
+  WriteWholeFile(folder_ + "\\OLD.DAT", "old");
+  SetFileAttributesA((folder_ + "\\OLD.DAT").c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(Place("OLD.DAT"), folder_ + "\\OLD.DAT");
+  EXPECT_EQ(GetFileAttributesA((folder_ + "\\OLD.DAT").c_str()), INVALID_FILE_ATTRIBUTES);
+
   // One that cannot be deleted stays; the driver's create then fails.
   std::string locked = folder_ + "\\LOCKED.DLL";
   WriteWholeFile(locked, "in use");

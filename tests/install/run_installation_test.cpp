@@ -34,6 +34,7 @@ const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unin
 struct Entry {
   std::string name;
   std::string data;
+  uint32_t attributes = kAttributeArchive;
 };
 
 std::vector<Entry> SamplePackage() {
@@ -49,6 +50,9 @@ std::vector<Entry> SamplePackage() {
       {"UnInst.exe", "uninstaller"},
       {"LOCKED.DLL", "new library"},
       {"PSAPI.DLL", "our psapi"},
+      // Read-only, as files copied from a CD are; after LOCKED.DLL, so that
+      // a first pass stopped there leaves it to the fallback's move.
+      {"NOTES.TXT", "notes", kAttributeArchive | kAttributeReadOnly},
   };
 }
 
@@ -84,17 +88,30 @@ std::string RegistryText(HKEY root, const char* key_name, const char* value_name
   return status == ERROR_SUCCESS ? value : "(no value)";
 }
 
+// Deletes every file in `folder`, read-only ones too.
+void EmptyFolder(const std::string& folder) {
+  for (const std::string& name : Listing(folder)) {
+    SetFileAttributesA((folder + "\\" + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA((folder + "\\" + name).c_str());
+  }
+}
+
 // The status line hands each file's path to this hook before the file is
-// created: it lets a test act between the passes.
+// created: it lets a test see which folder the pass writes into and act
+// between the passes.
 WNDPROC g_status_procedure = nullptr;
 std::string g_release_on_prefix;
 HANDLE g_held_file = INVALID_HANDLE_VALUE;
+std::vector<std::string> g_status_texts;
 
-LRESULT CALLBACK ReleasingStatus(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_SETTEXT && g_held_file != INVALID_HANDLE_VALUE &&
-      std::string(reinterpret_cast<const char*>(lparam)).rfind(g_release_on_prefix, 0) == 0) {
-    CloseHandle(g_held_file);
-    g_held_file = INVALID_HANDLE_VALUE;
+LRESULT CALLBACK WatchedStatus(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_SETTEXT) {
+    std::string text = reinterpret_cast<const char*>(lparam);
+    g_status_texts.push_back(text);
+    if (g_held_file != INVALID_HANDLE_VALUE && !g_release_on_prefix.empty() && text.rfind(g_release_on_prefix, 0) == 0) {
+      CloseHandle(g_held_file);
+      g_held_file = INVALID_HANDLE_VALUE;
+    }
   }
   return CallWindowProcA(g_status_procedure, window, message, wparam, lparam);
 }
@@ -142,6 +159,7 @@ class RunInstallationTest : public DialogTest {
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
     if (g_held_file != INVALID_HANDLE_VALUE) CloseHandle(g_held_file);
     g_held_file = INVALID_HANDLE_VALUE;
+    g_release_on_prefix.clear();
     DialogTest::TearDown();
   }
 
@@ -152,6 +170,7 @@ class RunInstallationTest : public DialogTest {
       FileEntryFields fields;
       fields.name = entries[i].name;
       fields.data = entries[i].data;
+      fields.attributes = entries[i].attributes;
       if (static_cast<int>(i) == damaged_entry) fields.data_crc = Crc32Of(fields.data) ^ 1;
       writer.AddFile(fields);
     }
@@ -172,13 +191,21 @@ class RunInstallationTest : public DialogTest {
   // unchecked installs, with their content.
   void ExpectInstalled(const std::string& folder) {
     std::set<std::string> expected = {"FILE_ID.DIZ", "KPROG.EXE", "PROG_DE.LNG", "README.TXT",
-                                      "UnInst.exe",  "LOCKED.DLL", "PSAPI.DLL"};
+                                      "UnInst.exe",  "LOCKED.DLL", "PSAPI.DLL",   "NOTES.TXT"};
     std::set<std::string> listing = Listing(folder);
     listing.erase("KVPSAPI.DLL");
     EXPECT_EQ(listing, expected);
     EXPECT_EQ(ReadWholeFile(folder + "\\KPROG.EXE"), "xp program");
     EXPECT_EQ(ReadWholeFile(folder + "\\README.TXT"), std::string(5000, 'r'));
     EXPECT_EQ(ReadWholeFile(folder + "\\LOCKED.DLL"), "new library");
+    EXPECT_EQ(ReadWholeFile(folder + "\\NOTES.TXT"), "notes");
+  }
+
+  // Sends the status line's texts through WatchedStatus.
+  void WatchStatus() {
+    g_status_texts.clear();
+    g_status_procedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+        GetDlgItem(dialog_, IDC_STATUS), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchedStatus)));
   }
 
   void HoldOpen(const std::string& path) {
@@ -193,9 +220,8 @@ TEST_F(RunInstallationTest, InstallsTheChosenEditionAndLanguagesFlatAndRecordsIt
   CreateDirectoryA(destination_.c_str(), nullptr);
   WriteWholeFile(destination_ + "\\PSAPI.DLL", "the system's psapi");
   WriteWholeFile(destination_ + "\\README.TXT", "an older readme");
-  // A relative folder is taken as a full path before anything is written.
-  SetCurrentDirectoryA(root_.c_str());
-  SetDlgItemTextA(dialog_, IDC_FOLDER, "Product");
+  // The folder is installed into, and remembered, in its full form.
+  SetDlgItemTextA(dialog_, IDC_FOLDER, (root_ + "/made/../Product").c_str());
 
   std::vector<SeenMessageBox> boxes;
   EXPECT_EQ(Install(&boxes), 0);
@@ -233,7 +259,14 @@ TEST_F(RunInstallationTest, FolderThatCannotBeUsedShowsTheNoticeAndNothingIsWrit
       {"", "", "an empty folder"},
       {root_ + "\\" + std::string(250, 'x'), SystemText(ERROR_FILENAME_EXCED_RANGE),
        "longer than the edit may hold: cut, it would name another folder"},
+      {"reltest\\sub", SystemText(ERROR_INVALID_NAME), "relative: it would be the current folder's"},
+      {"\\reltest", SystemText(ERROR_INVALID_NAME), "without a drive: it would be the current drive's"},
+      {"Z:reltest", SystemText(ERROR_INVALID_NAME), "relative to the drive's current folder"},
+      {"Q:\\Tolvenwark\\Product", SystemText(ERROR_CANNOT_MAKE),
+       "on a missing drive: said before anything is unpacked"},
   };
+  // Where a relative folder would land.
+  SetCurrentDirectoryA(root_.c_str());
   for (const Case& c : cases) {
     SetDlgItemTextA(dialog_, IDC_FOLDER, c.folder.c_str());
     std::vector<SeenMessageBox> boxes;
@@ -245,6 +278,8 @@ TEST_F(RunInstallationTest, FolderThatCannotBeUsedShowsTheNoticeAndNothingIsWrit
     }
   }
   EXPECT_EQ(Listing(root_), std::set<std::string>({"package.rar", "temp\\"}));
+  EXPECT_EQ(Listing(temp_), std::set<std::string>());
+  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), "(no value)");
 }
 
 TEST_F(RunInstallationTest, DamagedPackageIsReportedUnderTheSetupFilesName) {
@@ -263,14 +298,15 @@ TEST_F(RunInstallationTest, EntryThatCannotBeCreatedAnywhereFailsBothPasses) {
   std::vector<Entry> entries = SamplePackage();
   entries.insert(entries.begin() + 3, {"A|B.TXT", "no such name"});
   UsePackage(entries);
-  std::vector<SeenMessageBox> boxes;
-  EXPECT_EQ(Install(&boxes), -5);
-  ASSERT_EQ(boxes.size(), 2u);
-  EXPECT_EQ(boxes[1].text, SystemText(82));
-  EXPECT_EQ(boxes[1].caption, "");
-  // The retry's numbered folder stays with what it got so far.
-  EXPECT_EQ(Listing(temp_), std::set<std::string>({"1\\"}));
-  EXPECT_EQ(Listing(temp_ + "\\1\\Product"), std::set<std::string>({"FILE_ID.DIZ"}));
+  // Each press fails alike, and none leaves a numbered folder behind.
+  for (int press = 1; press <= 2; ++press) {
+    std::vector<SeenMessageBox> boxes;
+    EXPECT_EQ(Install(&boxes), -5) << press;
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, SystemText(82));
+    EXPECT_EQ(boxes[1].caption, "");
+    EXPECT_EQ(Listing(temp_), std::set<std::string>()) << press;
+  }
   EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), "(no value)");
 }
 
@@ -306,6 +342,7 @@ TEST_F(RunInstallationTest, FileThatCannotBeReplacedIsReportedAndNothingIsNested
       }
     }
     EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), "(no value)");
+    EXPECT_EQ(Listing(temp_), std::set<std::string>()) << "the numbered folder is removed";
 
     // Once the file is free, OK again installs it all, directly.
     if (c.folder) {
@@ -317,22 +354,28 @@ TEST_F(RunInstallationTest, FileThatCannotBeReplacedIsReportedAndNothingIsNested
     }
     EXPECT_EQ(Install(&boxes), 0);
     ExpectInstalled(destination_);
-    for (const std::string& name : Listing(destination_)) DeleteFileA((destination_ + "\\" + name).c_str());
+    EmptyFolder(destination_);
     ForgetInstallPath();
   }
 }
 
+// Run again by FallbackOnThe9xFamily on Wine's Windows 98.
 TEST_F(RunInstallationTest, FallbackMovesTheFilesIntoTheChosenFolder) {
+  if (GetEnvironmentVariableA("TOLVEN_EXPECT_9X", nullptr, 0) != 0) {
+    ASSERT_EQ(DetectWindowsFamily(), 0) << "Wine's win98 setting for this program";
+  }
   // The file is let go while the retry writes into the temporary folder,
   // so the move into place can replace it.
-  g_status_procedure = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(GetDlgItem(dialog_, IDC_STATUS), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ReleasingStatus)));
+  WatchStatus();
   g_release_on_prefix = temp_;
   for (const char* separator : {"", "\\"}) {
     SCOPED_TRACE(separator[0] == '\0' ? "folder" : "folder with a trailing separator");
     CreateDirectoryA(destination_.c_str(), nullptr);
     WriteWholeFile(destination_ + "\\LOCKED.DLL", "running library");
     HoldOpen(destination_ + "\\LOCKED.DLL");
+    // Left to the move, which must replace it.
+    WriteWholeFile(destination_ + "\\NOTES.TXT", "older notes");
+    SetFileAttributesA((destination_ + "\\NOTES.TXT").c_str(), FILE_ATTRIBUTE_READONLY);
     SetDlgItemTextA(dialog_, IDC_FOLDER, (destination_ + separator).c_str());
 
     std::vector<SeenMessageBox> boxes;
@@ -342,9 +385,68 @@ TEST_F(RunInstallationTest, FallbackMovesTheFilesIntoTheChosenFolder) {
     EXPECT_EQ(Listing(temp_), std::set<std::string>()) << "the numbered folder is removed";
     EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), destination_ + separator);
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), destination_ + "\\UnInst.exe");
-    for (const std::string& name : Listing(destination_)) DeleteFileA((destination_ + "\\" + name).c_str());
+    EmptyFolder(destination_);
     RemoveDirectoryA(destination_.c_str());
   }
+}
+
+// The fallback's move on the 9x family: this test program copied under a
+// name that Wine's per-program setting makes Windows 98, running the test
+// above.
+TEST_F(RunInstallationTest, FallbackOnThe9xFamily) {
+  char self[MAX_PATH];
+  ASSERT_NE(GetModuleFileNameA(nullptr, self, sizeof self), 0u);
+  const char kCopy[] = "win98_installation_tests.exe";
+  const std::string copy = root_ + "\\" + kCopy;
+  ASSERT_TRUE(CopyFileA(self, copy.c_str(), FALSE));
+  const std::string key_name = std::string("Software\\Wine\\AppDefaults\\") + kCopy;
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key_name.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
+  RegCloseKey(key);
+
+  SetEnvironmentVariableA("TOLVEN_EXPECT_9X", "1");
+  std::string command = "\"" + copy + "\" --gtest_filter=RunInstallationTest.FallbackMovesTheFilesIntoTheChosenFolder";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  BOOL started = CreateProcessA(copy.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                                &process);
+  SetEnvironmentVariableA("TOLVEN_EXPECT_9X", nullptr);
+  DWORD exit_code = 1;
+  if (started) {
+    // Bounded only against a hang.
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 300000), WAIT_OBJECT_0);
+    GetExitCodeProcess(process.hProcess, &exit_code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  RegDeleteKeyA(HKEY_CURRENT_USER, key_name.c_str());
+  ASSERT_TRUE(started);
+  EXPECT_EQ(exit_code, 0u) << "the fallback failed on the 9x family";
+}
+
+// An earlier installation of the same package left read-only files: the
+// next one replaces them in the chosen folder itself, not by way of the
+// temporary folder (whose move Windows refuses onto a read-only file too).
+// Only a user without root's rights meets the refusals; the suite runs this
+// test again as one (installation_tests_unprivileged).
+TEST_F(RunInstallationTest, ReadOnlyFilesOfAnEarlierInstallationAreReplacedInPlace) {
+  std::vector<SeenMessageBox> boxes;
+  ASSERT_EQ(Install(&boxes), 0);
+  EXPECT_NE(GetFileAttributesA((destination_ + "\\NOTES.TXT").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+
+  std::vector<Entry> entries = SamplePackage();
+  entries.back().data = "newer notes";
+  UsePackage(entries);
+  WatchStatus();
+  EXPECT_EQ(Install(&boxes), 0);
+  EXPECT_EQ(ReadWholeFile(destination_ + "\\NOTES.TXT"), "newer notes");
+  for (const std::string& shown : g_status_texts) {
+    EXPECT_NE(shown.rfind(temp_, 0), 0u) << "written by way of the temporary folder: " << shown;
+  }
+  EmptyFolder(destination_);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "tests/support/scratch.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -19,8 +20,17 @@ std::string ScratchFolder() {
   for (char& c : name) {
     if (c == '/') c = '_';  // parameterised names
   }
-  std::filesystem::path folder = std::filesystem::path(TOLVEN_TEST_SCRATCH) / name;
+  // A run as another user (scripts/wine-run-unprivileged) names a scratch
+  // folder of its own.
+  const char* scratch = std::getenv("TOLVEN_TEST_SCRATCH");
+  std::filesystem::path folder = std::filesystem::path(scratch != nullptr ? scratch : TOLVEN_TEST_SCRATCH) / name;
   std::error_code ignored;
+  // Windows deletes no read-only file, and installations leave some.
+  std::error_code walk;
+  for (std::filesystem::recursive_directory_iterator it(folder, walk), end; !walk && it != end; it.increment(walk)) {
+    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add, ignored);
+  }
   std::filesystem::remove_all(folder, ignored);
   std::filesystem::create_directories(folder);
   std::string text = folder.string();
