@@ -165,6 +165,10 @@ TEST_F(PlaceEntryTest, MainProgramNamedByThePackageStays) {
   EXPECT_STREQ(context_.main_exe, "") << "a name too long for the field is not taken cut";
   Place("K.EXE");
   EXPECT_STREQ(context_.main_exe, "K.EXE");
+
+  context_.main_exe[0] = '\0';
+  Place("kprog.exe");
+  EXPECT_STREQ(context_.main_exe, "kprog.exe") << "a lower-case k counts too";
 }
 
 TEST_F(PlaceEntryTest, NeverWritesNamesThatAreNotPlainFiles) {
