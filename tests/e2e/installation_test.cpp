@@ -696,6 +696,12 @@ TEST_F(InstallationTest, SilentFailuresEndWithTheirExitCodeAndReason) {
        {"installing through", "message [KDEMO.EXE] ", "exit code 3: a file could not be created"}},
       {"a folder too long for the files in it", good, "/S /LOG=" + log + " /D=" + too_long, false, 4,
        {"exit code 4: the destination folder cannot be used"}},
+      {"a folder relative to the current one", good, "/S /LOG=" + log + " /D=reltest\\sub", false, 4,
+       {"message [] " + SystemText(123).substr(0, SystemText(123).find_last_not_of("\r\n") + 1),
+        "exit code 4: the destination folder cannot be used"}},
+      {"a folder on a missing drive, said before anything is unpacked", good, "/S /LOG=" + log + " /D=Q:\\Demo",
+       false, 4, {"message [] " + SystemText(82).substr(0, SystemText(82).find_last_not_of("\r\n") + 1),
+                  "exit code 4: the destination folder cannot be used"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
@@ -717,6 +723,7 @@ TEST_F(InstallationTest, SilentFailuresEndWithTheirExitCodeAndReason) {
     if (c.exit_code != 3) {
       EXPECT_FALSE(PathExists(folder_)) << "nothing installed";
     }
+    EXPECT_EQ(FolderNames(temp_), std::vector<std::string>()) << "nothing left in the temporary folder";
     if (c.hold_program) {
       EXPECT_EQ(ReadWholeFile(folder_ + "\\KDEMO.EXE"), "the running program");
     }
