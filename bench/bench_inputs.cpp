@@ -1,5 +1,7 @@
 #include "bench/bench_inputs.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cstring>
 #include <fstream>
@@ -78,19 +80,43 @@ class MemoryOutput : public pack::PackOutput {
   std::vector<uint8_t> bytes;
 };
 
-// Large files that every machine has after scripts/bootstrap, of the kinds a
-// product ships: text, Windows and Linux executables, and data that is
-// already compressed (which this format codes as literals, and zlib stores).
-const char* const kLargeInputs[] = {
-    "/usr/share/mingw-w64/include/mshtml.h",
-    "/usr/share/mingw-w64/include/shobjidl.h",
-    "/usr/lib/i386-linux-gnu/wine/i386-windows/user32.dll",
-    "/usr/bin/cmake",
-    "/usr/share/doc/xvfb/changelog.gz",
+// Large inputs that every machine has after scripts/bootstrap, of the kinds
+// a product ships, each one entry of at least 8 MB (a group of files packed
+// as one, gzip files taken as their content): text, source, Windows and
+// Linux executables; then data that is already compressed (which this
+// format codes as literals, and zlib stores).
+struct LargeInput {
+  const char* name;
+  bool keep_gzip;  // take .gz files as they are, not their content
+  const char* files[3];
+};
+const LargeInput kLargeInputs[] = {
+    {"text (changelogs)", false,
+     {"/usr/share/doc/xvfb/changelog.gz", "/usr/share/doc/gcc-12-base/changelog.gz"}},
+    {"source (mshtml*.h)", false,
+     {"/usr/share/mingw-w64/include/mshtml.h", "/usr/share/mingw-w64/include/mshtmlc.h"}},
+    {"Windows exe (shell32.dll)", false, {"/usr/lib/i386-linux-gnu/wine/i386-windows/shell32.dll"}},
+    {"Linux exe (cmake)", false, {"/usr/bin/cmake"}},
+    {"compressed (changelog.gz)", true, {"/usr/share/doc/xvfb/changelog.gz"}},
 };
 
-// One file packed by our compressor as a non-solid entry.
-BenchStream PackedFile(const char* path, const std::vector<uint8_t>& content, const Crc32Table& crc) {
+// The file's bytes; for a gzip file its content, unless `keep_gzip`.
+std::vector<uint8_t> ReadContent(const char* path, bool keep_gzip) {
+  size_t length = strlen(path);
+  if (keep_gzip || length < 3 || strcmp(path + length - 3, ".gz") != 0) return ReadFile(path);
+  std::vector<uint8_t> content;
+  gzFile file = gzopen(path, "rb");
+  if (file == nullptr) return content;
+  uint8_t buffer[1 << 16];
+  int got;
+  while ((got = gzread(file, buffer, sizeof buffer)) > 0) content.insert(content.end(), buffer, buffer + got);
+  gzclose(file);
+  return content;
+}
+
+// One content packed by our compressor as a non-solid entry.
+BenchStream PackedContent(const char* name, const std::vector<uint8_t>& content,
+                          const Crc32Table& crc) {
   pack::Packer packer(pack::kDefaultLevel);
   MemoryInput input(content);
   MemoryOutput output;
@@ -102,8 +128,7 @@ BenchStream PackedFile(const char* path, const std::vector<uint8_t>& content, co
   entry.crc = ~Crc32Update(crc, 0xFFFFFFFF, content.data(), content.size());
   entry.solid = false;
   BenchStream stream;
-  const char* slash = strrchr(path, '/');
-  stream.name = slash != nullptr ? slash + 1 : path;
+  stream.name = name;
   stream.entries.push_back(std::move(entry));
   return stream;
 }
@@ -123,9 +148,17 @@ std::vector<BenchStream> LoadBenchStreams() {
   }
   Crc32Table crc;
   BuildCrc32Table(&crc);
-  for (const char* path : kLargeInputs) {
-    std::vector<uint8_t> content = ReadFile(path);
-    if (!content.empty()) streams.push_back(PackedFile(path, content, crc));
+  for (const LargeInput& large : kLargeInputs) {
+    // A group with a file missing is left out whole.
+    std::vector<uint8_t> content;
+    bool complete = true;
+    for (const char* path : large.files) {
+      if (path == nullptr) break;
+      std::vector<uint8_t> part = ReadContent(path, large.keep_gzip);
+      complete = complete && !part.empty();
+      content.insert(content.end(), part.begin(), part.end());
+    }
+    if (complete) streams.push_back(PackedContent(large.name, content, crc));
   }
   return streams;
 }

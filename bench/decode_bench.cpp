@@ -1,10 +1,13 @@
 // Decoder and checksum throughput, side by side with zlib and memcpy in the
-// same run: UnpackEntry against zlib's inflate of the same content
-// compressed by zlib at level 9, and Crc32Update against zlib's crc32.
+// same run: UnpackEntry computing the entry's CRC-32 as the installer does,
+// against zlib's inflate (which computes its Adler-32) of the same content
+// compressed by zlib at level 9; and Crc32Update against zlib's crc32.
+// Figures are MB/s of processor time of this thread, since the machine is
+// shared.
+#include <time.h>
 #include <zlib.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -16,48 +19,49 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+double CpuSeconds() {
+  timespec now;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
+}
 
 // MB/s (10^6 bytes per second) of `work`, which handles `bytes` bytes per
 // call, over one round of about `seconds`.
 template <typename Work>
 double Round(size_t bytes, Work& work, double seconds) {
   size_t calls = 0;
-  Clock::time_point start = Clock::now();
+  double start = CpuSeconds();
   double elapsed = 0;
   do {
     work();
     ++calls;
-    elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    elapsed = CpuSeconds() - start;
   } while (elapsed < seconds);
   return static_cast<double>(bytes) * calls / elapsed / 1e6;
 }
 
+// Our figure, the baseline's, and a third for scale.
 struct Figures {
-  double ours, baseline, copy;
+  double ours, baseline, other;
 };
 
 // The best of several rounds of each contender, the three taking turns so
 // that a busy moment of the machine does not fall on one of them alone.
-template <typename Ours, typename Baseline>
-Figures Compare(size_t bytes, Ours ours, Baseline baseline, const uint8_t* data) {
-  std::vector<uint8_t> target(bytes);
-  auto copy = [&] {
-    memcpy(target.data(), data, bytes);
-    __asm__ __volatile__("" : : "r"(target.data()) : "memory");
-  };
+template <typename Ours, typename Baseline, typename Other>
+Figures Compare(size_t bytes, Ours ours, Baseline baseline, Other other) {
   Figures best = {0, 0, 0};
   for (int round = 0; round < 7; ++round) {
     best.ours = std::max(best.ours, Round(bytes, ours, 0.03));
     best.baseline = std::max(best.baseline, Round(bytes, baseline, 0.03));
-    best.copy = std::max(best.copy, Round(bytes, copy, 0.01));
+    best.other = std::max(best.other, Round(bytes, other, 0.03));
   }
   return best;
 }
 
 // A pass context over in-memory packed data, as the driver prepares it for
-// each entry, with the output discarded (the decoder still produces every
-// byte into its window).
+// each entry. A checked run computes each entry's CRC-32 over its output as
+// the installer does, keeping no bytes; an unchecked one skips the entries,
+// which are still decoded into the window.
 class Decoder {
  public:
   Decoder() {
@@ -133,12 +137,12 @@ class Inflater {
 void PrintRow(const char* name, size_t size, const Figures& f) {
   bool large = size >= 1000000;
   printf("%-28s %9.1f %-3s %10.1f %10.1f %10.1f %8.2f\n", name, large ? size / 1e6 : size / 1e3,
-         large ? "MB" : "kB", f.ours, f.baseline, f.copy, f.ours / f.baseline);
+         large ? "MB" : "kB", f.ours, f.baseline, f.other, f.ours / f.baseline);
 }
 
 void DecodingFigures(const std::vector<BenchStream>& streams) {
-  printf("Decoding, MB/s of output\n");
-  printf("%-28s %13s %10s %10s %10s %8s\n", "input", "size", "ours", "zlib -9", "memcpy",
+  printf("Decoding with the data check, MB/s of output\n");
+  printf("%-28s %13s %10s %10s %10s %8s\n", "input", "size", "ours", "zlib -9", "ours-crc",
          "ours/zlib");
   Decoder decoder;
   for (const BenchStream& stream : streams) {
@@ -149,8 +153,8 @@ void DecodingFigures(const std::vector<BenchStream>& streams) {
     std::vector<uint8_t> content = stream.Content();
     Inflater inflater(content);
     Figures f = Compare(
-        content.size(), [&] { decoder.Run(stream, false); }, [&] { inflater.Run(); },
-        content.data());
+        content.size(), [&] { decoder.Run(stream, true); }, [&] { inflater.Run(); },
+        [&] { decoder.Run(stream, false); });
     PrintRow(stream.name.c_str(), content.size(), f);
   }
 }
@@ -169,9 +173,14 @@ void ChecksumFigures() {
       return;
     }
     volatile uint32_t sink = 0;
+    std::vector<uint8_t> target(size);
     Figures f = Compare(
         size, [&] { sink = Crc32Update(table, 0xFFFFFFFF, data.data(), size); },
-        [&] { sink = crc32(0, data.data(), static_cast<uInt>(size)); }, data.data());
+        [&] { sink = crc32(0, data.data(), static_cast<uInt>(size)); },
+        [&] {
+          memcpy(target.data(), data.data(), size);
+          __asm__ __volatile__("" : : "r"(target.data()) : "memory");
+        });
     char name[32];
     snprintf(name, sizeof name, "%zu bytes", size);
     PrintRow(name, size, f);
