@@ -5,6 +5,7 @@
 #include "archive/extract_context.h"
 #include "unpack/bit_input.h"
 #include "unpack/decode_table.h"
+#include "unpack/lz_slots.h"
 #include "unpack/packed_stream.h"
 
 namespace {
@@ -16,7 +17,6 @@ constexpr uint32_t kHeaderRefillAt = 8167;
 constexpr uint32_t kLengthRefillAt = 8187;
 
 constexpr uint32_t kLengthCodes = 19;  // 0..15 lengths, 16 repeat, 17 and 18 zero runs
-constexpr uint32_t kMainSymbols = 298;
 constexpr uint32_t kDistSymbols = 48;
 constexpr uint32_t kRepLengthSymbols = 28;
 constexpr uint32_t kAudioSymbols = 257;
@@ -35,7 +35,7 @@ void ReadCodeLengths(ExtractContext* context) {
   if ((header & kKeepOldLengthsBit) == 0) memset(context->old_lengths, 0, kLengthTableSize);
   SkipBits(context, 2);
 
-  uint32_t total = kMainSymbols + kDistSymbols + kRepLengthSymbols;
+  uint32_t total = kMainAlphabet + kDistSymbols + kRepLengthSymbols;
   if (context->audio_mode != 0) {
     context->channel_count = static_cast<int32_t>(((header >> 12) & 3) + 1);
     if (context->cur_channel >= context->channel_count) context->cur_channel = 0;
@@ -79,10 +79,10 @@ void ReadCodeLengths(ExtractContext* context) {
     for (int32_t c = 0; c < context->channel_count; ++c)
       BuildDecodeTable(lengths + kAudioSymbols * c, &context->audio_tables[c], kAudioSymbols);
   } else {
-    BuildDecodeTable(lengths, &context->main_table, kMainSymbols);
-    BuildDecodeTable(lengths + kMainSymbols, &context->dist_table, kDistSymbols);
-    BuildDecodeTable(lengths + kMainSymbols + kDistSymbols, &context->rep_length_table,
-                     kRepLengthSymbols);
+    BuildDecodeTable(lengths, &context->main_table, kMainAlphabet, kMainExtraBits.bits);
+    BuildDecodeTable(lengths + kMainAlphabet, &context->dist_table, kDistSymbols, kDistBits);
+    BuildDecodeTable(lengths + kMainAlphabet + kDistSymbols, &context->rep_length_table,
+                     kRepLengthSymbols, kLengthBits);
   }
   memcpy(context->old_lengths, lengths, kLengthTableSize);
 }

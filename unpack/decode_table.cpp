@@ -14,10 +14,18 @@ uint32_t SymbolIndex(const DecodeTable& table, uint32_t peek, uint32_t length) {
   return index < table.symbol_count ? index : 0;
 }
 
+uint32_t MakeEntry(const DecodeTable& table, uint32_t symbol, uint32_t length) {
+  bool has_extra = table.extra_bits != nullptr && symbol < table.symbol_count;
+  uint32_t extra = has_extra ? table.extra_bits[symbol] : 0;
+  return (length + extra) << kEntryTotalShift | length << kEntryLengthShift | symbol;
+}
+
 }  // namespace
 
-void BuildDecodeTable(const uint8_t* lengths, DecodeTable* table, uint32_t count) {
+void BuildDecodeTable(const uint8_t* lengths, DecodeTable* table, uint32_t count,
+                      const uint8_t* extra_bits) {
   if (count > kMaxSymbols) count = kMaxSymbols;
+  table->extra_bits = extra_bits;
 
   uint32_t length_count[16] = {};
   for (uint32_t i = 0; i < count; ++i) ++length_count[lengths[i] & 15];
@@ -58,7 +66,7 @@ void BuildDecodeTable(const uint8_t* lengths, DecodeTable* table, uint32_t count
     uint32_t step = 1u << (kQuickBits - l);
     for (uint32_t index = table->first_index[l]; prefix < end; ++index) {
       uint32_t symbol = table->symbols[index < table->symbol_count ? index : 0];
-      uint16_t entry = static_cast<uint16_t>(l << kQuickSymbolBits | symbol);
+      uint32_t entry = MakeEntry(*table, symbol, l);
       for (uint32_t k = 0; k < step; ++k) table->quick[prefix + k] = entry;
       prefix += step;
     }
@@ -67,12 +75,11 @@ void BuildDecodeTable(const uint8_t* lengths, DecodeTable* table, uint32_t count
   for (; prefix < (1u << kQuickBits); ++prefix) table->quick[prefix] = 0;
 }
 
-uint32_t DecodeLongCode(const DecodeTable& table, uint32_t peek, uint32_t* length) {
+uint32_t DecodeLongCode(const DecodeTable& table, uint32_t peek) {
   // The smallest l with peek below limit[l]; limit[15] is never consulted.
   uint32_t l = kQuickBits + 1;
   while (l < 15 && peek >= table.limit[l]) ++l;
-  *length = l;
-  return table.symbols[SymbolIndex(table, peek, l)];
+  return MakeEntry(table, table.symbols[SymbolIndex(table, peek, l)], l);
 }
 
 uint32_t DecodeSymbol(ExtractContext* context, const DecodeTable* table) {

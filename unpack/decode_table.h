@@ -11,8 +11,16 @@ constexpr uint32_t kMaxSymbols = 298;
 // Codes of up to kQuickBits bits decode with one lookup on the next
 // kQuickBits bits of the stream; longer ones search the limits beyond.
 constexpr uint32_t kQuickBits = 10;
-constexpr uint32_t kQuickSymbolBits = 9;  // every symbol value is below 512
-constexpr uint32_t kQuickSymbolMask = (1u << kQuickSymbolBits) - 1;
+
+// A decoded code as one entry: the symbol in bits 0..8 (every symbol value
+// is below 512), the code length in bits 9..12, and in bits 16..20 the code
+// length plus the extra bits that the symbol's meaning puts right after the
+// code, so that a decoder consumes both with one shift.
+constexpr uint32_t kEntryLengthShift = 9;
+constexpr uint32_t kEntryTotalShift = 16;
+inline uint32_t EntrySymbol(uint32_t entry) { return entry & 0x1FF; }
+inline uint32_t EntryLength(uint32_t entry) { return (entry >> kEntryLengthShift) & 15; }
+inline uint32_t EntryTotal(uint32_t entry) { return entry >> kEntryTotalShift; }
 
 struct DecodeTable {
   uint32_t symbol_count;  // a computed index at or above it decodes as index 0
@@ -24,34 +32,43 @@ struct DecodeTable {
   // Symbols with a code, by code length, then by symbol value. A build writes
   // only as many as have a nonzero length; the rest keep what they held.
   uint32_t symbols[kMaxSymbols];
-  // quick[p], p the next kQuickBits bits: (length << kQuickSymbolBits) |
-  // symbol when every 16-bit peek starting with p has a code length of at
-  // most kQuickBits, else 0. Derived from the members above by each build,
-  // so a lookup gives exactly what the search over `limit` would give.
-  uint16_t quick[1u << kQuickBits];
+  // Extra bits after each symbol's code (symbol_count of them), or null
+  // for none; constant data of the decoder, not owned.
+  const uint8_t* extra_bits;
+  // quick[p], p the next kQuickBits bits: the entry of every 16-bit peek
+  // starting with p when their code length is at most kQuickBits, else 0.
+  // Derived from the members above by each build, so a lookup gives
+  // exactly what the search over `limit` would give.
+  uint32_t quick[1u << kQuickBits];
 };
 
 // Builds `table` from `count` code lengths (only the low 4 bits of each
-// count). Lengths are not validated: incomplete and over-subscribed sets
-// build a table too. `count` is at most kMaxSymbols.
-void BuildDecodeTable(const uint8_t* lengths, DecodeTable* table, uint32_t count);
+// count), with the symbols' extra bit counts for the entries (null: none).
+// Lengths are not validated: incomplete and over-subscribed sets build a
+// table too. `count` is at most kMaxSymbols.
+void BuildDecodeTable(const uint8_t* lengths, DecodeTable* table, uint32_t count,
+                      const uint8_t* extra_bits = nullptr);
 
 // The search behind a quick entry of 0: the code length of `peek` (bit 0
-// already cleared) is above kQuickBits.
-uint32_t DecodeLongCode(const DecodeTable& table, uint32_t peek, uint32_t* length);
+// already cleared) is above kQuickBits. Returns the entry.
+uint32_t DecodeLongCode(const DecodeTable& table, uint32_t peek);
 
-// Decodes the symbol that a 16-bit peek of the stream starts with and sets
-// *length to the bits it takes, 1..15. The lowest peek bit never matters.
+// Decodes the code that a 16-bit peek of the stream starts with; returns
+// its entry, with a length of 1..15 bits. The lowest peek bit never matters.
 // Every peek decodes to some symbol: a value beyond the defined codes takes
 // the length of the first limit above it (15 past them all) and, when its
 // index falls outside the alphabet, symbols[0].
-inline uint32_t DecodePeek(const DecodeTable& table, uint32_t peek, uint32_t* length) {
+inline uint32_t DecodeEntry(const DecodeTable& table, uint32_t peek) {
   uint32_t entry = table.quick[peek >> (16 - kQuickBits)];
-  if (entry != 0) {
-    *length = entry >> kQuickSymbolBits;
-    return entry & kQuickSymbolMask;
-  }
-  return DecodeLongCode(table, peek & 0xFFFE, length);
+  if (entry != 0) return entry;
+  return DecodeLongCode(table, peek & 0xFFFE);
+}
+
+// The symbol of a peek, and in *length the bits it takes.
+inline uint32_t DecodePeek(const DecodeTable& table, uint32_t peek, uint32_t* length) {
+  uint32_t entry = DecodeEntry(table, peek);
+  *length = EntryLength(entry);
+  return EntrySymbol(entry);
 }
 
 // Decodes the next symbol of the context's bit stream and consumes its code.

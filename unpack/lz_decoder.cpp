@@ -1,12 +1,15 @@
 // The decoder produces the bytes and carries the state of the plain method
 // (a comparison search per symbol, byte-by-byte copies, the whole window
 // zeroed per non-solid entry), by faster means: symbols decode through a
-// first-level lookup (decode_table.h); the symbol loop keeps its bit
-// position in a 64-bit buffer and tests its per-symbol checks against the
-// nearest event only; matches copy eight bytes at a time where the distance
-// allows; a non-solid reset clears only the window bytes written since the
-// last one. Output reaches the sink only when the window is nearly full and
-// at the end of the entry.
+// first-level lookup whose entry also counts the extra bits after the code
+// (decode_table.h); the symbol loop keeps its bit position in a 64-bit
+// buffer topped up once per symbol without a branch, decodes a second
+// literal on the same top-up, and tests its per-symbol checks against the
+// nearest event only; short matches copy as a few masked 8-byte stores
+// with no branch on their length, long ones 16 or 8 bytes at a time where
+// the distance allows; a non-solid reset clears only the window bytes
+// written since the last one. Output reaches the sink only when the window
+// is nearly full and at the end of the entry.
 //
 // It also stops where the plain method would run on: an entry that reads
 // past its packed data, and an entry in audio mode (unpack_stop says which).
@@ -17,6 +20,7 @@
 #include "archive/extract_context.h"
 #include "unpack/code_lengths.h"
 #include "unpack/decode_table.h"
+#include "unpack/lz_slots.h"
 #include "unpack/output_sink.h"
 #include "unpack/packed_stream.h"
 
@@ -30,33 +34,6 @@ constexpr uint32_t kSymbolRefillAt = 8162;
 // Pending output is flushed once fewer free window bytes than this remain
 // in front of it: every symbol produces at most 260 bytes.
 constexpr uint32_t kFlushMargin = 270;
-
-// Main alphabet.
-constexpr uint32_t kRepeatLastSymbol = 256;
-constexpr uint32_t kFirstShortSymbol = 261;   // 261..268: 2-byte matches, short distances
-constexpr uint32_t kNewTablesSymbol = 269;
-constexpr uint32_t kFirstLengthSymbol = 270;  // 270..297: length slots of a new match
-
-// Length slots: each base is the previous one plus 2^(previous bit count).
-constexpr uint8_t kLengthBase[28] = {0,  1,  2,  3,  4,  5,  6,  7,   8,   10,  12,  14,  16,  20,
-                                     24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224};
-constexpr uint8_t kLengthBits[28] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,
-                                     2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};
-
-// Distance slots, built the same way; the last twelve step by 0x10000.
-constexpr uint32_t kDistBase[48] = {
-    0,       1,       2,       3,       4,       6,       8,       12,      16,      24,
-    32,      48,      64,      96,      128,     192,     256,     384,     512,     768,
-    1024,    1536,    2048,    3072,    4096,    6144,    8192,    12288,   16384,   24576,
-    32768,   49152,   65536,   98304,   131072,  196608,  0x40000, 0x50000, 0x60000, 0x70000,
-    0x80000, 0x90000, 0xA0000, 0xB0000, 0xC0000, 0xD0000, 0xE0000, 0xF0000};
-constexpr uint8_t kDistBits[48] = {0,  0,  0,  0,  1,  1,  2,  2,  3,  3,  4,  4,  5,  5,  6,  6,
-                                   7,  7,  8,  8,  9,  9,  10, 10, 11, 11, 12, 12, 13, 13, 14, 14,
-                                   15, 15, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16};
-
-// Short-distance slots of the 2-byte matches.
-constexpr uint8_t kShortBase[8] = {0, 4, 8, 16, 32, 64, 128, 192};
-constexpr uint8_t kShortBits[8] = {2, 2, 3, 4, 5, 6, 6, 6};
 
 // Long distances pay for their extra bits with longer minimum matches.
 constexpr uint32_t kLongDistance = 0x2000;
@@ -73,28 +50,84 @@ inline void RecordMatch(ExtractContext* context, uint32_t length, uint32_t dista
   context->last_length = length;
 }
 
+inline uint64_t Load64(const uint8_t* p) {
+  uint64_t value;
+  memcpy(&value, p, 8);
+  return value;
+}
+
+inline void Store64(uint8_t* p, uint64_t value) { memcpy(p, &value, 8); }
+
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+constexpr bool kLittleEndian = true;
+#else
+constexpr bool kLittleEndian = false;
+#endif
+
+// The eight bytes at p as one value, the first byte most significant.
+inline uint64_t LoadBigEndian64(const uint8_t* p) {
+#if defined(__GNUC__)
+  if (kLittleEndian) return __builtin_bswap64(Load64(p));
+#endif
+  uint64_t value = 0;
+  for (int i = 0; i < 8; ++i) value = value << 8 | p[i];
+  return value;
+}
+
+// kLowBytes[n]: the mask of a word's first n bytes in memory, on a
+// little-endian machine.
+constexpr uint64_t LowBytes(uint32_t n) { return n >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * n)) - 1; }
+constexpr uint64_t kLowBytes[9] = {LowBytes(0), LowBytes(1), LowBytes(2), LowBytes(3), LowBytes(4),
+                                   LowBytes(5), LowBytes(6), LowBytes(7), LowBytes(8)};
+
+// Copies a match of at most kShortCopy bytes whose source ends at least 8
+// bytes before `out` and whose destination has kShortCopy window bytes:
+// 8-byte stores, each keeping the bytes past the match end as they were,
+// so the length costs no branch. A store's source may lie in an earlier
+// store's bytes, which it then reads as written.
+constexpr uint32_t kShortCopy = 32;
+inline void CopyShort(uint8_t* out, const uint8_t* in, uint32_t length) {
+  for (uint32_t at = 0; at < kShortCopy; at += 8) {
+    uint32_t rest = length > at ? length - at : 0;
+    uint64_t mask = kLowBytes[rest < 8 ? rest : 8];
+    Store64(out + at, (Load64(in + at) & mask) | (Load64(out + at) & ~mask));
+  }
+}
+
 // Copies `length` bytes to window position `to` (below kWindowSize) from
 // `distance` bytes back, with the result of a byte-by-byte forward copy:
 // where the source overlaps the bytes being written, the last `distance`
 // bytes repeat. A distance of 0 or kWindowSize leaves the bytes as they are.
+// Nothing past the match end is changed: those window bytes are history
+// that a distance of nearly the window size still reads.
 inline void CopyInWindow(uint8_t* window, uint32_t to, uint32_t length, uint32_t distance) {
   uint32_t from = (to - distance) & kWindowMask;
+  uint8_t* out = window + to;
+  const uint8_t* in = window + from;
+  // Most matches: short, from at least 8 bytes back, away from the window end.
+  if (kLittleEndian && length <= kShortCopy && from < to && distance >= 8 &&
+      to + kShortCopy <= kWindowSize) {
+    CopyShort(out, in, length);
+    return;
+  }
   if (to + length > kWindowSize || from + length > kWindowSize) {
     // Source or destination wraps the window end: byte by byte.
     for (uint32_t i = 0; i < length; ++i)
       window[(to + i) & kWindowMask] = window[(from + i) & kWindowMask];
     return;
   }
-  uint8_t* out = window + to;
-  const uint8_t* in = window + from;
   if (from < to && distance >= 8) {
-    // Each 8-byte step reads only bytes that precede it, so it sees them as
-    // the byte-by-byte copy would. The last step may rewrite up to seven
-    // bytes of the one before, with the same values; nothing past the match
-    // end is touched (those window bytes are still history).
+    // Each step of 16 or 8 bytes reads only bytes that precede it, so it
+    // sees them as the byte-by-byte copy would. The last step may rewrite
+    // bytes of the one before, with the same values.
+    if (distance >= 16 && length >= 16) {
+      for (uint32_t i = 0; i + 16 < length; i += 16) memcpy(out + i, in + i, 16);
+      memcpy(out + length - 16, in + length - 16, 16);
+      return;
+    }
     if (length >= 8) {
-      for (uint32_t i = 0; i + 8 < length; i += 8) memcpy(out + i, in + i, 8);
-      memcpy(out + length - 8, in + length - 8, 8);
+      for (uint32_t i = 0; i + 8 < length; i += 8) Store64(out + i, Load64(in + i));
+      Store64(out + length - 8, Load64(in + length - 8));
       return;
     }
     for (uint32_t i = 0; i < length; ++i) out[i] = in[i];
@@ -120,21 +153,38 @@ struct LoopState {
   ExtractContext* context;
   uint8_t* window;
   const uint8_t* in;
-  uint64_t bits;   // the next `count` stream bits, first bit at the top; zeros below
+  // The next `count` stream bits, first bit at the top; the bits below them
+  // are zeros or the stream bits that follow, which a refill ORs in again
+  // unchanged.
+  uint64_t bits;
   uint32_t count;
   uint32_t next;   // in_buf index of the first byte not yet in `bits`
   uint32_t wpos;   // win_pos; may pass the window end until the next check
-  int32_t left;    // unpacked_left
+  // unpacked_left as it stood when win_pos was wpos_at_check: between
+  // checks the loop counts the bytes it owes by win_pos alone.
+  int32_t left_at_check;
+  uint32_t wpos_at_check;
+  // The match history, which symbols 256 to 260 read; Match() records
+  // into it as RecordMatch() does into the context.
+  uint32_t last_length;
+  uint32_t last_distance;
+  uint32_t recent_dist[4];
+  uint32_t recent_index;
 
   // Bit position in in_buf of the next unread bit: in_pos * 8 + in_bit.
   uint32_t BitPosition() const { return next * 8 - count; }
+  int32_t Left() const { return left_at_check - static_cast<int32_t>(wpos - wpos_at_check); }
 
   void Sync() {
     uint32_t position = BitPosition();
     context->in_pos = position >> 3;
     context->in_bit = position & 7;
+    context->unpacked_left = Left();
     context->win_pos = wpos;
-    context->unpacked_left = left;
+    context->last_length = last_length;
+    context->last_distance = last_distance;
+    memcpy(context->recent_dist, recent_dist, sizeof recent_dist);
+    context->recent_index = recent_index;
   }
   void Load() {
     // A table read may leave in_pos up to three bytes before the end of
@@ -149,58 +199,62 @@ struct LoopState {
     count = 32;
     Consume(context->in_bit);
     wpos = context->win_pos;
-    left = context->unpacked_left;
+    wpos_at_check = wpos;
+    left_at_check = context->unpacked_left;
+    last_length = context->last_length;
+    last_distance = context->last_distance;
+    memcpy(recent_dist, context->recent_dist, sizeof recent_dist);
+    recent_index = context->recent_index;
   }
 
-  // Tops `bits` up to more than 32 valid bits. It reads at most 7 bytes
-  // past in_pos, which stays at or below kSymbolRefillAt + 7 in the loop:
-  // inside in_buf.
-  void Fill() {
-    if (count > 32) return;
-    const uint8_t* p = in + next;
-    uint32_t word = static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-                    static_cast<uint32_t>(p[2]) << 8 | p[3];
-    bits |= static_cast<uint64_t>(word) << (32 - count);
-    next += 4;
-    count += 32;
+  // Tops `bits` up to at least 56 valid bits, with one 8-byte load and no
+  // branch: whole bytes go in, as many as fit. `next` is at most in_pos + 8;
+  // the first top-up after the checks finds in_pos at most kSymbolRefillAt
+  // and the others find `next` at most that, so the load ends inside in_buf.
+  void Refill() {
+    bits |= LoadBigEndian64(in + next) >> count;
+    next += (63 - count) >> 3;
+    count |= 56;
   }
   void Consume(uint32_t n) {
     bits <<= n;
     count -= n;
   }
-  // Decodes a symbol; needs 15 bits in the buffer.
-  uint32_t Symbol(const DecodeTable& table) {
-    uint32_t length;
-    uint32_t symbol = DecodePeek(table, static_cast<uint32_t>(bits >> 48), &length);
-    Consume(length);
-    return symbol;
+  // The entry of the next code; needs 15 bits in the buffer.
+  uint32_t Peek(const DecodeTable& table) const {
+    return DecodeEntry(table, static_cast<uint32_t>(bits >> 48));
   }
-  // A field of 0..16 bits (0 reads nothing); needs that many in the buffer.
-  uint32_t Extra(uint32_t n) {
-    uint32_t value = static_cast<uint32_t>(bits >> 32 >> (32 - n));
-    Consume(n);
+  // Consumes the code of `entry` and the extra bits after it (EntryTotal,
+  // at most 31, all in the buffer) and returns those extra bits.
+  uint32_t Take(uint32_t entry) {
+    uint32_t total = EntryTotal(entry);
+    uint32_t extra = total - EntryLength(entry);
+    uint32_t value = static_cast<uint32_t>(bits >> (64 - total)) & ((1u << extra) - 1);
+    Consume(total);
     return value;
   }
   void Match(uint32_t length, uint32_t distance) {
-    RecordMatch(context, length, distance);
-    left -= static_cast<int32_t>(length);
+    recent_dist[recent_index & 3] = distance;
+    recent_index += 1;
+    last_distance = distance;
+    last_length = length;
     CopyInWindow(window, wpos, length, distance);
     wpos += length;
   }
 };
 
-// The loop checks, before every symbol: wrap win_pos at the window end,
-// refill the input, stop past the packed data, stop in audio mode, flush
-// when the window is nearly full of pending bytes. Between two of those
-// events none of them acts, so the loop compares its positions against the
-// nearest event only (pos_limit, wpos_limit) and runs the checks when one
-// is reached.
+// The loop checks, before every symbol: the entry has its bytes, wrap
+// win_pos at the window end, refill the input, stop past the packed data,
+// stop in audio mode, flush when the window is nearly full of pending
+// bytes. Between two of those events none of them acts, so the loop
+// compares its positions against the nearest event only (pos_limit,
+// wpos_limit) and runs the checks when one is reached.
 struct CheckLimits {
   int32_t pos_limit;   // checks due once in_pos passes this
   uint32_t wpos_limit; // checks due once win_pos reaches this
 };
 
-CheckLimits NextChecks(const ExtractContext* context, uint32_t wpos) {
+CheckLimits NextChecks(const ExtractContext* context, uint32_t wpos, int32_t left) {
   CheckLimits limits;
   int32_t overrun_at = context->in_end + kInputOverrunLimit;
   limits.pos_limit = overrun_at < static_cast<int32_t>(kSymbolRefillAt)
@@ -216,7 +270,10 @@ CheckLimits NextChecks(const ExtractContext* context, uint32_t wpos) {
   } else {
     flush_at = flushed - wpos > kFlushMargin - 1 ? flushed - (kFlushMargin - 1) : wpos;
   }
-  limits.wpos_limit = flush_at < kWindowSize ? flush_at : kWindowSize;
+  uint32_t limit = flush_at < kWindowSize ? flush_at : kWindowSize;
+  // left is above 0 and wpos below kWindowSize here.
+  if (static_cast<uint32_t>(left) < limit - wpos) limit = wpos + static_cast<uint32_t>(left);
+  limits.wpos_limit = limit;
   return limits;
 }
 
@@ -224,83 +281,95 @@ CheckLimits NextChecks(const ExtractContext* context, uint32_t wpos) {
 // goes to unpack_stop. Each step reads in stream order: the extra length
 // bits of a match come before its distance symbol.
 void DecodeSymbols(ExtractContext* context) {
-  LoopState s = {context, context->window, context->in_buf, 0, 0, 0, 0, 0};
+  LoopState s = {};
+  s.context = context;
+  s.window = context->window;
+  s.in = context->in_buf;
   s.Load();
-  CheckLimits limits = {-1, 0};  // run the checks before the first symbol
-  // left counts the bytes still owed; a match may overshoot it, and is then
-  // delivered whole. A size of 2^31 or more reads as negative and produces
-  // nothing.
-  while (s.left > 0) {
-    // `next` runs at most 8 bytes ahead of in_pos: testing it may run the
-    // checks a few symbols early, which only costs time.
-    if (static_cast<int32_t>(s.next) > limits.pos_limit || s.wpos >= limits.wpos_limit) {
-      if (s.wpos >= kWindowSize) {
-        s.wpos &= kWindowMask;
-        context->window_dirty = kWindowSize;
-      }
-      if ((s.BitPosition() >> 3) > kSymbolRefillAt) {
-        s.Sync();
-        ContinueInput(context);
-        s.Load();
-      }
-      // A valid stream ends inside its packed data. Past it, the bits are
-      // stale buffer bytes and symbols that produce nothing could run on
-      // for ever: the entry is damaged, stop.
-      if (InputOverrun(context, s.BitPosition() >> 3)) {
-        context->unpack_stop = kUnpackInputExhausted;
-        break;
-      }
-      // No audio decoder exists: after an audio header the rest of the
-      // entry cannot be reproduced.
-      if (context->audio_mode != 0) {
-        context->unpack_stop = kUnpackAudio;
-        break;
-      }
-      uint32_t flushed = context->win_flushed;
-      if (((flushed - s.wpos) & kWindowMask) < kFlushMargin && flushed != s.wpos) {
-        s.Sync();
-        FlushWindow(context);
-      }
-      limits = NextChecks(context, s.wpos);
+  // A match may overshoot the bytes owed, and is then delivered whole. A
+  // size of 2^31 or more reads as negative and produces nothing.
+  for (;;) {
+    // Runs the checks before the first symbol and whenever a limit is
+    // reached. `next` runs at most 8 bytes ahead of in_pos: testing it may
+    // run the checks a few symbols early, which only costs time.
+    int32_t left = s.Left();
+    if (left <= 0) break;
+    if (s.wpos >= kWindowSize) {
+      s.wpos &= kWindowMask;
+      context->window_dirty = kWindowSize;
     }
-
-    s.Fill();
-    uint32_t symbol = s.Symbol(context->main_table);
-    if (symbol < 256) {
-      s.window[s.wpos++] = static_cast<uint8_t>(symbol);
-      --s.left;
-    } else if (symbol >= kFirstLengthSymbol) {
-      uint32_t slot = symbol - kFirstLengthSymbol;
-      uint32_t length = kLengthBase[slot] + 3 + s.Extra(kLengthBits[slot]);
-      s.Fill();
-      uint32_t dist_slot = s.Symbol(context->dist_table);
-      s.Fill();
-      uint32_t distance = kDistBase[dist_slot] + 1 + s.Extra(kDistBits[dist_slot]);
-      if (distance >= kVeryLongDistance) ++length;
-      if (distance >= kLongDistance) ++length;
-      s.Match(length, distance);
-    } else if (symbol == kNewTablesSymbol) {
+    s.wpos_at_check = s.wpos;
+    s.left_at_check = left;
+    if ((s.BitPosition() >> 3) > kSymbolRefillAt) {
       s.Sync();
-      ReadCodeLengths(context);
+      ContinueInput(context);
       s.Load();
-      limits.pos_limit = -1;  // the read moved the input; it may have chosen audio mode
-    } else if (symbol == kRepeatLastSymbol) {
-      s.Match(context->last_length, context->last_distance);
-    } else if (symbol < kFirstShortSymbol) {
-      // 257..260: a recent distance, 257 the newest and 260 the oldest.
-      uint32_t age = symbol - kRepeatLastSymbol;
-      uint32_t distance = context->recent_dist[(context->recent_index - age) & 3];
-      s.Fill();
-      uint32_t slot = s.Symbol(context->rep_length_table);
-      uint32_t length = kLengthBase[slot] + 2 + s.Extra(kLengthBits[slot]);
-      if (distance >= kVeryLongDistance) ++length;
-      if (distance >= kLongDistance) ++length;
-      if (distance >= kRecentNearDistance) ++length;
-      s.Match(length, distance);
-    } else {
-      uint32_t slot = symbol - kFirstShortSymbol;
-      s.Match(2, kShortBase[slot] + 1 + s.Extra(kShortBits[slot]));
     }
+    // A valid stream ends inside its packed data. Past it, the bits are
+    // stale buffer bytes and symbols that produce nothing could run on
+    // for ever: the entry is damaged, stop.
+    if (InputOverrun(context, s.BitPosition() >> 3)) {
+      context->unpack_stop = kUnpackInputExhausted;
+      break;
+    }
+    // No audio decoder exists: after an audio header the rest of the
+    // entry cannot be reproduced.
+    if (context->audio_mode != 0) {
+      context->unpack_stop = kUnpackAudio;
+      break;
+    }
+    uint32_t flushed = context->win_flushed;
+    if (((flushed - s.wpos) & kWindowMask) < kFlushMargin && flushed != s.wpos) {
+      s.Sync();
+      FlushWindow(context);
+    }
+    CheckLimits limits = NextChecks(context, s.wpos, left);
+
+    // One refill per symbol: 56 bits cover the longest (a 15-bit code, 5
+    // length bits, a 15-bit distance code and 16 distance bits).
+    do {
+      s.Refill();
+      uint32_t entry = s.Peek(context->main_table);
+      uint32_t symbol = EntrySymbol(entry);
+      if (symbol < 256) {
+        s.Consume(EntryLength(entry));
+        s.window[s.wpos++] = static_cast<uint8_t>(symbol);
+        // Literals come in runs, and the top-up holds bits for one more
+        // code. Both limits are tested as before a symbol of its own.
+        entry = s.Peek(context->main_table);
+        if (EntrySymbol(entry) < 256 && s.wpos < limits.wpos_limit &&
+            static_cast<int32_t>(s.next) <= limits.pos_limit) {
+          s.Consume(EntryLength(entry));
+          s.window[s.wpos++] = static_cast<uint8_t>(entry);
+        }
+      } else if (symbol >= kFirstLengthSymbol) {
+        uint32_t length = kLengthBase[symbol - kFirstLengthSymbol] + 3 + s.Take(entry);
+        uint32_t dist_entry = s.Peek(context->dist_table);
+        uint32_t distance = kDistBase[EntrySymbol(dist_entry)] + 1 + s.Take(dist_entry);
+        length += (distance >= kVeryLongDistance) + (distance >= kLongDistance);
+        s.Match(length, distance);
+      } else if (symbol == kNewTablesSymbol) {
+        s.Consume(EntryLength(entry));
+        s.Sync();
+        ReadCodeLengths(context);
+        s.Load();
+        break;  // the read moved the input; it may have chosen audio mode
+      } else if (symbol == kRepeatLastSymbol) {
+        s.Consume(EntryLength(entry));
+        s.Match(s.last_length, s.last_distance);
+      } else if (symbol < kFirstShortSymbol) {
+        // 257..260: a recent distance, 257 the newest and 260 the oldest.
+        s.Consume(EntryLength(entry));
+        uint32_t distance = s.recent_dist[(s.recent_index - (symbol - kRepeatLastSymbol)) & 3];
+        uint32_t length_entry = s.Peek(context->rep_length_table);
+        uint32_t length = kLengthBase[EntrySymbol(length_entry)] + 2 + s.Take(length_entry);
+        length += (distance >= kVeryLongDistance) + (distance >= kLongDistance) +
+                  (distance >= kRecentNearDistance);
+        s.Match(length, distance);
+      } else {
+        s.Match(2, kShortBase[symbol - kFirstShortSymbol] + 1 + s.Take(entry));
+      }
+    } while (static_cast<int32_t>(s.next) <= limits.pos_limit && s.wpos < limits.wpos_limit);
   }
   if (s.wpos >= kWindowSize) {
     s.wpos &= kWindowMask;

@@ -13,15 +13,18 @@
 
 namespace {
 
-// Every one of the 65,536 peeks must give the tree's symbol and length.
+// Every one of the 65,536 peeks must give the tree's symbol and length,
+// and count the symbol's extra bits with the code.
 void ExpectSameAsTree(const DecodeTable& table, const std::string& what) {
   for (uint32_t peek = 0; peek < 0x10000; ++peek) {
     uint32_t fast_length = 0, tree_length = 0;
     uint32_t fast = DecodePeek(table, peek, &fast_length);
     uint32_t tree = TreeDecode(table, peek, &tree_length);
-    if (fast != tree || fast_length != tree_length) {
-      FAIL() << what << ": peek " << peek << " gives " << fast << "/" << fast_length
-             << ", tree " << tree << "/" << tree_length;
+    uint32_t extra = table.extra_bits != nullptr && tree < table.symbol_count ? table.extra_bits[tree] : 0;
+    uint32_t total = EntryTotal(DecodeEntry(table, peek));
+    if (fast != tree || fast_length != tree_length || total != tree_length + extra) {
+      FAIL() << what << ": peek " << peek << " gives " << fast << "/" << fast_length << "/"
+             << total << ", tree " << tree << "/" << tree_length << "+" << extra;
     }
   }
 }
@@ -104,9 +107,12 @@ TEST(DecodeTable, OnlyLowFourBitsOfALengthCount) {
 // The lookup must agree with the comparison tree for every peek, whatever
 // the lengths: complete codes, incomplete ones, over-subscribed ones where
 // the limits saturate, degenerate ones, and tables rebuilt over older
-// contents whose unused `symbols` entries still hold earlier values.
+// contents whose unused `symbols` entries still hold earlier values; every
+// other set with extra bits after the codes.
 TEST(DecodeTable, LookupEqualsComparisonTreeForEveryPeek) {
   std::mt19937 random(20);
+  uint8_t extra_bits[kMaxSymbols];
+  for (uint32_t i = 0; i < kMaxSymbols; ++i) extra_bits[i] = static_cast<uint8_t>(i % 17);
   const uint32_t sizes[] = {19, 28, 48, 257, 298};
   int sets = 0;
   for (uint32_t size : sizes) {
@@ -132,7 +138,7 @@ TEST(DecodeTable, LookupEqualsComparisonTreeForEveryPeek) {
     }
     for (size_t i = 0; i < cases.size(); ++i) {
       // The same table object throughout: each build leaves stale symbols.
-      BuildDecodeTable(cases[i].data(), &table, size);
+      BuildDecodeTable(cases[i].data(), &table, size, i % 2 == 0 ? nullptr : extra_bits);
       ExpectSameAsTree(table, "size " + std::to_string(size) + " case " + std::to_string(i));
       if (HasFatalFailure()) return;
       ++sets;

@@ -387,8 +387,9 @@ TEST(LzDecoder, AudioBlocksStopTheEntry) {
 
 // CopyMatch against the byte-by-byte definition, where the faster copies
 // differ from it in method: near both window ends, for overlapping and
-// separate source and destination, distances 0 and the window size, and
-// sources that reach back over the window start.
+// separate source and destination, distances 0 and the window size,
+// sources that reach back over the window start, and every length class
+// of the masked short copy, whose bytes past the match end must survive.
 TEST(LzDecoder, CopyMatchEqualsByteByByteCopyAtEveryEdge) {
   UnpackHarness harness;
   uint8_t* window = harness->window;
@@ -398,10 +399,11 @@ TEST(LzDecoder, CopyMatchEqualsByteByByteCopyAtEveryEdge) {
     seed = seed * 1103515245 + 12345;
     window[i] = model[i] = static_cast<uint8_t>(seed >> 16);
   }
-  const uint32_t starts[] = {0, 5, 300, kWindowSize - 300, kWindowSize - 10, kWindowSize - 1};
-  const uint32_t distances[] = {0, 1, 2, 3, 7, 8, 9, 15, 16, 17, 100, 299, 301,
-                                kWindowSize - 5, kWindowSize - 1, kWindowSize};
-  const uint32_t lengths[] = {0, 2, 3, 7, 8, 9, 16, 17, 258, 260};
+  const uint32_t starts[] = {0,  5,  300, kWindowSize - 300, kWindowSize - 33, kWindowSize - 32,
+                             kWindowSize - 10, kWindowSize - 1};
+  const uint32_t distances[] = {0,  1,  2,   3,   7,   8,   9,   15, 16, 17, 31, 32, 33,
+                                100, 299, 301, kWindowSize - 5, kWindowSize - 1, kWindowSize};
+  const uint32_t lengths[] = {0, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 24, 31, 32, 33, 47, 258, 260};
   for (uint32_t to : starts) {
     for (uint32_t distance : distances) {
       for (uint32_t length : lengths) {
