@@ -79,10 +79,11 @@ void ReadCodeLengths(ExtractContext* context) {
     for (int32_t c = 0; c < context->channel_count; ++c)
       BuildDecodeTable(lengths + kAudioSymbols * c, &context->audio_tables[c], kAudioSymbols);
   } else {
-    BuildDecodeTable(lengths, &context->main_table, kMainAlphabet, kMainExtraBits.bits);
-    BuildDecodeTable(lengths + kMainAlphabet, &context->dist_table, kDistSymbols, kDistBits);
+    BuildDecodeTable(lengths, &context->main_table, kMainAlphabet,
+                     {kMainExtraBits.bits, kFirstShortSymbol});
+    BuildDecodeTable(lengths + kMainAlphabet, &context->dist_table, kDistSymbols, {kDistBits, 0});
     BuildDecodeTable(lengths + kMainAlphabet + kDistSymbols, &context->rep_length_table,
-                     kRepLengthSymbols, kLengthBits);
+                     kRepLengthSymbols, {kLengthBits, 0});
   }
   memcpy(context->old_lengths, lengths, kLengthTableSize);
 }

@@ -15,17 +15,19 @@ uint32_t SymbolIndex(const DecodeTable& table, uint32_t peek, uint32_t length) {
 }
 
 uint32_t MakeEntry(const DecodeTable& table, uint32_t symbol, uint32_t length) {
-  bool has_extra = table.extra_bits != nullptr && symbol < table.symbol_count;
-  uint32_t extra = has_extra ? table.extra_bits[symbol] : 0;
+  // A symbol left over from an earlier build may lie outside the alphabet.
+  const ExtraBits& e = table.extra;
+  bool has_extra = e.bits != nullptr && symbol >= e.first && symbol < table.symbol_count;
+  uint32_t extra = has_extra ? e.bits[symbol - e.first] : 0;
   return (length + extra) << kEntryTotalShift | length << kEntryLengthShift | symbol;
 }
 
 }  // namespace
 
 void BuildDecodeTable(const uint8_t* lengths, DecodeTable* table, uint32_t count,
-                      const uint8_t* extra_bits) {
+                      ExtraBits extra) {
   if (count > kMaxSymbols) count = kMaxSymbols;
-  table->extra_bits = extra_bits;
+  table->extra = extra;
 
   uint32_t length_count[16] = {};
   for (uint32_t i = 0; i < count; ++i) ++length_count[lengths[i] & 15];

@@ -22,6 +22,14 @@ inline uint32_t EntrySymbol(uint32_t entry) { return entry & 0x1FF; }
 inline uint32_t EntryLength(uint32_t entry) { return (entry >> kEntryLengthShift) & 15; }
 inline uint32_t EntryTotal(uint32_t entry) { return entry >> kEntryTotalShift; }
 
+// The extra bits after each code of an alphabet: symbols from `first` on
+// have bits[symbol - first], the ones below none. Constant data of the
+// decoder; a null `bits` means none at all.
+struct ExtraBits {
+  const uint8_t* bits;
+  uint32_t first;
+};
+
 struct DecodeTable {
   uint32_t symbol_count;  // a computed index at or above it decodes as index 0
   // limit[l]: first left-aligned 16-bit code value beyond every code of
@@ -32,9 +40,7 @@ struct DecodeTable {
   // Symbols with a code, by code length, then by symbol value. A build writes
   // only as many as have a nonzero length; the rest keep what they held.
   uint32_t symbols[kMaxSymbols];
-  // Extra bits after each symbol's code (symbol_count of them), or null
-  // for none; constant data of the decoder, not owned.
-  const uint8_t* extra_bits;
+  ExtraBits extra;  // the extra bits after the codes, as the build was given
   // quick[p], p the next kQuickBits bits: the entry of every 16-bit peek
   // starting with p when their code length is at most kQuickBits, else 0.
   // Derived from the members above by each build, so a lookup gives
@@ -43,11 +49,11 @@ struct DecodeTable {
 };
 
 // Builds `table` from `count` code lengths (only the low 4 bits of each
-// count), with the symbols' extra bit counts for the entries (null: none).
-// Lengths are not validated: incomplete and over-subscribed sets build a
-// table too. `count` is at most kMaxSymbols.
+// count), with the symbols' extra bit counts for the entries. Lengths are
+// not validated: incomplete and over-subscribed sets build a table too.
+// `count` is at most kMaxSymbols.
 void BuildDecodeTable(const uint8_t* lengths, DecodeTable* table, uint32_t count,
-                      const uint8_t* extra_bits = nullptr);
+                      ExtraBits extra = {nullptr, 0});
 
 // The search behind a quick entry of 0: the code length of `peek` (bit 0
 // already cleared) is above kQuickBits. Returns the entry.

@@ -34,16 +34,17 @@ constexpr uint8_t kDistBits[48] = {0,  0,  0,  0,  1,  1,  2,  2,  3,  3,  4,  4
 constexpr uint8_t kShortBase[8] = {0, 4, 8, 16, 32, 64, 128, 192};
 constexpr uint8_t kShortBits[8] = {2, 2, 3, 4, 5, 6, 6, 6};
 
-// Extra bits right after each main symbol's code: a new match's length
-// bits, a short match's distance bits. A recent-distance match reads its
-// repeat-length symbol first, so it has none here.
+// Extra bits right after the codes of the main symbols from
+// kFirstShortSymbol on: a short match's distance bits, none for the new
+// tables, a new match's length bits. Literals and recent-distance matches
+// (which read a repeat-length symbol first) have none.
 struct MainExtraBits {
-  uint8_t bits[kMainAlphabet];
+  uint8_t bits[kMainAlphabet - kFirstShortSymbol];
 };
 constexpr MainExtraBits MakeMainExtraBits() {
   MainExtraBits extra = {};
-  for (uint32_t i = 0; i < 8; ++i) extra.bits[kFirstShortSymbol + i] = kShortBits[i];
-  for (uint32_t i = 0; i < 28; ++i) extra.bits[kFirstLengthSymbol + i] = kLengthBits[i];
+  for (uint32_t i = 0; i < 8; ++i) extra.bits[i] = kShortBits[i];
+  for (uint32_t i = 0; i < 28; ++i) extra.bits[kFirstLengthSymbol - kFirstShortSymbol + i] = kLengthBits[i];
   return extra;
 }
 inline constexpr MainExtraBits kMainExtraBits = MakeMainExtraBits();

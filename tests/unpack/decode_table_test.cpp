@@ -20,7 +20,9 @@ void ExpectSameAsTree(const DecodeTable& table, const std::string& what) {
     uint32_t fast_length = 0, tree_length = 0;
     uint32_t fast = DecodePeek(table, peek, &fast_length);
     uint32_t tree = TreeDecode(table, peek, &tree_length);
-    uint32_t extra = table.extra_bits != nullptr && tree < table.symbol_count ? table.extra_bits[tree] : 0;
+    const ExtraBits& e = table.extra;
+    bool has_extra = e.bits != nullptr && tree >= e.first && tree < table.symbol_count;
+    uint32_t extra = has_extra ? e.bits[tree - e.first] : 0;
     uint32_t total = EntryTotal(DecodeEntry(table, peek));
     if (fast != tree || fast_length != tree_length || total != tree_length + extra) {
       FAIL() << what << ": peek " << peek << " gives " << fast << "/" << fast_length << "/"
@@ -138,7 +140,8 @@ TEST(DecodeTable, LookupEqualsComparisonTreeForEveryPeek) {
     }
     for (size_t i = 0; i < cases.size(); ++i) {
       // The same table object throughout: each build leaves stale symbols.
-      BuildDecodeTable(cases[i].data(), &table, size, i % 2 == 0 ? nullptr : extra_bits);
+      ExtraBits extra = {i % 2 == 0 ? nullptr : extra_bits, static_cast<uint32_t>(i % 3)};
+      BuildDecodeTable(cases[i].data(), &table, size, extra);
       ExpectSameAsTree(table, "size " + std::to_string(size) + " case " + std::to_string(i));
       if (HasFatalFailure()) return;
       ++sets;
