@@ -14,3 +14,18 @@ function(tolven_product_executable target)
              COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-imports $<TARGET_FILE:${target}>)
   endif()
 endfunction()
+
+# tolven_product_code(target...)
+# Windows: code that goes into Setup.exe is built without exception support
+# and without unwind tables. Nothing in it throws or catches, and nothing
+# that calls it catches what a callback might throw, so the tables would
+# only take room: an exception passing through it ends the program either
+# way.
+function(tolven_product_code)
+  if(WIN32)
+    foreach(target ${ARGN})
+      target_compile_options(${target} PRIVATE
+        -fno-exceptions -fno-asynchronous-unwind-tables -fno-unwind-tables)
+    endforeach()
+  endif()
+endfunction()

@@ -21,7 +21,9 @@ VGA16 = [
 BLACK, NAVY, SILVER, GREY, BLUE, WHITE = 0, 4, 7, 8, 12, 15
 
 # The 256-colour images: the same 16 first, then a ramp of 64 blues for the
-# tile's shading and a ramp of 32 greys for the tray; the rest stays black.
+# tile's shading and a ramp of 32 greys for the tray. Only these 112 are
+# stored (the header's used-colour count says so); the rest of the 256 would
+# be black and unused.
 BLUE_RAMP = 16
 GREY_RAMP = BLUE_RAMP + 64
 
@@ -34,8 +36,6 @@ def palette256():
     for i in range(32):
         v = int(235 - 110 * i / 31.0)
         colours.append((v, v, v))
-    while len(colours) < 256:
-        colours.append((0, 0, 0))
     return colours
 
 
@@ -100,7 +100,8 @@ def pad4(data):
 def dib(size, bits, colours, rows):
     """One icon image: header, palette, colour bits and transparency mask,
     both bitmaps stored bottom row first."""
-    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, bits, 0, 0, 0, 0, 0, 0)
+    used = len(colours) if len(colours) < (1 << bits) else 0  # 0: all 2^bits
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, bits, 0, 0, 0, 0, used, 0)
     table = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in colours)
     pixels = b""
     mask = b""
