@@ -64,7 +64,14 @@ void ExpectSameState(UnpackHarness& fast, UnpackHarness& plain, const std::strin
   EXPECT_EQ(memcmp(fast->recent_dist, plain->recent_dist, sizeof fast->recent_dist), 0) << where;
   EXPECT_EQ(fast->audio_mode, plain->audio_mode) << where;
   EXPECT_EQ(memcmp(fast->old_lengths, plain->old_lengths, kLengthTableSize), 0) << where;
-  EXPECT_EQ(memcmp(&fast->main_table, &plain->main_table, sizeof fast->main_table), 0) << where;
+  // The code the main table holds; the fast decoder's lookup entries
+  // derived from it are its own.
+  const DecodeTable& a = fast->main_table;
+  const DecodeTable& b = plain->main_table;
+  EXPECT_TRUE(a.symbol_count == b.symbol_count && memcmp(a.limit, b.limit, sizeof a.limit) == 0 &&
+              memcmp(a.first_index, b.first_index, sizeof a.first_index) == 0 &&
+              memcmp(a.symbols, b.symbols, sizeof a.symbols) == 0)
+      << where;
   EXPECT_EQ(memcmp(fast->window, plain->window, kWindowSize), 0) << where;
 }
 
