@@ -453,3 +453,16 @@ std::string DescribeSnapshot(const ProbeResult& result) {
   }
   return out;
 }
+
+Windows98ForProgram::Windows98ForProgram(const std::string& file_name)
+    : key_("Software\\Wine\\AppDefaults\\" + file_name) {
+  HKEY key;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  made_ = RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6) == ERROR_SUCCESS;
+  RegCloseKey(key);
+}
+
+Windows98ForProgram::~Windows98ForProgram() { RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str()); }

@@ -128,3 +128,18 @@ ProbeResult ProbeSetup(const std::string& program, const ProbeOptions& options =
 
 // The snapshot as "name: value" lines, for people and for scripts.
 std::string DescribeSnapshot(const ProbeResult& result);
+
+// Wine reports the 9x platform ("win98") to programs of this file name for
+// the life of the object: a per-program setting of the prefix, removed again.
+class Windows98ForProgram {
+ public:
+  explicit Windows98ForProgram(const std::string& file_name);
+  ~Windows98ForProgram();
+  Windows98ForProgram(const Windows98ForProgram&) = delete;
+  Windows98ForProgram& operator=(const Windows98ForProgram&) = delete;
+  bool made() const { return made_; }
+
+ private:
+  std::string key_;
+  bool made_ = false;
+};

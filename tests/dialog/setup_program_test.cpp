@@ -50,15 +50,9 @@ const char kSettings[] = "[Setup]\r\nID=T7A\r\nGroup=Tolven Paint\r\nClass=Tolve
 // damaged one has a byte of README.TXT's data changed.
 std::string MakeInstaller(const std::string& file_name, const std::vector<Entry>& entries,
                           bool damaged = false) {
-  ArchiveWriter writer;
-  writer.AddMainHeader();
-  for (const Entry& entry : entries) {
-    FileEntryFields fields;
-    fields.name = entry.name;
-    fields.data = entry.data;
-    writer.AddFile(fields);
-  }
-  std::string archive = writer.bytes();
+  std::vector<FileEntryFields> stored;
+  for (const Entry& entry : entries) stored.push_back(StoredEntry(entry.name, entry.data));
+  std::string archive = ArchiveOf(stored);
   if (damaged) {
     size_t at = archive.find(std::string(5000, 'r'));
     EXPECT_NE(at, std::string::npos);
@@ -327,17 +321,11 @@ TEST(SetupProgramTest, RunningInstancesOfTheProductsClassAreAskedToCloseWithPaus
 }
 
 // The 9x platform, as Wine gives it to a program whose version setting is
-// "win98". The setting is made for this installer's file name only and
-// removed afterwards.
+// "win98".
 TEST(SetupProgramTest, Windows98GetsTheClassicEditionPreselected) {
-  const char key_name[] = "Software\\Wine\\AppDefaults\\t7-win98-setup.exe";
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key_name, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
-  RegCloseKey(key);
+  Windows98ForProgram windows98("t7-win98-setup.exe");
+  ASSERT_TRUE(windows98.made());
   ProbeResult result = ProbeSetup(MakeInstaller("t7-win98-setup.exe", SamplePackage(kSettings)));
-  RegDeleteKeyA(HKEY_CURRENT_USER, key_name);
   ASSERT_TRUE(result.dialog_found) << DescribeSnapshot(result);
   ASSERT_EQ(result.dialog.editions.size(), 2u);
   EXPECT_EQ(result.dialog.edition_selection, 0);
@@ -376,8 +364,16 @@ TEST(SetupProgramTest, LanguageListContextMenuAndItsCommands) {
     EXPECT_EQ(FindProgramWindow(open, "#32768", nullptr), nullptr);
 
     // On the list the menu opens at the mouse cursor, also when asked for
-    // from the keyboard (no position in the message).
-    SetCursorPos(300, 200);
+    // from the keyboard (no position in the message). The cursor is placed
+    // until it stays there once Setup has taken in every pointer event it
+    // had queued: one from before the move would put it back.
+    ASSERT_TRUE(WaitUntil([&] {
+      SetCursorPos(300, 200);
+      SendMessageTimeoutA(open.dialog, WM_NULL, 0, 0, SMTO_BLOCK, kHangBoundMs, &ignored);
+      POINT cursor = {};
+      GetCursorPos(&cursor);
+      return cursor.x == 300 && cursor.y == 200;
+    }));
     PostMessageA(open.dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(-1, -1));
     HWND menu = WaitForWindow(open, "#32768", nullptr);
     ASSERT_NE(menu, nullptr);

@@ -61,17 +61,13 @@ std::vector<Entry> DemoPackage(const std::string& settings = kSettings) {
 // The installer `file_name` in `folder`.
 std::string MakeInstaller(const std::string& folder, const std::string& file_name,
                           const std::vector<Entry>& entries) {
-  ArchiveWriter writer;
-  writer.AddMainHeader();
+  std::vector<FileEntryFields> stored;
   for (const Entry& entry : entries) {
-    FileEntryFields fields;
-    fields.name = entry.name;
-    fields.data = entry.data;
-    fields.time_stamp = entry.time_stamp;
-    writer.AddFile(fields);
+    stored.push_back(StoredEntry(entry.name, entry.data));
+    stored.back().time_stamp = entry.time_stamp;
   }
   std::string path = folder + "\\" + file_name;
-  WriteWholeFile(path, ReadWholeFile(TOLVEN_SETUP_EXE) + writer.bytes());
+  WriteWholeFile(path, ReadWholeFile(TOLVEN_SETUP_EXE) + ArchiveOf(stored));
   return path;
 }
 
@@ -328,12 +324,8 @@ TEST_F(InstallationTest, EntryThatCannotBeCreatedAnywhereShowsError82) {
 // Classic edition is chosen and installed. The package names no main
 // program, so no shortcut is made although every box is checked.
 TEST_F(InstallationTest, Windows98InstallsTheClassicEditionWithoutShortcutsWhenNoMainProgram) {
-  const char key_name[] = "Software\\Wine\\AppDefaults\\e2e-win98-setup.exe";
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key_name, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
-  RegCloseKey(key);
+  Windows98ForProgram windows98("e2e-win98-setup.exe");
+  ASSERT_TRUE(windows98.made());
 
   std::vector<Entry> package = DemoPackage("[Package]\r\nID=TWE\r\nGroup=Tolvenwark E2E\r\n");
   for (Entry& entry : package) {
@@ -349,7 +341,6 @@ TEST_F(InstallationTest, Windows98InstallsTheClassicEditionWithoutShortcutsWhenN
     outcome = PressInstall(open);
   };
   ProbeResult result = ProbeSetup(Installer("e2e-win98-setup.exe", package), options);
-  RegDeleteKeyA(HKEY_CURRENT_USER, key_name);
   ASSERT_TRUE(result.dialog_found);
   SCOPED_TRACE(Describe(outcome));
   EXPECT_EQ(edition, 0);
