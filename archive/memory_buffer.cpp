@@ -41,10 +41,13 @@ int MemoryBufferAppend(MemoryBuffer* buffer, const uint8_t* bytes, uint32_t n) {
     buffer->length = 0;
     buffer->append_count = 0;
   } else if (n > buffer->capacity - buffer->length) {
-    // Growth past 4 GiB is treated like storage that cannot be had.
-    uint32_t capacity = buffer->capacity + step;
-    uint8_t* grown = capacity > buffer->capacity ? static_cast<uint8_t*>(ZeroAlloc(capacity))
-                                                 : nullptr;
+    // At least doubling keeps the copies of a long run of appends linear in
+    // its length. Growth past 4 GiB is treated like storage that cannot be
+    // had.
+    uint64_t capacity = static_cast<uint64_t>(buffer->capacity) + step;
+    uint64_t doubled = 2 * static_cast<uint64_t>(buffer->capacity);
+    if (doubled > capacity && doubled <= UINT32_MAX) capacity = doubled;
+    uint8_t* grown = capacity <= UINT32_MAX ? static_cast<uint8_t*>(ZeroAlloc(capacity)) : nullptr;
     if (grown == nullptr) {
       MemoryBufferRelease(buffer);
       return 1;
@@ -52,7 +55,7 @@ int MemoryBufferAppend(MemoryBuffer* buffer, const uint8_t* bytes, uint32_t n) {
     memcpy(grown, buffer->data, buffer->length);
     FreeAndNull(buffer->data);
     buffer->data = grown;
-    buffer->capacity = capacity;
+    buffer->capacity = static_cast<uint32_t>(capacity);
   }
   if (buffer->data == nullptr) return 1;
   if (n > 0) memcpy(buffer->data + buffer->length, bytes, n);

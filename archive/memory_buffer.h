@@ -37,7 +37,8 @@ void MemoryBufferReset(MemoryBuffer* buffer);
 void MemoryBufferRelease(MemoryBuffer* buffer);
 
 // Appends n bytes. Returns 0 when they were appended, 1 when nothing was.
-// Storage grows by the larger of n and 4,096 bytes at a time. A growth that
-// cannot be had releases the old storage too: the content is gone, and the
-// next append starts a new storage at length 0.
+// Storage starts at the larger of n and 4,096 bytes and grows to the larger
+// of twice its size and its size plus that. A growth that cannot be had
+// releases the old storage too: the content is gone, and the next append
+// starts a new storage at length 0.
 int MemoryBufferAppend(MemoryBuffer* buffer, const uint8_t* bytes, uint32_t n);

@@ -25,6 +25,12 @@ namespace {
 // A .LNG entry of 7 bytes or fewer cannot hold "[", "Language" and a name.
 constexpr uint32_t kMinLanguageFileSize = 8;
 
+// The title line and a language's name are read from the first few hundred
+// bytes, the settings from a text of a few lines; a language file is the
+// product's own and may be larger. None of a real package comes near this
+// bound: a larger entry is only checked, never held in memory whole.
+constexpr uint32_t kLargestDescription = 1 << 20;
+
 // The tail of a language file's name: "_", two code letters and ".LNG".
 constexpr size_t kLanguageTailLength = 7;
 
@@ -67,9 +73,9 @@ void TakeLanguageBaseName(const char* name) {
 // Description entries come back in memory, under their marker; every other
 // entry (and every name of 4 characters or fewer) is only checked, so that
 // a large file never has to fit in memory.
-char MarkEntry(const char* name) {
+char MarkEntry(const char* name, uint32_t size) {
   size_t length = std::strlen(name);
-  if (length <= 4) return kVerifyOnlyMarker;
+  if (length <= 4 || size > kLargestDescription) return kVerifyOnlyMarker;
   if (_stricmp(name, "FILE_ID.DIZ") == 0) return kMarkTitle;
   if (EndsWithNoCase(name, length, ".INF")) return kMarkSettings;
   if (EndsWithNoCase(name, length, ".LNG")) {
@@ -114,7 +120,7 @@ void LanguageFileText(const uint8_t* data, uint32_t size, char* out) {
 int DescribeEntry(char* name, const uint8_t* data, uint32_t size, void* user) {
   HWND dialog = static_cast<HWND>(user);
   if (data == nullptr) {
-    char marker = MarkEntry(name);
+    char marker = MarkEntry(name, size);
     name[0] = marker;
     return 0;
   }

@@ -15,16 +15,17 @@ struct GrowthCase {
   uint32_t expected_capacity;
 };
 
-// Storage grows by the larger of the append and 4 KiB, never by doubling.
+// Storage grows by the larger of the append and 4 KiB, and at least doubles.
 const GrowthCase kGrowthCases[] = {
     {"a small first append takes the minimum step", 0, 0, 10, 4096},
     {"a large first append takes exactly its size", 0, 0, 5000, 5000},
     {"an append that fits keeps the storage", 4000, 4096, 96, 4096},
     {"a small overflow grows by one step", 4090, 4096, 100, 8192},
     {"a large overflow grows by the append", 4090, 4096, 6000, 10096},
+    {"a small overflow of a larger storage doubles it", 8000, 8000, 500, 16000},
 };
 
-TEST(MemoryBuffer, GrowsByTheLargerOfTheAppendAndOneStep) {
+TEST(MemoryBuffer, GrowsByTheAppendOrOneStepAndAtLeastDoubles) {
   for (const GrowthCase& c : kGrowthCases) {
     MemoryBuffer buffer;
     MemoryBufferInit(&buffer);

@@ -271,23 +271,29 @@ class DescribeEntryTest : public DialogTest {
 };
 
 TEST_F(DescribeEntryTest, MarksTheDescriptionEntriesAndChecksTheRest) {
+  constexpr uint32_t kMiB = 1 << 20;
   struct {
     const char* name;
+    uint32_t size;
     char marker;
   } cases[] = {
-      {"FILE_ID.DIZ", kMarkTitle},
-      {"file_id.diz", kMarkTitle},
-      {"DOC\\FILE_ID.DIZ", kVerifyOnlyMarker},  // only at the top level
-      {"SETUP.INF", kMarkSettings},
-      {"xp\\Setup.inf", kMarkSettings},
-      {"LANG\\PAINT_DE.LNG", kMarkLanguage},
-      {"A.LNG", kMarkLanguage},
-      {".LNG", kVerifyOnlyMarker},  // four characters or fewer
-      {"A.B", kVerifyOnlyMarker},
-      {"PAINT.EXE", kVerifyOnlyMarker},
-      {"README.INFO", kVerifyOnlyMarker},
+      {"FILE_ID.DIZ", 100, kMarkTitle},
+      {"file_id.diz", 100, kMarkTitle},
+      {"DOC\\FILE_ID.DIZ", 100, kVerifyOnlyMarker},  // only at the top level
+      {"SETUP.INF", 100, kMarkSettings},
+      {"xp\\Setup.inf", 100, kMarkSettings},
+      {"LANG\\PAINT_DE.LNG", 100, kMarkLanguage},
+      {"A.LNG", 100, kMarkLanguage},
+      {".LNG", 100, kVerifyOnlyMarker},  // four characters or fewer
+      {"A.B", 100, kVerifyOnlyMarker},
+      {"PAINT.EXE", 100, kVerifyOnlyMarker},
+      {"README.INFO", 100, kVerifyOnlyMarker},
+      // Up to 1 MiB a description entry is read; beyond, only checked.
+      {"PAINT_DE.LNG", kMiB, kMarkLanguage},
+      {"SETUP.INF", kMiB + 1, kVerifyOnlyMarker},
+      {"FILE_ID.DIZ", 0xFFFFFFFF, kVerifyOnlyMarker},
   };
-  for (const auto& c : cases) EXPECT_EQ(Mark(c.name), c.marker) << c.name;
+  for (const auto& c : cases) EXPECT_EQ(Mark(c.name, c.size), c.marker) << c.name << " of " << c.size;
 }
 
 TEST_F(DescribeEntryTest, FirstLanguageFileNamesTheBase) {
