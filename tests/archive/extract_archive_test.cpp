@@ -51,12 +51,16 @@ TEST(ExtractArchive, SkippedEntriesAreUnpackedButNeitherDeliveredNorChecked) {
 
 TEST(ExtractArchive, MemoryEntriesComeBackWithATerminatorAndTheCallbacksMarker) {
   std::string text(244, 't');
+  // 0x1F is the last control character, the last marker of a memory entry.
   PassRecorder pass([](const std::string& name, bool*) {
-    return std::string(name == "empty" ? "\x07" : "\x02") + "kept";
+    return std::string(name == "empty" ? "\x07" : name == "last" ? "\x1F" : "\x02") + "kept";
   });
-  EXPECT_EQ(pass.Run(ScratchFolder() + "a.rar", ArchiveOf({StoredEntry("text", text), StoredEntry("empty", "")})),
+  EXPECT_EQ(pass.Run(ScratchFolder() + "a.rar",
+                     ArchiveOf({StoredEntry("text", text), StoredEntry("empty", ""), StoredEntry("last", "z")})),
             kExtractOk);
-  ASSERT_EQ(pass.calls.size(), 4u);
+  ASSERT_EQ(pass.calls.size(), 6u);
+  EXPECT_EQ(pass.calls[5].name, "\x1Fkept");
+  EXPECT_EQ(pass.calls[5].data, "z");
   EXPECT_EQ(pass.calls[1].name, "\x02kept");
   EXPECT_EQ(pass.calls[1].data, text);
   EXPECT_TRUE(pass.calls[1].terminated);

@@ -179,6 +179,7 @@ struct HostCase {
 const HostCase kHostCases[] = {
     {"host 3 with all dictionary bits is a directory", 3, 0x80E0, 0x41ED, false},
     {"host 3 with other dictionary bits is a file", 3, 0x8090, 0x41ED, true},
+    {"host 4 is the first above 3", 4, 0x80E0, 0x0020, false},
     {"hosts above 3 follow the same rule", 5, 0x80E0, 0x0020, false},
     {"hosts above 3 make plain files of the rest", 7, 0x8000, 0x0010, true},
     {"host 2 keeps its directory attribute", 2, 0x8000, 0x0010, false},
