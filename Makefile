@@ -57,9 +57,11 @@ asan: bootstrap $(ASAN_DIR)/CMakeCache.txt
 	cmake --build $(ASAN_DIR) -j$(JOBS)
 	cd $(ASAN_DIR) && ctest --output-on-failure -j$(JOBS)
 
-# Throughput figures beside their baselines (zlib, memcpy), host tree.
-bench: bootstrap host
+# Figures beside their baselines: decoding and compression in the host tree
+# (zlib, gzip, xz), installing many files under Wine in the Windows tree.
+bench: bootstrap all
 	cmake --build $(HOST_DIR) --target run_benchmarks
+	cmake --build $(WIN32_DIR) --target run_benchmarks
 
 $(FUZZ_DIR)/CMakeCache.txt:
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVEN_FUZZ=ON

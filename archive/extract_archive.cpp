@@ -122,9 +122,15 @@ int ProcessEntry(ExtractContext* context, char* name, EntryFate fate, MemoryBuff
   }
 
   if (context->output_file != nullptr) {
-    // The stream holds the last bytes back until the close: a close that
-    // fails (a full disk, a file size limit) has lost them.
-    if (fclose(context->output_file) != 0) context->output_failed = 1;
+    // A file whose bytes all arrived gets its time stamp through the stream,
+    // before the close. The stream holds the last bytes back until then: a
+    // flush or close that fails (a full disk, a file size limit) has lost
+    // them.
+    bool arrived = ChecksumMatches(context) && !context->output_failed &&
+                   context->delivered == header.unpacked_size;
+    bool kept = arrived ? FsCloseWithDosTime(context->output_file, header.time_stamp)
+                        : fclose(context->output_file) == 0;
+    if (!kept) context->output_failed = 1;
     context->output_file = nullptr;
   }
   context->memory_buffer = nullptr;
@@ -157,8 +163,7 @@ int ProcessEntry(ExtractContext* context, char* name, EntryFate fate, MemoryBuff
       *stop = true;
     }
   } else if (fate == kFile) {
-    FsSetDosTime(name, header.time_stamp);
-    FsSetAttributes(name, header.attributes);
+    FsSetNewFileAttributes(name, header.attributes);
   }
   return result;
 }

@@ -46,11 +46,17 @@ FILE* FsCreateFile(const char* path);
 // Deletes the file; true when it is gone.
 bool FsDeleteFile(const char* path);
 
-// Sets the file's last-write time from an MS-DOS time stamp (date in the high
-// 16 bits, time in the low 16 bits) read as local time. Other times stay.
-// Failures are silent: a time stamp is a courtesy, not part of the content.
-void FsSetDosTime(const char* path, uint32_t dos_time);
+// Closes a file made by FsCreateFile after giving it its last-write time
+// from an MS-DOS time stamp (date in the high 16 bits, time in the low 16
+// bits) read as local time; other times stay. The time goes through the
+// open file, after its last bytes have left the stream and before the
+// close, so no later write moves it and no second open is needed. Returns
+// false when bytes were lost (the flush or the close failed); a time that
+// cannot be set is silent: it is a courtesy, not part of the content.
+bool FsCloseWithDosTime(FILE* file, uint32_t dos_time);
 
-// Applies Windows file attribute bits. On POSIX only the read-only bit
-// (0x01) means something: it takes away every write permission.
-void FsSetAttributes(const char* path, uint32_t attributes);
+// Gives a file that FsCreateFile has just made its Windows attribute bits.
+// Creation leaves a file with the archive bit alone, so those attributes
+// need no call. On POSIX only the read-only bit (0x01) means something: it
+// takes away every write permission.
+void FsSetNewFileAttributes(const char* path, uint32_t attributes);

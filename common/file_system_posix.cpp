@@ -84,7 +84,8 @@ FILE* FsCreateFile(const char* path) {
 
 bool FsDeleteFile(const char* path) { return unlink(NativePath(path).c_str()) == 0; }
 
-void FsSetDosTime(const char* path, uint32_t dos_time) {
+bool FsCloseWithDosTime(FILE* file, uint32_t dos_time) {
+  bool flushed = fflush(file) == 0;
   struct tm local = {};
   local.tm_year = static_cast<int>((dos_time >> 25) & 0x7F) + 80;
   local.tm_mon = static_cast<int>((dos_time >> 21) & 0x0F) - 1;
@@ -94,16 +95,18 @@ void FsSetDosTime(const char* path, uint32_t dos_time) {
   local.tm_sec = static_cast<int>(dos_time & 0x1F) * 2;
   local.tm_isdst = -1;  // let the zone rules say whether summer time applied
   time_t seconds = mktime(&local);
-  if (seconds == static_cast<time_t>(-1)) return;
-  struct timespec times[2];
-  times[0].tv_sec = 0;
-  times[0].tv_nsec = UTIME_OMIT;  // last access stays
-  times[1].tv_sec = seconds;
-  times[1].tv_nsec = 0;
-  utimensat(AT_FDCWD, NativePath(path).c_str(), times, 0);
+  if (flushed && seconds != static_cast<time_t>(-1)) {
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;  // last access stays
+    times[1].tv_sec = seconds;
+    times[1].tv_nsec = 0;
+    futimens(fileno(file), times);
+  }
+  return fclose(file) == 0 && flushed;
 }
 
-void FsSetAttributes(const char* path, uint32_t attributes) {
+void FsSetNewFileAttributes(const char* path, uint32_t attributes) {
   if ((attributes & 0x01) == 0) return;
   std::string native = NativePath(path);
   struct stat info;

@@ -1,3 +1,4 @@
+#include <io.h>
 #include <share.h>
 #include <windows.h>
 
@@ -33,19 +34,21 @@ FILE* FsCreateFile(const char* path) { return fopen(path, "w+b"); }
 
 bool FsDeleteFile(const char* path) { return DeleteFileA(path) != 0; }
 
-void FsSetDosTime(const char* path, uint32_t dos_time) {
-  HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  FILETIME created, accessed, written, local;
-  if (GetFileTime(file, &created, &accessed, &written) &&
+bool FsCloseWithDosTime(FILE* file, uint32_t dos_time) {
+  // The stream was opened for writing, so its handle may set times; null
+  // times leave the creation and last-access times as they are.
+  bool flushed = fflush(file) == 0;
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  FILETIME local, written;
+  if (flushed && handle != INVALID_HANDLE_VALUE &&
       DosDateTimeToFileTime(static_cast<WORD>(dos_time >> 16), static_cast<WORD>(dos_time), &local) &&
       LocalFileTimeToFileTime(&local, &written)) {
-    SetFileTime(file, &created, &accessed, &written);
+    SetFileTime(handle, nullptr, nullptr, &written);
   }
-  CloseHandle(file);
+  return fclose(file) == 0 && flushed;
 }
 
-void FsSetAttributes(const char* path, uint32_t attributes) {
+void FsSetNewFileAttributes(const char* path, uint32_t attributes) {
+  if (attributes == FILE_ATTRIBUTE_ARCHIVE) return;
   SetFileAttributesA(path, attributes);
 }

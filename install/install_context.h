@@ -21,5 +21,12 @@ struct InstallContext {
   char uninstaller[32];     // "UnInst.exe" as stored, once placed
   char temp_folder[260];    // numbered temporary folder; empty unless used
   char final_destination[260];  // the user's folder while the fallback runs
+  // Tick count when the status line last changed, 0 before the first file
+  // of a pass: the line follows the files at most every kStatusInterval ms.
+  uint32_t status_shown_at;
 };
-static_assert(sizeof(InstallContext) == 956 || sizeof(void*) != 4, "the record's fields and their sizes");
+static_assert(sizeof(InstallContext) == 960 || sizeof(void*) != 4, "the record's fields and their sizes");
+
+// Milliseconds between two changes of the status line: often enough to be
+// seen moving, rarely enough that small files do not wait on the display.
+constexpr uint32_t kStatusInterval = 50;

@@ -160,6 +160,10 @@ int PlaceEntry(char* name, const uint8_t*, uint32_t size, void* user) {
   }
   LogLine("file %s (%lu bytes)", path, static_cast<unsigned long>(size));
   CopyBounded(name, path, kPathSize);
-  SetDlgItemTextA(context->dialog, IDC_STATUS, path);
+  uint32_t now = GetTickCount();
+  if (context->status_shown_at == 0 || now - context->status_shown_at >= kStatusInterval) {
+    SetDlgItemTextA(context->dialog, IDC_STATUS, path);
+    context->status_shown_at = now;
+  }
   return 0;
 }

@@ -112,6 +112,7 @@ int InstallFiles(InstallContext* context, DWORD* error, char* failed) {
   int result = ExtractArchive(archive, PlaceEntry, context);
   if (result != kExtractCannotCreate || !UseTemporaryDestination(context)) return result;
 
+  context->status_shown_at = 0;  // the retry shows its first file at once
   result = ExtractArchive(archive, PlaceEntry, context);
   if (result == kExtractOk) {
     // A move of the temporary folder itself would put it inside the user's

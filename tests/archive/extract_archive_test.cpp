@@ -235,17 +235,25 @@ TEST(ExtractArchive, AnEntryTheDiskCannotHoldFails) {
 }
 #endif
 
+// The time is set through the still open file and the attributes only
+// where they differ from what creation gives; the outcome is the same as
+// setting both on the closed file: the stamp of every file (the read-only
+// one included), and the attributes bit for bit.
 TEST(ExtractArchive, FilesGetTheirTimeStampAndReadOnlyAttribute) {
   std::string folder = ScratchFolder();
   FileEntryFields plain = StoredEntry("plain.txt", "p");
   plain.time_stamp = DosTimeStamp(2006, 11, 30, 17, 45, 58);
   FileEntryFields read_only = StoredEntry("read-only.txt", "r");
   read_only.attributes = 0x21;
+  read_only.time_stamp = plain.time_stamp;
+  FileEntryFields hidden = StoredEntry("hidden.txt", std::string(100000, 'h'));
+  hidden.attributes = 0x22;
+  hidden.time_stamp = plain.time_stamp;
   FileEntryFields unix_mode = StoredEntry("unix.txt", "u");
   unix_mode.host_system = 3;
   unix_mode.attributes = 0x8124;  // r--r--r-- on its own system: not taken over
   PassRecorder pass(AllToFolder(folder));
-  EXPECT_EQ(pass.Run(folder + "a.rar", ArchiveOf({plain, read_only, unix_mode})), kExtractOk);
+  EXPECT_EQ(pass.Run(folder + "a.rar", ArchiveOf({plain, read_only, hidden, unix_mode})), kExtractOk);
 
   struct tm local = {};
   local.tm_year = 106;
@@ -255,12 +263,20 @@ TEST(ExtractArchive, FilesGetTheirTimeStampAndReadOnlyAttribute) {
   local.tm_min = 45;
   local.tm_sec = 58;
   local.tm_isdst = -1;
-  struct stat info;
-  ASSERT_EQ(stat((folder + "plain.txt").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mtime, mktime(&local));
+  for (const char* name : {"plain.txt", "read-only.txt", "hidden.txt"}) {
+    struct stat info;
+    ASSERT_EQ(stat((folder + name).c_str(), &info), 0) << name;
+    EXPECT_EQ(info.st_mtime, mktime(&local)) << name;
+  }
   EXPECT_FALSE(IsReadOnly(folder + "plain.txt"));
   EXPECT_TRUE(IsReadOnly(folder + "read-only.txt"));
   EXPECT_FALSE(IsReadOnly(folder + "unix.txt"));
+#ifdef _WIN32
+  EXPECT_EQ(GetFileAttributesA((folder + "plain.txt").c_str()), 0x20u);
+  EXPECT_EQ(GetFileAttributesA((folder + "read-only.txt").c_str()), 0x21u);
+  EXPECT_EQ(GetFileAttributesA((folder + "hidden.txt").c_str()), 0x22u);
+  SetFileAttributesA((folder + "hidden.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+#endif
   chmod((folder + "read-only.txt").c_str(), 0644);
 }
 

@@ -207,7 +207,10 @@ TEST_F(PlaceEntryTest, DeletesWhatStandsAtTheOutputPathAndShowsIt) {
   EXPECT_EQ(Place("OLD.DAT"), folder_ + "\\OLD.DAT");
   EXPECT_EQ(GetFileAttributesA((folder_ + "\\OLD.DAT").c_str()), INVALID_FILE_ATTRIBUTES);
 
-  // One that cannot be deleted stays; the driver's create then fails.
+  // One that cannot be deleted stays; the driver's create then fails. The
+  // status line changes at most every kStatusInterval ms: start afresh, as
+  // a new pass does, so that this file is shown whatever the clock says.
+  context_.status_shown_at = 0;
   std::string locked = folder_ + "\\LOCKED.DLL";
   WriteWholeFile(locked, "in use");
   HANDLE held = CreateFileA(locked.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
