@@ -142,18 +142,6 @@ TEST_F(EditionTest, EditionTextsSplitAtTheirFirstSlash) {
   }
 }
 
-// The test prefix is Wine's default, of the NT family; the 9x family, under
-// Wine's "win98" setting, is the whole-program tests' Windows98 cases.
-TEST_F(EditionTest, TheNtFamilyGetsTheXpEditionPreselected) {
-  FillEditionCombo(dialog_);
-  HWND combo = GetDlgItem(dialog_, IDC_EDITION);
-  ASSERT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 2);
-  EXPECT_EQ(ComboItemText(combo, 0), "Classic Edition (Windows 9x/ME)");
-  EXPECT_EQ(ComboItemText(combo, 1), "XP/Vista Edition");
-  EXPECT_EQ(DetectWindowsFamily(), 1);
-  EXPECT_EQ(ComboGetCurSel(combo), 1);
-}
-
 // Defaults read the registry and the Quick Launch folder of the test
 // prefix; what they change is put back.
 class DefaultsTest : public DialogTest {

@@ -135,8 +135,6 @@ class Windows98ForProgram {
  public:
   explicit Windows98ForProgram(const std::string& file_name);
   ~Windows98ForProgram();
-  Windows98ForProgram(const Windows98ForProgram&) = delete;
-  Windows98ForProgram& operator=(const Windows98ForProgram&) = delete;
   bool made() const { return made_; }
 
  private:

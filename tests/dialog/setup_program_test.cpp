@@ -196,25 +196,22 @@ TEST(SetupProgramTest, DialogShowsThePackageInTheSystemLanguage) {
   EXPECT_EQ(result.exit_code, 0u);
 }
 
-TEST(SetupProgramTest, DamagedPackageIsReportedAndTheDialogCloses) {
-  Texts texts = SystemTexts();
-  ProbeResult result = ProbeSetup(MakeInstaller("damaged-setup.exe", SamplePackage(kSettings), true));
-  ASSERT_TRUE(result.message_found) << DescribeSnapshot(result);
-  EXPECT_EQ(result.message.caption, "damaged-setup.exe");
-  EXPECT_EQ(result.message.text, texts.broken);
-  EXPECT_FALSE(result.dialog_found);
-  EXPECT_TRUE(result.exited) << "the dialog closes by itself after the message";
-  EXPECT_EQ(result.exit_code, 0u);
-}
-
-TEST(SetupProgramTest, ProgramWithoutPackageIsReportedToo) {
-  std::string path = ScratchFolder() + "bare-setup.exe";
-  WriteWholeFile(path, ReadWholeFile(TOLVEN_SETUP_EXE));
-  ProbeResult result = ProbeSetup(path);
-  ASSERT_TRUE(result.message_found) << DescribeSnapshot(result);
-  EXPECT_EQ(result.message.caption, "bare-setup.exe");
-  EXPECT_EQ(result.message.text, SystemTexts().broken);
-  EXPECT_TRUE(result.exited);
+// A damaged package, and the program with no package at all: the message
+// names the installer, and the program ends by itself after it.
+TEST(SetupProgramTest, DamagedOrMissingPackageIsReported) {
+  const std::string damaged = MakeInstaller("damaged-setup.exe", SamplePackage(kSettings), true);
+  const size_t name_at = damaged.find_last_of("\\/") + 1;
+  const std::string bare = damaged.substr(0, name_at) + "bare-setup.exe";
+  WriteWholeFile(bare, ReadWholeFile(TOLVEN_SETUP_EXE));
+  for (const std::string& installer : {damaged, bare}) {
+    ProbeResult result = ProbeSetup(installer);
+    ASSERT_TRUE(result.message_found) << DescribeSnapshot(result);
+    EXPECT_EQ(result.message.caption, installer.substr(name_at));
+    EXPECT_EQ(result.message.text, SystemTexts().broken);
+    EXPECT_FALSE(result.dialog_found);
+    EXPECT_TRUE(result.exited);
+    EXPECT_EQ(result.exit_code, 0u);
+  }
 }
 
 // A window of a product's class, owned by this test, that survives

@@ -30,8 +30,6 @@ class FolderHiddenForTest {
     RemoveDirectoryA(folder_.c_str());
     if (hidden_) MoveFileA(aside_.c_str(), folder_.c_str());
   }
-  FolderHiddenForTest(const FolderHiddenForTest&) = delete;
-  FolderHiddenForTest& operator=(const FolderHiddenForTest&) = delete;
 
  private:
   std::string folder_, aside_;

@@ -49,12 +49,6 @@ uint32_t ReadEntryBytes(ExtractContext* c, uint8_t* to, uint32_t count) {
   return got;
 }
 
-void FirstFill(ExtractContext* c) {
-  c->in_top = ReadEntryBytes(c, c->in_buf, kInputBufferSize);
-  c->in_pos = 0;
-  c->in_end = static_cast<int32_t>(c->in_top);
-}
-
 // The last 32 bytes move to the front and the rest is read anew; every
 // position moves down by what was dropped.
 void NextFill(ExtractContext* c) {
@@ -175,6 +169,8 @@ void ReferenceUnpackEntry(ExtractContext* c, uint8_t* window, bool solid) {
   c->unpack_stop = kUnpackComplete;
   c->in_bit = 0;
   c->in_pos = 0;
+  c->in_top = ReadEntryBytes(c, c->in_buf, kInputBufferSize);
+  c->in_end = static_cast<int32_t>(c->in_top);
   if (!solid) {
     c->cur_channel = 0;
     memset(c->recent_dist, 0, sizeof c->recent_dist);
@@ -186,7 +182,6 @@ void ReferenceUnpackEntry(ExtractContext* c, uint8_t* window, bool solid) {
     c->win_flushed = 0;
     c->win_pos = 0;
   }
-  FirstFill(c);
   if (!solid) ReadTables(c);
   const uint8_t short_base[8] = {0, 4, 8, 16, 32, 64, 128, 192};
   const uint8_t short_bits[8] = {2, 2, 3, 4, 5, 6, 6, 6};
