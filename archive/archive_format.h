@@ -75,8 +75,9 @@ inline uint32_t ReadLe32(const uint8_t* p) {
 
 // Finds the archive in archive_file, which stands at offset 0. On success
 // (true) the stream stands right after the main header's fixed part, and
-// marker, main_header, archive_start, archive_end, archive_flavour and
-// main_header_bad are set. The caller skips the rest of the main header.
+// marker, main_header, archive_start, archive_end, certificate_size,
+// archive_flavour and main_header_bad are set. The caller skips the rest of
+// the main header.
 bool LocateArchive(ExtractContext* context);
 
 // Reads block headers from the current position up to the next file header.

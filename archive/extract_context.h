@@ -93,7 +93,9 @@ struct ExtractContext {
   uint32_t walk_end;       // WalkEnd: why the last walk over the headers stopped
   uint32_t entry_failure;  // EntryFailure: why the entry that ended the pass was bad
   uint32_t main_header_bad;  // its check value matches neither form writers use
-  int32_t archive_end;       // where the last block must end: the end of the file
+  int32_t archive_end;       // where the last block must end: the end of the file,
+                             // or the start of a signed image's certificate table
+  uint32_t certificate_size;  // that table's size; 0 in a file that is not signed
   int32_t block_pos;
   int32_t next_block_pos;
   FILE* input_file;

@@ -63,6 +63,20 @@ bool OtherBlockLooksSound(ExtractContext* context, const uint8_t* raw, uint32_t 
   return !HeaderCheckMatches(context, as_file, size, nullptr, 0);
 }
 
+// A signing tool may put up to 7 zero bytes between the archive and the
+// certificate table, to align the table: they belong to no block. True when
+// the `left` bytes at `position`, the last before the table, are such; the
+// stream is back at `position` otherwise.
+bool OnlyAlignmentLeft(ExtractContext* context, long position, int64_t left) {
+  if (context->certificate_size == 0 || left <= 0 || left >= 8) return false;
+  uint8_t bytes[8] = {};
+  size_t count = static_cast<size_t>(left);
+  bool zeros = fread(bytes, 1, count, context->archive_file) == count;
+  for (size_t i = 0; i < count; ++i) zeros = zeros && bytes[i] == 0;
+  fseek(context->archive_file, position, SEEK_SET);
+  return zeros;
+}
+
 uint32_t EndWalk(ExtractContext* context, WalkEnd why) {
   context->walk_end = why;
   return 0;
@@ -104,8 +118,8 @@ uint32_t ReadNextEntry(ExtractContext* context) {
     // A good archive ends exactly at its end: the end of the file or the
     // start of the certificate table of a signed one.
     int64_t left = static_cast<int64_t>(context->archive_end) - position;
-    if (left == 0) return EndWalk(context, kWalkEndOfFile);
     if (left < 0) return EndWalk(context, kWalkCutData);
+    if (left == 0 || OnlyAlignmentLeft(context, position, left)) return EndWalk(context, kWalkEndOfFile);
 
     // Every block is read as if it were a file header; only the common
     // 7 bytes (and the add size, with flag 0x8000) mean anything for others.

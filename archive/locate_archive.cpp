@@ -2,6 +2,7 @@
 
 #include "archive/archive_format.h"
 #include "archive/extract_context.h"
+#include "archive/signed_image.h"
 
 namespace {
 
@@ -28,9 +29,9 @@ bool MainHeaderCheckMatches(ExtractContext* context, const uint8_t* raw) {
   return read && static_cast<uint16_t>(~crc) == header.check;
 }
 
-// Reads and decodes the main header's fixed part at the stream position.
-bool ReadMainHeader(ExtractContext* context) {
-  uint8_t raw[kMainHeaderSize];
+// Reads the main header's fixed part at the stream position into `raw` and
+// decodes it.
+bool ReadMainHeader(ExtractContext* context, uint8_t* raw) {
   if (fread(raw, 1, kMainHeaderSize, context->archive_file) != kMainHeaderSize) return false;
   MainHeader& header = context->main_header;
   header.check = ReadLe16(raw);
@@ -39,19 +40,24 @@ bool ReadMainHeader(ExtractContext* context) {
   header.size = ReadLe16(raw + 5);
   header.reserved1 = ReadLe16(raw + 7);
   header.reserved2 = ReadLe32(raw + 9);
-  // The older flavour's main header has no check value.
-  if (context->archive_flavour == kFlavourRar) {
-    context->main_header_bad = MainHeaderCheckMatches(context, raw) ? 0 : 1;
-  }
   return true;
 }
 
-// The offset where the archive must end: the end of the file, or the last
-// offset a signed 32-bit position reaches. The stream is back at offset 0.
-int32_t ArchiveEnd(FILE* file) {
+// Settles where the archive must end: where the certificate table of a
+// signed image begins, when the table lies after the archive's start, else
+// at the end of the file (or the last offset a signed 32-bit position
+// reaches). The stream position is kept.
+void SetArchiveEnd(ExtractContext* context) {
+  FILE* file = context->archive_file;
+  long here = ftell(file);
   long end = fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
-  fseek(file, 0, SEEK_SET);
-  return static_cast<int32_t>(end >= 0 && end <= kLastPosition ? end : kLastPosition);
+  context->archive_end = static_cast<int32_t>(end >= 0 && end <= kLastPosition ? end : kLastPosition);
+  CertificateTable table;
+  if (end >= 0 && FindCertificateTable(file, end, &table) && table.offset > context->archive_start) {
+    context->archive_end = table.offset;
+    context->certificate_size = table.size;
+  }
+  fseek(file, here, SEEK_SET);
 }
 
 // Tests the candidate 'R' at index i of `window` (file offset 7 + i), whose
@@ -72,8 +78,9 @@ uint32_t TestCandidate(const uint8_t* window, uint32_t got, uint32_t i) {
   return 0;
 }
 
-// Searches the head of the file for a marker, the stream standing at offset 7.
-bool SearchMarker(ExtractContext* context) {
+// Searches the head of the file for a marker, the stream standing at offset
+// 7, and reads the main header's fixed part of the one found into `raw`.
+bool SearchMarker(ExtractContext* context, uint8_t* raw) {
   uint8_t* window = static_cast<uint8_t*>(ZeroAlloc(kSearchLength + 1));
   if (window == nullptr) return false;
   uint32_t got = static_cast<uint32_t>(fread(window, 1, kSearchLength, context->archive_file));
@@ -100,7 +107,7 @@ bool SearchMarker(ExtractContext* context) {
       fread(context->marker, 1, kMarkerSize, context->archive_file) != kMarkerSize) {
     return false;
   }
-  return ReadMainHeader(context);
+  return ReadMainHeader(context, raw);
 }
 
 }  // namespace
@@ -110,16 +117,24 @@ bool LocateArchive(ExtractContext* context) {
   context->archive_start = 0;
   context->archive_flavour = 0;
   context->main_header_bad = 0;
-  context->archive_end = ArchiveEnd(context->archive_file);
+  context->certificate_size = 0;
   if (fread(context->marker, 1, kMarkerSize, context->archive_file) != kMarkerSize) return false;
+  uint8_t raw[kMainHeaderSize];
   bool found;
   if (memcmp(context->marker, kMarker, kMarkerSize) == 0) {
     // A file that begins with the marker needs no search, and its main
     // header's block type is not checked.
     context->archive_flavour = kFlavourRar;
-    found = ReadMainHeader(context);
+    found = ReadMainHeader(context, raw);
   } else {
-    found = SearchMarker(context);
+    found = SearchMarker(context, raw);
+  }
+  if (found) {
+    SetArchiveEnd(context);
+    // The older flavour's main header has no check value.
+    if (context->archive_flavour == kFlavourRar) {
+      context->main_header_bad = MainHeaderCheckMatches(context, raw) ? 0 : 1;
+    }
   }
   context->found = found ? 1 : 0;
   return found;

@@ -22,6 +22,8 @@ Catalog ReadCatalog(const std::string& path) {
     catalog.archive_start = context->archive_start;
     catalog.main_header = context->main_header;
     catalog.main_header_bad = context->main_header_bad != 0;
+    catalog.archive_end = context->archive_end;
+    catalog.certificate_size = context->certificate_size;
     SkipMainHeaderRest(context);
     while (ReadNextEntry(context) != 0) {
       CatalogEntry entry;
@@ -63,4 +65,11 @@ std::string HeaderDamage(const Catalog& catalog) {
   }
   return "at offset " + std::to_string(catalog.walk_end_position) + " " + reason +
          "; nothing after it is read";
+}
+
+std::string SignatureLine(const Catalog& catalog) {
+  if (catalog.certificate_size == 0) return "";
+  return "signed: a certificate table of " + std::to_string(catalog.certificate_size) +
+         " bytes at offset " + std::to_string(catalog.archive_end) +
+         " follows the archive (the signature is not checked)";
 }

@@ -28,6 +28,8 @@ struct Catalog {
   int32_t archive_start = 0;
   MainHeader main_header{};
   bool main_header_bad = false;
+  int32_t archive_end = 0;        // where the archive ends: the end of the file,
+  uint32_t certificate_size = 0;  // or a signed file's certificate table of this size
   std::vector<CatalogEntry> entries;
   uint32_t walk_end = 0;   // WalkEnd
   int32_t walk_end_position = 0;
@@ -38,3 +40,7 @@ Catalog ReadCatalog(const std::string& path);
 // Where and how the archive's headers are damaged or cut short, or "" when
 // the walk ended exactly at the archive's end.
 std::string HeaderDamage(const Catalog& catalog);
+
+// A line saying that the file is signed, or "". The signature itself is not
+// judged.
+std::string SignatureLine(const Catalog& catalog);

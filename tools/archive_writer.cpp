@@ -130,10 +130,46 @@ std::string ArchiveOf(const std::vector<FileEntryFields>& entries, const MainHea
   return writer.bytes();
 }
 
+namespace {
+
+// The PE header of FakeExecutable: at 0x40, the signature and a COFF header
+// announcing a 224-byte PE32 optional header with 16 directory entries; the
+// security entry, the fifth, lies at kSecurityEntry.
+constexpr size_t kPeHeader = 0x40;
+constexpr size_t kOptionalHeader = kPeHeader + 4 + 20;
+constexpr size_t kPeHeaderEnd = kOptionalHeader + 224;
+constexpr size_t kSecurityEntry = kOptionalHeader + 96 + 4 * 8;
+
+}  // namespace
+
 std::string FakeExecutable(size_t size, bool rsfx_tag) {
   std::string image(size, '\0');
   for (size_t i = 64; i < size; ++i) image[i] = static_cast<char>(((i * 37) & 0x7F) | 0x01);
   if (size >= 2) image.replace(0, 2, "MZ");
   if (rsfx_tag && size >= 32) image.replace(28, 4, "RSFX");
+  if (size >= kPeHeaderEnd) {
+    std::string pe_offset;
+    PutLe32(pe_offset, kPeHeader);
+    image.replace(0x3C, 4, pe_offset);
+    std::string header("PE\0\0", 4);
+    PutLe16(header, 0x14C);  // i386
+    header += std::string(14, '\0');  // sections, time stamp, symbols
+    PutLe16(header, kPeHeaderEnd - kOptionalHeader);
+    PutLe16(header, 0x0102);  // an executable image for 32-bit machines
+    PutLe16(header, 0x10B);   // PE32
+    header += std::string(90, '\0');
+    PutLe32(header, 16);
+    header += std::string(16 * 8, '\0');
+    image.replace(kPeHeader, header.size(), header);
+  }
   return image;
+}
+
+std::string SignedImage(std::string image, const std::string& table, size_t padding) {
+  image.append(padding, '\0');
+  std::string entry;
+  PutLe32(entry, static_cast<uint32_t>(image.size()));
+  PutLe32(entry, static_cast<uint32_t>(table.size()));
+  image.replace(kSecurityEntry, entry.size(), entry);
+  return image + table;
 }

@@ -87,6 +87,12 @@ std::string ArchiveOf(const std::vector<FileEntryFields>& entries,
                       const MainHeaderFields& main = MainHeaderFields());
 
 // A file that looks like a Windows executable of `size` bytes (an "MZ"
-// header, optionally with the older flavour's "RSFX" tag at offset 28), to
-// place an archive after: the archive's marker then starts at offset `size`.
+// header, optionally with the older flavour's "RSFX" tag at offset 28, and
+// from 312 bytes on a PE header with an empty data directory), to place an
+// archive after: the archive's marker then starts at offset `size`.
 std::string FakeExecutable(size_t size, bool rsfx_tag = false);
+
+// `image` (FakeExecutable of 312 bytes or more, with whatever follows it)
+// signed as a signing tool would: `padding` zero bytes, then `table` as
+// the certificate table that the PE header's security directory names.
+std::string SignedImage(std::string image, const std::string& table, size_t padding = 0);

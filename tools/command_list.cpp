@@ -52,6 +52,8 @@ int CommandList(const CommandArgs& args, std::ostream& out, std::ostream& err) {
   }
   out << catalog.entries.size() << " entries (" << folders << " folders), " << unpacked
       << " bytes, " << packed << " packed\n";
+  std::string signature = SignatureLine(catalog);
+  if (!signature.empty()) out << signature << "\n";
   std::string damage = HeaderDamage(catalog);
   if (!damage.empty()) err << "warning: the archive is damaged " << damage << "\n";
   SealReport seal = CheckFileSeal(args[0], catalog);

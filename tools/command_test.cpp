@@ -34,6 +34,8 @@ int CommandTest(const CommandArgs& args, std::ostream& out, std::ostream& err) {
     return 1;
   }
   if (seal.sealed) out << seal.text << "\n";
+  std::string signature = SignatureLine(catalog);
+  if (!signature.empty()) out << signature << "\n";
   size_t offered = 0;
   uint32_t failure = kFailureNone;
   int result = ExtractArchive(file.c_str(), VerifyEverything, &offered, &failure);

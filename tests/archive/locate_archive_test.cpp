@@ -4,6 +4,7 @@
 
 #include "tests/archive/archive_builders.h"
 #include "tests/archive/pass_recorder.h"
+#include "tests/archive/test_context.h"
 #include "tests/support/scratch.h"
 
 namespace {
@@ -77,6 +78,40 @@ TEST(LocateArchive, OlderFlavourNeedsItsTagAndUsesTheSum) {
     ASSERT_EQ(pass.calls.size(), 3u);
     EXPECT_EQ(pass.calls[1].data, "summed");
     EXPECT_EQ(pass.calls[2].name, "bad.txt");
+  }
+}
+
+struct SignedCase {
+  const char* why;
+  std::string file;
+  int result;
+  size_t calls;  // of a pass that takes every entry into memory
+};
+
+// A signing tool appends a certificate table after the archive and names it
+// in the PE header: the archive ends where the table begins, and nothing of
+// the table is read, even where it looks like a file header.
+TEST(LocateArchive, TheArchiveOfASignedImageEndsAtItsCertificateTable) {
+  std::string image = FakeExecutable(4096) + ArchiveOf(ThreeEntries());
+  std::string ghost = ArchiveWriter().FileHeaderBytes(StoredEntry("ghost.txt", "boo")) + "boo";
+  std::vector<FileEntryFields> damaged = ThreeEntries();
+  damaged[1].bad_header_check = true;
+  const SignedCase cases[] = {
+      {"a table of certificates", SignedImage(image, PatternBytes(1500)), kExtractOk, 6},
+      {"a table that begins like a file header", SignedImage(image, ghost), kExtractOk, 6},
+      {"up to 7 zero bytes align it", SignedImage(image, ghost, 7), kExtractOk, 6},
+      {"8 are more than alignment", SignedImage(image, ghost, 8), kExtractBadEntry, 6},
+      {"a damaged header before it", SignedImage(FakeExecutable(4096) + ArchiveOf(damaged), ghost),
+       kExtractBadEntry, 2},
+      {"an archive cut before it", SignedImage(image.substr(0, image.size() - 1), ghost), kExtractBadEntry, 4},
+      {"a table that does not end the file is none", SignedImage(image, ghost) + "x", kExtractBadEntry, 8},
+      {"nor one that holds the archive", SignedImage(FakeExecutable(4096), ArchiveOf(ThreeEntries())),
+       kExtractOk, 6},
+  };
+  for (const SignedCase& c : cases) {
+    PassRecorder pass(AllInMemory());
+    EXPECT_EQ(pass.Run(ScratchFolder() + "signed.exe", c.file), c.result) << c.why;
+    EXPECT_EQ(pass.calls.size(), c.calls) << c.why;
   }
 }
 

@@ -505,6 +505,19 @@ std::string BuildSampleInstaller(const std::string& root) {
   return installer;
 }
 
+// The sample as package authors ship it: built by mksetup and then signed,
+// which puts a certificate table after the archive (the build tree's copy,
+// signed before the tests ran). mksetup test passes it and says it is signed.
+std::string SignedSampleInstaller(const std::string& root) {
+  const std::string installer = root + "\\TolvenwarkDemoSetup.exe";
+  WriteWholeFile(installer, ReadWholeFile(TOLVEN_SIGNED_SAMPLE));
+  const std::string said = root + "\\mksetup.txt";
+  Process test(TOLVEN_MKSETUP_EXE, "test \"" + installer + "\"", 0, said);
+  EXPECT_TRUE(test.started && test.Ended() && test.ExitCode() == 0) << ReadWholeFile(said);
+  EXPECT_NE(ReadWholeFile(said).find("signed: a certificate table of "), std::string::npos) << ReadWholeFile(said);
+  return installer;
+}
+
 // The sample's files, byte for byte: root files and the XP edition's; the
 // names installed, sorted.
 std::vector<std::string> ExpectSampleFiles(const std::string& folder) {
@@ -522,12 +535,12 @@ std::vector<std::string> ExpectSampleFiles(const std::string& folder) {
   return expected;
 }
 
-// The sample product as a package author builds it: mksetup's package of
-// examples/sample-product with our Setup.exe. Installed with every
+// The sample product as a package author ships it: mksetup's package of
+// examples/sample-product with our Setup.exe, signed. Installed with every
 // shortcut, its running program closed by the next Setup, and removed
 // again by its own uninstaller.
 TEST_F(InstallationTest, SampleProductInstallsAndUninstallsLeavingOnlyTheUninstallersCopy) {
-  const std::string installer = BuildSampleInstaller(root_);
+  const std::string installer = SignedSampleInstaller(root_);
   SHCreateDirectoryExA(nullptr, QuickLaunchFolder().c_str(), nullptr);  // with its parents
   const std::string folder = root_ + "\\Tolvenwark Demo";
   InstallOutcome outcome;

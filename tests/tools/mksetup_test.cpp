@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
@@ -9,6 +10,7 @@
 #include "tests/support/scratch.h"
 #include "archive/extract_context.h"
 #include "common/file_system.h"
+#include "tools/archive_catalog.h"
 #include "tools/entry_name_check.h"
 #include "tools/mksetup_commands.h"
 
@@ -92,6 +94,22 @@ TEST(MksetupList, ShowsEveryEntryAndTheTotals) {
       << listed.out;
   EXPECT_TRUE(Contains(listed.out, "(name cut from 300 bytes)")) << listed.out;
   EXPECT_TRUE(Contains(listed.out, "3 entries (1 folders), 13 bytes, 6 packed\n")) << listed.out;
+}
+
+// Whether the file is signed, and how large its certificate table is; the
+// signature itself is not judged.
+TEST(MksetupList, SaysThatAFileIsSigned) {
+  std::string file = ScratchFolder() + "signed.exe";
+  std::string image = FakeExecutable(4096) + ArchiveOf({StoredEntry("a", "first")});
+  WriteWholeFile(file, SignedImage(image, std::string(1000, 'c'), 3));
+  std::string line = "signed: a certificate table of 1000 bytes at offset " + std::to_string(image.size() + 3) +
+                     " follows the archive (the signature is not checked)\n";
+  Outcome listed = Mksetup(CommandList, {file});
+  EXPECT_EQ(listed.status, 0) << listed.err;
+  EXPECT_TRUE(Contains(listed.out, line)) << listed.out;
+  Outcome tested = Mksetup(CommandTest, {file});
+  EXPECT_EQ(tested.status, 0) << tested.err;
+  EXPECT_EQ(tested.out, line + "OK  a\nresult: 0\n");
 }
 
 TEST(MksetupList, SaysWhyThereIsNothingToList) {
@@ -184,6 +202,34 @@ TEST(MksetupTest, ADamagedCutOrEmptyArchiveFails) {
     EXPECT_TRUE(Contains(extracted.err, c.err)) << c.why << ": " << extracted.err;
   }
 }
+
+#ifndef _WIN32
+// A real signature, added after the build as package authors add theirs:
+// the installer still passes, and damage to its archive is still found.
+TEST(MksetupTest, ASignedInstallerPassesAndADamagedOneFails) {
+  if (!std::filesystem::exists(TOLVEN_SETUP_STUB)) GTEST_SKIP() << "no Setup.exe beside mksetup (make all puts it there)";
+  std::string folder = ScratchFolder();
+  std::filesystem::create_directories(folder + "product/xp");
+  WriteWholeFile(folder + "product/FILE_ID.DIZ", "Signed Product Version 1.0\r\n");
+  WriteWholeFile(folder + "product/SIGNED.INF", "[Package]\r\nID=TWS\r\nGroup=Signed Product\r\nExe=KSIGNED.EXE\r\n");
+  WriteWholeFile(folder + "product/xp/KSIGNED.EXE", FakeExecutable(5000));
+  Outcome built = Mksetup(CommandBuild, {folder + "product", "-o", folder + "setup.exe", "--stub", TOLVEN_SETUP_STUB});
+  ASSERT_EQ(built.status, 0) << built.err;
+  std::string sign = std::string(TOLVEN_SIGN_INSTALLER) + " '" + folder + "setup.exe' '" + folder + "signed.exe'";
+  ASSERT_EQ(std::system(sign.c_str()), 0) << sign;
+
+  Outcome tested = Mksetup(CommandTest, {folder + "signed.exe"});
+  EXPECT_EQ(tested.status, 0) << tested.out << tested.err;
+  EXPECT_TRUE(Contains(tested.out, "\nsigned: a certificate table of ")) << tested.out;
+  EXPECT_TRUE(Contains(tested.out, "OK  xp\\KSIGNED.EXE\n")) << tested.out;
+
+  std::string damaged = ReadWholeFile(folder + "signed.exe");
+  const CatalogEntry& first = ReadCatalog(folder + "signed.exe").entries.at(0);
+  damaged[first.position + kFileHeaderSize] ^= 0x01;  // its name's first byte
+  WriteWholeFile(folder + "damaged.exe", damaged);
+  EXPECT_EQ(Mksetup(CommandTest, {folder + "damaged.exe"}).status, 1);
+}
+#endif
 
 TEST(MksetupExtract, WritesEntriesWithTheirFoldersAndReplacesFiles) {
   std::string folder = ScratchFolder();
