@@ -19,7 +19,7 @@ uint32_t MakeEntry(const DecodeTable& table, uint32_t symbol, uint32_t length) {
   const ExtraBits& e = table.extra;
   bool has_extra = e.bits != nullptr && symbol >= e.first && symbol < table.symbol_count;
   uint32_t extra = has_extra ? e.bits[symbol - e.first] : 0;
-  return (length + extra) << kEntryTotalShift | length << kEntryLengthShift | symbol;
+  return symbol << kEntrySymbolShift | length << kEntryLengthShift | (length + extra);
 }
 
 }  // namespace

@@ -12,15 +12,16 @@ constexpr uint32_t kMaxSymbols = 298;
 // kQuickBits bits of the stream; longer ones search the limits beyond.
 constexpr uint32_t kQuickBits = 10;
 
-// A decoded code as one entry: the symbol in bits 0..8 (every symbol value
-// is below 512), the code length in bits 9..12, and in bits 16..20 the code
-// length plus the extra bits that the symbol's meaning puts right after the
-// code, so that a decoder consumes both with one shift.
-constexpr uint32_t kEntryLengthShift = 9;
-constexpr uint32_t kEntryTotalShift = 16;
-inline uint32_t EntrySymbol(uint32_t entry) { return entry & 0x1FF; }
+// A decoded code as one entry: in its low byte the code length plus the
+// extra bits that the symbol's meaning puts right after the code (at most
+// 31), so that a decoder consumes both with one shift by the entry's low six
+// bits; the code length in bits 8..11; the symbol from bit 16 on (every
+// symbol value is below 512).
+constexpr uint32_t kEntryLengthShift = 8;
+constexpr uint32_t kEntrySymbolShift = 16;
+inline uint32_t EntryTotal(uint32_t entry) { return entry & 31; }
 inline uint32_t EntryLength(uint32_t entry) { return (entry >> kEntryLengthShift) & 15; }
-inline uint32_t EntryTotal(uint32_t entry) { return entry >> kEntryTotalShift; }
+inline uint32_t EntrySymbol(uint32_t entry) { return entry >> kEntrySymbolShift; }
 
 // The extra bits after each code of an alphabet: symbols from `first` on
 // have bits[symbol - first], the ones below none. Constant data of the

@@ -220,6 +220,12 @@ struct LoopState {
     bits <<= n;
     count -= n;
   }
+  // Consumes the code of `entry` and its extra bits. The mask costs nothing
+  // where shifts take their count modulo 64 anyway, as x86's do.
+  void ConsumeEntry(uint32_t entry) {
+    bits <<= (entry & 63);
+    count -= EntryTotal(entry);
+  }
   // The entry of the next code; needs 15 bits in the buffer.
   uint32_t Peek(const DecodeTable& table) const {
     return DecodeEntry(table, static_cast<uint32_t>(bits >> 48));
@@ -332,15 +338,15 @@ void DecodeSymbols(ExtractContext* context) {
       uint32_t entry = s.Peek(context->main_table);
       uint32_t symbol = EntrySymbol(entry);
       if (symbol < 256) {
-        s.Consume(EntryLength(entry));
+        s.ConsumeEntry(entry);
         s.window[s.wpos++] = static_cast<uint8_t>(symbol);
         // Literals come in runs, and the top-up holds bits for one more
         // code. Both limits are tested as before a symbol of its own.
         entry = s.Peek(context->main_table);
         if (EntrySymbol(entry) < 256 && s.wpos < limits.wpos_limit &&
             static_cast<int32_t>(s.next) <= limits.pos_limit) {
-          s.Consume(EntryLength(entry));
-          s.window[s.wpos++] = static_cast<uint8_t>(entry);
+          s.ConsumeEntry(entry);
+          s.window[s.wpos++] = static_cast<uint8_t>(EntrySymbol(entry));
         }
       } else if (symbol >= kFirstLengthSymbol) {
         uint32_t length = kLengthBase[symbol - kFirstLengthSymbol] + 3 + s.Take(entry);
@@ -349,17 +355,17 @@ void DecodeSymbols(ExtractContext* context) {
         length += (distance >= kVeryLongDistance) + (distance >= kLongDistance);
         s.Match(length, distance);
       } else if (symbol == kNewTablesSymbol) {
-        s.Consume(EntryLength(entry));
+        s.ConsumeEntry(entry);
         s.Sync();
         ReadCodeLengths(context);
         s.Load();
         break;  // the read moved the input; it may have chosen audio mode
       } else if (symbol == kRepeatLastSymbol) {
-        s.Consume(EntryLength(entry));
+        s.ConsumeEntry(entry);
         s.Match(s.last_length, s.last_distance);
       } else if (symbol < kFirstShortSymbol) {
         // 257..260: a recent distance, 257 the newest and 260 the oldest.
-        s.Consume(EntryLength(entry));
+        s.ConsumeEntry(entry);
         uint32_t distance = s.recent_dist[(s.recent_index - (symbol - kRepeatLastSymbol)) & 3];
         uint32_t length_entry = s.Peek(context->rep_length_table);
         uint32_t length = kLengthBase[EntrySymbol(length_entry)] + 2 + s.Take(length_entry);
