@@ -214,7 +214,7 @@ int ExtractEntries(ExtractContext* context) {
   if (!LocateArchive(context)) {
     result = kExtractNoArchive;
   } else {
-    context->window = static_cast<uint8_t*>(ZeroAlloc(kWindowSize));
+    context->window = static_cast<uint8_t*>(ZeroAlloc(kWindowBufferSize));
     if (context->window == nullptr) {
       result = kExtractNoWindow;
     } else {

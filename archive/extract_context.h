@@ -40,8 +40,13 @@ typedef int (*EntryCallback)(char* name, const uint8_t* data, uint32_t size, voi
 // under a path that begins with it; the characters after it are not read.
 constexpr char kVerifyOnlyMarker = '*';
 
-constexpr uint32_t kWindowSize = 0x100000;  // 1 MiB circular window
+constexpr uint32_t kWindowSize = 0x100000;  // 1 MiB: the farthest a match reaches back
 constexpr uint32_t kWindowMask = kWindowSize - 1;
+// The window's bytes live in a ring of twice its size. The half ahead of the
+// write position is older than any match reaches, which lets copies write a
+// little past a match's end.
+constexpr uint32_t kWindowBufferSize = 2 * kWindowSize;
+constexpr uint32_t kWindowBufferMask = kWindowBufferSize - 1;
 constexpr uint32_t kInputBufferSize = 8192;
 constexpr uint32_t kNameSize = 260;           // a name or path buffer, terminator included
 constexpr uint32_t kLengthTableSize = 1028;   // 4 audio channels of 257 lengths
@@ -81,7 +86,7 @@ struct ExtractContext {
   void* user;
   MemoryBuffer* memory_buffer;  // set only while the current entry is a memory entry
   const char* archive_path;     // not owned
-  uint8_t* window;              // kWindowSize bytes, owned by the pass
+  uint8_t* window;              // kWindowBufferSize bytes, owned by the pass
   char entry_name[kNameSize];
   FILE* archive_file;
   int32_t found;
@@ -117,11 +122,11 @@ struct ExtractContext {
   // decoder's refills; below 0 once a continuation has moved beyond it.
   int32_t in_end;
 
-  // Window positions; both taken modulo kWindowSize.
+  // Window positions in the ring; both taken modulo kWindowBufferSize.
   uint32_t win_pos;      // next byte the decoder produces
   uint32_t win_flushed;  // first produced byte not yet delivered
-  // Bytes at the window's start that entries since the last non-solid
-  // reset may have written; the rest of the window still reads as zeros.
+  // Bytes at the ring's start that entries since the last non-solid reset
+  // may have written; the rest of the ring still reads as zeros.
   uint32_t window_dirty;
 
   // Huffman tables and the lengths they were built from.

@@ -66,7 +66,7 @@ class Decoder {
  public:
   Decoder() {
     context_ = static_cast<ExtractContext*>(ZeroAlloc(sizeof(ExtractContext)));
-    window_ = static_cast<uint8_t*>(ZeroAlloc(kWindowSize));
+    window_ = static_cast<uint8_t*>(ZeroAlloc(kWindowBufferSize));
     BuildCrc32Table(&context_->crc32_table);
     context_->archive_flavour = 2;
   }

@@ -36,8 +36,8 @@ void Entry(ExtractContext* context, uint8_t* window, const uint8_t* packed, size
   context->archive_file = nullptr;
   context->input_file = nullptr;
 
-  if (context->win_pos != context->win_flushed || context->win_pos >= kWindowSize) __builtin_trap();
-  if (context->window_dirty > kWindowSize) __builtin_trap();
+  if (context->win_pos != context->win_flushed || context->win_pos >= kWindowBufferSize) __builtin_trap();
+  if (context->window_dirty > kWindowBufferSize) __builtin_trap();
   if (context->unpack_stop == kUnpackComplete && context->delivered < unpacked_size) __builtin_trap();
   // A match may overshoot the size by less than its longest length.
   if (context->delivered >= unpacked_size + 260) __builtin_trap();
@@ -48,7 +48,7 @@ void Entry(ExtractContext* context, uint8_t* window, const uint8_t* packed, size
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < kHeaderSize) return 0;
   auto* context = static_cast<ExtractContext*>(ZeroAlloc(sizeof(ExtractContext)));
-  auto* window = static_cast<uint8_t*>(ZeroAlloc(kWindowSize));
+  auto* window = static_cast<uint8_t*>(ZeroAlloc(kWindowBufferSize));
   if (context == nullptr || window == nullptr) abort();
   BuildCrc32Table(&context->crc32_table);
   context->archive_flavour = 2;

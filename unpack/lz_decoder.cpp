@@ -5,11 +5,13 @@
 // (decode_table.h); the symbol loop keeps its bit position in a 64-bit
 // buffer topped up once per symbol without a branch, decodes a second
 // literal on the same top-up, and tests its per-symbol checks against the
-// nearest event only; short matches copy as a few masked 8-byte stores
-// with no branch on their length, long ones 16 or 8 bytes at a time where
-// the distance allows; a non-solid reset clears only the window bytes
-// written since the last one. Output reaches the sink only when the window
-// is nearly full and at the end of the entry.
+// nearest event only. The window lives in a ring of twice its size, so that
+// the bytes right ahead of the write position are ones no match reaches:
+// copies go 8 or 16 bytes at a time and may run past a match's end, short
+// matches as four 8-byte steps with no branch on their length. A non-solid
+// reset clears only the ring bytes written since the last one. Output
+// reaches the sink only when nearly a window of bytes is pending and at the
+// end of the entry.
 //
 // It also stops where the plain method would run on: an entry that reads
 // past its packed data, and an entry in audio mode (unpack_stop says which).
@@ -31,8 +33,9 @@ namespace {
 // 16 distance bits) then still peeks inside in_buf.
 constexpr uint32_t kSymbolRefillAt = 8162;
 
-// Pending output is flushed once fewer free window bytes than this remain
-// in front of it: every symbol produces at most 260 bytes.
+// Pending output is flushed once more than kWindowSize - kFlushMargin bytes
+// wait: every symbol produces at most 260 bytes, so they never reach past
+// the window behind the write position, into bytes that copies overwrite.
 constexpr uint32_t kFlushMargin = 270;
 
 // Long distances pay for their extra bits with longer minimum matches.
@@ -74,72 +77,71 @@ inline uint64_t LoadBigEndian64(const uint8_t* p) {
   return value;
 }
 
-// kLowBytes[n]: the mask of a word's first n bytes in memory, on a
-// little-endian machine.
-constexpr uint64_t LowBytes(uint32_t n) { return n >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * n)) - 1; }
-constexpr uint64_t kLowBytes[9] = {LowBytes(0), LowBytes(1), LowBytes(2), LowBytes(3), LowBytes(4),
-                                   LowBytes(5), LowBytes(6), LowBytes(7), LowBytes(8)};
+// Copies of 8 or 16 bytes. Where a copy's source lies in bytes that an
+// earlier copy of the same match wrote, it reads them as written.
+inline void Copy8(uint8_t* out, const uint8_t* in) { Store64(out, Load64(in)); }
+inline void Copy16(uint8_t* out, const uint8_t* in) { memcpy(out, in, 16); }
 
-// Copies a match of at most kShortCopy bytes whose source ends at least 8
-// bytes before `out` and whose destination has kShortCopy window bytes:
-// 8-byte stores, each keeping the bytes past the match end as they were,
-// so the length costs no branch. A store's source may lie in an earlier
-// store's bytes, which it then reads as written.
-constexpr uint32_t kShortCopy = 32;
-inline void CopyShort(uint8_t* out, const uint8_t* in, uint32_t length) {
-  for (uint32_t at = 0; at < kShortCopy; at += 8) {
-    uint32_t rest = length > at ? length - at : 0;
-    uint64_t mask = kLowBytes[rest < 8 ? rest : 8];
-    Store64(out + at, (Load64(in + at) & mask) | (Load64(out + at) & ~mask));
-  }
-}
+// Copies may write up to this many bytes past a match's end: they are in
+// the ring's half ahead of the write position, which no distance reaches
+// and which holds no pending output. Matches of at most this length copy
+// as four 8-byte steps, with no branch on their length.
+constexpr uint32_t kCopyOvershoot = 32;
 
-// Copies `length` bytes to window position `to` (below kWindowSize) from
-// `distance` bytes back, with the result of a byte-by-byte forward copy:
-// where the source overlaps the bytes being written, the last `distance`
-// bytes repeat. A distance of 0 or kWindowSize leaves the bytes as they are.
-// Nothing past the match end is changed: those window bytes are history
-// that a distance of nearly the window size still reads.
+// kRepeatPeriod[d]: the first multiple of a distance d below 8 that is 8
+// or more. The bytes a match at distance d writes repeat with every
+// multiple of d, so past its first kRepeatPeriod[d] bytes the match is a
+// copy from that far back, which 8-byte steps can make.
+constexpr uint8_t kRepeatPeriod[8] = {0, 8, 8, 9, 8, 10, 12, 14};
+
+// Copies `length` bytes to ring position `to` (below kWindowBufferSize)
+// from `distance` bytes back, with the result of a byte-by-byte forward
+// copy: where the source overlaps the bytes being written, the last
+// `distance` bytes repeat. A distance of 0 reaches back as far as one of
+// kWindowSize. The ring's bytes from the match end up to kCopyOvershoot
+// past it may change.
 inline void CopyInWindow(uint8_t* window, uint32_t to, uint32_t length, uint32_t distance) {
-  uint32_t from = (to - distance) & kWindowMask;
+  uint32_t from = (to - distance) & kWindowBufferMask;
   uint8_t* out = window + to;
   const uint8_t* in = window + from;
-  // Most matches: short, from at least 8 bytes back, away from the window end.
-  if (kLittleEndian && length <= kShortCopy && from < to && distance >= 8 &&
-      to + kShortCopy <= kWindowSize) {
-    CopyShort(out, in, length);
+  // Copies that neither run into the ring's end nor start on their own
+  // bytes: the source lies at least 8 bytes behind the destination, or
+  // (reaching back over the ring's start) at least kWindowSize ahead of it.
+  uint32_t furthest = from > to ? from : to;
+  if (distance >= 8 && furthest + length <= kWindowBufferSize - kCopyOvershoot) {
+    if (length <= kCopyOvershoot) {
+      // Most matches.
+      Copy8(out, in);
+      Copy8(out + 8, in + 8);
+      Copy8(out + 16, in + 16);
+      Copy8(out + 24, in + 24);
+    } else if (distance >= 16) {
+      for (uint32_t i = 0; i < length; i += 16) Copy16(out + i, in + i);
+    } else {
+      for (uint32_t i = 0; i < length; i += 8) Copy8(out + i, in + i);
+    }
     return;
   }
-  if (to + length > kWindowSize || from + length > kWindowSize) {
-    // Source or destination wraps the window end: byte by byte.
-    for (uint32_t i = 0; i < length; ++i)
-      window[(to + i) & kWindowMask] = window[(from + i) & kWindowMask];
+  if (distance < 8 && from < to && to + length <= kWindowBufferSize - kCopyOvershoot) {
+    // Runs of a short pattern: its first period byte by byte, the rest in
+    // 8-byte steps from one period back.
+    uint32_t period = kRepeatPeriod[distance];
+    uint32_t i = 0;
+    for (; i < period && i < length; ++i) out[i] = in[i];
+    for (; i < length; i += 8) Copy8(out + i, out + i - period);
     return;
   }
-  if (from < to && distance >= 8) {
-    // Each step of 16 or 8 bytes reads only bytes that precede it, so it
-    // sees them as the byte-by-byte copy would. The last step may rewrite
-    // bytes of the one before, with the same values.
-    if (distance >= 16 && length >= 16) {
-      for (uint32_t i = 0; i + 16 < length; i += 16) memcpy(out + i, in + i, 16);
-      memcpy(out + length - 16, in + length - 16, 16);
-      return;
-    }
-    if (length >= 8) {
-      for (uint32_t i = 0; i + 8 < length; i += 8) Store64(out + i, Load64(in + i));
-      Store64(out + length - 8, Load64(in + length - 8));
-      return;
-    }
-    for (uint32_t i = 0; i < length; ++i) out[i] = in[i];
-  } else if (from > to) {
-    // The source lies ahead (a distance reaching back over the window
-    // start): a forward copy then reads only bytes it has not yet written.
-    memmove(out, in, length);
-  } else if (distance == 1) {
-    memset(out, in[0], length);
-  } else if (from != to) {
-    for (uint32_t i = 0; i < length; ++i) out[i] = in[i];
-  }
+  // At the ring's end, and distance 0: byte by byte.
+  uint32_t back = ((distance - 1) & kWindowMask) + 1;
+  for (uint32_t i = 0; i < length; ++i)
+    window[(to + i) & kWindowBufferMask] = window[(to + i - back) & kWindowBufferMask];
+}
+
+// Ring bytes from the start up to `end` (which may pass the ring's end) have
+// been written, and up to kCopyOvershoot bytes past it may have been.
+void NoteWritten(ExtractContext* context, uint32_t end) {
+  end = end < kWindowBufferSize - kCopyOvershoot ? end + kCopyOvershoot : kWindowBufferSize;
+  if (end > context->window_dirty) context->window_dirty = end;
 }
 
 // The symbol loop's hot state, held in locals: stores into the window may
@@ -159,7 +161,7 @@ struct LoopState {
   uint64_t bits;
   uint32_t count;
   uint32_t next;   // in_buf index of the first byte not yet in `bits`
-  uint32_t wpos;   // win_pos; may pass the window end until the next check
+  uint32_t wpos;   // win_pos; may pass the ring's end until the next check
   // unpacked_left as it stood when win_pos was wpos_at_check: between
   // checks the loop counts the bytes it owes by win_pos alone.
   int32_t left_at_check;
@@ -250,9 +252,8 @@ struct LoopState {
 };
 
 // The loop checks, before every symbol: the entry has its bytes, wrap
-// win_pos at the window end, refill the input, stop past the packed data,
-// stop in audio mode, flush when the window is nearly full of pending
-// bytes. Between two of those events none of them acts, so the loop
+// win_pos at the ring's end, refill the input, stop past the packed data,
+// stop in audio mode, flush when nearly a window of bytes is pending. Between two of those events none of them acts, so the loop
 // compares its positions against the nearest event only (pos_limit,
 // wpos_limit) and runs the checks when one is reached.
 struct CheckLimits {
@@ -266,20 +267,14 @@ CheckLimits NextChecks(const ExtractContext* context, uint32_t wpos, int32_t lef
   limits.pos_limit = overrun_at < static_cast<int32_t>(kSymbolRefillAt)
                          ? overrun_at
                          : static_cast<int32_t>(kSymbolRefillAt);
-  // Pending bytes run from win_flushed up to wpos, wrapping the window end.
-  // A flush is due at the first position with fewer than kFlushMargin free
-  // bytes before win_flushed, other than win_flushed itself.
-  uint32_t flushed = context->win_flushed;
-  uint32_t flush_at;
-  if (flushed <= wpos) {
-    flush_at = flushed + kWindowSize - (kFlushMargin - 1);
-  } else {
-    flush_at = flushed - wpos > kFlushMargin - 1 ? flushed - (kFlushMargin - 1) : wpos;
-  }
-  uint32_t limit = flush_at < kWindowSize ? flush_at : kWindowSize;
-  // left is above 0 and wpos below kWindowSize here.
-  if (static_cast<uint32_t>(left) < limit - wpos) limit = wpos + static_cast<uint32_t>(left);
-  limits.wpos_limit = limit;
+  // Pending bytes run from win_flushed up to wpos, wrapping the ring's end;
+  // no flush is due now, so there are at most kWindowSize - kFlushMargin.
+  uint32_t pending = (wpos - context->win_flushed) & kWindowBufferMask;
+  uint32_t room = kWindowSize - kFlushMargin + 1 - pending;  // bytes until one is due
+  if (room > kWindowBufferSize - wpos) room = kWindowBufferSize - wpos;
+  // left is above 0 and wpos below kWindowBufferSize here.
+  if (room > static_cast<uint32_t>(left)) room = static_cast<uint32_t>(left);
+  limits.wpos_limit = wpos + room;
   return limits;
 }
 
@@ -300,9 +295,9 @@ void DecodeSymbols(ExtractContext* context) {
     // run the checks a few symbols early, which only costs time.
     int32_t left = s.Left();
     if (left <= 0) break;
-    if (s.wpos >= kWindowSize) {
-      s.wpos &= kWindowMask;
-      context->window_dirty = kWindowSize;
+    if (s.wpos >= kWindowBufferSize) {
+      NoteWritten(context, s.wpos);
+      s.wpos &= kWindowBufferMask;
     }
     s.wpos_at_check = s.wpos;
     s.left_at_check = left;
@@ -324,8 +319,7 @@ void DecodeSymbols(ExtractContext* context) {
       context->unpack_stop = kUnpackAudio;
       break;
     }
-    uint32_t flushed = context->win_flushed;
-    if (((flushed - s.wpos) & kWindowMask) < kFlushMargin && flushed != s.wpos) {
+    if (((s.wpos - context->win_flushed) & kWindowBufferMask) > kWindowSize - kFlushMargin) {
       s.Sync();
       FlushWindow(context);
     }
@@ -377,9 +371,9 @@ void DecodeSymbols(ExtractContext* context) {
       }
     } while (static_cast<int32_t>(s.next) <= limits.pos_limit && s.wpos < limits.wpos_limit);
   }
-  if (s.wpos >= kWindowSize) {
-    s.wpos &= kWindowMask;
-    context->window_dirty = kWindowSize;
+  if (s.wpos >= kWindowBufferSize) {
+    NoteWritten(context, s.wpos);
+    s.wpos &= kWindowBufferMask;
   }
   s.Sync();
 }
@@ -395,7 +389,7 @@ void InitUnpack(ExtractContext* context, bool solid) {
   context->recent_index = 0;
   context->last_length = 0;
   context->last_distance = 0;
-  // The window must read as zeros again, but only what entries wrote since
+  // The ring must read as zeros again, but only what entries wrote since
   // the last reset can differ from zero: clearing that part is enough.
   memset(context->window, 0, context->window_dirty);
   context->window_dirty = 0;
@@ -407,10 +401,10 @@ void InitUnpack(ExtractContext* context, bool solid) {
 void CopyMatch(ExtractContext* context, uint32_t length, uint32_t distance) {
   RecordMatch(context, length, distance);
   context->unpacked_left -= static_cast<int32_t>(length);
-  uint32_t to = context->win_pos & kWindowMask;
+  uint32_t to = context->win_pos & kWindowBufferMask;
   CopyInWindow(context->window, to, length, distance);
-  if (to + length >= kWindowSize) context->window_dirty = kWindowSize;
-  context->win_pos = (to + length) & kWindowMask;
+  NoteWritten(context, to + length);
+  context->win_pos = (to + length) & kWindowBufferMask;
 }
 
 void ReadTrailingTables(ExtractContext* context) {
@@ -433,6 +427,6 @@ void UnpackEntry(ExtractContext* context, uint8_t* window, bool solid) {
   DecodeSymbols(context);
 
   if (context->unpack_stop == kUnpackComplete) ReadTrailingTables(context);
-  if (context->win_pos > context->window_dirty) context->window_dirty = context->win_pos;
+  NoteWritten(context, context->win_pos);
   FlushWindow(context);
 }

@@ -30,8 +30,8 @@ uint32_t WriteOut(ExtractContext* context, const uint8_t* data, uint32_t length)
 void FlushWindow(ExtractContext* context) {
   const uint8_t* window = context->window;
   if (context->win_pos < context->win_flushed) {
-    // The pending bytes wrap: the window's tail first, then its head.
-    WriteOut(context, window + context->win_flushed, kWindowSize - context->win_flushed);
+    // The pending bytes wrap: the ring's tail first, then its head.
+    WriteOut(context, window + context->win_flushed, kWindowBufferSize - context->win_flushed);
     WriteOut(context, window, context->win_pos);
   } else {
     WriteOut(context, window + context->win_flushed, context->win_pos - context->win_flushed);

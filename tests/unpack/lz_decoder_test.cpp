@@ -270,34 +270,47 @@ TEST(LzDecoder, NonSolidEntryDeltasAgainstZeros) {
   EXPECT_EQ(harness.Entry(writer.bytes(), 2, false), "ok");
 }
 
-// An entry larger than the window wraps it and is delivered in several
-// pieces whose concatenation is the entry. A non-solid entry after it sees
-// zeros wherever earlier entries wrote, whether they wrapped or not.
-TEST(LzDecoder, EntryLargerThanTheWindowAndTheResetAfterIt) {
-  UnpackHarness harness;
+// "abc" repeated by matches of 258 bytes at distance 3, the last `repeats`
+// times by symbol 256: an entry of 3 + 258 * (repeats + 1) bytes.
+std::string PatternEntry(int repeats) {
   StreamWriter writer;
   writer.Tables();
   writer.Literals("abc");
-  writer.Match(27, 31, 3);  // 258 bytes
-  const int repeats = 6000;
+  writer.Match(27, 31, 3);
   for (int i = 0; i < repeats; ++i) writer.Main(256);
-  int32_t size = 3 + 258 * (repeats + 1);
-  std::string out = harness.Entry(writer.bytes(), size, false);
-  ASSERT_EQ(out.size(), static_cast<size_t>(size));
+  return writer.bytes();
+}
+
+int32_t PatternSize(int repeats) { return 3 + 258 * (repeats + 1); }
+
+// An entry larger than the window's ring wraps it and is delivered in
+// several pieces whose concatenation is the entry. A non-solid entry after
+// it sees zeros wherever earlier entries wrote, whether they wrapped or
+// not, and where their copies wrote past the last match's end.
+TEST(LzDecoder, EntryLargerThanTheWindowAndTheResetAfterIt) {
+  UnpackHarness harness;
+  const int repeats = 9000;
+  ASSERT_GT(PatternSize(repeats), static_cast<int32_t>(kWindowBufferSize));
+  std::string out = harness.Entry(PatternEntry(repeats), PatternSize(repeats), false);
+  ASSERT_EQ(out.size(), static_cast<size_t>(PatternSize(repeats)));
   for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], "abc"[i % 3]) << i;
   EXPECT_GT(harness->memory_buffer->append_count, 2);
   EXPECT_EQ(harness->unpack_stop, kUnpackComplete);
 
   const struct {
-    std::string earlier;
+    int earlier_repeats;  // an entry of PatternEntry before, unless negative
     uint32_t distance;
-  } cases[] = {{"", 0x80000}, {"xyz", 0x100000}, {"", 0xFFFFF}};
+  } cases[] = {
+      {-1, 0x80000},
+      {0, 0x100000},
+      {-1, 0xFFFFF},
+      // Ends 455 bytes into the ring's second half, with the pattern copied
+      // a few bytes past its end; the match reads there.
+      {4065, kWindowSize - 454},
+  };
   for (const auto& c : cases) {
-    if (!c.earlier.empty()) {
-      StreamWriter first;
-      first.Tables();
-      first.Literals(c.earlier);
-      harness.Entry(first.bytes(), static_cast<int32_t>(c.earlier.size()), false);
+    if (c.earlier_repeats >= 0) {
+      harness.Entry(PatternEntry(c.earlier_repeats), PatternSize(c.earlier_repeats), false);
     }
     StreamWriter next;
     next.Tables();
@@ -386,21 +399,23 @@ TEST(LzDecoder, AudioBlocksStopTheEntry) {
 }
 
 // CopyMatch against the byte-by-byte definition, where the faster copies
-// differ from it in method: near both window ends, for overlapping and
-// separate source and destination, distances 0 and the window size,
-// sources that reach back over the window start, and every length class
-// of the masked short copy, whose bytes past the match end must survive.
+// differ from it in method: near both ends of the ring and at the window's
+// distance from them, for overlapping and separate source and destination,
+// distances 0 and the window size, sources that reach back over the ring's
+// start, every length class of the copies, which may change up to 32 bytes
+// past the match end, but nothing before the match or beyond those.
 TEST(LzDecoder, CopyMatchEqualsByteByByteCopyAtEveryEdge) {
   UnpackHarness harness;
   uint8_t* window = harness->window;
-  std::vector<uint8_t> model(kWindowSize);
+  std::vector<uint8_t> model(kWindowBufferSize);
   uint32_t seed = 1;
-  for (uint32_t i = 0; i < kWindowSize; ++i) {
+  for (uint32_t i = 0; i < kWindowBufferSize; ++i) {
     seed = seed * 1103515245 + 12345;
     window[i] = model[i] = static_cast<uint8_t>(seed >> 16);
   }
-  const uint32_t starts[] = {0,  5,  300, kWindowSize - 300, kWindowSize - 33, kWindowSize - 32,
-                             kWindowSize - 10, kWindowSize - 1};
+  const uint32_t starts[] = {0, 5, 300, kWindowSize - 5, kWindowSize + 7, kWindowBufferSize - 300,
+                             kWindowBufferSize - 33, kWindowBufferSize - 32,
+                             kWindowBufferSize - 10, kWindowBufferSize - 1};
   const uint32_t distances[] = {0,  1,  2,   3,   7,   8,   9,   15, 16, 17, 31, 32, 33,
                                 100, 299, 301, kWindowSize - 5, kWindowSize - 1, kWindowSize};
   const uint32_t lengths[] = {0, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 24, 31, 32, 33, 47, 258, 260};
@@ -410,15 +425,25 @@ TEST(LzDecoder, CopyMatchEqualsByteByByteCopyAtEveryEdge) {
         harness->win_pos = to;
         harness->unpacked_left = 1000;
         CopyMatch(harness.get(), length, distance);
+        uint32_t back = distance == 0 ? kWindowSize : distance;
         for (uint32_t i = 0; i < length; ++i)
-          model[(to + i) & kWindowMask] = model[(to + i - distance) & kWindowMask];
-        ASSERT_EQ(harness->win_pos, (to + length) & kWindowMask);
+          model[(to + i) & kWindowBufferMask] = model[(to + i - back) & kWindowBufferMask];
+        ASSERT_EQ(harness->win_pos, (to + length) & kWindowBufferMask);
         ASSERT_EQ(harness->unpacked_left, static_cast<int32_t>(1000 - length));
         ASSERT_EQ(harness->last_distance, distance);
-        for (uint32_t i = 0; i < length + 32; ++i) {
-          uint32_t at = (to - 16 + i) & kWindowMask;
-          ASSERT_EQ(window[at], model[at])
-              << "to " << to << " distance " << distance << " length " << length << " at " << at;
+        std::string where = "to " + std::to_string(to) + " distance " + std::to_string(distance) +
+                            " length " + std::to_string(length);
+        for (uint32_t i = 0; i < length + 16; ++i) {
+          uint32_t at = (to - 16 + i) & kWindowBufferMask;
+          ASSERT_EQ(window[at], model[at]) << where << " at " << at;
+        }
+        for (uint32_t i = 0; i < 32; ++i) {
+          uint32_t at = (to + length + i) & kWindowBufferMask;
+          model[at] = window[at];
+        }
+        for (uint32_t i = 32; i < 48; ++i) {
+          uint32_t at = (to + length + i) & kWindowBufferMask;
+          ASSERT_EQ(window[at], model[at]) << where << " at " << at;
         }
       }
     }

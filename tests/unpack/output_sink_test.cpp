@@ -70,8 +70,8 @@ TEST(OutputSink, AFailedWriteIsCountedAndMarked) {
 class FlushTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    context_->window = static_cast<uint8_t*>(ZeroAlloc(kWindowSize));
-    for (uint32_t i = 0; i < kWindowSize; ++i) context_->window[i] = static_cast<uint8_t>(i % 251);
+    context_->window = static_cast<uint8_t*>(ZeroAlloc(kWindowBufferSize));
+    for (uint32_t i = 0; i < kWindowBufferSize; ++i) context_->window[i] = static_cast<uint8_t>(i % 251);
     context_->memory_buffer = context_.buffer();
     context_->entry_crc = 0xFFFFFFFF;
   }
@@ -82,11 +82,11 @@ class FlushTest : public ::testing::Test {
 };
 
 TEST_F(FlushTest, WrappedBytesGoOutTailFirstInTwoPieces) {
-  context_->win_flushed = kWindowSize - 16;
+  context_->win_flushed = kWindowBufferSize - 16;
   context_->win_pos = 10;
   FlushWindow(context_.get());
   EXPECT_EQ(context_.buffer()->append_count, 2);
-  EXPECT_EQ(context_.Delivered(), WindowBytes(kWindowSize - 16, 16) + WindowBytes(0, 10));
+  EXPECT_EQ(context_.Delivered(), WindowBytes(kWindowBufferSize - 16, 16) + WindowBytes(0, 10));
   EXPECT_EQ(context_->win_flushed, 10u);
 }
 

@@ -14,7 +14,7 @@
 class UnpackHarness {
  public:
   UnpackHarness() : folder_(ScratchFolder()) {
-    context_->window = static_cast<uint8_t*>(ZeroAlloc(kWindowSize));
+    context_->window = static_cast<uint8_t*>(ZeroAlloc(kWindowBufferSize));
     context_->memory_buffer = context_.buffer();
   }
 
