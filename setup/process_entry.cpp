@@ -1,8 +1,8 @@
 // Where Setup.exe starts, in place of the C runtime's start-up code, which
 // would bring argument vectors, thread-local storage, static constructors
 // and signal handling that the program does not use: it has no static
-// constructors and no thread-local data, and reads its arguments as one
-// text. msvcrt.dll prepares itself when it is loaded; exit() runs its
+// constructors (the build fails on any) and no thread-local data, and reads
+// its arguments as one text. msvcrt.dll prepares itself when it is loaded; exit() runs its
 // clean-up, which flushes and closes any stream still open.
 #include <windows.h>
 
