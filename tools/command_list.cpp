@@ -54,9 +54,13 @@ int CommandList(const CommandArgs& args, std::ostream& out, std::ostream& err) {
       << " bytes, " << packed << " packed\n";
   std::string signature = SignatureLine(catalog);
   if (!signature.empty()) out << signature << "\n";
+  // What could be read is listed; a damaged archive still fails the
+  // command, as it fails test and extract, so that no script takes a
+  // listing for a sound package.
   std::string damage = HeaderDamage(catalog);
   if (!damage.empty()) err << "warning: the archive is damaged " << damage << "\n";
   SealReport seal = CheckFileSeal(args[0], catalog);
-  if (seal.sealed && seal.check != kSealHolds) err << "warning: " << seal.text << "\n";
-  return 0;
+  bool seal_broken = seal.sealed && seal.check != kSealHolds;
+  if (seal_broken) err << "warning: " << seal.text << "\n";
+  return damage.empty() && !seal_broken ? 0 : 1;
 }

@@ -51,9 +51,12 @@ const Command kCommands[] = {
      "One line per entry of the archive in FILE (an installer or a bare\n"
      "archive): unpacked and packed size, method, version needed, flags,\n"
      "attributes, time stamp and name; then the number of entries and the\n"
-     "totals. Nothing is unpacked.\n"
+     "totals, and whether FILE is signed. Nothing is unpacked. Damaged headers\n"
+     "or a package that does not match its seal are named after the listing of\n"
+     "what could be read.\n"
      "\n"
-     "Exit status: 0 listed; 1 no archive found; 2 wrong arguments.\n",
+     "Exit status: 0 listed; 1 no archive found, or it is damaged; 2 wrong\n"
+     "arguments.\n",
      CommandList},
     {"test", "check every entry as the installer would",
      "usage: mksetup test FILE\n"
@@ -64,7 +67,9 @@ const Command kCommands[] = {
      "memory. One line per entry: OK, BAD with the reason (the check stops\n"
      "there), or -- for entries not reached; then \"result: N\", the\n"
      "installer's own result code (0 when the whole package is sound), or\n"
-     "\"result: damaged\". Run it in CI on every installer you publish.\n"
+     "\"result: damaged\". A signed installer also says \"signed: ...\" and\n"
+     "where its certificate table lies; the signature itself is not checked.\n"
+     "Run it in CI on every installer you publish, after signing it.\n"
      "\n"
      "Exit status: 0 every entry is sound; 1 the installer would refuse the\n"
      "package; 2 wrong arguments.\n",

@@ -173,22 +173,27 @@ struct DamageCase {
   std::string archive;
   std::string out;    // what test prints
   std::string err;    // part of its message
+  std::string totals;        // the start of the totals line list prints
+  std::string list_warning;  // part of list's warning; "" when list sees no damage
 };
 
 // Damage between entries, or before the first, is no entry's fault: the
-// archive is reported bad, and test and extract end with status 1.
+// archive is reported bad, and test and extract end with status 1. List
+// shows what it could read, then warns and ends with status 1 too.
 TEST(MksetupTest, ADamagedCutOrEmptyArchiveFails) {
   MainHeaderFields bad_main;
   bad_main.bad_check = true;
   const DamageCase cases[] = {
       {"a cut header", ArchiveOf({StoredEntry("a", "first")}) + std::string("\x00\x00\x74\x00\x80", 5),
        "OK  a\nBAD archive (archive cut short)\nresult: 3\n",
-       "is damaged (archive cut short): at offset 58 a block header is cut short"},
+       "is damaged (archive cut short): at offset 58 a block header is cut short",
+       "1 entries", "warning: the archive is damaged at offset 58 a block header is cut short"},
       {"a damaged main header", ArchiveOf({StoredEntry("a", "first")}, bad_main),
        "--  a (not checked)\nBAD archive (damaged header)\nresult: 3\n",
-       "is damaged (damaged header): the main header at offset 7 does not match its check value"},
-      {"no entry at all", ArchiveOf({}), "BAD archive (no file entry)\nresult: 3\n",
-       "is damaged (no file entry)"},
+       "is damaged (damaged header): the main header at offset 7 does not match its check value",
+       "1 entries", "warning: the archive is damaged the main header at offset 7"},
+      {"no entry at all: an empty listing, which only the check refuses", ArchiveOf({}),
+       "BAD archive (no file entry)\nresult: 3\n", "is damaged (no file entry)", "0 entries", ""},
   };
   for (const DamageCase& c : cases) {
     std::string folder = ScratchFolder();
@@ -200,6 +205,10 @@ TEST(MksetupTest, ADamagedCutOrEmptyArchiveFails) {
     Outcome extracted = Mksetup(CommandExtract, {folder + "a.rar", folder + "out"});
     EXPECT_EQ(extracted.status, 1) << c.why;
     EXPECT_TRUE(Contains(extracted.err, c.err)) << c.why << ": " << extracted.err;
+    Outcome listed = Mksetup(CommandList, {folder + "a.rar"});
+    EXPECT_EQ(listed.status, c.list_warning.empty() ? 0 : 1) << c.why;
+    EXPECT_TRUE(Contains(listed.out, "\n" + c.totals + " (")) << c.why << ": " << listed.out;
+    EXPECT_TRUE(Contains(listed.err, c.list_warning)) << c.why << ": " << listed.err;
   }
 }
 
