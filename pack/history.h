@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "pack/lz_format.h"
+
 namespace pack {
 
 // Absolute positions start here, so that 0 never names a real byte.
@@ -21,6 +23,10 @@ class History {
   uint32_t start() const { return start_; }  // first position since the reset
   uint32_t end() const { return end_; }      // one past the last byte read
   const uint8_t* At(uint32_t position) const { return &data_[position - base_]; }
+  // The first position a match at `position` may refer to.
+  uint32_t WindowStart(uint32_t position) const {
+    return position - start_ > kWindowBytes ? position - kWindowBytes : start_;
+  }
 
   // Room for `count` more bytes at end(), sliding out bytes more than one
   // window before `keep_from`. Commit then adds the bytes written there.

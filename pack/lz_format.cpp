@@ -38,18 +38,6 @@ const SlotBases<kRepLengthSymbols> kLengthBases(kLengthSlotBits);
 const SlotBases<kDistSymbols> kDistBases(kDistSlotBits);
 const SlotBases<8> kShortBases(kShortSlotBits);
 
-// Distances below this resolve through a direct table instead of a search.
-constexpr uint32_t kDirectDistances = 1024;
-
-struct DistanceLookup {
-  uint8_t slot[kDirectDistances];
-  DistanceLookup() {
-    for (uint32_t d = 0; d < kDirectDistances; ++d)
-      slot[d] = static_cast<uint8_t>(FindSlot(kDistBases, kDistSlotBits, d).slot);
-  }
-};
-const DistanceLookup kDistanceLookup;
-
 struct LengthLookup {
   uint8_t slot[kMaxLengthValue + 1];
   LengthLookup() {
@@ -67,12 +55,8 @@ SlotCode LengthSlot(uint32_t value) {
 }
 
 SlotCode DistanceSlot(uint32_t distance) {
-  uint32_t value = distance - 1;
-  if (value < kDirectDistances) {
-    uint32_t slot = kDistanceLookup.slot[value];
-    return SlotCode{slot, kDistSlotBits[slot], value - kDistBases.base[slot]};
-  }
-  return FindSlot(kDistBases, kDistSlotBits, value);
+  uint32_t slot = DistanceSlotOf(distance);
+  return SlotCode{slot, kDistSlotBits[slot], distance - 1 - kDistBases.base[slot]};
 }
 
 SlotCode ShortSlot(uint32_t distance) { return FindSlot(kShortBases, kShortSlotBits, distance - 1); }

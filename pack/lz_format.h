@@ -55,7 +55,17 @@ struct SlotCode {
 
 // Length value 0..255 -> slot 0..27 (used by new and recent matches).
 SlotCode LengthSlot(uint32_t value);
-// Distance 1..0x100000 -> slot 0..47.
+// The slot alone of distance 1..0x100000: the first four distances have a
+// slot each; then every power of two splits into two slots by the bit below
+// its top one; from 0x40001 on, slots step by 0x10000.
+inline uint32_t DistanceSlotOf(uint32_t distance) {
+  uint32_t value = distance - 1;
+  if (value < 4) return value;
+  if (value >= 0x40000) return 36 + ((value - 0x40000) >> 16);
+  uint32_t top = 31 - static_cast<uint32_t>(__builtin_clz(value));
+  return 2 * top + ((value >> (top - 1)) & 1);
+}
+// Distance 1..0x100000 -> slot 0..47, with its extra bits.
 SlotCode DistanceSlot(uint32_t distance);
 // Distance 1..256 of a 2-byte match -> slot 0..7 (symbol 261 + slot).
 SlotCode ShortSlot(uint32_t distance);

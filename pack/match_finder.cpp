@@ -1,7 +1,6 @@
 #include "pack/match_finder.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "pack/lz_format.h"
 
@@ -9,44 +8,27 @@ namespace pack {
 
 namespace {
 constexpr int kHash3Bits = 14;
+constexpr uint32_t kWindowMask = kWindowBytes - 1;
 }  // namespace
 
-uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t limit) {
-  uint32_t length = 0;
-  while (length + 8 <= limit) {
-    uint64_t x, y;
-    std::memcpy(&x, a + length, 8);
-    std::memcpy(&y, b + length, 8);
-    uint64_t difference = x ^ y;
-    if (difference != 0) {
-      // The first differing byte: lowest on little-endian hosts.
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-      return length + static_cast<uint32_t>(__builtin_ctzll(difference) >> 3);
-#else
-      break;
-#endif
-    }
-    length += 8;
-  }
-  while (length < limit && a[length] == b[length]) ++length;
-  return length;
-}
-
-MatchFinder::MatchFinder(int hash_bits, int depth, uint32_t nice_length)
-    : hash_bits_(hash_bits),
+MatchFinder::MatchFinder(FinderKind kind, int hash_bits, int depth, uint32_t nice_length)
+    : kind_(kind),
+      hash_bits_(hash_bits),
       depth_(depth),
       nice_length_(nice_length),
       good_length_(std::max(nice_length / 4, kMinNewMatch + 1)),
       head_(size_t{1} << hash_bits),
       head3_(size_t{1} << kHash3Bits),
-      prev_(kWindowBytes),
+      prev_(kind == FinderKind::kChains ? kWindowBytes : 0),
+      children_(kind == FinderKind::kTrees ? 2 * kWindowBytes : 0),
       pair_head_(size_t{1} << 16) {}
 
 void MatchFinder::Reset() {
   std::fill(head_.begin(), head_.end(), 0);
   std::fill(head3_.begin(), head3_.end(), 0);
   std::fill(pair_head_.begin(), pair_head_.end(), 0);
-  // prev_ needs no clearing: it is only reached through head_.
+  // prev_ and children_ need no clearing: they are only reached through
+  // head_, and every position put there gets its links written.
 }
 
 uint32_t MatchFinder::Hash4(const uint8_t* bytes) const {
@@ -60,12 +42,27 @@ uint32_t MatchFinder::Hash3(const uint8_t* bytes) {
   return (value * 2654435761u) >> (32 - kHash3Bits);
 }
 
+void MatchFinder::Skip(const History& history, uint32_t position) {
+  if (kind_ == FinderKind::kChains) {
+    Insert(history, position);
+    return;
+  }
+  const uint8_t* here = history.At(position);
+  pair_head_[here[0] | (here[1] << 8)] = position;
+  head3_[Hash3(here)] = position;
+}
+
 void MatchFinder::Insert(const History& history, uint32_t position) {
   const uint8_t* here = history.At(position);
   pair_head_[here[0] | (here[1] << 8)] = position;
   head3_[Hash3(here)] = position;
+  if (kind_ == FinderKind::kTrees) {
+    uint32_t max_length = std::min(kMaxMatch, history.end() - position);
+    TreeMatches(history, position, max_length, history.WindowStart(position), 0, nullptr, 0);
+    return;
+  }
   uint32_t& head = head_[Hash4(here)];
-  prev_[position & (kWindowBytes - 1)] = head;
+  prev_[position & kWindowMask] = head;
   head = position;
 }
 
@@ -74,34 +71,40 @@ int MatchFinder::FindMatches(const History& history, uint32_t position, uint32_t
   const uint8_t* here = history.At(position);
   uint32_t& head3 = head3_[Hash3(here)];
   uint32_t near = head3;
-  uint32_t& head = head_[Hash4(here)];
-  uint32_t candidate = head;
-  if (record) {
-    head3 = position;
-    prev_[position & (kWindowBytes - 1)] = candidate;
-    head = position;
-  } else {
-    // Skip what was recorded at or after this position.
-    while (candidate >= position) {
-      uint32_t next = prev_[candidate & (kWindowBytes - 1)];
-      if (next >= candidate) return 0;
-      candidate = next;
+  uint32_t candidate = 0;
+  if (record) head3 = position;
+  if (kind_ == FinderKind::kChains) {
+    uint32_t& head = head_[Hash4(here)];
+    candidate = head;
+    if (record) {
+      prev_[position & kWindowMask] = candidate;
+      head = position;
+    } else {
+      // Skip what was recorded at or after this position.
+      while (candidate >= position) {
+        uint32_t next = prev_[candidate & kWindowMask];
+        if (next >= candidate) return 0;
+        candidate = next;
+      }
     }
   }
-  if (max_length < kMinNewMatch) return 0;
 
   int count = 0;
   uint32_t best = kMinNewMatch - 1;
   // A 3-byte match only counts when it is near enough to code as one.
-  if (near >= lowest && near < position && position - near < 0x2000) {
+  if (max_length >= kMinNewMatch && near >= lowest && near < position && position - near < 0x2000) {
     uint32_t length = MatchLength(history.At(near), here, max_length);
     if (length >= kMinNewMatch) {
       best = length;
       out[count++] = Match{length, position - near};
-      if (length >= nice_length_ || length == max_length) return count;
     }
   }
-  if (best < 3) best = 3;  // the chains only find 4-byte matches
+  if (best < 3) best = 3;  // the 4-byte hashes only find 4-byte matches
+  if (kind_ == FinderKind::kTrees) {
+    return count + TreeMatches(history, position, max_length, lowest, best, out + count,
+                               kMaxMatchesPerPosition - count);
+  }
+  if (count > 0 && (best >= nice_length_ || best == max_length)) return count;
   if (max_length <= best) return count;
   // Chains run from newer to older positions; a link that does not go back
   // is stale (its slot was reused) and ends the walk.
@@ -119,10 +122,69 @@ int MatchFinder::FindMatches(const History& history, uint32_t position, uint32_t
         if (length >= nice_length_ || length == max_length) break;
       }
     }
-    uint32_t next = prev_[candidate & (kWindowBytes - 1)];
+    uint32_t next = prev_[candidate & kWindowMask];
     if (next >= candidate) break;
     candidate = next;
   }
+  return count;
+}
+
+int MatchFinder::TreeMatches(const History& history, uint32_t position, uint32_t max_length,
+                             uint32_t lowest, uint32_t best, Match* out, int room) {
+  const uint8_t* here = history.At(position);
+  uint32_t& head = head_[Hash4(here)];
+  uint32_t candidate = head;
+  head = position;
+  // Bytes are compared no further than this: positions equal that far
+  // count as equal, and the new one takes the old one's place in the tree.
+  uint32_t limit = std::min(max_length, nice_length_);
+  // The new position becomes the top. The walk splits the old tree along
+  // its path into what sorts below and above the new position's bytes;
+  // these say where the next node of each side is hung.
+  uint32_t* smaller = &children_[2 * (position & kWindowMask)];
+  uint32_t* larger = smaller + 1;
+  // Every node further down the path shares at least this many first bytes
+  // with the new position (those of the nearest node of each side), so the
+  // comparison starts after them.
+  uint32_t smaller_length = 0;
+  uint32_t larger_length = 0;
+  int count = 0;
+  // Positions count from 1 and lowest is never below that: 0, an empty
+  // link, ends the walk too.
+  for (int steps = depth_; steps > 0 && candidate >= lowest; --steps) {
+    uint32_t* node = &children_[2 * (candidate & kWindowMask)];
+    const uint8_t* there = history.At(candidate);
+    uint32_t length = std::min(smaller_length, larger_length);
+    length += MatchLength(there + length, here + length, limit - length);
+    if (out != nullptr && length > best) {
+      uint32_t distance = position - candidate;
+      // A match as long as the comparison went is reported whole.
+      uint32_t whole = length + MatchLength(there + length, here + length, max_length - length);
+      if (whole >= MinNewMatch(distance)) {
+        best = whole;
+        if (count == room) --count;  // keep the longest
+        out[count++] = Match{whole, distance};
+      }
+    }
+    if (length == limit) {
+      *smaller = node[0];
+      *larger = node[1];
+      return count;
+    }
+    if (there[length] < here[length]) {
+      *smaller = candidate;
+      smaller = node + 1;
+      candidate = *smaller;
+      smaller_length = length;
+    } else {
+      *larger = candidate;
+      larger = node;
+      candidate = *larger;
+      larger_length = length;
+    }
+  }
+  *smaller = 0;
+  *larger = 0;
   return count;
 }
 

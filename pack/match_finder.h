@@ -1,10 +1,17 @@
-// Hash chains over the history: for a position, the nearest earlier
-// occurrences of each longer match, within the window. The chains link
-// positions with equal 4-byte hashes; 3-byte matches, worth coding only
-// when near, come from a table of the newest position per 3-byte hash.
+// Earlier occurrences of the bytes at a position, within the window, from
+// one of two structures over the positions with equal 4-byte hashes:
+// - hash chains (the lazy levels): recording a position costs two stores,
+//   and a search walks back through the positions, newest first;
+// - binary trees (the optimal levels, which search every position): each
+//   hash keeps its positions in a tree ordered by the bytes that follow, so
+//   that a search walks one path from the newest position down and meets
+//   the longest matches on it; recording a position is that same walk.
+// 3-byte matches, worth coding only when near, come from a table of the
+// newest position per 3-byte hash, 2-byte ones from a table per byte pair.
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "pack/history.h"
@@ -22,11 +29,14 @@ constexpr uint32_t kHashedBytes = 4;
 // Most matches FindMatches reports for one position.
 constexpr int kMaxMatchesPerPosition = 16;
 
+enum class FinderKind { kChains, kTrees };
+
 class MatchFinder {
  public:
-  // `depth` bounds the chain walk; a match of `nice_length` ends it early,
-  // and one of a quarter of that shortens what is left of it.
-  MatchFinder(int hash_bits, int depth, uint32_t nice_length);
+  // `depth` bounds a search: chain links followed, or tree nodes visited.
+  // A match of `nice_length` ends it early; in chains one of a quarter of
+  // that shortens what is left of it.
+  MatchFinder(FinderKind kind, int hash_bits, int depth, uint32_t nice_length);
 
   void Reset();
 
@@ -34,11 +44,18 @@ class MatchFinder {
   // for both FindMatches and FindShortMatch.
   void Insert(const History& history, uint32_t position);
 
+  // A position the parser passes over unsearched (in data that yields no
+  // matches): chains record it as Insert does; trees only for the 2- and
+  // 3-byte tables, since a tree insertion costs a search. A later copy of
+  // such data is still found, from the positions around it.
+  void Skip(const History& history, uint32_t position);
+
   // Returns the matches found at `position`, by increasing length, each the
-  // nearest candidate of its length, at most `max_length` long and never
-  // shorter than a new match at its distance can be coded. Candidates lie at
-  // or after `lowest` and before `position`. With `record` the position is
-  // recorded too; without, it may already have been.
+  // nearest candidate of its length that the search met, at most
+  // `max_length` long and never shorter than a new match at its distance can
+  // be coded. Candidates lie at or after `lowest` and before `position`.
+  // With `record` the position is recorded too; without (chains only), it
+  // may already have been.
   int FindMatches(const History& history, uint32_t position, uint32_t max_length,
                   uint32_t lowest, bool record, Match* out);
 
@@ -49,18 +66,44 @@ class MatchFinder {
  private:
   uint32_t Hash4(const uint8_t* bytes) const;
   static uint32_t Hash3(const uint8_t* bytes);
+  // Walks the tree of `position`'s hash and puts the position at its top,
+  // reporting (when `out` is given) each match longer than `best` met on the
+  // way; at most `room` of them, the longest kept.
+  int TreeMatches(const History& history, uint32_t position, uint32_t max_length, uint32_t lowest,
+                  uint32_t best, Match* out, int room);
 
+  FinderKind kind_;
   int hash_bits_;
   int depth_;
   uint32_t nice_length_;
   uint32_t good_length_;
-  std::vector<uint32_t> head_;       // newest position per hash of 4 bytes
+  std::vector<uint32_t> head_;       // newest position per hash of 4 bytes: chain start or tree top
   std::vector<uint32_t> head3_;      // newest position per hash of 3 bytes
-  std::vector<uint32_t> prev_;       // previous position with the same hash, by position mod window
+  std::vector<uint32_t> prev_;       // chains: previous position with the same hash, by position mod window
+  std::vector<uint32_t> children_;   // trees: two per position mod window, smaller then larger
   std::vector<uint32_t> pair_head_;  // newest position per 2-byte pair
 };
 
 // Length of the common prefix of a and b, at most `limit` bytes.
-uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t limit);
+inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t limit) {
+  uint32_t length = 0;
+  while (length + 8 <= limit) {
+    uint64_t x, y;
+    std::memcpy(&x, a + length, 8);
+    std::memcpy(&y, b + length, 8);
+    uint64_t difference = x ^ y;
+    if (difference != 0) {
+      // The first differing byte: lowest on little-endian hosts.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+      return length + static_cast<uint32_t>(__builtin_ctzll(difference) >> 3);
+#else
+      break;
+#endif
+    }
+    length += 8;
+  }
+  while (length < limit && a[length] == b[length]) ++length;
+  return length;
+}
 
 }  // namespace pack

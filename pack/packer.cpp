@@ -9,20 +9,21 @@ namespace pack {
 namespace {
 
 struct LevelSettings {
+  FinderKind finder;
   int hash_bits;
   int depth;
   uint32_t block_bytes;
   ParserSettings parser;
 };
 
-// lazy_steps, insert_in_matches, optimal, passes, nice_length
+// Parser: lazy_steps, insert_in_matches, optimal, nice_length.
 const LevelSettings kLevels[kMaxLevel + 1] = {
     {},
-    {18, 1, 1u << 17, {1, true, false, 1, 16}},
-    {18, 2, 1u << 17, {1, true, false, 1, 32}},
-    {18, 4, 1u << 17, {1, true, false, 1, 32}},
-    {18, 12, 1u << 16, {0, true, true, 1, 64}},
-    {18, 128, 1u << 16, {0, true, true, 2, kMinNewMatch + kMaxLengthValue}},
+    {FinderKind::kChains, 18, 1, 1u << 17, {1, true, false, 16}},
+    {FinderKind::kChains, 18, 2, 1u << 17, {1, true, false, 32}},
+    {FinderKind::kChains, 18, 4, 1u << 17, {1, true, false, 32}},
+    {FinderKind::kChains, 18, 12, 1u << 16, {0, true, true, 64}},
+    {FinderKind::kTrees, 18, 64, 1u << 16, {0, true, true, kMinNewMatch + kMaxLengthValue}},
 };
 
 // Input arrives in pieces of this size.
@@ -36,7 +37,7 @@ constexpr uint32_t kReindexBytes = 1u << 18;
 Packer::Packer(int level) : level_(std::clamp(level, kMinLevel, kMaxLevel)) {
   const LevelSettings& settings = kLevels[level_];
   history_ = std::make_unique<History>();
-  finder_ = std::make_unique<MatchFinder>(settings.hash_bits, settings.depth,
+  finder_ = std::make_unique<MatchFinder>(settings.finder, settings.hash_bits, settings.depth,
                                           settings.parser.nice_length);
   parser_ = std::make_unique<Parser>(settings.parser, history_.get(), finder_.get());
   block_bytes_ = settings.block_bytes;

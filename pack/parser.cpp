@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "pack/block_encoder.h"
 #include "pack/lz_format.h"
 
 namespace pack {
@@ -11,8 +10,8 @@ namespace {
 
 constexpr uint32_t kNoCost = UINT32_MAX;
 // The optimal parser settles its path at least this often, which bounds
-// its node array.
-constexpr uint32_t kSegmentBytes = 4096;
+// its node arrays. Every settling cuts the matches that would cross it.
+constexpr uint32_t kSegmentBytes = 16384;
 // After this many fruitless searches in a row, one more position goes
 // unsearched per search, up to kMaxSkip.
 constexpr uint32_t kMissesPerSkip = 32;
@@ -33,11 +32,6 @@ Parser::Parser(const ParserSettings& settings, History* history, MatchFinder* fi
     : settings_(settings), history_(history), finder_(finder) {}
 
 void Parser::Reset() { next_insert_ = history_->start(); }
-
-uint32_t Parser::Lowest(uint32_t position) const {
-  uint32_t window_start = position > kWindowBytes ? position - kWindowBytes : 0;
-  return std::max(history_->start(), window_start);
-}
 
 void Parser::InsertUpTo(uint32_t position, uint32_t data_end) {
   for (; next_insert_ < position; ++next_insert_) {
@@ -78,7 +72,7 @@ Parser::Candidate Parser::BestAt(uint32_t position, uint32_t data_end, const Pri
     if (saving > best.saving) best = Candidate{token, saving};
   };
 
-  uint32_t lowest = Lowest(position);
+  uint32_t lowest = history_->WindowStart(position);
   if (record) next_insert_ = position + 1;
   if (room < 2) return best;
 
@@ -167,12 +161,12 @@ void Parser::CollectMatches(uint32_t position, uint32_t stop, uint32_t data_end)
     if (q < next_insert_) continue;  // inside a long match: recorded already
     next_insert_ = q + 1;
     if (q < search_from) {
-      if (q + kHashedBytes <= data_end) finder_->Insert(*history_, q);
+      if (q + kHashedBytes <= data_end) finder_->Skip(*history_, q);
       continue;
     }
     uint32_t room = std::min(kMaxMatch, data_end - q);
     if (room < 2) continue;
-    uint32_t lowest = Lowest(q);
+    uint32_t lowest = history_->WindowStart(q);
     if (room >= kHashedBytes) {
       Match found[kMaxMatchesPerPosition];
       int n = finder_->FindMatches(*history_, q, room, lowest, true, found);
@@ -199,38 +193,83 @@ uint32_t Parser::ParseOptimal(uint32_t position, uint32_t stop, uint32_t data_en
                               const Prices& prices, RecentState* state,
                               std::vector<Token>* tokens) {
   CollectMatches(position, stop, data_end);
-  if (settings_.passes <= 1) return ParseSegments(position, stop, data_end, prices, state, tokens);
-  // Earlier passes only serve to price the last one.
-  Prices round_prices = prices;
-  std::vector<Token> trial;
-  for (int pass = 1; pass < settings_.passes; ++pass) {
-    trial.clear();
-    RecentState scratch = *state;
-    ParseSegments(position, stop, data_end, round_prices, &scratch, &trial);
-    CodeLengths lengths;
-    BlockEncoder::BuildLengths(trial.data(), trial.size(), &lengths);
-    round_prices.Set(lengths);
-  }
-  return ParseSegments(position, stop, data_end, round_prices, state, tokens);
+  return ParseSegments(position, stop, prices, state, tokens);
 }
 
-uint32_t Parser::ParseSegments(uint32_t position, uint32_t stop, uint32_t data_end,
-                               const Prices& prices, RecentState* state,
-                               std::vector<Token>* tokens) {
-  (void)data_end;
+namespace {
+
+// How a node was reached. Kept with the node it was reached from as its
+// source: the token follows from the way, the distance between the nodes
+// and the earlier node's match history.
+enum Way : uint32_t {
+  kWayLiteral = 0,
+  kWayShort = 1,
+  kWayRepeat = 2,
+  kWayRecent = 3,  // 3..6: recent distance 0..3
+  kWayNew = 7,     // 7..22: match m of the earlier node's position
+};
+constexpr uint32_t kWayBits = 5;
+static_assert(kWayNew + kMaxMatchesPerPosition <= (1u << kWayBits), "a way fits its bits");
+
+// Lowers the costs of `count` nodes in a row to `base` plus each one's
+// price, where that is cheaper, and records `source` as the way there.
+// Without branches, so that the compiler runs it several nodes at a time.
+inline void RelaxRun(uint32_t* __restrict costs, uint32_t* __restrict sources, uint32_t count,
+                     uint32_t base, const uint32_t* __restrict prices, uint32_t source) {
+  for (uint32_t n = 0; n < count; ++n) {
+    uint32_t cost = base + prices[n];
+    bool cheaper = cost < costs[n];
+    costs[n] = cheaper ? cost : costs[n];
+    sources[n] = cheaper ? source : sources[n];
+  }
+}
+
+}  // namespace
+
+Token Parser::TokenTo(uint32_t segment, uint32_t i) const {
+  uint32_t source = sources_[i];
+  uint32_t from = source >> kWayBits;
+  uint32_t way = source & ((1u << kWayBits) - 1);
+  uint32_t length = i - from;
+  uint32_t q = segment + from;
+  if (way == kWayLiteral) return MakeToken(kLiteral, 1, 0, *history_->At(q));
+  if (way == kWayShort) return MakeToken(kShortMatch, 2, short_distance_[q - block_start_]);
+  const RecentState& before = states_[from];
+  if (way == kWayRepeat) return MakeToken(kRepeatLast, length, before.last_distance);
+  if (way < kWayNew) {
+    int k = static_cast<int>(way - kWayRecent);
+    return MakeToken(kRecentMatch, length, before.Recent(k), static_cast<uint8_t>(k));
+  }
+  return MakeToken(kNewMatch, length, matches_[match_begin_[q - block_start_] + way - kWayNew].distance);
+}
+
+void Parser::SettleState(uint32_t segment, uint32_t i) {
+  Token token = TokenTo(segment, i);
+  states_[i] = states_[sources_[i] >> kWayBits];
+  if (token.kind != kLiteral) states_[i].Record(token.length, token.distance);
+}
+
+uint32_t Parser::ParseSegments(uint32_t position, uint32_t stop, const Prices& prices,
+                               RecentState* state, std::vector<Token>* tokens) {
   uint32_t stream_start = history_->start();
+  const uint32_t* new_length_prices = prices.NewLengths();
+  const uint32_t* recent_length_prices = prices.RecentLengths();
   while (position < stop) {
     uint32_t span = std::min(stop - position, kSegmentBytes);
-    nodes_.resize(span + 1);
-    for (uint32_t i = 0; i <= span; ++i) nodes_[i].cost = kNoCost;
-    nodes_[0].cost = 0;
-    nodes_[0].state = *state;
+    costs_.assign(span + 1, kNoCost);
+    sources_.resize(span + 1);
+    states_.resize(span + 1);
+    costs_[0] = 0;
+    states_[0] = *state;
+    uint32_t* costs = costs_.data();
+    uint32_t* sources = sources_.data();
 
     uint32_t end = span;
     const Match* forced = nullptr;
     for (uint32_t i = 0; i < span; ++i) {
-      const Node& node = nodes_[i];
-      if (node.cost == kNoCost) continue;
+      uint32_t node_cost = costs[i];
+      if (node_cost == kNoCost) continue;
+      if (i > 0) SettleState(position, i);
       uint32_t q = position + i;
       uint32_t at = q - block_start_;
       const Match* ladder = matches_.data() + match_begin_[at];
@@ -242,21 +281,20 @@ uint32_t Parser::ParseSegments(uint32_t position, uint32_t stop, uint32_t data_e
       }
       const uint8_t* here = history_->At(q);
       uint32_t room = std::min(kMaxMatch, span - i);
-      auto relax = [&](uint32_t length, uint32_t bits, const Token& token) {
-        Node& target = nodes_[i + length];
-        uint32_t cost = node.cost + bits;
-        if (cost < target.cost) {
-          target.cost = cost;
-          target.from = i;
-          target.token = token;
-          target.state = node.state;
-          if (token.kind != kLiteral) target.state.Record(token.length, token.distance);
+      uint32_t from = i << kWayBits;
+      auto relax = [&](uint32_t length, uint32_t cost, uint32_t way) {
+        if (cost < costs[i + length]) {
+          costs[i + length] = cost;
+          sources[i + length] = from | way;
         }
       };
-      relax(1, prices.Literal(here[0]), MakeToken(kLiteral, 1, 0, here[0]));
+      relax(1, node_cost + prices.Literal(here[0]), kWayLiteral);
       if (room < 2) continue;
 
-      const RecentState& history = node.state;
+      const RecentState& history = states_[i];
+      // New matches are tried only beyond the longest recent-distance match,
+      // which codes the same bytes without the distance.
+      uint32_t covered = 2;
       for (int k = 0; k < 4; ++k) {
         uint32_t distance = history.Recent(k);
         if (distance == 0 || distance > q - stream_start) continue;
@@ -266,37 +304,40 @@ uint32_t Parser::ParseSegments(uint32_t position, uint32_t stop, uint32_t data_e
         uint32_t whole = MatchLength(here - distance, here, room);
         if (k == 0 && history.last_length >= 2 && distance == history.last_distance &&
             whole >= history.last_length) {
-          relax(history.last_length, prices.RepeatLast(),
-                MakeToken(kRepeatLast, history.last_length, distance));
+          relax(history.last_length, node_cost + prices.RepeatLast(), kWayRepeat);
         }
-        uint32_t length = std::min(whole, MaxRecentMatch(distance));
-        for (uint32_t l = MinRecentMatch(distance); l <= length; ++l) {
-          relax(l, prices.RecentMatch(k, l, distance),
-                MakeToken(kRecentMatch, l, distance, static_cast<uint8_t>(k)));
-        }
+        uint32_t top = std::min(whole, MaxRecentMatch(distance));
+        uint32_t first = MinRecentMatch(distance);
+        if (top < first) continue;
+        covered = std::max(covered, top);
+        RelaxRun(costs + i + first, sources + i + first, top - first + 1,
+                 node_cost + prices.RecentSymbol(k), recent_length_prices,
+                 from | (kWayRecent + k));
       }
       uint32_t short_distance = short_distance_[at];
       if (short_distance != 0) {
-        relax(2, prices.ShortMatch(short_distance), MakeToken(kShortMatch, 2, short_distance));
+        relax(2, node_cost + prices.ShortMatch(short_distance), kWayShort);
       }
-      uint32_t covered = 2;
       for (int m = 0; m < ladder_size; ++m) {
         uint32_t distance = ladder[m].distance;
         uint32_t top = std::min({ladder[m].length, room, MaxNewMatch(distance)});
-        uint32_t base = MinNewMatch(distance);
-        uint32_t distance_bits = prices.Distance(distance);
-        for (uint32_t l = std::max(covered + 1, base); l <= top; ++l) {
-          relax(l, prices.NewLength(l - base) + distance_bits, MakeToken(kNewMatch, l, distance));
+        uint32_t first = MinNewMatch(distance);
+        uint32_t low = std::max(covered + 1, first);
+        if (low <= top) {
+          RelaxRun(costs + i + low, sources + i + low, top - low + 1,
+                   node_cost + prices.Distance(distance), new_length_prices + (low - first),
+                   from | (kWayNew + m));
         }
         covered = std::max(covered, top);
       }
     }
 
+    if (end > 0) SettleState(position, end);
     // Walk back from the end, then hand the tokens out in order.
     size_t first = tokens->size();
-    for (uint32_t i = end; i > 0; i = nodes_[i].from) tokens->push_back(nodes_[i].token);
+    for (uint32_t i = end; i > 0; i = sources_[i] >> kWayBits) tokens->push_back(TokenTo(position, i));
     std::reverse(tokens->begin() + first, tokens->end());
-    *state = nodes_[end].state;
+    *state = states_[end];
     position += end;
 
     if (forced != nullptr) {

@@ -18,7 +18,6 @@ struct ParserSettings {
   int lazy_steps;        // lazy parser: how many later starts to compare (0 = greedy)
   bool insert_in_matches;  // record every position inside a match in the hash chains
   bool optimal;
-  int passes;            // optimal parser: rounds of parsing with the previous round's prices
   uint32_t nice_length;  // a match this long is taken without weighing others
 };
 
@@ -52,13 +51,11 @@ class Parser {
   Candidate BestAt(uint32_t position, uint32_t data_end, const Prices& prices,
                    const RecentState& state);
   void InsertUpTo(uint32_t position, uint32_t data_end);
-  uint32_t Lowest(uint32_t position) const;
 
-  // The optimal parser's matches for a block, found once and parsed as
-  // often as it has passes.
+  // The optimal parser's matches for a block, all found before it is parsed.
   void CollectMatches(uint32_t position, uint32_t stop, uint32_t data_end);
-  uint32_t ParseSegments(uint32_t position, uint32_t stop, uint32_t data_end,
-                         const Prices& prices, RecentState* state, std::vector<Token>* tokens);
+  uint32_t ParseSegments(uint32_t position, uint32_t stop, const Prices& prices,
+                         RecentState* state, std::vector<Token>* tokens);
 
   ParserSettings settings_;
   History* history_;
@@ -70,13 +67,14 @@ class Parser {
   std::vector<uint16_t> short_distance_;  // nearest 2-byte match within 256, or 0
   uint32_t block_start_ = 0;
 
-  struct Node {
-    uint32_t cost;
-    uint32_t from;  // index of the node the token starts at
-    Token token;
-    RecentState state;  // the match history after the token
-  };
-  std::vector<Node> nodes_;
+  // A segment's nodes, one per byte: the cheapest cost found so far, how it
+  // was reached (the source: earlier node and way) and, once settled, the
+  // match history after it.
+  Token TokenTo(uint32_t segment, uint32_t i) const;
+  void SettleState(uint32_t segment, uint32_t i);
+  std::vector<uint32_t> costs_;
+  std::vector<uint32_t> sources_;
+  std::vector<RecentState> states_;
 };
 
 }  // namespace pack

@@ -60,6 +60,10 @@ void Prices::Set(const CodeLengths& lengths) {
     new_length_[value] = main_[kSymMatch + slot.slot] + slot.bits;
     recent_length_[value] = rep_length_[slot.slot] + slot.bits;
   }
+  for (uint32_t distance = 1; distance <= kMaxShortDistance; ++distance) {
+    SlotCode slot = ShortSlot(distance);
+    short_[distance - 1] = main_[kSymShort + slot.slot] + slot.bits;
+  }
 }
 
 void Prices::SetDefault() {
@@ -69,15 +73,6 @@ void Prices::SetDefault() {
   for (int i = 0; i < kRepLengthSymbols; ++i) lengths.rep_length[i] = i < 8 ? 3 : 6;
   lengths.main[kSymRecent] = 4;
   Set(lengths);
-}
-
-uint32_t Prices::RecentMatch(int k, uint32_t length, uint32_t distance) const {
-  return main_[kSymRecent + k] + recent_length_[length - MinRecentMatch(distance)];
-}
-
-uint32_t Prices::ShortMatch(uint32_t distance) const {
-  SlotCode slot = ShortSlot(distance);
-  return main_[kSymShort + slot.slot] + slot.bits;
 }
 
 }  // namespace pack

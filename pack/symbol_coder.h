@@ -45,9 +45,16 @@ class Prices {
     return NewLength(length - MinNewMatch(distance)) + Distance(distance);
   }
   uint32_t NewLength(uint32_t value) const { return new_length_[value]; }
-  uint32_t Distance(uint32_t distance) const { return dist_[DistanceSlot(distance).slot]; }
-  uint32_t RecentMatch(int k, uint32_t length, uint32_t distance) const;
-  uint32_t ShortMatch(uint32_t distance) const;
+  // By length value (length less the distance's shortest), for pricing
+  // every length of one match in a row.
+  const uint32_t* NewLengths() const { return new_length_; }
+  const uint32_t* RecentLengths() const { return recent_length_; }
+  uint32_t RecentSymbol(int k) const { return main_[kSymRecent + k]; }
+  uint32_t Distance(uint32_t distance) const { return dist_[DistanceSlotOf(distance)]; }
+  uint32_t RecentMatch(int k, uint32_t length, uint32_t distance) const {
+    return main_[kSymRecent + k] + recent_length_[length - MinRecentMatch(distance)];
+  }
+  uint32_t ShortMatch(uint32_t distance) const { return short_[distance - 1]; }
   uint32_t RepeatLast() const { return main_[kSymRepeatLast]; }
 
  private:
@@ -57,6 +64,7 @@ class Prices {
   // Length value -> price of its length slot plus extra bits, per alphabet.
   uint32_t new_length_[kMaxLengthValue + 1];
   uint32_t recent_length_[kMaxLengthValue + 1];
+  uint32_t short_[kMaxShortDistance];  // by distance - 1
 };
 
 }  // namespace pack

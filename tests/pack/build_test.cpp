@@ -156,6 +156,24 @@ TEST(MksetupBuild, EveryKindOfInputComesBackAtEveryLevel) {
   }
 }
 
+TEST(MksetupBuild, ReferencePacksNoLargerThanTheOtherSoftwaresAtEachLevel) {
+  // The sizes the other software reached on the corpus's reference.bin: a
+  // level that packs larger has lost compression.
+  std::string reference = ReadWholeFile(CorpusFile("reference.bin"));
+  if (reference.empty()) GTEST_SKIP() << "no corpus";
+  const struct {
+    const char* level;
+    uint32_t other_software;
+  } cases[] = {{"1", 8245}, {"2", 8244}, {"3", 8184}, {"4", 8182}, {"5", 8185}};
+  for (const auto& c : cases) {
+    Built built = Build({{"reference.bin", reference}}, {"--no-stub", "--level", c.level});
+    ASSERT_EQ(built.status, 0) << built.err;
+    Catalog catalog = ReadCatalog(built.archive);
+    ASSERT_EQ(catalog.entries.size(), 1u);
+    EXPECT_LE(catalog.entries[0].header.packed_size, c.other_software) << "level " << c.level;
+  }
+}
+
 TEST(MksetupBuild, MatchesReachAcrossTheWholeWindow) {
   // Random data seen again almost a window later, and exactly a window
   // (1 MiB) later, the farthest the decoder reaches: only the repeats pack.

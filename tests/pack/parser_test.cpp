@@ -76,21 +76,25 @@ std::vector<std::pair<const char*, std::string>> Inputs() {
 
 struct Level {
   const char* name;
+  FinderKind finder;
   ParserSettings settings;
 };
 
 const Level kParsers[] = {
-    {"greedy", {0, false, false, 1, 32}},
-    {"lazy", {1, true, false, 1, 64}},
-    {"lazy two", {2, true, false, 1, 128}},
-    {"optimal", {0, true, true, 1, 128}},
-    {"optimal two passes", {0, true, true, 2, kMaxMatch}},
+    {"greedy", FinderKind::kChains, {0, false, false, 32}},
+    {"lazy", FinderKind::kChains, {1, true, false, 64}},
+    {"lazy two", FinderKind::kChains, {2, true, false, 128}},
+    {"optimal", FinderKind::kChains, {0, true, true, 128}},
+    // Trees compare no further than the nice length; longer matches are
+    // reported whole.
+    {"optimal on trees", FinderKind::kTrees, {0, true, true, 64}},
+    {"optimal on trees, every length", FinderKind::kTrees, {0, true, true, kMaxMatch}},
 };
 
 // Parses `data` in blocks of `block` bytes and replays the result.
 void ParseAndReplay(const Level& level, const std::string& data, uint32_t block) {
   History history;
-  MatchFinder finder(16, 32, level.settings.nice_length);
+  MatchFinder finder(level.finder, 16, 32, level.settings.nice_length);
   Parser parser(level.settings, &history, &finder);
   history.Reset();
   finder.Reset();
