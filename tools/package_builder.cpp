@@ -20,6 +20,18 @@ constexpr uint8_t kUnpackVersion = 20;
 constexpr uint8_t kHostWindows = 2;
 constexpr size_t kCopyBytes = 1 << 16;
 
+// A packed entry is kept only when it saves at least 1 % of the entry and
+// at least this many bytes: a stored entry is a plain copy for the
+// installer, a packed one runs through the decoder, which is far slower
+// than the few bytes saved are worth.
+constexpr uint64_t kMinSavedBytes = 16;
+
+bool WorthPacking(uint64_t unpacked, uint64_t packed) {
+  if (packed >= unpacked) return false;
+  uint64_t saved = unpacked - packed;
+  return saved >= kMinSavedBytes && saved * 100 >= unpacked;
+}
+
 // An entry's source file, read once, with its CRC-32 and progress reports.
 class SourceReader : public pack::PackInput {
  public:
@@ -118,7 +130,7 @@ bool ArchiveBuilder::AddEntry(const PackageEntry& entry, BuildOutcome* outcome) 
   const std::streamoff header_at = out_.tellp();
   const std::string placeholder(kFileHeaderSize + entry.name.size(), '\0');
 
-  // Packed, when that makes the entry smaller.
+  // Packed, when that saves enough.
   if (packer_ && entry.size > 0) {
     bool solid = options_.solid && packer_->CanContinue();
     out_.write(placeholder.data(), static_cast<std::streamsize>(placeholder.size()));
@@ -129,7 +141,7 @@ bool ArchiveBuilder::AddEntry(const PackageEntry& entry, BuildOutcome* outcome) 
     if (reader.failed()) return Fail(outcome, entry.source.u8string() + ": read error");
     if (!packed.written) return Fail(outcome, "cannot write the output");
     if (reader.count() != entry.size) return SizeChanged(entry, reader.count(), outcome);
-    if (packed.packed_size < packed.unpacked_size) {
+    if (WorthPacking(packed.unpacked_size, packed.packed_size)) {
       fields.method = static_cast<uint8_t>(kMethodStored + options_.level);
       fields.flags = kFlagLongBlock | kFlagDictionary1M | (solid ? kFlagSolid : 0);
       fields.packed_size = static_cast<uint32_t>(packed.packed_size);
@@ -139,7 +151,8 @@ bool ArchiveBuilder::AddEntry(const PackageEntry& entry, BuildOutcome* outcome) 
       outcome->packed += packed.packed_size;
       return PlaceHeader(header_at, fields, packed.packed_size) || Fail(outcome, "cannot write the output");
     }
-    // Stored instead: the next solid entry must not refer to these bytes.
+    // Stored instead: the next solid entry must not refer to these bytes,
+    // nor to anything else the packing left in the stream's state.
     packer_->TakeBackEntry();
     written_ -= packed.packed_size;
     out_.seekp(header_at);

@@ -1,6 +1,6 @@
 // Writes the archive of a package after a stub: a main header, then one
 // file entry per file, each packed at the chosen level (or stored when
-// packing would not make it smaller), solid unless asked otherwise. Entry
+// packing saves less than 1 %), solid unless asked otherwise. Entry
 // data streams from the source files; memory stays bounded whatever their
 // size.
 #pragma once

@@ -218,21 +218,35 @@ TEST(MksetupBuild, ManySmallFilesFormOneSolidStream) {
   EXPECT_EQ(result, kExtractOk);
 }
 
-TEST(MksetupBuild, StoredEntriesStayOutOfTheDictionary) {
-  // b.bin cannot be packed and is stored, so the decoder never sees its
-  // bytes; c.bin repeats them and must be packed without referring to them.
-  std::string noise = RandomBytes(6000, 5);
-  Files files = {{"a.txt", Text(200, 10)}, {"b.bin", noise}, {"c.bin", noise + noise}};
-  Built built = Build(files, {"--no-stub"});
-  ASSERT_EQ(built.status, 0) << built.err;
-  Catalog catalog = ReadCatalog(built.archive);
-  ASSERT_EQ(catalog.entries.size(), 3u);
-  EXPECT_EQ(catalog.entries[1].header.method, kMethodStored);
-  EXPECT_NE(catalog.entries[2].header.method, kMethodStored);
-  EXPECT_NE(catalog.entries[2].header.flags & kFlagSolid, 0);
-  int result = -100;
-  EXPECT_EQ(Extract(built.archive, &result), files);
-  EXPECT_EQ(result, kExtractOk);
+TEST(MksetupBuild, EntriesThatPackTooLittleAreStoredAndStayOutOfTheDictionary) {
+  // b.bin is packed only when that saves 1 % and 16 bytes; stored, the
+  // decoder never sees its bytes, and c.bin, which repeats them before some
+  // text, must be packed without referring to them.
+  const struct {
+    const char* what;
+    std::string b;
+    bool stored;
+  } cases[] = {
+      {"noise: packing cannot shrink it", RandomBytes(6000, 5), true},
+      {"noise over 250 byte values: packing saves under 1 %", RandomBytes(100000, 9, 250), true},
+      {"the last 30 bytes of a.txt again: packing saves fewer than 16",
+       Text(200, 10).substr(Text(200, 10).size() - 30), true},
+      {"noise over 200 byte values: packing saves 4 %", RandomBytes(100000, 10, 200), false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Files files = {{"a.txt", Text(200, 10)}, {"b.bin", c.b}, {"c.bin", c.b + c.b + Text(100, 3)}};
+    Built built = Build(files, {"--no-stub"});
+    ASSERT_EQ(built.status, 0) << built.err;
+    Catalog catalog = ReadCatalog(built.archive);
+    ASSERT_EQ(catalog.entries.size(), 3u);
+    EXPECT_EQ(catalog.entries[1].header.method == kMethodStored, c.stored);
+    EXPECT_NE(catalog.entries[2].header.method, kMethodStored);
+    EXPECT_NE(catalog.entries[2].header.flags & kFlagSolid, 0);
+    int result = -100;
+    EXPECT_EQ(Extract(built.archive, &result), files);
+    EXPECT_EQ(result, kExtractOk);
+  }
 }
 
 TEST(MksetupBuild, TheFirstPackedEntryAfterStoredOnesIsNotSolid) {
