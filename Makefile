@@ -59,6 +59,10 @@ asan: bootstrap $(ASAN_DIR)/CMakeCache.txt
 
 # Figures beside their baselines: decoding and compression in the host tree
 # (zlib, gzip, xz), installing many files under Wine in the Windows tree.
+# BENCH_BASELINE=path/to/an/earlier/mksetup also times that build's packing
+# of the same corpus in the same run; BENCH_RUNS=n prints the compression
+# figures as medians of n runs.
+export BENCH_BASELINE BENCH_RUNS
 bench: bootstrap all
 	cmake --build $(HOST_DIR) --target run_benchmarks
 	cmake --build $(WIN32_DIR) --target run_benchmarks

@@ -3,10 +3,17 @@
 // (b) gzip -9 and xz -6 on a fixed mixed corpus of more than 50 MB, with the
 // installer's decoding speed for each of our archives. Speeds are MB/s of
 // input per second of processor time (this machine is shared).
+//
+// Environment: BENCH_BASELINE names the mksetup of an earlier build, which
+// then packs the same corpus at every level in the same run, each of its
+// rows under ours; BENCH_RUNS=n times everything n times, interleaved, and
+// prints the medians.
 #include <sys/resource.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -148,6 +155,60 @@ void ReferenceTable() {
   printf("%-7s %8llu\n\n", "gzip -9", static_cast<unsigned long long>(Gzip9({path}, &seconds, &unused)));
 }
 
+// Median of the runs' seconds.
+double Median(std::vector<double> seconds) {
+  std::sort(seconds.begin(), seconds.end());
+  size_t n = seconds.size();
+  return n % 2 ? seconds[n / 2] : (seconds[n / 2 - 1] + seconds[n / 2]) / 2;
+}
+
+int RunsFromEnvironment() {
+  const char* runs = std::getenv("BENCH_RUNS");
+  int n = runs ? std::atoi(runs) : 1;
+  return n < 1 ? 1 : n;
+}
+
+// One packing of the corpus: archive size and processor seconds, or 0 bytes
+// when it failed.
+struct Packing {
+  uint64_t bytes = 0;
+  double seconds = 0;
+};
+
+Packing PackHere(const std::vector<PackageEntry>& entries, int level, const std::string& archive) {
+  BuildOptions options;
+  options.level = level;
+  double start = CpuSeconds();
+  BuildOutcome outcome = BuildPackage("", entries, options, archive, nullptr);
+  Packing packing;
+  packing.seconds = CpuSeconds() - start;
+  if (outcome.ok) packing.bytes = outcome.file_size;
+  else printf("level %d: %s\n", level, outcome.error.c_str());
+  return packing;
+}
+
+// The earlier build packs `folder` (the corpus under the same entry names)
+// as a child process.
+Packing PackWithBaseline(const std::string& mksetup, const std::string& folder, int level,
+                         const std::string& archive) {
+  std::string command = "'" + mksetup + "' build '" + folder + "' -o '" + archive +
+                        "' --no-stub --level " + std::to_string(level) + " > /dev/null 2>&1";
+  double start = ChildCpuSeconds();
+  int status = std::system(command.c_str());
+  Packing packing;
+  packing.seconds = ChildCpuSeconds() - start;
+  if (status == 0) packing.bytes = fs::file_size(archive);
+  else printf("earlier build, level %d: mksetup failed (%d)\n", level, status);
+  return packing;
+}
+
+// The installer's check of an archive: processor seconds, and whether it passed.
+double CheckSeconds(const std::string& archive, bool* passed) {
+  double start = CpuSeconds();
+  *passed = ExtractArchive(archive.c_str(), VerifyOnly, nullptr) == kExtractOk;
+  return CpuSeconds() - start;
+}
+
 void CorpusTable() {
   std::ifstream list(TOLVEN_BENCH_CORPUS_LIST);
   std::vector<std::string> files;
@@ -173,48 +234,95 @@ void CorpusTable() {
     files.push_back(line);
     total += size;
   }
-  printf("(b) mixed corpus: %zu files, %.1f MB (text, executables, compressed data)\n", files.size(),
-         total / 1e6);
+  const int runs = RunsFromEnvironment();
+  printf("(b) mixed corpus: %zu files, %.1f MB (text, executables, compressed data); "
+         "medians of %d run%s\n",
+         files.size(), total / 1e6, runs, runs > 1 ? "s" : "");
   if (files.empty()) return;
 
-  double gzip_pack, gzip_unpack, xz_pack = 0, xz_unpack = 0;
-  uint64_t gzip = Gzip9(files, &gzip_pack, &gzip_unpack);
-  uint64_t xz = Xz6(files, "compress_bench.xz", &xz_pack, &xz_unpack);
+  // The earlier build reads the corpus from a folder of links named as our
+  // entries are, so that both archives hold the same names in the same order.
+  const char* baseline = std::getenv("BENCH_BASELINE");
+  if (baseline != nullptr && baseline[0] == '\0') baseline = nullptr;
+  const std::string folder = "compress_bench_corpus";
+  if (baseline != nullptr) {
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    for (const PackageEntry& entry : entries) fs::create_symlink(entry.source, fs::path(folder) / entry.name);
+  }
+
+  std::vector<double> gzip_pack(runs), gzip_unpack(runs), xz_pack(runs), xz_unpack(runs);
+  uint64_t gzip = 0, xz = 0;
+  for (int run = 0; run < runs; ++run) {
+    gzip = Gzip9(files, &gzip_pack[run], &gzip_unpack[run]);
+    xz = Xz6(files, "compress_bench.xz", &xz_pack[run], &xz_unpack[run]);
+  }
   printf("%-9s %12s %8s %9s %11s %13s\n", "", "bytes", "of input", "x gzip -9", "pack MB/s", "unpack MB/s");
   auto row = [&](const char* name, uint64_t bytes, double pack_seconds, double unpack_seconds) {
     printf("%-9s %12llu %7.1f%% %9.3f %11.1f %13.1f\n", name, static_cast<unsigned long long>(bytes),
            100.0 * bytes / total, static_cast<double>(bytes) / gzip, total / 1e6 / pack_seconds,
            total / 1e6 / unpack_seconds);
   };
-  row("gzip -9", gzip, gzip_pack, gzip_unpack);
-  if (xz != 0) row("xz -6", xz, xz_pack, xz_unpack);
+  row("gzip -9", gzip, Median(gzip_pack), Median(gzip_unpack));
+  if (xz != 0) row("xz -6", xz, Median(xz_pack), Median(xz_unpack));
 
   const std::string archive = "compress_bench.rar";
+  const std::string earlier_archive = "compress_bench_earlier.rar";
+  double gzip_speed = total / 1e6 / Median(gzip_pack);
   double level5_ratio = 0, default_speed = 0;
+  Packing level5, earlier5;
+  std::string larger_than_before;  // levels that pack larger than the earlier build
   for (int level = 0; level <= pack::kMaxLevel; ++level) {
-    BuildOptions options;
-    options.level = level;
-    double start = CpuSeconds();
-    BuildOutcome outcome = BuildPackage("", entries, options, archive, nullptr);
-    double pack_seconds = CpuSeconds() - start;
-    if (!outcome.ok) {
-      printf("level %d: %s\n", level, outcome.error.c_str());
-      continue;
+    std::vector<double> ours(runs), earlier(runs);
+    Packing packed, earlier_packed;
+    for (int run = 0; run < runs; ++run) {
+      packed = PackHere(entries, level, archive);
+      ours[run] = packed.seconds;
+      if (baseline != nullptr && level > 0) {
+        earlier_packed = PackWithBaseline(baseline, folder, level, earlier_archive);
+        earlier[run] = earlier_packed.seconds;
+      }
     }
-    start = CpuSeconds();
-    int result = ExtractArchive(archive.c_str(), VerifyOnly, nullptr);
-    double unpack_seconds = CpuSeconds() - start;
+    if (packed.bytes == 0) continue;
+    packed.seconds = Median(ours);
+    bool passed;
+    double unpack_seconds = CheckSeconds(archive, &passed);
     char name[16];
     snprintf(name, sizeof name, "level %d", level);
-    row(name, outcome.file_size, pack_seconds, unpack_seconds);
-    if (result != kExtractOk) printf("level %d: the archive does not pass the installer's check (%d)\n", level, result);
-    if (level == pack::kMaxLevel) level5_ratio = static_cast<double>(outcome.file_size) / gzip;
-    if (level == pack::kDefaultLevel) default_speed = total / 1e6 / pack_seconds;
+    row(name, packed.bytes, packed.seconds, unpack_seconds);
+    if (!passed) printf("level %d: the archive does not pass the installer's check\n", level);
+    if (earlier_packed.bytes != 0) {
+      earlier_packed.seconds = Median(earlier);
+      unpack_seconds = CheckSeconds(earlier_archive, &passed);
+      row("  before", earlier_packed.bytes, earlier_packed.seconds, unpack_seconds);
+      if (!passed) printf("level %d, earlier build: the archive does not pass the installer's check\n", level);
+      if (packed.bytes > earlier_packed.bytes) larger_than_before += " " + std::to_string(level);
+    }
+    if (level == pack::kMaxLevel) {
+      level5 = packed;
+      earlier5 = earlier_packed;
+      level5_ratio = static_cast<double>(packed.bytes) / gzip;
+    }
+    if (level == pack::kDefaultLevel) default_speed = total / 1e6 / packed.seconds;
   }
   fs::remove(archive);
+  fs::remove(earlier_archive);
+  if (baseline != nullptr) fs::remove_all(folder);
   printf("targets: level 5 at most 0.95 x gzip -9: %.3f %s; level %d at least 10 MB/s: %.1f %s\n",
          level5_ratio, level5_ratio <= 0.95 ? "ok" : "MISSED", pack::kDefaultLevel, default_speed,
          default_speed >= 10 ? "ok" : "MISSED");
+  if (level5.bytes == 0) return;
+  double level5_speed = total / 1e6 / level5.seconds;
+  printf("level 5 speed at least 0.5 x gzip -9's: %.2f %s\n", level5_speed / gzip_speed,
+         level5_speed >= gzip_speed / 2 ? "ok" : "MISSED");
+  if (earlier5.bytes != 0) {
+    double speedup = earlier5.seconds / level5.seconds;
+    printf("level 5 beside the earlier build: %.2f x its speed (target 4) %s; %+lld bytes\n", speedup,
+           speedup >= 4 ? "ok" : "MISSED",
+           static_cast<long long>(level5.bytes) - static_cast<long long>(earlier5.bytes));
+    printf("no level larger than the earlier build's: %s\n",
+           larger_than_before.empty() ? "ok" : ("LARGER at level" + larger_than_before).c_str());
+  }
 }
 
 }  // namespace
