@@ -28,8 +28,9 @@ const LevelSettings kLevels[kMaxLevel + 1] = {
 
 // Input arrives in pieces of this size.
 constexpr uint32_t kReadBytes = 1u << 18;
-// After a take-back, this much of the window is searched again at once; the
-// rest returns to the chains as new bytes push it out.
+// After a take-back the finder starts afresh and records again only this
+// much of the window before the entry: older bytes are no longer matched
+// (with trees, recording a position costs a search).
 constexpr uint32_t kReindexBytes = 1u << 18;
 
 }  // namespace
