@@ -5,6 +5,14 @@
 
 struct ExtractContext;
 
+// Inlined also where the build optimizes for size, as Setup.exe's does:
+// the symbol loop's steps cost more as calls than they take as code.
+#if defined(__GNUC__)
+#define UNPACK_INLINE inline __attribute__((always_inline))
+#else
+#define UNPACK_INLINE inline
+#endif
+
 // Largest alphabet: the main table's 298 symbols.
 constexpr uint32_t kMaxSymbols = 298;
 
@@ -65,7 +73,7 @@ uint32_t DecodeLongCode(const DecodeTable& table, uint32_t peek);
 // Every peek decodes to some symbol: a value beyond the defined codes takes
 // the length of the first limit above it (15 past them all) and, when its
 // index falls outside the alphabet, symbols[0].
-inline uint32_t DecodeEntry(const DecodeTable& table, uint32_t peek) {
+UNPACK_INLINE uint32_t DecodeEntry(const DecodeTable& table, uint32_t peek) {
   uint32_t entry = table.quick[peek >> (16 - kQuickBits)];
   if (entry != 0) return entry;
   return DecodeLongCode(table, peek & 0xFFFE);

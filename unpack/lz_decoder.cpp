@@ -78,9 +78,13 @@ inline uint64_t LoadBigEndian64(const uint8_t* p) {
 }
 
 // Copies of 8 or 16 bytes. Where a copy's source lies in bytes that an
-// earlier copy of the same match wrote, it reads them as written.
+// earlier copy of the same match wrote, it reads them as written. The 16
+// bytes go as two 8-byte copies, which no build turns into a string move.
 inline void Copy8(uint8_t* out, const uint8_t* in) { Store64(out, Load64(in)); }
-inline void Copy16(uint8_t* out, const uint8_t* in) { memcpy(out, in, 16); }
+inline void Copy16(uint8_t* out, const uint8_t* in) {
+  Copy8(out, in);
+  Copy8(out + 8, in + 8);
+}
 
 // Copies may write up to this many bytes past a match's end: they are in
 // the ring's half ahead of the write position, which no distance reaches
@@ -94,19 +98,40 @@ constexpr uint32_t kCopyOvershoot = 32;
 // copy from that far back, which 8-byte steps can make.
 constexpr uint8_t kRepeatPeriod[8] = {0, 8, 8, 9, 8, 10, 12, 14};
 
+// CopyInWindow's cases away from its fast one: short distances, and copies
+// at the ring's end.
+void CopyRunOrWrapped(uint8_t* window, uint32_t to, uint32_t length, uint32_t distance) {
+  uint32_t from = (to - distance) & kWindowBufferMask;
+  if (distance < 8 && from < to && to + length <= kWindowBufferSize - kCopyOvershoot) {
+    // Runs of a short pattern: its first period byte by byte, the rest in
+    // 8-byte steps from one period back.
+    uint8_t* out = window + to;
+    uint32_t period = kRepeatPeriod[distance];
+    uint32_t i = 0;
+    for (; i < period && i < length; ++i) out[i] = window[from + i];
+    for (; i < length; i += 8) Copy8(out + i, out + i - period);
+    return;
+  }
+  // At the ring's end, and distance 0: byte by byte.
+  uint32_t back = ((distance - 1) & kWindowMask) + 1;
+  for (uint32_t i = 0; i < length; ++i)
+    window[(to + i) & kWindowBufferMask] = window[(to + i - back) & kWindowBufferMask];
+}
+
 // Copies `length` bytes to ring position `to` (below kWindowBufferSize)
 // from `distance` bytes back, with the result of a byte-by-byte forward
 // copy: where the source overlaps the bytes being written, the last
 // `distance` bytes repeat. A distance of 0 reaches back as far as one of
 // kWindowSize. The ring's bytes from the match end up to kCopyOvershoot
 // past it may change.
-inline void CopyInWindow(uint8_t* window, uint32_t to, uint32_t length, uint32_t distance) {
+UNPACK_INLINE void CopyInWindow(uint8_t* window, uint32_t to, uint32_t length, uint32_t distance) {
   uint32_t from = (to - distance) & kWindowBufferMask;
   uint8_t* out = window + to;
   const uint8_t* in = window + from;
-  // Copies that neither run into the ring's end nor start on their own
-  // bytes: the source lies at least 8 bytes behind the destination, or
-  // (reaching back over the ring's start) at least kWindowSize ahead of it.
+  // Away from the ring's end, with the source at least one step behind the
+  // destination, steps read only bytes that earlier steps or symbols wrote,
+  // as the byte-by-byte copy does. A source that reaches back over the
+  // ring's start lies at least kWindowSize ahead, beyond all the copy writes.
   uint32_t furthest = from > to ? from : to;
   if (distance >= 8 && furthest + length <= kWindowBufferSize - kCopyOvershoot) {
     if (length <= kCopyOvershoot) {
@@ -122,19 +147,7 @@ inline void CopyInWindow(uint8_t* window, uint32_t to, uint32_t length, uint32_t
     }
     return;
   }
-  if (distance < 8 && from < to && to + length <= kWindowBufferSize - kCopyOvershoot) {
-    // Runs of a short pattern: its first period byte by byte, the rest in
-    // 8-byte steps from one period back.
-    uint32_t period = kRepeatPeriod[distance];
-    uint32_t i = 0;
-    for (; i < period && i < length; ++i) out[i] = in[i];
-    for (; i < length; i += 8) Copy8(out + i, out + i - period);
-    return;
-  }
-  // At the ring's end, and distance 0: byte by byte.
-  uint32_t back = ((distance - 1) & kWindowMask) + 1;
-  for (uint32_t i = 0; i < length; ++i)
-    window[(to + i) & kWindowBufferMask] = window[(to + i - back) & kWindowBufferMask];
+  CopyRunOrWrapped(window, to, length, distance);
 }
 
 // Ring bytes from the start up to `end` (which may pass the ring's end) have
@@ -213,35 +226,35 @@ struct LoopState {
   // branch: whole bytes go in, as many as fit. `next` is at most in_pos + 8;
   // the first top-up after the checks finds in_pos at most kSymbolRefillAt
   // and the others find `next` at most that, so the load ends inside in_buf.
-  void Refill() {
+  UNPACK_INLINE void Refill() {
     bits |= LoadBigEndian64(in + next) >> count;
     next += (63 - count) >> 3;
     count |= 56;
   }
-  void Consume(uint32_t n) {
+  UNPACK_INLINE void Consume(uint32_t n) {
     bits <<= n;
     count -= n;
   }
   // Consumes the code of `entry` and its extra bits. The mask costs nothing
   // where shifts take their count modulo 64 anyway, as x86's do.
-  void ConsumeEntry(uint32_t entry) {
+  UNPACK_INLINE void ConsumeEntry(uint32_t entry) {
     bits <<= (entry & 63);
     count -= EntryTotal(entry);
   }
   // The entry of the next code; needs 15 bits in the buffer.
-  uint32_t Peek(const DecodeTable& table) const {
+  UNPACK_INLINE uint32_t Peek(const DecodeTable& table) const {
     return DecodeEntry(table, static_cast<uint32_t>(bits >> 48));
   }
   // Consumes the code of `entry` and the extra bits after it (EntryTotal,
   // at most 31, all in the buffer) and returns those extra bits.
-  uint32_t Take(uint32_t entry) {
+  UNPACK_INLINE uint32_t Take(uint32_t entry) {
     uint32_t total = EntryTotal(entry);
     uint32_t extra = total - EntryLength(entry);
     uint32_t value = static_cast<uint32_t>(bits >> (64 - total)) & ((1u << extra) - 1);
     Consume(total);
     return value;
   }
-  void Match(uint32_t length, uint32_t distance) {
+  UNPACK_INLINE void Match(uint32_t length, uint32_t distance) {
     recent_dist[recent_index & 3] = distance;
     recent_index += 1;
     last_distance = distance;
