@@ -129,46 +129,59 @@ TEST(ExtractArchive, DirectoriesAreNotOfferedAndVolumeLabelsOnlyOnce) {
   EXPECT_EQ(ReadWholeFile(folder + "file"), "x");
 }
 
-TEST(ExtractArchive, ABadEntryIsDeletedAndEndsThePass) {
-  std::string folder = ScratchFolder();
-  std::vector<FileEntryFields> entries = ThreeEntries();
-  entries[1].data_crc = Crc32Of(entries[1].data);
-  entries[1].data[0] ^= 1;  // the stored check value no longer matches
-  PassRecorder pass(AllToFolder(folder));
-  EXPECT_EQ(pass.Run(folder + "a.rar", ArchiveOf(entries)), kExtractBadEntry);
-  EXPECT_EQ(pass.failure, kFailureChecksum);
-  EXPECT_EQ(ReadWholeFile(folder + "one.txt"), "first");
-  EXPECT_FALSE(Exists(folder + "two.txt"));
-  EXPECT_FALSE(Exists(folder + "three.txt"));
-  EXPECT_EQ(pass.calls.size(), 2u);
-}
+// What stands in the way of the second entry's file.
+enum Obstacle { kNoObstacle, kFolderOfItsName, kFileHeldOpen };
 
-TEST(ExtractArchive, AFileThatCannotBeCreatedStopsThePassBeforeUnpacking) {
-  std::string folder = ScratchFolder();
-  ASSERT_TRUE(std::filesystem::create_directory(folder + "two.txt"));
-  PassRecorder pass(AllToFolder(folder));
-  EXPECT_EQ(pass.Run(folder + "a.rar", ArchiveOf(ThreeEntries())), kExtractCannotCreate);
-  EXPECT_EQ(ReadWholeFile(folder + "one.txt"), "first");
-  EXPECT_TRUE(Exists(folder + "two.txt"));  // the folder is left alone
-  EXPECT_FALSE(Exists(folder + "three.txt"));
-}
-
+// A pass into a folder ends at the first entry that fails: the entries
+// before it stay written, and no file, whole or partial, is left of it or
+// of any after it.
+TEST(ExtractArchive, AFailedEntryLeavesNoFileAndEndsThePass) {
+  std::vector<FileEntryFields> bad_data = ThreeEntries();
+  bad_data[1].data_crc = Crc32Of(bad_data[1].data);
+  bad_data[1].data[0] ^= 1;  // the stored check value no longer matches
+  struct {
+    const char* why;
+    std::vector<FileEntryFields> entries;
+    Obstacle obstacle;  // at two.txt
+    int result;
+    uint32_t failure;
+    std::vector<std::string> absent;
+  } const cases[] = {
+      {"a bad entry is deleted", bad_data, kNoObstacle, kExtractBadEntry, kFailureChecksum, {"two.txt", "three.txt"}},
+      {"a file that cannot be created stops the pass before unpacking", ThreeEntries(), kFolderOfItsName,
+       kExtractCannotCreate, kFailureNone, {"three.txt"}},
 #ifdef _WIN32
-// A program that holds its file open without write sharing (a running
-// product during an update) makes the file impossible to create.
-TEST(ExtractArchive, AFileInUseCannotBeCreated) {
-  std::string folder = ScratchFolder();
-  WriteWholeFile(folder + "two.txt", "in use");
-  HANDLE held = CreateFileA((folder + "two.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  PassRecorder pass(AllToFolder(folder));
-  EXPECT_EQ(pass.Run(folder + "a.rar", ArchiveOf(ThreeEntries())), kExtractCannotCreate);
-  CloseHandle(held);
-  EXPECT_EQ(ReadWholeFile(folder + "two.txt"), "in use");
-  EXPECT_FALSE(Exists(folder + "three.txt"));
-}
+      // A running product holds its file open without write sharing.
+      {"a file in use cannot be created", ThreeEntries(), kFileHeldOpen, kExtractCannotCreate, kFailureNone,
+       {"three.txt"}},
 #endif
+      {"an entry continued in the next volume", {WithFlags(StoredEntry("part", "x"), kFlagToNextVolume)},
+       kNoObstacle, kExtractBadEntry, kFailureOtherVolume, {"part"}},
+      {"an archive that starts inside an entry", {WithFlags(StoredEntry("first", "x"), kFlagFromPreviousVolume)},
+       kNoObstacle, kExtractNoArchive, kFailureNone, {"first"}},
+  };
+  for (const auto& c : cases) {
+    std::string folder = ScratchFolder();
+    if (c.obstacle == kFolderOfItsName) std::filesystem::create_directory(folder + "two.txt");
+    if (c.obstacle == kFileHeldOpen) WriteWholeFile(folder + "two.txt", "in use");
+#ifdef _WIN32
+    HANDLE held = c.obstacle != kFileHeldOpen ? INVALID_HANDLE_VALUE
+                                              : CreateFileA((folder + "two.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+#endif
+    PassRecorder pass(AllToFolder(folder));
+    EXPECT_EQ(pass.Run(folder + "a.rar", ArchiveOf(c.entries)), c.result) << c.why;
+#ifdef _WIN32
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+#endif
+    EXPECT_EQ(pass.failure, c.failure) << c.why;
+    EXPECT_EQ(ReadWholeFile(folder + "one.txt"), c.entries.size() == 3 ? "first" : "") << c.why;
+    for (const std::string& name : c.absent) EXPECT_FALSE(Exists(folder + name)) << c.why << ": " << name;
+    // What stood in the way is left alone.
+    EXPECT_TRUE(c.obstacle != kFolderOfItsName || Exists(folder + "two.txt")) << c.why;
+    EXPECT_TRUE(c.obstacle != kFileHeldOpen || ReadWholeFile(folder + "two.txt") == "in use") << c.why;
+  }
+}
 
 #ifndef _WIN32
 // A folder that takes at most kSmallDisk bytes a file: a tmpfs of that size
@@ -346,18 +359,6 @@ TEST(ExtractArchive, ResultCodesForMemoryAndVerifiedEntries) {
     PassRecorder skipped(AllSkipped());
     EXPECT_EQ(skipped.Run(ScratchFolder() + "a.rar", ArchiveOf(c.entries)), c.skipped) << c.why;
   }
-}
-
-TEST(ExtractArchive, IncompleteEntriesLeaveNoFile) {
-  std::string folder = ScratchFolder();
-  PassRecorder pass(AllToFolder(folder));
-  EXPECT_EQ(pass.Run(folder + "a.rar", ArchiveOf({WithFlags(StoredEntry("part", "x"), kFlagToNextVolume)})),
-            kExtractBadEntry);
-  EXPECT_FALSE(Exists(folder + "part"));
-  EXPECT_EQ(pass.Run(folder + "b.rar",
-                     ArchiveOf({WithFlags(StoredEntry("first", "x"), kFlagFromPreviousVolume)})),
-            kExtractNoArchive);
-  EXPECT_FALSE(Exists(folder + "first"));
 }
 
 // A callback that fills the whole name buffer without a terminator gets it

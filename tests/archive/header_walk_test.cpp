@@ -23,25 +23,6 @@ std::vector<std::string> OfferedNames(const std::string& archive, uint32_t* fail
 
 using Names = std::vector<std::string>;
 
-TEST(HeaderWalk, StepsOverMainHeaderExtrasAndOtherBlocks) {
-  MainHeaderFields commented;
-  commented.extra = std::string(38, 'c');  // a comment inside the main header
-  ArchiveWriter writer;
-  writer.AddMainHeader(commented);
-  writer.AddBlock(0x75, 0, "comment");
-  writer.AddFile(StoredEntry("a.txt", "a"));
-  writer.AddBlock(0x77, kFlagLongBlock, "sub", std::string(300, 's'));
-  writer.AddFile(StoredEntry("b.txt", "b"));
-  writer.AddBlock(0x79, kFlagLongBlock, "", "trailing data");
-  EXPECT_EQ(OfferedNames(writer.bytes()), (Names{"a.txt", "b.txt", "result 0"}));
-}
-
-TEST(HeaderWalk, AMainHeaderSizeBelowItsFixedPartIsNotSteppedBackInto) {
-  MainHeaderFields small;
-  small.size = 7;
-  EXPECT_EQ(OfferedNames(ArchiveOf({StoredEntry("a.txt", "a")}, small)), (Names{"a.txt", "result 0"}));
-}
-
 struct EndCase {
   const char* why;
   std::string tail;  // bytes after a good first entry
@@ -89,36 +70,43 @@ TEST(HeaderWalk, AWalkThatDoesNotEndAtTheEndOfTheFileFails) {
   }
 }
 
-TEST(HeaderWalk, ASevenByteBlockBetweenEntriesIsSteppedOver) {
-  ArchiveWriter writer;
-  writer.AddMainHeader();
-  writer.AddFile(StoredEntry("a.txt", "a"));
-  writer.AddBlock(0x7B, 0);
-  writer.AddFile(StoredEntry("b.txt", "b"));
-  EXPECT_EQ(OfferedNames(writer.bytes()), (Names{"a.txt", "b.txt", "result 0"}));
-}
-
-TEST(HeaderWalk, LongNamesAreCutAndTheWalkStaysInStep) {
-  std::string long_name(300, 'n');
-  EXPECT_EQ(OfferedNames(ArchiveOf({StoredEntry(long_name, "x"), StoredEntry("next.txt", "y")})),
-            (Names{std::string(259, 'n'), "next.txt", "result 0"}));
-}
-
-TEST(HeaderWalk, SlashesBecomeBackslashes) {
-  EXPECT_EQ(OfferedNames(ArchiveOf({StoredEntry("dir/sub/file.txt", "x")})),
-            (Names{"dir\\sub\\file.txt", "result 0"}));
-}
-
 struct CheckCase {
   const char* why;
   std::string archive;
   Names offered;  // and the pass's result
 };
 
-// Writers compute a header's check value over the header as stored or over
-// its fixed part and name; a value that matches neither is a damaged header,
-// which must not be read for an entry under some other name, or for none.
-TEST(HeaderWalk, HeadersMustMatchTheirCheckValues) {
+// The walk steps over every block that is no entry and offers each entry
+// under its name. Writers compute a header's check value over the header as
+// stored or over its fixed part and name; a value that matches neither is a
+// damaged header, which must not be read for an entry under some other name,
+// or for none. Directories are never offered; the host system decides whose
+// attributes say so.
+TEST(HeaderWalk, OffersEveryEntryOfHeadersThatMatchTheirCheckValues) {
+  MainHeaderFields commented;
+  commented.extra = std::string(38, 'c');  // a comment inside the main header
+  ArchiveWriter other_blocks;
+  other_blocks.AddMainHeader(commented);
+  other_blocks.AddBlock(0x75, 0, "comment");
+  other_blocks.AddFile(StoredEntry("a.txt", "a"));
+  other_blocks.AddBlock(0x77, kFlagLongBlock, "sub", std::string(300, 's'));
+  other_blocks.AddFile(StoredEntry("b.txt", "b"));
+  other_blocks.AddBlock(0x79, kFlagLongBlock, "", "trailing data");
+  ArchiveWriter seven_bytes;
+  seven_bytes.AddMainHeader();
+  seven_bytes.AddFile(StoredEntry("a.txt", "a"));
+  seven_bytes.AddBlock(0x7B, 0);
+  seven_bytes.AddFile(StoredEntry("b.txt", "b"));
+  MainHeaderFields small_main;
+  small_main.size = 7;
+  // An entry of `host` system: whose attributes say it is a directory.
+  auto hosted = [](uint8_t host, uint16_t flags, uint32_t attributes) {
+    FileEntryFields entry = StoredEntry("entry", "");
+    entry.host_system = host;
+    entry.flags = flags;
+    entry.attributes = attributes;
+    return ArchiveOf({entry});
+  };
   FileEntryFields bad_check = StoredEntry("b.txt", "b");
   bad_check.bad_header_check = true;
   FileEntryFields with_extra = StoredEntry("b.txt", "b");
@@ -145,6 +133,22 @@ TEST(HeaderWalk, HeadersMustMatchTheirCheckValues) {
   unknown.AddFile(StoredEntry("a.txt", "a"));
   unknown.AddBlock(0x80, 0, "tail");
   const CheckCase cases[] = {
+      {"other blocks and main header extras stepped over", other_blocks.bytes(), {"a.txt", "b.txt", "result 0"}},
+      {"a seven-byte block between entries stepped over", seven_bytes.bytes(), {"a.txt", "b.txt", "result 0"}},
+      {"a main header size below its fixed part is not stepped back into",
+       ArchiveOf({StoredEntry("a.txt", "a")}, small_main), {"a.txt", "result 0"}},
+      {"a long name is cut and the walk stays in step",
+       ArchiveOf({StoredEntry(std::string(300, 'n'), "x"), StoredEntry("next.txt", "y")}),
+       {std::string(259, 'n'), "next.txt", "result 0"}},
+      {"slashes become backslashes", ArchiveOf({StoredEntry("dir/sub/file.txt", "x")}),
+       {"dir\\sub\\file.txt", "result 0"}},
+      {"host 3 with all dictionary bits is a directory", hosted(3, 0x80E0, 0x41ED), {"result 0"}},
+      {"host 3 with other dictionary bits is a file", hosted(3, 0x8090, 0x41ED), {"entry", "result 0"}},
+      {"host 4 is the first above 3", hosted(4, 0x80E0, 0x0020), {"result 0"}},
+      {"hosts above 3 follow the same rule", hosted(5, 0x80E0, 0x0020), {"result 0"}},
+      {"hosts above 3 make plain files of the rest", hosted(7, 0x8000, 0x0010), {"entry", "result 0"}},
+      {"host 2 keeps its directory attribute", hosted(2, 0x8000, 0x0010), {"result 0"}},
+      {"host 0 keeps its file attribute despite the bits", hosted(0, 0x80E0, 0x0020), {"entry", "result 0"}},
       {"checks over the whole header", good, {"a.txt", "b.txt", "result 0"}},
       {"checks over the fixed part and name", ArchiveOf({StoredEntry("a.txt", "a"), name_and_fixed_part}),
        {"a.txt", "b.txt", "result 0"}},
@@ -165,35 +169,6 @@ TEST(HeaderWalk, HeadersMustMatchTheirCheckValues) {
     uint32_t failure = 0;
     EXPECT_EQ(OfferedNames(c.archive, &failure), c.offered) << c.why;
     EXPECT_EQ(failure, c.offered.back() == "result 0" ? kFailureNone : kFailureHeader) << c.why;
-  }
-}
-
-struct HostCase {
-  const char* why;
-  uint8_t host;
-  uint16_t flags;
-  uint32_t stored_attributes;
-  bool offered;  // false: taken for a directory
-};
-
-const HostCase kHostCases[] = {
-    {"host 3 with all dictionary bits is a directory", 3, 0x80E0, 0x41ED, false},
-    {"host 3 with other dictionary bits is a file", 3, 0x8090, 0x41ED, true},
-    {"host 4 is the first above 3", 4, 0x80E0, 0x0020, false},
-    {"hosts above 3 follow the same rule", 5, 0x80E0, 0x0020, false},
-    {"hosts above 3 make plain files of the rest", 7, 0x8000, 0x0010, true},
-    {"host 2 keeps its directory attribute", 2, 0x8000, 0x0010, false},
-    {"host 0 keeps its file attribute despite the bits", 0, 0x80E0, 0x0020, true},
-};
-
-TEST(HeaderWalk, HostSystemDecidesWhoseAttributesCount) {
-  for (const HostCase& c : kHostCases) {
-    FileEntryFields entry = StoredEntry("entry", "");
-    entry.host_system = c.host;
-    entry.flags = c.flags;
-    entry.attributes = c.stored_attributes;
-    Names expected = c.offered ? Names{"entry", "result 0"} : Names{"result 0"};
-    EXPECT_EQ(OfferedNames(ArchiveOf({entry})), expected) << c.why;
   }
 }
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -71,14 +72,6 @@ std::string MakeInstaller(const std::string& folder, const std::string& file_nam
   return path;
 }
 
-// The system's own sentence for an error code.
-std::string SystemText(DWORD code) {
-  char text[512] = "";
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                 MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof text, nullptr);
-  return text;
-}
-
 // The two texts of every installation, in the system's language.
 struct InstallTexts {
   const char* notice;
@@ -105,11 +98,7 @@ const char kSampleUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion
 // Removes what an earlier run left in the prefix: records and shortcuts.
 void ForgetInstallation(const char* group = kGroup, const char* package_id = kPackageId,
                         const char* uninstall_key = kUninstallKey) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kRemembered, 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
-    RegDeleteValueA(key, package_id);
-    RegCloseKey(key);
-  }
+  DeleteRegistryValue(HKEY_CURRENT_USER, kRemembered, package_id);
   RegDeleteKeyA(HKEY_LOCAL_MACHINE, uninstall_key);
   const std::string link = std::string("\\") + group + ".lnk";
   DeleteFileA((ShellFolder(CSIDL_DESKTOPDIRECTORY) + link).c_str());
@@ -138,13 +127,10 @@ class InstallationTest : public ::testing::Test {
     // Setup inherits the temporary folder, so that its fallback can be seen.
     temp_ = root_ + "\\temp";
     CreateDirectoryA(temp_.c_str(), nullptr);
-    char value[MAX_PATH] = "";
-    GetEnvironmentVariableA("TMP", value, sizeof value);
-    saved_tmp_ = value;
-    SetEnvironmentVariableA("TMP", temp_.c_str());
+    temporary_folder_ = std::make_unique<TemporaryFolderForTest>(temp_);
   }
   void TearDown() override {
-    SetEnvironmentVariableA("TMP", saved_tmp_.c_str());
+    temporary_folder_.reset();
     ForgetInstallation();
     ForgetSample();
   }
@@ -153,7 +139,8 @@ class InstallationTest : public ::testing::Test {
     return MakeInstaller(root_, file_name, entries);
   }
 
-  std::string root_, folder_, temp_, saved_tmp_;
+  std::string root_, folder_, temp_;
+  std::unique_ptr<TemporaryFolderForTest> temporary_folder_;
 };
 
 TEST_F(InstallationTest, FreshInstallationInTheSystemLanguage) {

@@ -43,6 +43,20 @@ std::string RegistryText(HKEY root, const std::string& key_name, const std::stri
   return status == ERROR_SUCCESS ? value : "(none)";
 }
 
+void DeleteRegistryValue(HKEY root, const std::string& key_name, const std::string& value_name) {
+  HKEY key;
+  if (RegOpenKeyExA(root, key_name.c_str(), 0, KEY_WRITE, &key) != ERROR_SUCCESS) return;
+  RegDeleteValueA(key, value_name.c_str());
+  RegCloseKey(key);
+}
+
+std::string SystemText(DWORD code) {
+  char text[512] = "";
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                 MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof text, nullptr);
+  return text;
+}
+
 ShortcutInfo ReadShortcut(const std::string& path) {
   ShortcutInfo info;
   if (!PathExists(path)) return info;
@@ -62,6 +76,12 @@ ShortcutInfo ReadShortcut(const std::string& path) {
         link->GetWorkingDirectory(text, sizeof text);
         info.working_directory = text;
         info.readable = true;
+        if (FILE* bytes = std::fopen(path.c_str(), "rb")) {
+          if (std::fseek(bytes, 0x3C, SEEK_SET) == 0 && std::fread(&info.show_command, 4, 1, bytes) != 1) {
+            info.show_command = 0;
+          }
+          std::fclose(bytes);
+        }
       }
       file->Release();
     }

@@ -26,11 +26,19 @@ bool PathExists(const std::string& path);
 
 // A string value, or "(none)" when the key or the value is missing.
 std::string RegistryText(HKEY root, const std::string& key, const std::string& value);
+// Removes the value where there is one.
+void DeleteRegistryValue(HKEY root, const std::string& key, const std::string& value);
+
+// The system's own sentence for an error code, as a message box shows it.
+std::string SystemText(DWORD code);
 
 struct ShortcutInfo {
   bool readable = false;
   std::string target;
   std::string working_directory;
+  // From the file's header: the link object reads every value but 1, 3 and
+  // 7 as 1.
+  int show_command = 0;
 };
 
 // A shortcut file read back through the shell's own link object.

@@ -6,12 +6,11 @@
 #include <gtest/gtest.h>
 
 #include "install/folders.h"
+#include "tests/e2e/installed_product.h"
 #include "tests/setup/message_box_watcher.h"
 #include "tests/install/test_paths.h"
 
 namespace {
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool IsFolder(const std::string& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());
@@ -40,25 +39,13 @@ TEST(CreateFolderPath, CreatesMissingLevelsAndReportsHowItWent) {
     EXPECT_EQ(CreateFolderPath(c.path.c_str()), c.result) << c.why;
   }
   for (const char* made : {"new", "A\\B\\D", "E\\F", "G\\H"}) EXPECT_TRUE(IsFolder(root + made)) << made;
-  EXPECT_FALSE(Exists(root + "file\\sub"));
+  EXPECT_FALSE(PathExists(root + "file\\sub"));
 }
 
-// Points the process's temporary folder (TMP, then TEMP) at `folder`.
-class TempFolderTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char value[MAX_PATH] = {};
-    GetEnvironmentVariableA("TMP", value, sizeof value);
-    saved_tmp_ = value;
-  }
-  void TearDown() override { SetEnvironmentVariableA("TMP", saved_tmp_.c_str()); }
-  void UseTemp(const std::string& folder) { SetEnvironmentVariableA("TMP", folder.c_str()); }
-  std::string saved_tmp_;
-};
-
-TEST_F(TempFolderTest, CountsInHexadecimalPastTakenNames) {
+// The temporary folder is named without its separator here: one is put in.
+TEST(MakeTempFolderName, CountsInHexadecimalPastTakenNames) {
   const std::string temp = WindowsScratchFolder() + "\\";
-  UseTemp(temp);
+  TemporaryFolderForTest tmp(WindowsScratchFolder());
   char name[MAX_PATH];
   struct Step {
     const char* create;  // taken before asking
@@ -81,20 +68,12 @@ TEST_F(TempFolderTest, CountsInHexadecimalPastTakenNames) {
   for (const char* taken : {"b", "c", "d", "e", "f"}) CreateDirectoryA((temp + taken).c_str(), nullptr);
   MakeTempFolderName(name, sizeof name);
   EXPECT_EQ(name, temp + "10");
-  EXPECT_FALSE(Exists(name)) << "the folder is only named, not made";
+  EXPECT_FALSE(PathExists(name)) << "the folder is only named, not made";
 }
 
-TEST_F(TempFolderTest, TemporaryFolderWithoutSeparatorGetsOne) {
-  const std::string temp = WindowsScratchFolder();
-  UseTemp(temp);
-  char name[MAX_PATH];
-  EXPECT_EQ(MakeTempFolderName(name, sizeof name), 0);
-  EXPECT_EQ(name, temp + "\\1");
-}
-
-TEST_F(TempFolderTest, NumberThatDoesNotFitGivesNoName) {
+TEST(MakeTempFolderName, NumberThatDoesNotFitGivesNoName) {
   const std::string temp = WindowsScratchFolder() + "\\";
-  UseTemp(temp);
+  TemporaryFolderForTest tmp(temp);
   const size_t exact = temp.size() + 2;  // the temporary folder, "1" and the terminator
   char name[MAX_PATH];
   memset(name, 'x', sizeof name);
@@ -121,7 +100,7 @@ TEST(ShellMove, MovesAFolderWithItsContent) {
   CreateDirectoryA((root + "from\\sub").c_str(), nullptr);
   WriteWholeFile(root + "from\\sub\\a.txt", "content");
   EXPECT_EQ(ShellMove(nullptr, (root + "from").c_str(), (root + "to").c_str()), 0);
-  EXPECT_FALSE(Exists(root + "from"));
+  EXPECT_FALSE(PathExists(root + "from"));
   EXPECT_EQ(ReadWholeFile(root + "to\\sub\\a.txt"), "content");
   // Onto an existing folder: the source goes inside it.
   CreateDirectoryA((root + "more").c_str(), nullptr);
@@ -143,7 +122,7 @@ TEST(ShellDelete, RemovesAFolderWithContentOrNothing) {
   CreateDirectoryA((root + "gone\\sub").c_str(), nullptr);
   WriteWholeFile(root + "gone\\sub\\a.txt", "x");
   ShellDelete((root + "gone").c_str());
-  EXPECT_FALSE(Exists(root + "gone"));
+  EXPECT_FALSE(PathExists(root + "gone"));
   EXPECT_TRUE(IsFolder(root)) << "only the named folder";
   MessageBoxWatcher watcher;
   ShellDelete((root + "never was").c_str());
@@ -155,7 +134,7 @@ TEST(ShellDelete, LeavesEverythingWhenThePathDoesNotFit) {
   // Cut to 259 characters this would name the folder "keep" below.
   const std::string keep = root + std::string(259 - root.size(), 'k');
   ASSERT_TRUE(CreateDirectoryA(keep.c_str(), nullptr) || GetLastError() == ERROR_FILENAME_EXCED_RANGE);
-  if (!Exists(keep)) GTEST_SKIP() << "the scratch folder is too deep for this case";
+  if (!PathExists(keep)) GTEST_SKIP() << "the scratch folder is too deep for this case";
   ShellDelete((keep + "longer").c_str());
   EXPECT_TRUE(IsFolder(keep));
 }
@@ -183,7 +162,7 @@ TEST(MoveFilesInto, ReplacesEveryFileWithEitherFamilysMove) {
     for (const char* name : {"A.TXT", "B.TXT", "C.TXT"}) {
       EXPECT_EQ(ReadWholeFile(to + "\\" + name), std::string("new ") + name);
     }
-    EXPECT_FALSE(Exists(from)) << "the emptied folder is removed";
+    EXPECT_FALSE(PathExists(from)) << "the emptied folder is removed";
 
     // A folder where a file should go cannot be replaced.
     CreateDirectoryA(from.c_str(), nullptr);
@@ -228,10 +207,8 @@ TEST(MoveAsidePsapi, RenamesAnExistingPsapiOnly) {
 }
 
 TEST(ShowSystemError, ShowsTheSystemTextOfTheCode) {
-  char expected[512] = {};
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, 82, 0, expected,
-                 sizeof expected, nullptr);
-  ASSERT_NE(expected[0], '\0');
+  const std::string expected = SystemText(82);
+  ASSERT_NE(expected, "");
   {
     MessageBoxWatcher watcher;
     EXPECT_EQ(ShowSystemError(nullptr, 82, nullptr), IDOK);
@@ -239,7 +216,7 @@ TEST(ShowSystemError, ShowsTheSystemTextOfTheCode) {
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].caption, "") << "no caption given: an empty one";
     // The box may drop the text's closing line break.
-    EXPECT_EQ(seen[0].text.substr(0, 20), std::string(expected).substr(0, 20));
+    EXPECT_EQ(seen[0].text.substr(0, 20), expected.substr(0, 20));
   }
   {
     MessageBoxWatcher watcher;

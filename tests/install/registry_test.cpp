@@ -7,6 +7,7 @@
 
 #include "install/registry.h"
 #include "setup/setup_state.h"
+#include "tests/e2e/installed_product.h"
 
 namespace {
 
@@ -20,13 +21,6 @@ void SetValue(HKEY root, const char* key_name, const char* value, DWORD type, co
   HKEY key;
   ASSERT_EQ(RegCreateKeyExA(root, key_name, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), ERROR_SUCCESS);
   RegSetValueExA(key, value, 0, type, static_cast<const BYTE*>(data), size);
-  RegCloseKey(key);
-}
-
-void DeleteValue(HKEY root, const char* key_name, const char* value) {
-  HKEY key;
-  if (RegOpenKeyExA(root, key_name, 0, KEY_WRITE, &key) != ERROR_SUCCESS) return;
-  RegDeleteValueA(key, value);
   RegCloseKey(key);
 }
 
@@ -58,12 +52,12 @@ class RegistryTest : public ::testing::Test {
     char variable[MAX_PATH] = {};
     GetEnvironmentVariableA("ProgramFiles", variable, sizeof variable);
     program_files_variable_ = variable;
-    DeleteValue(HKEY_CURRENT_USER, kRemembered, "RT");
-    DeleteValue(HKEY_CURRENT_USER, kRemembered, "");
+    DeleteRegistryValue(HKEY_CURRENT_USER, kRemembered, "RT");
+    DeleteRegistryValue(HKEY_CURRENT_USER, kRemembered, "");
   }
   void TearDown() override {
-    DeleteValue(HKEY_CURRENT_USER, kRemembered, "RT");
-    DeleteValue(HKEY_CURRENT_USER, kRemembered, "");
+    DeleteRegistryValue(HKEY_CURRENT_USER, kRemembered, "RT");
+    DeleteRegistryValue(HKEY_CURRENT_USER, kRemembered, "");
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstall);
     SetProgramFilesDir(program_files_dir_.c_str());
     SetEnvironmentVariableA("ProgramFiles", program_files_variable_.c_str());
@@ -71,7 +65,7 @@ class RegistryTest : public ::testing::Test {
   }
   void SetProgramFilesDir(const char* folder) {
     if (strcmp(folder, "<absent>") == 0) {
-      DeleteValue(HKEY_LOCAL_MACHINE, kVersion, "ProgramFilesDir");
+      DeleteRegistryValue(HKEY_LOCAL_MACHINE, kVersion, "ProgramFilesDir");
     } else {
       SetValue(HKEY_LOCAL_MACHINE, kVersion, "ProgramFilesDir", REG_SZ, folder, strlen(folder) + 1);
     }
@@ -89,20 +83,42 @@ class RegistryTest : public ::testing::Test {
   std::string program_files_variable_;
 };
 
-TEST_F(RegistryTest, FirstProposalIsProgramFilesDirAndTheProduct) {
-  SetProgramFilesDir("D:\\Apps");
-  EXPECT_EQ(Proposal(), "D:\\Apps\\Tolvenwark Registry Test");
-  SetProgramFilesDir("D:\\Apps\\");
-  EXPECT_EQ(Proposal(), "D:\\Apps\\Tolvenwark Registry Test") << "no doubled separator";
-  EXPECT_EQ(Proposal(20), "D:\\Apps\\Tolvenwark ") << "cut to the given size";
-}
-
-TEST_F(RegistryTest, WithoutProgramFilesDirTheVariableIsUsed) {
-  SetProgramFilesDir("<absent>");
+// A remembered folder comes first, when it is a usable string; then
+// ProgramFilesDir, then the ProgramFiles variable, with the product's name.
+TEST_F(RegistryTest, ProposalFromTheRememberedFolderOrProgramFiles) {
   SetEnvironmentVariableA("ProgramFiles", "E:\\Env Programs");
-  EXPECT_EQ(Proposal(), "E:\\Env Programs\\Tolvenwark Registry Test");
-  SetProgramFilesDir("");  // an empty value counts as absent too
-  EXPECT_EQ(Proposal(), "E:\\Env Programs\\Tolvenwark Registry Test");
+  const std::string product = "\\Tolvenwark Registry Test";
+  const std::string long_value(MAX_PATH - 2, 'b');
+  struct {
+    const char* why;
+    const char* program_files_dir;
+    DWORD type;              // of the remembered value
+    std::string remembered;  // "": none
+    size_t size;
+    std::string expected;
+  } const cases[] = {
+      {"ProgramFilesDir and the product", "D:\\Apps", REG_SZ, "", MAX_PATH, "D:\\Apps" + product},
+      {"no doubled separator", "D:\\Apps\\", REG_SZ, "", MAX_PATH, "D:\\Apps" + product},
+      {"cut to the given size", "D:\\Apps\\", REG_SZ, "", 20, "D:\\Apps\\Tolvenwark "},
+      {"without ProgramFilesDir the variable", "<absent>", REG_SZ, "", MAX_PATH, "E:\\Env Programs" + product},
+      {"an empty ProgramFilesDir counts as absent", "", REG_SZ, "", MAX_PATH, "E:\\Env Programs" + product},
+      {"remembered: empty text is unusable", "D:\\Apps", REG_SZ, std::string("", 1), MAX_PATH, "D:\\Apps" + product},
+      {"remembered: longer than the buffer, a cut path would be another folder", "D:\\Apps", REG_SZ,
+       std::string(300, 'a'), MAX_PATH, "D:\\Apps" + product},
+      {"remembered: not a string", "D:\\Apps", REG_DWORD, std::string("\x01\x02\x03\x04", 4), MAX_PATH,
+       "D:\\Apps" + product},
+      {"remembered without its terminator", "D:\\Apps", REG_SZ, "D:\\Raw", MAX_PATH, "D:\\Raw"},
+      {"a long value without its zero still ends inside the buffer", "D:\\Apps", REG_SZ, long_value, MAX_PATH,
+       long_value},
+  };
+  for (const auto& c : cases) {
+    SetProgramFilesDir(c.program_files_dir);
+    DeleteRegistryValue(HKEY_CURRENT_USER, kRemembered, "RT");
+    if (!c.remembered.empty()) {
+      SetValue(HKEY_CURRENT_USER, kRemembered, "RT", c.type, c.remembered.data(), c.remembered.size());
+    }
+    EXPECT_EQ(Proposal(c.size), c.expected) << c.why;
+  }
 }
 
 TEST_F(RegistryTest, WithNeitherTheWindowsFoldersParentIsUsed) {
@@ -129,34 +145,6 @@ TEST_F(RegistryTest, SavedFolderComesBackExactly) {
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kRemembered, "RT"), folder);
     EXPECT_EQ(Proposal(), folder) << "nothing appended to a remembered folder";
   }
-}
-
-TEST_F(RegistryTest, UnusableRememberedValuesCountAsAbsent) {
-  SetProgramFilesDir("D:\\Apps");
-  const std::string fallback = "D:\\Apps\\Tolvenwark Registry Test";
-  struct Case {
-    DWORD type;
-    std::string data;
-    const char* why;
-  };
-  const Case cases[] = {
-      {REG_SZ, std::string("", 1), "empty text"},
-      {REG_SZ, std::string(300, 'a'), "longer than the buffer: a cut path would be another folder"},
-      {REG_DWORD, std::string("\x01\x02\x03\x04", 4), "not a string"},
-  };
-  for (const Case& c : cases) {
-    SetValue(HKEY_CURRENT_USER, kRemembered, "RT", c.type, c.data.data(), c.data.size());
-    EXPECT_EQ(Proposal(), fallback) << c.why;
-  }
-}
-
-TEST_F(RegistryTest, RememberedValueWithoutTerminatorIsTerminated) {
-  SetValue(HKEY_CURRENT_USER, kRemembered, "RT", REG_SZ, "D:\\Raw", 6);  // no zero byte stored
-  EXPECT_EQ(Proposal(), "D:\\Raw");
-  // A long value without its zero still ends inside the buffer.
-  const std::string full(MAX_PATH - 2, 'b');
-  SetValue(HKEY_CURRENT_USER, kRemembered, "RT", REG_SZ, full.data(), full.size());
-  EXPECT_EQ(Proposal(), full);
 }
 
 TEST_F(RegistryTest, EmptyPackageIdNeitherSavesNorReads) {

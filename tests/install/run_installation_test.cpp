@@ -5,7 +5,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <set>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +19,8 @@
 #include "setup/language_list.h"
 #include "setup/setup_state.h"
 #include "tests/dialog/dialog_fixture.h"
+#include "tests/dialog/setup_probe.h"
+#include "tests/e2e/installed_product.h"
 #include "tests/install/test_paths.h"
 #include "tests/setup/message_box_watcher.h"
 #include "tools/archive_writer.h"
@@ -56,41 +58,9 @@ std::vector<Entry> SamplePackage() {
   };
 }
 
-std::string SystemText(DWORD code) {
-  char text[512] = "";
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                 MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof text, nullptr);
-  return text;
-}
-
-// Names of the files and folders directly in `folder` ("name\" for folders).
-std::set<std::string> Listing(const std::string& folder) {
-  std::set<std::string> names;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
-    std::string name = found.cFileName;
-    if (name == "." || name == "..") continue;
-    names.insert((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? name + "\\" : name);
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-  return names;
-}
-
-std::string RegistryText(HKEY root, const char* key_name, const char* value_name) {
-  HKEY key;
-  char value[MAX_PATH] = "";
-  DWORD size = sizeof value;
-  if (RegOpenKeyExA(root, key_name, 0, KEY_READ, &key) != ERROR_SUCCESS) return "(no key)";
-  LONG status = RegQueryValueExA(key, value_name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
-  RegCloseKey(key);
-  return status == ERROR_SUCCESS ? value : "(no value)";
-}
-
 // Deletes every file in `folder`, read-only ones too.
 void EmptyFolder(const std::string& folder) {
-  for (const std::string& name : Listing(folder)) {
+  for (const std::string& name : FolderNames(folder)) {
     SetFileAttributesA((folder + "\\" + name).c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileA((folder + "\\" + name).c_str());
   }
@@ -123,10 +93,7 @@ class RunInstallationTest : public DialogTest {
     root_ = WindowsScratchFolder();
     temp_ = root_ + "\\temp";
     CreateDirectoryA(temp_.c_str(), nullptr);
-    char value[MAX_PATH] = "";
-    GetEnvironmentVariableA("TMP", value, sizeof value);
-    saved_tmp_ = value;
-    SetEnvironmentVariableA("TMP", temp_.c_str());
+    temporary_folder_ = std::make_unique<TemporaryFolderForTest>(temp_);
 
     SetupState* state = g_setup_state;
     CopyBounded(state->group, kProduct, sizeof state->group);
@@ -145,16 +112,10 @@ class RunInstallationTest : public DialogTest {
     UsePackage(SamplePackage());
   }
 
-  void ForgetInstallPath() {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Tolvenwark", 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
-      RegDeleteValueA(key, kPackageId);
-      RegCloseKey(key);
-    }
-  }
+  void ForgetInstallPath() { DeleteRegistryValue(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId); }
 
   void TearDown() override {
-    SetEnvironmentVariableA("TMP", saved_tmp_.c_str());
+    temporary_folder_.reset();
     ForgetInstallPath();
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
     if (g_held_file != INVALID_HANDLE_VALUE) CloseHandle(g_held_file);
@@ -190,11 +151,10 @@ class RunInstallationTest : public DialogTest {
   // The files of the sample package that the XP edition with French
   // unchecked installs, with their content.
   void ExpectInstalled(const std::string& folder) {
-    std::set<std::string> expected = {"FILE_ID.DIZ", "KPROG.EXE", "PROG_DE.LNG", "README.TXT",
-                                      "UnInst.exe",  "LOCKED.DLL", "PSAPI.DLL",   "NOTES.TXT"};
-    std::set<std::string> listing = Listing(folder);
-    listing.erase("KVPSAPI.DLL");
-    EXPECT_EQ(listing, expected);
+    std::vector<std::string> listing = FolderNames(folder);
+    listing.erase(std::remove(listing.begin(), listing.end(), "KVPSAPI.DLL"), listing.end());
+    EXPECT_EQ(listing, std::vector<std::string>({"FILE_ID.DIZ", "KPROG.EXE", "LOCKED.DLL", "NOTES.TXT",
+                                                 "PROG_DE.LNG", "PSAPI.DLL", "README.TXT", "UnInst.exe"}));
     EXPECT_EQ(ReadWholeFile(folder + "\\KPROG.EXE"), "xp program");
     EXPECT_EQ(ReadWholeFile(folder + "\\README.TXT"), std::string(5000, 'r'));
     EXPECT_EQ(ReadWholeFile(folder + "\\LOCKED.DLL"), "new library");
@@ -213,7 +173,8 @@ class RunInstallationTest : public DialogTest {
     ASSERT_NE(g_held_file, INVALID_HANDLE_VALUE);
   }
 
-  std::string root_, temp_, saved_tmp_, destination_, package_;
+  std::string root_, temp_, destination_, package_;
+  std::unique_ptr<TemporaryFolderForTest> temporary_folder_;
 };
 
 TEST_F(RunInstallationTest, InstallsTheChosenEditionAndLanguagesFlatAndRecordsIt) {
@@ -235,14 +196,11 @@ TEST_F(RunInstallationTest, InstallsTheChosenEditionAndLanguagesFlatAndRecordsIt
   EXPECT_EQ(ReadWholeFile(destination_ + "\\KVPSAPI.DLL"), "the system's psapi");
   EXPECT_EQ(ReadWholeFile(destination_ + "\\PSAPI.DLL"), "our psapi");
   // The archive's time stamp, read as local time.
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  ASSERT_TRUE(GetFileAttributesExA((destination_ + "\\README.TXT").c_str(), GetFileExInfoStandard, &data));
-  FILETIME local;
-  SYSTEMTIME time;
-  FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
-  FileTimeToSystemTime(&local, &time);
-  EXPECT_EQ(std::vector<int>({time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute}),
-            std::vector<int>({2007, 6, 15, 12, 30}));
+  for (const ListedItem& item : ListFolder(destination_)) {
+    if (item.name == "README.TXT") {
+      EXPECT_EQ(LocalTimeText(item.last_write), "2007-06-15 12:30:00");
+    }
+  }
 
   EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), destination_);
   EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), destination_ + "\\UnInst.exe");
@@ -277,9 +235,9 @@ TEST_F(RunInstallationTest, FolderThatCannotBeUsedShowsTheNoticeAndNothingIsWrit
       EXPECT_EQ(boxes[1].text, c.message) << c.why;
     }
   }
-  EXPECT_EQ(Listing(root_), std::set<std::string>({"package.rar", "temp\\"}));
-  EXPECT_EQ(Listing(temp_), std::set<std::string>());
-  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), "(no value)");
+  EXPECT_EQ(FolderNames(root_), std::vector<std::string>({"package.rar", "temp\\"}));
+  EXPECT_EQ(FolderNames(temp_), std::vector<std::string>());
+  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), "(none)");
 }
 
 TEST_F(RunInstallationTest, DamagedPackageIsReportedUnderTheSetupFilesName) {
@@ -290,8 +248,8 @@ TEST_F(RunInstallationTest, DamagedPackageIsReportedUnderTheSetupFilesName) {
   ASSERT_EQ(boxes.size(), 2u);
   EXPECT_EQ(boxes[1].text, "Broken file, please download again.");
   EXPECT_EQ(boxes[1].caption, "package.rar");
-  EXPECT_EQ(Listing(destination_).count("README.TXT"), 0u);
-  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), "(no value)");
+  EXPECT_FALSE(PathExists(destination_ + "\\README.TXT"));
+  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), "(none)");
 }
 
 TEST_F(RunInstallationTest, EntryThatCannotBeCreatedAnywhereFailsBothPasses) {
@@ -305,9 +263,9 @@ TEST_F(RunInstallationTest, EntryThatCannotBeCreatedAnywhereFailsBothPasses) {
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[1].text, SystemText(82));
     EXPECT_EQ(boxes[1].caption, "");
-    EXPECT_EQ(Listing(temp_), std::set<std::string>()) << press;
+    EXPECT_EQ(FolderNames(temp_), std::vector<std::string>()) << press;
   }
-  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), "(no value)");
+  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), "(none)");
 }
 
 // The first pass cannot replace the file, the retry writes everything into
@@ -336,13 +294,13 @@ TEST_F(RunInstallationTest, FileThatCannotBeReplacedIsReportedAndNothingIsNested
     // The system's reason (Wine: access denied) under the file's name.
     EXPECT_EQ(boxes[1].caption, "LOCKED.DLL");
     EXPECT_NE(boxes[1].text, "");
-    for (const std::string& name : Listing(destination_)) {
+    for (const std::string& name : FolderNames(destination_)) {
       if (name != "LOCKED.DLL\\") {
         EXPECT_NE(name.back(), '\\') << "nothing nested: " << name;
       }
     }
-    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), "(no value)");
-    EXPECT_EQ(Listing(temp_), std::set<std::string>()) << "the numbered folder is removed";
+    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), "(none)");
+    EXPECT_EQ(FolderNames(temp_), std::vector<std::string>()) << "the numbered folder is removed";
 
     // Once the file is free, OK again installs it all, directly.
     if (c.folder) {
@@ -382,7 +340,7 @@ TEST_F(RunInstallationTest, FallbackMovesTheFilesIntoTheChosenFolder) {
     EXPECT_EQ(Install(&boxes), 0);
     EXPECT_EQ(boxes.size(), 2u);
     ExpectInstalled(destination_);
-    EXPECT_EQ(Listing(temp_), std::set<std::string>()) << "the numbered folder is removed";
+    EXPECT_EQ(FolderNames(temp_), std::vector<std::string>()) << "the numbered folder is removed";
     EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), destination_ + separator);
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), destination_ + "\\UnInst.exe");
     EmptyFolder(destination_);
@@ -399,12 +357,8 @@ TEST_F(RunInstallationTest, FallbackOnThe9xFamily) {
   const char kCopy[] = "win98_installation_tests.exe";
   const std::string copy = root_ + "\\" + kCopy;
   ASSERT_TRUE(CopyFileA(self, copy.c_str(), FALSE));
-  const std::string key_name = std::string("Software\\Wine\\AppDefaults\\") + kCopy;
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key_name.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
-  RegCloseKey(key);
+  Windows98ForProgram windows98(kCopy);
+  ASSERT_TRUE(windows98.made());
 
   SetEnvironmentVariableA("TOLVEN_EXPECT_9X", "1");
   std::string command = "\"" + copy + "\" --gtest_filter=RunInstallationTest.FallbackMovesTheFilesIntoTheChosenFolder";
@@ -422,7 +376,6 @@ TEST_F(RunInstallationTest, FallbackOnThe9xFamily) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   }
-  RegDeleteKeyA(HKEY_CURRENT_USER, key_name.c_str());
   ASSERT_TRUE(started);
   EXPECT_EQ(exit_code, 0u) << "the fallback failed on the 9x family";
 }

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -11,50 +12,11 @@
 #include "install/folders.h"
 #include "install/shortcuts.h"
 #include "setup/setup_state.h"
+#include "tests/e2e/installed_product.h"
 #include "tests/install/test_paths.h"
 #include "tests/support/scratch.h"
 
 namespace {
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// What a shortcut file says: target and folder read back through the
-// shell's own link object, the show command from the file's header (the
-// object reads every value but 1, 3 and 7 as 1).
-struct LinkContent {
-  bool loaded = false;
-  std::string target;
-  std::string working_directory;
-  int show_command = 0;
-};
-
-LinkContent ReadLink(const std::string& path) {
-  LinkContent content;
-  IShellLinkA* link = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                              reinterpret_cast<void**>(&link)))) {
-    return content;
-  }
-  IPersistFile* file = nullptr;
-  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-    WCHAR wide[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-    if (SUCCEEDED(file->Load(wide, STGM_READ))) {
-      content.loaded = true;
-      char text[MAX_PATH] = {};
-      link->GetPath(text, sizeof text, nullptr, SLGP_RAWPATH);
-      content.target = text;
-      text[0] = '\0';
-      link->GetWorkingDirectory(text, sizeof text);
-      content.working_directory = text;
-      const std::string bytes = ReadWholeFile(path);
-      if (bytes.size() >= 0x40) memcpy(&content.show_command, bytes.data() + 0x3C, 4);
-    }
-    file->Release();
-  }
-  link->Release();
-  return content;
-}
 
 // Files the test creates in the prefix's shell folders are removed again.
 class ShortcutTest : public ::testing::Test {
@@ -70,7 +32,7 @@ class ShortcutTest : public ::testing::Test {
   }
   void TearDown() override {
     for (const std::string& path : cleanup_) {
-      if (Exists(path)) ShellDelete(path.c_str());
+      if (PathExists(path)) ShellDelete(path.c_str());
     }
     g_setup_state = nullptr;
     CoUninitialize();
@@ -81,8 +43,8 @@ class ShortcutTest : public ::testing::Test {
     return folder;
   }
   void ExpectLink(const std::string& path, const std::string& target, const std::string& working_directory) {
-    LinkContent link = ReadLink(path);
-    ASSERT_TRUE(link.loaded) << path;
+    ShortcutInfo link = ReadShortcut(path);
+    ASSERT_TRUE(link.readable) << path;
     EXPECT_EQ(link.target, target) << path;
     EXPECT_EQ(link.working_directory, working_directory) << path;
     EXPECT_EQ(link.show_command, SW_SHOW) << path;
@@ -93,18 +55,13 @@ class ShortcutTest : public ::testing::Test {
   std::vector<std::string> cleanup_;
 };
 
-TEST_F(ShortcutTest, CreateShortcutWritesTargetFolderAndShowCommand) {
+TEST_F(ShortcutTest, CreateShortcutWritesTargetFolderAndShowCommandOrFails) {
   const std::string link = install_ + "\\Direct.lnk";
   EXPECT_EQ(CreateShortcut(link.c_str(), (install_ + "\\Prog.exe").c_str(), install_.c_str()), S_OK);
   ExpectLink(link, install_ + "\\Prog.exe", install_);
-}
-
-TEST_F(ShortcutTest, CreateShortcutReportsFailures) {
-  const std::string link = install_ + "\\missing folder\\Direct.lnk";
-  EXPECT_TRUE(FAILED(CreateShortcut(link.c_str(), (install_ + "\\Prog.exe").c_str(), install_.c_str())));
-  EXPECT_FALSE(Exists(link));
-  EXPECT_EQ(CreateShortcut(nullptr, "x", "y"), E_POINTER);
-  EXPECT_EQ(CreateShortcut("x", nullptr, "y"), E_POINTER);
+  const std::string nowhere = install_ + "\\missing folder\\Direct.lnk";
+  EXPECT_TRUE(FAILED(CreateShortcut(nowhere.c_str(), (install_ + "\\Prog.exe").c_str(), install_.c_str())));
+  EXPECT_FALSE(PathExists(nowhere));
 }
 
 TEST_F(ShortcutTest, DesktopIconStartsInTheTargetsFolder) {
@@ -128,13 +85,13 @@ TEST_F(ShortcutTest, QuickLaunchIconOnlyWhereTheFolderExists) {
 
   // Another test may have made the folder; it is put back afterwards.
   const std::string parent = app_data + "\\Microsoft\\Internet Explorer";
-  if (!Exists(parent)) cleanup_.push_back(parent);
+  if (!PathExists(parent)) cleanup_.push_back(parent);
   const std::string link = quick_launch + "\\Tolvenwark Quick Test.lnk";
   FolderHiddenForTest hidden(quick_launch);
-  ASSERT_FALSE(Exists(quick_launch));
+  ASSERT_FALSE(PathExists(quick_launch));
   EXPECT_EQ(HasQuickLaunchFolder(), 0);
   CreateQuickLaunchShortcut((install_ + "\\Prog.exe").c_str(), "Tolvenwark Quick Test");
-  EXPECT_FALSE(Exists(link)) << "a missing folder is not created";
+  EXPECT_FALSE(PathExists(link)) << "a missing folder is not created";
 
   SHCreateDirectoryExA(nullptr, quick_launch.c_str(), nullptr);
   EXPECT_EQ(HasQuickLaunchFolder(), 1);
@@ -149,11 +106,9 @@ TEST_F(ShortcutTest, GroupEntryNeedsNameAndFile) {
   CreateGroupEntry("Run", install_.c_str(), "Prog.exe", group.c_str());
   ExpectLink(group + "\\Run.lnk", install_ + "\\Prog.exe", install_);
   CreateGroupEntry("", install_.c_str(), "Prog.exe", group.c_str());
-  CreateGroupEntry(nullptr, install_.c_str(), "Prog.exe", group.c_str());
   CreateGroupEntry("NoFile", install_.c_str(), "", group.c_str());
-  CreateGroupEntry("NoFile", install_.c_str(), nullptr, group.c_str());
-  EXPECT_FALSE(Exists(group + "\\.lnk"));
-  EXPECT_FALSE(Exists(group + "\\NoFile.lnk"));
+  EXPECT_FALSE(PathExists(group + "\\.lnk"));
+  EXPECT_FALSE(PathExists(group + "\\NoFile.lnk"));
 }
 
 class StartMenuGroupTest : public ShortcutTest {
@@ -165,7 +120,7 @@ class StartMenuGroupTest : public ShortcutTest {
     ASSERT_FALSE(programs_.empty());
     group_folder_ = programs_ + "\\Tolvenwark Group Test";
     cleanup_.push_back(group_folder_);
-    ASSERT_FALSE(Exists(group_folder_));
+    ASSERT_FALSE(PathExists(group_folder_));
     strcpy(context_.destination, install_.c_str());
     strcpy(context_.main_exe, "Prog.exe");
     strcpy(context_.uninstaller, "UnInst.exe");
@@ -178,7 +133,7 @@ class StartMenuGroupTest : public ShortcutTest {
     std::vector<std::string> names;
     for (const char* name :
          {"Tolvenwark Group Test", "Uninstall", "License", "Order", "Bestellung"}) {
-      if (Exists(group_folder_ + "\\" + name + ".lnk")) names.push_back(name);
+      if (PathExists(group_folder_ + "\\" + name + ".lnk")) names.push_back(name);
     }
     return names;
   }
@@ -190,29 +145,44 @@ class StartMenuGroupTest : public ShortcutTest {
 
 using Names = std::vector<std::string>;
 
-TEST_F(StartMenuGroupTest, GoesToTheAllUsersProgramsFolderWithEveryPlacedEntry) {
-  CreateStartMenuGroup(nullptr, &context_);
-  EXPECT_EQ(Entries(), (Names{"Tolvenwark Group Test", "Uninstall", "License", "Order"}))
-      << "no Bestellung without German";
-  ExpectLink(group_folder_ + "\\Tolvenwark Group Test.lnk", install_ + "\\Prog.exe", install_);
-  ExpectLink(group_folder_ + "\\Uninstall.lnk", install_ + "\\UnInst.exe", install_);
-  ExpectLink(group_folder_ + "\\License.lnk", install_ + "\\LICENSE.TXT", install_);
-  ExpectLink(group_folder_ + "\\Order.lnk", install_ + "\\ORDER.HTM", install_);
-  EXPECT_FALSE(Exists(Folder(CSIDL_PROGRAMS) + "\\Tolvenwark Group Test")) << "not in the user's own menu";
-}
-
-TEST_F(StartMenuGroupTest, BestellungOnlyWithGermanInstalled) {
-  context_.german_count = 2;
-  context_.license_file[0] = '\0';  // an entry that was not placed
-  CreateStartMenuGroup(nullptr, &context_);
-  EXPECT_EQ(Entries(), (Names{"Tolvenwark Group Test", "Uninstall", "Order", "Bestellung"}));
-  ExpectLink(group_folder_ + "\\Bestellung.lnk", install_ + "\\BESTELL.HTM", install_);
-}
-
-TEST_F(StartMenuGroupTest, ExistingGroupFolderGetsNoEntries) {
-  CreateDirectoryA(group_folder_.c_str(), nullptr);
-  CreateStartMenuGroup(nullptr, &context_);
-  EXPECT_EQ(Entries(), Names{});
+// The group goes to the all-users Programs folder with an entry for every
+// file placed, each pointing at it and starting in the installation folder.
+TEST_F(StartMenuGroupTest, GetsAnEntryForEveryPlacedFile) {
+  const std::string temp = install_ + "\\1";
+  CreateDirectoryA(temp.c_str(), nullptr);
+  const Names all = {"Tolvenwark Group Test", "Uninstall", "License", "Order"};
+  struct {
+    const char* why;
+    int german_count;
+    const char* license;  // "" when the entry was not placed
+    bool group_exists;    // made by an earlier installation
+    const char* temp_folder;  // the fallback builds the group there and moves it
+    Names entries;
+  } const cases[] = {
+      {"no Bestellung without German", 0, "LICENSE.TXT", false, "", all},
+      {"Bestellung only with German; no entry for a file not placed", 2, "", false, "",
+       {"Tolvenwark Group Test", "Uninstall", "Order", "Bestellung"}},
+      {"an existing group folder gets no entries", 0, "LICENSE.TXT", true, "", {}},
+      {"the fallback's group is moved into place, not copied", 0, "LICENSE.TXT", false, temp.c_str(), all},
+  };
+  const std::map<std::string, std::string> targets = {{"Tolvenwark Group Test", "Prog.exe"},
+                                                      {"Uninstall", "UnInst.exe"}, {"License", "LICENSE.TXT"},
+                                                      {"Order", "ORDER.HTM"}, {"Bestellung", "BESTELL.HTM"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    ShellDelete(group_folder_.c_str());
+    if (c.group_exists) CreateDirectoryA(group_folder_.c_str(), nullptr);
+    context_.german_count = c.german_count;
+    strcpy(context_.license_file, c.license);
+    strcpy(context_.temp_folder, c.temp_folder);
+    CreateStartMenuGroup(nullptr, &context_);
+    EXPECT_EQ(Entries(), c.entries);
+    for (const std::string& entry : c.entries) {
+      ExpectLink(group_folder_ + "\\" + entry + ".lnk", install_ + "\\" + targets.at(entry), install_);
+    }
+    EXPECT_FALSE(PathExists(temp + "\\Tolvenwark Group Test"));
+  }
+  EXPECT_FALSE(PathExists(Folder(CSIDL_PROGRAMS) + "\\Tolvenwark Group Test")) << "not in the user's own menu";
 }
 
 // Without a name a shortcut would be ".lnk" joined to its folder: a file
@@ -221,7 +191,7 @@ TEST_F(StartMenuGroupTest, EmptyProductNameMakesNoGroupAndNoIcons) {
   state_.group[0] = '\0';
   CreateStartMenuGroup(nullptr, &context_);
   for (const char* name : {"Uninstall", "License", "Order", ".lnk"}) {
-    EXPECT_FALSE(Exists(programs_ + "\\" + name + ".lnk")) << name;
+    EXPECT_FALSE(PathExists(programs_ + "\\" + name + ".lnk")) << name;
   }
   const std::string target = install_ + "\\Prog.exe";
   CreateDesktopShortcut(target.c_str(), "");
@@ -230,18 +200,8 @@ TEST_F(StartMenuGroupTest, EmptyProductNameMakesNoGroupAndNoIcons) {
   GetQuickLaunchFolder(quick_launch, sizeof quick_launch);
   for (const std::string& folder : {Folder(CSIDL_DESKTOP), std::string(quick_launch)}) {
     cleanup_.push_back(folder + ".lnk");
-    EXPECT_FALSE(Exists(folder + ".lnk")) << folder;
+    EXPECT_FALSE(PathExists(folder + ".lnk")) << folder;
   }
-}
-
-TEST_F(StartMenuGroupTest, FallbackBuildsTheGroupAsideAndMovesIt) {
-  const std::string temp = install_ + "\\1";
-  CreateDirectoryA(temp.c_str(), nullptr);
-  strcpy(context_.temp_folder, temp.c_str());
-  CreateStartMenuGroup(nullptr, &context_);
-  EXPECT_EQ(Entries(), (Names{"Tolvenwark Group Test", "Uninstall", "License", "Order"}));
-  ExpectLink(group_folder_ + "\\Uninstall.lnk", install_ + "\\UnInst.exe", install_);
-  EXPECT_FALSE(Exists(temp + "\\Tolvenwark Group Test")) << "moved, not copied";
 }
 
 }  // namespace

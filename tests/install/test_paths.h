@@ -18,6 +18,22 @@ inline std::string WindowsScratchFolder() {
   return folder;
 }
 
+// Points the process's temporary folder (TMP, which Windows asks first) at
+// `folder` for the life of this object; programs it starts inherit it.
+class TemporaryFolderForTest {
+ public:
+  explicit TemporaryFolderForTest(const std::string& folder) {
+    char value[MAX_PATH] = "";
+    GetEnvironmentVariableA("TMP", value, sizeof value);
+    saved_ = value;
+    SetEnvironmentVariableA("TMP", folder.c_str());
+  }
+  ~TemporaryFolderForTest() { SetEnvironmentVariableA("TMP", saved_.c_str()); }
+
+ private:
+  std::string saved_;
+};
+
 // Keeps a folder of the profile out of the way for the life of this object:
 // moves an existing one aside under another name, and afterwards removes the
 // (empty) folder a test made in its place and puts the original back.

@@ -49,34 +49,34 @@ TEST(BitInput, FieldsMatchABitByBitReader) {
   }
 }
 
-TEST(BitInput, ReadPackedStopsAtThePackedSize) {
-  TestContext context;
-  std::string bytes = PatternBytes(100);
-  context.SetInput(ScratchFolder() + "packed", bytes, 60);
-  uint8_t out[100] = {};
-  EXPECT_EQ(ReadPacked(context.get(), out, 40), 40);
-  EXPECT_EQ(context->packed_left, 20);
-  EXPECT_EQ(ReadPacked(context.get(), out + 40, 100), 20);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 60), bytes.substr(0, 60));
-  EXPECT_EQ(out[60], 0) << "read past the packed size";
-  EXPECT_EQ(ReadPacked(context.get(), out, 10), 0);
-}
-
-TEST(BitInput, ReadPackedReportsWhatAShortFileGave) {
-  TestContext context;
-  context.SetInput(ScratchFolder() + "short", PatternBytes(30), 50);
-  uint8_t out[64];
-  EXPECT_EQ(ReadPacked(context.get(), out, 64), 30);
-  EXPECT_EQ(ReadPacked(context.get(), out, 64), 0);
-}
-
-TEST(BitInput, ReadPackedWithoutAnArchiveOrWithANegativeSizeReadsNothing) {
-  TestContext context;
-  uint8_t out[8];
-  context->packed_left = 8;
-  EXPECT_EQ(ReadPacked(context.get(), out, 8), 0);
-  context.SetInput(ScratchFolder() + "packed", PatternBytes(8), static_cast<int32_t>(0x80000000u));
-  EXPECT_EQ(ReadPacked(context.get(), out, 8), 0);
+// Reads stop at the packed size and at the file's end, and read nothing
+// without an archive or with a size of 2 GiB or more.
+TEST(BitInput, ReadPackedStopsAtThePackedSizeOrTheFilesEnd) {
+  struct {
+    const char* why;
+    int file_bytes;  // -1: no archive
+    int32_t packed;
+    std::vector<int> asked, given;  // one read each
+  } const cases[] = {
+      {"the packed size ends the reads", 100, 60, {40, 100, 10}, {40, 20, 0}},
+      {"a short file gives what it holds", 30, 50, {64, 64}, {30, 0}},
+      {"no archive", -1, 8, {8}, {0}},
+      {"a negative size", 8, static_cast<int32_t>(0x80000000u), {8}, {0}},
+  };
+  for (const auto& c : cases) {
+    TestContext context;
+    std::string bytes = PatternBytes(c.file_bytes < 0 ? 0 : c.file_bytes);
+    if (c.file_bytes >= 0) context.SetInput(ScratchFolder() + "packed", bytes, c.packed);
+    context->packed_left = c.packed;
+    uint8_t out[200] = {};
+    int total = 0;
+    for (size_t i = 0; i < c.asked.size(); ++i) {
+      EXPECT_EQ(ReadPacked(context.get(), out + total, c.asked[i]), c.given[i]) << c.why << ", read " << i;
+      total += c.given[i];
+    }
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), total), bytes.substr(0, total)) << c.why;
+    EXPECT_EQ(out[total], 0) << c.why << ": read past what was given";
+  }
 }
 
 // An entry of 8192 + 8160 bytes ends exactly at a buffer boundary: the first

@@ -182,20 +182,6 @@ TEST(LzDecoder, OverlappingMatchesRepeatThePattern) {
   }
 }
 
-// 269 switches tables in mid-entry: what follows is coded with the new ones.
-TEST(LzDecoder, NewTablesInMidEntry) {
-  BlockLengths other;
-  other.main.assign(298, 10);
-  UnpackHarness harness;
-  StreamWriter writer;
-  writer.Tables();
-  writer.Literal('a');
-  writer.Main(269);
-  writer.Tables(other);
-  writer.Literal('b');
-  EXPECT_EQ(harness.Entry(writer.bytes(), 2, false), "ab");
-}
-
 // After its last byte an entry looks at one more symbol when five bytes of
 // input remain: 269 there reads the tables the next solid entry starts with;
 // anything else leaves the old ones.
@@ -224,8 +210,9 @@ TEST(LzDecoder, TrailingTablesServeTheNextSolidEntry) {
   }
 }
 
-// A long entry whose table switches fall at every offset around the input
-// refills: table reads that refill inside themselves, or end a few bytes
+// 269 switches tables in mid-entry: what follows is coded with the new
+// ones. A long entry whose table switches fall at every offset around the
+// input refills: table reads that refill inside themselves, or end a few bytes
 // before the buffer end, hand the loop an exact position.
 TEST(LzDecoder, TableSwitchesAcrossInputRefills) {
   BlockLengths wide;

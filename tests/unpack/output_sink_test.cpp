@@ -81,39 +81,36 @@ class FlushTest : public ::testing::Test {
   TestContext context_;
 };
 
-TEST_F(FlushTest, WrappedBytesGoOutTailFirstInTwoPieces) {
-  context_->win_flushed = kWindowBufferSize - 16;
-  context_->win_pos = 10;
-  FlushWindow(context_.get());
-  EXPECT_EQ(context_.buffer()->append_count, 2);
-  EXPECT_EQ(context_.Delivered(), WindowBytes(kWindowBufferSize - 16, 16) + WindowBytes(0, 10));
-  EXPECT_EQ(context_->win_flushed, 10u);
-}
-
-TEST_F(FlushTest, PendingBytesGoOutInOnePiece) {
-  context_->win_flushed = 100;
-  context_->win_pos = 400;
-  FlushWindow(context_.get());
-  EXPECT_EQ(context_.buffer()->append_count, 1);
-  EXPECT_EQ(context_.Delivered(), WindowBytes(100, 300));
-  EXPECT_EQ(context_->win_flushed, 400u);
-}
-
-TEST_F(FlushTest, NothingPendingWritesNothingAndKeepsTheChecksum) {
-  context_->win_flushed = context_->win_pos = 777;
-  FlushWindow(context_.get());
-  EXPECT_EQ(context_.buffer()->length, 0u);
-  EXPECT_EQ(context_->entry_crc, 0xFFFFFFFFu);
-}
-
-TEST_F(FlushTest, SkippedOutputStillMovesTheFlushedPosition) {
-  context_->memory_buffer = nullptr;
-  context_->skip_output = 1;
-  context_->win_flushed = 5;
-  context_->win_pos = 5000;
-  FlushWindow(context_.get());
-  EXPECT_EQ(context_->win_flushed, 5000u);
-  EXPECT_EQ(context_->entry_crc, 0xFFFFFFFFu);
+// The bytes between the flushed position and the write position go out,
+// those that wrapped tail first; the flushed position catches up in every
+// case.
+TEST_F(FlushTest, PendingBytesGoOutInOrderAndTheFlushedPositionCatchesUp) {
+  const uint32_t tail = kWindowBufferSize - 16;
+  struct {
+    const char* why;
+    uint32_t flushed, pos;
+    bool skip;
+    int pieces;  // appends to memory; -1: not counted (an empty one is harmless)
+    std::string delivered;
+  } const cases[] = {
+      {"wrapped: tail first, in two pieces", tail, 10, false, 2, WindowBytes(tail, 16) + WindowBytes(0, 10)},
+      {"in one piece", 100, 400, false, 1, WindowBytes(100, 300)},
+      {"nothing pending writes nothing", 777, 777, false, -1, ""},
+      {"skipped output still moves on", 5, 5000, true, 0, ""},
+  };
+  for (const auto& c : cases) {
+    MemoryBufferReset(context_.buffer());
+    context_->memory_buffer = c.skip ? nullptr : context_.buffer();
+    context_->skip_output = c.skip;
+    context_->entry_crc = 0xFFFFFFFF;
+    context_->win_flushed = c.flushed;
+    context_->win_pos = c.pos;
+    FlushWindow(context_.get());
+    EXPECT_TRUE(c.pieces < 0 || context_.buffer()->append_count == c.pieces) << c.why;
+    EXPECT_EQ(context_.Delivered(), c.delivered) << c.why;
+    EXPECT_EQ(context_->win_flushed, c.pos) << c.why;
+    EXPECT_EQ(context_->entry_crc == 0xFFFFFFFFu, c.delivered.empty()) << c.why << ": the checksum covers what went out";
+  }
 }
 
 }  // namespace
