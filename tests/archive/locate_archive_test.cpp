@@ -9,32 +9,6 @@
 
 namespace {
 
-struct LocateCase {
-  const char* why;
-  size_t offset;  // where the marker starts
-  bool found;
-};
-
-const LocateCase kLocateCases[] = {
-    {"a marker at offset 0 needs no search", 0, true},
-    {"offsets 1 to 6 lie before the searched window", 3, false},
-    {"the window starts at offset 7", 7, true},
-    {"an archive after a typical installer image", 61440, true},
-    {"the last offset whose main header type lies in the window", 249996, true},
-    {"one further and the type byte falls outside", 249997, false},
-    {"far beyond the window", 300000, false},
-};
-
-TEST(LocateArchive, FindsMarkersOnlyInsideTheWindow) {
-  for (const LocateCase& c : kLocateCases) {
-    PassRecorder pass(AllInMemory());
-    std::string file = FakeExecutable(c.offset) + ArchiveOf(ThreeEntries());
-    int result = pass.Run(ScratchFolder() + "setup.exe", file);
-    EXPECT_EQ(result, c.found ? kExtractOk : kExtractNoArchive) << c.why;
-    EXPECT_EQ(pass.calls.size(), c.found ? 6u : 0u) << c.why;
-  }
-}
-
 TEST(LocateArchive, PassesOverAMarkerWhoseMainHeaderIsNotOne) {
   ArchiveWriter decoy;
   MainHeaderFields not_main;
@@ -48,14 +22,6 @@ TEST(LocateArchive, PassesOverAMarkerWhoseMainHeaderIsNotOne) {
   ASSERT_EQ(pass.calls.size(), 2u);
   EXPECT_EQ(pass.calls[0].name, "real.txt");
   EXPECT_EQ(pass.calls[1].data, "found");
-}
-
-TEST(LocateArchive, AMarkerAtOffsetZeroIsTakenWhateverItsMainHeaderType) {
-  MainHeaderFields odd;
-  odd.type = 0x99;
-  PassRecorder pass(AllInMemory());
-  EXPECT_EQ(pass.Run(ScratchFolder() + "a.rar", ArchiveOf(ThreeEntries(), odd)), kExtractOk);
-  EXPECT_EQ(pass.calls.size(), 6u);
 }
 
 // The older flavour is recognised only with its tag in the executable's
@@ -81,58 +47,57 @@ TEST(LocateArchive, OlderFlavourNeedsItsTagAndUsesTheSum) {
   }
 }
 
-struct SignedCase {
+struct LocateCase {
   const char* why;
   std::string file;
   int result;
   size_t calls;  // of a pass that takes every entry into memory
 };
 
-// A signing tool appends a certificate table after the archive and names it
-// in the PE header: the archive ends where the table begins, and nothing of
-// the table is read, even where it looks like a file header.
-TEST(LocateArchive, TheArchiveOfASignedImageEndsAtItsCertificateTable) {
-  std::string image = FakeExecutable(4096) + ArchiveOf(ThreeEntries());
+// The archive stands at offset 0, or after an executable within the searched
+// window. A signing tool appends a certificate table after the archive and
+// names it in the PE header: the archive ends where the table begins, and
+// nothing of the table is read, even where it looks like a file header.
+TEST(LocateArchive, FindsTheArchiveOnlyWhereItMayStand) {
+  const std::string archive = ArchiveOf(ThreeEntries());
+  auto at = [&](size_t offset) { return FakeExecutable(offset) + archive; };
+  MainHeaderFields odd;
+  odd.type = 0x99;
+  std::string image = FakeExecutable(4096) + archive;
   std::string ghost = ArchiveWriter().FileHeaderBytes(StoredEntry("ghost.txt", "boo")) + "boo";
   std::vector<FileEntryFields> damaged = ThreeEntries();
   damaged[1].bad_header_check = true;
-  const SignedCase cases[] = {
-      {"a table of certificates", SignedImage(image, PatternBytes(1500)), kExtractOk, 6},
-      {"a table that begins like a file header", SignedImage(image, ghost), kExtractOk, 6},
-      {"up to 7 zero bytes align it", SignedImage(image, ghost, 7), kExtractOk, 6},
-      {"8 are more than alignment", SignedImage(image, ghost, 8), kExtractBadEntry, 6},
-      {"a damaged header before it", SignedImage(FakeExecutable(4096) + ArchiveOf(damaged), ghost),
+  const LocateCase cases[] = {
+      {"a marker at offset 0 needs no search", at(0), kExtractOk, 6},
+      {"at offset 0 whatever its main header type", ArchiveOf(ThreeEntries(), odd), kExtractOk, 6},
+      {"offsets 1 to 6 lie before the searched window", at(3), kExtractNoArchive, 0},
+      {"the window starts at offset 7", at(7), kExtractOk, 6},
+      {"an archive after a typical installer image", at(61440), kExtractOk, 6},
+      {"the last offset whose main header type lies in the window", at(249996), kExtractOk, 6},
+      {"one further and the type byte falls outside", at(249997), kExtractNoArchive, 0},
+      {"far beyond the window", at(300000), kExtractNoArchive, 0},
+      {"an empty file", "", kExtractNoArchive, 0},
+      {"shorter than a marker", "Rar!", kExtractNoArchive, 0},
+      {"a marker whose main header is cut", archive.substr(0, 15), kExtractNoArchive, 0},
+      {"an executable without any marker", FakeExecutable(100000), kExtractNoArchive, 0},
+      {"a searched marker whose main header is cut", FakeExecutable(500) + archive.substr(0, 12),
+       kExtractNoArchive, 0},
+      {"signed: a table of certificates", SignedImage(image, PatternBytes(1500)), kExtractOk, 6},
+      {"signed: a table that begins like a file header", SignedImage(image, ghost), kExtractOk, 6},
+      {"signed: up to 7 zero bytes align it", SignedImage(image, ghost, 7), kExtractOk, 6},
+      {"signed: 8 are more than alignment", SignedImage(image, ghost, 8), kExtractBadEntry, 6},
+      {"signed: a damaged header before it", SignedImage(FakeExecutable(4096) + ArchiveOf(damaged), ghost),
        kExtractBadEntry, 2},
-      {"an archive cut before it", SignedImage(image.substr(0, image.size() - 1), ghost), kExtractBadEntry, 4},
-      {"a table that does not end the file is none", SignedImage(image, ghost) + "x", kExtractBadEntry, 8},
-      {"nor one that holds the archive", SignedImage(FakeExecutable(4096), ArchiveOf(ThreeEntries())),
-       kExtractOk, 6},
+      {"signed: an archive cut before it", SignedImage(image.substr(0, image.size() - 1), ghost),
+       kExtractBadEntry, 4},
+      {"signed: a table that does not end the file is none", SignedImage(image, ghost) + "x",
+       kExtractBadEntry, 8},
+      {"signed: nor one that holds the archive", SignedImage(FakeExecutable(4096), archive), kExtractOk, 6},
   };
-  for (const SignedCase& c : cases) {
+  for (const LocateCase& c : cases) {
     PassRecorder pass(AllInMemory());
-    EXPECT_EQ(pass.Run(ScratchFolder() + "signed.exe", c.file), c.result) << c.why;
+    EXPECT_EQ(pass.Run(ScratchFolder() + "setup.exe", c.file), c.result) << c.why;
     EXPECT_EQ(pass.calls.size(), c.calls) << c.why;
-  }
-}
-
-struct NotFoundCase {
-  const char* why;
-  std::string file;
-};
-
-TEST(LocateArchive, ReportsNoArchive) {
-  std::string archive = ArchiveOf(ThreeEntries());
-  const NotFoundCase cases[] = {
-      {"an empty file", ""},
-      {"shorter than a marker", "Rar!"},
-      {"a marker whose main header is cut", archive.substr(0, 15)},
-      {"an executable without any marker", FakeExecutable(100000)},
-      {"a searched marker whose main header is cut", FakeExecutable(500) + archive.substr(0, 12)},
-  };
-  for (const NotFoundCase& c : cases) {
-    PassRecorder pass(AllInMemory());
-    EXPECT_EQ(pass.Run(ScratchFolder() + "file", c.file), kExtractNoArchive) << c.why;
-    EXPECT_TRUE(pass.calls.empty()) << c.why;
   }
   PassRecorder pass(AllInMemory());
   EXPECT_EQ(pass.RunFile(ScratchFolder() + "missing.rar"), kExtractNoArchive);

@@ -107,12 +107,6 @@ DamageCase MakeCase(Mutation mutation, uint32_t offset, uint8_t original) {
   return {mutation, offset, value};
 }
 
-std::string Hex(uint32_t value, int width = 2) {
-  std::ostringstream text;
-  text << "0x" << std::hex << std::setw(width) << std::setfill('0') << value;
-  return text.str();
-}
-
 int RunCommand(int (*command)(const CommandArgs&, std::ostream&, std::ostream&),
                const CommandArgs& args, std::string* said) {
   std::ostringstream out, err;
@@ -281,8 +275,8 @@ std::string Describe(const Package& package, const DamageCase& damage) {
   }
   uint8_t original = static_cast<uint8_t>(package.bytes[package.archive_start + damage.offset]);
   text << kMutationNames[damage.mutation] << " at archive offset " << damage.offset << " (file "
-       << package.archive_start + damage.offset << "), " << Hex(original) << " -> "
-       << Hex(damage.value) << ", " << RegionName(RegionOf(package, damage));
+       << package.archive_start + damage.offset << "), " << Hex(original, 2) << " -> "
+       << Hex(damage.value, 2) << ", " << RegionName(RegionOf(package, damage));
   std::string entry = EntryAt(package, damage.offset);
   if (!entry.empty()) text << " of " << entry;
   return text.str();

@@ -2,21 +2,18 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iomanip>
 #include <sstream>
 
 #include "tests/support/scratch.h"
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string Hex(uint32_t value) {
+std::string Hex(uint32_t value, int width) {
   std::ostringstream text;
-  text << "0x" << std::hex << value;
+  text << "0x" << std::hex << std::setw(width) << std::setfill('0') << value;
   return text.str();
 }
-
-}  // namespace
 
 ExtractedTree ReadExtractedTree(const std::string& folder, const Catalog& catalog) {
   ExtractedTree tree;

@@ -28,5 +28,8 @@ using ExtractedTree = std::map<std::string, TreeItem>;
 // was extracted there.
 ExtractedTree ReadExtractedTree(const std::string& folder, const Catalog& catalog);
 
+// "0x" and the value in hexadecimal, at least `width` digits.
+std::string Hex(uint32_t value, int width = 1);
+
 // The first way in which `got` differs from `good`, in words, or "".
 std::string TreeDifference(const ExtractedTree& good, const ExtractedTree& got);

@@ -77,6 +77,8 @@ TEST_F(PackageTitleTest, ShowsTitleAndVersionFromTheFirstLine) {
        "Setup Tolven Paint... ", "Tolven Paint... ", "Tolven Paint"},
       {"a title that cannot name a folder names no product", "Tools/Utilities Version 1\n",
        "Setup Tools/Utilities 1", "Tools/Utilities 1", ""},
+      {"the version is cut to 31 characters", "P Version 0123456789012345678901234567890123456789\n",
+       "Setup P 0123456789012345678901234567890", "P 0123456789012345678901234567890", "P"},
   };
   for (const TitleCase& c : cases) {
     SetWindowTextA(dialog_, "Setup");
@@ -86,11 +88,6 @@ TEST_F(PackageTitleTest, ShowsTitleAndVersionFromTheFirstLine) {
     EXPECT_EQ(ControlText(IDC_TITLE), c.title_text) << c.why;
     EXPECT_STREQ(g_setup_state->group, c.group) << c.why;
   }
-}
-
-TEST_F(PackageTitleTest, VersionIsCutTo31Characters) {
-  ShowPackageTitle(dialog_, "P Version 0123456789012345678901234567890123456789\n");
-  EXPECT_EQ(ControlText(IDC_TITLE), "P 0123456789012345678901234567890");
 }
 
 TEST_F(PackageTitleTest, TitleGetsAnEighteenPointFont) {
@@ -110,27 +107,12 @@ TEST_F(PackageTitleTest, TitleGetsAnEighteenPointFont) {
   EXPECT_GT(-title.lfHeight, std::abs(normal.lfHeight));
 }
 
-TEST_F(PackageTitleTest, KeepsAGroupAlreadyRead) {
-  ReadPackageInfo("Group=Tolven\r\n");
-  ShowPackageTitle(dialog_, "Tolven Paint Version 2.5\n");
-  EXPECT_STREQ(g_setup_state->group, "Tolven");
-}
-
-// FILE_ID.DIZ usually comes before the .INF in an archive: the "Group"
-// setting then replaces the title it defaulted to, and is not added to it.
-TEST_F(PackageTitleTest, GroupSettingReplacesTheTitleReadBeforeIt) {
-  ShowPackageTitle(dialog_, "Tolven Paint Version 2.5\n");
-  ReadPackageInfo("ID=TWP\r\nGroup=Tolven\r\nClass=TPaint\r\nExe=paint.exe\r\n");
-  EXPECT_STREQ(g_setup_state->group, "Tolven");
-  EXPECT_STREQ(g_setup_state->package_id, "TWP");
-  EXPECT_STREQ(g_setup_state->window_class, "TPaint");
-  EXPECT_STREQ(g_setup_state->exe_name, "paint.exe");
-}
-
-// The product name becomes a folder, shortcut files and a registry key:
-// trimmed, and a Group that cannot be one counts as none, so the title
-// stays the name, whichever entry comes first.
-TEST_F(PackageTitleTest, GroupThatCannotNameAFolderCountsAsNone) {
+// The "Group" setting names the product, whichever entry comes first
+// (FILE_ID.DIZ usually does): it replaces the title the name defaulted to,
+// and is not added to it. The name becomes a folder, shortcut files and a
+// registry key: trimmed, and a Group that cannot be one counts as none, so
+// the title stays the name.
+TEST_F(PackageTitleTest, GroupSettingOrElseTheTitleNamesTheProduct) {
   struct Case {
     const char* why;
     const char* diz;  // "" none
@@ -138,6 +120,8 @@ TEST_F(PackageTitleTest, GroupThatCannotNameAFolderCountsAsNone) {
     const char* group;
   };
   const Case cases[] = {
+      {"the setting, not the title", "Tolven Paint Version 2.5\n", "ID=TWP\r\nGroup=Tolven\r\n", "Tolven"},
+      {"settings without Group leave the title", "Tolven Paint Version 2.5\n", "ID=TWP\r\n", "Tolven Paint"},
       {"blanks after the name", "", "Group=Tolvenwark Demo  \r\n", "Tolvenwark Demo"},
       {"cut to 31 characters just after a blank", "", "Group=Tolvenwark Demonstration Suite X\r\n",
        "Tolvenwark Demonstration Suite"},
@@ -155,12 +139,6 @@ TEST_F(PackageTitleTest, GroupThatCannotNameAFolderCountsAsNone) {
       EXPECT_STREQ(g_setup_state->group, c.group) << c.why << (title_first ? ", title first" : ", settings first");
     }
   }
-}
-
-TEST_F(PackageTitleTest, TitleStaysTheGroupWhenTheSettingsHaveNone) {
-  ShowPackageTitle(dialog_, "Tolven Paint Version 2.5\n");
-  ReadPackageInfo("ID=TWP\r\n");
-  EXPECT_STREQ(g_setup_state->group, "Tolven Paint");
 }
 
 // Language files: the second call of the pass, with the marker in the first
@@ -186,26 +164,40 @@ class LanguageFileTest : public DialogTest {
   }
 };
 
-TEST_F(LanguageFileTest, AnsiAndUtf16FilesGiveTheSameName) {
-  const wchar_t* text = L"[Info]\r\nLanguage=Fran\u00E7ais\r\nAuthor=x\r\n";
-  Add(Ansi(text), "LANG\\PAINT_FR.LNG");
-  Add(Utf16FileBytes(text), "LANG\\PAINT_FX.LNG");
-  std::string name = Ansi(L"Fran\u00E7ais");
-  std::vector<ListItem> expected = {{"English", 2}, {name, 2}, {name, 2}, {"German", 2}};
-  EXPECT_EQ(Items(), expected);
-  EXPECT_GE(FindLanguageItem(list_, PackCode("FR", 2)), 0);
-  EXPECT_GE(FindLanguageItem(list_, PackCode("FX", 2)), 0);
-}
-
-TEST_F(LanguageFileTest, Utf16ReadsNoFurtherThanItsSize) {
-  // The pass ends the data with one 0 byte, not a 0 character: the text is
-  // counted from the size. A half character at the end is dropped.
-  std::string data = Utf16FileBytes(L"[X]\r\nLanguage=Dansk");
-  Add(data, "P_DA.LNG");
-  data.pop_back();
-  Add(data, "P_DB.LNG");
-  std::vector<ListItem> expected = {{"Dans", 2}, {"Dansk", 2}, {"English", 2}, {"German", 2}};
-  EXPECT_EQ(Items(), expected);
+// Several files, each added in turn to the built-in languages.
+TEST_F(LanguageFileTest, FilesAddTheirLanguagesOnce) {
+  const wchar_t* french = L"[Info]\r\nLanguage=Fran\u00E7ais\r\nAuthor=x\r\n";
+  const std::string francais = Ansi(L"Fran\u00E7ais");
+  // The pass ends the data with one 0 byte, not a 0 character: UTF-16 text
+  // is counted from the size, and a half character at the end is dropped.
+  const std::string danish = Utf16FileBytes(L"[X]\r\nLanguage=Dansk");
+  // "Language" as the last 8 of the 259 characters the file is read to.
+  const std::string cut_word = "[" + std::string(250, 'x') + "Language=Latina\n";
+  ASSERT_EQ(cut_word.find("Language") + 8, 259u);
+  struct {
+    const char* why;
+    std::vector<std::pair<std::string, const char*>> files;  // data, entry name
+    std::vector<ListItem> items;
+  } const cases[] = {
+      {"ANSI and UTF-16 files give the same name",
+       {{Ansi(french), "LANG\\PAINT_FR.LNG"}, {Utf16FileBytes(french), "LANG\\PAINT_FX.LNG"}},
+       {{"English", 2}, {francais, 2}, {francais, 2}, {"German", 2}}},
+      {"UTF-16 reads no further than its size",
+       {{danish, "P_DA.LNG"}, {danish.substr(0, danish.size() - 1), "P_DB.LNG"}},
+       {{"Dans", 2}, {"Dansk", 2}, {"English", 2}, {"German", 2}}},
+      {"a language already listed keeps its first name",
+       {{"[Lang]\nLanguage=Deutsch (DE)\n", "9x\\P_DE.LNG"}, {"[Lang]\nLanguage=Francais\n", "9x\\P_FR.LNG"},
+        {"[Lang]\nLanguage=French\n", "xp\\P_FR.LNG"}},
+       {{"English", 2}, {"Francais", 2}, {"German", 2}}},
+      {"a word ending at the buffer end reads nothing beyond it", {{cut_word, "P_LA.LNG"}},
+       {{"English", 2}, {"German", 2}}},
+  };
+  for (const auto& c : cases) {
+    SendMessageA(list_, LVM_DELETEALLITEMS, 0, 0);
+    AddBuiltInLanguages(list_);
+    for (const auto& file : c.files) Add(file.first, file.second);
+    EXPECT_EQ(Items(), c.items) << c.why;
+  }
 }
 
 struct LanguageCase {
@@ -239,23 +231,6 @@ TEST_F(LanguageFileTest, NameAndCodeFromTheFileAndItsEntryName) {
     ASSERT_GE(index, 0) << c.why;
     EXPECT_EQ(Items()[index], (ListItem{c.shown, 2})) << c.why;
   }
-}
-
-TEST_F(LanguageFileTest, ALanguageAlreadyListedKeepsItsFirstName) {
-  Add("[Lang]\nLanguage=Deutsch (DE)\n", "9x\\P_DE.LNG");
-  Add("[Lang]\nLanguage=Francais\n", "9x\\P_FR.LNG");
-  Add("[Lang]\nLanguage=French\n", "xp\\P_FR.LNG");
-  std::vector<ListItem> expected = {{"English", 2}, {"Francais", 2}, {"German", 2}};
-  EXPECT_EQ(Items(), expected);
-}
-
-TEST_F(LanguageFileTest, WordEndingAtTheBufferEndReadsNothingBeyondIt) {
-  // "Language" as the last 8 of the 259 characters the file is read to.
-  std::string data = "[" + std::string(250, 'x') + "Language=Latina\n";
-  ASSERT_EQ(data.find("Language") + 8, 259u);
-  Add(data, "P_LA.LNG");
-  EXPECT_EQ(FindLanguageItem(list_, PackCode("LA", 2)), -1);
-  EXPECT_EQ(Items().size(), 2u);
 }
 
 // The first call: which entries the pass reads, and the language files'
@@ -327,11 +302,12 @@ TEST_F(DescribeEntryTest, SecondCallReadsByMarker) {
                          static_cast<uint32_t>(data.size()), dialog_);
   };
   EXPECT_EQ(deliver("FILE_ID.DIZ", "Tolven Paint Version 3\r\n"), 0);
-  EXPECT_EQ(deliver("SETUP.INF", "ID=TWP\r\nExe=paint.exe\r\n"), 0);
+  EXPECT_EQ(deliver("SETUP.INF", "ID=TWP\r\nClass=TPaint\r\nExe=paint.exe\r\n"), 0);
   EXPECT_EQ(deliver("P_IT.LNG", "[L]Lang"), 0);  // 7 bytes: too small to name one
   EXPECT_EQ(deliver("P_FR.LNG", "[L]\nLanguage=Francais\n"), 0);
   EXPECT_EQ(ControlText(IDC_TITLE), "Tolven Paint 3");
   EXPECT_STREQ(g_setup_state->package_id, "TWP");
+  EXPECT_STREQ(g_setup_state->window_class, "TPaint");
   EXPECT_STREQ(g_setup_state->exe_name, "paint.exe");
   EXPECT_STREQ(g_setup_state->lng_base_name, "P");
   std::vector<ListItem> expected = {{"English", 2}, {"Francais", 2}, {"German", 2}};

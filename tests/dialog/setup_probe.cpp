@@ -454,6 +454,27 @@ std::string DescribeSnapshot(const ProbeResult& result) {
   return out;
 }
 
+SetupTexts SystemSetupTexts() {
+  const char* english_notice = "Please use bug free antivirus programs.\n\nThis program is 100% clean!";
+  switch (GetSystemDefaultLangID() & 0x3FF) {
+    case LANG_GERMAN:
+      return {"Installation", "Abbruch", "Zielpfad:", "Programmgruppe erstellen", "Desktop-Symbol anlegen",
+              "Symbol in der Schnellstartleiste anlegen", "Sprache", "Englisch", "Deutsch",
+              "Die Datei ist besch\xE4" "digt, bitte nochmal herunterladen!",
+              "Bitte verwenden Sie fehlerfreiee Antivirus-Programme.\n\nDieses Programm ist 100% sauber!",
+              " wurde erfolgreich installiert."};
+    case LANG_ITALIAN:
+      return {"Installazione", "Annulla", "Destinazione", "Aggiungi collegamento nel menu Programmi",
+              "Aggiungi collegamento sul desktop", "Aggiungi collegamento sulla barra di Avvio veloce", "Lingua",
+              "English", "German", "File danneggiato, esegui di nuovo il download.", english_notice,
+              " \xE8 stato installato correttamente."};
+    default:
+      return {"Setup", "Cancel", "Destination folder", "Put entry to Start Menu", "Create a Desktop icon",
+              "Create a Quick Launch icon", "Language", "English", "German", "Broken file, please download again.",
+              english_notice, " has been successfully installed."};
+  }
+}
+
 Windows98ForProgram::Windows98ForProgram(const std::string& file_name)
     : key_("Software\\Wine\\AppDefaults\\" + file_name) {
   HKEY key;

@@ -129,6 +129,23 @@ ProbeResult ProbeSetup(const std::string& program, const ProbeOptions& options =
 // The snapshot as "name: value" lines, for people and for scripts.
 std::string DescribeSnapshot(const ProbeResult& result);
 
+// The texts Setup shows in the system's language.
+struct SetupTexts {
+  const char* title;
+  const char* cancel;
+  const char* folder_label;
+  const char* start_menu;
+  const char* desktop_icon;
+  const char* quick_launch;
+  const char* column;
+  const char* english;
+  const char* german;
+  const char* broken;
+  const char* notice;     // before every installation
+  const char* installed;  // after the product's name
+};
+SetupTexts SystemSetupTexts();
+
 // Wine reports the 9x platform ("win98") to programs of this file name for
 // the life of the object: a per-program setting of the prefix, removed again.
 class Windows98ForProgram {

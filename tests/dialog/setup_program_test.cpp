@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "tests/dialog/setup_probe.h"
+#include "tests/dialog/test_installer.h"
 #include "tests/dialog/text_bytes.h"
 #include "tests/support/scratch.h"
 #include "tools/archive_catalog.h"
@@ -25,13 +26,8 @@
 
 namespace {
 
-struct Entry {
-  std::string name;
-  std::string data;
-};
-
 // A small but complete package, as a product's author would make it.
-std::vector<Entry> SamplePackage(const std::string& settings) {
+std::vector<PackageEntry> SamplePackage(const std::string& settings) {
   return {
       {"FILE_ID.DIZ", "Tolven Paint Version 2.5 (freeware)\r\nA small paint program.\r\n"},
       {"PAINT.INF", settings},
@@ -46,23 +42,9 @@ std::vector<Entry> SamplePackage(const std::string& settings) {
 
 const char kSettings[] = "[Setup]\r\nID=T7A\r\nGroup=Tolven Paint\r\nClass=TolvenPaintFrame\r\nExe=PAINT.EXE\r\n";
 
-// The installer: our Setup.exe with the package's archive after it. A
-// damaged one has a byte of README.TXT's data changed.
-std::string MakeInstaller(const std::string& file_name, const std::vector<Entry>& entries,
-                          bool damaged = false) {
-  std::vector<FileEntryFields> stored;
-  for (const Entry& entry : entries) stored.push_back(StoredEntry(entry.name, entry.data));
-  std::string archive = ArchiveOf(stored);
-  if (damaged) {
-    size_t at = archive.find(std::string(5000, 'r'));
-    EXPECT_NE(at, std::string::npos);
-    archive[at + 2500] ^= 0x55;
-  }
-  std::string program = ReadWholeFile(TOLVEN_SETUP_EXE);
-  EXPECT_FALSE(program.empty()) << TOLVEN_SETUP_EXE;
-  std::string path = ScratchFolder() + file_name;
-  WriteWholeFile(path, program + archive);
-  return path;
+// The installer of `entries` in the test's scratch folder.
+std::string MakeInstaller(const std::string& file_name, const std::vector<PackageEntry>& entries) {
+  return WriteInstaller(ScratchFolder() + file_name, entries);
 }
 
 std::string ProgramFilesDir() {
@@ -84,36 +66,6 @@ bool QuickLaunchExists() {
   return GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// The user-interface texts of the system's language.
-struct Texts {
-  const char* title;
-  const char* cancel;
-  const char* folder_label;
-  const char* start_menu;
-  const char* desktop_icon;
-  const char* quick_launch;
-  const char* column;
-  const char* english;
-  const char* german;
-  const char* broken;
-};
-
-Texts SystemTexts() {
-  switch (GetSystemDefaultLangID() & 0x3FF) {
-    case LANG_GERMAN:
-      return {"Installation", "Abbruch", "Zielpfad:", "Programmgruppe erstellen", "Desktop-Symbol anlegen",
-              "Symbol in der Schnellstartleiste anlegen", "Sprache", "Englisch", "Deutsch",
-              "Die Datei ist besch\xE4" "digt, bitte nochmal herunterladen!"};
-    case LANG_ITALIAN:
-      return {"Installazione", "Annulla", "Destinazione", "Aggiungi collegamento nel menu Programmi",
-              "Aggiungi collegamento sul desktop", "Aggiungi collegamento sulla barra di Avvio veloce", "Lingua",
-              "English", "German", "File danneggiato, esegui di nuovo il download."};
-    default:
-      return {"Setup", "Cancel", "Destination folder", "Put entry to Start Menu", "Create a Desktop icon",
-              "Create a Quick Launch icon", "Language", "English", "German", "Broken file, please download again."};
-  }
-}
-
 const ProbedControl* Control(const DialogSnapshot& dialog, int id) {
   for (const ProbedControl& control : dialog.controls) {
     if (control.id == id) return &control;
@@ -122,7 +74,7 @@ const ProbedControl* Control(const DialogSnapshot& dialog, int id) {
 }
 
 TEST(SetupProgramTest, DialogShowsThePackageInTheSystemLanguage) {
-  Texts texts = SystemTexts();
+  const SetupTexts texts = SystemSetupTexts();
   ProbeResult result = ProbeSetup(MakeInstaller("paint-setup.exe", SamplePackage(kSettings)));
   ASSERT_TRUE(result.dialog_found) << DescribeSnapshot(result);
   const DialogSnapshot& dialog = result.dialog;
@@ -199,7 +151,10 @@ TEST(SetupProgramTest, DialogShowsThePackageInTheSystemLanguage) {
 // A damaged package, and the program with no package at all: the message
 // names the installer, and the program ends by itself after it.
 TEST(SetupProgramTest, DamagedOrMissingPackageIsReported) {
-  const std::string damaged = MakeInstaller("damaged-setup.exe", SamplePackage(kSettings), true);
+  const std::string damaged = MakeInstaller("damaged-setup.exe", SamplePackage(kSettings));
+  std::string bytes = ReadWholeFile(damaged);
+  bytes[bytes.find(std::string(5000, 'r')) + 2500] ^= 0x55;  // in README.TXT's data
+  WriteWholeFile(damaged, bytes);
   const size_t name_at = damaged.find_last_of("\\/") + 1;
   const std::string bare = damaged.substr(0, name_at) + "bare-setup.exe";
   WriteWholeFile(bare, ReadWholeFile(TOLVEN_SETUP_EXE));
@@ -207,7 +162,7 @@ TEST(SetupProgramTest, DamagedOrMissingPackageIsReported) {
     ProbeResult result = ProbeSetup(installer);
     ASSERT_TRUE(result.message_found) << DescribeSnapshot(result);
     EXPECT_EQ(result.message.caption, installer.substr(name_at));
-    EXPECT_EQ(result.message.text, SystemTexts().broken);
+    EXPECT_EQ(result.message.text, SystemSetupTexts().broken);
     EXPECT_FALSE(result.dialog_found);
     EXPECT_TRUE(result.exited);
     EXPECT_EQ(result.exit_code, 0u);
@@ -298,11 +253,11 @@ TEST(SetupProgramTest, RunningInstancesOfTheProductsClassAreAskedToCloseWithPaus
     options.interact = [&](const OpenDialog&) {
       if (asked != nullptr) asked_again = asked->WaitForRequests(3);
     };
-    std::vector<Entry> package = {{"README.TXT", "read me"}};
+    std::vector<PackageEntry> package = {{"README.TXT", "read me"}};
     if (c.settings != nullptr) package.insert(package.begin(), {"SETUP.INF", c.settings});
     ProbeResult result = ProbeSetup(MakeInstaller("class-setup.exe", package), options);
     ASSERT_TRUE(result.dialog_found) << c.why;
-    EXPECT_EQ(result.dialog.window_title, std::string(SystemTexts().title)) << "no FILE_ID.DIZ, no title";
+    EXPECT_EQ(result.dialog.window_title, std::string(SystemSetupTexts().title)) << "no FILE_ID.DIZ, no title";
     ASSERT_TRUE(result.exited) << c.why;
     for (const RunningInstance* running : {&probe_frame, &other_frame}) {
       if (running != asked) {
@@ -315,19 +270,6 @@ TEST(SetupProgramTest, RunningInstancesOfTheProductsClassAreAskedToCloseWithPaus
       for (size_t i = 1; i < at.size(); ++i) EXPECT_GE(at[i] - at[i - 1], 50u) << c.why << ", request " << i;
     }
   }
-}
-
-// The 9x platform, as Wine gives it to a program whose version setting is
-// "win98".
-TEST(SetupProgramTest, Windows98GetsTheClassicEditionPreselected) {
-  Windows98ForProgram windows98("t7-win98-setup.exe");
-  ASSERT_TRUE(windows98.made());
-  ProbeResult result = ProbeSetup(MakeInstaller("t7-win98-setup.exe", SamplePackage(kSettings)));
-  ASSERT_TRUE(result.dialog_found) << DescribeSnapshot(result);
-  ASSERT_EQ(result.dialog.editions.size(), 2u);
-  EXPECT_EQ(result.dialog.edition_selection, 0);
-  EXPECT_EQ(result.dialog.title_text, "Tolven Paint 2.5");
-  EXPECT_TRUE(result.exited);
 }
 
 std::vector<unsigned> CheckImages(const DialogSnapshot& dialog) {

@@ -15,6 +15,7 @@
 #include "archive/archive_format.h"
 #include "resources/resource_ids.h"
 #include "tests/dialog/setup_probe.h"
+#include "tests/dialog/test_installer.h"
 #include "tests/e2e/installed_product.h"
 #include "tests/install/test_paths.h"
 #include "tools/archive_writer.h"
@@ -28,17 +29,11 @@ const char kPackageId[] = "TWE";
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tolvenwark E2E";
 const char kRemembered[] = "Software\\Tolvenwark";
 
-struct Entry {
-  std::string name;
-  std::string data;
-  uint32_t time_stamp = DosTimeStamp(2007, 6, 15, 12, 30, 0);
-};
-
 const char kSettings[] = "[Package]\r\nID=TWE\r\nGroup=Tolvenwark E2E\r\nClass=TolvenwarkE2E\r\nExe=KDEMO.EXE\r\n";
 
 // The sample product's layout: root files, two edition folders, German and
 // Italian files, the special names and a subfolder that is never installed.
-std::vector<Entry> DemoPackage(const std::string& settings = kSettings) {
+std::vector<PackageEntry> DemoPackage(const std::string& settings = kSettings) {
   return {
       {"FILE_ID.DIZ", "Tolvenwark E2E Version 1.0 (test package)\r\n"},
       {"DEMO.INF", settings},
@@ -57,38 +52,6 @@ std::vector<Entry> DemoPackage(const std::string& settings = kSettings) {
       {"PSAPI.DLL", "our psapi"},
       {"UnInst.exe", "uninstaller"},
   };
-}
-
-// The installer `file_name` in `folder`.
-std::string MakeInstaller(const std::string& folder, const std::string& file_name,
-                          const std::vector<Entry>& entries) {
-  std::vector<FileEntryFields> stored;
-  for (const Entry& entry : entries) {
-    stored.push_back(StoredEntry(entry.name, entry.data));
-    stored.back().time_stamp = entry.time_stamp;
-  }
-  std::string path = folder + "\\" + file_name;
-  WriteWholeFile(path, ReadWholeFile(TOLVEN_SETUP_EXE) + ArchiveOf(stored));
-  return path;
-}
-
-// The two texts of every installation, in the system's language.
-struct InstallTexts {
-  const char* notice;
-  const char* installed;
-};
-
-InstallTexts SystemInstallTexts() {
-  const char* english_notice = "Please use bug free antivirus programs.\n\nThis program is 100% clean!";
-  switch (GetSystemDefaultLangID() & 0x3FF) {
-    case LANG_GERMAN:
-      return {"Bitte verwenden Sie fehlerfreiee Antivirus-Programme.\n\nDieses Programm ist 100% sauber!",
-              " wurde erfolgreich installiert."};
-    case LANG_ITALIAN:
-      return {english_notice, " \xE8 stato installato correttamente."};
-    default:
-      return {english_notice, " has been successfully installed."};
-  }
 }
 
 const char kSampleGroup[] = "Tolvenwark Demo";
@@ -135,8 +98,8 @@ class InstallationTest : public ::testing::Test {
     ForgetSample();
   }
 
-  std::string Installer(const std::string& file_name, const std::vector<Entry>& entries) {
-    return MakeInstaller(root_, file_name, entries);
+  std::string Installer(const std::string& file_name, const std::vector<PackageEntry>& entries) {
+    return WriteInstaller(root_ + "\\" + file_name, entries);
   }
 
   std::string root_, folder_, temp_;
@@ -144,7 +107,7 @@ class InstallationTest : public ::testing::Test {
 };
 
 TEST_F(InstallationTest, FreshInstallationInTheSystemLanguage) {
-  const InstallTexts texts = SystemInstallTexts();
+  const SetupTexts texts = SystemSetupTexts();
   SHCreateDirectoryExA(nullptr, QuickLaunchFolder().c_str(), nullptr);  // with its parents
   CreateDirectoryA(folder_.c_str(), nullptr);
   WriteWholeFile(folder_ + "\\PSAPI.DLL", "the system's psapi");
@@ -178,7 +141,7 @@ TEST_F(InstallationTest, FreshInstallationInTheSystemLanguage) {
             std::vector<std::string>({"BESTELL.HTM", "DEMO_DE.HLP", "DEMO_DE.LNG", "FILE_ID.DIZ", "KDEMO.EXE",
                                       "KVPSAPI.DLL", "LICENSE.TXT", "ORDER.HTM", "PSAPI.DLL", "README.TXT",
                                       "UnInst.exe"}));
-  for (const Entry& entry : DemoPackage()) {
+  for (const PackageEntry& entry : DemoPackage()) {
     std::string name = entry.name.substr(entry.name.rfind('\\') + 1);
     if (entry.name.rfind("9x\\", 0) == 0 || name == "DEMO.INF" || name == "NOTE.TXT" || name.find("_IT") != std::string::npos) continue;
     EXPECT_TRUE(ReadWholeFile(folder_ + "\\" + name) == entry.data) << entry.name << " differs";
@@ -235,7 +198,7 @@ TEST_F(InstallationTest, FreshInstallationInTheSystemLanguage) {
 // Empty folder, a file that cannot be replaced, and then success: three
 // presses of OK in one dialog.
 TEST_F(InstallationTest, FailedPressesLeaveTheDialogOpenUntilOneSucceeds) {
-  const InstallTexts texts = SystemInstallTexts();
+  const SetupTexts texts = SystemSetupTexts();
   CreateDirectoryA(folder_.c_str(), nullptr);
   const std::string held_path = folder_ + "\\KDEMO.EXE";
   WriteWholeFile(held_path, "the running program");
@@ -288,7 +251,7 @@ TEST_F(InstallationTest, FailedPressesLeaveTheDialogOpenUntilOneSucceeds) {
 }
 
 TEST_F(InstallationTest, EntryThatCannotBeCreatedAnywhereShowsError82) {
-  std::vector<Entry> package = DemoPackage();
+  std::vector<PackageEntry> package = DemoPackage();
   package.push_back({"BAD|NAME.TXT", "no file system takes this name"});
   InstallOutcome outcome;
   ProbeOptions options;
@@ -314,8 +277,8 @@ TEST_F(InstallationTest, Windows98InstallsTheClassicEditionWithoutShortcutsWhenN
   Windows98ForProgram windows98("e2e-win98-setup.exe");
   ASSERT_TRUE(windows98.made());
 
-  std::vector<Entry> package = DemoPackage("[Package]\r\nID=TWE\r\nGroup=Tolvenwark E2E\r\n");
-  for (Entry& entry : package) {
+  std::vector<PackageEntry> package = DemoPackage("[Package]\r\nID=TWE\r\nGroup=Tolvenwark E2E\r\n");
+  for (PackageEntry& entry : package) {
     if (entry.name.find("KDEMO.EXE") != std::string::npos) entry.name.replace(entry.name.find("KDEMO"), 1, "P");
   }
   InstallOutcome outcome;
@@ -659,7 +622,7 @@ TEST_F(InstallationTest, SilentFailuresEndWithTheirExitCodeAndReason) {
   damaged_bytes[damaged_bytes.find("classic readme")] = 'C';
   const std::string damaged = root_ + "\\e2e-damaged-setup.exe";
   WriteWholeFile(damaged, damaged_bytes);
-  std::vector<Entry> bad_name = DemoPackage();
+  std::vector<PackageEntry> bad_name = DemoPackage();
   bad_name.push_back({"BAD|NAME.TXT", "no file system takes this name"});
   const std::string uncreatable = Installer("e2e-bad-name-setup.exe", bad_name);
   const std::string log = root_ + "\\silent.log";

@@ -87,6 +87,7 @@ TEST_F(PlaceEntryTest, ChoosesEntriesByEditionAndLanguage) {
     const char* entry;
     const char* placed;  // file name in the destination; "" skipped
     const char* why;
+    const char* base = "PROG";  // of the language files
   };
   const Case cases[] = {
       {"9x", "9x\\PROG.EXE", "PROG.EXE", "the chosen edition's folder lands flat"},
@@ -107,9 +108,12 @@ TEST_F(PlaceEntryTest, ChoosesEntriesByEditionAndLanguage) {
       {"xp", "PROG_LONGER.HLP", "PROG_LONGER.HLP", "five letters are no language code"},
       {"xp", "PROGRAM.HLP", "PROGRAM.HLP", "no underscore where the base name ends"},
       {"xp", "PROG_FR", "", "a code without extension"},
+      {"xp", "_FR.LNG", "", "with no base name only a leading underscore starts the code", ""},
+      {"xp", "PROG_FR.LNG", "PROG_FR.LNG", "with no base name PROG_FR is no language file", ""},
   };
   for (const Case& c : cases) {
     CopyBounded(context_.edition_prefix, c.edition, sizeof context_.edition_prefix);
+    CopyBounded(state_.lng_base_name, c.base, sizeof state_.lng_base_name);
     std::string expected = c.placed[0] == '\0' ? "" : folder_ + "\\" + c.placed;
     EXPECT_EQ(Place(c.entry), expected) << c.entry << ": " << c.why;
   }
@@ -130,13 +134,6 @@ TEST_F(PlaceEntryTest, WithoutLanguageListEveryLanguageInstalls) {
   EXPECT_EQ(Place("PROG_FR.LNG"), folder_ + "\\PROG_FR.LNG");
   state_.lng_base_name[0] = '\0';
   EXPECT_EQ(Place("_FR.LNG"), folder_ + "\\_FR.LNG");
-}
-
-TEST_F(PlaceEntryTest, EmptyBaseNameMakesOnlyLeadingUnderscoresLanguageNames) {
-  SetChecked(kFrench, false);
-  state_.lng_base_name[0] = '\0';
-  EXPECT_EQ(Place("_FR.LNG"), "");
-  EXPECT_EQ(Place("PROG_FR.LNG"), folder_ + "\\PROG_FR.LNG");
 }
 
 TEST_F(PlaceEntryTest, RemembersSpecialEntries) {

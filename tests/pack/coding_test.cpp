@@ -112,30 +112,24 @@ TEST(HuffmanCode, LengthsFormACompleteCodeWithinTheLimit) {
   }
 }
 
-TEST(HuffmanCode, MatchesPlainHuffmanWhenTheLimitDoesNotBind) {
-  const uint32_t freqs[] = {1, 1, 2, 4, 8};
-  uint8_t lengths[5];
-  BuildCodeLengths(freqs, 5, 15, lengths);
-  EXPECT_EQ(std::vector<uint8_t>(lengths, lengths + 5), (std::vector<uint8_t>{4, 4, 3, 2, 1}));
-}
-
-TEST(HuffmanCode, TheLimitCostsAsLittleAsPossible) {
-  // Limited to 3 bits, eight symbols must all get 3 bits; seven can keep
-  // one 2-bit code for the heaviest.
-  const uint32_t eight[] = {1, 1, 1, 1, 1, 1, 2, 100};
-  uint8_t lengths[8];
-  BuildCodeLengths(eight, 8, 3, lengths);
-  for (uint8_t l : lengths) EXPECT_EQ(l, 3);
-  const uint32_t seven[] = {1, 1, 1, 1, 1, 2, 100};
-  BuildCodeLengths(seven, 7, 3, lengths);
-  EXPECT_EQ(std::vector<uint8_t>(lengths, lengths + 7), (std::vector<uint8_t>{3, 3, 3, 3, 3, 3, 2}));
-}
-
-TEST(HuffmanCode, ASingleUsedSymbolStillGetsACode) {
-  const uint32_t freqs[] = {0, 0, 42, 0};
-  uint8_t lengths[4];
-  BuildCodeLengths(freqs, 4, 15, lengths);
-  EXPECT_EQ(std::vector<uint8_t>(lengths, lengths + 4), (std::vector<uint8_t>{0, 0, 1, 0}));
+TEST(HuffmanCode, LengthsOfKnownCodes) {
+  struct {
+    const char* what;
+    std::vector<uint32_t> freqs;
+    int limit;
+    std::vector<uint8_t> lengths;
+  } const cases[] = {
+      {"plain Huffman where the limit does not bind", {1, 1, 2, 4, 8}, 15, {4, 4, 3, 2, 1}},
+      // The limit costs as little as possible.
+      {"eight symbols in 3 bits all get 3", {1, 1, 1, 1, 1, 1, 2, 100}, 3, {3, 3, 3, 3, 3, 3, 3, 3}},
+      {"seven keep one 2-bit code for the heaviest", {1, 1, 1, 1, 1, 2, 100}, 3, {3, 3, 3, 3, 3, 3, 2}},
+      {"a single used symbol still gets a code", {0, 0, 42, 0}, 15, {0, 0, 1, 0}},
+  };
+  for (const auto& c : cases) {
+    std::vector<uint8_t> lengths(c.freqs.size());
+    BuildCodeLengths(c.freqs.data(), static_cast<int>(c.freqs.size()), c.limit, lengths.data());
+    EXPECT_EQ(lengths, c.lengths) << c.what;
+  }
 }
 
 TEST(HuffmanCode, CanonicalCodesAreOrderedByLengthThenSymbol) {
