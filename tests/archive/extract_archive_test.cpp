@@ -36,11 +36,6 @@ bool IsReadOnly(const std::string& path) {
 #endif
 }
 
-bool Exists(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0;
-}
-
 TEST(ExtractArchive, SkippedEntriesAreUnpackedButNeitherDeliveredNorChecked) {
   std::vector<FileEntryFields> entries = ThreeEntries();
   entries[1].data_crc = 0x12345678;
@@ -98,7 +93,7 @@ TEST(ExtractArchive, ANonzeroAnswerEndsThePassAtOnce) {
   EXPECT_EQ(pass.Run(folder + "a.rar", ArchiveOf(ThreeEntries())), kExtractOk);
   EXPECT_EQ(ReadWholeFile(folder + "one.txt"), "first");
   EXPECT_EQ(ReadWholeFile(folder + "two.txt"), "second entry");
-  EXPECT_FALSE(Exists(folder + "three.txt"));
+  EXPECT_FALSE(std::filesystem::exists(folder + "three.txt"));
 
   PassRecorder second(AllInMemory());
   second.stop_on_second = {"two.txt"};
@@ -125,7 +120,7 @@ TEST(ExtractArchive, DirectoriesAreNotOfferedAndVolumeLabelsOnlyOnce) {
   EXPECT_EQ(pass.calls[0].name, "LABEL");
   EXPECT_EQ(pass.calls[1].name, "LABEL");
   EXPECT_EQ(pass.calls[2].name, "file");
-  EXPECT_FALSE(Exists(folder + "LABEL"));
+  EXPECT_FALSE(std::filesystem::exists(folder + "LABEL"));
   EXPECT_EQ(ReadWholeFile(folder + "file"), "x");
 }
 
@@ -176,9 +171,11 @@ TEST(ExtractArchive, AFailedEntryLeavesNoFileAndEndsThePass) {
 #endif
     EXPECT_EQ(pass.failure, c.failure) << c.why;
     EXPECT_EQ(ReadWholeFile(folder + "one.txt"), c.entries.size() == 3 ? "first" : "") << c.why;
-    for (const std::string& name : c.absent) EXPECT_FALSE(Exists(folder + name)) << c.why << ": " << name;
+    for (const std::string& name : c.absent) {
+      EXPECT_FALSE(std::filesystem::exists(folder + name)) << c.why << ": " << name;
+    }
     // What stood in the way is left alone.
-    EXPECT_TRUE(c.obstacle != kFolderOfItsName || Exists(folder + "two.txt")) << c.why;
+    EXPECT_TRUE(c.obstacle != kFolderOfItsName || std::filesystem::exists(folder + "two.txt")) << c.why;
     EXPECT_TRUE(c.obstacle != kFileHeldOpen || ReadWholeFile(folder + "two.txt") == "in use") << c.why;
   }
 }
@@ -243,7 +240,7 @@ TEST(ExtractArchive, AnEntryTheDiskCannotHoldFails) {
     disk.Unlimit();
     EXPECT_EQ(result, kExtractBadEntry) << c.why;
     EXPECT_EQ(pass.failure, kFailureOutput) << c.why;
-    EXPECT_FALSE(Exists(folder + "disk/big")) << c.why;
+    EXPECT_FALSE(std::filesystem::exists(folder + "disk/big")) << c.why;
   }
 }
 #endif

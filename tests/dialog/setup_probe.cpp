@@ -225,11 +225,6 @@ void ReadDialog(HANDLE process, HWND dialog, DialogSnapshot* snapshot) {
   snapshot->status = Text(GetDlgItem(dialog, IDC_STATUS));
 }
 
-void ReadMessage(HWND box, MessageSnapshot* message) {
-  message->caption = Text(box);
-  message->text = Text(GetDlgItem(box, kMessageTextId));
-}
-
 std::string CodeText(uint32_t code) {
   std::string text;
   for (int i = 0; i < 4; ++i) {
@@ -279,11 +274,7 @@ std::string SelectedTreeItem(const OpenDialog& open, HWND tree) {
   return RemoteRequest(page, tree, TVM_GETITEMA, 0, &item);
 }
 
-MessageSnapshot ReadMessageBox(HWND box) {
-  MessageSnapshot message;
-  ReadMessage(box, &message);
-  return message;
-}
+MessageSnapshot ReadMessageBox(HWND box) { return {Text(box), Text(GetDlgItem(box, kMessageTextId))}; }
 
 void SetFolder(const OpenDialog& open, const std::string& folder) {
   DWORD_PTR ignored = 0;
@@ -333,9 +324,7 @@ InstallOutcome PressInstall(const OpenDialog& open, DWORD timeout_ms) {
       if (window != open.dialog) box = window;
     }
     if (box != nullptr && box != answered) {
-      MessageSnapshot message;
-      ReadMessage(box, &message);
-      outcome.messages.push_back(message);
+      outcome.messages.push_back(ReadMessageBox(box));
       PostMessageA(box, WM_COMMAND, IDOK, 0);
       answered = box;
       idle_polls = 0;
@@ -384,7 +373,7 @@ ProbeResult ProbeSetup(const std::string& program, const ProbeOptions& options) 
 
   if (message != nullptr) {
     result.message_found = true;
-    ReadMessage(message, &result.message);
+    result.message = ReadMessageBox(message);
     PostMessageA(message, WM_COMMAND, IDOK, 0);
   } else if (dialog != nullptr) {
     // Let the dialog finish drawing before it is read.

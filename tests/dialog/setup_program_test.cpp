@@ -19,6 +19,7 @@
 
 #include "tests/dialog/setup_probe.h"
 #include "tests/dialog/test_installer.h"
+#include "tests/e2e/installed_product.h"
 #include "tests/dialog/text_bytes.h"
 #include "tests/support/scratch.h"
 #include "tools/archive_catalog.h"
@@ -48,22 +49,7 @@ std::string MakeInstaller(const std::string& file_name, const std::vector<Packag
 }
 
 std::string ProgramFilesDir() {
-  char value[MAX_PATH] = "";
-  DWORD size = sizeof value;
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0, KEY_READ, &key) ==
-      ERROR_SUCCESS) {
-    RegQueryValueExA(key, "ProgramFilesDir", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
-    RegCloseKey(key);
-  }
-  return value;
-}
-
-bool QuickLaunchExists() {
-  char appdata[MAX_PATH] = "";
-  if (GetEnvironmentVariableA("APPDATA", appdata, sizeof appdata) == 0) return false;
-  std::string folder = std::string(appdata) + "\\Microsoft\\Internet Explorer\\Quick Launch";
-  return GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES;
+  return RegistryText(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir");
 }
 
 const ProbedControl* Control(const DialogSnapshot& dialog, int id) {
@@ -140,8 +126,8 @@ TEST(SetupProgramTest, DialogShowsThePackageInTheSystemLanguage) {
   EXPECT_EQ(dialog.folder, ProgramFilesDir() + "\\Tolven Paint");
   EXPECT_TRUE(dialog.start_menu.checked);
   EXPECT_TRUE(dialog.desktop_icon.checked);
-  EXPECT_EQ(dialog.quick_launch.visible, QuickLaunchExists());
-  EXPECT_EQ(dialog.quick_launch.checked, QuickLaunchExists());
+  EXPECT_EQ(dialog.quick_launch.visible, PathExists(QuickLaunchFolder()));
+  EXPECT_EQ(dialog.quick_launch.checked, PathExists(QuickLaunchFolder()));
   EXPECT_EQ(dialog.status, "");
 
   EXPECT_TRUE(result.exited) << "Cancel ends the program";

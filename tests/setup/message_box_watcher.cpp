@@ -26,18 +26,6 @@ BOOL CALLBACK FindDialogBox(HWND window, LPARAM data) {
   return TRUE;
 }
 
-// The message text is the one static control that has text (the icon's
-// static has none).
-BOOL CALLBACK FindMessageText(HWND child, LPARAM data) {
-  char class_name[16] = {};
-  GetClassNameA(child, class_name, sizeof class_name);
-  if (lstrcmpiA(class_name, "Static") != 0) return TRUE;
-  std::string text = WindowText(child);
-  if (text.empty()) return TRUE;
-  *reinterpret_cast<std::string*>(data) = text;
-  return FALSE;
-}
-
 }  // namespace
 
 MessageBoxWatcher::MessageBoxWatcher(int answer)
@@ -59,7 +47,7 @@ void MessageBoxWatcher::Watch() {
     if (search.found != nullptr) {
       SeenMessageBox box;
       box.caption = WindowText(search.found);
-      EnumChildWindows(search.found, FindMessageText, reinterpret_cast<LPARAM>(&box.text));
+      box.text = WindowText(GetDlgItem(search.found, 0xFFFF));  // the text control of the system's template
       seen_.push_back(box);
       PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(answer_, BN_CLICKED),
                    reinterpret_cast<LPARAM>(GetDlgItem(search.found, answer_)));

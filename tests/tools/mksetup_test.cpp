@@ -33,11 +33,6 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-bool IsFolder(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0 && (info.st_mode & S_IFDIR);
-}
-
 FileEntryFields Folder(const std::string& name) {
   FileEntryFields entry = StoredEntry(name, "");
   entry.attributes = kAttributeDirectory;
@@ -251,7 +246,7 @@ TEST(MksetupExtract, WritesEntriesWithTheirFoldersAndReplacesFiles) {
   for (int round = 0; round < 2; ++round) {  // the second round replaces read-only files
     Outcome extracted = Mksetup(CommandExtract, {archive, out});
     EXPECT_EQ(extracted.status, 0) << extracted.err;
-    EXPECT_TRUE(IsFolder(out + "/empty"));
+    EXPECT_TRUE(std::filesystem::is_directory(out + "/empty"));
     EXPECT_EQ(ReadWholeFile(out + "/bin/tool.exe"), "MZ tool");
     EXPECT_EQ(ReadWholeFile(out + "/docs/deep/readme.txt"), "read me");
   }
