@@ -10,11 +10,13 @@
 // newest position per 3-byte hash, 2-byte ones from a table per byte pair.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "pack/history.h"
+#include "pack/lz_format.h"
 
 namespace pack {
 
@@ -22,6 +24,17 @@ struct Match {
   uint32_t length;
   uint32_t distance;
 };
+
+// How much of a found match a new-match token can code.
+inline uint32_t CodableLength(const Match& match) {
+  return std::min(match.length, MaxNewMatch(match.distance));
+}
+
+// Through data without matches (already compressed) the parsers search
+// fewer positions: after this many fruitless searches in a row, one more
+// position goes unsearched per search, up to 7. They are still recorded,
+// so that a later copy of the data is found.
+inline uint32_t SkipAfter(uint32_t misses) { return std::min(misses / 32, 7u); }
 
 // Bytes from a position on that Insert and FindMatches read.
 constexpr uint32_t kHashedBytes = 4;

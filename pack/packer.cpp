@@ -35,8 +35,11 @@ constexpr uint32_t kReindexBytes = 1u << 18;
 
 }  // namespace
 
-Packer::Packer(int level) : level_(std::clamp(level, kMinLevel, kMaxLevel)) {
+Packer::Packer(int level, bool second_thread)
+    : level_(std::clamp(level, kMinLevel, kMaxLevel)), searcher_(second_thread) {
   const LevelSettings& settings = kLevels[level_];
+  optimal_ = settings.parser.optimal;
+  nice_length_ = settings.parser.nice_length;
   history_ = std::make_unique<History>();
   finder_ = std::make_unique<MatchFinder>(settings.finder, settings.hash_bits, settings.depth,
                                           settings.parser.nice_length);
@@ -54,11 +57,47 @@ void Packer::FlushBits(PackOutput* output, PackedEntry* result) {
   result->packed_size += out_bytes_.size();
 }
 
+void Packer::ReadAhead(Entry* entry, uint32_t from, uint32_t bytes) {
+  while (!entry->at_end && history_->end() - from < bytes) {
+    uint8_t* room = history_->Reserve(kReadBytes, from);
+    size_t got = entry->input->Read(room, kReadBytes);
+    if (got == 0) entry->at_end = true;
+    history_->Commit(static_cast<uint32_t>(got));
+    entry->result->unpacked_size += got;
+  }
+}
+
+uint32_t Packer::BlockStop(const Entry& entry, uint32_t from) const {
+  uint32_t data_end = history_->end();
+  return std::min(from + block_bytes_, entry.at_end ? data_end : data_end - kMaxMatch);
+}
+
+template <typename Parse, typename Undo>
+void Packer::PricesForBlock(const Parse& parse, const Undo& undo, Prices* prices) {
+  if (stream_.encoder.has_tables()) {
+    prices->Set(stream_.encoder.lengths());
+    return;
+  }
+  prices->SetDefault();
+  tokens_.clear();
+  parse(*prices);
+  CodeLengths lengths;
+  BlockEncoder::BuildLengths(tokens_.data(), tokens_.size(), &lengths);
+  prices->Set(lengths);
+  stream_.recent = RecentState{};
+  undo();
+}
+
+void Packer::EncodeTokens(Entry* entry) {
+  stream_.encoder.EncodeBlock(tokens_.data(), tokens_.size(), entry->header_due, &bits_);
+  entry->header_due = false;
+}
+
 PackedEntry Packer::PackEntry(PackInput* input, PackOutput* output, bool solid) {
   PackedEntry result;
   saved_ = stream_;
-  bool header_due = !solid || !stream_.open;
-  if (header_due) {
+  Entry entry{input, output, &result, false, !solid || !stream_.open};
+  if (entry.header_due) {
     history_->Reset();
     finder_->Reset();
     parser_->Reset();
@@ -68,45 +107,8 @@ PackedEntry Packer::PackEntry(PackInput* input, PackOutput* output, bool solid) 
   history_->BeginEntry();
   stream_.open = true;
   bits_.Clear();
-
-  uint32_t position = history_->end();
-  bool at_end = false;
-  Prices prices;
-  for (;;) {
-    // Keep a block and a longest match of look-ahead, unless the entry ends.
-    while (!at_end && history_->end() - position < block_bytes_ + kMaxMatch) {
-      uint8_t* room = history_->Reserve(kReadBytes, position);
-      size_t got = input->Read(room, kReadBytes);
-      if (got == 0) at_end = true;
-      history_->Commit(static_cast<uint32_t>(got));
-      result.unpacked_size += got;
-    }
-    uint32_t data_end = history_->end();
-    uint32_t stop = std::min(position + block_bytes_, at_end ? data_end : data_end - kMaxMatch);
-    if (position >= stop) break;
-    uint32_t block_start = position;
-    if (stream_.encoder.has_tables()) {
-      prices.Set(stream_.encoder.lengths());
-    } else {
-      // The stream's first block has no statistics to price matches by: a
-      // first parse provides them, and the block is parsed again.
-      prices.SetDefault();
-      tokens_.clear();
-      parser_->Parse(position, stop, data_end, prices, &stream_.recent, &tokens_);
-      CodeLengths lengths;
-      BlockEncoder::BuildLengths(tokens_.data(), tokens_.size(), &lengths);
-      prices.Set(lengths);
-      finder_->Reset();
-      parser_->Reset();
-      stream_.recent = RecentState{};
-    }
-    tokens_.clear();
-    position = parser_->Parse(block_start, stop, data_end, prices, &stream_.recent, &tokens_);
-    stream_.encoder.EncodeBlock(tokens_.data(), tokens_.size(), header_due, &bits_);
-    header_due = false;
-    FlushBits(output, &result);
-  }
-  if (header_due) {
+  if (optimal_) PackOptimal(&entry); else PackLazy(&entry);
+  if (entry.header_due) {
     // An empty non-solid entry still gets tables, so that the decoder's
     // state after it is defined.
     stream_.encoder.EncodeBlock(nullptr, 0, true, &bits_);
@@ -114,6 +116,75 @@ PackedEntry Packer::PackEntry(PackInput* input, PackOutput* output, bool solid) 
   bits_.AlignToByte();
   FlushBits(output, &result);
   return result;
+}
+
+void Packer::PackLazy(Entry* entry) {
+  uint32_t position = history_->end();
+  Prices prices;
+  for (;;) {
+    // Keep a block and a longest match of look-ahead, unless the entry ends.
+    ReadAhead(entry, position, block_bytes_ + kMaxMatch);
+    uint32_t stop = BlockStop(*entry, position);
+    if (position >= stop) break;
+    uint32_t block_start = position;
+    uint32_t data_end = history_->end();
+    auto parse = [&](const Prices& p) {
+      return parser_->Parse(block_start, stop, data_end, p, &stream_.recent, &tokens_);
+    };
+    // The first parse recorded the block's positions: search them afresh.
+    auto undo = [&] {
+      finder_->Reset();
+      parser_->Reset();
+    };
+    PricesForBlock(parse, undo, &prices);
+    tokens_.clear();
+    position = parse(prices);
+    EncodeTokens(entry);
+    FlushBits(entry->output, entry->result);
+  }
+}
+
+// Blocks follow one another at fixed places from the entry's start, each
+// searched whole, wherever the parse of the one before it ended: what the
+// finder records and finds is thus the same whether the next block is
+// searched beside the parse or after it.
+void Packer::PackOptimal(Entry* entry) {
+  uint32_t position = history_->end();
+  BlockMatches* current = &matches_[0];
+  BlockMatches* next = &matches_[1];
+  ReadAhead(entry, position, block_bytes_ + kMaxMatch);
+  uint32_t stop = BlockStop(*entry, position);
+  if (position >= stop) return;
+  current->Collect(finder_.get(), *history_, position, stop, history_->end(), nice_length_);
+  Prices prices;
+  for (;;) {
+    // Read the next block and its look-ahead, and search it beside the parse.
+    ReadAhead(entry, position, stop - position + block_bytes_ + kMaxMatch);
+    uint32_t next_stop = BlockStop(*entry, stop);
+    bool more = stop < next_stop;
+    if (more) {
+      uint32_t data_end = history_->end();
+      searcher_.Start([this, next, stop, next_stop, data_end] {
+        next->Collect(finder_.get(), *history_, stop, next_stop, data_end, nice_length_);
+      });
+    }
+    // The last token of a block may end inside the next one, even past it.
+    if (position < current->stop()) {
+      uint32_t block_start = position;
+      auto parse = [&](const Prices& p) {
+        return parser_->ParseOptimal(*current, block_start, p, &stream_.recent, &tokens_);
+      };
+      PricesForBlock(parse, [] {}, &prices);
+      tokens_.clear();
+      position = parse(prices);
+      EncodeTokens(entry);
+      FlushBits(entry->output, entry->result);
+    }
+    searcher_.Wait();
+    if (!more) return;
+    std::swap(current, next);
+    stop = next_stop;
+  }
 }
 
 void Packer::TakeBackEntry() {

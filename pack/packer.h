@@ -20,9 +20,11 @@
 
 #include "pack/bit_writer.h"
 #include "pack/block_encoder.h"
+#include "pack/block_matches.h"
 #include "pack/history.h"
 #include "pack/match_finder.h"
 #include "pack/parser.h"
+#include "pack/task_thread.h"
 #include "pack/token.h"
 
 namespace pack {
@@ -54,7 +56,10 @@ struct PackedEntry {
 
 class Packer {
  public:
-  explicit Packer(int level);
+  // With `second_thread`, the levels that search before they parse (4 and
+  // 5) search the next block on a second thread while the current one is
+  // parsed. The packed bytes are the same with or without it.
+  explicit Packer(int level, bool second_thread = false);
   ~Packer();
 
   // Packs one entry. `solid` continues the stream of the previous packed
@@ -72,6 +77,30 @@ class Packer {
   bool CanContinue() const { return stream_.open; }
 
  private:
+  // The entry being packed.
+  struct Entry {
+    PackInput* input;
+    PackOutput* output;
+    PackedEntry* result;
+    bool at_end;  // input has no more bytes
+    bool header_due;  // the next block starts with a table header
+  };
+
+  // Reads on until `bytes` lie beyond `from` or the entry ends; the window
+  // before `from` stays.
+  void ReadAhead(Entry* entry, uint32_t from, uint32_t bytes);
+  // Where a block that starts at `from` ends: a block's size on, and short
+  // of the bytes read by a longest match unless the entry ends sooner.
+  uint32_t BlockStop(const Entry& entry, uint32_t from) const;
+  void PackLazy(Entry* entry);
+  void PackOptimal(Entry* entry);
+  // Prices for the next block: the tables in force; in a stream's first
+  // block, which has none, the lengths a first `parse` under neutral prices
+  // leads to. Its tokens are then dropped, and `undo` forgets what else it
+  // left behind.
+  template <typename Parse, typename Undo>
+  void PricesForBlock(const Parse& parse, const Undo& undo, Prices* prices);
+  void EncodeTokens(Entry* entry);
   void FlushBits(PackOutput* output, PackedEntry* result);
 
   // Everything a decoder carries from one entry of the stream to the next
@@ -85,6 +114,8 @@ class Packer {
   };
 
   int level_;
+  bool optimal_;
+  uint32_t nice_length_;
   std::unique_ptr<History> history_;
   std::unique_ptr<MatchFinder> finder_;
   std::unique_ptr<Parser> parser_;
@@ -94,6 +125,8 @@ class Packer {
   std::vector<Token> tokens_;
   std::vector<uint8_t> out_bytes_;
   uint32_t block_bytes_;
+  BlockMatches matches_[2];  // one block being parsed, the next being searched
+  TaskThread searcher_;
 };
 
 }  // namespace pack

@@ -12,19 +12,10 @@ constexpr uint32_t kNoCost = UINT32_MAX;
 // The optimal parser settles its path at least this often, which bounds
 // its node arrays. Every settling cuts the matches that would cross it.
 constexpr uint32_t kSegmentBytes = 16384;
-// After this many fruitless searches in a row, one more position goes
-// unsearched per search, up to kMaxSkip.
-constexpr uint32_t kMissesPerSkip = 32;
-constexpr uint32_t kMaxSkip = 7;
-
-uint32_t SkipAfter(uint32_t misses) { return std::min(misses / kMissesPerSkip, kMaxSkip); }
 
 Token MakeToken(TokenKind kind, uint32_t length, uint32_t distance, uint8_t value = 0) {
   return Token{distance, static_cast<uint16_t>(length), kind, value};
 }
-
-// How much of a found match a new-match token can code.
-uint32_t CodableLength(const Match& match) { return std::min(match.length, MaxNewMatch(match.distance)); }
 
 }  // namespace
 
@@ -37,16 +28,6 @@ void Parser::InsertUpTo(uint32_t position, uint32_t data_end) {
   for (; next_insert_ < position; ++next_insert_) {
     if (next_insert_ + kHashedBytes <= data_end) finder_->Insert(*history_, next_insert_);
   }
-}
-
-uint32_t Parser::Parse(uint32_t position, uint32_t stop, uint32_t data_end, const Prices& prices,
-                       RecentState* state, std::vector<Token>* tokens) {
-  if (next_insert_ < position) {
-    // Positions a greedy parse skipped inside matches are not recorded.
-    if (settings_.insert_in_matches) InsertUpTo(position, data_end); else next_insert_ = position;
-  }
-  if (settings_.optimal) return ParseOptimal(position, stop, data_end, prices, state, tokens);
-  return ParseLazy(position, stop, data_end, prices, state, tokens);
 }
 
 // ---------------------------------------------------------------------------
@@ -108,8 +89,12 @@ Parser::Candidate Parser::BestAt(uint32_t position, uint32_t data_end, const Pri
   return best;
 }
 
-uint32_t Parser::ParseLazy(uint32_t position, uint32_t stop, uint32_t data_end,
-                           const Prices& prices, RecentState* state, std::vector<Token>* tokens) {
+uint32_t Parser::Parse(uint32_t position, uint32_t stop, uint32_t data_end, const Prices& prices,
+                       RecentState* state, std::vector<Token>* tokens) {
+  if (next_insert_ < position) {
+    // Positions a greedy parse skipped inside matches are not recorded.
+    if (settings_.insert_in_matches) InsertUpTo(position, data_end); else next_insert_ = position;
+  }
   Candidate current = BestAt(position, data_end, prices, *state);
   uint32_t misses = 0;  // positions searched in a row without a match
   while (position < stop) {
@@ -148,54 +133,6 @@ uint32_t Parser::ParseLazy(uint32_t position, uint32_t stop, uint32_t data_end,
 // ---------------------------------------------------------------------------
 // Optimal parsing
 
-void Parser::CollectMatches(uint32_t position, uint32_t stop, uint32_t data_end) {
-  uint32_t count = stop - position;
-  block_start_ = position;
-  match_begin_.assign(count + 1, 0);
-  short_distance_.assign(count, 0);
-  matches_.clear();
-  uint32_t misses = 0;
-  uint32_t search_from = position;  // positions before it are recorded, not searched
-  for (uint32_t q = position; q < stop; ++q) {
-    match_begin_[q - position] = static_cast<uint32_t>(matches_.size());
-    if (q < next_insert_) continue;  // inside a long match: recorded already
-    next_insert_ = q + 1;
-    if (q < search_from) {
-      if (q + kHashedBytes <= data_end) finder_->Skip(*history_, q);
-      continue;
-    }
-    uint32_t room = std::min(kMaxMatch, data_end - q);
-    if (room < 2) continue;
-    uint32_t lowest = history_->WindowStart(q);
-    if (room >= kHashedBytes) {
-      Match found[kMaxMatchesPerPosition];
-      int n = finder_->FindMatches(*history_, q, room, lowest, true, found);
-      matches_.insert(matches_.end(), found, found + n);
-      if (n > 0 && CodableLength(found[n - 1]) >= settings_.nice_length) {
-        // Taken as it is: the positions it covers need no search.
-        uint32_t end = std::min(q + CodableLength(found[n - 1]), stop);
-        for (uint32_t r = q + 1; r < end; ++r) {
-          if (r + kHashedBytes <= data_end) finder_->Insert(*history_, r);
-        }
-        next_insert_ = end;
-      }
-    }
-    short_distance_[q - position] =
-        static_cast<uint16_t>(finder_->FindShortMatch(*history_, q, lowest, true));
-    bool found = match_begin_[q - position] != matches_.size() || short_distance_[q - position] != 0;
-    misses = found ? 0 : misses + 1;
-    search_from = q + 1 + SkipAfter(misses);
-  }
-  match_begin_[count] = static_cast<uint32_t>(matches_.size());
-}
-
-uint32_t Parser::ParseOptimal(uint32_t position, uint32_t stop, uint32_t data_end,
-                              const Prices& prices, RecentState* state,
-                              std::vector<Token>* tokens) {
-  CollectMatches(position, stop, data_end);
-  return ParseSegments(position, stop, prices, state, tokens);
-}
-
 namespace {
 
 // How a node was reached. Kept with the node it was reached from as its
@@ -233,14 +170,14 @@ Token Parser::TokenTo(uint32_t segment, uint32_t i) const {
   uint32_t length = i - from;
   uint32_t q = segment + from;
   if (way == kWayLiteral) return MakeToken(kLiteral, 1, 0, *history_->At(q));
-  if (way == kWayShort) return MakeToken(kShortMatch, 2, short_distance_[q - block_start_]);
+  if (way == kWayShort) return MakeToken(kShortMatch, 2, matches_->ShortDistance(q));
   const RecentState& before = states_[from];
   if (way == kWayRepeat) return MakeToken(kRepeatLast, length, before.last_distance);
   if (way < kWayNew) {
     int k = static_cast<int>(way - kWayRecent);
     return MakeToken(kRecentMatch, length, before.Recent(k), static_cast<uint8_t>(k));
   }
-  return MakeToken(kNewMatch, length, matches_[match_begin_[q - block_start_] + way - kWayNew].distance);
+  return MakeToken(kNewMatch, length, matches_->Ladder(q)[way - kWayNew].distance);
 }
 
 void Parser::SettleState(uint32_t segment, uint32_t i) {
@@ -249,8 +186,10 @@ void Parser::SettleState(uint32_t segment, uint32_t i) {
   if (token.kind != kLiteral) states_[i].Record(token.length, token.distance);
 }
 
-uint32_t Parser::ParseSegments(uint32_t position, uint32_t stop, const Prices& prices,
-                               RecentState* state, std::vector<Token>* tokens) {
+uint32_t Parser::ParseOptimal(const BlockMatches& matches, uint32_t position, const Prices& prices,
+                              RecentState* state, std::vector<Token>* tokens) {
+  matches_ = &matches;
+  uint32_t stop = matches.stop();
   uint32_t stream_start = history_->start();
   const uint32_t* new_length_prices = prices.NewLengths();
   const uint32_t* recent_length_prices = prices.RecentLengths();
@@ -271,9 +210,8 @@ uint32_t Parser::ParseSegments(uint32_t position, uint32_t stop, const Prices& p
       if (node_cost == kNoCost) continue;
       if (i > 0) SettleState(position, i);
       uint32_t q = position + i;
-      uint32_t at = q - block_start_;
-      const Match* ladder = matches_.data() + match_begin_[at];
-      int ladder_size = static_cast<int>(match_begin_[at + 1] - match_begin_[at]);
+      const Match* ladder = matches.Ladder(q);
+      int ladder_size = matches.LadderSize(q);
       if (ladder_size > 0 && CodableLength(ladder[ladder_size - 1]) >= settings_.nice_length) {
         end = i;
         forced = &ladder[ladder_size - 1];
@@ -314,7 +252,7 @@ uint32_t Parser::ParseSegments(uint32_t position, uint32_t stop, const Prices& p
                  node_cost + prices.RecentSymbol(k), recent_length_prices,
                  from | (kWayRecent + k));
       }
-      uint32_t short_distance = short_distance_[at];
+      uint32_t short_distance = matches.ShortDistance(q);
       if (short_distance != 0) {
         relax(2, node_cost + prices.ShortMatch(short_distance), kWayShort);
       }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "pack/block_matches.h"
 #include "pack/history.h"
 #include "pack/match_finder.h"
 #include "pack/symbol_coder.h"
@@ -31,11 +32,17 @@ class Parser {
   // history was taken back).
   void RewindTo(uint32_t position) { next_insert_ = position; }
 
-  // Tokens for the bytes from `position` up to `stop` (the last token may
-  // run past `stop`, never past `data_end`). Updates the match history and
-  // returns the position after the last token.
+  // The lazy parser: tokens for the bytes from `position` up to `stop`,
+  // searching as it goes (the last token may run past `stop`, never past
+  // `data_end`). Updates the match history and returns the position after
+  // the last token.
   uint32_t Parse(uint32_t position, uint32_t stop, uint32_t data_end, const Prices& prices,
                  RecentState* state, std::vector<Token>* tokens);
+
+  // The optimal parser: the same for the bytes from `position` (within the
+  // block of `matches`) up to the block's stop, from the matches alone.
+  uint32_t ParseOptimal(const BlockMatches& matches, uint32_t position, const Prices& prices,
+                        RecentState* state, std::vector<Token>* tokens);
 
  private:
   struct Candidate {
@@ -43,29 +50,16 @@ class Parser {
     int32_t saving;  // literal bits the token replaces minus its own bits
   };
 
-  uint32_t ParseLazy(uint32_t position, uint32_t stop, uint32_t data_end, const Prices& prices,
-                     RecentState* state, std::vector<Token>* tokens);
-  uint32_t ParseOptimal(uint32_t position, uint32_t stop, uint32_t data_end,
-                        const Prices& prices, RecentState* state, std::vector<Token>* tokens);
-
   Candidate BestAt(uint32_t position, uint32_t data_end, const Prices& prices,
                    const RecentState& state);
   void InsertUpTo(uint32_t position, uint32_t data_end);
-
-  // The optimal parser's matches for a block, all found before it is parsed.
-  void CollectMatches(uint32_t position, uint32_t stop, uint32_t data_end);
-  uint32_t ParseSegments(uint32_t position, uint32_t stop, const Prices& prices,
-                         RecentState* state, std::vector<Token>* tokens);
 
   ParserSettings settings_;
   History* history_;
   MatchFinder* finder_;
   uint32_t next_insert_ = 0;  // every position before it is recorded in the finder
 
-  std::vector<uint32_t> match_begin_;  // per position of the block: first index in matches_
-  std::vector<Match> matches_;
-  std::vector<uint16_t> short_distance_;  // nearest 2-byte match within 256, or 0
-  uint32_t block_start_ = 0;
+  const BlockMatches* matches_ = nullptr;  // of the block being parsed optimally
 
   // A segment's nodes, one per byte: the cheapest cost found so far, how it
   // was reached (the source: earlier node and way) and, once settled, the

@@ -82,7 +82,7 @@ class ArchiveBuilder {
  public:
   ArchiveBuilder(const BuildOptions& options, const BuildProgress& progress, std::ofstream& out)
       : options_(options), progress_(progress), out_(out), writer_(kFlavourRar) {
-    if (options.level > 0) packer_ = std::make_unique<pack::Packer>(options.level);
+    if (options.level > 0) packer_ = std::make_unique<pack::Packer>(options.level, options.second_thread);
   }
 
   bool AddEntry(const PackageEntry& entry, BuildOutcome* outcome);

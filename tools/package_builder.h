@@ -15,6 +15,9 @@
 struct BuildOptions {
   int level = 3;       // 0 stores every entry; 1 (fastest) to 5 (smallest)
   bool solid = true;   // entries continue one another's dictionary
+  // Levels 4 and 5 search on a second thread while they parse; the archive
+  // is the same either way.
+  bool second_thread = true;
 };
 
 // Called as bytes of an entry are read: the entry, its bytes read so far,

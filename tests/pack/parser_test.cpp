@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "pack/block_matches.h"
 #include "pack/history.h"
 #include "pack/lz_format.h"
 #include "pack/match_finder.h"
@@ -91,7 +92,10 @@ const Level kParsers[] = {
     {"optimal on trees, every length", FinderKind::kTrees, {0, true, true, kMaxMatch}},
 };
 
-// Parses `data` in blocks of `block` bytes and replays the result.
+// Parses `data` in blocks of `block` bytes and replays the result. The
+// optimal parser gets each block's matches searched beforehand, the blocks
+// at fixed places as the packer has them, so that a match may end inside
+// the next block or past it.
 void ParseAndReplay(const Level& level, const std::string& data, uint32_t block) {
   History history;
   MatchFinder finder(level.finder, 16, 32, level.settings.nice_length);
@@ -101,22 +105,35 @@ void ParseAndReplay(const Level& level, const std::string& data, uint32_t block)
   parser.Reset();
   std::memcpy(history.Reserve(static_cast<uint32_t>(data.size()), history.end()), data.data(), data.size());
   history.Commit(static_cast<uint32_t>(data.size()));
+  const uint32_t end = history.end();
 
   Prices prices;
   prices.SetDefault();
   RecentState state, replayed;
   std::string produced;
+  BlockMatches matches;
   uint32_t position = history.start();
-  while (position < history.end()) {
+  uint32_t block_start = position;
+  while (position < end) {
     std::vector<Token> tokens;
-    uint32_t stop = std::min(position + block, history.end());
-    uint32_t next = parser.Parse(position, stop, history.end(), prices, &state, &tokens);
+    uint32_t stop;
+    uint32_t next;
+    if (level.settings.optimal) {
+      stop = std::min(block_start + block, end);
+      matches.Collect(&finder, history, block_start, stop, end, level.settings.nice_length);
+      block_start = stop;
+      if (position >= stop) continue;
+      next = parser.ParseOptimal(matches, position, prices, &state, &tokens);
+    } else {
+      stop = std::min(position + block, end);
+      next = parser.Parse(position, stop, end, prices, &state, &tokens);
+    }
     ASSERT_GE(next, stop);
     Replay(tokens, &replayed, &produced);
     ASSERT_EQ(produced.size(), next - history.start());
     position = next;
   }
-  EXPECT_EQ(position, history.end()) << "a match ran past the end";
+  EXPECT_EQ(position, end) << "a match ran past the end";
   EXPECT_TRUE(produced == data);
   EXPECT_EQ(std::memcmp(&state, &replayed, sizeof state), 0) << "parser and decoder history differ";
 }
