@@ -343,16 +343,42 @@ InstallOutcome PressInstall(const OpenDialog& open, DWORD timeout_ms) {
   return outcome;
 }
 
-ProbeResult ProbeSetup(const std::string& program, const ProbeOptions& options) {
-  ProbeResult result;
+Process::Process(const std::string& program, const std::string& arguments, DWORD flags,
+                 const std::string& output) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  std::string command = "\"" + program + "\"";
-  if (!CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process)) {
-    return result;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  if (!output.empty()) {
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    file = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, nullptr);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = file;
+    startup.hStdError = file;
   }
+  std::string command = "\"" + program + "\" " + arguments;
+  started = CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, file != INVALID_HANDLE_VALUE, flags,
+                           nullptr, nullptr, &startup, &info) != 0;
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+}
+
+Process::~Process() {
+  if (!started) return;
+  if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info.hProcess, 1);
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+}
+
+DWORD Process::ExitCode() const {
+  DWORD code = 0;
+  GetExitCodeProcess(info.hProcess, &code);
+  return code;
+}
+
+ProbeResult ProbeSetup(const std::string& program, const ProbeOptions& options) {
+  ProbeResult result;
+  Process setup(program, "");
+  if (!setup.started) return result;
+  const PROCESS_INFORMATION& process = setup.info;
   result.started = true;
 
   // The setup dialog is the one with the language list; a message box
@@ -386,14 +412,8 @@ ProbeResult ProbeSetup(const std::string& program, const ProbeOptions& options) 
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
   }
 
-  if (WaitForSingleObject(process.hProcess, options.timeout_ms) == WAIT_OBJECT_0) {
-    result.exited = true;
-    GetExitCodeProcess(process.hProcess, &result.exit_code);
-  } else {
-    TerminateProcess(process.hProcess, 1);
-  }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  result.exited = setup.Ended(options.timeout_ms);
+  if (result.exited) result.exit_code = setup.ExitCode();
   return result;
 }
 

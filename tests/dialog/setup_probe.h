@@ -79,6 +79,23 @@ struct OpenDialog {
 // hung: far beyond what any step takes on a loaded machine.
 constexpr DWORD kHangBoundMs = 60000;
 
+// A process of the test's own, ended and closed when the test is done. Its
+// standard output and error go to `output` when one is named.
+struct Process {
+  PROCESS_INFORMATION info = {};
+  bool started = false;
+  Process(const std::string& program, const std::string& arguments, DWORD flags = 0,
+          const std::string& output = "");
+  ~Process();
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+  // Whether it has ended, or does within `bound_ms`.
+  bool Ended(DWORD bound_ms = kHangBoundMs) const {
+    return WaitForSingleObject(info.hProcess, bound_ms) == WAIT_OBJECT_0;
+  }
+  DWORD ExitCode() const;
+};
+
 // Polls `done` until it holds or `bound_ms` has passed; whether it holds.
 bool WaitUntil(const std::function<bool()>& done, DWORD bound_ms = kHangBoundMs);
 

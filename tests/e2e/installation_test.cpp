@@ -304,46 +304,6 @@ TEST_F(InstallationTest, Windows98InstallsTheClassicEditionWithoutShortcutsWhenN
   EXPECT_FALSE(PathExists(ProgramsFolder() + "\\" + kGroup));
 }
 
-}  // namespace
-
-namespace {
-
-// A process of the test's own, ended and closed when the test is done. Its
-// standard output and error go to `output` when one is named.
-struct Process {
-  PROCESS_INFORMATION info = {};
-  bool started = false;
-  Process(const std::string& program, const std::string& arguments, DWORD flags = 0,
-          const std::string& output = "") {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    HANDLE file = INVALID_HANDLE_VALUE;
-    if (!output.empty()) {
-      SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-      file = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, nullptr);
-      startup.dwFlags = STARTF_USESTDHANDLES;
-      startup.hStdOutput = file;
-      startup.hStdError = file;
-    }
-    std::string command = "\"" + program + "\" " + arguments;
-    started = CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, file != INVALID_HANDLE_VALUE, flags,
-                             nullptr, nullptr, &startup, &info) != 0;
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-  }
-  ~Process() {
-    if (!started) return;
-    if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info.hProcess, 1);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-  }
-  bool Ended() const { return WaitForSingleObject(info.hProcess, kHangBoundMs) == WAIT_OBJECT_0; }
-  DWORD ExitCode() const {
-    DWORD code = 0;
-    GetExitCodeProcess(info.hProcess, &code);
-    return code;
-  }
-};
-
 struct BoxSearch {
   const char* caption;
   HWND found;

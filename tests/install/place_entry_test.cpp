@@ -1,7 +1,6 @@
-// The installing pass's callback on a window that holds a language list
-// and a status line like the setup dialog's.
+// The installing pass's callback on the setup dialog's language list and
+// status line.
 #include <windows.h>
-#include <commctrl.h>
 
 #include <cstring>
 #include <string>
@@ -13,7 +12,9 @@
 #include "install/place_entry.h"
 #include "resources/resource_ids.h"
 #include "setup/language_list.h"
+#include "setup/packed_code.h"
 #include "setup/setup_state.h"
+#include "tests/dialog/dialog_fixture.h"
 #include "tests/install/test_paths.h"
 #include "tests/support/scratch.h"
 
@@ -22,37 +23,21 @@ namespace {
 constexpr uint32_t kFrench = 0x5246;  // "FR"
 constexpr uint32_t kDutch = 0x4C4E;   // "NL"
 
-class PlaceEntryTest : public ::testing::Test {
+// On the program's own dialog: its language list, with French and Dutch
+// besides the built-in languages, and its status line.
+class PlaceEntryTest : public DialogTest {
  protected:
   void SetUp() override {
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
-    InitCommonControlsEx(&controls);
-    state_ = SetupState();
-    CopyBounded(state_.lng_base_name, "PROG", sizeof state_.lng_base_name);
-    g_setup_state = &state_;
-
-    window_ = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
-    list_ = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT, 0, 0, 200, 150, window_,
-                            reinterpret_cast<HMENU>(IDC_LANGUAGES), nullptr, nullptr);
-    CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 160, 300, 20, window_, reinterpret_cast<HMENU>(IDC_STATUS),
-                    nullptr, nullptr);
-    SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_CHECKBOXES);
-    LVCOLUMNA column = {};
-    SendMessageA(list_, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
-    AddLanguageItem(list_, "English", 0x5355);
-    AddLanguageItem(list_, "German", 0x4544);
+    DialogTest::SetUp();
+    CopyBounded(g_setup_state->lng_base_name, "PROG", sizeof g_setup_state->lng_base_name);
+    AddBuiltInLanguages(list_);
     AddLanguageItem(list_, "French", kFrench);
     AddLanguageItem(list_, "Dutch", kDutch);
-
     folder_ = WindowsScratchFolder();
     context_ = InstallContext();
-    context_.dialog = window_;
+    context_.dialog = dialog_;
     CopyBounded(context_.edition_prefix, "xp", sizeof context_.edition_prefix);
     CopyBounded(context_.destination, folder_.c_str(), sizeof context_.destination);
-  }
-  void TearDown() override {
-    DestroyWindow(window_);
-    g_setup_state = nullptr;
   }
 
   void SetChecked(uint32_t code, bool checked) {
@@ -67,16 +52,7 @@ class PlaceEntryTest : public ::testing::Test {
     return name;
   }
 
-  std::string Status() {
-    char text[300] = "";
-    GetDlgItemTextA(window_, IDC_STATUS, text, sizeof text);
-    return text;
-  }
-
-  SetupState state_;
   InstallContext context_;
-  HWND window_ = nullptr;
-  HWND list_ = nullptr;
   std::string folder_;
 };
 
@@ -113,7 +89,7 @@ TEST_F(PlaceEntryTest, ChoosesEntriesByEditionAndLanguage) {
   };
   for (const Case& c : cases) {
     CopyBounded(context_.edition_prefix, c.edition, sizeof context_.edition_prefix);
-    CopyBounded(state_.lng_base_name, c.base, sizeof state_.lng_base_name);
+    CopyBounded(g_setup_state->lng_base_name, c.base, sizeof g_setup_state->lng_base_name);
     std::string expected = c.placed[0] == '\0' ? "" : folder_ + "\\" + c.placed;
     EXPECT_EQ(Place(c.entry), expected) << c.entry << ": " << c.why;
   }
@@ -124,7 +100,7 @@ TEST_F(PlaceEntryTest, CountsGermanEntriesAndLeavesUncheckedOnesOut) {
   EXPECT_EQ(Place("xp\\PROG_de.CHM"), folder_ + "\\PROG_de.CHM");
   Place("PROG_NL.LNG");
   EXPECT_EQ(context_.german_count, 2);
-  SetChecked(0x4544, false);
+  SetChecked(kCodeGerman, false);
   EXPECT_EQ(Place("PROG_DE.LNG"), "");
   EXPECT_EQ(context_.german_count, 2);
 }
@@ -132,7 +108,7 @@ TEST_F(PlaceEntryTest, CountsGermanEntriesAndLeavesUncheckedOnesOut) {
 TEST_F(PlaceEntryTest, WithoutLanguageListEveryLanguageInstalls) {
   DestroyWindow(list_);
   EXPECT_EQ(Place("PROG_FR.LNG"), folder_ + "\\PROG_FR.LNG");
-  state_.lng_base_name[0] = '\0';
+  g_setup_state->lng_base_name[0] = '\0';
   EXPECT_EQ(Place("_FR.LNG"), folder_ + "\\_FR.LNG");
 }
 
@@ -196,7 +172,7 @@ TEST_F(PlaceEntryTest, DeletesWhatStandsAtTheOutputPathAndShowsIt) {
   WriteWholeFile(folder_ + "\\OLD.DAT", "old");
   EXPECT_EQ(Place("OLD.DAT"), folder_ + "\\OLD.DAT");
   EXPECT_EQ(GetFileAttributesA((folder_ + "\\OLD.DAT").c_str()), INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(Status(), folder_ + "\\OLD.DAT");
+  EXPECT_EQ(ControlText(IDC_STATUS), folder_ + "\\OLD.DAT");
 
   // A read-only one too: Windows deletes it only without the attribute.
   WriteWholeFile(folder_ + "\\OLD.DAT", "old");
@@ -218,7 +194,7 @@ TEST_F(PlaceEntryTest, DeletesWhatStandsAtTheOutputPathAndShowsIt) {
 
   // A skipped entry leaves the status line alone.
   Place("SETUP.INF");
-  EXPECT_EQ(Status(), locked);
+  EXPECT_EQ(ControlText(IDC_STATUS), locked);
 }
 
 }  // namespace

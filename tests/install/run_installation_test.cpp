@@ -361,23 +361,11 @@ TEST_F(RunInstallationTest, FallbackOnThe9xFamily) {
   ASSERT_TRUE(windows98.made());
 
   SetEnvironmentVariableA("TOLVEN_EXPECT_9X", "1");
-  std::string command = "\"" + copy + "\" --gtest_filter=RunInstallationTest.FallbackMovesTheFilesIntoTheChosenFolder";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  BOOL started = CreateProcessA(copy.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                                &process);
+  Process child(copy, "--gtest_filter=RunInstallationTest.FallbackMovesTheFilesIntoTheChosenFolder");
   SetEnvironmentVariableA("TOLVEN_EXPECT_9X", nullptr);
-  DWORD exit_code = 1;
-  if (started) {
-    // Bounded only against a hang.
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, 300000), WAIT_OBJECT_0);
-    GetExitCodeProcess(process.hProcess, &exit_code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
-  ASSERT_TRUE(started);
-  EXPECT_EQ(exit_code, 0u) << "the fallback failed on the 9x family";
+  ASSERT_TRUE(child.started);
+  EXPECT_TRUE(child.Ended(300000));  // bounded only against a hang
+  EXPECT_EQ(child.ExitCode(), 0u) << "the fallback failed on the 9x family";
 }
 
 // An earlier installation of the same package left read-only files: the
