@@ -154,13 +154,7 @@ class DefaultsTest : public DialogTest {
     DialogTest::TearDown();
   }
   static void Remember(const std::string& folder) {
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Tolvenwark", 0, nullptr, 0, KEY_WRITE, nullptr,
-                              &key, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExA(key, "T7D", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                   static_cast<DWORD>(folder.size() + 1));
-    RegCloseKey(key);
+    ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, "Software\\Tolvenwark", "T7D", REG_SZ, folder + '\0'));
   }
   bool Checked(int id) const { return IsDlgButtonChecked(dialog_, id) == BST_CHECKED; }
   bool Visible(int id) const { return (GetWindowLongA(GetDlgItem(dialog_, id), GWL_STYLE) & WS_VISIBLE) != 0; }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "resources/resource_ids.h"
+#include "tests/e2e/installed_product.h"
 
 namespace {
 
@@ -486,13 +487,7 @@ SetupTexts SystemSetupTexts() {
 
 Windows98ForProgram::Windows98ForProgram(const std::string& file_name)
     : key_("Software\\Wine\\AppDefaults\\" + file_name) {
-  HKEY key;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
-      ERROR_SUCCESS) {
-    return;
-  }
-  made_ = RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6) == ERROR_SUCCESS;
-  RegCloseKey(key);
+  made_ = SetRegistryValue(HKEY_CURRENT_USER, key_, "Version", REG_SZ, std::string("win98", 6));
 }
 
 Windows98ForProgram::~Windows98ForProgram() { RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str()); }

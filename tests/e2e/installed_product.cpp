@@ -43,6 +43,18 @@ std::string RegistryText(HKEY root, const std::string& key_name, const std::stri
   return status == ERROR_SUCCESS ? value : "(none)";
 }
 
+bool SetRegistryValue(HKEY root, const std::string& key_name, const std::string& value_name, DWORD type,
+                      const std::string& data) {
+  HKEY key;
+  if (RegCreateKeyExA(root, key_name.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  LONG status = RegSetValueExA(key, value_name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                               static_cast<DWORD>(data.size()));
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS;
+}
+
 void DeleteRegistryValue(HKEY root, const std::string& key_name, const std::string& value_name) {
   HKEY key;
   if (RegOpenKeyExA(root, key_name.c_str(), 0, KEY_WRITE, &key) != ERROR_SUCCESS) return;

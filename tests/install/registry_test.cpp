@@ -16,14 +16,6 @@ const char kVersion[] = "Software\\Microsoft\\Windows\\CurrentVersion";
 const char kProduct[] = "Tolvenwark Registry Test";
 const char kUninstall[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tolvenwark Registry Test";
 
-// Raw value access, so the tests can store what the program would not.
-void SetValue(HKEY root, const char* key_name, const char* value, DWORD type, const void* data, DWORD size) {
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExA(root, key_name, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), ERROR_SUCCESS);
-  RegSetValueExA(key, value, 0, type, static_cast<const BYTE*>(data), size);
-  RegCloseKey(key);
-}
-
 // The value as stored, or "<absent>".
 std::string ReadValue(HKEY root, const char* key_name, const char* value) {
   HKEY key;
@@ -67,7 +59,7 @@ class RegistryTest : public ::testing::Test {
     if (strcmp(folder, "<absent>") == 0) {
       DeleteRegistryValue(HKEY_LOCAL_MACHINE, kVersion, "ProgramFilesDir");
     } else {
-      SetValue(HKEY_LOCAL_MACHINE, kVersion, "ProgramFilesDir", REG_SZ, folder, strlen(folder) + 1);
+      SetRegistryValue(HKEY_LOCAL_MACHINE, kVersion, "ProgramFilesDir", REG_SZ, std::string(folder) + '\0');
     }
   }
   std::string Proposal(size_t size = MAX_PATH) {
@@ -115,7 +107,7 @@ TEST_F(RegistryTest, ProposalFromTheRememberedFolderOrProgramFiles) {
     SetProgramFilesDir(c.program_files_dir);
     DeleteRegistryValue(HKEY_CURRENT_USER, kRemembered, "RT");
     if (!c.remembered.empty()) {
-      SetValue(HKEY_CURRENT_USER, kRemembered, "RT", c.type, c.remembered.data(), c.remembered.size());
+      EXPECT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, kRemembered, "RT", c.type, c.remembered)) << c.why;
     }
     EXPECT_EQ(Proposal(c.size), c.expected) << c.why;
   }
@@ -150,7 +142,7 @@ TEST_F(RegistryTest, SavedFolderComesBackExactly) {
 TEST_F(RegistryTest, EmptyPackageIdNeitherSavesNorReads) {
   SetProgramFilesDir("D:\\Apps");
   state_.package_id[0] = '\0';
-  SetValue(HKEY_CURRENT_USER, kRemembered, "", REG_SZ, "D:\\Default", 11);
+  SetRegistryValue(HKEY_CURRENT_USER, kRemembered, "", REG_SZ, std::string("D:\\Default", 11));
   EXPECT_EQ(Proposal(), "D:\\Apps\\Tolvenwark Registry Test") << "the key's default value is not read";
   SaveInstallPath("D:\\Other");
   EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kRemembered, ""), "D:\\Default") << "nor written";

@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include "resources/resource_ids.h"
 #include "setup/setup_state.h"
 #include "setup/texts.h"
+#include "tests/dialog/dialog_fixture.h"
 
 namespace {
 
@@ -68,56 +70,34 @@ TEST(ExpandTabEscapes, TurnsEachBackslashTIntoATab) {
   }
 }
 
-// A window with a few labelled child controls.
-class ApplyDialogTextsTest : public ::testing::Test {
+// On the program's own dialog, in German.
+class ApplyDialogTextsTest : public DialogTest {
  protected:
   void SetUp() override {
-    state_.language_table = &GermanTable;
-    g_setup_state = &state_;
-    window_ = CreateWindowExA(0, "STATIC", "old title", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
-                              nullptr, nullptr);
-    ASSERT_NE(window_, nullptr);
-    for (int id : {99, 2, 1031, 5555}) {
-      CreateWindowExA(0, "BUTTON", "old", WS_CHILD, 0, 0, 10, 10, window_,
-                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
-    }
+    DialogTest::SetUp();
+    g_setup_state->language_table = &GermanTable;
+    for (int id : {IDC_INSTALL, IDCANCEL, IDC_FOLDER_LABEL, IDC_STATUS}) SetDlgItemTextA(dialog_, id, "old");
   }
-  void TearDown() override {
-    DestroyWindow(window_);
-    g_setup_state = nullptr;
-  }
-  std::string Text(int id) {
-    char text[260] = {};
-    if (id == 0) {
-      GetWindowTextA(window_, text, sizeof text);
-    } else {
-      GetDlgItemTextA(window_, id, text, sizeof text);
-    }
-    return text;
-  }
-
-  SetupState state_ = {};
-  HWND window_ = nullptr;
 };
 
 TEST_F(ApplyDialogTextsTest, FirstIdIsTheTitleTheRestLabelControls) {
-  const int16_t ids[] = {1000, 99, 2, 5555, 0};
-  ApplyDialogTexts(window_, ids);
-  EXPECT_EQ(Text(0), "Installation");
-  EXPECT_EQ(Text(99), "&OK");
-  EXPECT_EQ(Text(2), "Abbruch");
-  EXPECT_EQ(Text(5555), "") << "an id without text empties its control";
-  EXPECT_EQ(Text(1031), "old") << "ids not listed are left alone";
+  const int16_t ids[] = {1000, IDC_INSTALL, IDCANCEL, IDC_STATUS, 0};
+  ApplyDialogTexts(dialog_, ids);
+  EXPECT_EQ(WindowTitle(), "Installation");
+  EXPECT_EQ(ControlText(IDC_INSTALL), "&OK");
+  EXPECT_EQ(ControlText(IDCANCEL), "Abbruch");
+  EXPECT_EQ(ControlText(IDC_STATUS), "") << "an id without text empties its control";
+  EXPECT_EQ(ControlText(IDC_FOLDER_LABEL), "old") << "ids not listed are left alone";
 }
 
 TEST_F(ApplyDialogTextsTest, NothingChangesWithAnEmptyListOrNoTable) {
-  const int16_t empty[] = {0, 99, 0};  // a leading 0 ends the list at once
-  ApplyDialogTexts(window_, empty);
-  state_.language_table = nullptr;
-  const int16_t ids[] = {1000, 99, 0};
-  ApplyDialogTexts(window_, ids);
-  EXPECT_EQ(Text(0), "old title");
-  EXPECT_EQ(Text(99), "old");
+  const int16_t empty[] = {0, IDC_INSTALL, 0};  // a leading 0 ends the list at once
+  ApplyDialogTexts(dialog_, empty);
+  g_setup_state->language_table = nullptr;
+  const int16_t ids[] = {1000, IDC_INSTALL, 0};
+  ApplyDialogTexts(dialog_, ids);
+  EXPECT_EQ(WindowTitle(), "Setup");
+  EXPECT_EQ(ControlText(IDC_INSTALL), "old");
 }
 
 }  // namespace
