@@ -17,16 +17,14 @@ TEST(Windows1252, EveryByteRoundTrips) {
 
 // The 32 bytes where the code page differs from Latin-1, typed as the
 // characters they show; the five bytes it leaves undefined stand for
-// themselves.
+// themselves. Elsewhere it is Latin-1, and characters outside it have no
+// byte.
 TEST(Windows1252, TheBytesFrom0x80To0x9FAreTheirOwnCharacters) {
   const char16_t kShown[] = u"€\u0081‚ƒ„…†‡ˆ‰Š‹Œ\u008DŽ\u008F\u0090‘’“”•–—˜™š›œ\u009DžŸ";
   static_assert(sizeof kShown / sizeof kShown[0] == 33, "32 characters and the terminator");
   for (int i = 0; i < 32; ++i) {
     EXPECT_EQ(Windows1252ToUnicode(static_cast<uint8_t>(0x80 + i)), kShown[i]) << "byte 0x" << std::hex << 0x80 + i;
   }
-}
-
-TEST(Windows1252, KnownCharacters) {
   EXPECT_EQ(Windows1252ToUnicode(0xE4), 0x00E4);  // a umlaut, as in Latin-1
   uint8_t byte = 0;
   EXPECT_FALSE(UnicodeToWindows1252(0x0100, &byte));  // A macron is not in the code page

@@ -71,8 +71,6 @@ void ForgetInstallation(const char* group = kGroup, const char* package_id = kPa
   RemoveDirectoryA(programs_group.c_str());
 }
 
-void ForgetSample() { ForgetInstallation(kSampleGroup, kSampleId, kSampleUninstallKey); }
-
 std::string Describe(const InstallOutcome& outcome) {
   std::string text;
   for (const MessageSnapshot& message : outcome.messages) text += "[" + message.caption + "] " + message.text + "\n";
@@ -84,7 +82,7 @@ class InstallationTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ForgetInstallation();
-    ForgetSample();
+    ForgetInstallation(kSampleGroup, kSampleId, kSampleUninstallKey);
     root_ = WindowsScratchFolder();
     folder_ = root_ + "\\Tolvenwark E2E";
     // Setup inherits the temporary folder, so that its fallback can be seen.
@@ -95,7 +93,7 @@ class InstallationTest : public ::testing::Test {
   void TearDown() override {
     temporary_folder_.reset();
     ForgetInstallation();
-    ForgetSample();
+    ForgetInstallation(kSampleGroup, kSampleId, kSampleUninstallKey);
   }
 
   std::string Installer(const std::string& file_name, const std::vector<PackageEntry>& entries) {

@@ -148,7 +148,8 @@ TEST_F(RegistryTest, EmptyPackageIdNeitherSavesNorReads) {
   EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kRemembered, ""), "D:\\Default") << "nor written";
 }
 
-TEST_F(RegistryTest, EmptyProductNameProposesNothingAndRegistersNothing) {
+// Without a product name nothing is proposed or registered.
+TEST_F(RegistryTest, ProposalAndUninstallEntryNeedTheProductName) {
   SetProgramFilesDir("D:\\Apps");
   state_.group[0] = '\0';
   EXPECT_EQ(Proposal(), "") << "Program Files itself is no destination";
@@ -159,9 +160,9 @@ TEST_F(RegistryTest, EmptyProductNameProposesNothingAndRegistersNothing) {
   WriteUninstallEntry("D:\\Chosen\\UnInst.exe");
   EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kAllUninstall, "DisplayName"), "<absent>");
   EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kAllUninstall, "UninstallString"), "<absent>");
-}
 
-TEST_F(RegistryTest, UninstallEntryHasNameAndCommand) {
+  // With the name: the product's own key, with name and command.
+  strcpy(state_.group, kProduct);
   WriteUninstallEntry("D:\\Tools\\X\\UnInst.exe");
   EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstall, "DisplayName"), kProduct);
   EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstall, "UninstallString"), "D:\\Tools\\X\\UnInst.exe");

@@ -55,22 +55,29 @@ class ShortcutTest : public ::testing::Test {
   std::vector<std::string> cleanup_;
 };
 
-TEST_F(ShortcutTest, CreateShortcutWritesTargetFolderAndShowCommandOrFails) {
-  const std::string link = install_ + "\\Direct.lnk";
-  EXPECT_EQ(CreateShortcut(link.c_str(), (install_ + "\\Prog.exe").c_str(), install_.c_str()), S_OK);
-  ExpectLink(link, install_ + "\\Prog.exe", install_);
+// Made directly, on the desktop or as a group entry, a shortcut points at
+// its target and starts in the target's folder.
+TEST_F(ShortcutTest, ShortcutsPointAtTheirTargetAndStartInItsFolder) {
+  const std::string target = install_ + "\\Prog.exe";
+  EXPECT_EQ(CreateShortcut((install_ + "\\Direct.lnk").c_str(), target.c_str(), install_.c_str()), S_OK);
+  ExpectLink(install_ + "\\Direct.lnk", target, install_);
+  const std::string desktop = Folder(CSIDL_DESKTOP) + "\\Tolvenwark Desktop Test.lnk";
+  cleanup_.push_back(desktop);
+  CreateDesktopShortcut(target.c_str(), "Tolvenwark Desktop Test");
+  ExpectLink(desktop, target, install_);
+  CreateGroupEntry("Run", install_.c_str(), "Prog.exe", install_.c_str());
+  ExpectLink(install_ + "\\Run.lnk", target, install_);
+}
+
+// A shortcut with no folder to go to, no name or no file is not made.
+TEST_F(ShortcutTest, NoShortcutWithoutItsFolderNameOrFile) {
   const std::string nowhere = install_ + "\\missing folder\\Direct.lnk";
   EXPECT_TRUE(FAILED(CreateShortcut(nowhere.c_str(), (install_ + "\\Prog.exe").c_str(), install_.c_str())));
   EXPECT_FALSE(PathExists(nowhere));
-}
-
-TEST_F(ShortcutTest, DesktopIconStartsInTheTargetsFolder) {
-  const std::string desktop = Folder(CSIDL_DESKTOP);
-  ASSERT_FALSE(desktop.empty());
-  const std::string link = desktop + "\\Tolvenwark Desktop Test.lnk";
-  cleanup_.push_back(link);
-  CreateDesktopShortcut((install_ + "\\Prog.exe").c_str(), "Tolvenwark Desktop Test");
-  ExpectLink(link, install_ + "\\Prog.exe", install_);
+  CreateGroupEntry("", install_.c_str(), "Prog.exe", install_.c_str());
+  CreateGroupEntry("NoFile", install_.c_str(), "", install_.c_str());
+  EXPECT_FALSE(PathExists(install_ + "\\.lnk"));
+  EXPECT_FALSE(PathExists(install_ + "\\NoFile.lnk"));
 }
 
 TEST_F(ShortcutTest, QuickLaunchIconOnlyWhereTheFolderExists) {
@@ -98,17 +105,6 @@ TEST_F(ShortcutTest, QuickLaunchIconOnlyWhereTheFolderExists) {
   CreateQuickLaunchShortcut((install_ + "\\Prog.exe").c_str(), "Tolvenwark Quick Test");
   ExpectLink(link, install_ + "\\Prog.exe", install_);
   DeleteFileA(link.c_str());
-}
-
-TEST_F(ShortcutTest, GroupEntryNeedsNameAndFile) {
-  const std::string group = install_ + "\\group";
-  CreateDirectoryA(group.c_str(), nullptr);
-  CreateGroupEntry("Run", install_.c_str(), "Prog.exe", group.c_str());
-  ExpectLink(group + "\\Run.lnk", install_ + "\\Prog.exe", install_);
-  CreateGroupEntry("", install_.c_str(), "Prog.exe", group.c_str());
-  CreateGroupEntry("NoFile", install_.c_str(), "", group.c_str());
-  EXPECT_FALSE(PathExists(group + "\\.lnk"));
-  EXPECT_FALSE(PathExists(group + "\\NoFile.lnk"));
 }
 
 class StartMenuGroupTest : public ShortcutTest {

@@ -56,7 +56,7 @@ std::vector<uint8_t> CompleteLengths(std::mt19937& random, size_t count) {
   return lengths;
 }
 
-TEST(DecodeTable, BuildsLimitsIndicesAndSymbolsOfASmallCode) {
+TEST(DecodeTable, BuildsLimitsIndicesAndSymbolsOfSmallCodes) {
   DecodeTable table = {};
   const uint8_t lengths[] = {2, 1, 3, 3};
   BuildDecodeTable(lengths, &table, 4);
@@ -77,33 +77,26 @@ TEST(DecodeTable, BuildsLimitsIndicesAndSymbolsOfASmallCode) {
     uint32_t peek, symbol, length;
   } cases[] = {{0x0000, 1, 1}, {0x7FFF, 1, 1}, {0x8000, 0, 2},
                {0xBFFF, 0, 2}, {0xC000, 2, 3}, {0xE000, 3, 3}, {0xFFFF, 3, 3}};
+  uint32_t length;
   for (const auto& c : cases) {
-    uint32_t length;
     EXPECT_EQ(DecodePeek(table, c.peek, &length), c.symbol) << c.peek;
     EXPECT_EQ(length, c.length) << c.peek;
   }
-}
 
-// Two one-bit codes fill the whole space: the limit of 0x10000 is capped at
-// 0xFFFF, and the masked peek 0xFFFE still falls below it.
-TEST(DecodeTable, FullOneBitCodeCapsItsLimit) {
-  DecodeTable table = {};
-  const uint8_t lengths[] = {1, 1};
-  BuildDecodeTable(lengths, &table, 2);
+  // Only the low four bits of a length count.
+  DecodeTable high = {};
+  const uint8_t with_high_bits[] = {0x12, 0xF1, 0x33, 0x83};
+  BuildDecodeTable(with_high_bits, &high, 4);
+  EXPECT_EQ(memcmp(&table, &high, sizeof table), 0);
+
+  // Two one-bit codes fill the whole space: the limit of 0x10000 is capped
+  // at 0xFFFF, and the masked peek 0xFFFE still falls below it.
+  const uint8_t full[] = {1, 1};
+  BuildDecodeTable(full, &table, 2);
   EXPECT_EQ(table.limit[1], 0xFFFFu);
-  uint32_t length;
   EXPECT_EQ(DecodePeek(table, 0xFFFF, &length), 1u);
   EXPECT_EQ(length, 1u);
   EXPECT_EQ(DecodePeek(table, 0x7FFF, &length), 0u);
-}
-
-TEST(DecodeTable, OnlyLowFourBitsOfALengthCount) {
-  DecodeTable plain = {}, high = {};
-  const uint8_t lengths[] = {2, 1, 3, 3};
-  const uint8_t with_high_bits[] = {0x12, 0xF1, 0x33, 0x83};
-  BuildDecodeTable(lengths, &plain, 4);
-  BuildDecodeTable(with_high_bits, &high, 4);
-  EXPECT_EQ(memcmp(&plain, &high, sizeof plain), 0);
 }
 
 // The lookup must agree with the comparison tree for every peek, whatever
