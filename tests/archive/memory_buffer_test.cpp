@@ -47,7 +47,10 @@ TEST(MemoryBuffer, GrowsByTheAppendOrOneStepAndAtLeastDoubles) {
   }
 }
 
-TEST(MemoryBuffer, ResetKeepsTheStorageForTheNextEntry) {
+// Reset keeps the storage for the next entry. A growth that cannot be had
+// (here: past 4 GiB) loses the content and reports that nothing was
+// appended; the next append starts afresh. Release frees it all.
+TEST(MemoryBuffer, ResetKeepsTheStorageAndFailedGrowthDropsIt) {
   MemoryBuffer buffer;
   MemoryBufferInit(&buffer);
   std::vector<uint8_t> big(6000, 'x');
@@ -59,18 +62,7 @@ TEST(MemoryBuffer, ResetKeepsTheStorageForTheNextEntry) {
   EXPECT_EQ(buffer.append_count, 1);
   EXPECT_EQ(buffer.data, storage);
   EXPECT_EQ(buffer.capacity, 6000u);
-  MemoryBufferRelease(&buffer);
-  EXPECT_EQ(buffer.data, nullptr);
-  EXPECT_EQ(buffer.capacity, 0u);
-  EXPECT_EQ(buffer.length, 0u);
-}
 
-// A growth that cannot be had (here: past 4 GiB) loses the old content and
-// reports that nothing was appended; the next append starts afresh.
-TEST(MemoryBuffer, FailedGrowthDropsTheContentAndReportsIt) {
-  MemoryBuffer buffer;
-  MemoryBufferInit(&buffer);
-  ASSERT_EQ(MemoryBufferAppend(&buffer, reinterpret_cast<const uint8_t*>("abc"), 3), 0);
   const uint8_t unread = 0;  // the failing append must not read its bytes
   EXPECT_EQ(MemoryBufferAppend(&buffer, &unread, 0xFFFFFFF0u), 1);
   EXPECT_EQ(buffer.data, nullptr);
@@ -78,7 +70,11 @@ TEST(MemoryBuffer, FailedGrowthDropsTheContentAndReportsIt) {
   ASSERT_EQ(MemoryBufferAppend(&buffer, reinterpret_cast<const uint8_t*>("de"), 2), 0);
   EXPECT_EQ(buffer.length, 2u);
   EXPECT_EQ(buffer.append_count, 1);
+
   MemoryBufferRelease(&buffer);
+  EXPECT_EQ(buffer.data, nullptr);
+  EXPECT_EQ(buffer.capacity, 0u);
+  EXPECT_EQ(buffer.length, 0u);
 }
 
 }  // namespace

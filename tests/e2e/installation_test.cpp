@@ -89,6 +89,8 @@ class InstallationTest : public ::testing::Test {
     temp_ = root_ + "\\temp";
     CreateDirectoryA(temp_.c_str(), nullptr);
     temporary_folder_ = std::make_unique<TemporaryFolderForTest>(temp_);
+    // Quick Launch shortcuts can be made: the folder is there, with its parents.
+    SHCreateDirectoryExA(nullptr, QuickLaunchFolder().c_str(), nullptr);
   }
   void TearDown() override {
     temporary_folder_.reset();
@@ -106,7 +108,6 @@ class InstallationTest : public ::testing::Test {
 
 TEST_F(InstallationTest, FreshInstallationInTheSystemLanguage) {
   const SetupTexts texts = SystemSetupTexts();
-  SHCreateDirectoryExA(nullptr, QuickLaunchFolder().c_str(), nullptr);  // with its parents
   CreateDirectoryA(folder_.c_str(), nullptr);
   WriteWholeFile(folder_ + "\\PSAPI.DLL", "the system's psapi");
   const std::string installer = Installer("e2e-setup.exe", DemoPackage());
@@ -449,7 +450,6 @@ std::vector<std::string> ExpectSampleFiles(const std::string& folder) {
 // again by its own uninstaller.
 TEST_F(InstallationTest, SampleProductInstallsAndUninstallsLeavingOnlyTheUninstallersCopy) {
   const std::string installer = SignedSampleInstaller(root_);
-  SHCreateDirectoryExA(nullptr, QuickLaunchFolder().c_str(), nullptr);  // with its parents
   const std::string folder = root_ + "\\Tolvenwark Demo";
   InstallOutcome outcome;
   ProbeOptions options;
@@ -516,7 +516,6 @@ bool HasLine(const std::string& log, const std::string& part) { return log.find(
 // the defaults the dialog proposes for a new folder (the edition of this
 // system, every language, every shortcut), and a log of each step.
 TEST_F(InstallationTest, SilentInstallationOfTheSampleShowsNothingAndLogsEveryStep) {
-  SHCreateDirectoryExA(nullptr, QuickLaunchFolder().c_str(), nullptr);  // with its parents
   const std::string installer = BuildSampleInstaller(root_);
   const std::string folder = root_ + "\\Tolvenwark Demo Silent";
   const std::string log = root_ + "\\setup log.txt";
