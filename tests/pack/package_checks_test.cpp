@@ -47,9 +47,13 @@ TEST(PackageChecks, APackageReadAsWrittenGetsNoWarning) {
          p[base + "_DE.LNG"] = "[Strings]\r\nLanguage=Deutsch\r\n";
          p["xp\\" + base + "_IT.LNG"] = "[Strings]\r\nLanguage=Italiano\r\n";
        }},
-      // kdemo.exe counts, whatever its case.
-      {"without Exe the first K program is the main one",
-       [](Package& p) { p["DEMO.INF"] = "ID=TWD\r\nGroup=Tolvenwark Demo\r\n"; }},
+      {"without Exe the first K program is the main one, whatever its case",
+       [](Package& p) {
+         p["DEMO.INF"] = "ID=TWD\r\nGroup=Tolvenwark Demo\r\n";
+         p.erase("9x\\KDEMO.EXE");
+         p.erase("xp\\KDEMO.EXE");
+         p["xp\\kdemo.exe"] = "MZ";
+       }},
   };
   for (const Case& c : cases) {
     Package package = Good();
@@ -121,6 +125,7 @@ TEST(PackageChecks, WarnsWhereTheInstallerWouldReadSomethingElse) {
       {"no main program the installer recognises",
        [](Package& p) {
          p["DEMO.INF"] = "ID=TWD\r\n";
+         p.erase("9x\\KDEMO.EXE");
          p.erase("9x\\KDEMO.EXE");
          p.erase("xp\\KDEMO.EXE");
          p["DEMO.EXE"] = "MZ";
