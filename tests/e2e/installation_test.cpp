@@ -303,33 +303,19 @@ TEST_F(InstallationTest, Windows98InstallsTheClassicEditionWithoutShortcutsWhenN
   EXPECT_FALSE(PathExists(ProgramsFolder() + "\\" + kGroup));
 }
 
-struct BoxSearch {
-  const char* caption;
-  HWND found;
-};
-
-BOOL CALLBACK MatchBox(HWND window, LPARAM parameter) {
-  BoxSearch* search = reinterpret_cast<BoxSearch*>(parameter);
-  char window_class[16] = "";
-  char caption[256] = "";
-  GetClassNameA(window, window_class, sizeof window_class);
-  GetWindowTextA(window, caption, sizeof caption);
-  if (IsWindowVisible(window) && std::string(window_class) == "#32770" && search->caption == std::string(caption)) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-// Waits for a message box of any program with this caption, reads it and
-// answers it with `button`; the box's text, or "(none)".
+// Waits for a visible message box of any program with this caption, reads
+// it and answers it with `button`; the box's text, or "(none)".
 std::string AnswerBox(const char* caption, int button) {
-  BoxSearch search = {caption, nullptr};
-  if (!WaitUntil([&] { return EnumWindows(MatchBox, reinterpret_cast<LPARAM>(&search)), search.found != nullptr; })) {
-    return "(none)";
-  }
-  std::string text = ReadMessageBox(search.found).text;
-  PostMessageA(search.found, WM_COMMAND, button, 0);
+  HWND box = nullptr;
+  auto shown = [&] {
+    for (box = nullptr; (box = FindWindowExA(nullptr, box, "#32770", caption)) != nullptr;) {
+      if (IsWindowVisible(box)) return true;
+    }
+    return false;
+  };
+  if (!WaitUntil(shown)) return "(none)";
+  std::string text = ReadMessageBox(box).text;
+  PostMessageA(box, WM_COMMAND, button, 0);
   return text;
 }
 
