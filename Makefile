@@ -59,12 +59,20 @@ asan: bootstrap $(ASAN_DIR)/CMakeCache.txt
 
 # Figures beside their baselines: decoding and compression in the host tree
 # (zlib, gzip, xz), installing many files under Wine in the Windows tree.
-# BENCH_BASELINE=path/to/an/earlier/mksetup also times that build's packing
-# of the same corpus in the same run; BENCH_RUNS=n prints the compression
+# The compression figures also time an earlier build's mksetup on the same
+# corpus in the same run: by default the one of BENCH_BASELINE_REV, the last
+# revision before the compressor's speed work, built once into
+# build/baseline; BENCH_BASELINE=path/to/mksetup names another, and an empty
+# BENCH_BASELINE_REV leaves it out. BENCH_RUNS=n prints the compression
 # figures as medians of n runs.
-export BENCH_BASELINE BENCH_RUNS
+BENCH_BASELINE_REV ?= 28897aa32a4ccee08ce06a94d2197fb928b7a32f
+export BENCH_RUNS
 bench: bootstrap all
-	cmake --build $(HOST_DIR) --target run_benchmarks
+	@baseline="$(BENCH_BASELINE)"; \
+	if [ -z "$$baseline" ] && [ -n "$(BENCH_BASELINE_REV)" ]; then \
+	  baseline=$$(scripts/build-baseline-mksetup $(BENCH_BASELINE_REV) build/baseline) || baseline=; \
+	fi; \
+	BENCH_BASELINE="$$baseline" cmake --build $(HOST_DIR) --target run_benchmarks
 	cmake --build $(WIN32_DIR) --target run_benchmarks
 
 $(FUZZ_DIR)/CMakeCache.txt:
