@@ -21,6 +21,16 @@ class BlockMatches {
   void Collect(MatchFinder* finder, const History& history, uint32_t start, uint32_t stop,
                uint32_t data_end, uint32_t nice_length);
 
+  // Collect in two steps, so that the next block can be prepared while the
+  // trees are walked for this one: the two use separate tables of the
+  // finder. For the trees, Prepare finds the 3- and 2-byte matches of every
+  // position; Complete chooses the positions to search, walks the trees and
+  // puts all matches in order. With chains Prepare only notes the block and
+  // Complete does all the work.
+  void Prepare(MatchFinder* finder, const History& history, uint32_t start, uint32_t stop,
+               uint32_t data_end);
+  void Complete(MatchFinder* finder, const History& history, uint32_t nice_length);
+
   uint32_t start() const { return start_; }
   uint32_t stop() const { return stop_; }
 
@@ -39,6 +49,11 @@ class BlockMatches {
   std::vector<uint32_t> begin_;  // per position: first index in matches_, and one past the last
   std::vector<Match> matches_;
   std::vector<uint16_t> short_distance_;
+
+  uint32_t data_end_ = 0;
+  std::vector<Match> near_;  // trees, per position: the 3-byte match (length 0 if none)
+
+  void CollectFromChains(MatchFinder* finder, const History& history, uint32_t nice_length);
 };
 
 }  // namespace pack

@@ -42,16 +42,6 @@ uint32_t MatchFinder::Hash3(const uint8_t* bytes) {
   return (value * 2654435761u) >> (32 - kHash3Bits);
 }
 
-void MatchFinder::Skip(const History& history, uint32_t position) {
-  if (kind_ == FinderKind::kChains) {
-    Insert(history, position);
-    return;
-  }
-  const uint8_t* here = history.At(position);
-  pair_head_[here[0] | (here[1] << 8)] = position;
-  head3_[Hash3(here)] = position;
-}
-
 void MatchFinder::Insert(const History& history, uint32_t position) {
   const uint8_t* here = history.At(position);
   pair_head_[here[0] | (here[1] << 8)] = position;
@@ -66,43 +56,48 @@ void MatchFinder::Insert(const History& history, uint32_t position) {
   head = position;
 }
 
+Match MatchFinder::NearMatch(const History& history, uint32_t position, uint32_t max_length,
+                             uint32_t lowest, uint32_t near) const {
+  // A 3-byte match only counts when it is near enough to code as one.
+  if (max_length >= kMinNewMatch && near >= lowest && near < position && position - near < 0x2000) {
+    uint32_t length = MatchLength(history.At(near), history.At(position), max_length);
+    if (length >= kMinNewMatch) return Match{length, position - near};
+  }
+  return Match{0, 0};
+}
+
+void MatchFinder::FindNearMatch(const History& history, uint32_t position, uint32_t max_length,
+                                uint32_t lowest, Match* near) {
+  uint32_t& head3 = head3_[Hash3(history.At(position))];
+  *near = NearMatch(history, position, max_length, lowest, head3);
+  head3 = position;
+}
+
 int MatchFinder::FindMatches(const History& history, uint32_t position, uint32_t max_length,
                              uint32_t lowest, bool record, Match* out) {
   const uint8_t* here = history.At(position);
   uint32_t& head3 = head3_[Hash3(here)];
-  uint32_t near = head3;
-  uint32_t candidate = 0;
+  Match near = NearMatch(history, position, max_length, lowest, head3);
   if (record) head3 = position;
-  if (kind_ == FinderKind::kChains) {
-    uint32_t& head = head_[Hash4(here)];
-    candidate = head;
-    if (record) {
-      prev_[position & kWindowMask] = candidate;
-      head = position;
-    } else {
-      // Skip what was recorded at or after this position.
-      while (candidate >= position) {
-        uint32_t next = prev_[candidate & kWindowMask];
-        if (next >= candidate) return 0;
-        candidate = next;
-      }
+  uint32_t& head = head_[Hash4(here)];
+  uint32_t candidate = head;
+  if (record) {
+    prev_[position & kWindowMask] = candidate;
+    head = position;
+  } else {
+    // Skip what was recorded at or after this position.
+    while (candidate >= position) {
+      uint32_t next = prev_[candidate & kWindowMask];
+      if (next >= candidate) return 0;
+      candidate = next;
     }
   }
 
   int count = 0;
-  uint32_t best = kMinNewMatch - 1;
-  // A 3-byte match only counts when it is near enough to code as one.
-  if (max_length >= kMinNewMatch && near >= lowest && near < position && position - near < 0x2000) {
-    uint32_t length = MatchLength(history.At(near), here, max_length);
-    if (length >= kMinNewMatch) {
-      best = length;
-      out[count++] = Match{length, position - near};
-    }
-  }
-  if (best < 3) best = 3;  // the 4-byte hashes only find 4-byte matches
-  if (kind_ == FinderKind::kTrees) {
-    return count + TreeMatches(history, position, max_length, lowest, best, out + count,
-                               kMaxMatchesPerPosition - count);
+  uint32_t best = 3;  // the 4-byte hashes only find 4-byte matches
+  if (near.length != 0) {
+    best = near.length;
+    out[count++] = near;
   }
   if (count > 0 && (best >= nice_length_ || best == max_length)) return count;
   if (max_length <= best) return count;

@@ -52,25 +52,32 @@ class MatchFinder {
   MatchFinder(FinderKind kind, int hash_bits, int depth, uint32_t nice_length);
 
   void Reset();
+  FinderKind kind() const { return kind_; }
 
   // Records `position` (needs 4 bytes of history there) without searching,
-  // for both FindMatches and FindShortMatch.
+  // for the search of either kind and for FindShortMatch.
   void Insert(const History& history, uint32_t position);
 
-  // A position the parser passes over unsearched (in data that yields no
-  // matches): chains record it as Insert does; trees only for the 2- and
-  // 3-byte tables, since a tree insertion costs a search. A later copy of
-  // such data is still found, from the positions around it.
-  void Skip(const History& history, uint32_t position);
-
-  // Returns the matches found at `position`, by increasing length, each the
-  // nearest candidate of its length that the search met, at most
-  // `max_length` long and never shorter than a new match at its distance can
-  // be coded. Candidates lie at or after `lowest` and before `position`.
-  // With `record` the position is recorded too; without (chains only), it
-  // may already have been.
+  // Chains: returns the matches found at `position`, by increasing length,
+  // each the nearest candidate of its length that the search met, at most
+  // `max_length` long and never shorter than a new match at its distance
+  // can be coded. Candidates lie at or after `lowest` and before
+  // `position`. With `record` the position is recorded too; without, it may
+  // already have been.
   int FindMatches(const History& history, uint32_t position, uint32_t max_length,
                   uint32_t lowest, bool record, Match* out);
+
+  // Trees: the same search in two steps that use separate tables, so that
+  // one thread can take the first for some positions while another walks
+  // the trees for earlier ones. FindNearMatch gives the 3-byte match the
+  // search reports first, if any (else length 0), and records the position
+  // for it; TreeMatches walks the tree of the position's hash and puts the
+  // position at its top, reporting (when `out` is given) each match longer
+  // than `best` met on the way, at most `room` of them, the longest kept.
+  void FindNearMatch(const History& history, uint32_t position, uint32_t max_length,
+                     uint32_t lowest, Match* near);
+  int TreeMatches(const History& history, uint32_t position, uint32_t max_length, uint32_t lowest,
+                  uint32_t best, Match* out, int room);
 
   // The distance of the nearest 2-byte match within 256 bytes, or 0. With
   // `record`, also records the position's byte pair (FindMatches does not).
@@ -79,11 +86,10 @@ class MatchFinder {
  private:
   uint32_t Hash4(const uint8_t* bytes) const;
   static uint32_t Hash3(const uint8_t* bytes);
-  // Walks the tree of `position`'s hash and puts the position at its top,
-  // reporting (when `out` is given) each match longer than `best` met on the
-  // way; at most `room` of them, the longest kept.
-  int TreeMatches(const History& history, uint32_t position, uint32_t max_length, uint32_t lowest,
-                  uint32_t best, Match* out, int room);
+  // The match with `near`, the newest position with the same 3-byte hash,
+  // if it is one that can be coded (else length 0).
+  Match NearMatch(const History& history, uint32_t position, uint32_t max_length, uint32_t lowest,
+                  uint32_t near) const;
 
   FinderKind kind_;
   int hash_bits_;

@@ -150,26 +150,37 @@ void Packer::PackLazy(Entry* entry) {
 // Blocks follow one another at fixed places from the entry's start, each
 // searched whole, wherever the parse of the one before it ended: what the
 // finder records and finds is thus the same whether the next block is
-// searched beside the parse or after it.
+// searched beside the parse or after it. Three blocks are in hand at once:
+// while this thread parses one, the second thread completes the search of
+// the next and this thread prepares the one after that.
 void Packer::PackOptimal(Entry* entry) {
   uint32_t position = history_->end();
   BlockMatches* current = &matches_[0];
   BlockMatches* next = &matches_[1];
-  ReadAhead(entry, position, block_bytes_ + kMaxMatch);
-  uint32_t stop = BlockStop(*entry, position);
+  BlockMatches* after = &matches_[2];
+  // Reads what a block from `from` needs, and where it stops (`from` when
+  // the entry has no bytes there). No other thread may read the history
+  // meanwhile: reading may move it.
+  auto read_block = [&](uint32_t from) {
+    ReadAhead(entry, position, from - position + block_bytes_ + kMaxMatch);
+    return BlockStop(*entry, from);
+  };
+  uint32_t stop = read_block(position);
   if (position >= stop) return;
-  current->Collect(finder_.get(), *history_, position, stop, history_->end(), nice_length_);
+  current->Prepare(finder_.get(), *history_, position, stop, history_->end());
+  current->Complete(finder_.get(), *history_, nice_length_);
+  uint32_t next_stop = read_block(stop);
+  bool more = stop < next_stop;
+  if (more) next->Prepare(finder_.get(), *history_, stop, next_stop, history_->end());
   Prices prices;
   for (;;) {
-    // Read the next block and its look-ahead, and search it beside the parse.
-    ReadAhead(entry, position, stop - position + block_bytes_ + kMaxMatch);
-    uint32_t next_stop = BlockStop(*entry, stop);
-    bool more = stop < next_stop;
+    bool more_after = false;
     if (more) {
-      uint32_t data_end = history_->end();
-      searcher_.Start([this, next, stop, next_stop, data_end] {
-        next->Collect(finder_.get(), *history_, stop, next_stop, data_end, nice_length_);
-      });
+      uint32_t after_stop = read_block(next_stop);
+      searcher_.Start([this, next] { next->Complete(finder_.get(), *history_, nice_length_); });
+      more_after = next_stop < after_stop;
+      if (more_after) after->Prepare(finder_.get(), *history_, next_stop, after_stop, history_->end());
+      next_stop = after_stop;
     }
     // The last token of a block may end inside the next one, even past it.
     if (position < current->stop()) {
@@ -186,7 +197,8 @@ void Packer::PackOptimal(Entry* entry) {
     searcher_.Wait();
     if (!more) return;
     std::swap(current, next);
-    stop = next_stop;
+    std::swap(next, after);
+    more = more_after;
   }
 }
 

@@ -125,7 +125,7 @@ class Packer {
   std::vector<Token> tokens_;
   std::vector<uint8_t> out_bytes_;
   uint32_t block_bytes_;
-  BlockMatches matches_[2];  // one block being parsed, the next being searched
+  BlockMatches matches_[3];  // one block being parsed, the next searched, the one after prepared
   TaskThread searcher_;
 };
 
