@@ -147,11 +147,15 @@ int MatchFinder::TreeMatches(const History& history, uint32_t position, uint32_t
   uint32_t smaller_length = 0;
   uint32_t larger_length = 0;
   int count = 0;
+  // Taken from `here`, so that the stores into the tree, which might be
+  // the history's own fields for all the compiler knows, do not make it
+  // load them again at every node.
+  uint32_t* nodes = children_.data();
   // Positions count from 1 and lowest is never below that: 0, an empty
   // link, ends the walk too.
   for (int steps = depth_; steps > 0 && candidate >= lowest; --steps) {
-    uint32_t* node = &children_[2 * (candidate & kWindowMask)];
-    const uint8_t* there = history.At(candidate);
+    uint32_t* node = &nodes[2 * (candidate & kWindowMask)];
+    const uint8_t* there = here - (position - candidate);
     uint32_t length = std::min(smaller_length, larger_length);
     length += MatchLength(there + length, here + length, limit - length);
     if (out != nullptr && length > best) {
