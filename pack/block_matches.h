@@ -34,8 +34,11 @@ class BlockMatches {
   uint32_t start() const { return start_; }
   uint32_t stop() const { return stop_; }
 
-  // The matches at `position`, by increasing length.
-  const Match* Ladder(uint32_t position) const { return &matches_[begin_[position - start_]]; }
+  // The matches at `position`, by increasing length (none may exist in the
+  // whole block: then the vector has no storage to index).
+  const Match* Ladder(uint32_t position) const {
+    return matches_.data() + begin_[position - start_];
+  }
   int LadderSize(uint32_t position) const {
     uint32_t at = position - start_;
     return static_cast<int>(begin_[at + 1] - begin_[at]);
