@@ -147,9 +147,9 @@ int MatchFinder::TreeMatches(const History& history, uint32_t position, uint32_t
   uint32_t smaller_length = 0;
   uint32_t larger_length = 0;
   int count = 0;
-  // Taken from `here`, so that the stores into the tree, which might be
-  // the history's own fields for all the compiler knows, do not make it
-  // load them again at every node.
+  // Nodes and their bytes are reached through locals (the bytes from
+  // `here`): stores into the tree might be the history's own fields for all
+  // the compiler knows, which it would then load again at every node.
   uint32_t* nodes = children_.data();
   // Positions count from 1 and lowest is never below that: 0, an empty
   // link, ends the walk too.

@@ -167,8 +167,7 @@ void Packer::PackOptimal(Entry* entry) {
   };
   uint32_t stop = read_block(position);
   if (position >= stop) return;
-  current->Prepare(finder_.get(), *history_, position, stop, history_->end());
-  current->Complete(finder_.get(), *history_, nice_length_);
+  current->Collect(finder_.get(), *history_, position, stop, history_->end(), nice_length_);
   uint32_t next_stop = read_block(stop);
   bool more = stop < next_stop;
   if (more) next->Prepare(finder_.get(), *history_, stop, next_stop, history_->end());
