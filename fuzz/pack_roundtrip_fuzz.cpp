@@ -8,7 +8,7 @@
 // several blocks are reached, while the slowest input stays well within the
 // fuzz runner's 5 s), two 16-bit splits of the payload into three entries,
 // then the payload.
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -16,6 +16,7 @@
 #include "archive/checksum.h"
 #include "archive/extract_context.h"
 #include "archive/memory_buffer.h"
+#include "fuzz/unpack_from_memory.h"
 #include "pack/packer.h"
 #include "unpack/lz_decoder.h"
 
@@ -60,21 +61,8 @@ pack::Packer* PackerFor(int level, bool second_thread) {
 // Decodes one packed entry and traps unless it gives back `original`.
 void Unpack(ExtractContext* context, uint8_t* window, const std::vector<uint8_t>& packed,
             const std::vector<uint8_t>& original, bool solid) {
-  static uint8_t nothing = 0;
-  FILE* input = fmemopen(packed.empty() ? &nothing : const_cast<uint8_t*>(packed.data()),
-                         packed.empty() ? 1 : packed.size(), "rb");
-  if (input == nullptr) abort();
-  context->archive_file = input;
-  context->input_file = input;
-  context->packed_left = static_cast<int32_t>(packed.size());
-  context->unpacked_left = static_cast<int32_t>(original.size());
-  context->verify_only = 1;
-  context->delivered = 0;
-  context->entry_crc = 0xFFFFFFFF;
-  UnpackEntry(context, window, solid);
-  fclose(input);
-  context->archive_file = nullptr;
-  context->input_file = nullptr;
+  UnpackFromMemory(context, window, packed.data(), packed.size(),
+                   static_cast<uint32_t>(original.size()), solid);
   if (context->unpack_stop != kUnpackComplete || context->delivered != original.size()) __builtin_trap();
   uint32_t expected = Crc32Update(context->crc32_table, 0xFFFFFFFF, original.data(), original.size());
   if (context->entry_crc != expected) __builtin_trap();

@@ -4,11 +4,10 @@
 // bit 2: there is a second entry), unpacked sizes of 22 bits each (3 bytes
 // apiece, so up to 4 MiB), a 16-bit split of the rest between the two
 // entries, then the packed bytes.
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "archive/extract_context.h"
+#include "fuzz/unpack_from_memory.h"
 #include "unpack/lz_decoder.h"
 
 namespace {
@@ -20,22 +19,7 @@ uint32_t Size22(const uint8_t* p) { return (p[0] | p[1] << 8 | p[2] << 16) & 0x3
 // Decodes one entry from `packed`; checks what must hold after any entry.
 void Entry(ExtractContext* context, uint8_t* window, const uint8_t* packed, size_t size,
            uint32_t unpacked_size, bool solid) {
-  // fmemopen refuses an empty buffer; an entry without data reads nothing.
-  static uint8_t nothing = 0;
-  FILE* input = fmemopen(size > 0 ? const_cast<uint8_t*>(packed) : &nothing, size > 0 ? size : 1, "rb");
-  if (input == nullptr) abort();
-  context->archive_file = input;
-  context->input_file = input;
-  context->packed_left = static_cast<int32_t>(size);
-  context->unpacked_left = static_cast<int32_t>(unpacked_size);
-  context->verify_only = 1;
-  context->delivered = 0;
-  context->entry_crc = 0xFFFFFFFF;
-  UnpackEntry(context, window, solid);
-  fclose(input);
-  context->archive_file = nullptr;
-  context->input_file = nullptr;
-
+  UnpackFromMemory(context, window, packed, size, unpacked_size, solid);
   if (context->win_pos != context->win_flushed || context->win_pos >= kWindowBufferSize) __builtin_trap();
   if (context->window_dirty > kWindowBufferSize) __builtin_trap();
   if (context->unpack_stop == kUnpackComplete && context->delivered < unpacked_size) __builtin_trap();
