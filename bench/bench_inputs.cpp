@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "archive/checksum.h"
+#include "pack/memory_io.h"
 #include "pack/packer.h"
 
 namespace {
@@ -56,30 +57,6 @@ BenchStream CorpusStream(const std::string& name, const std::vector<uint8_t>& ar
   return stream;
 }
 
-class MemoryInput : public pack::PackInput {
- public:
-  explicit MemoryInput(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
-  size_t Read(uint8_t* destination, size_t count) override {
-    size_t n = std::min(count, bytes_.size() - at_);
-    memcpy(destination, bytes_.data() + at_, n);
-    at_ += n;
-    return n;
-  }
-
- private:
-  const std::vector<uint8_t>& bytes_;
-  size_t at_ = 0;
-};
-
-class MemoryOutput : public pack::PackOutput {
- public:
-  bool Write(const uint8_t* data, size_t count) override {
-    bytes.insert(bytes.end(), data, data + count);
-    return true;
-  }
-  std::vector<uint8_t> bytes;
-};
-
 // Large inputs that every machine has after scripts/bootstrap, of the kinds
 // a product ships, each one entry of at least 8 MB (a group of files packed
 // as one, gzip files taken as their content): text, source, Windows and
@@ -118,8 +95,8 @@ std::vector<uint8_t> ReadContent(const char* path, bool keep_gzip) {
 BenchStream PackedContent(const char* name, const std::vector<uint8_t>& content,
                           const Crc32Table& crc) {
   pack::Packer packer(pack::kDefaultLevel);
-  MemoryInput input(content);
-  MemoryOutput output;
+  pack::MemoryInput input(content.data(), content.size());
+  pack::MemoryOutput output;
   packer.PackEntry(&input, &output, false);
   BenchEntry entry;
   entry.packed = std::move(output.bytes);

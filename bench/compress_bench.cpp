@@ -17,7 +17,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -25,6 +24,7 @@
 #include <vector>
 
 #include "archive/extract_archive.h"
+#include "pack/memory_io.h"
 #include "pack/packer.h"
 #include "tools/package_builder.h"
 
@@ -52,21 +52,6 @@ std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
-
-class StringInput : public pack::PackInput {
- public:
-  explicit StringInput(const std::string& bytes) : bytes_(bytes) {}
-  size_t Read(uint8_t* destination, size_t count) override {
-    size_t n = std::min(count, bytes_.size() - at_);
-    std::memcpy(destination, bytes_.data() + at_, n);
-    at_ += n;
-    return n;
-  }
-
- private:
-  const std::string& bytes_;
-  size_t at_ = 0;
-};
 
 class CountingOutput : public pack::PackOutput {
  public:
@@ -154,7 +139,7 @@ void ReferenceTable() {
   printf("%-7s %8s %16s %8s\n", "level", "ours", "other software", "verdict");
   for (int level = pack::kMinLevel; level <= pack::kMaxLevel; ++level) {
     pack::Packer packer(level);
-    StringInput input(reference);
+    pack::MemoryInput input(reference.data(), reference.size());
     CountingOutput output;
     packer.PackEntry(&input, &output, false);
     uint32_t other = kOtherSoftware[level - 1];

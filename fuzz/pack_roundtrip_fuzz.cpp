@@ -8,7 +8,6 @@
 // several blocks are reached, while the slowest input stays well within the
 // fuzz runner's 5 s), two 16-bit splits of the payload into three entries,
 // then the payload.
-#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -17,37 +16,13 @@
 #include "archive/extract_context.h"
 #include "archive/memory_buffer.h"
 #include "fuzz/unpack_from_memory.h"
+#include "pack/memory_io.h"
 #include "pack/packer.h"
 #include "unpack/lz_decoder.h"
 
 namespace {
 
 constexpr size_t kHeaderSize = 5;
-
-class BytesInput : public pack::PackInput {
- public:
-  BytesInput(const uint8_t* data, size_t size) : data_(data), left_(size) {}
-  size_t Read(uint8_t* destination, size_t count) override {
-    size_t n = count < left_ ? count : left_;
-    std::copy(data_, data_ + n, destination);
-    data_ += n;
-    left_ -= n;
-    return n;
-  }
-
- private:
-  const uint8_t* data_;
-  size_t left_;
-};
-
-class BytesOutput : public pack::PackOutput {
- public:
-  bool Write(const uint8_t* data, size_t count) override {
-    bytes.insert(bytes.end(), data, data + count);
-    return true;
-  }
-  std::vector<uint8_t> bytes;
-};
 
 // Packers live across inputs: a stream's first entry must leave nothing of
 // the previous input behind, which this checks as well.
@@ -93,9 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   };
 
   pack::Packer* packer = PackerFor(level, second_thread);
-  BytesOutput packed[3];
+  pack::MemoryOutput packed[3];
   for (int i = 0; i < 3; ++i) {
-    BytesInput input(entries[i].data(), entries[i].size());
+    pack::MemoryInput input(entries[i].data(), entries[i].size());
     packer->PackEntry(&input, &packed[i], i > 0 && packer->CanContinue());
     if (i == 1 && take_back) packer->TakeBackEntry();
   }
