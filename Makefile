@@ -12,8 +12,18 @@ MAKEFLAGS += --no-print-directory
 
 # CI treats warnings as errors.
 CMAKE_FLAGS := $(if $(CI),-DTOLVEN_WERROR=ON,)
+# A tree that make demo configures first leaves out the test suites, so that
+# it needs neither their packages nor their build time.
+TOLVEN_TESTS ?= ON
 
-.PHONY: all host win32 test test-host test-win32 asan bench fuzz screenshot bootstrap clean demo campaign
+# Where make install puts mksetup, the Windows programs it puts in front of a
+# package, the guide and the man page; DESTDIR stages them elsewhere.
+PREFIX ?= /usr/local
+INSTALLED := bin/mksetup share/tolvenwark/Setup.exe share/doc/tolvenwark/packaging.md \
+             share/man/man1/mksetup.1
+
+.PHONY: all host win32 test test-host test-win32 asan bench fuzz screenshot bootstrap clean demo \
+        demo-build campaign install install-files uninstall
 
 # The host mksetup finds its default stub, the Windows Setup.exe, beside itself.
 # The host tests pack the sample product with the programs the Windows tree
@@ -23,34 +33,38 @@ all: host win32
 	@if [ -d $(WIN32_DIR)/sample-product ]; then rm -rf $(HOST_DIR)/sample-product && cp -r $(WIN32_DIR)/sample-product $(HOST_DIR)/sample-product; fi
 
 $(HOST_DIR)/CMakeCache.txt:
-	cmake -S . -B $(HOST_DIR) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake -S . -B $(HOST_DIR) -DCMAKE_BUILD_TYPE=Release -DTOLVEN_TESTS=$(TOLVEN_TESTS) $(CMAKE_FLAGS)
 
 $(WIN32_DIR)/CMakeCache.txt:
 	cmake -S . -B $(WIN32_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-	  -DCMAKE_BUILD_TYPE=MinSizeRel $(CMAKE_FLAGS)
+	  -DCMAKE_BUILD_TYPE=MinSizeRel -DTOLVEN_TESTS=$(TOLVEN_TESTS) $(CMAKE_FLAGS)
+
+# The whole tree, test suites included, also where make demo configured it.
+with-tests = if grep -q '^TOLVEN_TESTS:BOOL=OFF' $(1)/CMakeCache.txt; then cmake -DTOLVEN_TESTS=ON $(1) >/dev/null; fi
 
 $(ASAN_DIR)/CMakeCache.txt:
 	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVEN_SANITIZE=ON $(CMAKE_FLAGS)
 
 host: $(HOST_DIR)/CMakeCache.txt
+	@$(call with-tests,$(HOST_DIR))
 	cmake --build $(HOST_DIR) -j$(JOBS)
 
 win32: $(WIN32_DIR)/CMakeCache.txt
+	@$(call with-tests,$(WIN32_DIR))
 	cmake --build $(WIN32_DIR) -j$(JOBS)
 
 bootstrap:
-	scripts/bootstrap
+	scripts/bootstrap test
 
 # Bootstrap first, then build both trees, then run every test of both.
 test: bootstrap
 	$(MAKE) --no-print-directory all
 	$(MAKE) --no-print-directory test-host test-win32
 
-test-host:
-	cd $(HOST_DIR) && ctest --output-on-failure -j$(JOBS)
-
-test-win32:
-	cd $(WIN32_DIR) && ctest --output-on-failure -j$(JOBS)
+# After each run, the tests that were skipped and why.
+test-host test-win32: test-%:
+	@cd build/$* && ctest --output-on-failure -j$(JOBS) --output-junit $(CURDIR)/build/$*/test-results.xml; \
+	  status=$$?; $(CURDIR)/scripts/skipped-tests $(CURDIR)/build/$*/test-results.xml; exit $$status
 
 # The host tree under AddressSanitizer and UndefinedBehaviorSanitizer.
 asan: bootstrap $(ASAN_DIR)/CMakeCache.txt
@@ -67,7 +81,8 @@ asan: bootstrap $(ASAN_DIR)/CMakeCache.txt
 # figures as medians of n runs.
 BENCH_BASELINE_REV ?= 28897aa32a4ccee08ce06a94d2197fb928b7a32f
 export BENCH_RUNS
-bench: bootstrap all
+bench: all
+	scripts/bootstrap bench
 	@baseline="$(BENCH_BASELINE)"; \
 	if [ -z "$$baseline" ] && [ -n "$(BENCH_BASELINE_REV)" ]; then \
 	  baseline=$$(scripts/build-baseline-mksetup $(BENCH_BASELINE_REV) build/baseline) || baseline=; \
@@ -76,10 +91,11 @@ bench: bootstrap all
 	cmake --build $(WIN32_DIR) --target run_benchmarks
 
 $(FUZZ_DIR)/CMakeCache.txt:
+	scripts/bootstrap fuzz
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVEN_FUZZ=ON
 
 # Every libFuzzer target for FUZZ_SECONDS each (clang, ASan + UBSan).
-fuzz: bootstrap $(FUZZ_DIR)/CMakeCache.txt
+fuzz: $(FUZZ_DIR)/CMakeCache.txt
 	cmake --build $(FUZZ_DIR) -j$(JOBS)
 	scripts/run-fuzzers $(FUZZ_DIR) $(FUZZ_SECONDS)
 
@@ -102,11 +118,44 @@ screenshot: all
 	  --stub $(WIN32_DIR)/setup/Setup.exe
 	tests/dialog/screenshot.sh $(WIN32_DIR) $(SCREENSHOT).exe $(SCREENSHOT).png
 
-# What a newcomer types first: builds everything, packs the sample product
-# with mksetup and installs it under Wine, printing what happened.
-demo: bootstrap
-	$(MAKE) --no-print-directory all
-	scripts/demo
+# What a newcomer types first: builds Setup.exe, mksetup, the sample
+# product's programs and the demo's driver (no test suite), packs the sample
+# product with mksetup and installs it under Wine, printing what happened.
+# The build's own output goes to build/demo-build.log.
+DEMO_LOG := build/demo-build.log
+demo:
+	@scripts/bootstrap demo
+	@echo "=== building Setup.exe, mksetup, the sample product's programs and the demo driver"
+	@mkdir -p build
+	@$(MAKE) demo-build >$(DEMO_LOG) 2>&1 || { tail -n 20 $(DEMO_LOG); echo "=== the build failed: $(DEMO_LOG) holds its output"; exit 1; }
+	@echo "    done (its output is in $(DEMO_LOG))"
+	@scripts/demo
+
+demo-build: TOLVEN_TESTS = OFF
+demo-build: $(HOST_DIR)/CMakeCache.txt $(WIN32_DIR)/CMakeCache.txt
+	cmake --build $(HOST_DIR) -j$(JOBS) --target mksetup
+	cmake --build $(WIN32_DIR) -j$(JOBS) --target Setup sample_package tolven_demo
+
+# mksetup finds the Setup.exe of PREFIX/share/tolvenwark from PREFIX/bin by
+# itself: the installed files work wherever PREFIX (or DESTDIR) puts them.
+# Trees configured here leave out the test suites, as for make demo.
+install:
+	@scripts/bootstrap install
+	@$(MAKE) install-files
+
+install-files: TOLVEN_TESTS = OFF
+install-files: $(HOST_DIR)/CMakeCache.txt $(WIN32_DIR)/CMakeCache.txt
+	cmake --build $(HOST_DIR) -j$(JOBS) --target mksetup man_page
+	cmake --build $(WIN32_DIR) -j$(JOBS) --target Setup
+	install -D -m 755 $(HOST_DIR)/tools/mksetup $(DESTDIR)$(PREFIX)/bin/mksetup
+	install -D -m 644 $(WIN32_DIR)/setup/Setup.exe $(DESTDIR)$(PREFIX)/share/tolvenwark/Setup.exe
+	install -D -m 644 docs/packaging.md $(DESTDIR)$(PREFIX)/share/doc/tolvenwark/packaging.md
+	install -D -m 644 $(HOST_DIR)/tools/mksetup.1 $(DESTDIR)$(PREFIX)/share/man/man1/mksetup.1
+
+# Exactly what install put there, and the project's own folders once empty.
+uninstall:
+	rm -f $(addprefix $(DESTDIR)$(PREFIX)/,$(INSTALLED))
+	rmdir $(DESTDIR)$(PREFIX)/share/tolvenwark $(DESTDIR)$(PREFIX)/share/doc/tolvenwark 2>/dev/null || true
 
 clean:
 	rm -rf build

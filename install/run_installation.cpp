@@ -162,9 +162,9 @@ void ShowInstalled(HWND dialog) {
 int RunInstallation(HWND dialog) {
   SetupState* state = g_setup_state;
 
-  // On every press, before anything is checked; a silent installation
-  // has no one to tell.
-  if (!IsSilentRun()) {
+  // On every press, before anything is checked, unless the package turns
+  // it off; a silent installation has no one to tell.
+  if (!IsSilentRun() && !state->notice_off) {
     char title[259];
     GetDlgItemTextA(dialog, IDC_TITLE, title, sizeof title);
     ShowStringMessage(dialog, kTextNotice, title, MB_ICONEXCLAMATION | MB_OK);

@@ -202,6 +202,12 @@ void ReadPackageInfo(const char* text) {
 
   ReadKeyValue(text, "Class", state->window_class, sizeof state->window_class);
   ReadKeyValue(text, "Exe", state->exe_name, sizeof state->exe_name);
+
+  // Room for "yes", "no" and a few characters more, so that "nonsense"
+  // does not read as "no".
+  char notice[8] = "";
+  ReadKeyValue(text, "Notice", notice, sizeof notice);
+  if (notice[0] != '\0') state->notice_off = _stricmp(notice, "no") == 0;
 }
 
 void ReadKeyValue(const char* text, const char* key, char* field, size_t size) {

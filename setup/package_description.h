@@ -29,8 +29,10 @@ int DescribeEntry(char* name, const uint8_t* data, uint32_t size, void* user);
 // (SetupState.group) becomes the title, trimmed, if it can name a folder.
 void ShowPackageTitle(HWND dialog, const char* text);
 
-// Reads "ID", "Group", "Class" and "Exe" of an .INF text into SetupState. A
-// Group that cannot name a folder (IsUsableProductName) counts as none.
+// Reads "ID", "Group", "Class", "Exe" and "Notice" of an .INF text into
+// SetupState. A Group that cannot name a folder (IsUsableProductName)
+// counts as none. "Notice=no", in any case, turns the notice off; any other
+// value turns it on again.
 void ReadPackageInfo(const char* text);
 
 // Appends the value after the first "key=" of `text` to `field` (`size`

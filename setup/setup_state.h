@@ -23,8 +23,9 @@ struct SetupState {
   char lng_base_name[32];               // language files' base name
   char module_path[260];                // the setup program's own file
   PackageSeal package_seal;             // as mksetup build sealed the archive
+  bool notice_off;                      // .INF "Notice=no": no notice 3002
 };
-static_assert(sizeof(SetupState) == 412 || sizeof(void*) != 4, "the record's fields and their sizes");
+static_assert(sizeof(SetupState) == 416 || sizeof(void*) != 4, "the record's fields and their sizes");
 
 // Valid from the first step of start-up to the last step of tear-down; null
 // outside that span.

@@ -1,3 +1,4 @@
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,9 @@
 #include "archive/archive_format.h"
 #include "pack/packer.h"
 #include "tools/archive_catalog.h"
+#include "tools/build_progress.h"
+#include "tools/command_options.h"
+#include "tools/diagnostics.h"
 #include "tools/mksetup_commands.h"
 #include "tools/package_builder.h"
 #include "tools/package_checks.h"
@@ -37,51 +41,57 @@ struct BuildArgs {
   std::string output;
   std::string stub;
   bool no_stub = false;
+  bool quiet = false;    // no progress line, no summary
+  bool verbose = false;  // a line for every file as it is added
+  bool werror = false;   // warnings stop the build
   BuildOptions options;
 };
 
+const std::vector<OptionSpec> kBuildOptions = {
+    {"--output", "-o", true},  {"--stub", nullptr, true},      {"--no-stub", nullptr, false},
+    {"--level", nullptr, true}, {"--no-solid", nullptr, false}, {"--quiet", "-q", false},
+    {"--verbose", "-v", false}, {"--werror", nullptr, false},
+};
+
 bool ParseArgs(const CommandArgs& args, BuildArgs* parsed, std::ostream& err) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    bool has_value = i + 1 < args.size();
-    if ((arg == "-o" || arg == "--stub" || arg == "--level") && !has_value) {
-      err << "mksetup build: " << arg << " needs a value\n";
-      return false;
-    }
-    if (arg == "-o") {
-      parsed->output = args[++i];
-    } else if (arg == "--stub") {
-      parsed->stub = args[++i];
-    } else if (arg == "--no-stub") {
-      parsed->no_stub = true;
-    } else if (arg == "--no-solid") {
-      parsed->options.solid = false;
-    } else if (arg == "--level") {
-      const std::string& value = args[++i];
-      if (value.size() != 1 || value[0] < '0' || value[0] > '0' + pack::kMaxLevel) {
-        err << "mksetup build: --level takes 0 (store) to 5 (smallest), not " << value << "\n";
-        return false;
-      }
-      parsed->options.level = value[0] - '0';
-    } else if (!arg.empty() && arg[0] == '-') {
-      err << "mksetup build: unknown option " << arg << "\n";
-      return false;
-    } else if (parsed->source.empty()) {
-      parsed->source = arg;
-    } else {
-      err << "mksetup build: more than one source folder\n";
-      return false;
-    }
+  CommandLine line;
+  if (!ParseCommandLine(args, kBuildOptions, &line, err)) return false;
+  if (line.operands.size() != 1) {
+    ReportError(err, line.operands.empty() ? "name the product folder to pack" : "more than one product folder");
+    return false;
   }
-  if (parsed->source.empty() || parsed->output.empty()) return false;
-  if (parsed->no_stub && !parsed->stub.empty()) {
-    err << "mksetup build: --stub and --no-stub exclude each other\n";
+  parsed->source = line.operands[0];
+  parsed->output = line.Value("--output");
+  parsed->stub = line.Value("--stub");
+  parsed->no_stub = line.Has("--no-stub");
+  parsed->options.solid = !line.Has("--no-solid");
+  parsed->quiet = line.Has("--quiet");
+  parsed->verbose = line.Has("--verbose");
+  parsed->werror = line.Has("--werror");
+  if (line.Has("--level")) {
+    std::string value = line.Value("--level");
+    if (value.size() != 1 || value[0] < '0' || value[0] > '0' + pack::kMaxLevel) {
+      ReportError(err, "--level takes 0 (store) to 5 (smallest), not " + value);
+      return false;
+    }
+    parsed->options.level = value[0] - '0';
+  }
+  if (parsed->output.empty()) {
+    ReportError(err, "name the installer to write with -o OUT");
+    return false;
+  }
+  if (parsed->no_stub && line.Has("--stub")) {
+    ReportError(err, "--stub and --no-stub exclude each other");
+    return false;
+  }
+  if (parsed->quiet && parsed->verbose) {
+    ReportError(err, "--quiet and --verbose exclude each other");
     return false;
   }
   return true;
 }
 
-// The folder this program runs from: the default stub lies beside it.
+// The folder this program runs from.
 fs::path OwnFolder() {
 #ifdef _WIN32
   wchar_t path[MAX_PATH];
@@ -103,6 +113,37 @@ bool OnTerminal() {
 #endif
 }
 
+// Where the Setup.exe to put in front is looked for when none is named:
+// beside mksetup, as in the build tree and on Windows, then where make
+// install puts it for a mksetup in PREFIX/bin.
+std::vector<fs::path> DefaultStubs() {
+  fs::path own = OwnFolder();
+  if (own.empty()) return {};
+  return {own / "Setup.exe", own.parent_path() / "share" / "tolvenwark" / "Setup.exe"};
+}
+
+// The stub's path: the one named, else the first default that exists.
+// False, and said why, when there is none.
+bool FindStub(const std::string& named, fs::path* stub, std::ostream& err) {
+  if (!named.empty()) {
+    *stub = fs::path(named);
+    return true;
+  }
+  std::string looked;
+  for (const fs::path& candidate : DefaultStubs()) {
+    std::error_code error;
+    if (fs::is_regular_file(candidate, error)) {
+      *stub = candidate;
+      return true;
+    }
+    looked += (looked.empty() ? "" : " or ") + candidate.u8string();
+  }
+  ReportError(err, "no Setup.exe to put in front of the archive" +
+                       (looked.empty() ? std::string() : " at " + looked) +
+                       "; name one with --stub PATH, or write a bare archive with --no-stub");
+  return false;
+}
+
 std::string Percent(uint64_t part, uint64_t whole) {
   std::ostringstream text;
   text << std::fixed << std::setprecision(1) << (whole ? 100.0 * part / whole : 100.0) << "%";
@@ -117,8 +158,7 @@ bool LatestTimeFromEnvironment(std::optional<int64_t>* latest, std::ostream& err
   int64_t seconds = 0;
   for (const char* c = text; *c != '\0'; ++c) {
     if (*c < '0' || *c > '9' || seconds > (INT64_MAX - 9) / 10) {
-      err << "mksetup build: SOURCE_DATE_EPOCH must be a number of seconds since 1970, not "
-          << text << "\n";
+      ReportError(err, std::string("SOURCE_DATE_EPOCH must be a number of seconds since 1970, not ") + text);
       return false;
     }
     seconds = seconds * 10 + (*c - '0');
@@ -126,9 +166,6 @@ bool LatestTimeFromEnvironment(std::optional<int64_t>* latest, std::ostream& err
   *latest = seconds;
   return true;
 }
-
-// Inputs below this size finish too soon for progress lines to help.
-constexpr uint64_t kProgressFrom = 8u << 20;
 
 // The installer is written under this name beside the output and renamed
 // into place only once it is whole and checked, so that an interrupted or
@@ -151,14 +188,27 @@ bool SetOutputApart(PackageSource* source, const fs::path& output, std::ostream&
   for (auto entry = source->entries.begin(); entry != source->entries.end(); ++entry) {
     if (!fs::equivalent(entry->source, output, error)) continue;
     if (!ReadCatalog(output.string()).found) {
-      err << "mksetup build: the output " << output.u8string()
-          << " is one of the product's own files; choose another\n";
+      ReportError(err, "the output " + output.u8string() + " is one of the product's own files; choose another");
       return false;
     }
     source->entries.erase(entry);
     return true;
   }
   return true;
+}
+
+// Seconds on a clock that only moves forward, for the progress line.
+double Now() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// One line of the verbose listing: how the file went into the archive.
+std::string AddedLine(const PackageEntry& entry, uint64_t packed, bool stored) {
+  char line[96];
+  std::snprintf(line, sizeof line, "%-6s %10llu %10llu %6s  ", stored ? "stored" : "packed",
+                static_cast<unsigned long long>(entry.size), static_cast<unsigned long long>(packed),
+                Percent(packed, entry.size).c_str());
+  return line + entry.name;
 }
 
 }  // namespace
@@ -175,31 +225,26 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) 
   std::string stub;
   std::vector<size_t> seal_records;
   if (!parsed.no_stub) {
-    fs::path stub_path = parsed.stub.empty() ? OwnFolder() / "Setup.exe" : fs::path(parsed.stub);
-    std::error_code error;
-    if (parsed.stub.empty() && !fs::is_regular_file(stub_path, error)) {
-      err << "mksetup build: no Setup.exe beside mksetup to put in front of the archive;"
-             " name one with --stub PATH, or write a bare archive with --no-stub\n";
-      return 2;
-    }
+    fs::path stub_path;
+    if (!FindStub(parsed.stub, &stub_path, err)) return 1;
     std::ifstream file(stub_path, std::ios::binary);
     std::ostringstream bytes;
     bytes << file.rdbuf();
     if (!file) {
-      err << "mksetup build: " << stub_path.u8string() << ": cannot be read\n";
+      ReportError(err, stub_path.u8string() + ": cannot be read");
       return 1;
     }
     stub = bytes.str();
     if (stub.size() > kLastArchiveOffset || (stub.size() > 0 && stub.size() < kSearchStart)) {
-      err << "mksetup build: the stub is " << stub.size()
-          << " bytes; the installer only finds an archive that starts at offset 0 or at 7 to "
-          << kLastArchiveOffset << "\n";
+      ReportError(err, "the stub is " + std::to_string(stub.size()) +
+                           " bytes; the installer only finds an archive that starts at offset 0 or at 7 to " +
+                           std::to_string(kLastArchiveOffset));
       return 1;
     }
     seal_records = FindSealRecords(stub);
     if (seal_records.size() > 1) {
-      err << "mksetup build: the stub holds " << seal_records.size()
-          << " seal records; it can only be sealed with one\n";
+      ReportError(err, "the stub holds " + std::to_string(seal_records.size()) +
+                           " seal records; it can only be sealed with one");
       return 1;
     }
   }
@@ -208,44 +253,55 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) 
   if (!LatestTimeFromEnvironment(&latest_time, err)) return 1;
   fs::path output(parsed.output);
   PackageSource source = ScanPackageSource(fs::path(parsed.source), latest_time);
-  for (const std::string& error : source.errors) err << "error: " << error << "\n";
+  for (const std::string& error : source.errors) ReportError(err, error);
   if (!source.errors.empty()) return 1;
   if (!SetOutputApart(&source, output, err)) return 1;
   if (source.entries.empty()) {
-    err << "mksetup build: " << parsed.source << " holds no file to install; nothing written\n";
+    ReportError(err, parsed.source + " holds no file to install; nothing written");
     return 1;
   }
-  for (const std::string& warning : source.warnings) err << "warning: " << warning << "\n";
+  std::vector<std::string> warnings = source.warnings;
   if (!stub.empty() && seal_records.empty()) {
-    err << "warning: the stub has no seal record, so a package cut between two of its blocks"
-           " cannot be told from a whole one\n";
+    warnings.push_back("the stub has no seal record, so a package cut between two of its blocks"
+                       " cannot be told from a whole one");
   }
-  for (const std::string& warning : CheckPackage(source.entries)) {
-    err << "warning: " << warning << "\n";
+  for (const std::string& warning : CheckPackage(source.entries)) warnings.push_back(warning);
+  for (const std::string& warning : warnings) ReportWarning(err, warning);
+  // Checked before anything is packed: a build that fails on its warnings
+  // should not first take minutes.
+  if (parsed.werror && !warnings.empty()) {
+    ReportError(err, std::to_string(warnings.size()) + (warnings.size() == 1 ? " warning" : " warnings") +
+                         ", and --werror makes warnings fail the build; nothing written");
+    return 1;
   }
 
   uint64_t total = 0;
   for (const PackageEntry& entry : source.entries) total += entry.size;
-  bool show_progress = total >= kProgressFrom && OnTerminal();
-  uint64_t done_before = 0;
-  const PackageEntry* current = nullptr;
-  BuildProgress progress = [&](const PackageEntry& entry, uint64_t done, uint64_t written) {
-    if (current != &entry) {
-      if (current != nullptr) done_before += current->size;
-      current = &entry;
-    }
-    uint64_t all = done_before + done;
-    err << "\r" << entry.name << "  " << (all >> 20) << " of " << (total >> 20) << " MiB, "
-        << Percent(written, all) << "   " << std::flush;
-  };
+  const double started = Now();
+  ProgressLine line{&err, source.entries.size(), total, started, started, 0};
+  bool show_progress = !parsed.quiet && OnTerminal();
+  uint64_t done_before = 0;  // bytes of the entries before the one being read
+  size_t current = 0;
+  BuildProgress progress;
+  if (show_progress) {
+    progress.reading = [&](size_t entry, uint64_t read) {
+      for (; current < entry; ++current) done_before += source.entries[current].size;
+      ShowProgress(&line, entry, done_before + read, Now());
+    };
+  }
+  if (parsed.verbose) {
+    progress.added = [&](size_t entry, uint64_t packed, bool stored) {
+      ClearProgress(&line);
+      out << AddedLine(source.entries[entry], packed, stored) << std::endl;
+    };
+  }
 
   const std::string temporary = TemporaryName(parsed.output);
-  BuildOutcome outcome = BuildPackage(stub, source.entries, parsed.options, fs::path(temporary),
-                                      show_progress ? progress : nullptr);
-  if (show_progress) err << "\n";
+  BuildOutcome outcome = BuildPackage(stub, source.entries, parsed.options, fs::path(temporary), &progress);
+  ClearProgress(&line);
   std::error_code ignored;
   if (!outcome.ok) {
-    err << "mksetup build: " << outcome.error << "; nothing written\n";
+    ReportError(err, outcome.error + "; nothing written");
     fs::remove(temporary, ignored);
     return 1;
   }
@@ -255,20 +311,19 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) 
   Catalog catalog = ReadCatalog(temporary);
   if (!catalog.found || static_cast<uint64_t>(catalog.archive_start) != outcome.archive_offset ||
       catalog.entries.size() != source.entries.size()) {
-    err << "mksetup build: the installer would not find this archive at offset "
-        << outcome.archive_offset;
+    std::string problem = "the installer would not find this archive at offset " + std::to_string(outcome.archive_offset);
     if (catalog.found && static_cast<uint64_t>(catalog.archive_start) != outcome.archive_offset) {
-      err << " (the stub holds something that looks like an archive at offset "
-          << catalog.archive_start << ")";
+      problem += " (the stub holds something that looks like an archive at offset " +
+                 std::to_string(catalog.archive_start) + ")";
     }
-    err << "; nothing written\n";
+    ReportError(err, problem + "; nothing written");
     fs::remove(temporary, ignored);
     return 1;
   }
   if (!seal_records.empty()) {
     std::string problem = SealPackage(temporary, seal_records[0], outcome.file_size - outcome.archive_offset);
     if (!problem.empty()) {
-      err << "mksetup build: " << problem << "; nothing written\n";
+      ReportError(err, problem + "; nothing written");
       fs::remove(temporary, ignored);
       return 1;
     }
@@ -276,11 +331,12 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) 
   std::error_code renamed;
   fs::rename(temporary, output, renamed);
   if (renamed) {
-    err << "mksetup build: " << parsed.output << ": " << renamed.message() << "; nothing written\n";
+    ReportError(err, parsed.output + ": " + renamed.message() + "; nothing written");
     fs::remove(temporary, ignored);
     return 1;
   }
 
+  if (parsed.quiet) return 0;
   out << parsed.output << ": " << source.entries.size() << " files, " << outcome.unpacked
       << " bytes packed to " << outcome.packed << " (" << Percent(outcome.packed, outcome.unpacked)
       << "), level " << parsed.options.level << (parsed.options.solid ? ", solid" : "")

@@ -5,6 +5,8 @@
 #include "common/bounded_text.h"
 #include "common/file_system.h"
 #include "tools/archive_catalog.h"
+#include "tools/command_options.h"
+#include "tools/diagnostics.h"
 #include "tools/entry_name_check.h"
 #include "tools/mksetup_commands.h"
 #include "tools/result_messages.h"
@@ -68,7 +70,7 @@ int PlaceEntry(char* name, const uint8_t*, uint32_t, void* user) {
   if (entry.IsVolumeLabel()) return 0;
   std::string reason = RefusalReason(entry, run->folder);
   if (!reason.empty()) {
-    *run->err << "refused " << entry.name << ": " << reason << "\n";
+    ReportError(*run->err, "refused " + entry.name + ": " + reason);
     ++run->refused;
     return 0;
   }
@@ -89,11 +91,13 @@ int PlaceEntry(char* name, const uint8_t*, uint32_t, void* user) {
 }  // namespace
 
 int CommandExtract(const CommandArgs& args, std::ostream& out, std::ostream& err) {
-  if (args.size() != 2) {
+  CommandLine line;
+  if (!ParseCommandLine(args, {}, &line, err) || line.operands.size() != 2) {
     err << ShortUsage("extract");
     return 2;
   }
-  const std::string& file = args[0];
+  const std::string& file = line.operands[0];
+  const std::string& target = line.operands[1];
   Catalog catalog = ReadCatalog(file);
   // A package that does not match its seal is still extracted as far as its
   // entries check, and reported as damaged.
@@ -101,10 +105,10 @@ int CommandExtract(const CommandArgs& args, std::ostream& out, std::ostream& err
   ExtractRun run;
   run.err = &err;
   std::error_code error;
-  fs::create_directories(args[1], error);
+  fs::create_directories(target, error);
   char folder[kNameSize];
-  if (FsFullPath(args[1].c_str(), folder, sizeof folder) == 0 || !fs::is_directory(args[1], error)) {
-    err << "cannot use " << args[1] << " as the folder to extract to\n";
+  if (FsFullPath(target.c_str(), folder, sizeof folder) == 0 || !fs::is_directory(target, error)) {
+    ReportError(err, "cannot use " + target + " as the folder to extract to");
     return 1;
   }
   run.folder = folder;
@@ -124,7 +128,7 @@ int CommandExtract(const CommandArgs& args, std::ostream& out, std::ostream& err
     }
     std::string reason = RefusalReason(entry, run.folder);
     if (!reason.empty()) {
-      err << "refused " << entry.name << ": " << reason << "\n";
+      ReportError(err, "refused " + entry.name + ": " + reason);
       ++run.refused;
       continue;
     }
@@ -134,7 +138,7 @@ int CommandExtract(const CommandArgs& args, std::ostream& out, std::ostream& err
   uint32_t failure = kFailureNone;
   int result = kExtractNoArchive;
   if (catalog.found) result = ExtractArchive(file.c_str(), PlaceEntry, &run, &failure);
-  if (seal.sealed && seal.check != kSealHolds) err << seal.text << "\n";
+  if (seal.sealed && seal.check != kSealHolds) ReportError(err, seal.text);
   if (result != kExtractOk) {
     // A damaged archive is found between entries: no entry is to blame.
     bool archive_failed = result == kExtractBadEntry && IsArchiveFailure(failure);
@@ -142,7 +146,7 @@ int CommandExtract(const CommandArgs& args, std::ostream& out, std::ostream& err
     std::string reason = FailureReason(failure, last != nullptr ? last->header : FileHeader{});
     std::string named = result == kExtractCannotCreate ? run.current_path : run.current;
     if (archive_failed) named.clear();
-    err << ResultMessage(result, file, catalog, named, reason) << "\n";
+    ReportError(err, ResultMessage(result, file, catalog, named, reason));
     // The entry the pass stopped at was counted when it was placed.
     if (!archive_failed && run.current_placed &&
         (result == kExtractBadEntry || result == kExtractNoCopyBuffer || result == kExtractCannotCreate)) {

@@ -2,6 +2,8 @@
 
 #include "archive/archive_format.h"
 #include "tools/archive_catalog.h"
+#include "tools/command_options.h"
+#include "tools/diagnostics.h"
 #include "tools/mksetup_commands.h"
 #include "tools/result_messages.h"
 #include "tools/seal_record.h"
@@ -32,13 +34,15 @@ std::string EntryLine(const CatalogEntry& entry) {
 }  // namespace
 
 int CommandList(const CommandArgs& args, std::ostream& out, std::ostream& err) {
-  if (args.size() != 1) {
+  CommandLine line;
+  if (!ParseCommandLine(args, {}, &line, err) || line.operands.size() != 1) {
     err << ShortUsage("list");
     return 2;
   }
-  Catalog catalog = ReadCatalog(args[0]);
+  const std::string& file = line.operands[0];
+  Catalog catalog = ReadCatalog(file);
   if (!catalog.found) {
-    err << ResultMessage(2, args[0], catalog, "", "") << "\n";
+    ReportError(err, ResultMessage(2, file, catalog, "", ""));
     return 1;
   }
   out << "      Size     Packed Method Ver  Flags  Attributes Date       Time     Name\n";
@@ -58,9 +62,9 @@ int CommandList(const CommandArgs& args, std::ostream& out, std::ostream& err) {
   // command, as it fails test and extract, so that no script takes a
   // listing for a sound package.
   std::string damage = HeaderDamage(catalog);
-  if (!damage.empty()) err << "warning: the archive is damaged " << damage << "\n";
-  SealReport seal = CheckFileSeal(args[0], catalog);
+  if (!damage.empty()) ReportWarning(err, "the archive is damaged " + damage);
+  SealReport seal = CheckFileSeal(file, catalog);
   bool seal_broken = seal.sealed && seal.check != kSealHolds;
-  if (seal_broken) err << "warning: " << seal.text << "\n";
+  if (seal_broken) ReportWarning(err, seal.text);
   return damage.empty() && !seal_broken ? 0 : 1;
 }

@@ -1,5 +1,7 @@
 #include "archive/extract_archive.h"
 #include "tools/archive_catalog.h"
+#include "tools/command_options.h"
+#include "tools/diagnostics.h"
 #include "tools/mksetup_commands.h"
 #include "tools/result_messages.h"
 #include "tools/seal_record.h"
@@ -18,18 +20,19 @@ int VerifyEverything(char* name, const uint8_t*, uint32_t, void* user) {
 }  // namespace
 
 int CommandTest(const CommandArgs& args, std::ostream& out, std::ostream& err) {
-  if (args.size() != 1) {
+  CommandLine line;
+  if (!ParseCommandLine(args, {}, &line, err) || line.operands.size() != 1) {
     err << ShortUsage("test");
     return 2;
   }
-  const std::string& file = args[0];
+  const std::string& file = line.operands[0];
   Catalog catalog = ReadCatalog(file);
   // The installer checks the seal first and reads no entry of a package
   // that does not match it.
   SealReport seal = CheckFileSeal(file, catalog);
   if (seal.sealed && seal.check != kSealHolds) {
     for (const CatalogEntry& entry : catalog.entries) out << "--  " << entry.name << " (not checked)\n";
-    err << seal.text << "\n";
+    ReportError(err, seal.text);
     out << "result: damaged\n";
     return 1;
   }
@@ -75,7 +78,7 @@ int CommandTest(const CommandArgs& args, std::ostream& out, std::ostream& err) {
   if (result != kExtractOk) {
     std::string name = failed != nullptr ? failed->name : "";
     std::string reason = FailureReason(failure, failed != nullptr ? failed->header : FileHeader{});
-    err << ResultMessage(result, file, catalog, name, reason) << "\n";
+    ReportError(err, ResultMessage(result, file, catalog, name, reason));
   }
   out << "result: " << result << "\n";
   return result == kExtractOk ? 0 : 1;

@@ -1,6 +1,7 @@
 // The command line of mksetup: which command runs, and the help of each.
 #include <string>
 
+#include "tools/diagnostics.h"
 #include "tools/mksetup_commands.h"
 
 namespace {
@@ -15,26 +16,38 @@ struct Command {
 const Command kCommands[] = {
     {"build", "pack a product folder into an installer",
      "usage: mksetup build SOURCE_DIR -o OUT [--stub PATH | --no-stub] [--level N] [--no-solid]\n"
+     "                     [-q | -v] [--werror]\n"
      "\n"
      "Packs every file under SOURCE_DIR into OUT: Setup.exe with the archive\n"
      "after it. How to lay out the product folder (editions, languages, the\n"
      "description files, the special names) is told in the guide for package\n"
-     "authors, docs/packaging.md.\n"
+     "authors, packaging.md: in docs/ of the source, in share/doc/tolvenwark/\n"
+     "once installed.\n"
      "\n"
-     "  -o OUT       the installer to write; an existing file is replaced\n"
-     "  --stub PATH  the Setup.exe to put in front of the archive (default: the\n"
-     "               Setup.exe beside mksetup)\n"
-     "  --no-stub    write the bare archive, without a Setup.exe in front\n"
-     "  --level N    0 stores every file as it is; 1 (fastest) to 5 (smallest)\n"
-     "               pack; default 3. Levels 4 and 5 search on a second core\n"
-     "               where there is one (the bytes are the same either way). A\n"
-     "               file that packing makes less than 1 % (or 16 bytes)\n"
-     "               smaller is stored as it is, at any level\n"
-     "  --no-solid   pack each file on its own; by default the files form one\n"
-     "               solid stream, in which later files refer to earlier ones\n"
+     "  -o, --output OUT  the installer to write; an existing file is replaced\n"
+     "  --stub PATH       the Setup.exe to put in front of the archive (default:\n"
+     "                    the one beside mksetup, else ../share/tolvenwark/Setup.exe\n"
+     "                    from mksetup's folder, where make install puts it)\n"
+     "  --no-stub         write the bare archive, without a Setup.exe in front\n"
+     "  --level N         0 stores every file as it is; 1 (fastest) to 5\n"
+     "                    (smallest) pack; default 3. Levels 4 and 5 search on a\n"
+     "                    second core where there is one (the bytes are the same\n"
+     "                    either way). A file that packing makes less than 1 % (or\n"
+     "                    16 bytes) smaller is stored as it is, at any level\n"
+     "  --no-solid        pack each file on its own; by default the files form one\n"
+     "                    solid stream, in which later files refer to earlier ones\n"
+     "  -q, --quiet       print nothing but warnings and errors\n"
+     "  -v, --verbose     print a line for every file as it is added: stored or\n"
+     "                    packed, its size, its size in the archive and the ratio\n"
+     "  --werror          fail on warnings, before anything is packed (for CI)\n"
+     "\n"
+     "An option's value may also follow it after \"=\" (--level=5). While it\n"
+     "packs, mksetup shows a progress line on standard error when that is a\n"
+     "terminal: files and bytes done, percent, rate and time left.\n"
      "\n"
      "The package is checked before it is written: errors stop the build,\n"
-     "warnings name what the installer would do unexpectedly. The installer is\n"
+     "warnings name what the installer would do unexpectedly. Messages start\n"
+     "with \"mksetup: error:\" or \"mksetup: warning:\". The installer is\n"
      "written beside OUT and renamed into place once whole, and sealed: the\n"
      "archive's length and CRC-32 go into a record in Setup.exe, which checks\n"
      "them before it reads an entry (signing the installer afterwards keeps\n"
@@ -44,8 +57,9 @@ const Command kCommands[] = {
      "write time (local time, to two seconds); when SOURCE_DATE_EPOCH is set\n"
      "(seconds since 1970), later times are set back to it.\n"
      "\n"
-     "Exit status: 0 written; 1 the package cannot be built (nothing is left\n"
-     "behind); 2 wrong arguments.\n",
+     "Exit status: 0 written; 1 the package cannot be built, there is no\n"
+     "Setup.exe, or --werror met a warning (nothing is left behind); 2 wrong\n"
+     "arguments.\n",
      CommandBuild},
     {"list", "show the entries of an installer or archive",
      "usage: mksetup list FILE\n"
@@ -140,9 +154,9 @@ int RunMksetup(const CommandArgs& args, std::ostream& out, std::ostream& err) {
   if (first == "help") {
     const Command* command = args.size() == 2 ? Find(args[1]) : nullptr;
     if (command == nullptr) {
-      err << "mksetup help: name one command:";
-      for (const Command& known : kCommands) err << " " << known.name;
-      err << "\n";
+      std::string known;
+      for (const Command& each : kCommands) known += std::string(" ") + each.name;
+      ReportError(err, "help takes one command:" + known);
       return 2;
     }
     out << command->help;
@@ -150,7 +164,7 @@ int RunMksetup(const CommandArgs& args, std::ostream& out, std::ostream& err) {
   }
   const Command* command = Find(first);
   if (command == nullptr) {
-    err << "mksetup: unknown command " << first << " (mksetup --help lists them)\n";
+    ReportError(err, "unknown command " + first + " (mksetup --help lists them)");
     return 2;
   }
   CommandArgs rest(args.begin() + 1, args.end());

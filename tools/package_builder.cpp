@@ -35,9 +35,8 @@ bool WorthPacking(uint64_t unpacked, uint64_t packed) {
 // An entry's source file, read once, with its CRC-32 and progress reports.
 class SourceReader : public pack::PackInput {
  public:
-  SourceReader(const PackageEntry& entry, const BuildProgress& progress, const uint64_t& written)
-      : entry_(entry), progress_(progress), written_(written),
-        file_(entry.source, std::ios::binary) {}
+  SourceReader(const PackageEntry& entry, size_t index, const BuildProgress* progress)
+      : index_(index), progress_(progress), file_(entry.source, std::ios::binary) {}
 
   bool opened() const { return static_cast<bool>(file_); }
   bool failed() const { return file_.bad(); }
@@ -50,42 +49,39 @@ class SourceReader : public pack::PackInput {
     size_t got = static_cast<size_t>(file_.gcount());
     crc_ = Crc32Update(WriterCrc32Table(), crc_, destination, got);
     count_ += got;
-    if (progress_) progress_(entry_, count_, written_);
+    if (progress_ != nullptr && progress_->reading) progress_->reading(index_, count_);
     return got;
   }
 
  private:
-  const PackageEntry& entry_;
-  const BuildProgress& progress_;
-  const uint64_t& written_;
+  size_t index_;
+  const BuildProgress* progress_;
   std::ifstream file_;
   uint64_t count_ = 0;
   uint32_t crc_ = 0xFFFFFFFF;
 };
 
-// Packed data into the archive file, counted as it goes for progress.
+// Packed data into the archive file.
 class FileOutput : public pack::PackOutput {
  public:
-  FileOutput(std::ofstream& file, uint64_t* written) : file_(file), written_(written) {}
+  explicit FileOutput(std::ofstream& file) : file_(file) {}
   bool Write(const uint8_t* data, size_t count) override {
     file_.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(count));
-    *written_ += count;
     return static_cast<bool>(file_);
   }
 
  private:
   std::ofstream& file_;
-  uint64_t* written_;
 };
 
 class ArchiveBuilder {
  public:
-  ArchiveBuilder(const BuildOptions& options, const BuildProgress& progress, std::ofstream& out)
+  ArchiveBuilder(const BuildOptions& options, const BuildProgress* progress, std::ofstream& out)
       : options_(options), progress_(progress), out_(out), writer_(kFlavourRar) {
     if (options.level > 0) packer_ = std::make_unique<pack::Packer>(options.level, options.second_thread);
   }
 
-  bool AddEntry(const PackageEntry& entry, BuildOutcome* outcome);
+  bool AddEntry(const PackageEntry& entry, size_t index, BuildOutcome* outcome);
 
  private:
   bool Fail(BuildOutcome* outcome, const std::string& message) {
@@ -102,13 +98,15 @@ class ArchiveBuilder {
   // Writes `fields` over the placeholder at `header_at` and returns to the
   // end of the entry's data.
   bool PlaceHeader(std::streamoff header_at, const FileEntryFields& fields, uint64_t data_bytes);
+  void TellAdded(size_t index, const FileEntryFields& fields) {
+    if (progress_ != nullptr && progress_->added) progress_->added(index, fields.packed_size.value_or(0), fields.method == kMethodStored);
+  }
 
   const BuildOptions& options_;
-  const BuildProgress& progress_;
+  const BuildProgress* progress_;
   std::ofstream& out_;
   ArchiveWriter writer_;
   std::unique_ptr<pack::Packer> packer_;
-  uint64_t written_ = 0;  // entry data in the archive so far, for progress
 };
 
 bool ArchiveBuilder::PlaceHeader(std::streamoff header_at, const FileEntryFields& fields,
@@ -120,7 +118,7 @@ bool ArchiveBuilder::PlaceHeader(std::streamoff header_at, const FileEntryFields
   return static_cast<bool>(out_);
 }
 
-bool ArchiveBuilder::AddEntry(const PackageEntry& entry, BuildOutcome* outcome) {
+bool ArchiveBuilder::AddEntry(const PackageEntry& entry, size_t index, BuildOutcome* outcome) {
   FileEntryFields fields;
   fields.name = entry.name;
   fields.host_system = kHostWindows;
@@ -134,9 +132,9 @@ bool ArchiveBuilder::AddEntry(const PackageEntry& entry, BuildOutcome* outcome) 
   if (packer_ && entry.size > 0) {
     bool solid = options_.solid && packer_->CanContinue();
     out_.write(placeholder.data(), static_cast<std::streamsize>(placeholder.size()));
-    SourceReader reader(entry, progress_, written_);
+    SourceReader reader(entry, index, progress_);
     if (!reader.opened()) return Fail(outcome, entry.source.u8string() + ": cannot be read");
-    FileOutput output(out_, &written_);
+    FileOutput output(out_);
     pack::PackedEntry packed = packer_->PackEntry(&reader, &output, solid);
     if (reader.failed()) return Fail(outcome, entry.source.u8string() + ": read error");
     if (!packed.written) return Fail(outcome, "cannot write the output");
@@ -149,25 +147,25 @@ bool ArchiveBuilder::AddEntry(const PackageEntry& entry, BuildOutcome* outcome) 
       fields.data_crc = reader.crc();
       outcome->unpacked += packed.unpacked_size;
       outcome->packed += packed.packed_size;
-      return PlaceHeader(header_at, fields, packed.packed_size) || Fail(outcome, "cannot write the output");
+      if (!PlaceHeader(header_at, fields, packed.packed_size)) return Fail(outcome, "cannot write the output");
+      TellAdded(index, fields);
+      return true;
     }
     // Stored instead: the next solid entry must not refer to these bytes,
     // nor to anything else the packing left in the stream's state.
     packer_->TakeBackEntry();
-    written_ -= packed.packed_size;
     out_.seekp(header_at);
   }
 
   // Stored: the bytes as they are.
   out_.write(placeholder.data(), static_cast<std::streamsize>(placeholder.size()));
-  SourceReader reader(entry, progress_, written_);
+  SourceReader reader(entry, index, progress_);
   if (!reader.opened()) return Fail(outcome, entry.source.u8string() + ": cannot be read");
   std::vector<uint8_t> buffer(kCopyBytes);
   for (;;) {
     size_t got = reader.Read(buffer.data(), buffer.size());
     if (got == 0) break;
     out_.write(reinterpret_cast<const char*>(buffer.data()), static_cast<std::streamsize>(got));
-    written_ += got;
   }
   if (reader.failed()) return Fail(outcome, entry.source.u8string() + ": read error");
   if (reader.count() != entry.size) return SizeChanged(entry, reader.count(), outcome);
@@ -179,14 +177,16 @@ bool ArchiveBuilder::AddEntry(const PackageEntry& entry, BuildOutcome* outcome) 
   outcome->unpacked += reader.count();
   outcome->packed += reader.count();
   ++outcome->stored;
-  return PlaceHeader(header_at, fields, reader.count()) || Fail(outcome, "cannot write the output");
+  if (!PlaceHeader(header_at, fields, reader.count())) return Fail(outcome, "cannot write the output");
+  TellAdded(index, fields);
+  return true;
 }
 
 }  // namespace
 
 BuildOutcome BuildPackage(const std::string& stub, const std::vector<PackageEntry>& entries,
                           const BuildOptions& options, const fs::path& output,
-                          const BuildProgress& progress) {
+                          const BuildProgress* progress) {
   BuildOutcome outcome;
   std::ofstream out(output, std::ios::binary | std::ios::trunc);
   if (!out) {
@@ -203,8 +203,8 @@ BuildOutcome BuildPackage(const std::string& stub, const std::vector<PackageEntr
   out.write(header.data(), static_cast<std::streamsize>(header.size()));
 
   ArchiveBuilder builder(options, progress, out);
-  for (const PackageEntry& entry : entries) {
-    if (!builder.AddEntry(entry, &outcome)) return outcome;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (!builder.AddEntry(entries[i], i, &outcome)) return outcome;
   }
   // A packed entry that was stored instead may leave its longer data
   // behind the end.

@@ -20,9 +20,17 @@ struct BuildOptions {
   bool second_thread = true;
 };
 
-// Called as bytes of an entry are read: the entry, its bytes read so far,
-// and the archive bytes written so far.
-using BuildProgress = std::function<void(const PackageEntry&, uint64_t, uint64_t)>;
+// What a build tells as it goes, for a progress line and a listing of the
+// files; either may be left empty. Entries are counted by their place in the
+// list given to BuildPackage.
+struct BuildProgress {
+  // As bytes of an entry are read: how many so far. An entry that packing
+  // does not shrink enough is read once more, to be stored, from 0 again.
+  std::function<void(size_t entry, uint64_t read)> reading;
+  // Once an entry is in the archive: its data's size there, and whether it
+  // is stored as it is.
+  std::function<void(size_t entry, uint64_t packed, bool stored)> added;
+};
 
 struct BuildOutcome {
   bool ok = false;
@@ -37,4 +45,4 @@ struct BuildOutcome {
 // Writes `stub` followed by the archive to `output`, replacing it.
 BuildOutcome BuildPackage(const std::string& stub, const std::vector<PackageEntry>& entries,
                           const BuildOptions& options, const std::filesystem::path& output,
-                          const BuildProgress& progress);
+                          const BuildProgress* progress);

@@ -149,7 +149,7 @@ void CheckInf(const std::vector<std::string>& infs,
     const char* name;
     size_t size;  // the installer's field, terminator included
   };
-  const Key keys[] = {{"ID", 4}, {"Group", 32}, {"Exe", 32}};
+  const Key keys[] = {{"ID", 4}, {"Group", 32}, {"Exe", 32}, {"Notice", 8}};
   std::string first = AsText(contents(infs[0]));
   for (const Key& key : keys) {
     std::string read;
@@ -170,6 +170,11 @@ void CheckInf(const std::vector<std::string>& infs,
     }
     if (std::string(key.name) == "Exe") *exe = read;
     if (std::string(key.name) == "Group") *group = read;
+    if (std::string(key.name) == "Notice" && !read.empty() && !EqualsIgnoringCase(read, "no") &&
+        !EqualsIgnoringCase(read, "yes")) {
+      warnings->push_back(infs[0] + ": Notice= takes no or yes, not \"" + read +
+                          "\"; the installer shows the notice unless it reads no");
+    }
   }
 }
 

@@ -25,7 +25,7 @@ const CorpusCase kCorpusCases[] = {
 TEST(Corpus, ChecksEveryEntryAsTheReadmeSays) {
   for (const CorpusCase& c : kCorpusCases) {
     std::string path = CorpusFile(c.file);
-    if (path.empty()) GTEST_SKIP() << "no corpus";
+    TOLVEN_SKIP_UNLESS(!path.empty(), NoCorpus());
     for (bool memory : {true, false}) {
       PassRecorder pass(memory ? AllInMemory() : AllVerified());
       EXPECT_EQ(pass.RunFile(path), c.result) << c.file;
@@ -44,7 +44,7 @@ TEST(Corpus, ChecksEveryEntryAsTheReadmeSays) {
 
 TEST(Corpus, StoredEntriesAreWrittenWhole) {
   std::string path = CorpusFile("comment.rar");
-  if (path.empty()) GTEST_SKIP() << "no corpus";
+  TOLVEN_SKIP_UNLESS(!path.empty(), NoCorpus());
   std::string folder = ScratchFolder();
   PassRecorder memory(AllInMemory());
   ASSERT_EQ(memory.RunFile(path), kExtractOk);

@@ -314,4 +314,26 @@ TEST_F(DescribeEntryTest, SecondCallReadsByMarker) {
   EXPECT_EQ(Items(), expected);
 }
 
+// Only "no" turns the notice off; the field that holds the value is large
+// enough that a longer word is not cut down to it.
+TEST_F(DescribeEntryTest, NoticeSettingTurnsTheNoticeOffOnlyForNo) {
+  struct {
+    const char* inf;
+    bool off_before;
+    bool off;
+  } const cases[] = {
+      {"ID=TWP\r\nNotice=no\r\n", false, true},
+      {"Notice=No\r\n", false, true},
+      {"Notice=nonsense\r\n", false, false},
+      {"Notice=yes\r\n", true, false},  // a second .INF turns it on again
+      {"Notice = no\r\n", false, false},
+      {"ID=TWP\r\n", true, true},  // without the key, as it was
+  };
+  for (const auto& c : cases) {
+    g_setup_state->notice_off = c.off_before;
+    ReadPackageInfo(c.inf);
+    EXPECT_EQ(g_setup_state->notice_off, c.off) << c.inf;
+  }
+}
+
 }  // namespace

@@ -207,6 +207,15 @@ TEST_F(RunInstallationTest, InstallsTheChosenEditionAndLanguagesFlatAndRecordsIt
   EXPECT_EQ(ControlText(IDC_STATUS), "");
 }
 
+TEST_F(RunInstallationTest, PackageWithoutTheNoticeShowsOnlyTheOutcome) {
+  g_setup_state->notice_off = true;
+  std::vector<SeenMessageBox> boxes;
+  EXPECT_EQ(Install(&boxes), 0);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, std::string(kProduct) + " has been successfully installed.");
+  ExpectInstalled(destination_);
+}
+
 TEST_F(RunInstallationTest, FolderThatCannotBeUsedShowsTheNoticeAndNothingIsWritten) {
   struct Case {
     std::string folder;

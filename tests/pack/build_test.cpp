@@ -160,7 +160,7 @@ TEST(MksetupBuild, ReferencePacksNoLargerThanTheOtherSoftwaresAtEachLevel) {
   // The sizes the other software reached on the corpus's reference.bin: a
   // level that packs larger has lost compression.
   std::string reference = ReadWholeFile(CorpusFile("reference.bin"));
-  if (reference.empty()) GTEST_SKIP() << "no corpus";
+  TOLVEN_SKIP_UNLESS(!reference.empty(), NoCorpus());
   const struct {
     const char* level;
     uint32_t other_software;
@@ -434,13 +434,20 @@ TEST(MksetupBuild, RefusesPackagesTheInstallerCouldNotRead) {
     CommandArgs options;
     const char* message;
     Files files = {{"a.txt", "text"}};
+    int status = 1;  // 2 for a wrong call
   } const cases[] = {
       {"stub with an archive look-alike", {"--stub", folder + "lookalike.exe"}, "at offset 1000"},
       {"archive would start past 249,996", {"--stub", folder + "big.exe"}, "offset 0 or at 7 to 249996"},
       {"archive would start inside the marker's blind spot", {"--stub", folder + "tiny.exe"}, "offset 0 or at 7"},
-      {"stub with two seal records", {"--stub", folder + "two-records.exe"}, "holds 2 seal records"},
-      {"no stub given and none beside mksetup", {}, "--no-stub"},
-      {"unknown level", {"--no-stub", "--level", "6"}, "--level takes 0"},
+      {"stub with two seal records", {"--stub=" + folder + "two-records.exe"}, "holds 2 seal records"},
+      {"no stub given and none beside mksetup or where make install puts it", {},
+       "error: no Setup.exe to put in front of the archive at "},
+      {"unknown level", {"--no-stub", "--level", "6"}, "error: --level takes 0", {{"a.txt", "text"}}, 2},
+      {"unknown level after =", {"--no-stub", "--level=6"}, "error: --level takes 0", {{"a.txt", "text"}}, 2},
+      {"a value for a flag", {"--no-stub=yes"}, "error: --no-stub takes no value", {{"a.txt", "text"}}, 2},
+      {"quiet and verbose at once", {"--no-stub", "-q", "--verbose"}, "exclude each other", {{"a.txt", "text"}}, 2},
+      {"warnings fail the build with --werror", {"--no-stub", "--werror"},
+       "and --werror makes warnings fail the build; nothing written"},
       {"nothing to install", {"--no-stub"}, "holds no file to install", {}},
       {"the output would overwrite a product file", {"--no-stub", "-o", folder + "product/a.txt"},
        "is one of the product's own files"},
@@ -456,11 +463,11 @@ TEST(MksetupBuild, RefusesPackagesTheInstallerCouldNotRead) {
 #endif
   };
   for (const auto& c : cases) {
-    if (c.options.empty() && fs::exists(fs::path(folder) / "Setup.exe")) continue;
     fs::remove_all(fs::path(folder) / "product");
     WriteWholeFile(folder + "out.exe", "an earlier installer");
     Built built = Build(c.files, c.options, folder);
-    EXPECT_NE(built.status, 0) << c.what;
+    EXPECT_EQ(built.status, c.status) << c.what;
+    EXPECT_NE(built.err.find("mksetup: error: "), std::string::npos) << c.what << ": " << built.err;
     EXPECT_NE(built.err.find(c.message), std::string::npos) << c.what << ": " << built.err;
     EXPECT_EQ(ReadWholeFile(built.archive), "an earlier installer") << c.what << ": the earlier one stays";
     for (const auto& file : c.files) {

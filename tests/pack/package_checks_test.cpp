@@ -47,6 +47,8 @@ TEST(PackageChecks, APackageReadAsWrittenGetsNoWarning) {
          p[base + "_DE.LNG"] = "[Strings]\r\nLanguage=Deutsch\r\n";
          p["xp\\" + base + "_IT.LNG"] = "[Strings]\r\nLanguage=Italiano\r\n";
        }},
+      {"the notice turned off",
+       [](Package& p) { p["DEMO.INF"] = "ID=TWD\r\nGroup=Tolvenwark Demo\r\nExe=KDEMO.EXE\r\nNotice=no\r\n"; }},
       {"without Exe the first K program is the main one, whatever its case",
        [](Package& p) {
          p["DEMO.INF"] = "ID=TWD\r\nGroup=Tolvenwark Demo\r\n";
@@ -83,6 +85,12 @@ TEST(PackageChecks, WarnsWhereTheInstallerWouldReadSomethingElse) {
        [](Package& p) { p["DEMO.INF"] = "Group=My Exe=Tools\r\nID=TWD\r\nExe=KDEMO.EXE\r\n"; },
        "reads Exe as \"Tools\", not \"KDEMO.EXE\""},
       {"no ID", [](Package& p) { p["DEMO.INF"] = "Group=G\r\nExe=KDEMO.EXE\r\n"; }, "no ID= line"},
+      {"a Notice that is neither no nor yes",
+       [](Package& p) { p["DEMO.INF"] = "ID=TWD\r\nGroup=G\r\nExe=KDEMO.EXE\r\nNotice=off\r\n"; },
+       "Notice= takes no or yes, not \"off\"; the installer shows the notice"},
+      {"Notice first found inside another value, so the notice stays",
+       [](Package& p) { p["DEMO.INF"] = "ID=TWD\r\nGroup=Notice Board\r\nExe=KDEMO.EXE\r\nNotice=no\r\n"; },
+       "reads Notice as \"\", not \"no\""},
       {"a Group that climbs out of the Programs folder",
        [](Package& p) { p["DEMO.INF"] = "ID=TWD\r\nGroup=..\\Escape\r\nExe=KDEMO.EXE\r\n"; },
        "Group= \"..\\Escape\" cannot name the product"},

@@ -14,6 +14,15 @@ std::string CorpusFile(const char* name) {
   return probe ? path : std::string();
 }
 
+std::string NoCorpus() {
+  return "no corpus of real archives at " TOLVEN_TEST_CORPUS " (a clone without ../shared)";
+}
+
+bool UnderCi() {
+  const char* ci = std::getenv("CI");
+  return ci != nullptr && *ci != '\0';
+}
+
 std::string ScratchFolder() {
   const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string name = std::string(test->test_suite_name()) + "." + test->name();

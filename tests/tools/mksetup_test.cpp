@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -11,6 +12,7 @@
 #include "archive/extract_context.h"
 #include "common/file_system.h"
 #include "tools/archive_catalog.h"
+#include "tools/build_progress.h"
 #include "tools/entry_name_check.h"
 #include "tools/mksetup_commands.h"
 
@@ -42,9 +44,9 @@ FileEntryFields Folder(const std::string& name) {
 // Help and version go to standard output with status 0; a wrong call says
 // what is wrong on standard error with status 2.
 TEST(MksetupCommandLine, HelpExplainsEveryOptionAndWrongCallsSayWhy) {
-  const std::vector<std::string> build_options = {"-o OUT", "--stub PATH", "--no-stub", "--level N",
-                                                  "--no-solid", "SOURCE_DATE_EPOCH",
-                                                  "docs/packaging.md", "Exit status"};
+  const std::vector<std::string> build_options = {"-o, --output OUT", "--stub PATH", "--no-stub", "--level N",
+                                                  "--no-solid", "-q, --quiet", "-v, --verbose", "--werror",
+                                                  "SOURCE_DATE_EPOCH", "packaging.md", "Exit status"};
   struct {
     const char* why;
     CommandArgs args;
@@ -59,10 +61,13 @@ TEST(MksetupCommandLine, HelpExplainsEveryOptionAndWrongCallsSayWhy) {
       {"-h after the command", {"test", "-h"}, 0, "usage: mksetup test FILE\n", {"result: N"}},
       {"the version", {"--version"}, 0, "mksetup ", {}},
       {"no command", {}, 2, "usage: mksetup COMMAND", {"mksetup --version"}},
-      {"help on an unknown command", {"help", "pack"}, 2, "mksetup help: name one command: build", {}},
-      {"an unknown command", {"pack"}, 2, "mksetup: unknown command pack", {}},
+      {"help on an unknown command", {"help", "pack"}, 2, "mksetup: error: help takes one command: build", {}},
+      {"an unknown command", {"pack"}, 2, "mksetup: error: unknown command pack", {}},
       {"a command without its file", {"list"}, 2, "usage: mksetup list FILE\n", {"mksetup help list"}},
-      {"build without -o", {"build", "product"}, 2, "usage: mksetup build", {"mksetup help build"}},
+      {"an option a command does not take", {"test", "-x", "a.exe"}, 2, "mksetup: error: unknown option -x\n",
+       {"usage: mksetup test"}},
+      {"build without -o", {"build", "product"}, 2, "mksetup: error: name the installer to write with -o OUT\n",
+       {"usage: mksetup build", "mksetup help build"}},
   };
   for (const auto& c : cases) {
     Outcome run = Mksetup(RunMksetup, c.args);
@@ -72,6 +77,50 @@ TEST(MksetupCommandLine, HelpExplainsEveryOptionAndWrongCallsSayWhy) {
     for (const std::string& part : c.also) EXPECT_TRUE(Contains(shown, part)) << c.why << ": " << part;
     EXPECT_EQ(c.status == 0 ? run.err : run.out, "") << c.why << ": the other stream stays empty";
   }
+}
+
+TEST(BuildProgress, TellsHowFarHowFastAndHowLongIsLeft) {
+  constexpr uint64_t kMiB = 1 << 20;
+  struct {
+    const char* why;
+    size_t files_done, files_total;
+    uint64_t bytes_done, bytes_total;
+    double elapsed;
+    const char* line;
+  } const cases[] = {
+      {"nothing read yet: no rate", 0, 10, 0, 100 * kMiB, 0.5, "0/10 files, 0.0 of 100.0 MiB, 0 %, -- MiB/s"},
+      {"half way", 5, 10, 50 * kMiB, 100 * kMiB, 10, "5/10 files, 50.0 of 100.0 MiB, 50 %, 5.0 MiB/s, 0:10 left"},
+      {"hours left", 1, 2, kMiB, 4000 * kMiB, 1, "1/2 files, 1.0 of 4000.0 MiB, 0 %, 1.0 MiB/s, 1:06:39 left"},
+      {"empty files only: by files", 3, 4, 0, 0, 1, "3/4 files, 0.0 of 0.0 MiB, 75 %, -- MiB/s"},
+      {"a file grown since the scan counts no more than the total", 2, 2, 110 * kMiB, 100 * kMiB, 10,
+       "2/2 files, 100.0 of 100.0 MiB, 100 %, 10.0 MiB/s, 0:00 left"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ProgressText(c.files_done, c.files_total, c.bytes_done, c.bytes_total, c.elapsed), c.line) << c.why;
+  }
+}
+
+// A build reports every block it reads; the terminal gets a line a tenth of
+// a second, none before the first tenth, and a shorter line blanks what
+// the longer one before it left.
+TEST(BuildProgress, RedrawsAtMostTenTimesASecond) {
+  std::ostringstream err;
+  ProgressLine line{&err, 1000, uint64_t{1} << 40, 100.0, 100.0, 0};
+  for (int ms = 0; ms <= 1000; ++ms) ShowProgress(&line, ms, uint64_t{1} << 30, 100.0 + ms / 1000.0);
+  const std::string drawn = err.str();
+  // Ten tenths, of which the clock's rounding may cost the last.
+  auto draws = std::count(drawn.begin(), drawn.end(), '\r');
+  EXPECT_LE(draws, 10) << drawn;
+  EXPECT_GE(draws, 9) << drawn;
+  EXPECT_EQ(drawn.find("\r0/1000 files"), std::string::npos) << "nothing in the first tenth";
+  const std::string text = "1/1 files, 0.0 of 0.0 MiB, 100 %, -- MiB/s";
+  ProgressLine shorter{&err, 1, 0, 0, 0, 50};  // 50 columns left by a line before
+  err.str("");
+  ShowProgress(&shorter, 1, 0, 1);
+  EXPECT_EQ(err.str(), "\r" + text + std::string(50 - text.size(), ' '));
+  err.str("");
+  ClearProgress(&shorter);
+  EXPECT_EQ(err.str(), "\r" + std::string(text.size(), ' ') + "\r");
 }
 
 TEST(MksetupList, ShowsEveryEntryAndTheTotals) {
@@ -211,7 +260,8 @@ TEST(MksetupTest, ADamagedCutOrEmptyArchiveFails) {
 // A real signature, added after the build as package authors add theirs:
 // the installer still passes, and damage to its archive is still found.
 TEST(MksetupTest, ASignedInstallerPassesAndADamagedOneFails) {
-  if (!std::filesystem::exists(TOLVEN_SETUP_STUB)) GTEST_SKIP() << "no Setup.exe beside mksetup (make all puts it there)";
+  TOLVEN_SKIP_UNLESS(std::filesystem::exists(TOLVEN_SETUP_STUB),
+                     "no Setup.exe at " TOLVEN_SETUP_STUB " (make all puts the Windows build's there)");
   std::string folder = ScratchFolder();
   std::filesystem::create_directories(folder + "product/xp");
   WriteWholeFile(folder + "product/FILE_ID.DIZ", "Signed Product Version 1.0\r\n");
@@ -357,7 +407,7 @@ TEST(EntryNameCheck, AcceptsOrdinaryNames) {
 
 TEST(MksetupCorpus, ExtractsStoredEntriesAndNamesWhatItCannotCheck) {
   std::string archive = CorpusFile("comment.rar");
-  if (archive.empty()) GTEST_SKIP() << "no corpus";
+  TOLVEN_SKIP_UNLESS(!archive.empty(), NoCorpus());
   std::string folder = ScratchFolder();
   Outcome extracted = Mksetup(CommandExtract, {archive, folder});
   EXPECT_EQ(extracted.status, 0) << extracted.err;

@@ -78,7 +78,7 @@ std::vector<Decoded> DecodeArchive(const char* file) {
 }
 
 TEST(CorpusDecode, EntriesOfOtherSoftwareDecodeExactly) {
-  if (CorpusFile("levels.rar").empty()) GTEST_SKIP() << "no corpus";
+  TOLVEN_SKIP_UNLESS(!CorpusFile("levels.rar").empty(), NoCorpus());
   std::string reference = ReadWholeFile(CorpusFile("reference.bin"));
   ASSERT_EQ(reference.size(), 16384u);
 
@@ -108,7 +108,7 @@ TEST(CorpusDecode, EntriesOfOtherSoftwareDecodeExactly) {
 }
 
 TEST(CorpusDecode, AudioEntryStopsAsAudioAndEncipheredEntryFailsItsCheck) {
-  if (CorpusFile("levels.rar").empty()) GTEST_SKIP() << "no corpus";
+  TOLVEN_SKIP_UNLESS(!CorpusFile("levels.rar").empty(), NoCorpus());
   bool seen_audio = false;
   for (const Decoded& d : DecodeArchive("levels.rar")) {
     if (d.name != "pMM.bin") continue;
