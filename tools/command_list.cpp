@@ -4,6 +4,7 @@
 #include "tools/archive_catalog.h"
 #include "tools/command_options.h"
 #include "tools/diagnostics.h"
+#include "tools/json_report.h"
 #include "tools/mksetup_commands.h"
 #include "tools/result_messages.h"
 #include "tools/seal_record.h"
@@ -31,20 +32,31 @@ std::string EntryLine(const CatalogEntry& entry) {
   return text;
 }
 
-}  // namespace
+// The whole listing as one JSON document, for scripts.
+std::string ListJson(const std::string& file, const Catalog& catalog, const SealReport& seal,
+                     const std::string& damage) {
+  std::vector<std::string> entries;
+  uint64_t unpacked = 0, packed = 0;
+  for (const CatalogEntry& entry : catalog.entries) {
+    entries.push_back(EntryJson(entry).Text());
+    unpacked += entry.header.unpacked_size;
+    packed += entry.header.packed_size;
+  }
+  return JsonObject()
+      .Add("file", JsonText(file))
+      .Add("archive_offset", JsonNumber(static_cast<uint64_t>(catalog.archive_start)))
+      .Add("entries", JsonArray(entries))
+      .Add("size", JsonNumber(unpacked))
+      .Add("packed", JsonNumber(packed))
+      .Add("seal", SealJson(seal))
+      .Add("signature", SignatureJson(catalog))
+      .Add("damage", damage.empty() ? kJsonNull : JsonText(damage))
+      .Text(true);
+}
 
-int CommandList(const CommandArgs& args, std::ostream& out, std::ostream& err) {
-  CommandLine line;
-  if (!ParseCommandLine(args, {}, &line, err) || line.operands.size() != 1) {
-    err << ShortUsage("list");
-    return 2;
-  }
-  const std::string& file = line.operands[0];
-  Catalog catalog = ReadCatalog(file);
-  if (!catalog.found) {
-    ReportError(err, ResultMessage(2, file, catalog, "", ""));
-    return 1;
-  }
+// The listing for people: a line per entry under a heading, the totals,
+// and the signature.
+void PrintListing(const Catalog& catalog, std::ostream& out) {
   out << "      Size     Packed Method Ver  Flags  Attributes Date       Time     Name\n";
   uint64_t unpacked = 0, packed = 0;
   size_t folders = 0;
@@ -58,13 +70,37 @@ int CommandList(const CommandArgs& args, std::ostream& out, std::ostream& err) {
       << " bytes, " << packed << " packed\n";
   std::string signature = SignatureLine(catalog);
   if (!signature.empty()) out << signature << "\n";
+}
+
+const std::vector<OptionSpec> kListOptions = {{"--json", nullptr, false}};
+
+}  // namespace
+
+int CommandList(const CommandArgs& args, std::ostream& out, std::ostream& err) {
+  CommandLine line;
+  if (!ParseCommandLine(args, kListOptions, &line, err) || line.operands.size() != 1) {
+    err << ShortUsage("list");
+    return 2;
+  }
+  const std::string& file = line.operands[0];
+  Catalog catalog = ReadCatalog(file);
+  if (!catalog.found) {
+    ReportError(err, ResultMessage(2, file, catalog, "", ""));
+    return 1;
+  }
   // What could be read is listed; a damaged archive still fails the
   // command, as it fails test and extract, so that no script takes a
   // listing for a sound package.
   std::string damage = HeaderDamage(catalog);
-  if (!damage.empty()) ReportWarning(err, "the archive is damaged " + damage);
   SealReport seal = CheckFileSeal(file, catalog);
   bool seal_broken = seal.sealed && seal.check != kSealHolds;
+  if (line.Has("--json")) {
+    out << ListJson(file, catalog, seal, damage) << "\n";
+  } else {
+    PrintListing(catalog, out);
+  }
+  if (!damage.empty()) ReportWarning(err, "the archive is damaged " + damage);
   if (seal_broken) ReportWarning(err, seal.text);
   return damage.empty() && !seal_broken ? 0 : 1;
 }
+

@@ -2,6 +2,7 @@
 #include "tools/archive_catalog.h"
 #include "tools/command_options.h"
 #include "tools/diagnostics.h"
+#include "tools/json_report.h"
 #include "tools/mksetup_commands.h"
 #include "tools/result_messages.h"
 #include "tools/seal_record.h"
@@ -17,31 +18,78 @@ int VerifyEverything(char* name, const uint8_t*, uint32_t, void* user) {
   return 0;
 }
 
+enum Outcome { kSound, kBad, kNotChecked };
+
+// What the check made of one entry: sound (with a note on what kind of
+// entry it is), bad with the reason, or not reached.
+struct EntryOutcome {
+  const CatalogEntry* entry;
+  Outcome outcome;
+  std::string remark;  // the note or the reason; "" for none
+};
+
+struct TestReport {
+  SealReport seal;
+  std::vector<EntryOutcome> entries;
+  std::string archive_failure;  // why the archive as a whole is bad, or ""
+  int result = kExtractOk;
+  bool seal_broken = false;     // no entry read: the result is "damaged"
+};
+
+void PrintReport(const Catalog& catalog, const TestReport& report, std::ostream& out) {
+  if (report.seal.sealed && !report.seal_broken) out << report.seal.text << "\n";
+  std::string signature = SignatureLine(catalog);
+  if (!signature.empty() && !report.seal_broken) out << signature << "\n";
+  for (const EntryOutcome& checked : report.entries) {
+    const char* mark = checked.outcome == kSound ? "OK  " : checked.outcome == kBad ? "BAD " : "--  ";
+    std::string remark = checked.outcome == kNotChecked ? "not checked" : checked.remark;
+    out << mark << checked.entry->name << (remark.empty() ? "" : " (" + remark + ")") << "\n";
+  }
+  if (!report.archive_failure.empty()) out << "BAD archive (" << report.archive_failure << ")\n";
+  out << "result: " << (report.seal_broken ? "damaged" : std::to_string(report.result)) << "\n";
+}
+
+std::string ReportJson(const std::string& file, const Catalog& catalog, const TestReport& report) {
+  std::vector<std::string> entries;
+  for (const EntryOutcome& checked : report.entries) {
+    const char* outcome = checked.outcome == kSound ? "sound" : checked.outcome == kBad ? "bad" : "not checked";
+    JsonObject entry = EntryJson(*checked.entry);
+    entry.Add("outcome", JsonString(outcome));
+    if (!checked.remark.empty()) entry.Add(checked.outcome == kBad ? "reason" : "note", JsonString(checked.remark));
+    entries.push_back(entry.Text());
+  }
+  return JsonObject()
+      .Add("file", JsonText(file))
+      .Add("seal", SealJson(report.seal))
+      .Add("signature", SignatureJson(catalog))
+      .Add("entries", JsonArray(entries))
+      .Add("archive_failure", report.archive_failure.empty() ? kJsonNull : JsonString(report.archive_failure))
+      .Add("result", report.seal_broken ? JsonString("damaged") : std::to_string(report.result))
+      .Add("sound", JsonBool(!report.seal_broken && report.result == kExtractOk))
+      .Text(true);
+}
+
+const std::vector<OptionSpec> kTestOptions = {{"--json", nullptr, false}};
+
 }  // namespace
 
 int CommandTest(const CommandArgs& args, std::ostream& out, std::ostream& err) {
   CommandLine line;
-  if (!ParseCommandLine(args, {}, &line, err) || line.operands.size() != 1) {
+  if (!ParseCommandLine(args, kTestOptions, &line, err) || line.operands.size() != 1) {
     err << ShortUsage("test");
     return 2;
   }
   const std::string& file = line.operands[0];
   Catalog catalog = ReadCatalog(file);
+  TestReport report;
   // The installer checks the seal first and reads no entry of a package
   // that does not match it.
-  SealReport seal = CheckFileSeal(file, catalog);
-  if (seal.sealed && seal.check != kSealHolds) {
-    for (const CatalogEntry& entry : catalog.entries) out << "--  " << entry.name << " (not checked)\n";
-    ReportError(err, seal.text);
-    out << "result: damaged\n";
-    return 1;
-  }
-  if (seal.sealed) out << seal.text << "\n";
-  std::string signature = SignatureLine(catalog);
-  if (!signature.empty()) out << signature << "\n";
+  report.seal = CheckFileSeal(file, catalog);
+  report.seal_broken = report.seal.sealed && report.seal.check != kSealHolds;
   size_t offered = 0;
   uint32_t failure = kFailureNone;
-  int result = ExtractArchive(file.c_str(), VerifyEverything, &offered, &failure);
+  if (!report.seal_broken) report.result = ExtractArchive(file.c_str(), VerifyEverything, &offered, &failure);
+  int result = report.result;
 
   // The pass offers every entry but folders, in order, and stops right
   // after the entry that failed: the last one it offered. Damage between
@@ -50,36 +98,43 @@ int CommandTest(const CommandArgs& args, std::ostream& out, std::ostream& err) {
   bool archive_failed = result == kExtractBadEntry && IsArchiveFailure(failure);
   bool stopped_at_entry =
       !archive_failed && (result == kExtractBadEntry || result == kExtractNoCopyBuffer);
-  bool entries_reached =
-      result == kExtractOk || stopped_at_entry || (archive_failed && !catalog.main_header_bad);
+  bool entries_reached = !report.seal_broken && (result == kExtractOk || stopped_at_entry ||
+                                                 (archive_failed && !catalog.main_header_bad));
   size_t seen = 0;
   const CatalogEntry* failed = nullptr;
   for (const CatalogEntry& entry : catalog.entries) {
     if (!entry.IsDirectory()) ++seen;
     bool after_failure = failed != nullptr || seen > offered;
     if (!entries_reached || (stopped_at_entry && after_failure)) {
-      out << "--  " << entry.name << " (not checked)\n";
+      report.entries.push_back({&entry, kNotChecked, ""});
       continue;
     }
     if (stopped_at_entry && !entry.IsDirectory() && seen == offered) {
       failed = &entry;
       std::string reason = result == kExtractBadEntry ? FailureReason(failure, entry.header)
                                                       : "no memory to copy it";
-      out << "BAD " << entry.name << " (" << reason << ")\n";
+      report.entries.push_back({&entry, kBad, reason});
       continue;
     }
     std::string note;
-    if (entry.IsDirectory()) note = " (folder)";
-    if (entry.IsVolumeLabel()) note = " (volume label)";
-    if (entry.NameWasCut()) note = " (name cut to 259 bytes)";
-    out << "OK  " << entry.name << note << "\n";
+    if (entry.IsDirectory()) note = "folder";
+    if (entry.IsVolumeLabel()) note = "volume label";
+    if (entry.NameWasCut()) note = "name cut to 259 bytes";
+    report.entries.push_back({&entry, kSound, note});
   }
-  if (archive_failed) out << "BAD archive (" << FailureReason(failure, FileHeader{}) << ")\n";
-  if (result != kExtractOk) {
+  if (archive_failed) report.archive_failure = FailureReason(failure, FileHeader{});
+
+  if (line.Has("--json")) {
+    out << ReportJson(file, catalog, report) << "\n";
+  } else {
+    PrintReport(catalog, report, out);
+  }
+  if (report.seal_broken) {
+    ReportError(err, report.seal.text);
+  } else if (result != kExtractOk) {
     std::string name = failed != nullptr ? failed->name : "";
     std::string reason = FailureReason(failure, failed != nullptr ? failed->header : FileHeader{});
     ReportError(err, ResultMessage(result, file, catalog, name, reason));
   }
-  out << "result: " << result << "\n";
-  return result == kExtractOk ? 0 : 1;
+  return !report.seal_broken && result == kExtractOk ? 0 : 1;
 }

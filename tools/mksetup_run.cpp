@@ -62,7 +62,7 @@ const Command kCommands[] = {
      "arguments.\n",
      CommandBuild},
     {"list", "show the entries of an installer or archive",
-     "usage: mksetup list FILE\n"
+     "usage: mksetup list [--json] FILE\n"
      "\n"
      "One line per entry of the archive in FILE (an installer or a bare\n"
      "archive): unpacked and packed size, method, version needed, flags,\n"
@@ -71,11 +71,17 @@ const Command kCommands[] = {
      "or a package that does not match its seal are named after the listing of\n"
      "what could be read.\n"
      "\n"
+     "  --json  one JSON document (UTF-8) instead, for scripts: \"entries\"\n"
+     "          (each with name, size, packed, method, level, version, flags,\n"
+     "          crc, time, attributes, folder), the totals \"size\" and\n"
+     "          \"packed\", \"seal\", \"signature\" and \"damage\" (null when\n"
+     "          there is none)\n"
+     "\n"
      "Exit status: 0 listed; 1 no archive found, or it is damaged; 2 wrong\n"
      "arguments.\n",
      CommandList},
     {"test", "check every entry as the installer would",
-     "usage: mksetup test FILE\n"
+     "usage: mksetup test [--json] FILE\n"
      "\n"
      "Checks FILE exactly as Setup.exe does before it shows its dialog: the\n"
      "seal first (a sealed installer says \"sealed: ...\"; one that does not\n"
@@ -86,6 +92,12 @@ const Command kCommands[] = {
      "\"result: damaged\". A signed installer also says \"signed: ...\" and\n"
      "where its certificate table lies; the signature itself is not checked.\n"
      "Run it in CI on every installer you publish, after signing it.\n"
+     "\n"
+     "  --json  one JSON document (UTF-8) instead, for scripts: \"seal\",\n"
+     "          \"signature\", \"entries\" (as list --json gives them, each with\n"
+     "          its \"outcome\": sound, bad or not checked, and the \"reason\" of a\n"
+     "          bad one), \"archive_failure\", \"result\" and \"sound\", true\n"
+     "          when the installer would accept the package\n"
      "\n"
      "Exit status: 0 every entry is sound; 1 the installer would refuse the\n"
      "package; 2 wrong arguments.\n",

@@ -56,6 +56,7 @@ SealReport CheckFileSeal(const std::string& path, const Catalog& catalog) {
   PackageSeal seal = ReadSealRecord(reinterpret_cast<const uint8_t*>(head.data()) + records[0]);
   if (!IsSealed(seal)) return report;
   report.sealed = true;
+  report.seal = seal;
   PackageSeal found;
   report.check = CheckPackageSeal(path.c_str(), seal, &found);
   switch (report.check) {

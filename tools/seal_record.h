@@ -21,6 +21,7 @@ std::string SealPackage(const std::string& path, uint64_t record_offset, uint64_
 struct SealReport {
   bool sealed = false;   // the file carries one filled record before its archive
   int check = kSealHolds;  // SealCheck
+  PackageSeal seal{};    // what the record holds, when sealed
   std::string text;      // one line for the user when sealed
 };
 

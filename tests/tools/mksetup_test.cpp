@@ -58,12 +58,12 @@ TEST(MksetupCommandLine, HelpExplainsEveryOptionAndWrongCallsSayWhy) {
       {"the whole help, asked by name", {"help"}, 0, "usage: mksetup COMMAND", {"usage: mksetup extract"}},
       {"one command's help", {"help", "build"}, 0, "usage: mksetup build SOURCE_DIR", build_options},
       {"--help after the command", {"build", "product", "--help"}, 0, "usage: mksetup build", build_options},
-      {"-h after the command", {"test", "-h"}, 0, "usage: mksetup test FILE\n", {"result: N"}},
+      {"-h after the command", {"test", "-h"}, 0, "usage: mksetup test [--json] FILE\n", {"result: N", "--json"}},
       {"the version", {"--version"}, 0, "mksetup ", {}},
       {"no command", {}, 2, "usage: mksetup COMMAND", {"mksetup --version"}},
       {"help on an unknown command", {"help", "pack"}, 2, "mksetup: error: help takes one command: build", {}},
       {"an unknown command", {"pack"}, 2, "mksetup: error: unknown command pack", {}},
-      {"a command without its file", {"list"}, 2, "usage: mksetup list FILE\n", {"mksetup help list"}},
+      {"a command without its file", {"list"}, 2, "usage: mksetup list [--json] FILE\n", {"mksetup help list"}},
       {"an option a command does not take", {"test", "-x", "a.exe"}, 2, "mksetup: error: unknown option -x\n",
        {"usage: mksetup test"}},
       {"build without -o", {"build", "product"}, 2, "mksetup: error: name the installer to write with -o OUT\n",
@@ -211,6 +211,71 @@ TEST(MksetupTest, ChecksEveryEntryAndStopsAtTheFirstBadOne) {
     EXPECT_EQ(tested.out, "OK  a\n" + c.expected) << c.why;
   }
 }
+
+#ifndef _WIN32
+// What a real JSON reader makes of a document: python3's json module loads
+// it (strictly, as UTF-8) and prints `projection` of it, an expression of
+// the loaded document `d`, as JSON with every non-ASCII character escaped.
+std::string ReadByPython(const std::string& json, const std::string& projection) {
+  std::string folder = ScratchFolder();
+  WriteWholeFile(folder + "doc.json", json);
+  WriteWholeFile(folder + "read.py",
+                 "import json, sys\n"
+                 "d = json.load(open(sys.argv[1], encoding='utf-8'))\n"
+                 "print(json.dumps(" + projection + "))\n");
+  std::string command = "python3 '" + folder + "read.py' '" + folder + "doc.json' > '" + folder + "out' 2>&1";
+  int status = std::system(command.c_str());
+  std::string read = ReadWholeFile(folder + "out");
+  return status == 0 ? read : "python3 failed: " + read;
+}
+
+// Both documents, whatever the archive holds: names with every character
+// JSON must escape and Windows-1252 letters (which must arrive as the same
+// letters in UTF-8), folders, a bad entry, damage, a seal and a signature.
+TEST(MksetupJson, ListAndTestWriteOneDocumentThatAParserReadsBack) {
+  FileEntryFields bad = StoredEntry("b.txt", "data");
+  bad.data_crc = 1;
+  const std::string odd = std::string("q\"b\\c\x01\x1F d\xE4\x80\x81.txt");
+  const std::string odd_read = "q\\\"b\\\\c\\u0001\\u001f d\\u00e4\\u20ac\\u0081.txt";
+  const std::string unsigned_image = FakeExecutable(4096) + ArchiveOf({StoredEntry("a", "first")});
+  // The signing tool's 3 bytes of padding come before the table.
+  const std::string table = "{\"offset\": " + std::to_string(unsigned_image.size() + 3) + ", \"size\": 1000}";
+  struct {
+    const char* why;
+    std::string file;
+    std::string list;  // the start of the projection's output for list --json
+    std::string test;  // and for test --json
+  } const cases[] = {
+      {"names JSON must escape, and a folder", ArchiveOf({Folder("dir"), StoredEntry(odd, "x")}),
+       "[[\"dir\", true, 0], [\"", "[[\"dir\", \"sound\", \"folder\"], [\""},
+      {"a bad entry stops the check", ArchiveOf({StoredEntry("a", "first"), bad, StoredEntry("c", "third")}),
+       "[[\"a\", false, 5], [\"b.txt\", false, 4], [\"c\", false, 5], null, null, null]\n",
+       "[[\"a\", \"sound\", null], [\"b.txt\", \"bad\", \"CRC mismatch\"], [\"c\", \"not checked\", null], 3, false, null]\n"},
+      {"a cut archive", ArchiveOf({StoredEntry("a", "first")}) + std::string("\x00\x00\x74\x00\x80", 5),
+       "[[\"a\", false, 5], \"at offset 58 a block header is cut short by the end of the archive; nothing after it is read\", null, null]\n",
+       "[[\"a\", \"sound\", null], 3, false, \"archive cut short\"]\n"},
+      {"a signed installer", SignedImage(unsigned_image, std::string(1000, 'c'), 3),
+       "[[\"a\", false, 5], null, null, " + table + "]\n", "[[\"a\", \"sound\", null], 0, true, " + table + "]\n"},
+  };
+  for (const auto& c : cases) {
+    std::string file = ScratchFolder() + "package.exe";
+    WriteWholeFile(file, c.file);
+    Outcome listed = Mksetup(CommandList, {"--json", file});
+    Outcome tested = Mksetup(CommandTest, {file, "--json"});
+    std::string list = ReadByPython(
+        listed.out, "[[e['name'], e['folder'], e['size']] for e in d['entries']] + [d['damage'], d['seal'], d['signature']]");
+    std::string test = ReadByPython(
+        tested.out, "[[e['name'], e['outcome'], e.get('reason', e.get('note'))] for e in d['entries']] + "
+                    "[d['result'], d['sound'], d['signature'] or d['archive_failure']]");
+    EXPECT_EQ(list.substr(0, c.list.size()), c.list) << c.why << ":\n" << listed.out;
+    EXPECT_EQ(test.substr(0, c.test.size()), c.test) << c.why << ":\n" << tested.out;
+    if (&c == &cases[0]) {
+      EXPECT_TRUE(Contains(list, odd_read + "\", false, 1]")) << list;
+      EXPECT_TRUE(Contains(test, odd_read + "\", \"sound\", null]")) << test;
+    }
+  }
+}
+#endif
 
 struct DamageCase {
   const char* why;
