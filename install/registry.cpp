@@ -40,6 +40,16 @@ void SetStringValue(HKEY key, const char* where, const char* value_name, const c
   }
 }
 
+// The product's own key under Uninstall, into `key_name` (512 bytes);
+// false when the product has no name, which would name Uninstall itself.
+bool UninstallKeyName(char* key_name, size_t size) {
+  const SetupState* state = g_setup_state;
+  if (state->group[0] == '\0') return false;
+  CopyBounded(key_name, kUninstallKey, size);
+  AppendBounded(key_name, state->group, size);
+  return true;
+}
+
 bool CreateKeyForWriting(HKEY root, const char* key_name, HKEY* key) {
   return RegCreateKeyExA(root, key_name, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, key,
                          nullptr) == ERROR_SUCCESS;
@@ -109,11 +119,8 @@ void SaveInstallPath(const char* folder) {
 
 void WriteUninstallEntry(const char* uninstaller) {
   const SetupState* state = g_setup_state;
-  // An empty product name would name the system's Uninstall key itself.
-  if (state->group[0] == '\0') return;
   char key_name[512];
-  CopyBounded(key_name, kUninstallKey, sizeof key_name);
-  AppendBounded(key_name, state->group, sizeof key_name);
+  if (!UninstallKeyName(key_name, sizeof key_name)) return;
   HKEY key;
   if (!CreateKeyForWriting(HKEY_LOCAL_MACHINE, key_name, &key)) return;
   char where[sizeof key_name + 5];
@@ -122,4 +129,18 @@ void WriteUninstallEntry(const char* uninstaller) {
   SetStringValue(key, where, "DisplayName", state->group);
   SetStringValue(key, where, "UninstallString", uninstaller);
   RegCloseKey(key);
+}
+
+void ReadRegisteredUninstaller(char* out) {
+  out[0] = '\0';
+  char key_name[512];
+  if (!UninstallKeyName(key_name, sizeof key_name)) return;
+  ReadStringValue(HKEY_LOCAL_MACHINE, key_name, "UninstallString", out, kPathSize);
+  // A command may stand in quotes, as a path with blanks should.
+  if (out[0] == '"') {
+    size_t length = strlen(out);
+    size_t end = length > 1 && out[length - 1] == '"' ? length - 1 : length;
+    memmove(out, out + 1, end - 1);
+    out[end - 1] = '\0';
+  }
 }

@@ -20,3 +20,8 @@ void SaveInstallPath(const char* folder);
 // Registers `uninstaller` (its full path) as the uninstall command of the
 // product SetupState.group.
 void WriteUninstallEntry(const char* uninstaller);
+
+// The uninstaller that the product SetupState.group is registered with, as
+// a path without quotes, into `out` (kPathSize bytes); empty text when the
+// product has no uninstall entry.
+void ReadRegisteredUninstaller(char* out);

@@ -10,6 +10,7 @@
 #include "install/install_log.h"
 #include "install/place_entry.h"
 #include "install/registry.h"
+#include "install/second_copy.h"
 #include "install/shortcuts.h"
 #include "resources/resource_ids.h"
 #include "setup/control_messages.h"
@@ -182,6 +183,9 @@ int RunInstallation(HWND dialog) {
   if (selection < 0) selection = 0;
   uint32_t prefix = static_cast<uint32_t>(ComboGetItemData(editions, static_cast<WPARAM>(selection)));
   std::memcpy(context.edition_prefix, &prefix, sizeof prefix);
+  // Asked before anything is written, and the dialog stays open for
+  // another folder.
+  if (!AcceptSecondCopy(dialog, context.destination)) return kInstallNotConfirmed;
 
   HCURSOR previous_cursor = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
   // No critical-error boxes of the system from here on (a missing disk in

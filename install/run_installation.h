@@ -11,6 +11,7 @@ enum InstallResult {
   kInstallNoDestination = -20,  // the folder is empty, too long, not fully
                                 // qualified, or cannot be made
   kInstallNotMoved = -21,       // the fallback's files could not be moved into place
+  kInstallNotConfirmed = -22,   // the user kept the copy registered in another folder
 };
 
 // Returns 0 when the product was installed (the dialog then closes); any

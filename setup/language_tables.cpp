@@ -21,6 +21,11 @@ const LanguageTable EnglishTable = {{
     {136, "Select &all"},
     {137, "&Deselect all"},
     {138, "&Invert selection"},
+    // The question before a second copy is installed elsewhere: the
+    // product, the folder it is registered in, the chosen folder.
+    {3010, "%s is already installed in %s.\n\nIf you install it into %s, the earlier copy stays where it is "
+           "but is forgotten: it can then no longer be removed through the list of installed programs.\n\n"
+           "Install all the same?"},
     {0, nullptr},
 }};
 
@@ -42,6 +47,9 @@ const LanguageTable GermanTable = {{
     {136, "Alles &markieren"},
     {137, "Markierung &aufheben"},
     {138, "Markierung &umkehren"},
+    {3010, "%s ist bereits in %s installiert.\n\nWenn Sie es nach %s installieren, bleibt die fr" "\xFC" "here "
+           "Kopie erhalten, wird aber vergessen: Sie l" "\xE4" "sst sich dann nicht mehr " "\xFC" "ber die Liste "
+           "der installierten Programme entfernen.\n\nTrotzdem installieren?"},
     {0, nullptr},
 }};
 
@@ -63,6 +71,9 @@ const LanguageTable ItalianTable = {{
     {136, "Seleziona tutto"},
     {137, "Deseleziona tutto"},
     {138, "Inverti selezione"},
+    {3010, "%s " "\xE8" " gi" "\xE0" " installato in %s.\n\nSe lo installi in %s, la copia precedente rimane "
+           "dov'" "\xE8" " ma viene dimenticata: non potr" "\xE0" " pi" "\xF9" " essere rimossa dall'elenco dei "
+           "programmi installati.\n\nInstallare comunque?"},
     {0, nullptr},
 }};
 

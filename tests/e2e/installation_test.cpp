@@ -550,6 +550,18 @@ TEST_F(InstallationTest, SilentInstallationOfTheSampleShowsNothingAndLogsEverySt
   EXPECT_TRUE(running.Ended()) << "Setup closes the running program";
   EXPECT_TRUE(HasLine(again.log, "file " + program + " (")) << again.log;
   EXPECT_FALSE(HasLine(again.log, "installing through")) << again.log;
+
+  // Into another folder: nobody to ask, so the log says what happens to the
+  // first copy.
+  const std::string other = root_ + "\\Second Copy";
+  SilentRun second = RunWatched(installer, "/S /LOG=" + root_ + "\\second.log /D=" + other, root_ + "\\second.log");
+  ASSERT_TRUE(second.ended);
+  EXPECT_EQ(second.exit_code, 0u) << second.log;
+  EXPECT_EQ(second.shown, std::vector<std::string>());
+  EXPECT_TRUE(HasLine(second.log, "Tolvenwark Demo is already installed in " + folder +
+                                      "; that copy stays there and is forgotten"))
+      << second.log;
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "UninstallString"), other + "\\UnInst.exe");
 }
 
 // What an administrator learns from a silent installation that cannot be

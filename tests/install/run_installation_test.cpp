@@ -216,6 +216,58 @@ TEST_F(RunInstallationTest, PackageWithoutTheNoticeShowsOnlyTheOutcome) {
   ExpectInstalled(destination_);
 }
 
+// The product registered with an uninstaller in another folder: the user
+// is asked first, and nothing is written unless the answer is OK. The
+// same folder, however written, or an uninstaller that is gone asks
+// nothing.
+TEST_F(RunInstallationTest, ASecondFolderIsInstalledOnlyWhenTheUserAccepts) {
+  g_setup_state->notice_off = true;
+  const std::string earlier = root_ + "\\Earlier";
+  CreateDirectoryA(earlier.c_str(), nullptr);
+  WriteWholeFile(earlier + "\\UnInst.exe", "the first copy's uninstaller");
+  const std::string question = std::string(kProduct) + " is already installed in " + earlier +
+                               ".\n\nIf you install it into " + destination_ +
+                               ", the earlier copy stays where it is but is forgotten: it can then no longer be "
+                               "removed through the list of installed programs.\n\nInstall all the same?";
+  struct {
+    const char* why;
+    std::string registered;  // UninstallString
+    std::string uninstaller;  // the file made for it there, "" none
+    int answer;
+    int result;
+    bool asked;
+  } const cases[] = {
+      {"kept", earlier + "\\UnInst.exe", "", IDCANCEL, kInstallNotConfirmed, true},
+      {"quoted, and kept", "\"" + earlier + "\\UnInst.exe\"", "", IDCANCEL, kInstallNotConfirmed, true},
+      {"its uninstaller gone", root_ + "\\Gone\\UnInst.exe", "", IDCANCEL, 0, false},
+      {"the same folder in other letters", root_ + "\\PRODUCT\\UnInst.exe", destination_ + "\\UnInst.exe",
+       IDCANCEL, 0, false},
+      {"forgotten", earlier + "\\UnInst.exe", "", IDOK, 0, true},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", REG_SZ, c.registered + '\0'));
+    if (!c.uninstaller.empty()) {
+      CreateDirectoryA(destination_.c_str(), nullptr);
+      WriteWholeFile(c.uninstaller, "this copy's uninstaller");
+    }
+    MessageBoxWatcher watcher(c.answer);
+    EXPECT_EQ(RunInstallation(dialog_), c.result) << c.why;
+    std::vector<SeenMessageBox> boxes = watcher.Finish();
+    ASSERT_FALSE(boxes.empty()) << c.why;
+    EXPECT_EQ(boxes[0].text == question, c.asked) << c.why << ": " << boxes[0].text;
+    if (c.result != 0) {
+      EXPECT_EQ(boxes.size(), 1u) << c.why;
+      EXPECT_FALSE(PathExists(destination_)) << c.why << ": nothing written";
+    } else {
+      ExpectInstalled(destination_);
+      EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), destination_ + "\\UnInst.exe");
+    }
+    EXPECT_EQ(ReadWholeFile(earlier + "\\UnInst.exe"), "the first copy's uninstaller") << c.why;
+    EmptyFolder(destination_);
+    RemoveDirectoryA(destination_.c_str());
+  }
+}
+
 TEST_F(RunInstallationTest, FolderThatCannotBeUsedShowsTheNoticeAndNothingIsWritten) {
   struct Case {
     std::string folder;

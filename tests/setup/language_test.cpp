@@ -59,6 +59,14 @@ const ExpectedText kTexts[] = {
     {136, "Select &all", "Alles &markieren", "Seleziona tutto"},
     {137, "&Deselect all", "Markierung &aufheben", "Deseleziona tutto"},
     {138, "&Invert selection", "Markierung &umkehren", "Inverti selezione"},
+    {3010,
+     "%s is already installed in %s.\n\nIf you install it into %s, the earlier copy stays where it is but is "
+     "forgotten: it can then no longer be removed through the list of installed programs.\n\nInstall all the same?",
+     "%s ist bereits in %s installiert.\n\nWenn Sie es nach %s installieren, bleibt die frühere Kopie erhalten, "
+     "wird aber vergessen: Sie lässt sich dann nicht mehr über die Liste der installierten Programme "
+     "entfernen.\n\nTrotzdem installieren?",
+     "%s è già installato in %s.\n\nSe lo installi in %s, la copia precedente rimane dov'è ma viene dimenticata: "
+     "non potrà più essere rimossa dall'elenco dei programmi installati.\n\nInstallare comunque?"},
 };
 
 TEST(LanguageTables, HoldEveryTextInOrderWithItsCodeAndEnd) {
