@@ -236,7 +236,7 @@ TEST(MksetupBuild, EntriesThatPackTooLittleAreStoredAndStayOutOfTheDictionary) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Files files = {{"a.txt", Text(200, 10)}, {"b.bin", c.b}, {"c.bin", c.b + c.b + Text(100, 3)}};
-    Built built = Build(files, {"--no-stub"});
+    Built built = Build(files, {"--no-stub", "-v"});
     ASSERT_EQ(built.status, 0) << built.err;
     Catalog catalog = ReadCatalog(built.archive);
     ASSERT_EQ(catalog.entries.size(), 3u);
@@ -246,7 +246,22 @@ TEST(MksetupBuild, EntriesThatPackTooLittleAreStoredAndStayOutOfTheDictionary) {
     int result = -100;
     EXPECT_EQ(Extract(built.archive, &result), files);
     EXPECT_EQ(result, kExtractOk);
+    // -v tells how each file went in: what the archive holds, not what the
+    // packing that was taken back made of it.
+    for (const CatalogEntry& entry : catalog.entries) {
+      char line[64];
+      snprintf(line, sizeof line, "%s %10u %10u ", entry.header.method == kMethodStored ? "stored" : "packed",
+               entry.header.unpacked_size, entry.header.packed_size);
+      EXPECT_NE(built.out.find(line), std::string::npos) << line << "\n" << built.out;
+    }
   }
+  // -q prints nothing but the warnings, and neither it nor -v changes a
+  // byte.
+  Files files = {{"a.txt", Text(200, 10)}};
+  Built verbose = Build(files, {"--no-stub", "-v"});
+  Built quiet = Build(files, {"--no-stub", "--quiet"});
+  EXPECT_EQ(quiet.out, "");
+  EXPECT_EQ(ReadWholeFile(quiet.archive), ReadWholeFile(verbose.archive));
 }
 
 TEST(MksetupBuild, TheFirstPackedEntryAfterStoredOnesIsNotSolid) {
