@@ -81,8 +81,9 @@ asan: bootstrap $(ASAN_DIR)/CMakeCache.txt
 # figures as medians of n runs.
 BENCH_BASELINE_REV ?= 28897aa32a4ccee08ce06a94d2197fb928b7a32f
 export BENCH_RUNS
-bench: all
+bench:
 	scripts/bootstrap bench
+	$(MAKE) all
 	@baseline="$(BENCH_BASELINE)"; \
 	if [ -z "$$baseline" ] && [ -n "$(BENCH_BASELINE_REV)" ]; then \
 	  baseline=$$(scripts/build-baseline-mksetup $(BENCH_BASELINE_REV) build/baseline) || baseline=; \
