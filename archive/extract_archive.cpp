@@ -1,10 +1,10 @@
 #include "archive/extract_archive.h"
 
 #include "archive/archive_format.h"
+#include "archive/packed_entry.h"
 #include "archive/stored_entry.h"
 #include "common/bounded_text.h"
 #include "common/file_system.h"
-#include "unpack/lz_decoder.h"
 
 namespace {
 
@@ -37,8 +37,8 @@ uint32_t FailureOf(const ExtractContext* context, bool decoded) {
   if (header.method != kMethodStored && header.unpack_version < kLowestPackedVersion) {
     return kFailureMethodVersion;
   }
-  if (decoded && context->unpack_stop == kUnpackAudio) return kFailureAudio;
-  if (decoded && context->unpack_stop == kUnpackInputExhausted) return kFailureDamaged;
+  if (decoded && context->decoder.unpack_stop == kUnpackAudio) return kFailureAudio;
+  if (decoded && context->decoder.unpack_stop == kUnpackInputExhausted) return kFailureDamaged;
   if (ChecksumMatches(context)) return kFailureLength;
   return kFailureChecksum;
 }
@@ -79,16 +79,9 @@ bool SeekTo(FILE* file, int64_t position) {
   return position >= 0 && fseek(file, static_cast<long>(position), SEEK_SET) == 0;
 }
 
-// Unpacks the current entry to what `fate` asks for, checks it and finishes
-// its output. Returns the pass's result after the entry; `stop` is set when
-// the callback's second call asked to end the pass.
-int ProcessEntry(ExtractContext* context, char* name, EntryFate fate, MemoryBuffer* buffer,
-                 bool* stop) {
-  const FileHeader& header = context->file_header;
-  bool skipped = fate == kSkip;
-  context->entry_failure = RefusalOf(header, skipped);
-  if (context->entry_failure != kFailureNone) return kExtractBadEntry;
-
+// Points the entry's output where `fate` asks; false when its file cannot
+// be created.
+bool OpenOutput(ExtractContext* context, const char* name, EntryFate fate, MemoryBuffer* buffer) {
   context->memory_buffer = nullptr;
   context->output_file = nullptr;
   if (fate == kMemory) {
@@ -96,61 +89,62 @@ int ProcessEntry(ExtractContext* context, char* name, EntryFate fate, MemoryBuff
     MemoryBufferReset(buffer);
   } else if (fate == kFile) {
     context->output_file = FsCreateFile(name);
-    if (context->output_file == nullptr) return kExtractCannotCreate;
+    if (context->output_file == nullptr) return false;
   }
+  return true;
+}
+
+// Seeds the entry's checksum and counts, points the decoder's input at its
+// packed data and unpacks it. True when the decoder ran; `result` takes the
+// stored copy's.
+bool UnpackData(ExtractContext* context, EntryFate fate, int* result) {
+  const FileHeader& header = context->file_header;
+  Decoder* decoder = &context->decoder;
   context->entry_crc = context->archive_flavour == kFlavourOld ? 0 : 0xFFFFFFFF;
-  context->packed_left = static_cast<int32_t>(header.packed_size);
-  context->unpacked_left = static_cast<int32_t>(header.unpacked_size);
-  context->input_file = context->archive_file;
-  context->skip_output = skipped ? 1 : 0;
+  decoder->input.packed_left = static_cast<int32_t>(header.packed_size);
+  decoder->input.input_file = context->archive_file;
+  decoder->unpacked_left = static_cast<int32_t>(header.unpacked_size);
+  context->skip_output = fate == kSkip ? 1 : 0;
   context->verify_only = fate == kVerify ? 1 : 0;
   context->output_failed = 0;
   context->delivered = 0;
-
   // The packed data ends where the next block begins.
-  int result = kExtractOk;
-  bool decoded = false;
-  if (SeekTo(context->archive_file,
-             static_cast<int64_t>(context->next_block_pos) - header.packed_size)) {
-    if (header.method == kMethodStored) {
-      result = CopyStored(context);
-    } else if (header.unpack_version >= kLowestPackedVersion) {
-      context->unpack_stop = kUnpackComplete;
-      UnpackEntry(context, context->window, (header.flags & kFlagSolid) != 0);
-      decoded = true;
-    }
+  int64_t data = static_cast<int64_t>(context->next_block_pos) - header.packed_size;
+  if (!SeekTo(context->archive_file, data)) return false;
+  if (header.method == kMethodStored) {
+    *result = CopyStored(context);
+    return false;
   }
+  if (header.unpack_version < kLowestPackedVersion) return false;
+  UnpackEntry(context, context->window, (header.flags & kFlagSolid) != 0);
+  return true;
+}
 
-  if (context->output_file != nullptr) {
-    // A file whose bytes all arrived gets its time stamp through the stream,
-    // before the close. The stream holds the last bytes back until then: a
-    // flush or close that fails (a full disk, a file size limit) has lost
-    // them.
-    bool arrived = ChecksumMatches(context) && !context->output_failed &&
-                   context->delivered == header.unpacked_size;
-    bool kept = arrived ? FsCloseWithDosTime(context->output_file, header.time_stamp)
-                        : fclose(context->output_file) == 0;
-    if (!kept) context->output_failed = 1;
-    context->output_file = nullptr;
-  }
-  context->memory_buffer = nullptr;
-  bool good = true;
-  if (!skipped) {
-    // Every byte the header promises must have arrived, and no more.
-    good = ChecksumMatches(context) && !context->output_failed &&
-           context->delivered == header.unpacked_size;
-    if (!good) {
-      result = kExtractBadEntry;
-      context->entry_failure = FailureOf(context, decoded);
-    }
-  }
+// Every byte the header promises arrived, and no more.
+bool EntryArrived(const ExtractContext* context) {
+  return ChecksumMatches(context) && !context->output_failed &&
+         context->delivered == context->file_header.unpacked_size;
+}
 
-  if (!good) {
-    // Only a file this pass created is removed: for memory and verified
-    // entries the name buffer holds a marker and a name of no file.
-    if (fate == kFile) FsDeleteFile(name);
-    return result;
-  }
+// Closes the entry's file. One whose bytes all arrived gets its time stamp
+// through the stream, before the close. The stream holds the last bytes
+// back until then: a flush or close that fails (a full disk, a file size
+// limit) has lost them.
+void CloseOutput(ExtractContext* context) {
+  if (context->output_file == nullptr) return;
+  bool kept = EntryArrived(context)
+                  ? FsCloseWithDosTime(context->output_file, context->file_header.time_stamp)
+                  : fclose(context->output_file) == 0;
+  if (!kept) context->output_failed = 1;
+  context->output_file = nullptr;
+}
+
+// Hands a good entry over: a memory entry to the callback's second call
+// (`stop` set when it asks to end the pass), a file its attributes.
+// Returns the pass's result after the entry.
+int HandOver(ExtractContext* context, char* name, EntryFate fate, MemoryBuffer* buffer,
+             int result, bool* stop) {
+  const FileHeader& header = context->file_header;
   if (fate == kMemory) {
     // The callback gets the bytes followed by a 0, so that text entries read
     // as strings; without room for it the entry cannot be handed over.
@@ -166,6 +160,29 @@ int ProcessEntry(ExtractContext* context, char* name, EntryFate fate, MemoryBuff
     FsSetNewFileAttributes(name, header.attributes);
   }
   return result;
+}
+
+// Unpacks the current entry to what `fate` asks for, checks it and finishes
+// its output. Returns the pass's result after the entry; `stop` is set when
+// the callback's second call asked to end the pass.
+int ProcessEntry(ExtractContext* context, char* name, EntryFate fate, MemoryBuffer* buffer,
+                 bool* stop) {
+  context->entry_failure = RefusalOf(context->file_header, fate == kSkip);
+  if (context->entry_failure != kFailureNone) return kExtractBadEntry;
+  if (!OpenOutput(context, name, fate, buffer)) return kExtractCannotCreate;
+  int result = kExtractOk;
+  bool decoded = UnpackData(context, fate, &result);
+  CloseOutput(context);
+  context->memory_buffer = nullptr;
+  // A skipped entry is not checked.
+  if (fate != kSkip && !EntryArrived(context)) {
+    context->entry_failure = FailureOf(context, decoded);
+    // Only a file this pass created is removed: for memory and verified
+    // entries the name buffer holds a marker and a name of no file.
+    if (fate == kFile) FsDeleteFile(name);
+    return kExtractBadEntry;
+  }
+  return HandOver(context, name, fate, buffer, result, stop);
 }
 
 int WalkEntries(ExtractContext* context, MemoryBuffer* buffer) {
@@ -227,7 +244,7 @@ int ExtractEntries(ExtractContext* context) {
   }
   fclose(context->archive_file);
   context->archive_file = nullptr;
-  context->input_file = nullptr;
+  context->decoder.input.input_file = nullptr;
   return result;
 }
 
@@ -238,9 +255,6 @@ int ExtractArchive(const char* path, EntryCallback callback, void* user, uint32_
   context->archive_path = path;
   context->callback = callback;
   context->user = user;
-  for (int channel = 0; channel < 4; ++channel) {
-    context->audio_table_refs[channel] = &context->audio_tables[channel];
-  }
   BuildCrc32Table(&context->crc32_table);
   int result = ExtractEntries(context);
   if (failure != nullptr && result == kExtractBadEntry) *failure = context->entry_failure;

@@ -1,5 +1,5 @@
 // The state of one pass over an archive: what the walk read, where the
-// current entry goes, and the decompressor's window, bit input and tables.
+// current entry goes and how much of it arrived, and the decoder.
 // ExtractArchive obtains it zero-filled and releases it when the pass ends;
 // the entry callback never sees it.
 #pragma once
@@ -9,7 +9,7 @@
 
 #include "archive/checksum.h"
 #include "archive/memory_buffer.h"
-#include "unpack/decode_table.h"
+#include "unpack/decoder.h"
 
 // Outcomes of a pass.
 enum ExtractResult {
@@ -40,16 +40,7 @@ typedef int (*EntryCallback)(char* name, const uint8_t* data, uint32_t size, voi
 // under a path that begins with it; the characters after it are not read.
 constexpr char kVerifyOnlyMarker = '*';
 
-constexpr uint32_t kWindowSize = 0x100000;  // 1 MiB: the farthest a match reaches back
-constexpr uint32_t kWindowMask = kWindowSize - 1;
-// The window's bytes live in a ring of twice its size. The half ahead of the
-// write position is older than any match reaches, which lets copies write a
-// little past a match's end.
-constexpr uint32_t kWindowBufferSize = 2 * kWindowSize;
-constexpr uint32_t kWindowBufferMask = kWindowBufferSize - 1;
-constexpr uint32_t kInputBufferSize = 8192;
-constexpr uint32_t kNameSize = 260;           // a name or path buffer, terminator included
-constexpr uint32_t kLengthTableSize = 1028;   // 4 audio channels of 257 lengths
+constexpr uint32_t kNameSize = 260;  // a name or path buffer, terminator included
 
 // The main archive header's 13-byte fixed part.
 struct MainHeader {
@@ -103,49 +94,14 @@ struct ExtractContext {
   uint32_t certificate_size;  // that table's size; 0 in a file that is not signed
   int32_t block_pos;
   int32_t next_block_pos;
-  FILE* input_file;
   FILE* output_file;
-  int32_t packed_left;
-  int32_t unpacked_left;
   uint32_t entry_crc;
   uint32_t archive_flavour;  // 1 = older marker (16-bit sum), 2 = "Rar!" (CRC-32)
 
-  // Checksums.
   Crc32Table crc32_table;
 
-  // Bit input.
-  uint8_t in_buf[kInputBufferSize];
-  uint32_t in_pos;  // byte of in_buf holding the next unread bit
-  uint32_t in_bit;  // bits of that byte already consumed, from its top
-  uint32_t in_top;  // valid bytes in in_buf
-  // Index in in_buf just past the entry's last packed byte, kept by the
-  // decoder's refills; below 0 once a continuation has moved beyond it.
-  int32_t in_end;
-
-  // Window positions in the ring; both taken modulo kWindowBufferSize.
-  uint32_t win_pos;      // next byte the decoder produces
-  uint32_t win_flushed;  // first produced byte not yet delivered
-  // Bytes at the ring's start that entries since the last non-solid reset
-  // may have written; the rest of the ring still reads as zeros.
-  uint32_t window_dirty;
-
-  // Huffman tables and the lengths they were built from.
-  DecodeTable length_code_table;
-  DecodeTable main_table;
-  DecodeTable dist_table;
-  DecodeTable rep_length_table;
-  DecodeTable audio_tables[4];
-  DecodeTable* audio_table_refs[4];  // entry c designates the table of channel c
-  uint8_t old_lengths[kLengthTableSize];
-  uint32_t audio_mode;
-  int32_t channel_count;
-  int32_t cur_channel;
-
-  // Match history, carried across solid entries.
-  uint32_t last_length;
-  uint32_t last_distance;
-  uint32_t recent_dist[4];
-  uint32_t recent_index;
-
-  uint32_t unpack_stop;  // UnpackStop of the last compressed entry
+  // The bit input, window, tables and match history, carried from entry
+  // to entry; the driver sets its input, its unpacked count and, with each
+  // entry, its window.
+  Decoder decoder;
 };

@@ -23,9 +23,9 @@ bool MeasureArchive(const char* path, uint32_t length, PackageSeal* measured) {
     uint32_t read = 0;
     while (found && read < length) {
       uint32_t want = length - read < kInputBufferSize ? length - read : kInputBufferSize;
-      size_t got = fread(context->in_buf, 1, want, context->archive_file);
+      size_t got = fread(context->decoder.input.in_buf, 1, want, context->archive_file);
       if (got == 0) break;
-      crc = Crc32Update(context->crc32_table, crc, context->in_buf, got);
+      crc = Crc32Update(context->crc32_table, crc, context->decoder.input.in_buf, got);
       read += static_cast<uint32_t>(got);
     }
     measured->length = read;

@@ -18,7 +18,7 @@
 #include "fuzz/unpack_from_memory.h"
 #include "pack/memory_io.h"
 #include "pack/packer.h"
-#include "unpack/lz_decoder.h"
+#include "unpack/decoder.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ void Unpack(ExtractContext* context, uint8_t* window, const std::vector<uint8_t>
             const std::vector<uint8_t>& original, bool solid) {
   UnpackFromMemory(context, window, packed.data(), packed.size(),
                    static_cast<uint32_t>(original.size()), solid);
-  if (context->unpack_stop != kUnpackComplete || context->delivered != original.size()) __builtin_trap();
+  if (context->decoder.unpack_stop != kUnpackComplete || context->delivered != original.size()) __builtin_trap();
   uint32_t expected = Crc32Update(context->crc32_table, 0xFFFFFFFF, original.data(), original.size());
   if (context->entry_crc != expected) __builtin_trap();
 }

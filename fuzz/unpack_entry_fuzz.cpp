@@ -8,7 +8,7 @@
 
 #include "archive/extract_context.h"
 #include "fuzz/unpack_from_memory.h"
-#include "unpack/lz_decoder.h"
+#include "unpack/decoder.h"
 
 namespace {
 
@@ -20,9 +20,9 @@ uint32_t Size22(const uint8_t* p) { return (p[0] | p[1] << 8 | p[2] << 16) & 0x3
 void Entry(ExtractContext* context, uint8_t* window, const uint8_t* packed, size_t size,
            uint32_t unpacked_size, bool solid) {
   UnpackFromMemory(context, window, packed, size, unpacked_size, solid);
-  if (context->win_pos != context->win_flushed || context->win_pos >= kWindowBufferSize) __builtin_trap();
-  if (context->window_dirty > kWindowBufferSize) __builtin_trap();
-  if (context->unpack_stop == kUnpackComplete && context->delivered < unpacked_size) __builtin_trap();
+  if (context->decoder.win_pos != context->decoder.win_flushed || context->decoder.win_pos >= kWindowBufferSize) __builtin_trap();
+  if (context->decoder.window_dirty > kWindowBufferSize) __builtin_trap();
+  if (context->decoder.unpack_stop == kUnpackComplete && context->delivered < unpacked_size) __builtin_trap();
   // A match may overshoot the size by less than its longest length.
   if (context->delivered >= unpacked_size + 260) __builtin_trap();
 }

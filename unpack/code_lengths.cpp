@@ -2,50 +2,67 @@
 
 #include <cstring>
 
-#include "archive/extract_context.h"
 #include "unpack/bit_input.h"
 #include "unpack/decode_table.h"
-#include "unpack/lz_slots.h"
-#include "unpack/packed_stream.h"
+#include "unpack/decoder.h"
+#include "unpack/lz_format.h"
 
 namespace {
 
-// Refill thresholds: the header with its 19 four-bit lengths fits in the
-// bytes left above 8167, one code-length symbol with its extra bits in those
-// above 8187.
-constexpr uint32_t kHeaderRefillAt = 8167;
-constexpr uint32_t kLengthRefillAt = 8187;
-
-constexpr uint32_t kLengthCodes = 19;  // 0..15 lengths, 16 repeat, 17 and 18 zero runs
-constexpr uint32_t kDistSymbols = 48;
-constexpr uint32_t kRepLengthSymbols = 28;
-constexpr uint32_t kAudioSymbols = 257;
+// Code-length symbols above the lengths themselves (0..15).
+constexpr uint32_t kRepeatPrevious = 16;  // 2 extra bits: 3..6 copies of the previous length
+constexpr uint32_t kShortZeroRun = 17;    // 3 extra bits: 3..10 zeros
 
 // Header bits, in the first 16-bit peek.
 constexpr uint32_t kAudioBit = 0x8000;
 constexpr uint32_t kKeepOldLengthsBit = 0x4000;
 
-}  // namespace
+// Extra bits right after the codes of the main symbols from
+// kFirstShortSymbol on: a short match's distance bits, none for the new
+// tables, a new match's length bits. Literals and recent-distance matches
+// (which read a repeat-length symbol first) have none.
+struct MainExtraBits {
+  uint8_t bits[kMainAlphabet - kFirstShortSymbol];
+};
+constexpr MainExtraBits MakeMainExtraBits() {
+  MainExtraBits extra = {};
+  for (uint32_t i = 0; i < kShortSlots; ++i) extra.bits[i] = kShortBits[i];
+  for (uint32_t i = 0; i < kRepLengthAlphabet; ++i)
+    extra.bits[kFirstLengthSymbol - kFirstShortSymbol + i] = kLengthBits[i];
+  return extra;
+}
+constexpr MainExtraBits kMainExtraBits = MakeMainExtraBits();
 
-void ReadCodeLengths(ExtractContext* context) {
-  if (context->in_pos > kHeaderRefillAt) ContinueInput(context);
+// The header's mode and the lengths of the code-length code; returns how
+// many lengths the block's tables take.
+uint32_t ReadHeader(Decoder* decoder) {
+  BitInput* input = &decoder->input;
+  if (input->in_pos > kHeaderRefillAt) FillInput(input, false);
 
-  uint32_t header = PeekBits(context);
-  context->audio_mode = header & kAudioBit;
-  if ((header & kKeepOldLengthsBit) == 0) memset(context->old_lengths, 0, kLengthTableSize);
-  SkipBits(context, 2);
+  uint32_t header = PeekBits(input);
+  decoder->audio_mode = header & kAudioBit;
+  if ((header & kKeepOldLengthsBit) == 0) memset(decoder->old_lengths, 0, kLengthTableSize);
+  SkipBits(input, 2);
 
-  uint32_t total = kMainAlphabet + kDistSymbols + kRepLengthSymbols;
-  if (context->audio_mode != 0) {
-    context->channel_count = static_cast<int32_t>(((header >> 12) & 3) + 1);
-    if (context->cur_channel >= context->channel_count) context->cur_channel = 0;
-    SkipBits(context, 2);
-    total = kAudioSymbols * static_cast<uint32_t>(context->channel_count);
+  uint32_t total = kMainAlphabet + kDistAlphabet + kRepLengthAlphabet;
+  if (decoder->audio_mode != 0) {
+    decoder->channel_count = static_cast<int32_t>(((header >> 12) & 3) + 1);
+    if (decoder->cur_channel >= decoder->channel_count) decoder->cur_channel = 0;
+    SkipBits(input, 2);
+    total = kAudioAlphabet * static_cast<uint32_t>(decoder->channel_count);
   }
 
-  uint8_t length_code_lengths[kLengthCodes];
-  for (uint8_t& length : length_code_lengths) length = static_cast<uint8_t>(ReadBitField(context, 4));
-  BuildDecodeTable(length_code_lengths, &context->length_code_table, kLengthCodes);
+  uint8_t length_code_lengths[kLengthCodeAlphabet];
+  for (uint8_t& length : length_code_lengths) length = static_cast<uint8_t>(ReadBitField(input, 4));
+  BuildDecodeTable(length_code_lengths, &decoder->length_code_table, kLengthCodeAlphabet);
+  return total;
+}
+
+}  // namespace
+
+void ReadCodeLengths(Decoder* decoder) {
+  uint32_t total = ReadHeader(decoder);
+  BitInput* input = &decoder->input;
 
   // Only the first `total` lengths are read. The rest stay 0 and go into
   // old_lengths as 0, so a later header that keeps old lengths and reads
@@ -53,37 +70,37 @@ void ReadCodeLengths(ExtractContext* context) {
   uint8_t lengths[kLengthTableSize] = {};
   uint32_t i = 0;
   while (i < total) {
-    if (context->in_pos > kLengthRefillAt) ContinueInput(context);
-    uint32_t symbol = DecodeSymbol(context, &context->length_code_table);
-    if (symbol < 16) {
-      lengths[i] = static_cast<uint8_t>((symbol + context->old_lengths[i]) & 15);
+    if (input->in_pos > kLengthRefillAt) FillInput(input, false);
+    uint32_t symbol = DecodeSymbol(input, &decoder->length_code_table);
+    if (symbol < kRepeatPrevious) {
+      lengths[i] = static_cast<uint8_t>((symbol + decoder->old_lengths[i]) & 15);
       ++i;
       continue;
     }
     uint32_t run;
     uint8_t value = 0;
-    if (symbol == 16) {
-      run = ReadBitField(context, 2) + 3;
+    if (symbol == kRepeatPrevious) {
+      run = ReadBitField(input, 2) + 3;
       // A repeat in first position has no previous length: it repeats 0.
       if (i > 0) value = lengths[i - 1];
-    } else if (symbol == 17) {
-      run = ReadBitField(context, 3) + 3;
+    } else if (symbol == kShortZeroRun) {
+      run = ReadBitField(input, 3) + 3;
     } else {
-      run = ReadBitField(context, 7) + 11;
+      run = ReadBitField(input, kMaxRunBits) + 11;
     }
     // A run never passes total; the rest of its count is dropped.
     for (; run > 0 && i < total; --run) lengths[i++] = value;
   }
 
-  if (context->audio_mode != 0) {
-    for (int32_t c = 0; c < context->channel_count; ++c)
-      BuildDecodeTable(lengths + kAudioSymbols * c, &context->audio_tables[c], kAudioSymbols);
+  if (decoder->audio_mode != 0) {
+    for (int32_t c = 0; c < decoder->channel_count; ++c)
+      BuildDecodeTable(lengths + kAudioAlphabet * c, &decoder->audio_tables[c], kAudioAlphabet);
   } else {
-    BuildDecodeTable(lengths, &context->main_table, kMainAlphabet,
+    BuildDecodeTable(lengths, &decoder->main_table, kMainAlphabet,
                      {kMainExtraBits.bits, kFirstShortSymbol});
-    BuildDecodeTable(lengths + kMainAlphabet, &context->dist_table, kDistSymbols, {kDistBits, 0});
-    BuildDecodeTable(lengths + kMainAlphabet + kDistSymbols, &context->rep_length_table,
-                     kRepLengthSymbols, {kLengthBits, 0});
+    BuildDecodeTable(lengths + kMainAlphabet, &decoder->dist_table, kDistAlphabet, {kDistBits, 0});
+    BuildDecodeTable(lengths + kMainAlphabet + kDistAlphabet, &decoder->rep_length_table,
+                     kRepLengthAlphabet, {kLengthBits, 0});
   }
-  memcpy(context->old_lengths, lengths, kLengthTableSize);
+  memcpy(decoder->old_lengths, lengths, kLengthTableSize);
 }

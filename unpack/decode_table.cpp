@@ -1,6 +1,5 @@
 #include "unpack/decode_table.h"
 
-#include "archive/extract_context.h"
 #include "unpack/bit_input.h"
 
 namespace {
@@ -84,9 +83,9 @@ uint32_t DecodeLongCode(const DecodeTable& table, uint32_t peek) {
   return MakeEntry(table, table.symbols[SymbolIndex(table, peek, l)], l);
 }
 
-uint32_t DecodeSymbol(ExtractContext* context, const DecodeTable* table) {
+uint32_t DecodeSymbol(BitInput* input, const DecodeTable* table) {
   uint32_t length;
-  uint32_t symbol = DecodePeek(*table, PeekBits(context), &length);
-  SkipBits(context, length);
+  uint32_t symbol = DecodePeek(*table, PeekBits(input), &length);
+  SkipBits(input, length);
   return symbol;
 }

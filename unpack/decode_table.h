@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-struct ExtractContext;
+struct BitInput;
 
 // Inlined also where the build optimizes for size, as Setup.exe's does:
 // the symbol loop's steps cost more as calls than they take as code.
@@ -86,5 +86,5 @@ inline uint32_t DecodePeek(const DecodeTable& table, uint32_t peek, uint32_t* le
   return EntrySymbol(entry);
 }
 
-// Decodes the next symbol of the context's bit stream and consumes its code.
-uint32_t DecodeSymbol(ExtractContext* context, const DecodeTable* table);
+// Decodes the next symbol of the bit stream and consumes its code.
+uint32_t DecodeSymbol(BitInput* input, const DecodeTable* table);

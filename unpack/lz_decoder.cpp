@@ -9,9 +9,9 @@
 // the bytes right ahead of the write position are ones no match reaches:
 // copies go 8 or 16 bytes at a time and may run past a match's end, short
 // matches as four 8-byte steps with no branch on their length. A non-solid
-// reset clears only the ring bytes written since the last one. Output
-// reaches the sink only when nearly a window of bytes is pending and at the
-// end of the entry.
+// reset clears only the ring bytes written since the last one. The loop
+// hands the window back for delivery only when nearly a window of bytes is
+// pending; the rest waits for the end of the entry.
 //
 // It also stops where the plain method would run on: an entry that reads
 // past its packed data, and an entry in audio mode (unpack_stop says which).
@@ -19,38 +19,23 @@
 
 #include <cstring>
 
-#include "archive/extract_context.h"
+#include "unpack/bit_input.h"
 #include "unpack/code_lengths.h"
 #include "unpack/decode_table.h"
-#include "unpack/lz_slots.h"
-#include "unpack/output_sink.h"
-#include "unpack/packed_stream.h"
+#include "unpack/decoder.h"
+#include "unpack/decoder_bounds.h"
+#include "unpack/lz_format.h"
 
 namespace {
-
-// Before each symbol the input is refilled once in_pos has passed this: the
-// longest symbol (a 15-bit code, 5 length bits, a 15-bit distance code and
-// 16 distance bits) then still peeks inside in_buf.
-constexpr uint32_t kSymbolRefillAt = 8162;
-
-// Pending output is flushed once more than kWindowSize - kFlushMargin bytes
-// wait: every symbol produces at most 260 bytes, so they never reach past
-// the window behind the write position, into bytes that copies overwrite.
-constexpr uint32_t kFlushMargin = 270;
-
-// Long distances pay for their extra bits with longer minimum matches.
-constexpr uint32_t kLongDistance = 0x2000;
-constexpr uint32_t kVeryLongDistance = 0x40000;
-constexpr uint32_t kRecentNearDistance = 0x101;
 
 // Records a match in the history: the ring of recent distances and the
 // last match, which symbol 256 repeats. Every match is recorded, repeats
 // included.
-inline void RecordMatch(ExtractContext* context, uint32_t length, uint32_t distance) {
-  context->recent_dist[context->recent_index & 3] = distance;
-  context->recent_index += 1;
-  context->last_distance = distance;
-  context->last_length = length;
+inline void RecordMatch(Decoder* decoder, uint32_t length, uint32_t distance) {
+  decoder->recent_dist[decoder->recent_index & 3] = distance;
+  decoder->recent_index += 1;
+  decoder->last_distance = distance;
+  decoder->last_length = length;
 }
 
 inline uint64_t Load64(const uint8_t* p) {
@@ -85,12 +70,6 @@ inline void Copy16(uint8_t* out, const uint8_t* in) {
   Copy8(out, in);
   Copy8(out + 8, in + 8);
 }
-
-// Copies may write up to this many bytes past a match's end: they are in
-// the ring's half ahead of the write position, which no distance reaches
-// and which holds no pending output. Matches of at most this length copy
-// as four 8-byte steps, with no branch on their length.
-constexpr uint32_t kCopyOvershoot = 32;
 
 // kRepeatPeriod[d]: the first multiple of a distance d below 8 that is 8
 // or more. The bytes a match at distance d writes repeat with every
@@ -152,20 +131,21 @@ UNPACK_INLINE void CopyInWindow(uint8_t* window, uint32_t to, uint32_t length, u
 
 // Ring bytes from the start up to `end` (which may pass the ring's end) have
 // been written, and up to kCopyOvershoot bytes past it may have been.
-void NoteWritten(ExtractContext* context, uint32_t end) {
+void NoteWritten(Decoder* decoder, uint32_t end) {
   end = end < kWindowBufferSize - kCopyOvershoot ? end + kCopyOvershoot : kWindowBufferSize;
-  if (end > context->window_dirty) context->window_dirty = end;
+  if (end > decoder->window_dirty) decoder->window_dirty = end;
 }
 
 // The symbol loop's hot state, held in locals: stores into the window may
-// alias anything, so fields of the context would be reloaded after each.
+// alias anything, so fields of the record would be reloaded after each.
 // The bit position lives in a 64-bit buffer of upcoming stream bits instead
 // of in_pos and in_bit, so that a symbol costs a shift and a lookup rather
-// than three byte loads. Sync() hands the state to the context (in_pos and
+// than three byte loads. Sync() hands the state to the record (in_pos and
 // in_bit exactly where the stream stands) before a call that works on it,
-// Load() takes it back.
+// Load() takes it back. Nothing takes the address of a LoopState, and the
+// steps that get one by reference are inlined, so it stays in registers.
 struct LoopState {
-  ExtractContext* context;
+  Decoder* decoder;
   uint8_t* window;
   const uint8_t* in;
   // The next `count` stream bits, first bit at the top; the bits below them
@@ -180,7 +160,7 @@ struct LoopState {
   int32_t left_at_check;
   uint32_t wpos_at_check;
   // The match history, which symbols 256 to 260 read; Match() records
-  // into it as RecordMatch() does into the context.
+  // into it as RecordMatch() does into the record.
   uint32_t last_length;
   uint32_t last_distance;
   uint32_t recent_dist[4];
@@ -192,40 +172,40 @@ struct LoopState {
 
   void Sync() {
     uint32_t position = BitPosition();
-    context->in_pos = position >> 3;
-    context->in_bit = position & 7;
-    context->unpacked_left = Left();
-    context->win_pos = wpos;
-    context->last_length = last_length;
-    context->last_distance = last_distance;
-    memcpy(context->recent_dist, recent_dist, sizeof recent_dist);
-    context->recent_index = recent_index;
+    decoder->input.in_pos = position >> 3;
+    decoder->input.in_bit = position & 7;
+    decoder->unpacked_left = Left();
+    decoder->win_pos = wpos;
+    decoder->last_length = last_length;
+    decoder->last_distance = last_distance;
+    memcpy(decoder->recent_dist, recent_dist, sizeof recent_dist);
+    decoder->recent_index = recent_index;
   }
   void Load() {
     // A table read may leave in_pos up to three bytes before the end of
     // in_buf; the loop refills before it decodes there, but this first word
     // must not reach past the buffer: missing bytes read as zeros.
-    next = context->in_pos;
+    next = decoder->input.in_pos;
     uint32_t word = 0;
     for (uint32_t i = 0; i < 4; ++i)
       word = word << 8 | (next + i < kInputBufferSize ? in[next + i] : 0);
     bits = static_cast<uint64_t>(word) << 32;
     next += 4;
     count = 32;
-    Consume(context->in_bit);
-    wpos = context->win_pos;
+    Consume(decoder->input.in_bit);
+    wpos = decoder->win_pos;
     wpos_at_check = wpos;
-    left_at_check = context->unpacked_left;
-    last_length = context->last_length;
-    last_distance = context->last_distance;
-    memcpy(recent_dist, context->recent_dist, sizeof recent_dist);
-    recent_index = context->recent_index;
+    left_at_check = decoder->unpacked_left;
+    last_length = decoder->last_length;
+    last_distance = decoder->last_distance;
+    memcpy(recent_dist, decoder->recent_dist, sizeof recent_dist);
+    recent_index = decoder->recent_index;
   }
 
   // Tops `bits` up to at least 56 valid bits, with one 8-byte load and no
-  // branch: whole bytes go in, as many as fit. `next` is at most in_pos + 8;
-  // the first top-up after the checks finds in_pos at most kSymbolRefillAt
-  // and the others find `next` at most that, so the load ends inside in_buf.
+  // branch: whole bytes go in, as many as fit. The first top-up after the
+  // checks finds in_pos at most kSymbolRefillAt and the others find `next`
+  // at most that, so the load ends inside in_buf (kLoopReach).
   UNPACK_INLINE void Refill() {
     bits |= LoadBigEndian64(in + next) >> count;
     next += (63 - count) >> 3;
@@ -266,23 +246,24 @@ struct LoopState {
 
 // The loop checks, before every symbol: the entry has its bytes, wrap
 // win_pos at the ring's end, refill the input, stop past the packed data,
-// stop in audio mode, flush when nearly a window of bytes is pending. Between two of those events none of them acts, so the loop
-// compares its positions against the nearest event only (pos_limit,
-// wpos_limit) and runs the checks when one is reached.
+// stop in audio mode, deliver when nearly a window of bytes is pending.
+// Between two of those events none of them acts, so the loop compares its
+// positions against the nearest event only (pos_limit, wpos_limit) and runs
+// the checks when one is reached.
 struct CheckLimits {
   int32_t pos_limit;   // checks due once in_pos passes this
   uint32_t wpos_limit; // checks due once win_pos reaches this
 };
 
-CheckLimits NextChecks(const ExtractContext* context, uint32_t wpos, int32_t left) {
+CheckLimits NextChecks(const Decoder* decoder, uint32_t wpos, int32_t left) {
   CheckLimits limits;
-  int32_t overrun_at = context->in_end + kInputOverrunLimit;
+  int32_t overrun_at = decoder->input.in_end + kInputOverrunLimit;
   limits.pos_limit = overrun_at < static_cast<int32_t>(kSymbolRefillAt)
                          ? overrun_at
                          : static_cast<int32_t>(kSymbolRefillAt);
   // Pending bytes run from win_flushed up to wpos, wrapping the ring's end;
-  // no flush is due now, so there are at most kWindowSize - kFlushMargin.
-  uint32_t pending = (wpos - context->win_flushed) & kWindowBufferMask;
+  // no delivery is due now, so there are at most kWindowSize - kFlushMargin.
+  uint32_t pending = (wpos - decoder->win_flushed) & kWindowBufferMask;
   uint32_t room = kWindowSize - kFlushMargin + 1 - pending;  // bytes until one is due
   if (room > kWindowBufferSize - wpos) room = kWindowBufferSize - wpos;
   // left is above 0 and wpos below kWindowBufferSize here.
@@ -291,155 +272,162 @@ CheckLimits NextChecks(const ExtractContext* context, uint32_t wpos, int32_t lef
   return limits;
 }
 
-// Decodes symbols until the entry has its bytes or has to stop; the reason
-// goes to unpack_stop. Each step reads in stream order: the extra length
-// bits of a match come before its distance symbol.
-void DecodeSymbols(ExtractContext* context) {
-  LoopState s = {};
-  s.context = context;
-  s.window = context->window;
-  s.in = context->in_buf;
-  s.Load();
-  // A match may overshoot the bytes owed, and is then delivered whole. A
-  // size of 2^31 or more reads as negative and produces nothing.
-  for (;;) {
-    // Runs the checks before the first symbol and whenever a limit is
-    // reached. `next` runs at most 8 bytes ahead of in_pos: testing it may
-    // run the checks a few symbols early, which only costs time.
-    int32_t left = s.Left();
-    if (left <= 0) break;
-    if (s.wpos >= kWindowBufferSize) {
-      NoteWritten(context, s.wpos);
-      s.wpos &= kWindowBufferMask;
-    }
-    s.wpos_at_check = s.wpos;
-    s.left_at_check = left;
-    if ((s.BitPosition() >> 3) > kSymbolRefillAt) {
-      s.Sync();
-      ContinueInput(context);
-      s.Load();
-    }
-    // A valid stream ends inside its packed data. Past it, the bits are
-    // stale buffer bytes and symbols that produce nothing could run on
-    // for ever: the entry is damaged, stop.
-    if (InputOverrun(context, s.BitPosition() >> 3)) {
-      context->unpack_stop = kUnpackInputExhausted;
-      break;
-    }
-    // No audio decoder exists: after an audio header the rest of the
-    // entry cannot be reproduced.
-    if (context->audio_mode != 0) {
-      context->unpack_stop = kUnpackAudio;
-      break;
-    }
-    if (((s.wpos - context->win_flushed) & kWindowBufferMask) > kWindowSize - kFlushMargin) {
-      s.Sync();
-      FlushWindow(context);
-    }
-    CheckLimits limits = NextChecks(context, s.wpos, left);
+// What the checks before a symbol found.
+enum LoopEvent {
+  kDecodeOn,  // decode up to the next limit
+  kStopped,   // the entry has its bytes, or unpack_stop says why not
+  kDeliver,   // pending output must be delivered first
+};
 
-    // One refill per symbol: 56 bits cover the longest (a 15-bit code, 5
-    // length bits, a 15-bit distance code and 16 distance bits).
-    do {
-      s.Refill();
-      uint32_t entry = s.Peek(context->main_table);
-      uint32_t symbol = EntrySymbol(entry);
-      if (symbol < 256) {
-        s.ConsumeEntry(entry);
-        s.window[s.wpos++] = static_cast<uint8_t>(symbol);
-        // Literals come in runs, and the top-up holds bits for one more
-        // code. Both limits are tested as before a symbol of its own.
-        entry = s.Peek(context->main_table);
-        if (EntrySymbol(entry) < 256 && s.wpos < limits.wpos_limit &&
-            static_cast<int32_t>(s.next) <= limits.pos_limit) {
-          s.ConsumeEntry(entry);
-          s.window[s.wpos++] = static_cast<uint8_t>(EntrySymbol(entry));
-        }
-      } else if (symbol >= kFirstLengthSymbol) {
-        uint32_t length = kLengthBase[symbol - kFirstLengthSymbol] + 3 + s.Take(entry);
-        uint32_t dist_entry = s.Peek(context->dist_table);
-        uint32_t distance = kDistBase[EntrySymbol(dist_entry)] + 1 + s.Take(dist_entry);
-        length += (distance >= kVeryLongDistance) + (distance >= kLongDistance);
-        s.Match(length, distance);
-      } else if (symbol == kNewTablesSymbol) {
-        s.ConsumeEntry(entry);
-        s.Sync();
-        ReadCodeLengths(context);
-        s.Load();
-        break;  // the read moved the input; it may have chosen audio mode
-      } else if (symbol == kRepeatLastSymbol) {
-        s.ConsumeEntry(entry);
-        s.Match(s.last_length, s.last_distance);
-      } else if (symbol < kFirstShortSymbol) {
-        // 257..260: a recent distance, 257 the newest and 260 the oldest.
-        s.ConsumeEntry(entry);
-        uint32_t distance = s.recent_dist[(s.recent_index - (symbol - kRepeatLastSymbol)) & 3];
-        uint32_t length_entry = s.Peek(context->rep_length_table);
-        uint32_t length = kLengthBase[EntrySymbol(length_entry)] + 2 + s.Take(length_entry);
-        length += (distance >= kVeryLongDistance) + (distance >= kLongDistance) +
-                  (distance >= kRecentNearDistance);
-        s.Match(length, distance);
-      } else {
-        s.Match(2, kShortBase[symbol - kFirstShortSymbol] + 1 + s.Take(entry));
-      }
-    } while (static_cast<int32_t>(s.next) <= limits.pos_limit && s.wpos < limits.wpos_limit);
-  }
+UNPACK_INLINE LoopEvent RunChecks(LoopState& s) {
+  Decoder* decoder = s.decoder;
+  int32_t left = s.Left();
+  if (left <= 0) return kStopped;
   if (s.wpos >= kWindowBufferSize) {
-    NoteWritten(context, s.wpos);
+    NoteWritten(decoder, s.wpos);
     s.wpos &= kWindowBufferMask;
   }
-  s.Sync();
+  s.wpos_at_check = s.wpos;
+  s.left_at_check = left;
+  if ((s.BitPosition() >> 3) > kSymbolRefillAt) {
+    s.Sync();
+    FillInput(&decoder->input, false);
+    s.Load();
+  }
+  // A valid stream ends inside its packed data. Past it, the bits are
+  // stale buffer bytes and symbols that produce nothing could run on
+  // for ever: the entry is damaged, stop.
+  if (InputOverrun(&decoder->input, s.BitPosition() >> 3)) {
+    decoder->unpack_stop = kUnpackInputExhausted;
+    return kStopped;
+  }
+  // No audio decoder exists: after an audio header the rest of the
+  // entry cannot be reproduced.
+  if (decoder->audio_mode != 0) {
+    decoder->unpack_stop = kUnpackAudio;
+    return kStopped;
+  }
+  uint32_t pending = (s.wpos - decoder->win_flushed) & kWindowBufferMask;
+  return pending > kWindowSize - kFlushMargin ? kDeliver : kDecodeOn;
+}
+
+// Decodes symbols until a limit is reached or a table read moved the input.
+// Each step reads in stream order: the extra length bits of a match come
+// before its distance symbol. One top-up per symbol: 56 bits cover the
+// longest (decoder_bounds.h).
+UNPACK_INLINE void DecodeRun(LoopState& s, CheckLimits limits) {
+  Decoder* decoder = s.decoder;
+  do {
+    s.Refill();
+    uint32_t entry = s.Peek(decoder->main_table);
+    uint32_t symbol = EntrySymbol(entry);
+    if (symbol < 256) {
+      s.ConsumeEntry(entry);
+      s.window[s.wpos++] = static_cast<uint8_t>(symbol);
+      // Literals come in runs, and the top-up holds bits for one more
+      // code. Both limits are tested as before a symbol of its own.
+      entry = s.Peek(decoder->main_table);
+      if (EntrySymbol(entry) < 256 && s.wpos < limits.wpos_limit &&
+          static_cast<int32_t>(s.next) <= limits.pos_limit) {
+        s.ConsumeEntry(entry);
+        s.window[s.wpos++] = static_cast<uint8_t>(EntrySymbol(entry));
+      }
+    } else if (symbol >= kFirstLengthSymbol) {
+      uint32_t length = kLengthBase[symbol - kFirstLengthSymbol] + kMinNewMatch + s.Take(entry);
+      uint32_t dist_entry = s.Peek(decoder->dist_table);
+      uint32_t distance = kDistBase[EntrySymbol(dist_entry)] + 1 + s.Take(dist_entry);
+      length += (distance >= kVeryLongDistance) + (distance >= kLongDistance);
+      s.Match(length, distance);
+    } else if (symbol == kNewTablesSymbol) {
+      s.ConsumeEntry(entry);
+      s.Sync();
+      ReadCodeLengths(decoder);
+      s.Load();
+      return;  // the read moved the input; it may have chosen audio mode
+    } else if (symbol == kRepeatLastSymbol) {
+      s.ConsumeEntry(entry);
+      s.Match(s.last_length, s.last_distance);
+    } else if (symbol < kFirstShortSymbol) {
+      // 257..260: a recent distance, 257 the newest and 260 the oldest.
+      s.ConsumeEntry(entry);
+      uint32_t distance = s.recent_dist[(s.recent_index - (symbol - kRepeatLastSymbol)) & 3];
+      uint32_t length_entry = s.Peek(decoder->rep_length_table);
+      uint32_t length =
+          kLengthBase[EntrySymbol(length_entry)] + kMinRecentMatch + s.Take(length_entry);
+      length += (distance >= kVeryLongDistance) + (distance >= kLongDistance) +
+                (distance >= kRecentNearDistance);
+      s.Match(length, distance);
+    } else {
+      s.Match(2, kShortBase[symbol - kFirstShortSymbol] + 1 + s.Take(entry));
+    }
+  } while (static_cast<int32_t>(s.next) <= limits.pos_limit && s.wpos < limits.wpos_limit);
 }
 
 }  // namespace
 
-void InitUnpack(ExtractContext* context, bool solid) {
-  context->in_bit = 0;
-  context->in_pos = 0;
+void InitUnpack(Decoder* decoder, bool solid) {
+  decoder->input.in_bit = 0;
+  decoder->input.in_pos = 0;
   if (solid) return;
-  context->cur_channel = 0;
-  memset(context->recent_dist, 0, sizeof context->recent_dist);
-  context->recent_index = 0;
-  context->last_length = 0;
-  context->last_distance = 0;
+  decoder->cur_channel = 0;
+  memset(decoder->recent_dist, 0, sizeof decoder->recent_dist);
+  decoder->recent_index = 0;
+  decoder->last_length = 0;
+  decoder->last_distance = 0;
   // The ring must read as zeros again, but only what entries wrote since
   // the last reset can differ from zero: clearing that part is enough.
-  memset(context->window, 0, context->window_dirty);
-  context->window_dirty = 0;
-  memset(context->old_lengths, 0, kLengthTableSize);
-  context->win_flushed = 0;
-  context->win_pos = 0;
+  memset(decoder->window, 0, decoder->window_dirty);
+  decoder->window_dirty = 0;
+  memset(decoder->old_lengths, 0, kLengthTableSize);
+  decoder->win_flushed = 0;
+  decoder->win_pos = 0;
 }
 
-void CopyMatch(ExtractContext* context, uint32_t length, uint32_t distance) {
-  RecordMatch(context, length, distance);
-  context->unpacked_left -= static_cast<int32_t>(length);
-  uint32_t to = context->win_pos & kWindowBufferMask;
-  CopyInWindow(context->window, to, length, distance);
-  NoteWritten(context, to + length);
-  context->win_pos = (to + length) & kWindowBufferMask;
+void CopyMatch(Decoder* decoder, uint32_t length, uint32_t distance) {
+  RecordMatch(decoder, length, distance);
+  decoder->unpacked_left -= static_cast<int32_t>(length);
+  uint32_t to = decoder->win_pos & kWindowBufferMask;
+  CopyInWindow(decoder->window, to, length, distance);
+  NoteWritten(decoder, to + length);
+  decoder->win_pos = (to + length) & kWindowBufferMask;
 }
 
-void ReadTrailingTables(ExtractContext* context) {
-  if (context->in_top < context->in_pos + 5) return;
-  if (context->audio_mode != 0) {
-    const DecodeTable* table = &context->audio_tables[context->cur_channel];
-    if (DecodeSymbol(context, table) == 256) ReadCodeLengths(context);
-  } else if (DecodeSymbol(context, &context->main_table) == kNewTablesSymbol) {
-    ReadCodeLengths(context);
+void ReadTrailingTables(Decoder* decoder) {
+  BitInput* input = &decoder->input;
+  if (input->in_top < input->in_pos + 5) return;
+  if (decoder->audio_mode != 0) {
+    const DecodeTable* table = &decoder->audio_tables[decoder->cur_channel];
+    if (DecodeSymbol(input, table) == 256) ReadCodeLengths(decoder);
+  } else if (DecodeSymbol(input, &decoder->main_table) == kNewTablesSymbol) {
+    ReadCodeLengths(decoder);
   }
 }
 
-void UnpackEntry(ExtractContext* context, uint8_t* window, bool solid) {
-  context->window = window;
-  context->unpack_stop = kUnpackComplete;
-  InitUnpack(context, solid);
-  StartInput(context);
-  if (!solid) ReadCodeLengths(context);
+void StartEntry(Decoder* decoder, uint8_t* window, bool solid) {
+  decoder->window = window;
+  decoder->unpack_stop = kUnpackComplete;
+  InitUnpack(decoder, solid);
+  FillInput(&decoder->input, true);
+  if (!solid) ReadCodeLengths(decoder);
+}
 
-  DecodeSymbols(context);
+bool DecodeSymbols(Decoder* decoder) {
+  LoopState s = {};
+  s.decoder = decoder;
+  s.window = decoder->window;
+  s.in = decoder->input.in_buf;
+  s.Load();
+  LoopEvent event;
+  while ((event = RunChecks(s)) == kDecodeOn) DecodeRun(s, NextChecks(decoder, s.wpos, s.left_at_check));
+  if (s.wpos >= kWindowBufferSize) {
+    NoteWritten(decoder, s.wpos);
+    s.wpos &= kWindowBufferMask;
+  }
+  s.Sync();
+  return event == kDeliver;
+}
 
-  if (context->unpack_stop == kUnpackComplete) ReadTrailingTables(context);
-  NoteWritten(context, context->win_pos);
-  FlushWindow(context);
+void FinishEntry(Decoder* decoder) {
+  if (decoder->unpack_stop == kUnpackComplete) ReadTrailingTables(decoder);
+  NoteWritten(decoder, decoder->win_pos);
 }

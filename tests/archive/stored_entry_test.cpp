@@ -34,7 +34,7 @@ TEST(CopyStored, DeliversAtMostTheUnpackedSize) {
     TestContext context;
     std::string bytes = PatternBytes(c.file_bytes);
     context.SetInput(ScratchFolder() + "archive", bytes, c.packed);
-    context->unpacked_left = c.unpacked;
+    context.decoder()->unpacked_left = c.unpacked;
     context->memory_buffer = context.buffer();
     context->entry_crc = 0xFFFFFFFF;
     EXPECT_EQ(CopyStored(context.get()), 0) << c.why;

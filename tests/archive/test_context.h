@@ -24,7 +24,7 @@ class TestContext {
     MemoryBufferInit(&buffer_);
   }
   ~TestContext() {
-    if (context_->input_file != nullptr) fclose(context_->input_file);
+    if (context_->archive_file != nullptr) fclose(context_->archive_file);
     if (context_->output_file != nullptr) fclose(context_->output_file);
     MemoryBufferRelease(&buffer_);
     FreeAndNull(context_->window);
@@ -35,6 +35,8 @@ class TestContext {
 
   ExtractContext* operator->() { return context_; }
   ExtractContext* get() { return context_; }
+  Decoder* decoder() { return &context_->decoder; }
+  BitInput* input() { return &context_->decoder.input; }
   MemoryBuffer* buffer() { return &buffer_; }
 
   // Makes `bytes` the packed input, with `packed_size` of them belonging to
@@ -44,8 +46,8 @@ class TestContext {
     fwrite(bytes.data(), 1, bytes.size(), file);
     rewind(file);
     context_->archive_file = file;
-    context_->input_file = file;
-    context_->packed_left = packed_size;
+    context_->decoder.input.input_file = file;
+    context_->decoder.input.packed_left = packed_size;
   }
 
   // The memory buffer as a string.

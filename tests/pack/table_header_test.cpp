@@ -45,10 +45,10 @@ Header ReadBack(const Lengths& old_lengths, const Lengths& new_lengths) {
 
   TestContext context;
   context.SetInput(ScratchFolder() + "header.bin", bytes, static_cast<int32_t>(bytes.size()));
-  std::copy(old_lengths.begin(), old_lengths.end(), context->old_lengths);
-  FillInput(context.get(), true);
-  ReadCodeLengths(context.get());
-  return Header{Lengths(context->old_lengths, context->old_lengths + kTableLengths),
+  std::copy(old_lengths.begin(), old_lengths.end(), context.decoder()->old_lengths);
+  FillInput(context.input(), true);
+  ReadCodeLengths(context.decoder());
+  return Header{Lengths(context.decoder()->old_lengths, context.decoder()->old_lengths + kTableLengths),
                 (out.bytes()[0] & 0x40) != 0};
 }
 

@@ -13,20 +13,20 @@ namespace {
 
 TEST(BitInput, PeekTakesSixteenBitsFromTheCurrentBitAndSkipMovesOn) {
   TestContext context;
-  context->in_buf[5] = 0xA5;
-  context->in_buf[6] = 0x3C;
-  context->in_buf[7] = 0xFF;
-  context->in_pos = 5;
-  context->in_bit = 3;
-  EXPECT_EQ(PeekBits(context.get()), 0x29E7u);
-  SkipBits(context.get(), 7);
-  EXPECT_EQ(context->in_pos, 6u);
-  EXPECT_EQ(context->in_bit, 2u);
-  SkipBits(context.get(), 0);
-  EXPECT_EQ(context->in_pos, 6u);
-  SkipBits(context.get(), 16);
-  EXPECT_EQ(context->in_pos, 8u);
-  EXPECT_EQ(context->in_bit, 2u);
+  context.input()->in_buf[5] = 0xA5;
+  context.input()->in_buf[6] = 0x3C;
+  context.input()->in_buf[7] = 0xFF;
+  context.input()->in_pos = 5;
+  context.input()->in_bit = 3;
+  EXPECT_EQ(PeekBits(context.input()), 0x29E7u);
+  SkipBits(context.input(), 7);
+  EXPECT_EQ(context.input()->in_pos, 6u);
+  EXPECT_EQ(context.input()->in_bit, 2u);
+  SkipBits(context.input(), 0);
+  EXPECT_EQ(context.input()->in_pos, 6u);
+  SkipBits(context.input(), 16);
+  EXPECT_EQ(context.input()->in_pos, 8u);
+  EXPECT_EQ(context.input()->in_bit, 2u);
 }
 
 // Fields of random widths read as peek-and-skip must give back exactly the
@@ -34,18 +34,18 @@ TEST(BitInput, PeekTakesSixteenBitsFromTheCurrentBitAndSkipMovesOn) {
 TEST(BitInput, FieldsMatchABitByBitReader) {
   TestContext context;
   std::mt19937 random(11);
-  for (uint32_t i = 0; i < kInputBufferSize; ++i) context->in_buf[i] = static_cast<uint8_t>(random());
+  for (uint32_t i = 0; i < kInputBufferSize; ++i) context.input()->in_buf[i] = static_cast<uint8_t>(random());
   uint64_t bit_index = 0;
-  while (context->in_pos < kInputBufferSize - 4) {
+  while (context.input()->in_pos < kInputBufferSize - 4) {
     uint32_t width = 1 + random() % 16;
     uint32_t expected = 0;
     for (uint32_t b = 0; b < width; ++b, ++bit_index) {
-      uint8_t byte = context->in_buf[bit_index / 8];
+      uint8_t byte = context.input()->in_buf[bit_index / 8];
       expected = expected << 1 | ((byte >> (7 - bit_index % 8)) & 1);
     }
-    ASSERT_EQ(PeekBits(context.get()) >> (16 - width), expected) << "at bit " << bit_index;
-    SkipBits(context.get(), width);
-    ASSERT_EQ(context->in_pos * 8 + context->in_bit, bit_index);
+    ASSERT_EQ(PeekBits(context.input()) >> (16 - width), expected) << "at bit " << bit_index;
+    SkipBits(context.input(), width);
+    ASSERT_EQ(context.input()->in_pos * 8 + context.input()->in_bit, bit_index);
   }
 }
 
@@ -67,11 +67,11 @@ TEST(BitInput, ReadPackedStopsAtThePackedSizeOrTheFilesEnd) {
     TestContext context;
     std::string bytes = PatternBytes(c.file_bytes < 0 ? 0 : c.file_bytes);
     if (c.file_bytes >= 0) context.SetInput(ScratchFolder() + "packed", bytes, c.packed);
-    context->packed_left = c.packed;
+    context.input()->packed_left = c.packed;
     uint8_t out[200] = {};
     int total = 0;
     for (size_t i = 0; i < c.asked.size(); ++i) {
-      EXPECT_EQ(ReadPacked(context.get(), out + total, c.asked[i]), c.given[i]) << c.why << ", read " << i;
+      EXPECT_EQ(ReadPacked(context.input(), out + total, c.asked[i]), c.given[i]) << c.why << ", read " << i;
       total += c.given[i];
     }
     EXPECT_EQ(std::string(reinterpret_cast<char*>(out), total), bytes.substr(0, total)) << c.why;
@@ -87,25 +87,25 @@ TEST(BitInput, ContinuationKeepsTheCurrentByteAndStopsAtTheEnd) {
   const int32_t entry = 8192 + 8160;
   std::string bytes = PatternBytes(entry + 100);  // bytes after the entry are not its own
   context.SetInput(ScratchFolder() + "packed", bytes, entry);
-  FillInput(context.get(), true);
-  EXPECT_EQ(context->in_top, 8192u);
-  EXPECT_EQ(context->in_pos, 0u);
-  EXPECT_EQ(context->in_buf[8191], static_cast<uint8_t>(bytes[8191]));
+  FillInput(context.input(), true);
+  EXPECT_EQ(context.input()->in_top, 8192u);
+  EXPECT_EQ(context.input()->in_pos, 0u);
+  EXPECT_EQ(context.input()->in_buf[8191], static_cast<uint8_t>(bytes[8191]));
 
-  context->in_pos = 8170;
-  context->in_bit = 5;
-  uint32_t before = PeekBits(context.get());
-  FillInput(context.get(), false);
-  EXPECT_EQ(context->in_pos, 10u);
-  EXPECT_EQ(context->in_bit, 5u);
-  EXPECT_EQ(context->in_top, 8192u);
-  EXPECT_EQ(PeekBits(context.get()), before);
-  EXPECT_EQ(context->in_buf[8191], static_cast<uint8_t>(bytes[entry - 1]));
+  context.input()->in_pos = 8170;
+  context.input()->in_bit = 5;
+  uint32_t before = PeekBits(context.input());
+  FillInput(context.input(), false);
+  EXPECT_EQ(context.input()->in_pos, 10u);
+  EXPECT_EQ(context.input()->in_bit, 5u);
+  EXPECT_EQ(context.input()->in_top, 8192u);
+  EXPECT_EQ(PeekBits(context.input()), before);
+  EXPECT_EQ(context.input()->in_buf[8191], static_cast<uint8_t>(bytes[entry - 1]));
 
-  context->in_pos = 8165;
-  FillInput(context.get(), false);
-  EXPECT_EQ(context->in_pos, 5u);
-  EXPECT_EQ(context->in_top, 5u);
+  context.input()->in_pos = 8165;
+  FillInput(context.input(), false);
+  EXPECT_EQ(context.input()->in_pos, 5u);
+  EXPECT_EQ(context.input()->in_top, 5u);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 
 namespace {
 
-size_t BitsConsumed(UnpackHarness& harness) { return harness->in_pos * 8 + harness->in_bit; }
+size_t BitsConsumed(UnpackHarness& harness) { return harness->input.in_pos * 8 + harness->input.in_bit; }
 
 // The header decides how many lengths follow: 374 in LZ mode, 257 per
 // channel in audio mode. A reader that takes the wrong count ends elsewhere

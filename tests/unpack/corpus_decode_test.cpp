@@ -72,7 +72,7 @@ std::vector<Decoded> DecodeArchive(const char* file) {
     std::string bytes =
         harness.Entry(packed, static_cast<int32_t>(entry.unpacked_size), (entry.flags & 0x10) != 0);
     decoded.push_back(
-        {entry.name, bytes, ~harness->entry_crc == entry.data_crc, harness->unpack_stop});
+        {entry.name, bytes, ~harness.context()->entry_crc == entry.data_crc, harness->unpack_stop});
   }
   return decoded;
 }

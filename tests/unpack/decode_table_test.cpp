@@ -150,13 +150,13 @@ TEST(DecodeTable, DecodeSymbolConsumesTheCodeLength) {
   const uint8_t lengths[] = {2, 1, 3, 3};
   BuildDecodeTable(lengths, &table, 4);
   // 0 10 110 111 then padding: symbols 1, 0, 2, 3.
-  context->in_buf[0] = 0x5B;  // 0101 1011
-  context->in_buf[1] = 0x80;  // 1...
+  context.input()->in_buf[0] = 0x5B;  // 0101 1011
+  context.input()->in_buf[1] = 0x80;  // 1...
   const uint32_t expected[][3] = {{1, 0, 1}, {0, 0, 3}, {2, 0, 6}, {3, 1, 1}};
   for (const auto& e : expected) {
-    EXPECT_EQ(DecodeSymbol(context.get(), &table), e[0]);
-    EXPECT_EQ(context->in_pos, e[1]);
-    EXPECT_EQ(context->in_bit, e[2]);
+    EXPECT_EQ(DecodeSymbol(context.input(), &table), e[0]);
+    EXPECT_EQ(context.input()->in_pos, e[1]);
+    EXPECT_EQ(context.input()->in_bit, e[2]);
   }
 }
 

@@ -53,7 +53,7 @@ std::string RandomStream(std::mt19937& random, bool with_header) {
 
 // The window's bytes as a match sees them: the kWindowSize bytes before the
 // write position, nearest last, in a ring of `ring_size` bytes.
-std::string History(ExtractContext* context, uint32_t ring_size) {
+std::string History(Decoder* context, uint32_t ring_size) {
   std::string bytes(kWindowSize, '\0');
   for (uint32_t back = 1; back <= kWindowSize; ++back)
     bytes[kWindowSize - back] = static_cast<char>(context->window[(context->win_pos - back) & (ring_size - 1)]);
@@ -67,8 +67,8 @@ void ExpectSameState(UnpackHarness& fast, UnpackHarness& plain, const std::strin
   EXPECT_EQ(fast->unpacked_left, plain->unpacked_left) << where;
   EXPECT_EQ(fast->win_pos & kWindowMask, plain->win_pos) << where;
   EXPECT_EQ(fast->win_flushed, fast->win_pos) << where;
-  EXPECT_EQ(fast->in_pos, plain->in_pos) << where;
-  EXPECT_EQ(fast->in_bit, plain->in_bit) << where;
+  EXPECT_EQ(fast->input.in_pos, plain->input.in_pos) << where;
+  EXPECT_EQ(fast->input.in_bit, plain->input.in_bit) << where;
   EXPECT_EQ(fast->last_length, plain->last_length) << where;
   EXPECT_EQ(fast->last_distance, plain->last_distance) << where;
   EXPECT_EQ(fast->recent_index, plain->recent_index) << where;

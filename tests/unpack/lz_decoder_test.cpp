@@ -281,7 +281,7 @@ TEST(LzDecoder, EntryLargerThanTheWindowAndTheResetAfterIt) {
   std::string out = harness.Entry(PatternEntry(repeats), PatternSize(repeats), false);
   ASSERT_EQ(out.size(), static_cast<size_t>(PatternSize(repeats)));
   for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], "abc"[i % 3]) << i;
-  EXPECT_GT(harness->memory_buffer->append_count, 2);
+  EXPECT_GT(harness.context()->memory_buffer->append_count, 2);
   EXPECT_EQ(harness->unpack_stop, kUnpackComplete);
 
   const struct {

@@ -41,53 +41,53 @@ constexpr uint32_t kCarried = 32;  // bytes a continuation keeps in front
 constexpr int32_t kOverrunSlack = 4;
 
 // Up to `count` of the entry's packed bytes into `to`.
-uint32_t ReadEntryBytes(ExtractContext* c, uint8_t* to, uint32_t count) {
-  if (c->archive_file == nullptr || c->packed_left <= 0) return 0;
-  uint32_t wanted = count < static_cast<uint32_t>(c->packed_left) ? count : static_cast<uint32_t>(c->packed_left);
-  uint32_t got = static_cast<uint32_t>(fread(to, 1, wanted, c->input_file));
-  c->packed_left -= static_cast<int32_t>(got);
+uint32_t ReadEntryBytes(Decoder* c, uint8_t* to, uint32_t count) {
+  if (c->input.input_file == nullptr || c->input.packed_left <= 0) return 0;
+  uint32_t wanted = count < static_cast<uint32_t>(c->input.packed_left) ? count : static_cast<uint32_t>(c->input.packed_left);
+  uint32_t got = static_cast<uint32_t>(fread(to, 1, wanted, c->input.input_file));
+  c->input.packed_left -= static_cast<int32_t>(got);
   return got;
 }
 
 // The last 32 bytes move to the front and the rest is read anew; every
 // position moves down by what was dropped.
-void NextFill(ExtractContext* c) {
+void NextFill(Decoder* c) {
   const uint32_t dropped = kInputBufferSize - kCarried;
-  for (uint32_t i = 0; i < kCarried; ++i) c->in_buf[i] = c->in_buf[dropped + i];
-  c->in_pos -= dropped;
-  uint32_t got = ReadEntryBytes(c, c->in_buf + kCarried, dropped);
+  for (uint32_t i = 0; i < kCarried; ++i) c->input.in_buf[i] = c->input.in_buf[dropped + i];
+  c->input.in_pos -= dropped;
+  uint32_t got = ReadEntryBytes(c, c->input.in_buf + kCarried, dropped);
   if (got > 0) {
-    c->in_top = kCarried + got;
-    c->in_end = static_cast<int32_t>(c->in_top);
+    c->input.in_top = kCarried + got;
+    c->input.in_end = static_cast<int32_t>(c->input.in_top);
   } else {
-    c->in_top = c->in_pos;
-    c->in_end -= static_cast<int32_t>(dropped);
+    c->input.in_top = c->input.in_pos;
+    c->input.in_end -= static_cast<int32_t>(dropped);
   }
 }
 
-uint32_t Peek16(const ExtractContext* c) {
+uint32_t Peek16(const Decoder* c) {
   uint32_t value = 0;
   for (uint32_t i = 0; i < 16; ++i) {
-    uint32_t bit = c->in_bit + i;
-    value = value << 1 | ((c->in_buf[c->in_pos + bit / 8] >> (7 - bit % 8)) & 1);
+    uint32_t bit = c->input.in_bit + i;
+    value = value << 1 | ((c->input.in_buf[c->input.in_pos + bit / 8] >> (7 - bit % 8)) & 1);
   }
   return value;
 }
 
-void Skip(ExtractContext* c, uint32_t bits) {
-  bits += c->in_bit;
-  c->in_pos += bits / 8;
-  c->in_bit = bits % 8;
+void Skip(Decoder* c, uint32_t bits) {
+  bits += c->input.in_bit;
+  c->input.in_pos += bits / 8;
+  c->input.in_bit = bits % 8;
 }
 
-uint32_t Field(ExtractContext* c, uint32_t bits) {
+uint32_t Field(Decoder* c, uint32_t bits) {
   if (bits == 0) return 0;
   uint32_t value = Peek16(c) >> (16 - bits);
   Skip(c, bits);
   return value;
 }
 
-uint32_t Symbol(ExtractContext* c, const DecodeTable& table) {
+uint32_t Symbol(Decoder* c, const DecodeTable& table) {
   uint32_t length;
   uint32_t symbol = TreeDecode(table, Peek16(c), &length);
   Skip(c, length);
@@ -97,8 +97,8 @@ uint32_t Symbol(ExtractContext* c, const DecodeTable& table) {
 // A table header: the mode, whether the old lengths count, the lengths of
 // the 19 code-length codes, then the code lengths as deltas, repeats and
 // zero runs; the tables of the mode are built from them.
-void ReadTables(ExtractContext* c) {
-  if (c->in_pos > 8167) NextFill(c);
+void ReadTables(Decoder* c) {
+  if (c->input.in_pos > 8167) NextFill(c);
   uint32_t header = Peek16(c);
   Skip(c, 2);
   c->audio_mode = header & 0x8000;
@@ -117,7 +117,7 @@ void ReadTables(ExtractContext* c) {
   uint8_t lengths[kLengthTableSize] = {};
   uint32_t i = 0;
   while (i < total) {
-    if (c->in_pos > 8187) NextFill(c);
+    if (c->input.in_pos > 8187) NextFill(c);
     uint32_t s = Symbol(c, c->length_code_table);
     if (s < 16) {
       lengths[i] = static_cast<uint8_t>((s + c->old_lengths[i]) & 15);
@@ -142,15 +142,15 @@ void ReadTables(ExtractContext* c) {
 
 // The window's bytes since the last delivery, one at a time, into the
 // entry's memory buffer.
-void Deliver(ExtractContext* c) {
+void Deliver(Decoder* c, MemoryBuffer* to) {
   uint32_t pending = (c->win_pos - c->win_flushed) & kWindowMask;
   for (uint32_t i = 0; i < pending; ++i) {
-    MemoryBufferAppend(c->memory_buffer, &c->window[(c->win_flushed + i) & kWindowMask], 1);
+    MemoryBufferAppend(to, &c->window[(c->win_flushed + i) & kWindowMask], 1);
   }
   c->win_flushed = c->win_pos;
 }
 
-void Copy(ExtractContext* c, uint32_t length, uint32_t distance) {
+void Copy(Decoder* c, uint32_t length, uint32_t distance) {
   c->recent_dist[c->recent_index & 3] = distance;
   c->last_distance = distance;
   c->recent_index += 1;
@@ -164,13 +164,14 @@ void Copy(ExtractContext* c, uint32_t length, uint32_t distance) {
 
 }  // namespace
 
-void ReferenceUnpackEntry(ExtractContext* c, uint8_t* window, bool solid) {
+void ReferenceUnpackEntry(ExtractContext* context, uint8_t* window, bool solid) {
+  Decoder* c = &context->decoder;
   c->window = window;
   c->unpack_stop = kUnpackComplete;
-  c->in_bit = 0;
-  c->in_pos = 0;
-  c->in_top = ReadEntryBytes(c, c->in_buf, kInputBufferSize);
-  c->in_end = static_cast<int32_t>(c->in_top);
+  c->input.in_bit = 0;
+  c->input.in_pos = 0;
+  c->input.in_top = ReadEntryBytes(c, c->input.in_buf, kInputBufferSize);
+  c->input.in_end = static_cast<int32_t>(c->input.in_top);
   if (!solid) {
     c->cur_channel = 0;
     memset(c->recent_dist, 0, sizeof c->recent_dist);
@@ -187,8 +188,8 @@ void ReferenceUnpackEntry(ExtractContext* c, uint8_t* window, bool solid) {
   const uint8_t short_bits[8] = {2, 2, 3, 4, 5, 6, 6, 6};
   while (c->unpacked_left > 0) {
     c->win_pos &= kWindowMask;
-    if (c->in_pos > 8162) NextFill(c);
-    if (static_cast<int32_t>(c->in_pos) > c->in_end + kOverrunSlack) {
+    if (c->input.in_pos > 8162) NextFill(c);
+    if (static_cast<int32_t>(c->input.in_pos) > c->input.in_end + kOverrunSlack) {
       c->unpack_stop = kUnpackInputExhausted;
       break;
     }
@@ -197,7 +198,7 @@ void ReferenceUnpackEntry(ExtractContext* c, uint8_t* window, bool solid) {
       break;
     }
     if (((c->win_flushed - c->win_pos) & kWindowMask) < 270 && c->win_flushed != c->win_pos)
-      Deliver(c);
+      Deliver(c, context->memory_buffer);
     uint32_t s = Symbol(c, c->main_table);
     if (s < 256) {
       c->window[c->win_pos++] = static_cast<uint8_t>(s);
@@ -225,14 +226,14 @@ void ReferenceUnpackEntry(ExtractContext* c, uint8_t* window, bool solid) {
       Copy(c, 2, short_base[s - 261] + 1 + Field(c, short_bits[s - 261]));
     }
   }
-  if (c->unpack_stop == kUnpackComplete && c->in_top >= c->in_pos + 5) {
+  if (c->unpack_stop == kUnpackComplete && c->input.in_top >= c->input.in_pos + 5) {
     if (c->audio_mode != 0) {
       if (Symbol(c, c->audio_tables[c->cur_channel]) == 256) ReadTables(c);
     } else if (Symbol(c, c->main_table) == 269) {
       ReadTables(c);
     }
   }
-  Deliver(c);
+  Deliver(c, context->memory_buffer);
   c->win_pos &= kWindowMask;
   c->win_flushed &= kWindowMask;
 }

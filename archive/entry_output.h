@@ -9,5 +9,6 @@ struct ExtractContext;
 // Delivers `length` bytes; returns how many the destination accepted.
 uint32_t WriteOut(ExtractContext* context, const uint8_t* data, uint32_t length);
 
-// Hands every pending window byte (win_flushed up to win_pos) to WriteOut.
+// Hands every pending window byte of the decoder (win_flushed up to
+// win_pos) to WriteOut.
 void FlushWindow(ExtractContext* context);

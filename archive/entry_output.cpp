@@ -1,4 +1,4 @@
-#include "unpack/output_sink.h"
+#include "archive/entry_output.h"
 
 #include <cstdio>
 
@@ -28,13 +28,14 @@ uint32_t WriteOut(ExtractContext* context, const uint8_t* data, uint32_t length)
 }
 
 void FlushWindow(ExtractContext* context) {
-  const uint8_t* window = context->window;
-  if (context->win_pos < context->win_flushed) {
+  Decoder* decoder = &context->decoder;
+  const uint8_t* window = decoder->window;
+  if (decoder->win_pos < decoder->win_flushed) {
     // The pending bytes wrap: the ring's tail first, then its head.
-    WriteOut(context, window + context->win_flushed, kWindowBufferSize - context->win_flushed);
-    WriteOut(context, window, context->win_pos);
+    WriteOut(context, window + decoder->win_flushed, kWindowBufferSize - decoder->win_flushed);
+    WriteOut(context, window, decoder->win_pos);
   } else {
-    WriteOut(context, window + context->win_flushed, context->win_pos - context->win_flushed);
+    WriteOut(context, window + decoder->win_flushed, decoder->win_pos - decoder->win_flushed);
   }
-  context->win_flushed = context->win_pos;
+  decoder->win_flushed = decoder->win_pos;
 }

@@ -1,4 +1,4 @@
-#include "unpack/output_sink.h"
+#include "archive/entry_output.h"
 
 #include <gtest/gtest.h>
 
@@ -71,6 +71,7 @@ class FlushTest : public ::testing::Test {
  protected:
   void SetUp() override {
     context_->window = static_cast<uint8_t*>(ZeroAlloc(kWindowBufferSize));
+    context_->decoder.window = context_->window;
     for (uint32_t i = 0; i < kWindowBufferSize; ++i) context_->window[i] = static_cast<uint8_t>(i % 251);
     context_->memory_buffer = context_.buffer();
     context_->entry_crc = 0xFFFFFFFF;
@@ -103,12 +104,12 @@ TEST_F(FlushTest, PendingBytesGoOutInOrderAndTheFlushedPositionCatchesUp) {
     context_->memory_buffer = c.skip ? nullptr : context_.buffer();
     context_->skip_output = c.skip;
     context_->entry_crc = 0xFFFFFFFF;
-    context_->win_flushed = c.flushed;
-    context_->win_pos = c.pos;
+    context_.decoder()->win_flushed = c.flushed;
+    context_.decoder()->win_pos = c.pos;
     FlushWindow(context_.get());
     EXPECT_TRUE(c.pieces < 0 || context_.buffer()->append_count == c.pieces) << c.why;
     EXPECT_EQ(context_.Delivered(), c.delivered) << c.why;
-    EXPECT_EQ(context_->win_flushed, c.pos) << c.why;
+    EXPECT_EQ(context_.decoder()->win_flushed, c.pos) << c.why;
     // The checksum covers what went out, and nothing else.
     EXPECT_EQ(context_->entry_crc == 0xFFFFFFFFu, c.delivered.empty()) << c.why;
   }

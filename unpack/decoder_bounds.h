@@ -1,0 +1,98 @@
+// The decoder's two buffers, and how far each of its steps may reach into
+// them before it must refill the input or deliver the window: all of it in
+// one place, tied by static_asserts to the longest code, the extra bits and
+// the table sizes of the format, so that a bound cannot move unnoticed.
+#pragma once
+
+#include <cstdint>
+
+#include "unpack/lz_format.h"
+
+// --- Input -----------------------------------------------------------------
+
+// The packed input buffer. A refill keeps its last kCarryOver bytes in front
+// of the new ones, so every index in it moves down by kRefillSize.
+constexpr uint32_t kInputBufferSize = 8192;
+constexpr uint32_t kCarryOver = 32;
+constexpr uint32_t kRefillSize = kInputBufferSize - kCarryOver;  // 8160
+static_assert((kCarryOver & (kCarryOver - 1)) == 0 && kRefillSize % kCarryOver == 0,
+              "a refill moves in_pos down by masking it with kCarryOver - 1");
+
+// The longest code of every table, and the most extra bits one code-length
+// symbol (a zero run of 11..138) and one new match (length and distance)
+// carry after their codes.
+constexpr uint32_t kMaxCodeLength = 15;
+constexpr uint32_t kMaxRunBits = 7;
+constexpr uint32_t kMaxLengthBits = kLengthBits[kRepLengthAlphabet - 1];  // 5
+constexpr uint32_t kMaxDistBits = kDistBits[kDistAlphabet - 1];           // 16
+
+// A table header before its code lengths: the mode bit, the keep bit, the
+// channel count of audio mode and 19 lengths of 4 bits.
+constexpr uint32_t kLengthCodeAlphabet = 19;
+constexpr uint32_t kHeaderBits = 2 + 2 + 4 * kLengthCodeAlphabet;  // 80
+
+// Bytes from in_pos on that a peek touches once the stream has moved `bits`
+// past the start of in_pos's byte plus in_bit (at most 7): a peek reads the
+// three bytes holding its 16 bits.
+constexpr uint32_t PeekReach(uint32_t bits) { return (7 + bits) / 8 + 3; }
+
+// The symbol loop holds up to 8 bytes beyond in_pos in its bit buffer and
+// tops it up with 8-byte loads, so it may touch 16 bytes from in_pos on.
+constexpr uint32_t kLoopReach = 8 + 8;
+
+// Where the refills happen: a step refills when in_pos has passed its point.
+// A code-length symbol refills as late as the buffer allows. The other two
+// points lie earlier than their steps need, and must stay where they are:
+// a refill that finds no packed data left lowers in_top, which decides
+// whether the look-ahead after an entry's last byte reads the tables a
+// following solid entry starts with. Moving them would change what such
+// entries decode to, not only when the input moves.
+constexpr uint32_t kLengthRefillAt = kInputBufferSize - PeekReach(kMaxCodeLength);  // 8187
+constexpr uint32_t kSymbolRefillAt = 8162;  // before each symbol of the loop
+constexpr uint32_t kHeaderRefillAt = 8167;  // before a table header
+
+// A refill must find the byte under in_pos among the carried ones...
+static_assert(kSymbolRefillAt + 1 >= kRefillSize && kHeaderRefillAt + 1 >= kRefillSize &&
+                  kLengthRefillAt + 1 >= kRefillSize,
+              "a refill point below the carried bytes would lose the current byte");
+// ...and what a step reads up to its next refill test must lie in the
+// buffer. A code-length symbol is its code and up to 7 extra bits; a header
+// is read field by field; the loop decodes up to a 15-bit code, 5 length
+// bits, a 15-bit distance code and 16 distance bits per symbol, which its
+// 8-byte top-ups cover, and reads a few more symbols before it tests again
+// only while its buffer's end stays at or below the refill point.
+static_assert(kLengthRefillAt + PeekReach(kMaxCodeLength) <= kInputBufferSize,
+              "a code-length symbol would read past the input buffer");
+static_assert(kHeaderRefillAt + PeekReach(kHeaderBits - 4) <= kInputBufferSize,
+              "a table header would read past the input buffer");
+static_assert(kSymbolRefillAt + kLoopReach <= kInputBufferSize,
+              "the symbol loop would read past the input buffer");
+static_assert(2 * kMaxCodeLength + kMaxLengthBits + kMaxDistBits <= 56,
+              "one top-up must hold the longest symbol");
+
+// --- Window ----------------------------------------------------------------
+
+// The window's bytes live in a ring of twice its size. The half ahead of
+// the write position is older than any match reaches, which lets copies
+// write a little past a match's end.
+constexpr uint32_t kWindowMask = kWindowSize - 1;
+constexpr uint32_t kWindowBufferSize = 2 * kWindowSize;
+constexpr uint32_t kWindowBufferMask = kWindowBufferSize - 1;
+
+// Copies go in 8-byte steps; matches of up to four steps copy as four, with
+// no branch on their length, so copies may write up to kCopyOvershoot bytes
+// past a match's end (longer ones, in steps of 8 or 16, less).
+constexpr uint32_t kCopyStep = 8;
+constexpr uint32_t kCopyOvershoot = 4 * kCopyStep;  // 32
+
+// Pending output is delivered before a symbol once more than kWindowSize -
+// kFlushMargin bytes wait: where a ring of one window must deliver, since
+// its next match would overwrite them. Deliveries thus fall where the
+// format's plain decoder makes them.
+constexpr uint32_t kFlushMargin = 270;
+static_assert(kFlushMargin >= kMaxMatch, "a match would overwrite bytes not yet delivered");
+// Pending bytes, the longest match and its overshoot fit in the ring with
+// room to spare: no copy writes into what waits for delivery or what a
+// match may still read.
+static_assert(kWindowBufferSize >= kWindowSize + kMaxMatch + kCopyOvershoot,
+              "copies would overwrite the window");
