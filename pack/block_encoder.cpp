@@ -23,7 +23,7 @@ void Count(const Token* tokens, size_t count, Frequencies* f) {
       if (s.second_is_distance) ++f->dist[s.second]; else ++f->rep_length[s.second];
     }
   }
-  f->main[kSymNewTables] += 1;
+  f->main[kNewTablesSymbol] += 1;
 }
 
 const uint64_t kCannotCode = UINT64_MAX;
@@ -55,7 +55,7 @@ void BuildFrom(const Frequencies& f, CodeLengths* lengths) {
 }
 
 const uint8_t* Flat(const CodeLengths& lengths) {
-  static_assert(sizeof(CodeLengths) == kTableLengths, "lengths are one flat array");
+  static_assert(sizeof(CodeLengths) == kTableLengthCount, "lengths are one flat array");
   return reinterpret_cast<const uint8_t*>(&lengths);
 }
 
@@ -90,10 +90,10 @@ void BlockEncoder::EncodeBlock(const Token* tokens, size_t count, bool header_du
     Adopt(fresh);
   } else {
     uint64_t keep = SymbolBits(f, lengths_);
-    uint64_t change = lengths_.main[kSymNewTables] + TableHeaderBits(Flat(lengths_), Flat(fresh)) +
+    uint64_t change = lengths_.main[kNewTablesSymbol] + TableHeaderBits(Flat(lengths_), Flat(fresh)) +
                       SymbolBits(f, fresh);
     if (change < keep) {
-      out->Write(main_codes_[kSymNewTables], lengths_.main[kSymNewTables]);
+      out->Write(main_codes_[kNewTablesSymbol], lengths_.main[kNewTablesSymbol]);
       WriteTableHeader(Flat(lengths_), Flat(fresh), out);
       Adopt(fresh);
     }

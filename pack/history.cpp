@@ -8,7 +8,7 @@ namespace pack {
 
 namespace {
 // A window of history, one of look-ahead and room to read in large pieces.
-constexpr uint32_t kCapacity = 4 * kWindowBytes;
+constexpr uint32_t kCapacity = 4 * kWindowSize;
 }  // namespace
 
 History::History() : data_(kCapacity) {}
@@ -18,12 +18,12 @@ void History::Reset() {
   saved_.clear();
 }
 
-// Callers keep end() - keep_from + count within kCapacity - kWindowBytes, so
+// Callers keep end() - keep_from + count within kCapacity - kWindowSize, so
 // one slide always makes room.
 uint8_t* History::Reserve(uint32_t count, uint32_t keep_from) {
   if (end_ - base_ + count > kCapacity) {
-    uint32_t new_base = keep_from > base_ + kWindowBytes ? keep_from - kWindowBytes : base_;
-    uint32_t protect = entry_start_ > start_ + kWindowBytes ? entry_start_ - kWindowBytes : start_;
+    uint32_t new_base = keep_from > base_ + kWindowSize ? keep_from - kWindowSize : base_;
+    uint32_t protect = entry_start_ > start_ + kWindowSize ? entry_start_ - kWindowSize : start_;
     if (new_base > protect && saved_.empty() && entry_start_ > protect) {
       saved_.assign(At(protect), At(entry_start_));
       saved_base_ = protect;

@@ -25,7 +25,7 @@ class History {
   const uint8_t* At(uint32_t position) const { return &data_[position - base_]; }
   // The first position a match at `position` may refer to.
   uint32_t WindowStart(uint32_t position) const {
-    return position - start_ > kWindowBytes ? position - kWindowBytes : start_;
+    return position - start_ > kWindowSize ? position - kWindowSize : start_;
   }
 
   // Room for `count` more bytes at end(), sliding out bytes more than one

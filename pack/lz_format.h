@@ -1,47 +1,37 @@
-// The symbol alphabets of the 2.0 method as the compressor sees them: which
-// symbol codes which kind of token, and how lengths and distances split into
-// a slot (a Huffman symbol) and extra bits read after it.
+// The 2.0 method's alphabets as the compressor sees them: which symbol codes
+// which kind of token, and how lengths and distances split into a slot (a
+// Huffman symbol) and extra bits read after it. The constants themselves are
+// the decoder's (unpack/lz_format.h): one table for both sides.
 #pragma once
 
 #include <cstdint>
 
+#include "unpack/lz_format.h"
+
 namespace pack {
 
-// Alphabet sizes; the code-length header carries 298 + 48 + 28 lengths.
-constexpr int kMainSymbols = 298;
-constexpr int kDistSymbols = 48;
-constexpr int kRepLengthSymbols = 28;
-constexpr int kTableLengths = kMainSymbols + kDistSymbols + kRepLengthSymbols;  // 374
-constexpr int kLengthCodeSymbols = 19;
-
-// Main symbols.
-constexpr int kSymRepeatLast = 256;  // the last match again, same length and distance
-constexpr int kSymRecent = 257;      // 257..260: recent distance 0 (newest) .. 3
-constexpr int kSymShort = 261;       // 261..268: 2-byte match, distance 1..256
-constexpr int kSymNewTables = 269;   // a table header follows
-constexpr int kSymMatch = 270;       // 270..297: length slot of a new match
-
-constexpr uint32_t kWindowBytes = 0x100000;  // distances run 1..kWindowBytes
-constexpr uint32_t kMaxShortDistance = 256;
+// The alphabet sizes, as the compressor's loops count them.
+constexpr int kMainSymbols = static_cast<int>(kMainAlphabet);
+constexpr int kDistSymbols = static_cast<int>(kDistAlphabet);
+constexpr int kRepLengthSymbols = static_cast<int>(kRepLengthAlphabet);
+constexpr int kTableLengthCount = static_cast<int>(kTableLengths);
+constexpr int kLengthCodeSymbols = static_cast<int>(kLengthCodeAlphabet);
 
 // A new match codes length - 3 - LengthBonus(distance) in a length slot; a
 // match at a recent distance codes length - 2 - RecentLengthBonus(distance).
 // Far matches thus cannot be shorter than 3 + bonus (or 2 + bonus).
 inline uint32_t LengthBonus(uint32_t distance) {
-  return (distance >= 0x2000) + (distance >= 0x40000);
+  return (distance >= kLongDistance) + (distance >= kVeryLongDistance);
 }
 inline uint32_t RecentLengthBonus(uint32_t distance) {
-  return (distance >= 0x101) + LengthBonus(distance);
+  return (distance >= kRecentNearDistance) + LengthBonus(distance);
 }
-
-// The largest coded length value (slot 27: 224 + 31).
-constexpr uint32_t kMaxLengthValue = 255;
-constexpr uint32_t kMinNewMatch = 3;
-constexpr uint32_t kMaxMatch = kMaxLengthValue + kMinNewMatch + 2;  // 260, at 0x40000 or more
 
 inline uint32_t MinNewMatch(uint32_t distance) { return kMinNewMatch + LengthBonus(distance); }
 inline uint32_t MaxNewMatch(uint32_t distance) { return MinNewMatch(distance) + kMaxLengthValue; }
-inline uint32_t MinRecentMatch(uint32_t distance) { return 2 + RecentLengthBonus(distance); }
+inline uint32_t MinRecentMatch(uint32_t distance) {
+  return kMinRecentMatch + RecentLengthBonus(distance);
+}
 inline uint32_t MaxRecentMatch(uint32_t distance) {
   return MinRecentMatch(distance) + kMaxLengthValue;
 }
@@ -69,9 +59,5 @@ inline uint32_t DistanceSlotOf(uint32_t distance) {
 SlotCode DistanceSlot(uint32_t distance);
 // Distance 1..256 of a 2-byte match -> slot 0..7 (symbol 261 + slot).
 SlotCode ShortSlot(uint32_t distance);
-
-// Extra-bit counts per slot, for cost estimates.
-extern const uint8_t kLengthSlotBits[kRepLengthSymbols];
-extern const uint8_t kDistSlotBits[kDistSymbols];
 
 }  // namespace pack

@@ -8,7 +8,7 @@ namespace pack {
 
 namespace {
 constexpr int kHash3Bits = 14;
-constexpr uint32_t kWindowMask = kWindowBytes - 1;
+constexpr uint32_t kWindowMask = kWindowSize - 1;
 }  // namespace
 
 MatchFinder::MatchFinder(FinderKind kind, int hash_bits, int depth, uint32_t nice_length)
@@ -19,8 +19,8 @@ MatchFinder::MatchFinder(FinderKind kind, int hash_bits, int depth, uint32_t nic
       good_length_(std::max(nice_length / 4, kMinNewMatch + 1)),
       head_(size_t{1} << hash_bits),
       head3_(size_t{1} << kHash3Bits),
-      prev_(kind == FinderKind::kChains ? kWindowBytes : 0),
-      children_(kind == FinderKind::kTrees ? 2 * kWindowBytes : 0),
+      prev_(kind == FinderKind::kChains ? kWindowSize : 0),
+      children_(kind == FinderKind::kTrees ? 2 * kWindowSize : 0),
       pair_head_(size_t{1} << 16) {}
 
 void MatchFinder::Reset() {
@@ -59,7 +59,7 @@ void MatchFinder::Insert(const History& history, uint32_t position) {
 Match MatchFinder::NearMatch(const History& history, uint32_t position, uint32_t max_length,
                              uint32_t lowest, uint32_t near) const {
   // A 3-byte match only counts when it is near enough to code as one.
-  if (max_length >= kMinNewMatch && near >= lowest && near < position && position - near < 0x2000) {
+  if (max_length >= kMinNewMatch && near >= lowest && near < position && position - near < kLongDistance) {
     uint32_t length = MatchLength(history.At(near), history.At(position), max_length);
     if (length >= kMinNewMatch) return Match{length, position - near};
   }

@@ -10,11 +10,11 @@ TokenSymbols SymbolsOf(const Token& token) {
       s.main = token.value;
       break;
     case kRepeatLast:
-      s.main = kSymRepeatLast;
+      s.main = kRepeatLastSymbol;
       break;
     case kShortMatch: {
       SlotCode slot = ShortSlot(token.distance);
-      s.main = static_cast<uint16_t>(kSymShort + slot.slot);
+      s.main = static_cast<uint16_t>(kFirstShortSymbol + slot.slot);
       s.main_bits = static_cast<uint8_t>(slot.bits);
       s.main_extra = slot.extra;
       break;
@@ -22,7 +22,7 @@ TokenSymbols SymbolsOf(const Token& token) {
     case kNewMatch: {
       SlotCode length = LengthSlot(token.length - MinNewMatch(token.distance));
       SlotCode distance = DistanceSlot(token.distance);
-      s.main = static_cast<uint16_t>(kSymMatch + length.slot);
+      s.main = static_cast<uint16_t>(kFirstLengthSymbol + length.slot);
       s.main_bits = static_cast<uint8_t>(length.bits);
       s.main_extra = length.extra;
       s.second = static_cast<int16_t>(distance.slot);
@@ -33,7 +33,7 @@ TokenSymbols SymbolsOf(const Token& token) {
     }
     case kRecentMatch: {
       SlotCode length = LengthSlot(token.length - MinRecentMatch(token.distance));
-      s.main = static_cast<uint16_t>(kSymRecent + token.value);
+      s.main = static_cast<uint16_t>(kFirstRecentSymbol + token.value);
       s.second = static_cast<int16_t>(length.slot);
       s.second_is_distance = false;
       s.second_bits = static_cast<uint8_t>(length.bits);
@@ -53,16 +53,16 @@ uint32_t PriceOf(uint8_t length) { return length ? length : kMissingCodeBits; }
 
 void Prices::Set(const CodeLengths& lengths) {
   for (int i = 0; i < kMainSymbols; ++i) main_[i] = PriceOf(lengths.main[i]);
-  for (int i = 0; i < kDistSymbols; ++i) dist_[i] = PriceOf(lengths.dist[i]) + kDistSlotBits[i];
+  for (int i = 0; i < kDistSymbols; ++i) dist_[i] = PriceOf(lengths.dist[i]) + kDistBits[i];
   for (int i = 0; i < kRepLengthSymbols; ++i) rep_length_[i] = PriceOf(lengths.rep_length[i]);
   for (uint32_t value = 0; value <= kMaxLengthValue; ++value) {
     SlotCode slot = LengthSlot(value);
-    new_length_[value] = main_[kSymMatch + slot.slot] + slot.bits;
+    new_length_[value] = main_[kFirstLengthSymbol + slot.slot] + slot.bits;
     recent_length_[value] = rep_length_[slot.slot] + slot.bits;
   }
   for (uint32_t distance = 1; distance <= kMaxShortDistance; ++distance) {
     SlotCode slot = ShortSlot(distance);
-    short_[distance - 1] = main_[kSymShort + slot.slot] + slot.bits;
+    short_[distance - 1] = main_[kFirstShortSymbol + slot.slot] + slot.bits;
   }
 }
 
@@ -71,7 +71,7 @@ void Prices::SetDefault() {
   for (int i = 0; i < kMainSymbols; ++i) lengths.main[i] = i < 256 ? 9 : 8;
   for (int i = 0; i < kDistSymbols; ++i) lengths.dist[i] = 6;
   for (int i = 0; i < kRepLengthSymbols; ++i) lengths.rep_length[i] = i < 8 ? 3 : 6;
-  lengths.main[kSymRecent] = 4;
+  lengths.main[kFirstRecentSymbol] = 4;
   Set(lengths);
 }
 

@@ -25,7 +25,7 @@ struct TokenSymbols {
 
 TokenSymbols SymbolsOf(const Token& token);
 
-// The code lengths of one block (kTableLengths: main, distance, recent-length).
+// The code lengths of one block (kTableLengthCount: main, distance, recent-length).
 struct CodeLengths {
   uint8_t main[kMainSymbols];
   uint8_t dist[kDistSymbols];
@@ -49,13 +49,13 @@ class Prices {
   // every length of one match in a row.
   const uint32_t* NewLengths() const { return new_length_; }
   const uint32_t* RecentLengths() const { return recent_length_; }
-  uint32_t RecentSymbol(int k) const { return main_[kSymRecent + k]; }
+  uint32_t RecentSymbol(int k) const { return main_[kFirstRecentSymbol + k]; }
   uint32_t Distance(uint32_t distance) const { return dist_[DistanceSlotOf(distance)]; }
   uint32_t RecentMatch(int k, uint32_t length, uint32_t distance) const {
-    return main_[kSymRecent + k] + recent_length_[length - MinRecentMatch(distance)];
+    return main_[kFirstRecentSymbol + k] + recent_length_[length - MinRecentMatch(distance)];
   }
   uint32_t ShortMatch(uint32_t distance) const { return short_[distance - 1]; }
-  uint32_t RepeatLast() const { return main_[kSymRepeatLast]; }
+  uint32_t RepeatLast() const { return main_[kRepeatLastSymbol]; }
 
  private:
   uint32_t main_[kMainSymbols];

@@ -21,7 +21,7 @@ struct Step {
 
 // A complete coding of the sequence: the steps and the code-length code.
 struct Coding {
-  Step steps[kTableLengths];
+  Step steps[kTableLengthCount];
   int step_count;
   uint8_t code_lengths[kLengthCodeSymbols];
   uint32_t bits;  // header size including the 2 flag bits and 19 x 4 bits
@@ -34,14 +34,14 @@ const uint8_t kStepExtraBits[kLengthCodeSymbols] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0
 // dynamic programming from the end of the sequence.
 void ChooseSteps(const uint8_t* old_lengths, const uint8_t* new_lengths, const uint32_t* cost,
                  Coding* coding) {
-  uint32_t best[kTableLengths + 1];
-  Step choice[kTableLengths];
-  best[kTableLengths] = 0;
-  for (int i = kTableLengths - 1; i >= 0; --i) {
+  uint32_t best[kTableLengthCount + 1];
+  Step choice[kTableLengthCount];
+  best[kTableLengthCount] = 0;
+  for (int i = kTableLengthCount - 1; i >= 0; --i) {
     uint8_t delta = static_cast<uint8_t>((new_lengths[i] - old_lengths[i]) & 15);
     best[i] = cost[delta] + best[i + 1];
     choice[i] = Step{delta, 0, 1};
-    int left = kTableLengths - i;
+    int left = kTableLengthCount - i;
     if (new_lengths[i] == 0) {
       int run = 1;
       while (run < left && run < 138 && new_lengths[i + run] == 0) ++run;
@@ -69,7 +69,7 @@ void ChooseSteps(const uint8_t* old_lengths, const uint8_t* new_lengths, const u
     }
   }
   coding->step_count = 0;
-  for (int i = 0; i < kTableLengths; i += choice[i].span) coding->steps[coding->step_count++] = choice[i];
+  for (int i = 0; i < kTableLengthCount; i += choice[i].span) coding->steps[coding->step_count++] = choice[i];
 }
 
 // Codes the sequence against `old_lengths`: a few rounds of choosing steps
@@ -97,10 +97,10 @@ void CodeSequence(const uint8_t* old_lengths, const uint8_t* new_lengths, Coding
 // The cheaper of delta coding (keep bit set) and plain coding (keep bit
 // clear, which makes the decoder treat the previous lengths as zeros).
 bool ChooseCoding(const uint8_t* old_lengths, const uint8_t* new_lengths, Coding* coding) {
-  static const uint8_t kZeros[kTableLengths] = {};
+  static const uint8_t kZeros[kTableLengthCount] = {};
   CodeSequence(old_lengths, new_lengths, coding);
   // After a reset the decoder holds zeros: plain and delta coding agree.
-  if (std::memcmp(old_lengths, kZeros, kTableLengths) == 0) return false;
+  if (std::memcmp(old_lengths, kZeros, kTableLengthCount) == 0) return false;
   Coding plain;
   CodeSequence(kZeros, new_lengths, &plain);
   if (plain.bits < coding->bits) {

@@ -11,7 +11,7 @@
 namespace pack {
 
 // Writes the header that turns the decoder's previous lengths `old_lengths`
-// into `new_lengths` (kTableLengths each, all <= 15). It codes the lengths
+// into `new_lengths` (kTableLengthCount each, all <= 15). It codes the lengths
 // as differences against the previous ones or as plain values (the header's
 // keep bit clear), whichever is shorter, and picks repeats and zero runs by
 // shortest total size. Returns the number of bits written.

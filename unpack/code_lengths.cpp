@@ -44,7 +44,7 @@ uint32_t ReadHeader(Decoder* decoder) {
   if ((header & kKeepOldLengthsBit) == 0) memset(decoder->old_lengths, 0, kLengthTableSize);
   SkipBits(input, 2);
 
-  uint32_t total = kMainAlphabet + kDistAlphabet + kRepLengthAlphabet;
+  uint32_t total = kTableLengths;
   if (decoder->audio_mode != 0) {
     decoder->channel_count = static_cast<int32_t>(((header >> 12) & 3) + 1);
     if (decoder->cur_channel >= decoder->channel_count) decoder->cur_channel = 0;

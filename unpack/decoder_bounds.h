@@ -28,7 +28,6 @@ constexpr uint32_t kMaxDistBits = kDistBits[kDistAlphabet - 1];           // 16
 
 // A table header before its code lengths: the mode bit, the keep bit, the
 // channel count of audio mode and 19 lengths of 4 bits.
-constexpr uint32_t kLengthCodeAlphabet = 19;
 constexpr uint32_t kHeaderBits = 2 + 2 + 4 * kLengthCodeAlphabet;  // 80
 
 // Bytes from in_pos on that a peek touches once the stream has moved `bits`

@@ -10,7 +10,8 @@
 constexpr uint32_t kWindowSize = 0x100000;
 
 // Main alphabet: 0..255 literals, then these.
-constexpr uint32_t kRepeatLastSymbol = 256;   // 257..260: a match at a recent distance
+constexpr uint32_t kRepeatLastSymbol = 256;   // the last match again
+constexpr uint32_t kFirstRecentSymbol = 257;  // 257..260: recent distance 0 (newest) .. 3
 constexpr uint32_t kFirstShortSymbol = 261;   // 261..268: 2-byte matches, short distances
 constexpr uint32_t kNewTablesSymbol = 269;
 constexpr uint32_t kFirstLengthSymbol = 270;  // 270..297: length slots of a new match
@@ -18,6 +19,10 @@ constexpr uint32_t kMainAlphabet = 298;
 constexpr uint32_t kDistAlphabet = 48;
 constexpr uint32_t kRepLengthAlphabet = 28;   // the length slots again
 constexpr uint32_t kShortSlots = kNewTablesSymbol - kFirstShortSymbol;
+// A table header codes the lengths of the three alphabets, in this order,
+// with a code of its own over 19 symbols.
+constexpr uint32_t kTableLengths = kMainAlphabet + kDistAlphabet + kRepLengthAlphabet;  // 374
+constexpr uint32_t kLengthCodeAlphabet = 19;
 
 // Each slot's base is the previous base plus 2^(previous bit count).
 constexpr uint8_t kLengthBase[kRepLengthAlphabet] = {0,  1,  2,  3,  4,  5,  6,  7,   8,   10,

@@ -56,7 +56,7 @@ TEST(Slots, SplitValuesAtTheDecodersBases) {
 TEST(Slots, EveryValueHasExactlyOneSplitThatFitsItsExtraBits) {
   // Walking all values, slots never go back and extra bits always fit.
   uint32_t previous = 0;
-  for (uint32_t d = 1; d <= kWindowBytes; ++d) {
+  for (uint32_t d = 1; d <= kWindowSize; ++d) {
     SlotCode s = DistanceSlot(d);
     ASSERT_LT(s.extra, 1u << s.bits) << d;
     ASSERT_GE(s.slot, previous) << d;
@@ -71,7 +71,7 @@ TEST(Slots, LengthBonusesFollowTheDistance) {
     uint32_t distance, min_new, min_recent;
   } const cases[] = {
       {1, 3, 2},       {0x100, 3, 2},  {0x101, 3, 3},        {0x1FFF, 3, 3},
-      {0x2000, 4, 4},  {0x3FFFF, 4, 4}, {0x40000, 5, 5},     {kWindowBytes, 5, 5},
+      {0x2000, 4, 4},  {0x3FFFF, 4, 4}, {0x40000, 5, 5},     {kWindowSize, 5, 5},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(MinNewMatch(c.distance), c.min_new) << c.distance;

@@ -28,7 +28,7 @@ void Replay(const std::vector<Token>& tokens, RecentState* state, std::string* p
     uint32_t d = t.distance;
     ASSERT_GE(d, 1u);
     ASSERT_LE(d, produced->size()) << "match before the first byte";
-    ASSERT_LE(d, kWindowBytes);
+    ASSERT_LE(d, kWindowSize);
     switch (t.kind) {
       case kNewMatch:
         ASSERT_GE(t.length, MinNewMatch(d));

@@ -21,7 +21,7 @@ using Lengths = std::vector<uint8_t>;
 // long zero runs, and runs of equal lengths.
 Lengths Typical(uint32_t seed) {
   std::mt19937 random(seed);
-  Lengths lengths(kTableLengths, 0);
+  Lengths lengths(kTableLengthCount, 0);
   for (int i = 0; i < 256; ++i) lengths[i] = static_cast<uint8_t>(6 + random() % 6);
   for (int i = 256; i < 300; ++i) lengths[i] = random() % 3 == 0 ? 0 : static_cast<uint8_t>(3 + random() % 12);
   for (int i = 300; i < 330; ++i) lengths[i] = 5;  // a run the previous-length repeat codes
@@ -48,17 +48,17 @@ Header ReadBack(const Lengths& old_lengths, const Lengths& new_lengths) {
   std::copy(old_lengths.begin(), old_lengths.end(), context.decoder()->old_lengths);
   FillInput(context.input(), true);
   ReadCodeLengths(context.decoder());
-  return Header{Lengths(context.decoder()->old_lengths, context.decoder()->old_lengths + kTableLengths),
+  return Header{Lengths(context.decoder()->old_lengths, context.decoder()->old_lengths + kTableLengthCount),
                 (out.bytes()[0] & 0x40) != 0};
 }
 
 TEST(TableHeader, TheDecoderReadsBackExactlyTheLengthsMeant) {
-  const Lengths zeros(kTableLengths, 0);
+  const Lengths zeros(kTableLengthCount, 0);
   Lengths small_change = Typical(1);
   for (int i = 0; i < 256; i += 17) small_change[i] = static_cast<uint8_t>((small_change[i] % 15) + 1);
-  Lengths all_fifteen(kTableLengths, 15);
-  Lengths one_symbol(kTableLengths, 0);
-  one_symbol[kSymNewTables] = 1;
+  Lengths all_fifteen(kTableLengthCount, 15);
+  Lengths one_symbol(kTableLengthCount, 0);
+  one_symbol[kNewTablesSymbol] = 1;
   struct {
     const char* what;
     Lengths old_lengths, new_lengths;
@@ -85,7 +85,7 @@ TEST(TableHeader, DifferencesAreSmallerWhenLittleChanges) {
   Lengths old_lengths = Typical(7);
   Lengths new_lengths = old_lengths;
   new_lengths[65] = static_cast<uint8_t>(old_lengths[65] + 1);
-  const Lengths zeros(kTableLengths, 0);
+  const Lengths zeros(kTableLengthCount, 0);
   EXPECT_LT(TableHeaderBits(old_lengths.data(), new_lengths.data()),
             TableHeaderBits(zeros.data(), new_lengths.data()) / 2);
 }
