@@ -186,13 +186,105 @@ void Parser::SettleState(uint32_t segment, uint32_t i) {
   if (token.kind != kLiteral) states_[i].Record(token.length, token.distance);
 }
 
+// Lowers the cost of every node that a token from node i (reached at
+// `node_cost`) leads to, within the `span` nodes of the segment at
+// `position`: a literal, the repeat of the last match, matches at the
+// recent distances, a short match and the new matches of i's ladder.
+void Parser::RelaxFrom(uint32_t position, uint32_t i, uint32_t span, uint32_t node_cost,
+                       const Prices& prices) {
+  uint32_t* costs = costs_.data();
+  uint32_t* sources = sources_.data();
+  uint32_t q = position + i;
+  const uint8_t* here = history_->At(q);
+  uint32_t room = std::min(kMaxMatch, span - i);
+  uint32_t from = i << kWayBits;
+  auto relax = [&](uint32_t length, uint32_t cost, uint32_t way) {
+    if (cost < costs[i + length]) {
+      costs[i + length] = cost;
+      sources[i + length] = from | way;
+    }
+  };
+  relax(1, node_cost + prices.Literal(here[0]), kWayLiteral);
+  if (room < 2) return;
+
+  const RecentState& history = states_[i];
+  // New matches are tried only beyond the longest recent-distance match,
+  // which codes the same bytes without the distance.
+  uint32_t covered = 2;
+  for (int k = 0; k < 4; ++k) {
+    uint32_t distance = history.Recent(k);
+    if (distance == 0 || distance > q - history_->start()) continue;
+    bool seen = false;
+    for (int j = 0; j < k; ++j) seen |= history.Recent(j) == distance;
+    if (seen) continue;
+    uint32_t whole = MatchLength(here - distance, here, room);
+    if (k == 0 && history.last_length >= 2 && distance == history.last_distance &&
+        whole >= history.last_length) {
+      relax(history.last_length, node_cost + prices.RepeatLast(), kWayRepeat);
+    }
+    uint32_t top = std::min(whole, MaxRecentMatch(distance));
+    uint32_t first = MinRecentMatch(distance);
+    if (top < first) continue;
+    covered = std::max(covered, top);
+    RelaxRun(costs + i + first, sources + i + first, top - first + 1,
+             node_cost + prices.RecentSymbol(k), prices.RecentLengths(), from | (kWayRecent + k));
+  }
+  uint32_t short_distance = matches_->ShortDistance(q);
+  if (short_distance != 0) relax(2, node_cost + prices.ShortMatch(short_distance), kWayShort);
+  const Match* ladder = matches_->Ladder(q);
+  for (int m = 0; m < matches_->LadderSize(q); ++m) {
+    uint32_t distance = ladder[m].distance;
+    uint32_t top = std::min({ladder[m].length, room, MaxNewMatch(distance)});
+    uint32_t first = MinNewMatch(distance);
+    uint32_t low = std::max(covered + 1, first);
+    if (low <= top) {
+      RelaxRun(costs + i + low, sources + i + low, top - low + 1,
+               node_cost + prices.Distance(distance), prices.NewLengths() + (low - first),
+               from | (kWayNew + m));
+    }
+    covered = std::max(covered, top);
+  }
+}
+
+// Appends the cheapest path to node `end` of the segment at `position`,
+// walked back from its end and handed out in order.
+void Parser::Backtrack(uint32_t position, uint32_t end, std::vector<Token>* tokens) const {
+  size_t first = tokens->size();
+  for (uint32_t i = end; i > 0; i = sources_[i] >> kWayBits) tokens->push_back(TokenTo(position, i));
+  std::reverse(tokens->begin() + first, tokens->end());
+}
+
+namespace {
+
+// The token for a match long enough to be taken without weighing others,
+// as `state` stands before it: a new match, or the same bytes coded at a
+// recent distance or as the repeat of the last match where that is cheaper.
+Token ForcedToken(const Match& forced, const Prices& prices, const RecentState& state) {
+  uint32_t length = CodableLength(forced);
+  Token token = MakeToken(kNewMatch, length, forced.distance);
+  uint32_t bits = prices.NewMatch(length, forced.distance);
+  for (int k = 0; k < 4; ++k) {
+    uint32_t distance = state.Recent(k);
+    if (distance == forced.distance && length >= MinRecentMatch(distance) &&
+        length <= MaxRecentMatch(distance) && prices.RecentMatch(k, length, distance) < bits) {
+      token = MakeToken(kRecentMatch, length, distance, static_cast<uint8_t>(k));
+      bits = prices.RecentMatch(k, length, distance);
+    }
+  }
+  // A repeat of the last match is one symbol without extra bits: the
+  // cheapest way whenever it fits, even before its symbol has a code.
+  if (state.last_length == length && state.last_distance == forced.distance) {
+    token = MakeToken(kRepeatLast, length, forced.distance);
+  }
+  return token;
+}
+
+}  // namespace
+
 uint32_t Parser::ParseOptimal(const BlockMatches& matches, uint32_t position, const Prices& prices,
                               RecentState* state, std::vector<Token>* tokens) {
   matches_ = &matches;
   uint32_t stop = matches.stop();
-  uint32_t stream_start = history_->start();
-  const uint32_t* new_length_prices = prices.NewLengths();
-  const uint32_t* recent_length_prices = prices.RecentLengths();
   while (position < stop) {
     uint32_t span = std::min(stop - position, kSegmentBytes);
     costs_.assign(span + 1, kNoCost);
@@ -200,104 +292,36 @@ uint32_t Parser::ParseOptimal(const BlockMatches& matches, uint32_t position, co
     states_.resize(span + 1);
     costs_[0] = 0;
     states_[0] = *state;
-    uint32_t* costs = costs_.data();
-    uint32_t* sources = sources_.data();
 
+    // Nodes settle in order: every way into node i starts before it. A
+    // match as long as the nice length ends the segment at its start, and
+    // is taken there as it is.
     uint32_t end = span;
     const Match* forced = nullptr;
     for (uint32_t i = 0; i < span; ++i) {
-      uint32_t node_cost = costs[i];
+      uint32_t node_cost = costs_[i];
       if (node_cost == kNoCost) continue;
       if (i > 0) SettleState(position, i);
       uint32_t q = position + i;
-      const Match* ladder = matches.Ladder(q);
       int ladder_size = matches.LadderSize(q);
-      if (ladder_size > 0 && CodableLength(ladder[ladder_size - 1]) >= settings_.nice_length) {
+      const Match* longest = ladder_size > 0 ? &matches.Ladder(q)[ladder_size - 1] : nullptr;
+      if (longest != nullptr && CodableLength(*longest) >= settings_.nice_length) {
         end = i;
-        forced = &ladder[ladder_size - 1];
+        forced = longest;
         break;
       }
-      const uint8_t* here = history_->At(q);
-      uint32_t room = std::min(kMaxMatch, span - i);
-      uint32_t from = i << kWayBits;
-      auto relax = [&](uint32_t length, uint32_t cost, uint32_t way) {
-        if (cost < costs[i + length]) {
-          costs[i + length] = cost;
-          sources[i + length] = from | way;
-        }
-      };
-      relax(1, node_cost + prices.Literal(here[0]), kWayLiteral);
-      if (room < 2) continue;
-
-      const RecentState& history = states_[i];
-      // New matches are tried only beyond the longest recent-distance match,
-      // which codes the same bytes without the distance.
-      uint32_t covered = 2;
-      for (int k = 0; k < 4; ++k) {
-        uint32_t distance = history.Recent(k);
-        if (distance == 0 || distance > q - stream_start) continue;
-        bool seen = false;
-        for (int j = 0; j < k; ++j) seen |= history.Recent(j) == distance;
-        if (seen) continue;
-        uint32_t whole = MatchLength(here - distance, here, room);
-        if (k == 0 && history.last_length >= 2 && distance == history.last_distance &&
-            whole >= history.last_length) {
-          relax(history.last_length, node_cost + prices.RepeatLast(), kWayRepeat);
-        }
-        uint32_t top = std::min(whole, MaxRecentMatch(distance));
-        uint32_t first = MinRecentMatch(distance);
-        if (top < first) continue;
-        covered = std::max(covered, top);
-        RelaxRun(costs + i + first, sources + i + first, top - first + 1,
-                 node_cost + prices.RecentSymbol(k), recent_length_prices,
-                 from | (kWayRecent + k));
-      }
-      uint32_t short_distance = matches.ShortDistance(q);
-      if (short_distance != 0) {
-        relax(2, node_cost + prices.ShortMatch(short_distance), kWayShort);
-      }
-      for (int m = 0; m < ladder_size; ++m) {
-        uint32_t distance = ladder[m].distance;
-        uint32_t top = std::min({ladder[m].length, room, MaxNewMatch(distance)});
-        uint32_t first = MinNewMatch(distance);
-        uint32_t low = std::max(covered + 1, first);
-        if (low <= top) {
-          RelaxRun(costs + i + low, sources + i + low, top - low + 1,
-                   node_cost + prices.Distance(distance), new_length_prices + (low - first),
-                   from | (kWayNew + m));
-        }
-        covered = std::max(covered, top);
-      }
+      RelaxFrom(position, i, span, node_cost, prices);
     }
 
     if (end > 0) SettleState(position, end);
-    // Walk back from the end, then hand the tokens out in order.
-    size_t first = tokens->size();
-    for (uint32_t i = end; i > 0; i = sources_[i] >> kWayBits) tokens->push_back(TokenTo(position, i));
-    std::reverse(tokens->begin() + first, tokens->end());
+    Backtrack(position, end, tokens);
     *state = states_[end];
     position += end;
-
     if (forced != nullptr) {
-      uint32_t length = CodableLength(*forced);
-      Token token = MakeToken(kNewMatch, length, forced->distance);
-      uint32_t bits = prices.NewMatch(length, forced->distance);
-      for (int k = 0; k < 4; ++k) {
-        uint32_t distance = state->Recent(k);
-        if (distance == forced->distance && length >= MinRecentMatch(distance) &&
-            length <= MaxRecentMatch(distance) && prices.RecentMatch(k, length, distance) < bits) {
-          token = MakeToken(kRecentMatch, length, distance, static_cast<uint8_t>(k));
-          bits = prices.RecentMatch(k, length, distance);
-        }
-      }
-      // A repeat of the last match is one symbol without extra bits: the
-      // cheapest way whenever it fits, even before its symbol has a code.
-      if (state->last_length == length && state->last_distance == forced->distance) {
-        token = MakeToken(kRepeatLast, length, forced->distance);
-      }
+      Token token = ForcedToken(*forced, prices, *state);
       tokens->push_back(token);
-      state->Record(length, forced->distance);
-      position += length;
+      state->Record(token.length, forced->distance);
+      position += token.length;
     }
   }
   return position;

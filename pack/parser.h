@@ -66,6 +66,9 @@ class Parser {
   // match history after it.
   Token TokenTo(uint32_t segment, uint32_t i) const;
   void SettleState(uint32_t segment, uint32_t i);
+  void RelaxFrom(uint32_t segment, uint32_t i, uint32_t span, uint32_t node_cost,
+                 const Prices& prices);
+  void Backtrack(uint32_t segment, uint32_t end, std::vector<Token>* tokens) const;
   std::vector<uint32_t> costs_;
   std::vector<uint32_t> sources_;
   std::vector<RecentState> states_;

@@ -157,5 +157,51 @@ TEST(Parser, BlockBoundariesDoNotBreakMatches) {
   }
 }
 
+// The lazy parser starts a match a byte later only when that saves more
+// than one bit per byte it leaves as a literal. Under the default prices a
+// 5-byte match at distance 24 saves 28 bits at p; the one at p + 1 saves
+// 29 bits at distance 10 and 30 at distance 6 (one extra bit fewer each).
+TEST(Parser, ALaterStartMustSaveMoreThanABitPerByteItSkips) {
+  const struct {
+    const char* why;
+    uint32_t later;  // distance of the match at p + 1
+    TokenKind at_p;
+  } cases[] = {
+      {"one bit more does not pay for the literal", 10, kNewMatch},
+      {"two bits more do", 6, kLiteral},
+  };
+  const uint32_t p = 24;
+  for (const auto& c : cases) {
+    // Bytes of their own everywhere else, so that no other match exists.
+    std::string data;
+    for (uint32_t i = 0; i < p; ++i) data += static_cast<char>(0x80 + i);
+    data.replace(0, 5, "abcde");
+    data.replace(p + 1 - c.later, 5, "bcdeX");
+    data += "abcdeX!?";
+    History history;
+    MatchFinder finder(FinderKind::kChains, 16, 32, 64);
+    Parser parser({1, true, false, 64}, &history, &finder);
+    history.Reset();
+    finder.Reset();
+    parser.Reset();
+    std::memcpy(history.Reserve(static_cast<uint32_t>(data.size()), history.end()), data.data(), data.size());
+    history.Commit(static_cast<uint32_t>(data.size()));
+    Prices prices;
+    prices.SetDefault();
+    RecentState state;
+    std::vector<Token> tokens;
+    parser.Parse(history.start(), history.end(), history.end(), prices, &state, &tokens);
+    uint32_t at = 0;
+    size_t t = 0;
+    for (; t < tokens.size() && at < p; ++t) at += tokens[t].length;
+    ASSERT_EQ(at, p) << c.why;
+    ASSERT_LT(t, tokens.size()) << c.why;
+    EXPECT_EQ(tokens[t].kind, c.at_p) << c.why;
+    if (c.at_p == kNewMatch) {
+      EXPECT_EQ(tokens[t].distance, 24u) << c.why;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace pack
