@@ -311,6 +311,8 @@ std::vector<ResultCase> ResultCases() {
   short_data.unpacked_size = 1000;  // the check value matches the three bytes
   FileEntryFields huge = StoredEntry("huge", "abc");
   huge.unpacked_size = 0x80000000u;
+  FileEntryFields largest = StoredEntry("largest", "abc");
+  largest.unpacked_size = 0x7FFFFFFF;
   FileEntryFields enciphered = WithFlags(StoredEntry("secret", "cipher"), kFlagEnciphered);
   enciphered.data_crc = Crc32Of("plain!");
   // Skipping makes a bad entry harmless, but not a pass that does not start
@@ -338,6 +340,8 @@ std::vector<ResultCase> ResultCases() {
        1, 0, kExtractOk},
       {"2 GiB or more is refused unread, even when skipped", {huge}, kExtractBadEntry,
        kFailureTooLarge, 1, 0, kExtractBadEntry},
+      {"one byte less is the largest entry: read, and here only short", {largest},
+       kExtractBadEntry, kFailureLength, 1, 0, kExtractOk},
       {"an archive without a file entry", {}, kExtractBadEntry, kFailureNoEntries, 0, 0,
        kExtractBadEntry},
   };

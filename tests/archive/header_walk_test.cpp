@@ -1,8 +1,10 @@
 // The walk over the block headers, seen through the entries a pass offers.
 #include <gtest/gtest.h>
 
+#include "archive/archive_format.h"
 #include "tests/archive/archive_builders.h"
 #include "tests/archive/pass_recorder.h"
+#include "tests/archive/test_context.h"
 #include "tests/support/scratch.h"
 
 namespace {
@@ -23,10 +25,24 @@ std::vector<std::string> OfferedNames(const std::string& archive, uint32_t* fail
 
 using Names = std::vector<std::string>;
 
+// Why the walk over `archive`, stepping from entry to entry as the driver
+// does, ended.
+uint32_t WalkEndOf(const std::string& archive) {
+  std::string path = ScratchFolder() + "walk-end.rar";
+  WriteWholeFile(path, archive);
+  TestContext context;
+  context->archive_file = fopen(path.c_str(), "rb");
+  if (!LocateArchive(context.get())) return ~0u;
+  SkipMainHeaderRest(context.get());
+  while (ReadNextEntry(context.get()) != 0) fseek(context->archive_file, context->next_block_pos, SEEK_SET);
+  return context->walk_end;
+}
+
 struct EndCase {
   const char* why;
   std::string tail;  // bytes after a good first entry
   uint32_t failure;  // kFailureNone: the archive ended where it should
+  uint32_t walk_end;  // the walk's own reason, which the failure only classes
 };
 
 // The archive must end exactly at the end of the file. Any other end of
@@ -49,17 +65,21 @@ TEST(HeaderWalk, AWalkThatDoesNotEndAtTheEndOfTheFileFails) {
   add_outside[4] = '\x80';  // a long block whose header has no room for its add size
   std::string second = ArchiveOf({StoredEntry("b.txt", "bbbb")}).substr(20);
   const EndCase cases[] = {
-      {"the end of the file", "", kFailureNone},
-      {"a block header cut by the end of the file", std::string("\x00\x00\x74\x00\x80", 5), kFailureCut},
-      {"a file header cut after its common part", second.substr(0, 20), kFailureCut},
-      {"a file header cut inside its name", second.substr(0, 35), kFailureCut},
-      {"a file's data cut short", second.substr(0, second.size() - 1), kFailureCut},
-      {"a header size below 7", ArchiveOf({tiny}).substr(20), kFailureHeader},
-      {"a name that does not fit its header", ArchiveOf({name_outside}).substr(20), kFailureHeader},
-      {"a long block without room for its add size", add_outside, kFailureHeader},
-      {"a file header without a data size", ArchiveOf({no_data_size}).substr(20), kFailureHeader},
-      {"a block reaching past 2 GiB", huge, kFailureHeader},
-      {"bytes after the last block", std::string(8, '\0'), kFailureHeader},
+      {"the end of the file", "", kFailureNone, kWalkEndOfFile},
+      {"a block header cut by the end of the file", std::string("\x00\x00\x74\x00\x80", 5), kFailureCut,
+       kWalkCutHeader},
+      {"a file header cut after its common part", second.substr(0, 20), kFailureCut, kWalkCutHeader},
+      {"a file header cut inside its name", second.substr(0, 35), kFailureCut, kWalkCutHeader},
+      {"a file's data cut short", second.substr(0, second.size() - 1), kFailureCut,
+       kWalkCutData},
+      {"a header size below 7", ArchiveOf({tiny}).substr(20), kFailureHeader, kWalkBadSize},
+      {"a name that does not fit its header", ArchiveOf({name_outside}).substr(20), kFailureHeader,
+       kWalkBadSize},
+      {"a long block without room for its add size", add_outside, kFailureHeader, kWalkBadSize},
+      {"a file header without a data size", ArchiveOf({no_data_size}).substr(20), kFailureHeader,
+       kWalkNoDataSize},
+      {"a block reaching past 2 GiB", huge, kFailureHeader, kWalkNoAdvance},
+      {"bytes after the last block", std::string(8, '\0'), kFailureHeader, kWalkBadSize},
   };
   for (const EndCase& c : cases) {
     std::string archive = ArchiveOf({StoredEntry("a.txt", "a")}) + c.tail;
@@ -67,6 +87,7 @@ TEST(HeaderWalk, AWalkThatDoesNotEndAtTheEndOfTheFileFails) {
     std::string result = c.failure == kFailureNone ? "result 0" : "result 3";
     EXPECT_EQ(OfferedNames(archive, &failure), (Names{"a.txt", result})) << c.why;
     EXPECT_EQ(failure, c.failure) << c.why;
+    EXPECT_EQ(WalkEndOf(archive), c.walk_end) << c.why;
   }
 }
 
