@@ -184,29 +184,49 @@ TEST(LzDecoder, OverlappingMatchesRepeatThePattern) {
 
 // After its last byte an entry looks at one more symbol when five bytes of
 // input remain: 269 there reads the tables the next solid entry starts with;
-// anything else leaves the old ones.
+// anything else leaves the old ones. Whether five bytes remain depends on
+// where the input refills: a refill before a symbol once in_pos is above
+// 8162 that finds no more packed data leaves no bytes beyond in_pos.
 TEST(LzDecoder, TrailingTablesServeTheNextSolidEntry) {
   BlockLengths other;
   other.main.assign(298, 10);
-  for (bool switch_tables : {true, false}) {
+  const struct {
+    const char* why;
+    bool switch_tables;  // 269 after the last literal, else another literal
+    bool fill_buffer;    // the data is exactly one buffer, its last literal
+                         // ending 10 bytes past the refill point
+  } cases[] = {
+      {"269 reads the tables", true, false},
+      {"another symbol leaves the old ones", false, false},
+      {"a refill that found nothing leaves nothing to look at", true, true},
+  };
+  for (const auto& c : cases) {
     UnpackHarness harness;
     StreamWriter writer;
     writer.Tables();
+    std::string literals = "a";
     writer.Literal('a');
-    if (switch_tables) {
+    while (c.fill_buffer && writer.bit_count() < 8172 * 8) {
+      writer.Literal('a');
+      literals += 'a';
+    }
+    if (c.switch_tables) {
       writer.Main(269);
       writer.Tables(other);
     } else {
       writer.Literal('c');
     }
     writer.Bits(0, 48);
-    EXPECT_EQ(harness.Entry(writer.bytes(), 1, false), "a");
+    std::string packed = writer.bytes();
+    if (c.fill_buffer) packed.resize(8192, '\0');
+    EXPECT_EQ(harness.Entry(packed, static_cast<int32_t>(literals.size()), false), literals) << c.why;
 
     // The solid entry's data is the literal alone, without a header.
+    bool new_tables = c.switch_tables && !c.fill_buffer;
     StreamWriter next;
-    next.UseTables(switch_tables ? other : BlockLengths());
+    next.UseTables(new_tables ? other : BlockLengths());
     next.Literal('b');
-    EXPECT_EQ(harness.Entry(next.bytes(), 1, true), "b") << switch_tables;
+    EXPECT_EQ(harness.Entry(next.bytes(), 1, true), "b") << c.why;
   }
 }
 
