@@ -8,10 +8,6 @@ namespace pack {
 
 namespace {
 
-constexpr int kRepeatPrevious = 16;  // 2 extra bits: 3..6 copies of the previous length
-constexpr int kShortZeroRun = 17;    // 3 extra bits: 3..10 zeros
-constexpr int kLongZeroRun = 18;     // 7 extra bits: 11..138 zeros
-
 // One coded step of the length sequence.
 struct Step {
   uint8_t symbol;
@@ -27,8 +23,10 @@ struct Coding {
   uint32_t bits;  // header size including the 2 flag bits and 19 x 4 bits
 };
 
-const uint8_t kStepExtraBits[kLengthCodeSymbols] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                                    0, 0, 0, 0, 0, 0, 2, 3, 7};
+// The extra bits after the code of a code-length symbol.
+uint32_t StepExtraBits(uint32_t symbol) {
+  return symbol < kRepeatPrevious ? 0 : kRunBits[symbol - kRepeatPrevious];
+}
 
 // Shortest step sequence for the given per-symbol costs (in bits), found by
 // dynamic programming from the end of the sequence.
@@ -44,26 +42,30 @@ void ChooseSteps(const uint8_t* old_lengths, const uint8_t* new_lengths, const u
     int left = kTableLengthCount - i;
     if (new_lengths[i] == 0) {
       int run = 1;
-      while (run < left && run < 138 && new_lengths[i + run] == 0) ++run;
-      for (int span = 3; span <= run; ++span) {
-        int symbol = span <= 10 ? kShortZeroRun : kLongZeroRun;
-        uint32_t total = cost[symbol] + kStepExtraBits[symbol] + best[i + span];
+      const int longest = static_cast<int>(LongestRun(kLongZeroRun));
+      while (run < left && run < longest && new_lengths[i + run] == 0) ++run;
+      for (int span = kRunBase[kShortZeroRun - kRepeatPrevious]; span <= run; ++span) {
+        uint32_t symbol =
+            span <= static_cast<int>(LongestRun(kShortZeroRun)) ? kShortZeroRun : kLongZeroRun;
+        uint32_t total = cost[symbol] + StepExtraBits(symbol) + best[i + span];
         if (total < best[i]) {
           best[i] = total;
           choice[i] = Step{static_cast<uint8_t>(symbol),
-                           static_cast<uint8_t>(span - (symbol == kShortZeroRun ? 3 : 11)),
+                           static_cast<uint8_t>(span - kRunBase[symbol - kRepeatPrevious]),
                            static_cast<uint8_t>(span)};
         }
       }
     }
     if (i > 0) {
       int run = 0;
-      while (run < left && run < 6 && new_lengths[i + run] == new_lengths[i - 1]) ++run;
-      for (int span = 3; span <= run; ++span) {
-        uint32_t total = cost[kRepeatPrevious] + 2 + best[i + span];
+      const int longest = static_cast<int>(LongestRun(kRepeatPrevious));
+      const int shortest = kRunBase[0];
+      while (run < left && run < longest && new_lengths[i + run] == new_lengths[i - 1]) ++run;
+      for (int span = shortest; span <= run; ++span) {
+        uint32_t total = cost[kRepeatPrevious] + kRunBits[0] + best[i + span];
         if (total < best[i]) {
           best[i] = total;
-          choice[i] = Step{kRepeatPrevious, static_cast<uint8_t>(span - 3), static_cast<uint8_t>(span)};
+          choice[i] = Step{kRepeatPrevious, static_cast<uint8_t>(span - shortest), static_cast<uint8_t>(span)};
         }
       }
     }
@@ -86,7 +88,7 @@ void CodeSequence(const uint8_t* old_lengths, const uint8_t* new_lengths, Coding
     BuildCodeLengths(freqs, kLengthCodeSymbols, kCodeLengthLimit, trial.code_lengths);
     trial.bits = 2 + 4 * kLengthCodeSymbols;
     for (int k = 0; k < trial.step_count; ++k) {
-      trial.bits += trial.code_lengths[trial.steps[k].symbol] + kStepExtraBits[trial.steps[k].symbol];
+      trial.bits += trial.code_lengths[trial.steps[k].symbol] + StepExtraBits(trial.steps[k].symbol);
     }
     if (trial.bits < best->bits) *best = trial;
     // Unused symbols are priced as if they got a long code.
@@ -123,7 +125,7 @@ uint32_t WriteTableHeader(const uint8_t* old_lengths, const uint8_t* new_lengths
   for (int k = 0; k < coding.step_count; ++k) {
     const Step& step = coding.steps[k];
     out->Write(codes[step.symbol], coding.code_lengths[step.symbol]);
-    out->Write(step.extra, kStepExtraBits[step.symbol]);
+    out->Write(step.extra, StepExtraBits(step.symbol));
   }
   return coding.bits;
 }

@@ -9,10 +9,6 @@
 
 namespace {
 
-// Code-length symbols above the lengths themselves (0..15).
-constexpr uint32_t kRepeatPrevious = 16;  // 2 extra bits: 3..6 copies of the previous length
-constexpr uint32_t kShortZeroRun = 17;    // 3 extra bits: 3..10 zeros
-
 // Header bits, in the first 16-bit peek.
 constexpr uint32_t kAudioBit = 0x8000;
 constexpr uint32_t kKeepOldLengthsBit = 0x4000;
@@ -77,16 +73,20 @@ void ReadCodeLengths(Decoder* decoder) {
       ++i;
       continue;
     }
+    // A run, as long as its base plus the value of its extra bits.
+    constexpr uint32_t kRepeat = kRepeatPrevious - kRepeatPrevious;
+    constexpr uint32_t kShort = kShortZeroRun - kRepeatPrevious;
+    constexpr uint32_t kLong = kLongZeroRun - kRepeatPrevious;
     uint32_t run;
     uint8_t value = 0;
     if (symbol == kRepeatPrevious) {
-      run = ReadBitField(input, 2) + 3;
+      run = ReadBitField(input, kRunBits[kRepeat]) + kRunBase[kRepeat];
       // A repeat in first position has no previous length: it repeats 0.
       if (i > 0) value = lengths[i - 1];
     } else if (symbol == kShortZeroRun) {
-      run = ReadBitField(input, 3) + 3;
+      run = ReadBitField(input, kRunBits[kShort]) + kRunBase[kShort];
     } else {
-      run = ReadBitField(input, kMaxRunBits) + 11;
+      run = ReadBitField(input, kRunBits[kLong]) + kRunBase[kLong];
     }
     // A run never passes total; the rest of its count is dropped.
     for (; run > 0 && i < total; --run) lengths[i++] = value;

@@ -18,11 +18,9 @@ constexpr uint32_t kRefillSize = kInputBufferSize - kCarryOver;  // 8160
 static_assert((kCarryOver & (kCarryOver - 1)) == 0 && kRefillSize % kCarryOver == 0,
               "a refill moves in_pos down by masking it with kCarryOver - 1");
 
-// The longest code of every table, and the most extra bits one code-length
-// symbol (a zero run of 11..138) and one new match (length and distance)
-// carry after their codes.
+// The longest code of every table, and the most extra bits a new match
+// carries after its length and its distance code.
 constexpr uint32_t kMaxCodeLength = 15;
-constexpr uint32_t kMaxRunBits = 7;
 constexpr uint32_t kMaxLengthBits = kLengthBits[kRepLengthAlphabet - 1];  // 5
 constexpr uint32_t kMaxDistBits = kDistBits[kDistAlphabet - 1];           // 16
 
@@ -55,8 +53,8 @@ static_assert(kSymbolRefillAt + 1 >= kRefillSize && kHeaderRefillAt + 1 >= kRefi
                   kLengthRefillAt + 1 >= kRefillSize,
               "a refill point below the carried bytes would lose the current byte");
 // ...and what a step reads up to its next refill test must lie in the
-// buffer. A code-length symbol is its code and up to 7 extra bits; a header
-// is read field by field; the loop decodes up to a 15-bit code, 5 length
+// buffer. A code-length symbol is its code and one field of extra bits; a
+// header is read field by field; the loop decodes up to a 15-bit code, 5 length
 // bits, a 15-bit distance code and 16 distance bits per symbol, which its
 // 8-byte top-ups cover, and reads a few more symbols before it tests again
 // only while its buffer's end stays at or below the refill point.

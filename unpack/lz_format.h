@@ -24,6 +24,19 @@ constexpr uint32_t kShortSlots = kNewTablesSymbol - kFirstShortSymbol;
 constexpr uint32_t kTableLengths = kMainAlphabet + kDistAlphabet + kRepLengthAlphabet;  // 374
 constexpr uint32_t kLengthCodeAlphabet = 19;
 
+// The code-length alphabet: 0..15 a length, added (modulo 16) to the one the
+// previous table had at its place; then three runs, each as long as its base
+// plus the value of its extra bits.
+constexpr uint32_t kRepeatPrevious = 16;  // 3..6 copies of the previous length
+constexpr uint32_t kShortZeroRun = 17;    // 3..10 zeros
+constexpr uint32_t kLongZeroRun = 18;     // 11..138 zeros
+constexpr uint32_t kRunSymbols = kLengthCodeAlphabet - kRepeatPrevious;
+constexpr uint8_t kRunBase[kRunSymbols] = {3, 3, 11};
+constexpr uint8_t kRunBits[kRunSymbols] = {2, 3, 7};
+constexpr uint32_t LongestRun(uint32_t symbol) {
+  return kRunBase[symbol - kRepeatPrevious] + (1u << kRunBits[symbol - kRepeatPrevious]) - 1;
+}
+
 // Each slot's base is the previous base plus 2^(previous bit count).
 constexpr uint8_t kLengthBase[kRepLengthAlphabet] = {0,  1,  2,  3,  4,  5,  6,  7,   8,   10,
                                                      12, 14, 16, 20, 24, 28, 32, 40,  48,  56,
