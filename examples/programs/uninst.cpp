@@ -11,6 +11,10 @@
 // and ends. The copy waits for it to end, removes everything, reports, and
 // has the system delete the copy itself at the next restart (the one file
 // the uninstallation leaves behind until then).
+//
+// It runs with administrator rights, the copy from the temporary folder:
+// like Setup.exe it starts at ProgramEntry, which closes the library search
+// first, and imports every system library but kernel32 on first use.
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
@@ -64,6 +68,15 @@ bool SameFolder(const char* path, const char* folder) {
   return lstrcmpiA(parent, folder) == 0;
 }
 
+// The program of a registered command: Setup writes it in double quotes,
+// earlier versions wrote it bare.
+const char* CommandProgram(char* command) {
+  size_t length = std::strlen(command);
+  if (length < 2 || command[0] != '"' || command[length - 1] != '"') return command;
+  command[length - 1] = '\0';
+  return command + 1;
+}
+
 // The uninstall entry whose command is this uninstaller names the product.
 void FindGroup(Product* product) {
   product->group[0] = '\0';
@@ -79,7 +92,7 @@ void FindGroup(Product* product) {
     DWORD size = sizeof command - 1;
     bool ours = RegQueryValueExA(entry, "UninstallString", nullptr, nullptr, reinterpret_cast<BYTE*>(command),
                                  &size) == ERROR_SUCCESS &&
-                lstrcmpiA(command, product->uninstaller) == 0;
+                lstrcmpiA(CommandProgram(command), product->uninstaller) == 0;
     RegCloseKey(entry);
     if (ours) {
       CopyText(product->group, name, sizeof product->group);
@@ -281,13 +294,27 @@ int AskAndHandOver() {
   return 0;
 }
 
+// The copy's arguments: /remove, the installed uninstaller's process id
+// and its path, quoted (it may hold spaces). False for any other line.
+bool ReadRemoveArguments(char* arguments, DWORD* original_id, const char** uninstaller) {
+  size_t switch_length = std::strlen(kRemoveSwitch);
+  if (_strnicmp(arguments, kRemoveSwitch, switch_length) != 0 || arguments[switch_length] != ' ') return false;
+  char* end = nullptr;
+  *original_id = static_cast<DWORD>(std::strtoul(arguments + switch_length, &end, 10));
+  while (*end == ' ') ++end;
+  if (*end != '"') return false;
+  char* closing = std::strchr(end + 1, '"');
+  if (closing == nullptr) return false;
+  *closing = '\0';
+  *uninstaller = end + 1;
+  return true;
+}
+
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  // The copy's arguments: /remove, the installed uninstaller's process id
-  // and its path (quoted: it may hold spaces).
-  if (__argc == 4 && lstrcmpiA(__argv[1], kRemoveSwitch) == 0) {
-    return Remove(static_cast<DWORD>(std::strtoul(__argv[2], nullptr, 10)), __argv[3]);
-  }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int) {
+  DWORD original_id = 0;
+  const char* uninstaller = nullptr;
+  if (ReadRemoveArguments(arguments, &original_id, &uninstaller)) return Remove(original_id, uninstaller);
   return AskAndHandOver();
 }

@@ -356,9 +356,9 @@ Process::Process(const std::string& program, const std::string& arguments, DWORD
     startup.hStdOutput = file;
     startup.hStdError = file;
   }
-  std::string command = "\"" + program + "\" " + arguments;
-  started = CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, file != INVALID_HANDLE_VALUE, flags,
-                           nullptr, nullptr, &startup, &info) != 0;
+  std::string command = program.empty() ? arguments : "\"" + program + "\" " + arguments;
+  started = CreateProcessA(program.empty() ? nullptr : program.c_str(), &command[0], nullptr, nullptr,
+                           file != INVALID_HANDLE_VALUE, flags, nullptr, nullptr, &startup, &info) != 0;
   if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
 }
 

@@ -80,7 +80,10 @@ struct OpenDialog {
 constexpr DWORD kHangBoundMs = 60000;
 
 // A process of the test's own, ended and closed when the test is done. Its
-// standard output and error go to `output` when one is named.
+// standard output and error go to `output` when one is named. An empty
+// `program` runs the command line `arguments` as the shell runs a
+// registered command: the system finds the program in it
+// (CreateProcessA without an application name).
 struct Process {
   PROCESS_INFORMATION info = {};
   bool started = false;

@@ -386,13 +386,13 @@ SilentRun RunWatched(const std::string& installer, const std::string& arguments,
   return run;
 }
 
-// The sample built by mksetup, as the package author does it.
-std::string BuildSampleInstaller(const std::string& root) {
+// The sample built by mksetup, as the package author does it (with another
+// build of Setup.exe when `stub` names one).
+std::string BuildSampleInstaller(const std::string& root, const std::string& stub = TOLVEN_SETUP_EXE) {
   const std::string installer = root + "\\TolvenwarkDemoSetup.exe";
   const std::string said = root + "\\mksetup.txt";
   Process build(TOLVEN_MKSETUP_EXE,
-                std::string("build \"") + TOLVEN_SAMPLE_PACKAGE + "\" -o \"" + installer + "\" --stub \"" +
-                    TOLVEN_SETUP_EXE + "\"",
+                std::string("build \"") + TOLVEN_SAMPLE_PACKAGE + "\" -o \"" + installer + "\" --stub \"" + stub + "\"",
                 0, said);
   EXPECT_TRUE(build.started && build.Ended() && build.ExitCode() == 0) << ReadWholeFile(said);
   EXPECT_EQ(ReadWholeFile(said).find("warning"), std::string::npos)
@@ -481,6 +481,145 @@ TEST_F(InstallationTest, SampleProductInstallsAndUninstallsLeavingOnlyTheUninsta
   std::vector<std::string> left = FolderNames(temp_);
   ASSERT_EQ(left.size(), 1u);
   EXPECT_EQ(left[0].rfind("UnInst-", 0), 0u) << left[0];
+}
+
+// Runs the product's registered uninstall command the way the system's
+// list of installed programs does, with the system finding the program in
+// the command line, and answers the uninstaller's question and report.
+// What the report says, or "(none)".
+std::string UninstallAsTheSystemDoes(const char* uninstall_key) {
+  const std::string command = RegistryText(HKEY_LOCAL_MACHINE, uninstall_key, "UninstallString");
+  Process uninstall("", command);
+  EXPECT_TRUE(uninstall.started) << command;
+  if (!uninstall.started) return "(none)";
+  EXPECT_NE(AnswerBox("Uninstall", IDYES), "(none)") << command;
+  EXPECT_TRUE(uninstall.Ended());
+  return AnswerBox("Uninstall", IDOK);
+}
+
+// Libraries named like the system libraries Setup.exe asks for, planted
+// where anyone may put files: beside the installer (a downloads folder),
+// in the current folder, in the temporary folder the uninstaller's copy
+// runs from and in the product's folder. Wine is told to prefer them to
+// its own, as Windows' search order would; one that loads notes by which
+// program, and refuses to stay.
+class PlantedLibraries {
+ public:
+  PlantedLibraries() {
+    std::string names = TOLVEN_PLANTED_NAMES;
+    for (size_t at = 0; at <= names.size();) {
+      size_t end = std::min(names.find(',', at), names.size());
+      names_.push_back(names.substr(at, end - at));
+      at = end + 1;
+    }
+    char overrides[1024] = "";
+    GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
+    overrides_ = std::string(overrides) + ";" + names + "=n,b";
+  }
+  void Plant(const std::string& folder) {
+    for (const std::string& name : names_) {
+      CopyFileA((std::string(TOLVEN_MARKER_DIR) + "\\" + name + ".dll").c_str(),
+                (folder + "\\" + name + ".dll").c_str(), FALSE);
+    }
+    folders_.push_back(folder);
+  }
+  // What Wine's loader needs to prefer them, for the programs started
+  // meanwhile.
+  const std::string& overrides() const { return overrides_; }
+  // "library: program" for every library that was loaded.
+  std::vector<std::string> Loaded() const {
+    std::vector<std::string> loaded;
+    for (const std::string& folder : folders_) {
+      for (const std::string& name : FolderNames(folder)) {
+        if (name.size() < 7 || name.compare(name.size() - 7, 7, ".loaded") != 0) continue;
+        std::string programs = ReadWholeFile(folder + "\\" + name);
+        loaded.push_back(folder + "\\" + name.substr(0, name.size() - 7) + ": " +
+                         programs.substr(0, programs.find('\r')));
+      }
+    }
+    return loaded;
+  }
+
+ private:
+  std::vector<std::string> names_;
+  std::vector<std::string> folders_;
+  std::string overrides_;
+};
+
+// Setup.exe runs elevated from a downloads folder, the uninstaller's copy
+// from the temporary folder: neither loads a library from there or from
+// the current folder, in the dialog (with its folder browser), in a silent
+// installation or while uninstalling. On a system that cannot restrict the
+// search, what the program loads ahead keeps the markers out. A build
+// without the protection loads them: the test would see a hole.
+TEST_F(InstallationTest, PlantedLibrariesNeverLoadIntoSetupOrTheUninstaller) {
+  struct Case {
+    const char* why;
+    const char* stub;
+    bool without_search_control;  // kernel32 seems to lack both search functions, as 9x does
+    bool loads_markers;
+  } const cases[] = {
+      {"the shipped program", TOLVEN_SETUP_EXE, false, false},
+      {"no search control: the libraries loaded ahead", TOLVEN_SETUP_EXE, true, false},
+      {"a test build without the protection", TOLVEN_UNPROTECTED_SETUP_EXE, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    const std::string downloads = root_ + "\\downloads";
+    const std::string current = root_ + "\\current";
+    const std::string folder = root_ + "\\Tolvenwark Demo";
+    CreateDirectoryA(downloads.c_str(), nullptr);
+    CreateDirectoryA(current.c_str(), nullptr);
+    const std::string installer = BuildSampleInstaller(downloads, c.stub);
+    if (c.without_search_control) {
+      std::string bytes = ReadWholeFile(installer);
+      for (const char* name : {"SetDefaultDllDirectories", "SetDllDirectoryA"}) {
+        size_t at = bytes.find(std::string(name) + '\0');
+        ASSERT_NE(at, std::string::npos) << name;
+        bytes[at] = 'X';
+      }
+      WriteWholeFile(installer, bytes);
+    }
+    PlantedLibraries planted;
+    for (const std::string& where : {downloads, current, temp_}) planted.Plant(where);
+    bool installed = false;
+    {
+      EnvironmentVariableForTest prefer_planted("WINEDLLOVERRIDES", planted.overrides());
+      CurrentFolderForTest in_current(current);
+      ProbeOptions options;
+      options.interact = [&](const OpenDialog& open) {
+        PostMessageA(open.dialog, WM_COMMAND, IDC_BROWSE, 0);
+        HWND browser = WaitForWindow(open, "#32770", open.dialog);
+        ASSERT_NE(browser, nullptr);
+        PostMessageA(browser, WM_COMMAND, IDCANCEL, 0);
+        SetFolder(open, folder);
+        for (int option : {IDC_START_MENU, IDC_DESKTOP_ICON, IDC_QUICK_LAUNCH}) SetOption(open, option, true);
+        installed = PressInstall(open).dialog_closed;
+      };
+      ProbeSetup(installer, options);
+      SilentRun silent = RunWatched(installer, "/S /D=" + folder);
+      if (installed) {
+        EXPECT_EQ(silent.exit_code, 0u);
+        planted.Plant(folder);
+        EXPECT_EQ(UninstallAsTheSystemDoes(kSampleUninstallKey), "Tolvenwark Demo has been removed. The folder " +
+                                                                      folder + " holds other files and stays.");
+      }
+    }
+    std::vector<std::string> loaded = planted.Loaded();
+    if (c.loads_markers) {
+      EXPECT_FALSE(loaded.empty());
+      for (const std::string& line : loaded) EXPECT_NE(line.find(installer), std::string::npos) << line;
+    } else {
+      EXPECT_TRUE(installed);
+      EXPECT_EQ(loaded, std::vector<std::string>());
+    }
+    for (const std::string& where : {downloads, current, temp_, folder}) {
+      for (const std::string& name : FolderNames(where)) DeleteFileA((where + "\\" + name).c_str());
+      RemoveDirectoryA(where.c_str());
+    }
+    CreateDirectoryA(temp_.c_str(), nullptr);
+    ForgetInstallation(kSampleGroup, kSampleId, kSampleUninstallKey);
+  }
 }
 
 // The log's lines, without their line ends.

@@ -18,17 +18,42 @@ inline std::string WindowsScratchFolder() {
   return folder;
 }
 
-// Points the process's temporary folder (TMP, which Windows asks first) at
-// `folder` for the life of this object; programs it starts inherit it.
-class TemporaryFolderForTest {
+// Sets an environment variable of the process for the life of this object;
+// programs it starts inherit it.
+class EnvironmentVariableForTest {
  public:
-  explicit TemporaryFolderForTest(const std::string& folder) {
-    char value[MAX_PATH] = "";
-    GetEnvironmentVariableA("TMP", value, sizeof value);
-    saved_ = value;
-    SetEnvironmentVariableA("TMP", folder.c_str());
+  EnvironmentVariableForTest(const char* name, const std::string& value) : name_(name) {
+    char saved[1024] = "";
+    had_value_ = GetEnvironmentVariableA(name, saved, sizeof saved) != 0;
+    saved_ = saved;
+    SetEnvironmentVariableA(name, value.c_str());
   }
-  ~TemporaryFolderForTest() { SetEnvironmentVariableA("TMP", saved_.c_str()); }
+  ~EnvironmentVariableForTest() { SetEnvironmentVariableA(name_, had_value_ ? saved_.c_str() : nullptr); }
+
+ private:
+  const char* name_;
+  std::string saved_;
+  bool had_value_;
+};
+
+// Points the process's temporary folder (TMP, which Windows asks first) at
+// `folder` for the life of this object.
+class TemporaryFolderForTest : public EnvironmentVariableForTest {
+ public:
+  explicit TemporaryFolderForTest(const std::string& folder) : EnvironmentVariableForTest("TMP", folder) {}
+};
+
+// Makes `folder` the process's current folder for the life of this object;
+// programs it starts inherit it.
+class CurrentFolderForTest {
+ public:
+  explicit CurrentFolderForTest(const std::string& folder) {
+    char saved[MAX_PATH] = "";
+    GetCurrentDirectoryA(sizeof saved, saved);
+    saved_ = saved;
+    SetCurrentDirectoryA(folder.c_str());
+  }
+  ~CurrentFolderForTest() { SetCurrentDirectoryA(saved_.c_str()); }
 
  private:
   std::string saved_;
