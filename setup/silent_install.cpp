@@ -47,8 +47,8 @@ const char* const kOutcomes[] = {
 };
 
 int Install(HINSTANCE instance, const CommandLine& command_line) {
-  if (command_line.wrong_argument[0] != '\0') {
-    LogLine("argument not understood: %s", command_line.wrong_argument);
+  if (command_line.refusal != nullptr) {
+    LogLine("%s: %s", command_line.refusal, command_line.wrong_argument);
     return kExitWrongArguments;
   }
   const char* package = g_setup_state->module_path;

@@ -18,5 +18,6 @@ enum SilentExitCode {
 
 // Describes the package in a dialog that is never shown, takes its
 // defaults (with the folder of /D= in place of the proposed one), installs
-// as OK would and returns the exit code.
+// as OK would and returns the exit code. A refused command line ends it
+// with kExitWrongArguments before anything else, its reason in the log.
 int RunSilentInstallation(HINSTANCE instance, const CommandLine& command_line);

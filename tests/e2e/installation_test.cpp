@@ -729,6 +729,10 @@ TEST_F(InstallationTest, SilentFailuresEndWithTheirExitCodeAndReason) {
   } const cases[] = {
       {"an argument not understood", good, "/S /NOW /LOG=" + log + " /D=" + folder_, false, 1,
        {"argument not understood: /NOW", "exit code 1: wrong arguments"}},
+      {"a switch not understood, without /S", good, "/NOW /LOG=" + log, false, 1,
+       {"argument not understood: /NOW", "exit code 1: wrong arguments"}},
+      {"/S written after /D=, which takes it into the folder", good, "/LOG=" + log + " /D=" + folder_ + " /S", false,
+       1, {"a switch for a silent installation, without /S before it: /LOG=", "exit code 1: wrong arguments"}},
       {"a damaged package", damaged, arguments, false, 2,
        {"e2e-damaged-setup.exe: cannot be read or is damaged (result 3)",
         "exit code 2: the package is damaged or cannot be read"}},
@@ -774,9 +778,9 @@ TEST_F(InstallationTest, SilentFailuresEndWithTheirExitCodeAndReason) {
     RemoveDirectoryA(folder_.c_str());
   }
 
-  // Without /S the arguments are ignored and the dialog comes as always:
-  // the watcher sees it, and closing it ends Setup with 0.
-  SilentRun dialog = RunWatched(good, "/NOW /D=" + folder_);
+  // Without a switch the arguments are ignored and the dialog comes as
+  // always: the watcher sees it, and closing it ends Setup with 0.
+  SilentRun dialog = RunWatched(good, "readme.txt " + folder_);
   ASSERT_TRUE(dialog.ended);
   EXPECT_EQ(dialog.exit_code, 0u);
   ASSERT_FALSE(dialog.shown.empty());

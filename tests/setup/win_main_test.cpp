@@ -59,9 +59,12 @@ TEST(WinMain, SilentRunsShowNoDialogAndEndWithTheirExitCode) {
   };
   const Case cases[] = {
       {"/S /NOW", 1, "an argument that is not understood"},
+      {"/NOW", 1, "a switch not understood, without /S"},
+      {"/D=C:\\x /S", 1, "/S inside the folder of /D="},
       {"/S /LOG=", 1, "a log without a file"},
       {"/S /LOG=Z:\\no such folder\\a.log", 1, "a log that cannot be created"},
       {"/s", 2, "no package in the program's own file"},
+      {"-QUIET", 2, "another installer's spelling"},
   };
   for (const Case& c : cases) {
     g_dialog_ran = false;
