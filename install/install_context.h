@@ -24,8 +24,9 @@ struct InstallContext {
   // Tick count when the status line last changed, 0 before the first file
   // of a pass: the line follows the files at most every kStatusInterval ms.
   uint32_t status_shown_at;
+  uint64_t installed_bytes;  // of the files the pass has placed so far
 };
-static_assert(sizeof(InstallContext) == 960 || sizeof(void*) != 4, "the record's fields and their sizes");
+static_assert(sizeof(InstallContext) == 968 || sizeof(void*) != 4, "the record's fields and their sizes");
 
 // Milliseconds between two changes of the status line: often enough to be
 // seen moving, rarely enough that small files do not wait on the display.

@@ -159,6 +159,7 @@ int PlaceEntry(char* name, const uint8_t*, uint32_t size, void* user) {
     DeleteFileA(path);
   }
   LogLine("file %s (%lu bytes)", path, static_cast<unsigned long>(size));
+  context->installed_bytes += size;
   CopyBounded(name, path, kPathSize);
   uint32_t now = GetTickCount();
   if (context->status_shown_at == 0 || now - context->status_shown_at >= kStatusInterval) {

@@ -6,6 +6,7 @@
 
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
+#include "install/install_context.h"
 #include "install/install_log.h"
 #include "setup/setup_state.h"
 
@@ -47,6 +48,37 @@ bool UninstallKeyName(char* key_name, size_t size) {
   if (state->group[0] == '\0') return false;
   CopyBounded(key_name, kUninstallKey, size);
   AppendBounded(key_name, state->group, size);
+  return true;
+}
+
+void SetNumberValue(HKEY key, const char* where, const char* value_name, DWORD number) {
+  if (RegSetValueExA(key, value_name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number) ==
+      ERROR_SUCCESS) {
+    LogLine("registry %s\\%s = %lu", where, value_name, static_cast<unsigned long>(number));
+  }
+}
+
+// A value that only some installations have: set when there is a text,
+// else removed, so that an earlier version's does not outlive it.
+void SetOptionalValue(HKEY key, const char* where, const char* value_name, const char* text) {
+  if (text[0] != '\0') {
+    SetStringValue(key, where, value_name, text);
+  } else {
+    RegDeleteValueA(key, value_name);
+  }
+}
+
+// `file_name` in `folder`, in double quotes, into `out` (kPathSize + 2
+// bytes). Bare, a path with blanks in a command would run the first file
+// that its words name (C:\Program.exe for C:\Program Files\...). False
+// when the path does not fit kPathSize.
+bool QuotedPath(char* out, const char* folder, const char* file_name) {
+  char path[kPathSize];
+  CopyBounded(path, folder, sizeof path);
+  if (JoinPath(path, file_name, sizeof path) != kTextWhole) return false;
+  CopyBounded(out, "\"", kPathSize + 2);
+  AppendBounded(out, path, kPathSize + 2);
+  AppendBounded(out, "\"", kPathSize + 2);
   return true;
 }
 
@@ -117,8 +149,19 @@ void SaveInstallPath(const char* folder) {
   RegCloseKey(key);
 }
 
-void WriteUninstallEntry(const char* uninstaller) {
+void WriteUninstallEntry(const InstallContext* context) {
   const SetupState* state = g_setup_state;
+  char command[kPathSize + 2];
+  if (!QuotedPath(command, context->destination, context->uninstaller)) return;
+  // The main program's icon, where the package has one.
+  char icon[kPathSize + 2];
+  CopyBounded(icon, command, sizeof icon);
+  char main_program[kPathSize];
+  CopyBounded(main_program, context->destination, sizeof main_program);
+  if (context->main_exe[0] != '\0' && JoinPath(main_program, context->main_exe, sizeof main_program) == kTextWhole &&
+      CheckFileExists(main_program) == 0) {
+    QuotedPath(icon, context->destination, context->main_exe);
+  }
   char key_name[512];
   if (!UninstallKeyName(key_name, sizeof key_name)) return;
   HKEY key;
@@ -127,7 +170,18 @@ void WriteUninstallEntry(const char* uninstaller) {
   CopyBounded(where, "HKLM\\", sizeof where);
   AppendBounded(where, key_name, sizeof where);
   SetStringValue(key, where, "DisplayName", state->group);
-  SetStringValue(key, where, "UninstallString", uninstaller);
+  SetStringValue(key, where, "UninstallString", command);
+  // An uninstaller with a silent mode of its own registers it here; the
+  // sample's has none, and a command left by an earlier version goes.
+  SetOptionalValue(key, where, "QuietUninstallString", "");
+  SetStringValue(key, where, "DisplayIcon", icon);
+  SetOptionalValue(key, where, "DisplayVersion", state->version);
+  SetOptionalValue(key, where, "Publisher", state->publisher);
+  SetStringValue(key, where, "InstallLocation", context->destination);
+  // In KiB, rounded up; no installation comes near the 4 TiB a DWORD holds.
+  SetNumberValue(key, where, "EstimatedSize", static_cast<DWORD>((context->installed_bytes + 1023) / 1024));
+  SetNumberValue(key, where, "NoModify", 1);
+  SetNumberValue(key, where, "NoRepair", 1);
   RegCloseKey(key);
 }
 
@@ -135,12 +189,18 @@ void ReadRegisteredUninstaller(char* out) {
   out[0] = '\0';
   char key_name[512];
   if (!UninstallKeyName(key_name, sizeof key_name)) return;
-  ReadStringValue(HKEY_LOCAL_MACHINE, key_name, "UninstallString", out, kPathSize);
-  // A command may stand in quotes, as a path with blanks should.
-  if (out[0] == '"') {
-    size_t length = strlen(out);
-    size_t end = length > 1 && out[length - 1] == '"' ? length - 1 : length;
-    memmove(out, out + 1, end - 1);
-    out[end - 1] = '\0';
+  // Setup writes the command in quotes, which a full path may need two
+  // more bytes for.
+  char command[kPathSize + 2];
+  ReadStringValue(HKEY_LOCAL_MACHINE, key_name, "UninstallString", command, sizeof command);
+  const char* path = command;
+  size_t length = strlen(command);
+  if (command[0] == '"') {
+    ++path;
+    --length;
+    if (length > 0 && path[length - 1] == '"') --length;
   }
+  if (length >= kPathSize) return;
+  memcpy(out, path, length);
+  out[length] = '\0';
 }

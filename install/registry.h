@@ -17,9 +17,14 @@ void ReadProgramFilesDir(char* out);
 // Remembers `folder` under SetupState.package_id for the current user.
 void SaveInstallPath(const char* folder);
 
-// Registers `uninstaller` (its full path) as the uninstall command of the
-// product SetupState.group.
-void WriteUninstallEntry(const char* uninstaller);
+struct InstallContext;
+
+// Registers the product SetupState.group with the system's list of
+// installed programs, after an installation into context->destination: its
+// uninstaller (context->uninstaller) as the uninstall command, the main
+// program's icon (the uninstaller's without one), the version, the
+// publisher, the folder and the size of the installed files.
+void WriteUninstallEntry(const InstallContext* context);
 
 // The uninstaller that the product SetupState.group is registered with, as
 // a path without quotes, into `out` (kPathSize bytes); empty text when the

@@ -114,6 +114,7 @@ int InstallFiles(InstallContext* context, DWORD* error, char* failed) {
   if (result != kExtractCannotCreate || !UseTemporaryDestination(context)) return result;
 
   context->status_shown_at = 0;  // the retry shows its first file at once
+  context->installed_bytes = 0;  // and counts every file again
   result = ExtractArchive(archive, PlaceEntry, context);
   if (result == kExtractOk) {
     // A move of the temporary folder itself would put it inside the user's
@@ -206,12 +207,7 @@ int RunInstallation(HWND dialog) {
 
   SetDlgItemTextA(dialog, IDC_STATUS, "");
   SaveInstallPath(context.destination);
-  if (context.uninstaller[0] != '\0') {
-    char uninstaller[kWorkSize];
-    CopyBounded(uninstaller, context.destination, sizeof uninstaller);
-    JoinPath(uninstaller, context.uninstaller, sizeof uninstaller);
-    WriteUninstallEntry(uninstaller);
-  }
+  if (context.uninstaller[0] != '\0') WriteUninstallEntry(&context);
   CreateShortcuts(dialog, &context);
   if (context.temp_folder[0] != '\0') ShellDelete(context.temp_folder);
 

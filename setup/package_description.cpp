@@ -180,6 +180,7 @@ void ShowPackageTitle(HWND dialog, const char* text) {
   if (font != nullptr) SendDlgItemMessageA(dialog, IDC_TITLE, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   SetDlgItemTextA(dialog, IDC_TITLE, shown);
 
+  CopyBounded(g_setup_state->version, version, sizeof g_setup_state->version);
   if (g_setup_state->group[0] == '\0') {
     CopyBounded(g_setup_state->group, title, sizeof g_setup_state->group);
     KeepUsableName(g_setup_state->group);
@@ -202,6 +203,7 @@ void ReadPackageInfo(const char* text) {
 
   ReadKeyValue(text, "Class", state->window_class, sizeof state->window_class);
   ReadKeyValue(text, "Exe", state->exe_name, sizeof state->exe_name);
+  ReadKeyValue(text, "Publisher", state->publisher, sizeof state->publisher);
 
   // Room for "yes", "no" and a few characters more, so that "nonsense"
   // does not read as "no".

@@ -25,14 +25,15 @@ extern LOGFONTA TitleFont;
 int DescribeEntry(char* name, const uint8_t* data, uint32_t size, void* user);
 
 // Shows the title and version from the first line of FILE_ID.DIZ in the
-// title control and after the dialog's title; an empty product name
-// (SetupState.group) becomes the title, trimmed, if it can name a folder.
+// title control and after the dialog's title, and keeps the version in
+// SetupState; an empty product name (SetupState.group) becomes the title,
+// trimmed, if it can name a folder.
 void ShowPackageTitle(HWND dialog, const char* text);
 
-// Reads "ID", "Group", "Class", "Exe" and "Notice" of an .INF text into
-// SetupState. A Group that cannot name a folder (IsUsableProductName)
-// counts as none. "Notice=no", in any case, turns the notice off; any other
-// value turns it on again.
+// Reads "ID", "Group", "Class", "Exe", "Notice" and "Publisher" of an .INF
+// text into SetupState. A Group that cannot name a folder
+// (IsUsableProductName) counts as none. "Notice=no", in any case, turns the
+// notice off; any other value turns it on again.
 void ReadPackageInfo(const char* text);
 
 // Appends the value after the first "key=" of `text` to `field` (`size`

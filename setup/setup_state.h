@@ -18,14 +18,16 @@ struct SetupState {
   char package_id[4];                   // .INF "ID": registry value name
   char group[32];                       // product name (.INF "Group" or title);
                                         // empty unless it can name a folder
+  char version[32];                     // the version the title line gives
   char window_class[32];                // class of running product windows
   char exe_name[32];                    // file name of the main program
+  char publisher[64];                   // .INF "Publisher", for the uninstall entry
   char lng_base_name[32];               // language files' base name
   char module_path[260];                // the setup program's own file
   PackageSeal package_seal;             // as mksetup build sealed the archive
   bool notice_off;                      // .INF "Notice=no": no notice 3002
 };
-static_assert(sizeof(SetupState) == 416 || sizeof(void*) != 4, "the record's fields and their sizes");
+static_assert(sizeof(SetupState) == 512 || sizeof(void*) != 4, "the record's fields and their sizes");
 
 // Valid from the first step of start-up to the last step of tear-down; null
 // outside that span.

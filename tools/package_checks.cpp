@@ -149,7 +149,7 @@ void CheckInf(const std::vector<std::string>& infs,
     const char* name;
     size_t size;  // the installer's field, terminator included
   };
-  const Key keys[] = {{"ID", 4}, {"Group", 32}, {"Exe", 32}, {"Notice", 8}};
+  const Key keys[] = {{"ID", 4}, {"Group", 32}, {"Exe", 32}, {"Notice", 8}, {"Publisher", 64}};
   std::string first = AsText(contents(infs[0]));
   for (const Key& key : keys) {
     std::string read;

@@ -109,10 +109,12 @@ void PrintRegistry(const std::string& folder) {
     DWORD size = sizeof name;
     if (RegEnumKeyExA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
     std::string entry = std::string(kUninstallRoot) + "\\" + name;
-    std::string command = RegistryText(HKEY_LOCAL_MACHINE, entry, "UninstallString");
-    if (!InFolder(command, folder)) continue;
-    std::printf("  HKLM\\%s\n    [DisplayName] = %s\n    [UninstallString] = %s\n", entry.c_str(),
-                RegistryText(HKEY_LOCAL_MACHINE, entry, "DisplayName").c_str(), command.c_str());
+    if (lstrcmpiA(RegistryText(HKEY_LOCAL_MACHINE, entry, "InstallLocation").c_str(), folder.c_str()) != 0) continue;
+    std::printf("  HKLM\\%s\n", entry.c_str());
+    for (const char* value : {"DisplayName", "UninstallString", "DisplayIcon", "DisplayVersion", "Publisher",
+                              "InstallLocation", "EstimatedSize", "NoModify", "NoRepair"}) {
+      std::printf("    [%s] = %s\n", value, RegistryText(HKEY_LOCAL_MACHINE, entry, value).c_str());
+    }
   }
   RegCloseKey(key);
 }

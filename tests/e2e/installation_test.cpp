@@ -156,7 +156,7 @@ TEST_F(InstallationTest, FreshInstallationInTheSystemLanguage) {
 
   EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, kRemembered, kPackageId), folder_);
   EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), kGroup);
-  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), folder_ + "\\UnInst.exe");
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), "\"" + folder_ + "\\UnInst.exe\"");
 
   // Every shortcut starts in the installation folder.
   const std::string link = std::string("\\") + kGroup + ".lnk";
@@ -296,7 +296,9 @@ TEST_F(InstallationTest, Windows98InstallsTheClassicEditionWithoutShortcutsWhenN
   EXPECT_TRUE(outcome.dialog_closed);
   EXPECT_EQ(ReadWholeFile(folder_ + "\\README.TXT"), "classic readme");
   EXPECT_EQ(ReadWholeFile(folder_ + "\\PDEMO.EXE"), "classic program");
-  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), folder_ + "\\UnInst.exe");
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), "\"" + folder_ + "\\UnInst.exe\"");
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayIcon"), "\"" + folder_ + "\\UnInst.exe\"")
+      << "without a main program, the uninstaller's icon";
   const std::string link = std::string("\\") + kGroup + ".lnk";
   EXPECT_FALSE(PathExists(ShellFolder(CSIDL_DESKTOPDIRECTORY) + link));
   EXPECT_FALSE(PathExists(QuickLaunchFolder() + link));
@@ -430,59 +432,6 @@ std::vector<std::string> ExpectSampleFiles(const std::string& folder) {
   return expected;
 }
 
-// The sample product as a package author ships it: mksetup's package of
-// examples/sample-product with our Setup.exe, signed. Installed with every
-// shortcut, its running program closed by the next Setup, and removed
-// again by its own uninstaller.
-TEST_F(InstallationTest, SampleProductInstallsAndUninstallsLeavingOnlyTheUninstallersCopy) {
-  const std::string installer = SignedSampleInstaller(root_);
-  const std::string folder = root_ + "\\Tolvenwark Demo";
-  InstallOutcome outcome;
-  ProbeOptions options;
-  options.interact = [&](const OpenDialog& open) {
-    SetFolder(open, folder);
-    ChooseEdition(open, 1);
-    for (int option : {IDC_START_MENU, IDC_DESKTOP_ICON, IDC_QUICK_LAUNCH}) SetOption(open, option, true);
-    outcome = PressInstall(open);
-  };
-  ProbeResult result = ProbeSetup(installer, options);
-  ASSERT_TRUE(result.dialog_found) << DescribeSnapshot(result);
-  ASSERT_TRUE(outcome.dialog_closed) << Describe(outcome);
-
-  ExpectSampleFiles(folder);
-  const std::string group = ProgramsFolder() + "\\" + kSampleGroup;
-  EXPECT_EQ(FolderNames(group).size(), 5u) << "program, uninstaller, licence and both order forms";
-
-  // The product runs; the next Setup closes it.
-  Process program(folder + "\\KDEMO.EXE", "");
-  ASSERT_TRUE(program.started);
-  ASSERT_TRUE(WaitUntil([] { return FindWindowA("TolvenwarkDemo", nullptr) != nullptr; }));
-  bool closed = false;
-  ProbeOptions wait_for_close;
-  wait_for_close.interact = [&](const OpenDialog&) { closed = program.Ended(); };
-  EXPECT_TRUE(ProbeSetup(installer, wait_for_close).dialog_found);
-  EXPECT_TRUE(closed) << "Setup closes the running program while its dialog is open";
-
-  // The uninstaller asks, hands over to its copy, which removes everything.
-  Process uninstall(folder + "\\UnInst.exe", "");
-  ASSERT_TRUE(uninstall.started);
-  EXPECT_EQ(AnswerBox("Uninstall", IDYES), "Remove Tolvenwark Demo and all of its components from " + folder + "?");
-  EXPECT_TRUE(uninstall.Ended());
-  EXPECT_EQ(AnswerBox("Uninstall", IDOK), "Tolvenwark Demo has been removed.");
-
-  EXPECT_TRUE(WaitUntil([&] { return !PathExists(folder); }));
-  EXPECT_FALSE(PathExists(group));
-  const std::string link = std::string("\\") + kSampleGroup + ".lnk";
-  EXPECT_FALSE(PathExists(ShellFolder(CSIDL_DESKTOPDIRECTORY) + link));
-  EXPECT_FALSE(PathExists(QuickLaunchFolder() + link));
-  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "DisplayName"), "(none)");
-  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, kRemembered, kSampleId), "(none)");
-  // What stays until the next restart: the copy that did the work.
-  std::vector<std::string> left = FolderNames(temp_);
-  ASSERT_EQ(left.size(), 1u);
-  EXPECT_EQ(left[0].rfind("UnInst-", 0), 0u) << left[0];
-}
-
 // Runs the product's registered uninstall command the way the system's
 // list of installed programs does, with the system finding the program in
 // the command line, and answers the uninstaller's question and report.
@@ -495,6 +444,83 @@ std::string UninstallAsTheSystemDoes(const char* uninstall_key) {
   EXPECT_NE(AnswerBox("Uninstall", IDYES), "(none)") << command;
   EXPECT_TRUE(uninstall.Ended());
   return AnswerBox("Uninstall", IDOK);
+}
+
+// The sample product as a package author ships it: mksetup's package of
+// examples/sample-product with our Setup.exe, signed. Installed into
+// Program Files with every shortcut and registered as Programs and
+// Features lists it, its running program closed by the next Setup, and
+// removed again by its own uninstaller, which the registered command runs
+// although a C:\Program.exe lies in wait for an unquoted one.
+TEST_F(InstallationTest, SampleProductInstallsAndUninstallsLeavingOnlyTheUninstallersCopy) {
+  const std::string installer = SignedSampleInstaller(root_);
+  const std::string folder = ShellFolder(CSIDL_PROGRAM_FILES) + "\\Tolvenwark Demo";
+  ASSERT_NE(folder.find(' '), std::string::npos) << "a folder with a blank in its path";
+  InstallOutcome outcome;
+  ProbeOptions options;
+  options.interact = [&](const OpenDialog& open) {
+    SetFolder(open, folder);
+    ChooseEdition(open, 1);
+    for (int option : {IDC_START_MENU, IDC_DESKTOP_ICON, IDC_QUICK_LAUNCH}) SetOption(open, option, true);
+    outcome = PressInstall(open);
+  };
+  ProbeResult result = ProbeSetup(installer, options);
+  ASSERT_TRUE(result.dialog_found) << DescribeSnapshot(result);
+  ASSERT_TRUE(outcome.dialog_closed) << Describe(outcome);
+
+  uint64_t installed_bytes = 0;
+  ExpectSampleFiles(folder);
+  for (const ListedItem& item : ListFolder(folder)) installed_bytes += item.size;
+  const std::string group = ProgramsFolder() + "\\" + kSampleGroup;
+  EXPECT_EQ(FolderNames(group).size(), 5u) << "program, uninstaller, licence and both order forms";
+  const struct {
+    const char* name;
+    std::string data;
+  } values[] = {
+      {"DisplayName", kSampleGroup},
+      {"UninstallString", "\"" + folder + "\\UnInst.exe\""},
+      {"QuietUninstallString", "(none)"},  // the sample's uninstaller always asks
+      {"DisplayIcon", "\"" + folder + "\\KDEMO.EXE\""},
+      {"DisplayVersion", "1.0"},
+      {"Publisher", "Tolvenwark Software"},
+      {"InstallLocation", folder},
+      {"EstimatedSize", "dword " + std::to_string((installed_bytes + 1023) / 1024)},
+      {"NoModify", "dword 1"},
+      {"NoRepair", "dword 1"},
+  };
+  for (const auto& value : values) {
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, value.name), value.data) << value.name;
+  }
+
+  // The product runs; the next Setup closes it.
+  Process program(folder + "\\KDEMO.EXE", "");
+  ASSERT_TRUE(program.started);
+  ASSERT_TRUE(WaitUntil([] { return FindWindowA("TolvenwarkDemo", nullptr) != nullptr; }));
+  bool closed = false;
+  ProbeOptions wait_for_close;
+  wait_for_close.interact = [&](const OpenDialog&) { closed = program.Ended(); };
+  EXPECT_TRUE(ProbeSetup(installer, wait_for_close).dialog_found);
+  EXPECT_TRUE(closed) << "Setup closes the running program while its dialog is open";
+
+  // The uninstaller asks, hands over to its copy, which removes everything.
+  const std::string program_exe = ShellFolder(CSIDL_PROGRAM_FILES).substr(0, 3) + "Program.exe";
+  ASSERT_TRUE(CopyFileA(TOLVEN_PLANTED_PROGRAM, program_exe.c_str(), FALSE)) << program_exe;
+  EXPECT_EQ(UninstallAsTheSystemDoes(kSampleUninstallKey), "Tolvenwark Demo has been removed.");
+  EXPECT_FALSE(PathExists(program_exe + ".ran")) << ReadWholeFile(program_exe + ".ran");
+  DeleteFileA(program_exe.c_str());
+  DeleteFileA((program_exe + ".ran").c_str());
+
+  EXPECT_TRUE(WaitUntil([&] { return !PathExists(folder); }));
+  EXPECT_FALSE(PathExists(group));
+  const std::string link = std::string("\\") + kSampleGroup + ".lnk";
+  EXPECT_FALSE(PathExists(ShellFolder(CSIDL_DESKTOPDIRECTORY) + link));
+  EXPECT_FALSE(PathExists(QuickLaunchFolder() + link));
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "DisplayName"), "(none)");
+  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, kRemembered, kSampleId), "(none)");
+  // What stays until the next restart: the copy that did the work.
+  std::vector<std::string> left = FolderNames(temp_);
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_EQ(left[0].rfind("UnInst-", 0), 0u) << left[0];
 }
 
 // Libraries named like the system libraries Setup.exe asks for, planted
@@ -651,7 +677,7 @@ TEST_F(InstallationTest, SilentInstallationOfTheSampleShowsNothingAndLogsEverySt
 
   ExpectSampleFiles(folder);
   EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, kRemembered, kSampleId), folder);
-  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "UninstallString"), folder + "\\UnInst.exe");
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "UninstallString"), "\"" + folder + "\\UnInst.exe\"");
   const std::string link = std::string("\\") + kSampleGroup + ".lnk";
   const std::string group = ProgramsFolder() + "\\" + kSampleGroup;
   const std::string program = folder + "\\KDEMO.EXE";
@@ -672,7 +698,8 @@ TEST_F(InstallationTest, SilentInstallationOfTheSampleShowsNothingAndLogsEverySt
   for (const std::string& line :
        {"registry HKCU\\Software\\Tolvenwark\\TWD = " + folder,
         std::string("registry HKLM\\") + kSampleUninstallKey + "\\DisplayName = Tolvenwark Demo",
-        std::string("registry HKLM\\") + kSampleUninstallKey + "\\UninstallString = " + folder + "\\UnInst.exe",
+        std::string("registry HKLM\\") + kSampleUninstallKey + "\\UninstallString = \"" + folder + "\\UnInst.exe\"",
+        std::string("registry HKLM\\") + kSampleUninstallKey + "\\NoRepair = 1",
         "\\Uninstall.lnk -> " + folder + "\\UnInst.exe", link + " -> " + program}) {
     EXPECT_TRUE(HasLine(run.log, line)) << line << "\n" << run.log;
   }

@@ -38,9 +38,12 @@ std::string RegistryText(HKEY root, const std::string& key_name, const std::stri
   if (RegOpenKeyExA(root, key_name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "(none)";
   char value[1024] = "";
   DWORD size = sizeof value - 1;
-  LONG status = RegQueryValueExA(key, value_name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
+  DWORD type = REG_NONE;
+  LONG status = RegQueryValueExA(key, value_name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
   RegCloseKey(key);
-  return status == ERROR_SUCCESS ? value : "(none)";
+  if (status != ERROR_SUCCESS) return "(none)";
+  if (type == REG_DWORD) return "dword " + std::to_string(*reinterpret_cast<const DWORD*>(value));
+  return value;
 }
 
 bool SetRegistryValue(HKEY root, const std::string& key_name, const std::string& value_name, DWORD type,

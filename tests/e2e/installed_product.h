@@ -24,7 +24,8 @@ std::vector<std::string> FolderNames(const std::string& folder);
 
 bool PathExists(const std::string& path);
 
-// A string value, or "(none)" when the key or the value is missing.
+// A string value, a number as "dword N", or "(none)" when the key or the
+// value is missing.
 std::string RegistryText(HKEY root, const std::string& key, const std::string& value);
 // Stores `data` as it stands (a string's terminator included only when it
 // holds one), making the key where needed; whether it was stored.

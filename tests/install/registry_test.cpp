@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include "install/install_context.h"
 #include "install/registry.h"
 #include "setup/setup_state.h"
 #include "tests/e2e/installed_product.h"
+#include "tests/install/test_paths.h"
 
 namespace {
 
@@ -157,15 +159,56 @@ TEST_F(RegistryTest, ProposalAndUninstallEntryNeedTheProductName) {
   EXPECT_EQ(Proposal(), "D:\\Chosen") << "a remembered folder needs no product name";
 
   const char kAllUninstall[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-  WriteUninstallEntry("D:\\Chosen\\UnInst.exe");
+  InstallContext context = {};
+  strcpy(context.destination, "D:\\Chosen");
+  strcpy(context.uninstaller, "UnInst.exe");
+  WriteUninstallEntry(&context);
   EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kAllUninstall, "DisplayName"), "<absent>");
   EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kAllUninstall, "UninstallString"), "<absent>");
+}
 
-  // With the name: the product's own key, with name and command.
-  strcpy(state_.group, kProduct);
-  WriteUninstallEntry("D:\\Tools\\X\\UnInst.exe");
-  EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstall, "DisplayName"), kProduct);
-  EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstall, "UninstallString"), "D:\\Tools\\X\\UnInst.exe");
+// The entry as the system's list of installed programs shows it, written
+// twice over one key: the second installation has neither a main program
+// nor a version nor a publisher, and none of the first one's stays.
+TEST_F(RegistryTest, UninstallEntryNamesTheProductAsTheSystemListsIt) {
+  const std::string folder = WindowsScratchFolder() + "\\Registry Product";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  WriteWholeFile(folder + "\\KDEMO.EXE", "main program");
+  const std::string uninstaller = "\"" + folder + "\\UnInst.exe\"";
+  struct {
+    const char* why;
+    const char* main_exe;
+    const char* version;
+    const char* publisher;
+    uint64_t installed_bytes;
+    std::string icon, display_version, shown_publisher, estimated_size;
+  } const cases[] = {
+      {"the main program's icon, the size rounded up to KiB", "KDEMO.EXE", "1.0", "Tolvenwark", 1025,
+       "\"" + folder + "\\KDEMO.EXE\"", "1.0", "Tolvenwark", "dword 2"},
+      {"a main program that is not there: the uninstaller's icon", "MISSING.EXE", "", "", 0, uninstaller, "(none)",
+       "(none)", "dword 0"},
+  };
+  for (const auto& c : cases) {
+    strcpy(state_.version, c.version);
+    strcpy(state_.publisher, c.publisher);
+    InstallContext context = {};
+    strcpy(context.destination, folder.c_str());
+    strcpy(context.uninstaller, "UnInst.exe");
+    strcpy(context.main_exe, c.main_exe);
+    context.installed_bytes = c.installed_bytes;
+    WriteUninstallEntry(&context);
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstall, "DisplayName"), kProduct) << c.why;
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstall, "UninstallString"), uninstaller)
+        << c.why << ": quoted, so that no C:\\Program.exe runs instead";
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstall, "QuietUninstallString"), "(none)") << c.why;
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstall, "DisplayIcon"), c.icon) << c.why;
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstall, "DisplayVersion"), c.display_version) << c.why;
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstall, "Publisher"), c.shown_publisher) << c.why;
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstall, "InstallLocation"), folder) << c.why;
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstall, "EstimatedSize"), c.estimated_size) << c.why;
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstall, "NoModify"), "dword 1") << c.why;
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstall, "NoRepair"), "dword 1") << c.why;
+  }
 }
 
 }  // namespace

@@ -161,6 +161,16 @@ class RunInstallationTest : public DialogTest {
     EXPECT_EQ(ReadWholeFile(folder + "\\NOTES.TXT"), "notes");
   }
 
+  // The uninstall entry's size of what the package put into `folder`: the
+  // files in KiB, rounded up (KVPSAPI.DLL was there before).
+  static std::string InstalledSize(const std::string& folder) {
+    uint64_t bytes = 0;
+    for (const ListedItem& item : ListFolder(folder)) {
+      if (item.name != "KVPSAPI.DLL") bytes += item.size;
+    }
+    return "dword " + std::to_string((bytes + 1023) / 1024);
+  }
+
   // Sends the status line's texts through WatchedStatus.
   void WatchStatus() {
     g_status_texts.clear();
@@ -203,7 +213,10 @@ TEST_F(RunInstallationTest, InstallsTheChosenEditionAndLanguagesFlatAndRecordsIt
   }
 
   EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), destination_);
-  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), destination_ + "\\UnInst.exe");
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), "\"" + destination_ + "\\UnInst.exe\"");
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayIcon"), "\"" + destination_ + "\\KPROG.EXE\"");
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation"), destination_);
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize"), InstalledSize(destination_));
   EXPECT_EQ(ControlText(IDC_STATUS), "");
 }
 
@@ -403,7 +416,11 @@ TEST_F(RunInstallationTest, FallbackMovesTheFilesIntoTheChosenFolder) {
     ExpectInstalled(destination_);
     EXPECT_EQ(FolderNames(temp_), std::vector<std::string>()) << "the numbered folder is removed";
     EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), destination_ + separator);
-    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), destination_ + "\\UnInst.exe");
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), "\"" + destination_ + "\\UnInst.exe\"");
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation"), destination_ + separator)
+        << "the user's folder, not the temporary one";
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize"), InstalledSize(destination_))
+        << "the files of the retry alone";
     EmptyFolder(destination_);
     RemoveDirectoryA(destination_.c_str());
   }
