@@ -456,6 +456,8 @@ TEST_F(InstallationTest, SampleProductInstallsAndUninstallsLeavingOnlyTheUninsta
   const std::string installer = SignedSampleInstaller(root_);
   const std::string folder = ShellFolder(CSIDL_PROGRAM_FILES) + "\\Tolvenwark Demo";
   ASSERT_NE(folder.find(' '), std::string::npos) << "a folder with a blank in its path";
+  for (const std::string& name : FolderNames(folder)) DeleteFileA((folder + "\\" + name).c_str());
+  RemoveDirectoryA(folder.c_str());  // what a failed run left
   InstallOutcome outcome;
   ProbeOptions options;
   options.interact = [&](const OpenDialog& open) {
