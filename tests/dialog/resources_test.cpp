@@ -46,7 +46,7 @@ TEST(ResourcesTest, IconGroupHoldsEachSizeInItsColourDepths) {
   EXPECT_NE(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_SETUP)), nullptr);
 }
 
-TEST(ResourcesTest, ManifestNamesSetupAsksForAdministratorAndVisualStyles) {
+TEST(ResourcesTest, ManifestNamesSetupAsksForAdministratorAndVisualStylesAndKnowsItsSystems) {
   std::string manifest = ResourceBytes(RT_MANIFEST, 1);
   const char* parts[] = {
       R"(<assemblyIdentity version="5.1.0.0" processorArchitecture="x86" name="Setup.exe" type="win32"/>)",
@@ -54,6 +54,14 @@ TEST(ResourcesTest, ManifestNamesSetupAsksForAdministratorAndVisualStyles) {
       R"(<requestedExecutionLevel level="requireAdministrator" uiAccess="false"/>)",
       R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0" processorArchitecture="x86" )"
       R"(publicKeyToken="6595b64144ccf1df" language="*"/>)",
+      // Vista, 7, 8, 8.1, 10 and 11: these report their own version to it.
+      R"(<supportedOS Id="{e2011457-1546-43c5-a5fe-008deee3d3f0}"/>)",
+      R"(<supportedOS Id="{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"/>)",
+      R"(<supportedOS Id="{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}"/>)",
+      R"(<supportedOS Id="{1f676c76-80e1-4239-95bb-83d0f6d0da78}"/>)",
+      R"(<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>)",
+      // Aware of the system's DPI, so never stretched by it.
+      R"(<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true</dpiAware>)",
   };
   for (const char* part : parts) EXPECT_NE(manifest.find(part), std::string::npos) << part;
 }
