@@ -13,7 +13,7 @@ constexpr size_t kArgumentSize = sizeof CommandLine::destination + 8;
 const char* const kSilentSwitches[] = {"S", "SILENT", "VERYSILENT", "QUIET"};
 
 const char kNotUnderstood[] = "argument not understood";
-const char kWithoutSilent[] = "a switch for a silent installation, without /S before it";
+const char kWithoutSilent[] = "no /S before this switch";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 

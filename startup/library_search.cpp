@@ -21,10 +21,10 @@ bool g_search_restricted = false;
 // process's first search order, the restriction notwithstanding; the
 // others are those that installers have been found loading from their own
 // folder on Windows. A name the system lacks is simply not found.
-const char* const kLoadedByName[] = {
-    "comctl32.dll", "cryptbase.dll", "dwmapi.dll",   "imm32.dll",  "msimg32.dll", "ole32.dll",   "profapi.dll",
-    "propsys.dll",  "riched20.dll",  "shfolder.dll", "userenv.dll", "uxtheme.dll", "version.dll",
-};
+// One text, the names one after another, each ended by its zero byte.
+const char kLoadedByName[] =
+    "comctl32.dll\0cryptbase.dll\0dwmapi.dll\0imm32.dll\0msimg32.dll\0ole32.dll\0profapi.dll\0propsys.dll\0"
+    "riched20.dll\0shfolder.dll\0userenv.dll\0uxtheme.dll\0version.dll\0";
 
 // The function `name` of kernel32, or null where the system lacks it.
 // (Through the one function type that stands for any.)
@@ -46,7 +46,7 @@ void RestrictLibrarySearch() {
   }
   // A library that is already loaded is what a later load by its name gets.
   UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-  for (const char* name : kLoadedByName) LoadSystemLibrary(name);
+  for (const char* name = kLoadedByName; *name != '\0'; name += lstrlenA(name) + 1) LoadSystemLibrary(name);
   SetErrorMode(previous);
 }
 

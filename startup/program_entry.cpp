@@ -1,8 +1,8 @@
 // Where our elevated programs start, in place of the C runtime's start-up
 // code. The first thing they do is close the library search (before
-// anything could load a library from the folder they were started from);
-// the C runtime, like every system library but kernel32, is imported on
-// first use. Its start-up code would bring argument vectors, thread-local
+// anything could load a library from the folder they were started from),
+// then bind the functions they import from the system's libraries, the C
+// runtime among them. Its start-up code would bring argument vectors, thread-local
 // storage, static constructors and signal handling that these programs do
 // not use: they have no static constructors (the build fails on any) and no
 // thread-local data, and read their arguments as one text. msvcrt.dll
@@ -13,6 +13,7 @@
 #include <cstdlib>
 
 #include "startup/library_search.h"
+#include "startup/system_imports.h"
 
 namespace {
 
@@ -33,6 +34,7 @@ char* ArgumentsOf(char* line) {
 
 extern "C" void WINAPI ProgramEntry() {
   RestrictLibrarySearch();
+  BindSystemImports();
   STARTUPINFOA startup;
   startup.cb = sizeof startup;
   GetStartupInfoA(&startup);

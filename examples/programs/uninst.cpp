@@ -14,7 +14,8 @@
 //
 // It runs with administrator rights, the copy from the temporary folder:
 // like Setup.exe it starts at ProgramEntry, which closes the library search
-// first, and imports every system library but kernel32 on first use.
+// first, and binds what it imports from every system library but kernel32
+// only then.
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>

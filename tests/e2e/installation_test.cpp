@@ -761,7 +761,7 @@ TEST_F(InstallationTest, SilentFailuresEndWithTheirExitCodeAndReason) {
       {"a switch not understood, without /S", good, "/NOW /LOG=" + log, false, 1,
        {"argument not understood: /NOW", "exit code 1: wrong arguments"}},
       {"/S written after /D=, which takes it into the folder", good, "/LOG=" + log + " /D=" + folder_ + " /S", false,
-       1, {"a switch for a silent installation, without /S before it: /LOG=", "exit code 1: wrong arguments"}},
+       1, {"no /S before this switch: /LOG=", "exit code 1: wrong arguments"}},
       {"a damaged package", damaged, arguments, false, 2,
        {"e2e-damaged-setup.exe: cannot be read or is damaged (result 3)",
         "exit code 2: the package is damaged or cannot be read"}},

@@ -10,7 +10,7 @@ namespace {
 TEST(ParseCommandLine, TakesSwitchesInAnyCaseAndTheFolderAsTheRestOfTheLine) {
   const std::string long_folder = "C:\\" + std::string(257, 'f');  // 260 characters: one too many
   const char* const kNotUnderstood = "argument not understood";
-  const char* const kWithoutSilent = "a switch for a silent installation, without /S before it";
+  const char* const kWithoutSilent = "no /S before this switch";
   struct Case {
     std::string text;
     bool silent;
