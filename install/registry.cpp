@@ -189,9 +189,9 @@ void ReadRegisteredUninstaller(char* out) {
   out[0] = '\0';
   char key_name[512];
   if (!UninstallKeyName(key_name, sizeof key_name)) return;
-  // Setup writes the command in quotes, which a full path may need two
-  // more bytes for.
-  char command[kPathSize + 2];
+  // Setup writes the command in quotes, two more characters than a full
+  // path, and stores its terminator, which is read too.
+  char command[kPathSize + 3];
   ReadStringValue(HKEY_LOCAL_MACHINE, key_name, "UninstallString", command, sizeof command);
   const char* path = command;
   size_t length = strlen(command);

@@ -89,7 +89,8 @@ void FindGroup(Product* product) {
     if (RegEnumKeyExA(root, index, name, &name_size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
     HKEY entry;
     if (RegOpenKeyExA(root, name, 0, KEY_READ, &entry) != ERROR_SUCCESS) continue;
-    char command[MAX_PATH] = "";
+    // A full path, its two quotes and the stored terminator.
+    char command[MAX_PATH + 3] = "";
     DWORD size = sizeof command - 1;
     bool ours = RegQueryValueExA(entry, "UninstallString", nullptr, nullptr, reinterpret_cast<BYTE*>(command),
                                  &size) == ERROR_SUCCESS &&

@@ -729,7 +729,7 @@ TEST_F(InstallationTest, SilentInstallationOfTheSampleShowsNothingAndLogsEverySt
   EXPECT_TRUE(HasLine(second.log, "Tolvenwark Demo is already installed in " + folder +
                                       "; that copy stays there and is forgotten"))
       << second.log;
-  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "UninstallString"), other + "\\UnInst.exe");
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "UninstallString"), "\"" + other + "\\UnInst.exe\"");
 }
 
 // What an administrator learns from a silent installation that cannot be

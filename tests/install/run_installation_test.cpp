@@ -13,6 +13,7 @@
 
 #include "archive/archive_format.h"
 #include "common/bounded_text.h"
+#include "common/path_helpers.h"
 #include "install/run_installation.h"
 #include "resources/resource_ids.h"
 #include "setup/edition_choice.h"
@@ -238,24 +239,31 @@ TEST_F(RunInstallationTest, ASecondFolderIsInstalledOnlyWhenTheUserAccepts) {
   const std::string earlier = root_ + "\\Earlier";
   CreateDirectoryA(earlier.c_str(), nullptr);
   WriteWholeFile(earlier + "\\UnInst.exe", "the first copy's uninstaller");
-  const std::string question = std::string(kProduct) + " is already installed in " + earlier +
-                               ".\n\nIf you install it into " + destination_ +
-                               ", the earlier copy stays where it is but is forgotten: it can then no longer be "
-                               "removed through the list of installed programs.\n\nInstall all the same?";
+  // Its uninstaller's path as long as a path can be: in quotes, 261 characters.
+  const std::string longest = root_ + "\\" + std::string(kPathSize - 1 - root_.size() - 12, 'e');
+  CreateDirectoryA(longest.c_str(), nullptr);
+  WriteWholeFile(longest + "\\UnInst.exe", "the first copy's uninstaller");
+  auto question = [&](const std::string& folder) {
+    return std::string(kProduct) + " is already installed in " + folder + ".\n\nIf you install it into " +
+           destination_ +
+           ", the earlier copy stays where it is but is forgotten: it can then no longer be removed through the "
+           "list of installed programs.\n\nInstall all the same?";
+  };
   struct {
     const char* why;
     std::string registered;  // UninstallString
     std::string uninstaller;  // the file made for it there, "" none
     int answer;
     int result;
-    bool asked;
+    std::string asked_about;  // the folder the question names; "" asks nothing
   } const cases[] = {
-      {"kept", earlier + "\\UnInst.exe", "", IDCANCEL, kInstallNotConfirmed, true},
-      {"quoted, and kept", "\"" + earlier + "\\UnInst.exe\"", "", IDCANCEL, kInstallNotConfirmed, true},
-      {"its uninstaller gone", root_ + "\\Gone\\UnInst.exe", "", IDCANCEL, 0, false},
+      {"kept", earlier + "\\UnInst.exe", "", IDCANCEL, kInstallNotConfirmed, earlier},
+      {"quoted, and kept", "\"" + earlier + "\\UnInst.exe\"", "", IDCANCEL, kInstallNotConfirmed, earlier},
+      {"quoted, the longest path", "\"" + longest + "\\UnInst.exe\"", "", IDCANCEL, kInstallNotConfirmed, longest},
+      {"its uninstaller gone", root_ + "\\Gone\\UnInst.exe", "", IDCANCEL, 0, ""},
       {"the same folder in other letters", root_ + "\\PRODUCT\\UnInst.exe", destination_ + "\\UnInst.exe",
-       IDCANCEL, 0, false},
-      {"forgotten", earlier + "\\UnInst.exe", "", IDOK, 0, true},
+       IDCANCEL, 0, ""},
+      {"forgotten", earlier + "\\UnInst.exe", "", IDOK, 0, earlier},
   };
   for (const auto& c : cases) {
     ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", REG_SZ, c.registered + '\0'));
@@ -267,13 +275,18 @@ TEST_F(RunInstallationTest, ASecondFolderIsInstalledOnlyWhenTheUserAccepts) {
     EXPECT_EQ(RunInstallation(dialog_), c.result) << c.why;
     std::vector<SeenMessageBox> boxes = watcher.Finish();
     ASSERT_FALSE(boxes.empty()) << c.why;
-    EXPECT_EQ(boxes[0].text == question, c.asked) << c.why << ": " << boxes[0].text;
+    if (c.asked_about.empty()) {
+      EXPECT_EQ(boxes[0].text.find("is already installed"), std::string::npos) << c.why << ": " << boxes[0].text;
+    } else {
+      EXPECT_EQ(boxes[0].text, question(c.asked_about)) << c.why;
+    }
     if (c.result != 0) {
       EXPECT_EQ(boxes.size(), 1u) << c.why;
       EXPECT_FALSE(PathExists(destination_)) << c.why << ": nothing written";
     } else {
       ExpectInstalled(destination_);
-      EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), destination_ + "\\UnInst.exe");
+      EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
+                "\"" + destination_ + "\\UnInst.exe\"");
     }
     EXPECT_EQ(ReadWholeFile(earlier + "\\UnInst.exe"), "the first copy's uninstaller") << c.why;
     EmptyFolder(destination_);
