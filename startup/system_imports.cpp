@@ -25,14 +25,23 @@ struct SystemImport {
 }  // namespace
 
 // The linker orders the sections of the grouped data by name, so that the
-// records (".data$tolven_imports_m_...") lie between these two words.
-__attribute__((section(".data$tolven_imports_a"))) DWORD g_imports_begin = 0;
-__attribute__((section(".data$tolven_imports_z"))) DWORD g_imports_end = 0;
+// records (".data$tolven_imports_m_...") lie between these two labels.
+// Made here in assembly: to the compiler they are two arrays of unknown
+// size, which the loop below may walk from one to the other.
+asm(".section .data$tolven_imports_a,\"w\"\n"
+    ".balign 4\n"
+    "_tolven_imports_begin:\n"
+    ".section .data$tolven_imports_z,\"w\"\n"
+    ".balign 4\n"
+    "_tolven_imports_end:\n"
+    ".long 0\n"
+    ".text\n");
+extern "C" char tolven_imports_begin[];
+extern "C" char tolven_imports_end[];
 
 void BindSystemImports() {
-  const char* end = reinterpret_cast<const char*>(&g_imports_end);
-  for (const char* at = reinterpret_cast<const char*>(&g_imports_begin + 1); at < end;) {
-    SystemImport* import = reinterpret_cast<SystemImport*>(const_cast<char*>(at));
+  for (char* at = tolven_imports_begin; at < tolven_imports_end;) {
+    SystemImport* import = reinterpret_cast<SystemImport*>(at);
     SystemLibrary* library = import->library;
     if (library->module == nullptr) library->module = LoadSystemLibrary(library->file_name);
     if (library->module == nullptr) ExitProcess(STATUS_DLL_NOT_FOUND);
