@@ -72,7 +72,9 @@ asan: bootstrap $(ASAN_DIR)/CMakeCache.txt
 	cd $(ASAN_DIR) && ctest --output-on-failure -j$(JOBS)
 
 # Figures beside their baselines: decoding and compression in the host tree
-# (zlib, gzip, xz), installing many files under Wine in the Windows tree.
+# (zlib, gzip, xz); in the Windows tree under Wine, the installer's decoding
+# beside zlib and libdeflate for i686 (libdeflate built from Debian's source
+# package into build/deps) and installing many files.
 # The compression figures also time an earlier build's mksetup on the same
 # corpus in the same run: by default the one of BENCH_BASELINE_REV, the last
 # revision before the compressor's speed work, built once into
@@ -89,6 +91,7 @@ bench:
 	  baseline=$$(scripts/build-baseline-mksetup $(BENCH_BASELINE_REV) build/baseline) || baseline=; \
 	fi; \
 	BENCH_BASELINE="$$baseline" cmake --build $(HOST_DIR) --target run_benchmarks
+	cmake -S . -B $(WIN32_DIR) -DTOLVEN_LIBDEFLATE_DIR=$$(scripts/build-bench-libdeflate build/deps) >/dev/null
 	cmake --build $(WIN32_DIR) --target run_benchmarks
 
 $(FUZZ_DIR)/CMakeCache.txt:

@@ -13,8 +13,17 @@
 
 namespace {
 
+// Windows programs under Wine reach the machine's files through drive Z:.
+std::string HostPath(const std::string& path) {
+#ifdef _WIN32
+  return "Z:" + path;
+#else
+  return path;
+#endif
+}
+
 std::vector<uint8_t> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(HostPath(path), std::ios::binary);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
@@ -64,17 +73,19 @@ BenchStream CorpusStream(const std::string& name, const std::vector<uint8_t>& ar
 // format codes as literals, and zlib stores).
 struct LargeInput {
   const char* name;
+  BenchKind kind;
   bool keep_gzip;  // take .gz files as they are, not their content
   const char* files[3];
 };
 const LargeInput kLargeInputs[] = {
-    {"text (changelogs)", false,
+    {"text (changelogs)", kBenchText, false,
      {"/usr/share/doc/xvfb/changelog.gz", "/usr/share/doc/gcc-12-base/changelog.gz"}},
-    {"source (mshtml*.h)", false,
+    {"source (mshtml*.h)", kBenchSource, false,
      {"/usr/share/mingw-w64/include/mshtml.h", "/usr/share/mingw-w64/include/mshtmlc.h"}},
-    {"Windows exe (shell32.dll)", false, {"/usr/lib/i386-linux-gnu/wine/i386-windows/shell32.dll"}},
-    {"Linux exe (cmake)", false, {"/usr/bin/cmake"}},
-    {"compressed (changelog.gz)", true, {"/usr/share/doc/xvfb/changelog.gz"}},
+    {"Windows exe (shell32.dll)", kBenchWindowsExe, false,
+     {"/usr/lib/i386-linux-gnu/wine/i386-windows/shell32.dll"}},
+    {"Linux exe (cmake)", kBenchLinuxExe, false, {"/usr/bin/cmake"}},
+    {"compressed (changelog.gz)", kBenchCompressed, true, {"/usr/share/doc/xvfb/changelog.gz"}},
 };
 
 // The file's bytes; for a gzip file its content, unless `keep_gzip`.
@@ -82,7 +93,7 @@ std::vector<uint8_t> ReadContent(const char* path, bool keep_gzip) {
   size_t length = strlen(path);
   if (keep_gzip || length < 3 || strcmp(path + length - 3, ".gz") != 0) return ReadFile(path);
   std::vector<uint8_t> content;
-  gzFile file = gzopen(path, "rb");
+  gzFile file = gzopen(HostPath(path).c_str(), "rb");
   if (file == nullptr) return content;
   uint8_t buffer[1 << 16];
   int got;
@@ -125,17 +136,25 @@ std::vector<BenchStream> LoadBenchStreams() {
   }
   Crc32Table crc;
   BuildCrc32Table(&crc);
+  for (const BenchContent& large : LoadLargeContents()) {
+    streams.push_back(PackedContent(large.name, large.bytes, crc));
+  }
+  return streams;
+}
+
+std::vector<BenchContent> LoadLargeContents() {
+  std::vector<BenchContent> contents;
   for (const LargeInput& large : kLargeInputs) {
     // A group with a file missing is left out whole.
-    std::vector<uint8_t> content;
+    BenchContent content{large.name, large.kind, {}};
     bool complete = true;
     for (const char* path : large.files) {
       if (path == nullptr) break;
       std::vector<uint8_t> part = ReadContent(path, large.keep_gzip);
       complete = complete && !part.empty();
-      content.insert(content.end(), part.begin(), part.end());
+      content.bytes.insert(content.bytes.end(), part.begin(), part.end());
     }
-    if (complete) streams.push_back(PackedContent(large.name, content, crc));
+    if (complete) contents.push_back(std::move(content));
   }
-  return streams;
+  return contents;
 }

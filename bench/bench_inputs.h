@@ -26,6 +26,17 @@ struct BenchStream {
   }
 };
 
+// A large input of one of the kinds a product ships, each at least 8 MB.
+enum BenchKind { kBenchText, kBenchSource, kBenchWindowsExe, kBenchLinuxExe, kBenchCompressed };
+struct BenchContent {
+  const char* name;
+  BenchKind kind;
+  std::vector<uint8_t> bytes;
+};
+
+// The large inputs whose files are all on this machine.
+std::vector<BenchContent> LoadLargeContents();
+
 // The compressed entries of the corpus archives (when the corpus is there),
-// then larger files packed by our own compressor.
+// then the large inputs packed by our own compressor.
 std::vector<BenchStream> LoadBenchStreams();
