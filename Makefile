@@ -71,28 +71,50 @@ asan: bootstrap $(ASAN_DIR)/CMakeCache.txt
 	cmake --build $(ASAN_DIR) -j$(JOBS)
 	cd $(ASAN_DIR) && ctest --output-on-failure -j$(JOBS)
 
-# Figures beside their baselines: decoding and compression in the host tree
-# (zlib, gzip, xz); in the Windows tree under Wine, the installer's decoding
-# beside zlib and libdeflate for i686 (libdeflate built from Debian's source
-# package into build/deps) and installing many files.
-# The compression figures also time an earlier build's mksetup on the same
-# corpus in the same run: by default the one of BENCH_BASELINE_REV, the last
-# revision before the compressor's speed work, built once into
-# build/baseline; BENCH_BASELINE=path/to/mksetup names another, and an empty
-# BENCH_BASELINE_REV leaves it out. BENCH_RUNS=n prints the compression
-# figures as medians of n runs.
-BENCH_BASELINE_REV ?= 28897aa32a4ccee08ce06a94d2197fb928b7a32f
+# Figures beside their baselines, each in one run with its baseline.
+# Host tree: decoding beside zlib; packing every level beside gzip, xz and
+# an earlier build's mksetup. Windows tree, under Wine: the installer's
+# decoding beside zlib and libdeflate for i686 (libdeflate built from
+# Debian's source package into build/deps); where the checking pass of a
+# package of BENCH_PACKAGE_MB megabytes spends its time, and the wait from
+# Setup.exe's start to its dialog, beside an earlier build's Setup.exe and a
+# program that shows a window at once; installing many files.
+# The earlier builds are those of BENCH_BASELINE_REV (the revision before
+# the work on fast levels and the installer's speed), and for level 5's
+# speed also of BENCH_LEVEL5_REV (the last revision before the compressor's
+# speed work), each built once into build/; BENCH_BASELINE=path/to/mksetup
+# names another, and an empty BENCH_BASELINE_REV leaves them out.
+# BENCH_RUNS=n prints the packing figures as medians of n runs.
+BENCH_BASELINE_REV ?= 2e66d19dfdc7400465faf62787f9195c2f3d8ca1
+BENCH_LEVEL5_REV ?= 28897aa32a4ccee08ce06a94d2197fb928b7a32f
+BENCH_PACKAGE_MB ?= 400
+BENCH_DIR := build/bench
 export BENCH_RUNS
 bench:
 	scripts/bootstrap bench
 	$(MAKE) all
-	@baseline="$(BENCH_BASELINE)"; \
+	@baseline="$(BENCH_BASELINE)"; level5=; \
 	if [ -z "$$baseline" ] && [ -n "$(BENCH_BASELINE_REV)" ]; then \
-	  baseline=$$(scripts/build-baseline-mksetup $(BENCH_BASELINE_REV) build/baseline) || baseline=; \
+	  baseline=$$(scripts/build-baseline $(BENCH_BASELINE_REV) build/baseline mksetup) || baseline=; \
+	  level5=$$(scripts/build-baseline $(BENCH_LEVEL5_REV) build/baseline-level5 mksetup) || level5=; \
 	fi; \
-	BENCH_BASELINE="$$baseline" cmake --build $(HOST_DIR) --target run_benchmarks
+	BENCH_BASELINE="$$baseline" BENCH_BASELINE_LEVEL5="$$level5" \
+	  cmake --build $(HOST_DIR) --target run_benchmarks
 	cmake -S . -B $(WIN32_DIR) -DTOLVEN_LIBDEFLATE_DIR=$$(scripts/build-bench-libdeflate build/deps) >/dev/null
-	cmake --build $(WIN32_DIR) --target run_benchmarks
+	cmake --build $(WIN32_DIR) --target installer_decode_bench install_bench
+	scripts/make-bench-product $(WIN32_DIR)/sample-product $(BENCH_DIR)/product $(BENCH_PACKAGE_MB)
+	$(HOST_DIR)/tools/mksetup build $(BENCH_DIR)/product -o $(BENCH_DIR)/package.exe \
+	  --stub $(WIN32_DIR)/setup/Setup.exe > /dev/null
+	@before=; \
+	if [ -n "$(BENCH_BASELINE_REV)" ]; then \
+	  stub=$$(scripts/build-baseline $(BENCH_BASELINE_REV) build/baseline-setup Setup.exe) && \
+	  $(HOST_DIR)/tools/mksetup build $(BENCH_DIR)/product -o $(BENCH_DIR)/package-before.exe \
+	    --stub $$stub > /dev/null && before=Z:$(abspath $(BENCH_DIR))/package-before.exe; \
+	  export BENCH_SETUP_BEFORE=Z:$$stub; \
+	fi; \
+	BENCH_PACKAGE=Z:$(abspath $(BENCH_DIR))/package.exe BENCH_PACKAGE_BEFORE=$$before \
+	  BENCH_SETUP=Z:$(abspath $(WIN32_DIR))/setup/Setup.exe \
+	  cmake --build $(WIN32_DIR) --target run_benchmarks
 
 $(FUZZ_DIR)/CMakeCache.txt:
 	scripts/bootstrap fuzz

@@ -3,8 +3,11 @@
 // file, in a program built with Setup.exe's own flags for i686 and run
 // under Wine, beside zlib and libdeflate built for i686 and optimised for
 // speed, decompressing the same content as gzip data so that each computes
-// a CRC-32 as ours does. Then, for a large package (BENCH_PACKAGE), where
-// its checking pass spends its time.
+// a CRC-32 as ours does. Beside it, with the files named in the
+// environment: Setup.exe's size (BENCH_SETUP, BENCH_SETUP_BEFORE), and for
+// a large package (BENCH_PACKAGE) where its checking pass spends its time
+// and how long a user waits from its start to its dialog, beside the same
+// package with the earlier build's Setup.exe (BENCH_PACKAGE_BEFORE).
 //
 // Figures are MB/s of output per second of this process's processor time
 // (the machine is shared), each the median of several rounds that the
@@ -19,6 +22,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -27,6 +31,7 @@
 #include "bench/bench_inputs.h"
 #include "pack/memory_io.h"
 #include "pack/packer.h"
+#include "resources/resource_ids.h"
 #include "tools/archive_writer.h"
 
 namespace {
@@ -242,16 +247,36 @@ int CountEntry(char* name, const uint8_t*, uint32_t size, void* user) {
   return 0;
 }
 
-// Processor seconds of one call, the median of kRounds.
+double WallSeconds() {
+  LARGE_INTEGER now, frequency;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// Processor and wall seconds of one call, each the median of kRounds.
+struct Timing {
+  double cpu;
+  double wall;
+};
+
 template <typename Work>
-double Seconds(const Work& work) {
-  std::vector<double> seconds;
+Timing Seconds(const Work& work) {
+  std::vector<double> cpu, wall;
   for (int round = 0; round < kRounds; ++round) {
     double start = CpuSeconds();
+    double wall_start = WallSeconds();
     work();
-    seconds.push_back(CpuSeconds() - start);
+    cpu.push_back(CpuSeconds() - start);
+    wall.push_back(WallSeconds() - wall_start);
   }
-  return Median(seconds);
+  return Timing{Median(cpu), Median(wall)};
+}
+
+uint64_t FileSize(const char* path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return 0;
+  return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
 }
 
 void PackageTable(const char* package) {
@@ -260,18 +285,17 @@ void PackageTable(const char* package) {
     printf("%s: no archive to check\n", package);
     return;
   }
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  GetFileAttributesExA(package, GetFileExInfoStandard, &data);
-  uint64_t packed = static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+  uint64_t packed = FileSize(package);
   printf("Where the checking pass spends its time: %s,\n%.1f MB packed, %.1f MB unpacked; "
-         "processor seconds, medians of %d\n", package, packed / 1e6, unpacked / 1e6, kRounds);
+         "seconds, medians of %d\n", package, packed / 1e6, unpacked / 1e6, kRounds);
+  printf("  %-44s %9s %9s\n", "", "processor", "wall");
   std::vector<uint8_t> block(1 << 20, 0x5A);
   Crc32Table table;
   BuildCrc32Table(&table);
   volatile uint32_t sink = 0;
   struct Row {
     const char* what;
-    double seconds;
+    Timing seconds;
   };
   const std::string path = package;
   const Row rows[] = {
@@ -284,15 +308,125 @@ void PackageTable(const char* package) {
       {"the pass, every entry skipped (no CRC)", Seconds([&] { ExtractArchive(package, SkipEntry, nullptr); })},
       {"the pass, every entry checked", Seconds([&] { ExtractArchive(package, VerifyEntry, nullptr); })},
   };
-  for (const Row& row : rows) printf("  %-44s %7.2f s\n", row.what, row.seconds);
+  for (const Row& row : rows) printf("  %-44s %7.2f s %7.2f s\n", row.what, row.seconds.cpu, row.seconds.wall);
   printf("\n");
+}
+
+// The wait a user sees: from starting a program to its window on the
+// screen, for Setup.exe the dialog with the destination folder (not a
+// message box, nor a window shown while the package is checked).
+struct WindowSearch {
+  DWORD process_id;
+  bool setup_dialog;  // else any visible window
+  bool found;
+};
+
+BOOL CALLBACK NoteWindow(HWND window, LPARAM parameter) {
+  WindowSearch* search = reinterpret_cast<WindowSearch*>(parameter);
+  DWORD process_id = 0;
+  GetWindowThreadProcessId(window, &process_id);
+  if (process_id == search->process_id && IsWindowVisible(window) &&
+      (!search->setup_dialog || GetDlgItem(window, IDC_FOLDER) != nullptr)) {
+    search->found = true;
+  }
+  return !search->found;
+}
+
+// Wall seconds from starting `command` to its window, polled every few
+// milliseconds; the program is then ended. Negative when it showed none.
+double SecondsToWindow(std::string command, bool setup_dialog) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process;
+  double start = WallSeconds();
+  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    return -1;
+  }
+  double seconds = -1;
+  WindowSearch search = {process.dwProcessId, setup_dialog, false};
+  while (WaitForSingleObject(process.hProcess, 5) == WAIT_TIMEOUT) {
+    EnumWindows(NoteWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.found) {
+      seconds = WallSeconds() - start;
+      break;
+    }
+  }
+  TerminateProcess(process.hProcess, 0);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return seconds;
+}
+
+constexpr char kShowWindowArgument[] = "--show-window";
+
+// The floor: a program of the same machine that shows a window at once.
+int ShowWindowAtOnce() {
+  HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                                nullptr, nullptr, nullptr);
+  MSG message;
+  while (window != nullptr && GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+  return 0;
+}
+
+// The earlier figure from start to the dialog on a 402 MB package.
+constexpr double kWaitBefore = 7.13;
+
+void WaitTable(const char* package, const char* earlier) {
+  char self[MAX_PATH];
+  GetModuleFileNameA(nullptr, self, sizeof self);
+  struct Program {
+    const char* what;
+    std::string command;
+    bool setup_dialog;
+    std::vector<double> seconds;
+  };
+  std::vector<Program> programs = {
+      {"Setup.exe, this build", std::string("\"") + package + "\"", true, {}},
+      {"a program that shows a window at once", std::string("\"") + self + "\" " + kShowWindowArgument,
+       false, {}},
+  };
+  if (earlier != nullptr && earlier[0] != '\0') {
+    programs.push_back({"Setup.exe, the earlier build", std::string("\"") + earlier + "\"", true, {}});
+  }
+  for (int round = 0; round < 3; ++round) {
+    for (Program& program : programs) program.seconds.push_back(SecondsToWindow(program.command, program.setup_dialog));
+  }
+  printf("From start to a visible window, wall seconds, medians of 3 (earlier: %.2f s for 402 MB)\n",
+         kWaitBefore);
+  for (const Program& program : programs) {
+    double seconds = Median(program.seconds);
+    if (seconds < 0) printf("  %-40s no window\n", program.what);
+    else printf("  %-40s %7.2f s\n", program.what, seconds);
+  }
+}
+
+// Setup.exe's size beside the earlier build's and the bound it must keep.
+void SizeTable(const char* setup, const char* earlier) {
+  constexpr uint64_t kSizeBefore = 48640;
+  constexpr uint64_t kMoonshot = 44 * 1024;
+  uint64_t size = FileSize(setup);
+  printf("Setup.exe: %llu bytes; the earlier build ", static_cast<unsigned long long>(size));
+  uint64_t before = earlier != nullptr ? FileSize(earlier) : 0;
+  if (before != 0) printf("%llu", static_cast<unsigned long long>(before));
+  else printf("not built");
+  printf(" (%llu when the work began): %s; moonshot %llu: %s\n\n",
+         static_cast<unsigned long long>(kSizeBefore), size <= kSizeBefore ? "ok" : "LARGER",
+         static_cast<unsigned long long>(kMoonshot), size <= kMoonshot ? "ok" : "not yet");
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc > 1 && strcmp(argv[1], kShowWindowArgument) == 0) return ShowWindowAtOnce();
+  const char* setup = getenv("BENCH_SETUP");
+  if (setup != nullptr && setup[0] != '\0') SizeTable(setup, getenv("BENCH_SETUP_BEFORE"));
   DecodingTable();
   const char* package = getenv("BENCH_PACKAGE");
-  if (package != nullptr && package[0] != '\0') PackageTable(package);
+  if (package != nullptr && package[0] != '\0') {
+    PackageTable(package);
+    WaitTable(package, getenv("BENCH_PACKAGE_BEFORE"));
+  }
   return 0;
 }
