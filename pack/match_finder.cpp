@@ -8,25 +8,38 @@ namespace pack {
 
 namespace {
 constexpr int kHash3Bits = 14;
+constexpr int kFarBits = 17;
+// Positions kept by their 8-byte hash: the multiples of this. Prime and
+// above the parsers' widest step through data without matches (8), so that
+// stepping through a repeat meets one of them whatever the repeat's offset.
+constexpr uint32_t kFarStep = 11;
+constexpr uint32_t kFarBytes = 8;
 constexpr uint32_t kWindowMask = kWindowSize - 1;
+// Chains visit the positions in order: the chain head of the one this many
+// positions on is fetched while this one is searched.
+constexpr uint32_t kPrefetchDistance = 4;
 }  // namespace
 
 MatchFinder::MatchFinder(FinderKind kind, int hash_bits, int depth, uint32_t nice_length)
     : kind_(kind),
       hash_bits_(hash_bits),
-      depth_(depth),
+      depth_(kind == FinderKind::kBuckets ? std::clamp(depth, 1, kMaxBucketWays) : depth),
       nice_length_(nice_length),
       good_length_(std::max(nice_length / 4, kMinNewMatch + 1)),
-      head_(size_t{1} << hash_bits),
+      // A bucket's positions are read kMaxBucketWays at a time: the last
+      // bucket has room for them.
+      head_((size_t{1} << hash_bits) * (kind == FinderKind::kBuckets ? depth : 1) + kMaxBucketWays),
       head3_(size_t{1} << kHash3Bits),
       prev_(kind == FinderKind::kChains ? kWindowSize : 0),
       children_(kind == FinderKind::kTrees ? 2 * kWindowSize : 0),
-      pair_head_(size_t{1} << 16) {}
+      pair_head_(size_t{1} << 16),
+      far_(kind == FinderKind::kBuckets ? size_t{1} << kFarBits : 0) {}
 
 void MatchFinder::Reset() {
   std::fill(head_.begin(), head_.end(), 0);
   std::fill(head3_.begin(), head3_.end(), 0);
   std::fill(pair_head_.begin(), pair_head_.end(), 0);
+  std::fill(far_.begin(), far_.end(), 0);
   // prev_ and children_ need no clearing: they are only reached through
   // head_, and every position put there gets its links written.
 }
@@ -37,9 +50,28 @@ uint32_t MatchFinder::Hash4(const uint8_t* bytes) const {
   return (value * 2654435761u) >> (32 - hash_bits_);
 }
 
+uint32_t MatchFinder::Hash8(const uint8_t* bytes) {
+  uint64_t value;
+  std::memcpy(&value, bytes, 8);
+  return static_cast<uint32_t>((value * 0x9E3779B97F4A7C15u) >> (64 - kFarBits));
+}
+
 uint32_t MatchFinder::Hash3(const uint8_t* bytes) {
   uint32_t value = (uint32_t{bytes[0]} << 16) | (uint32_t{bytes[1]} << 8) | bytes[2];
   return (value * 2654435761u) >> (32 - kHash3Bits);
+}
+
+void MatchFinder::PrefetchAhead(const History& history, uint32_t position) const {
+  if (history.end() - position < kPrefetchDistance + kHashedBytes) return;
+  const uint8_t* ahead = history.At(position + kPrefetchDistance);
+  uint32_t ways = kind_ == FinderKind::kBuckets ? depth_ : 1;
+  __builtin_prefetch(&head_[Hash4(ahead) * ways]);
+  if (kind_ != FinderKind::kBuckets) return;
+  // The next position's bucket was asked for a few positions ago.
+  const uint32_t* next = &head_[Hash4(history.At(position + 1)) * ways];
+  for (uint32_t way = 0; way < ways; ++way) {
+    if (next[way] != 0) __builtin_prefetch(history.At(next[way]));
+  }
 }
 
 void MatchFinder::Insert(const History& history, uint32_t position) {
@@ -51,6 +83,12 @@ void MatchFinder::Insert(const History& history, uint32_t position) {
     TreeMatches(history, position, max_length, history.WindowStart(position), 0, nullptr, 0);
     return;
   }
+  PrefetchAhead(history, position);
+  if (kind_ == FinderKind::kBuckets) {
+    PushToBucket(&head_[Hash4(here) * depth_], position);
+    KeepFar(history, position);
+    return;
+  }
   uint32_t& head = head_[Hash4(here)];
   prev_[position & kWindowMask] = head;
   head = position;
@@ -59,7 +97,7 @@ void MatchFinder::Insert(const History& history, uint32_t position) {
 Match MatchFinder::NearMatch(const History& history, uint32_t position, uint32_t max_length,
                              uint32_t lowest, uint32_t near) const {
   // A 3-byte match only counts when it is near enough to code as one.
-  if (max_length >= kMinNewMatch && near >= lowest && near < position && position - near < kLongDistance) {
+  if (max_length >= kMinNewMatch && near >= lowest && near < position && position - near < 0x2000) {
     uint32_t length = MatchLength(history.At(near), history.At(position), max_length);
     if (length >= kMinNewMatch) return Match{length, position - near};
   }
@@ -79,6 +117,16 @@ int MatchFinder::FindMatches(const History& history, uint32_t position, uint32_t
   uint32_t& head3 = head3_[Hash3(here)];
   Match near = NearMatch(history, position, max_length, lowest, head3);
   if (record) head3 = position;
+  PrefetchAhead(history, position);
+  int count = 0;
+  uint32_t best = 3;  // the 4-byte hashes only find 4-byte matches
+  if (near.length != 0) {
+    best = near.length;
+    out[count++] = near;
+  }
+  if (kind_ == FinderKind::kBuckets) {
+    return BucketMatches(history, position, max_length, lowest, record, count, best, out);
+  }
   uint32_t& head = head_[Hash4(here)];
   uint32_t candidate = head;
   if (record) {
@@ -93,17 +141,14 @@ int MatchFinder::FindMatches(const History& history, uint32_t position, uint32_t
     }
   }
 
-  int count = 0;
-  uint32_t best = 3;  // the 4-byte hashes only find 4-byte matches
-  if (near.length != 0) {
-    best = near.length;
-    out[count++] = near;
-  }
   if (count > 0 && (best >= nice_length_ || best == max_length)) return count;
   if (max_length <= best) return count;
   // Chains run from newer to older positions; a link that does not go back
   // is stale (its slot was reused) and ends the walk.
   for (int steps = depth_; steps > 0 && candidate >= lowest && candidate != 0; --steps) {
+    // The link and the candidate's bytes are both likely cache misses, and
+    // neither waits for the other: asking for the link first overlaps them.
+    uint32_t next = prev_[candidate & kWindowMask];
     const uint8_t* there = history.At(candidate);
     if (there[best] == here[best]) {
       uint32_t length = MatchLength(there, here, max_length);
@@ -117,11 +162,66 @@ int MatchFinder::FindMatches(const History& history, uint32_t position, uint32_t
         if (length >= nice_length_ || length == max_length) break;
       }
     }
-    uint32_t next = prev_[candidate & kWindowMask];
     if (next >= candidate) break;
     candidate = next;
   }
   return count;
+}
+
+void MatchFinder::PushToBucket(uint32_t* bucket, uint32_t position) const {
+  // Spelled out: as a loop, the compiler calls the library's memmove,
+  // which costs more than the few moves themselves.
+  switch (depth_) {
+    case 4: bucket[3] = bucket[2]; [[fallthrough]];
+    case 3: bucket[2] = bucket[1]; [[fallthrough]];
+    case 2: bucket[1] = bucket[0]; [[fallthrough]];
+    default: bucket[0] = position;
+  }
+}
+
+int MatchFinder::BucketMatches(const History& history, uint32_t position, uint32_t max_length,
+                               uint32_t lowest, bool record, int count, uint32_t best, Match* out) {
+  const uint8_t* here = history.At(position);
+  uint32_t* bucket = &head_[Hash4(here) * depth_];
+  // The candidates before the position is recorded in their place; without
+  // `record`, entries at or after it were recorded later and are passed over.
+  uint32_t candidates[kMaxBucketWays];
+  std::memcpy(candidates, bucket, sizeof candidates);
+  if (record) {
+    PushToBucket(bucket, position);
+    KeepFar(history, position);
+  }
+  if (count > 0 && (best >= nice_length_ || best == max_length)) return count;
+  for (int way = 0; way < depth_ && best < max_length; ++way) {
+    uint32_t candidate = candidates[way];
+    // Newest first: an empty slot or one beyond the window ends the bucket.
+    if (candidate == 0 || candidate < lowest) break;
+    if (candidate >= position) continue;
+    const uint8_t* there = history.At(candidate);
+    if (there[best] != here[best]) continue;
+    uint32_t length = MatchLength(there, here, max_length);
+    uint32_t distance = position - candidate;
+    if (length > best && length >= MinNewMatch(distance)) {
+      best = length;
+      out[count++] = Match{length, distance};
+      if (length >= nice_length_) break;
+    }
+  }
+  // A repeat from further back than the buckets remember.
+  if (best < nice_length_ && max_length >= kFarBytes) {
+    uint32_t candidate = far_[Hash8(here)];
+    if (candidate >= lowest && candidate != 0 && candidate < position) {
+      uint32_t length = MatchLength(history.At(candidate), here, max_length);
+      uint32_t distance = position - candidate;
+      if (length > best && length >= MinNewMatch(distance)) out[count++] = Match{length, distance};
+    }
+  }
+  return count;
+}
+
+void MatchFinder::KeepFar(const History& history, uint32_t position) {
+  if (position % kFarStep != 0 || history.end() - position < kFarBytes) return;
+  far_[Hash8(history.At(position))] = position;
 }
 
 int MatchFinder::TreeMatches(const History& history, uint32_t position, uint32_t max_length,

@@ -1,7 +1,13 @@
 // Earlier occurrences of the bytes at a position, within the window, from
-// one of two structures over the positions with equal 4-byte hashes:
-// - hash chains (the lazy levels): recording a position costs two stores,
-//   and a search walks back through the positions, newest first;
+// one of three structures over the positions with equal 4-byte hashes:
+// - buckets (the lazy levels): each hash keeps its few newest positions side
+//   by side, so that a search asks for all their bytes at once instead of
+//   waiting for each link of a chain in turn. A bucket soon forgets older
+//   positions, so every eleventh position is also kept by the hash of its 8
+//   bytes: a repeat from anywhere in the window is then found within a few
+//   bytes of its start, and the parser's recent distances carry it on;
+// - hash chains (level 4): recording a position costs two stores, and a
+//   search walks back through the positions, newest first;
 // - binary trees (the optimal levels, which search every position): each
 //   hash keeps its positions in a tree ordered by the bytes that follow, so
 //   that a search walks one path from the newest position down and meets
@@ -42,13 +48,16 @@ constexpr uint32_t kHashedBytes = 4;
 // Most matches FindMatches reports for one position.
 constexpr int kMaxMatchesPerPosition = 16;
 
-enum class FinderKind { kChains, kTrees };
+enum class FinderKind { kBuckets, kChains, kTrees };
+
+// Most positions a bucket keeps.
+constexpr int kMaxBucketWays = 4;
 
 class MatchFinder {
  public:
-  // `depth` bounds a search: chain links followed, or tree nodes visited.
-  // A match of `nice_length` ends it early; in chains one of a quarter of
-  // that shortens what is left of it.
+  // `depth` bounds a search: positions a bucket keeps, chain links
+  // followed, or tree nodes visited. A match of `nice_length` ends it
+  // early; in chains one of a quarter of that shortens what is left of it.
   MatchFinder(FinderKind kind, int hash_bits, int depth, uint32_t nice_length);
 
   void Reset();
@@ -58,7 +67,7 @@ class MatchFinder {
   // for the search of either kind and for FindShortMatch.
   void Insert(const History& history, uint32_t position);
 
-  // Chains: returns the matches found at `position`, by increasing length,
+  // Buckets and chains: returns the matches found at `position`, by increasing length,
   // each the nearest candidate of its length that the search met, at most
   // `max_length` long and never shorter than a new match at its distance
   // can be coded. Candidates lie at or after `lowest` and before
@@ -85,7 +94,18 @@ class MatchFinder {
 
  private:
   uint32_t Hash4(const uint8_t* bytes) const;
+  // Positions are recorded in order: asks for the bucket or chain head of
+  // a position a little further on while this one is handled, and for the
+  // bytes of the next position's candidates.
+  void PrefetchAhead(const History& history, uint32_t position) const;
+  // Puts `position` first in its bucket; the oldest position drops out.
+  void PushToBucket(uint32_t* bucket, uint32_t position) const;
+  // Buckets: keeps `position` by its 8-byte hash when it is one of those kept.
+  void KeepFar(const History& history, uint32_t position);
+  int BucketMatches(const History& history, uint32_t position, uint32_t max_length, uint32_t lowest,
+                    bool record, int count, uint32_t best, Match* out);
   static uint32_t Hash3(const uint8_t* bytes);
+  static uint32_t Hash8(const uint8_t* bytes);
   // The match with `near`, the newest position with the same 3-byte hash,
   // if it is one that can be coded (else length 0).
   Match NearMatch(const History& history, uint32_t position, uint32_t max_length, uint32_t lowest,
@@ -96,11 +116,14 @@ class MatchFinder {
   int depth_;
   uint32_t nice_length_;
   uint32_t good_length_;
-  std::vector<uint32_t> head_;       // newest position per hash of 4 bytes: chain start or tree top
+  // Per hash of 4 bytes: the bucket's positions, newest first; the newest
+  // position, a chain's start or a tree's top.
+  std::vector<uint32_t> head_;
   std::vector<uint32_t> head3_;      // newest position per hash of 3 bytes
   std::vector<uint32_t> prev_;       // chains: previous position with the same hash, by position mod window
   std::vector<uint32_t> children_;   // trees: two per position mod window, smaller then larger
   std::vector<uint32_t> pair_head_;  // newest position per 2-byte pair
+  std::vector<uint32_t> far_;        // buckets: newest position of those kept, per hash of 8 bytes
 };
 
 // Length of the common prefix of a and b, at most `limit` bytes.

@@ -85,6 +85,10 @@ const Level kParsers[] = {
     {"greedy", FinderKind::kChains, {0, false, false, 32}},
     {"lazy", FinderKind::kChains, {1, true, false, 64}},
     {"lazy two", FinderKind::kChains, {2, true, false, 128}},
+    // A bucket keeps only its newest positions; the lazy look-ahead comes
+    // back to positions already recorded in it.
+    {"greedy on buckets", FinderKind::kBuckets, {0, false, false, 16}},
+    {"lazy on buckets", FinderKind::kBuckets, {1, true, false, 32}},
     {"optimal", FinderKind::kChains, {0, true, true, 128}},
     // Trees compare no further than the nice length; longer matches are
     // reported whole.
