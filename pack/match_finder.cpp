@@ -8,7 +8,7 @@ namespace pack {
 
 namespace {
 constexpr int kHash3Bits = 14;
-constexpr int kFarBits = 17;
+constexpr int kFarBits = 16;
 // Positions kept by their 8-byte hash: the multiples of this. Prime and
 // above the parsers' widest step through data without matches (8), so that
 // stepping through a repeat meets one of them whatever the repeat's offset.
@@ -39,7 +39,7 @@ void MatchFinder::Reset() {
   std::fill(head_.begin(), head_.end(), 0);
   std::fill(head3_.begin(), head3_.end(), 0);
   std::fill(pair_head_.begin(), pair_head_.end(), 0);
-  std::fill(far_.begin(), far_.end(), 0);
+  std::fill(far_.begin(), far_.end(), FarSlot{0, 0});
   // prev_ and children_ need no clearing: they are only reached through
   // head_, and every position put there gets its links written.
 }
@@ -50,10 +50,10 @@ uint32_t MatchFinder::Hash4(const uint8_t* bytes) const {
   return (value * 2654435761u) >> (32 - hash_bits_);
 }
 
-uint32_t MatchFinder::Hash8(const uint8_t* bytes) {
+uint64_t MatchFinder::Hash8(const uint8_t* bytes) {
   uint64_t value;
   std::memcpy(&value, bytes, 8);
-  return static_cast<uint32_t>((value * 0x9E3779B97F4A7C15u) >> (64 - kFarBits));
+  return value * 0x9E3779B97F4A7C15u;
 }
 
 uint32_t MatchFinder::Hash3(const uint8_t* bytes) {
@@ -67,6 +67,9 @@ void MatchFinder::PrefetchAhead(const History& history, uint32_t position) const
   uint32_t ways = kind_ == FinderKind::kBuckets ? depth_ : 1;
   __builtin_prefetch(&head_[Hash4(ahead) * ways]);
   if (kind_ != FinderKind::kBuckets) return;
+  if (history.end() - position >= kPrefetchDistance + kFarBytes) {
+    __builtin_prefetch(&far_[Hash8(ahead) >> (64 - kFarBits)]);
+  }
   // The next position's bucket was asked for a few positions ago.
   const uint32_t* next = &head_[Hash4(history.At(position + 1)) * ways];
   for (uint32_t way = 0; way < ways; ++way) {
@@ -209,8 +212,13 @@ int MatchFinder::BucketMatches(const History& history, uint32_t position, uint32
   }
   // A repeat from further back than the buckets remember.
   if (best < nice_length_ && max_length >= kFarBytes) {
-    uint32_t candidate = far_[Hash8(here)];
-    if (candidate >= lowest && candidate != 0 && candidate < position) {
+    // The slot's other half, more bits of the hash, tells most strangers
+    // from a repeat without fetching their bytes.
+    uint64_t hash = Hash8(here);
+    const FarSlot& slot = far_[hash >> (64 - kFarBits)];
+    uint32_t candidate = slot.position;
+    if (slot.check == static_cast<uint32_t>(hash) && candidate >= lowest && candidate != 0 &&
+        candidate < position) {
       uint32_t length = MatchLength(history.At(candidate), here, max_length);
       uint32_t distance = position - candidate;
       if (length > best && length >= MinNewMatch(distance)) out[count++] = Match{length, distance};
@@ -221,7 +229,8 @@ int MatchFinder::BucketMatches(const History& history, uint32_t position, uint32
 
 void MatchFinder::KeepFar(const History& history, uint32_t position) {
   if (position % kFarStep != 0 || history.end() - position < kFarBytes) return;
-  far_[Hash8(history.At(position))] = position;
+  uint64_t hash = Hash8(history.At(position));
+  far_[hash >> (64 - kFarBits)] = FarSlot{position, static_cast<uint32_t>(hash)};
 }
 
 int MatchFinder::TreeMatches(const History& history, uint32_t position, uint32_t max_length,

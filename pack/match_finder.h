@@ -105,7 +105,7 @@ class MatchFinder {
   int BucketMatches(const History& history, uint32_t position, uint32_t max_length, uint32_t lowest,
                     bool record, int count, uint32_t best, Match* out);
   static uint32_t Hash3(const uint8_t* bytes);
-  static uint32_t Hash8(const uint8_t* bytes);
+  static uint64_t Hash8(const uint8_t* bytes);
   // The match with `near`, the newest position with the same 3-byte hash,
   // if it is one that can be coded (else length 0).
   Match NearMatch(const History& history, uint32_t position, uint32_t max_length, uint32_t lowest,
@@ -123,7 +123,13 @@ class MatchFinder {
   std::vector<uint32_t> prev_;       // chains: previous position with the same hash, by position mod window
   std::vector<uint32_t> children_;   // trees: two per position mod window, smaller then larger
   std::vector<uint32_t> pair_head_;  // newest position per 2-byte pair
-  std::vector<uint32_t> far_;        // buckets: newest position of those kept, per hash of 8 bytes
+  // Buckets: the newest position of those kept, per hash of 8 bytes, with
+  // the hash's low half.
+  struct FarSlot {
+    uint32_t position;
+    uint32_t check;
+  };
+  std::vector<FarSlot> far_;
 };
 
 // Length of the common prefix of a and b, at most `limit` bytes.
