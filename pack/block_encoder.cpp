@@ -9,13 +9,10 @@ namespace pack {
 
 namespace {
 
-struct Frequencies {
-  uint32_t main[kMainSymbols] = {};
-  uint32_t dist[kDistSymbols] = {};
-  uint32_t rep_length[kRepLengthSymbols] = {};
-};
-
-void Count(const Token* tokens, size_t count, Frequencies* f) {
+void Count(const Token* tokens, size_t count, BlockPlan* f) {
+  std::memset(f->main, 0, sizeof f->main);
+  std::memset(f->dist, 0, sizeof f->dist);
+  std::memset(f->rep_length, 0, sizeof f->rep_length);
   for (size_t i = 0; i < count; ++i) {
     TokenSymbols s = SymbolsOf(tokens[i]);
     ++f->main[s.main];
@@ -31,7 +28,7 @@ const uint64_t kCannotCode = UINT64_MAX;
 // Bits the block's symbols take under the lengths, extra bits left out
 // (they are the same under any table); kCannotCode when a used symbol has
 // no code.
-uint64_t SymbolBits(const Frequencies& f, const CodeLengths& lengths) {
+uint64_t SymbolBits(const BlockPlan& f, const CodeLengths& lengths) {
   uint64_t bits = 0;
   auto add = [&](const uint32_t* freqs, const uint8_t* lens, int n) {
     for (int i = 0; i < n; ++i) {
@@ -48,7 +45,7 @@ uint64_t SymbolBits(const Frequencies& f, const CodeLengths& lengths) {
   return bits;
 }
 
-void BuildFrom(const Frequencies& f, CodeLengths* lengths) {
+void BuildFrom(const BlockPlan& f, CodeLengths* lengths) {
   BuildCodeLengths(f.main, kMainSymbols, kCodeLengthLimit, lengths->main);
   BuildCodeLengths(f.dist, kDistSymbols, kCodeLengthLimit, lengths->dist);
   BuildCodeLengths(f.rep_length, kRepLengthSymbols, kCodeLengthLimit, lengths->rep_length);
@@ -67,9 +64,14 @@ void BlockEncoder::Reset() {
 }
 
 void BlockEncoder::BuildLengths(const Token* tokens, size_t count, CodeLengths* lengths) {
-  Frequencies f;
-  Count(tokens, count, &f);
-  BuildFrom(f, lengths);
+  BlockPlan plan;
+  Plan(tokens, count, &plan);
+  *lengths = plan.lengths;
+}
+
+void BlockEncoder::Plan(const Token* tokens, size_t count, BlockPlan* plan) {
+  Count(tokens, count, plan);
+  BuildFrom(*plan, &plan->lengths);
 }
 
 void BlockEncoder::Adopt(const CodeLengths& lengths) {
@@ -81,10 +83,14 @@ void BlockEncoder::Adopt(const CodeLengths& lengths) {
 }
 
 void BlockEncoder::EncodeBlock(const Token* tokens, size_t count, bool header_due, BitWriter* out) {
-  Frequencies f;
-  Count(tokens, count, &f);
-  CodeLengths fresh;
-  BuildFrom(f, &fresh);
+  BlockPlan plan;
+  Plan(tokens, count, &plan);
+  EncodeBlock(tokens, count, plan, header_due, out);
+}
+
+void BlockEncoder::EncodeBlock(const Token* tokens, size_t count, const BlockPlan& f,
+                               bool header_due, BitWriter* out) {
+  const CodeLengths& fresh = f.lengths;
   if (header_due) {
     WriteTableHeader(Flat(lengths_), Flat(fresh), out);
     Adopt(fresh);

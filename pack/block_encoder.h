@@ -12,6 +12,15 @@
 
 namespace pack {
 
+// How often a block uses each symbol, and the code lengths they call for:
+// what the encoder needs of a block besides its tokens.
+struct BlockPlan {
+  uint32_t main[kMainSymbols];
+  uint32_t dist[kDistSymbols];
+  uint32_t rep_length[kRepLengthSymbols];
+  CodeLengths lengths;
+};
+
 class BlockEncoder {
  public:
   // The decoder's state after a reset (non-solid entry): no tables, and
@@ -23,6 +32,9 @@ class BlockEncoder {
   // the block starts with the tables in force and switches only when that
   // comes out smaller.
   void EncodeBlock(const Token* tokens, size_t count, bool header_due, BitWriter* out);
+  // The same with the block's plan made beforehand (on another thread).
+  void EncodeBlock(const Token* tokens, size_t count, const BlockPlan& plan, bool header_due,
+                   BitWriter* out);
 
   bool has_tables() const { return has_tables_; }
   const CodeLengths& lengths() const { return lengths_; }
@@ -30,6 +42,7 @@ class BlockEncoder {
   // Counts a block's symbols and builds lengths for them. Symbol 269 always
   // gets a code, so that any block can switch tables later.
   static void BuildLengths(const Token* tokens, size_t count, CodeLengths* lengths);
+  static void Plan(const Token* tokens, size_t count, BlockPlan* plan);
 
  private:
   void WriteTokens(const Token* tokens, size_t count, BitWriter* out) const;

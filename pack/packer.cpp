@@ -39,7 +39,7 @@ constexpr uint32_t kReindexBytes = 1u << 18;
 }  // namespace
 
 Packer::Packer(int level, bool second_thread)
-    : level_(std::clamp(level, kMinLevel, kMaxLevel)), searcher_(second_thread) {
+    : level_(std::clamp(level, kMinLevel, kMaxLevel)), helper_(second_thread) {
   const LevelSettings& settings = kLevels[level_];
   optimal_ = settings.parser.optimal;
   nice_length_ = settings.parser.nice_length;
@@ -121,11 +121,26 @@ PackedEntry Packer::PackEntry(PackInput* input, PackOutput* output, bool solid) 
   return result;
 }
 
+void Packer::EncodeParsed(Entry* entry) {
+  stream_.encoder.EncodeBlock(coded_tokens_.data(), coded_tokens_.size(), coded_plan_,
+                              entry->header_due, &bits_);
+  entry->header_due = false;
+  FlushBits(entry->output, entry->result);
+}
+
+// While the second thread codes a block, this one parses the next, so the
+// parse cannot wait for the tables the coding settles on. Each block after
+// an entry's first is therefore priced by the code lengths of the block
+// before it, which the parse leaves behind; the first by the tables in
+// force, since no coding is under way between entries.
 void Packer::PackLazy(Entry* entry) {
   uint32_t position = history_->end();
   Prices prices;
+  bool first = true;
+  BlockPlan plan;
   for (;;) {
     // Keep a block and a longest match of look-ahead, unless the entry ends.
+    // The coding thread never reads the history, which reading may move.
     ReadAhead(entry, position, block_bytes_ + kMaxMatch);
     uint32_t stop = BlockStop(*entry, position);
     if (position >= stop) break;
@@ -139,12 +154,18 @@ void Packer::PackLazy(Entry* entry) {
       finder_->Reset();
       parser_->Reset();
     };
-    PricesForBlock(parse, undo, &prices);
+    if (first) PricesForBlock(parse, undo, &prices);
+    first = false;
     tokens_.clear();
     position = parse(prices);
-    EncodeTokens(entry);
-    FlushBits(entry->output, entry->result);
+    BlockEncoder::Plan(tokens_.data(), tokens_.size(), &plan);
+    prices.Set(plan.lengths);
+    helper_.Wait();
+    std::swap(tokens_, coded_tokens_);
+    coded_plan_ = plan;
+    helper_.Start([this, entry] { EncodeParsed(entry); });
   }
+  helper_.Wait();
 }
 
 // Blocks follow one another at fixed places from the entry's start, each
@@ -176,7 +197,7 @@ void Packer::PackOptimal(Entry* entry) {
     bool more_after = false;
     if (more) {
       uint32_t after_stop = read_block(next_stop);
-      searcher_.Start([this, next] { next->Complete(finder_.get(), *history_, nice_length_); });
+      helper_.Start([this, next] { next->Complete(finder_.get(), *history_, nice_length_); });
       more_after = next_stop < after_stop;
       if (more_after) after->Prepare(finder_.get(), *history_, next_stop, after_stop, history_->end());
       next_stop = after_stop;
@@ -193,7 +214,7 @@ void Packer::PackOptimal(Entry* entry) {
       EncodeTokens(entry);
       FlushBits(entry->output, entry->result);
     }
-    searcher_.Wait();
+    helper_.Wait();
     if (!more) return;
     std::swap(current, next);
     std::swap(next, after);

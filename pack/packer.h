@@ -56,9 +56,10 @@ struct PackedEntry {
 
 class Packer {
  public:
-  // With `second_thread`, the levels that search before they parse (4 and
-  // 5) search the next block on a second thread while the current one is
-  // parsed. The packed bytes are the same with or without it.
+  // With `second_thread`, a second thread takes part: at the levels that
+  // search before they parse (4 and 5) it searches the next block while the
+  // current one is parsed; at the others it codes each block while the next
+  // is parsed. The packed bytes are the same with or without it.
   explicit Packer(int level, bool second_thread = false);
   ~Packer();
 
@@ -101,6 +102,8 @@ class Packer {
   template <typename Parse, typename Undo>
   void PricesForBlock(const Parse& parse, const Undo& undo, Prices* prices);
   void EncodeTokens(Entry* entry);
+  // Codes the block in coded_tokens_ by coded_plan_ and hands its bytes on.
+  void EncodeParsed(Entry* entry);
   void FlushBits(PackOutput* output, PackedEntry* result);
 
   // Everything a decoder carries from one entry of the stream to the next
@@ -123,10 +126,13 @@ class Packer {
   StreamState saved_;  // before the last entry, for TakeBackEntry
   BitWriter bits_;
   std::vector<Token> tokens_;
+  // The lazy levels' block being coded while the next is parsed into tokens_.
+  std::vector<Token> coded_tokens_;
+  BlockPlan coded_plan_;
   std::vector<uint8_t> out_bytes_;
   uint32_t block_bytes_;
   BlockMatches matches_[3];  // one block being parsed, the next searched, the one after prepared
-  TaskThread searcher_;
+  TaskThread helper_;  // searches (levels 4 and 5) or codes (1 to 3) beside the parse
 };
 
 }  // namespace pack

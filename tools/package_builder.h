@@ -15,8 +15,8 @@
 struct BuildOptions {
   int level = 3;       // 0 stores every entry; 1 (fastest) to 5 (smallest)
   bool solid = true;   // entries continue one another's dictionary
-  // Levels 4 and 5 search on a second thread while they parse; the archive
-  // is the same either way.
+  // A second thread searches (levels 4 and 5) or codes (1 to 3) while
+  // this one parses; the archive is the same either way.
   bool second_thread = true;
 };
 

@@ -376,9 +376,10 @@ TEST(MksetupBuild, TheSameFolderGivesTheSameBytesAndTimesStopAtSourceDateEpoch) 
 
 TEST(MksetupBuild, TheSecondThreadChangesNoByte) {
   // Levels 4 and 5 search the next block on a second thread while they
-  // parse this one. Entries of many blocks, long matches across the ends of
-  // blocks, and a stored entry whose packing is taken back, between solid
-  // ones, must come out as they do when one thread does everything.
+  // parse this one; levels 1 to 3 code a block there while they parse the
+  // next. Entries of many blocks, long matches across the ends of blocks,
+  // and a stored entry whose packing is taken back, between solid ones,
+  // must come out as they do when one thread does everything.
   std::string folder = ScratchFolder();
   fs::path product = fs::path(folder) / "product";
   fs::create_directories(product);
@@ -387,7 +388,7 @@ TEST(MksetupBuild, TheSecondThreadChangesNoByte) {
   WriteWholeFile((product / "c.exe").string(), CodeLike(300000));
   WriteWholeFile((product / "d.bin").string(), Repeated(RandomBytes(1000, 4), 400));
   PackageSource source = ScanPackageSource(product);
-  for (int level : {4, 5}) {
+  for (int level : {1, 3, 4, 5}) {
     std::string archives[2];
     for (bool second_thread : {false, true}) {
       BuildOptions options;
