@@ -7,30 +7,32 @@
 namespace {
 
 bool g_silent = false;
-HANDLE g_log = INVALID_HANDLE_VALUE;
+// Null while no log is open (zero-initialised, so it takes no file data).
+HANDLE g_log = nullptr;
 
 }  // namespace
 
 bool BeginSilentRun(const char* log_path) {
   if (log_path[0] != '\0') {
-    g_log = CreateFileA(log_path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                        nullptr);
-    if (g_log == INVALID_HANDLE_VALUE) return false;
+    HANDLE log = CreateFileA(log_path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (log == INVALID_HANDLE_VALUE) return false;
+    g_log = log;
   }
   g_silent = true;
   return true;
 }
 
 void EndSilentRun() {
-  if (g_log != INVALID_HANDLE_VALUE) CloseHandle(g_log);
-  g_log = INVALID_HANDLE_VALUE;
+  if (g_log != nullptr) CloseHandle(g_log);
+  g_log = nullptr;
   g_silent = false;
 }
 
 bool IsSilentRun() { return g_silent; }
 
 void LogLine(const char* format, ...) {
-  if (g_log == INVALID_HANDLE_VALUE) return;
+  if (g_log == nullptr) return;
   // wvsprintf writes at most 1024 characters and the terminator.
   char line[1025 + 2];
   va_list arguments;

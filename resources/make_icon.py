@@ -3,40 +3,49 @@
 
 The picture: a blue rounded tile with a white arrow pointing down into an
 open tray, the usual sign for "put this on the computer". Every image is
-drawn from the same shapes in unit coordinates, so the sizes agree:
-16 and 32 pixels in 16 colours, 16, 32 and 48 pixels in 256 colours.
+drawn from the same shapes in unit coordinates, so the sizes agree: 16
+pixels (title bars, the taskbar, small icons), 32 (the desktop, Alt-Tab)
+and 48 (XP's tiles, Vista's medium icons), the sizes Windows shows.
+
+Each image has 16 colours of its own rather than the system's 16 or 256:
+eight blues (ordered dithering between them smooths the tile's shading),
+four greys for the tray, white, the outline and black under the
+transparent pixels. At these sizes that looks like the 256-colour drawing
+at a third of the bytes, and Windows shows it on any display.
 
 Usage: make_icon.py OUTPUT.ico
 """
 import struct
 import sys
 
-# The 16-colour images use the standard Windows palette.
-VGA16 = [
-    (0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0),
-    (0, 0, 128), (128, 0, 128), (0, 128, 128), (192, 192, 192),
-    (128, 128, 128), (255, 0, 0), (0, 255, 0), (255, 255, 0),
-    (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255),
-]
-BLACK, NAVY, SILVER, GREY, BLUE, WHITE = 0, 4, 7, 8, 12, 15
-
-# The 256-colour images: the same 16 first, then a ramp of 64 blues for the
-# tile's shading and a ramp of 32 greys for the tray. Only these 112 are
-# stored (the header's used-colour count says so); the rest of the 256 would
-# be black and unused.
-BLUE_RAMP = 16
-GREY_RAMP = BLUE_RAMP + 64
+BLACK, OUTLINE, WHITE = 0, 1, 10
+BLUES, BLUE_STEPS = 2, 8   # indices 2..9, light (top) to dark (bottom)
+GREYS, GREY_STEPS = 11, 4  # indices 11..14, light to dark
 
 
-def palette256():
-    colours = list(VGA16)
-    for i in range(64):  # light (top) to dark (bottom) blue
-        t = i / 63.0
+def palette():
+    colours = [(0, 0, 0), (20, 40, 120)]
+    for i in range(BLUE_STEPS):
+        t = i / (BLUE_STEPS - 1.0)
         colours.append((int(70 - 60 * t), int(150 - 110 * t), int(255 - 105 * t)))
-    for i in range(32):
-        v = int(235 - 110 * i / 31.0)
+    colours.append((255, 255, 255))
+    for i in range(GREY_STEPS):
+        v = int(235 - 110 * i / (GREY_STEPS - 1.0))
         colours.append((v, v, v))
+    colours.append((0, 0, 0))  # unused
     return colours
+
+
+# A 4x4 ordered-dither threshold per pixel, in sixteenths.
+BAYER = [[0, 8, 2, 10], [12, 4, 14, 6], [3, 11, 1, 9], [15, 7, 13, 5]]
+
+
+def ramp(first, steps, t, px, py, dither):
+    """Index on a ramp of `steps` colours for the shade t in [0, 1]."""
+    level = min(max(t, 0.0), 1.0) * (steps - 1)
+    if dither:
+        level += (BAYER[py % 4][px % 4] + 0.5) / 16 - 0.5
+    return first + min(max(int(round(level)), 0), steps - 1)
 
 
 def inside_rounded_square(x, y, lo, hi, radius):
@@ -62,60 +71,43 @@ def in_tray(x, y):
     return floor or walls
 
 
-def shade(x, y, deep, edge):
-    """Colour index at the unit point (x, y), or None when transparent;
-    `edge` is the outline width in unit space."""
+def shade(x, y, edge, px, py):
+    """Colour index at the unit point (x, y) of pixel (px, py), or None when
+    transparent; `edge` is the outline width in unit space."""
     if not inside_rounded_square(x, y, 0.02, 0.98, 0.18):
         return None
     if not inside_rounded_square(x, y, 0.02 + edge, 0.98 - edge, 0.18 - edge):
-        return NAVY if not deep else BLUE_RAMP + 63
+        return OUTLINE
     if in_arrow(x, y):
         return WHITE
     if in_tray(x, y):
-        if not deep:
-            return SILVER
-        return GREY_RAMP + int(min(max((y - 0.60) / 0.24, 0.0), 1.0) * 31)
-    if not deep:
-        return BLUE
-    return BLUE_RAMP + int(min(max(y, 0.0), 1.0) * 63)
+        return ramp(GREYS, GREY_STEPS, (y - 0.60) / 0.24, px, py, False)  # too thin to dither
+    return ramp(BLUES, BLUE_STEPS, y, px, py, True)
 
 
-
-def draw(size, deep):
+def draw(size):
     """Rows of colour indices (None = transparent), top row first."""
     edge = 1.0 / size  # one pixel of outline at every size
-    rows = []
-    for py in range(size):
-        row = []
-        for px in range(size):
-            row.append(shade((px + 0.5) / size, (py + 0.5) / size, deep, edge))
-        rows.append(row)
-    return rows
+    return [[shade((px + 0.5) / size, (py + 0.5) / size, edge, px, py) for px in range(size)]
+            for py in range(size)]
 
 
 def pad4(data):
     return data + b"\0" * (-len(data) % 4)
 
 
-def dib(size, bits, colours, rows):
-    """One icon image: header, palette, colour bits and transparency mask,
-    both bitmaps stored bottom row first."""
-    used = len(colours) if len(colours) < (1 << bits) else 0  # 0: all 2^bits
-    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, bits, 0, 0, 0, 0, used, 0)
+def dib(size, colours, rows):
+    """One 4-bit icon image: header, palette, colour bits and transparency
+    mask, both bitmaps stored bottom row first."""
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 4, 0, 0, 0, 0, 0, 0)
     table = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in colours)
     pixels = b""
     mask = b""
     for row in reversed(rows):
-        if bits == 8:
-            line = bytes(0 if c is None else c for c in row)
-        else:
-            line = bytearray()
-            for i in range(0, size, 2):
-                hi = row[i] or 0
-                lo = row[i + 1] or 0
-                line.append((hi << 4) | lo)
-            line = bytes(line)
-        pixels += pad4(line)
+        line = bytearray()
+        for i in range(0, size, 2):
+            line.append(((row[i] or BLACK) << 4) | (row[i + 1] or BLACK))
+        pixels += pad4(bytes(line))
         bitsrow = bytearray((size + 7) // 8)
         for i, c in enumerate(row):
             if c is None:
@@ -127,16 +119,12 @@ def dib(size, bits, colours, rows):
 def main():
     if len(sys.argv) != 2:
         sys.exit("usage: make_icon.py OUTPUT.ico")
-    images = []
-    for size, bits in ((16, 4), (32, 4), (16, 8), (32, 8), (48, 8)):
-        colours = VGA16 if bits == 4 else palette256()
-        images.append((size, bits, dib(size, bits, colours, draw(size, bits == 8))))
+    images = [(size, dib(size, palette(), draw(size))) for size in (16, 32, 48)]
     directory = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     body = b""
-    for size, bits, data in images:
-        directory += struct.pack("<BBBBHHII", size, size, 16 if bits == 4 else 0, 0,
-                                 1, bits, len(data), offset + len(body))
+    for size, data in images:
+        directory += struct.pack("<BBBBHHII", size, size, 16, 0, 1, 4, len(data), offset + len(body))
         body += data
     with open(sys.argv[1], "wb") as out:
         out.write(directory + body)

@@ -11,7 +11,7 @@
 #include "setup/packed_code.h"
 #include "setup/setup_state.h"
 
-LOGFONTA TitleFont = {
+const LOGFONTA TitleFont = {
     0,                            // height: 18 points, set from the display
     0, 0, 0,                      // width, escapement, orientation
     FW_NORMAL, FALSE, FALSE, FALSE,
@@ -173,10 +173,12 @@ void ShowPackageTitle(HWND dialog, const char* text) {
   AppendBounded(shown, version, sizeof shown);
 
   // 18 points on this display; negative asks for the character height.
+  LOGFONTA title_font;
+  std::memcpy(&title_font, &TitleFont, sizeof title_font);
   HDC device = GetDC(dialog);
-  TitleFont.lfHeight = MulDiv(-18, GetDeviceCaps(device, LOGPIXELSY), 72);
+  title_font.lfHeight = MulDiv(-18, GetDeviceCaps(device, LOGPIXELSY), 72);
   ReleaseDC(dialog, device);
-  HFONT font = CreateFontIndirectA(&TitleFont);
+  HFONT font = CreateFontIndirectA(&title_font);
   if (font != nullptr) SendDlgItemMessageA(dialog, IDC_TITLE, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   SetDlgItemTextA(dialog, IDC_TITLE, shown);
 

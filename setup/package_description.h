@@ -16,8 +16,9 @@ enum DescriptionMarker : char {
   kMarkLanguage = 3,  // a name ending in ".LNG"
 };
 
-// The font of the title control; only its height changes at run time.
-extern LOGFONTA TitleFont;
+// The font of the title control but for its height, which is set from the
+// display at run time.
+extern const LOGFONTA TitleFont;
 
 // The entry callback of the pass; the user pointer is the dialog window.
 // Description entries are read into memory and handed back; every other

@@ -11,7 +11,10 @@ namespace {
 // mksetup build finds this record in the program file by its tag and writes
 // the archive's seal into it. Volatile: the compiler must neither drop it
 // nor take its build-time zeros for the value read.
-const volatile SealRecord seal_record = EmptySealRecord();
+// Read-only like the rest of the program's constants: mksetup finds the
+// record by its contents, wherever it lies, and volatile makes every read
+// take the bytes as they are in the file.
+__attribute__((section(".rdata"))) const volatile SealRecord seal_record = EmptySealRecord();
 
 }  // namespace
 
