@@ -15,7 +15,8 @@
 
 #include "archive/extract_context.h"
 #include "bench/bench_inputs.h"
-#include "archive/packed_entry.h"
+#include "bench/bench_timing.h"
+#include "unpack/lz_decoder.h"
 
 namespace {
 
@@ -23,21 +24,6 @@ double CpuSeconds() {
   timespec now;
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
   return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
-}
-
-// MB/s (10^6 bytes per second) of `work`, which handles `bytes` bytes per
-// call, over one round of about `seconds`.
-template <typename Work>
-double Round(size_t bytes, Work& work, double seconds) {
-  size_t calls = 0;
-  double start = CpuSeconds();
-  double elapsed = 0;
-  do {
-    work();
-    ++calls;
-    elapsed = CpuSeconds() - start;
-  } while (elapsed < seconds);
-  return static_cast<double>(bytes) * calls / elapsed / 1e6;
 }
 
 // Our figure, the baseline's, and a third for scale.
@@ -51,9 +37,9 @@ template <typename Ours, typename Baseline, typename Other>
 Figures Compare(size_t bytes, Ours ours, Baseline baseline, Other other) {
   Figures best = {0, 0, 0};
   for (int round = 0; round < 7; ++round) {
-    best.ours = std::max(best.ours, Round(bytes, ours, 0.03));
-    best.baseline = std::max(best.baseline, Round(bytes, baseline, 0.03));
-    best.other = std::max(best.other, Round(bytes, other, 0.03));
+    best.ours = std::max(best.ours, Round(CpuSeconds, bytes, ours, 0.03));
+    best.baseline = std::max(best.baseline, Round(CpuSeconds, bytes, baseline, 0.03));
+    best.other = std::max(best.other, Round(CpuSeconds, bytes, other, 0.03));
   }
   return best;
 }
@@ -84,9 +70,9 @@ class Decoder {
     for (const BenchEntry& entry : stream.entries) {
       FILE* input = fmemopen(const_cast<uint8_t*>(entry.packed.data()), entry.packed.size(), "rb");
       context_->archive_file = input;
-      context_->decoder.input.input_file = input;
-      context_->decoder.input.packed_left = static_cast<int32_t>(entry.packed.size());
-      context_->decoder.unpacked_left = static_cast<int32_t>(entry.unpacked_size);
+      context_->input_file = input;
+      context_->packed_left = static_cast<int32_t>(entry.packed.size());
+      context_->unpacked_left = static_cast<int32_t>(entry.unpacked_size);
       context_->skip_output = check ? 0 : 1;
       context_->verify_only = check ? 1 : 0;
       context_->entry_crc = 0xFFFFFFFF;
@@ -95,7 +81,7 @@ class Decoder {
       fclose(input);
     }
     context_->archive_file = nullptr;
-    context_->decoder.input.input_file = nullptr;
+    context_->input_file = nullptr;
     return good;
   }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "archive/extract_archive.h"
+#include "bench/bench_timing.h"
 #include "common/bounded_text.h"
 #include "install/install_context.h"
 #include "install/place_entry.h"
@@ -109,10 +110,6 @@ double Pass(const std::string& archive, const std::string& folder, HWND dialog, 
   return elapsed * 1000 / kFiles;
 }
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
 
 }  // namespace
 

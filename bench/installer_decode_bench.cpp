@@ -29,6 +29,7 @@
 
 #include "archive/extract_archive.h"
 #include "bench/bench_inputs.h"
+#include "bench/bench_timing.h"
 #include "pack/memory_io.h"
 #include "pack/packer.h"
 #include "resources/resource_ids.h"
@@ -48,32 +49,14 @@ double CpuSeconds() {
   return seconds(kernel) + seconds(user);
 }
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-// MB/s of `work`, which handles `bytes` bytes per call, over one round.
-template <typename Work>
-double Round(uint64_t bytes, const Work& work) {
-  uint64_t calls = 0;
-  double start = CpuSeconds();
-  double elapsed = 0;
-  do {
-    work();
-    ++calls;
-    elapsed = CpuSeconds() - start;
-  } while (elapsed < kRoundSeconds);
-  return static_cast<double>(bytes) * calls / elapsed / 1e6;
-}
-
 // Medians of the contenders' rounds, taken in turn so that a busy moment of
 // the machine does not fall on one of them alone.
 std::vector<double> Compare(uint64_t bytes, const std::vector<std::function<void()>>& works) {
   std::vector<std::vector<double>> rounds(works.size());
   for (int round = 0; round < kRounds; ++round) {
-    for (size_t i = 0; i < works.size(); ++i) rounds[i].push_back(Round(bytes, works[i]));
+    for (size_t i = 0; i < works.size(); ++i) {
+      rounds[i].push_back(Round(CpuSeconds, bytes, works[i], kRoundSeconds));
+    }
   }
   std::vector<double> medians;
   for (const std::vector<double>& r : rounds) medians.push_back(Median(r));
