@@ -20,7 +20,7 @@ struct LevelSettings {
 const LevelSettings kLevels[kMaxLevel + 1] = {
     {},
     {FinderKind::kBuckets, 14, 1, 1u << 17, {1, true, false, 16}},
-    {FinderKind::kBuckets, 14, 2, 1u << 17, {1, true, false, 16}},
+    {FinderKind::kBuckets, 15, 2, 1u << 17, {1, true, false, 24}},
     {FinderKind::kBuckets, 15, 3, 1u << 17, {1, true, false, 24}},
     {FinderKind::kChains, 18, 12, 1u << 16, {0, true, true, 64}},
     {FinderKind::kTrees, 18, 64, 1u << 16, {0, true, true, 224}},
