@@ -176,9 +176,15 @@ void DecodingTable() {
         [&] { Inflate(gzip, &out); },
     };
 #ifdef TOLVEN_HAVE_LIBDEFLATE
-    works.push_back([&] {
-      libdeflate_gzip_decompress(decompressor, gzip.data(), gzip.size(), out.data(), out.size(), nullptr);
-    });
+    auto deflate_back = [&] {
+      return libdeflate_gzip_decompress(decompressor, gzip.data(), gzip.size(), out.data(), out.size(),
+                                        nullptr) == LIBDEFLATE_SUCCESS;
+    };
+    if (!deflate_back() || out != content.bytes) {
+      printf("%-26s libdeflate does not give the content back\n", content.name);
+      continue;
+    }
+    works.push_back(deflate_back);
 #endif
     std::vector<double> speeds = Compare(content.bytes.size(), works);
     double zlib_ratio = speeds[0] / speeds[1];

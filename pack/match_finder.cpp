@@ -14,9 +14,11 @@ constexpr int kFarBits = 16;
 // stepping through a repeat meets one of them whatever the repeat's offset.
 constexpr uint32_t kFarStep = 11;
 constexpr uint32_t kFarBytes = 8;
+// A bucket search reports at most the near match, one per way and the far one.
+static_assert(1 + kMaxBucketWays + 1 <= kMaxMatchesPerPosition, "a bucket's matches fit");
 constexpr uint32_t kWindowMask = kWindowSize - 1;
-// Chains visit the positions in order: the chain head of the one this many
-// positions on is fetched while this one is searched.
+// Positions are recorded in order: the bucket or chain head of the one this
+// many positions on is fetched while this one is handled.
 constexpr uint32_t kPrefetchDistance = 4;
 }  // namespace
 
@@ -28,7 +30,7 @@ MatchFinder::MatchFinder(FinderKind kind, int hash_bits, int depth, uint32_t nic
       good_length_(std::max(nice_length / 4, kMinNewMatch + 1)),
       // A bucket's positions are read kMaxBucketWays at a time: the last
       // bucket has room for them.
-      head_((size_t{1} << hash_bits) * (kind == FinderKind::kBuckets ? depth : 1) + kMaxBucketWays),
+      head_((size_t{1} << hash_bits) * (kind == FinderKind::kBuckets ? depth_ : 1) + kMaxBucketWays),
       head3_(size_t{1} << kHash3Bits),
       prev_(kind == FinderKind::kChains ? kWindowSize : 0),
       children_(kind == FinderKind::kTrees ? 2 * kWindowSize : 0),
