@@ -16,7 +16,7 @@
 #include "archive/extract_context.h"
 #include "bench/bench_inputs.h"
 #include "bench/bench_timing.h"
-#include "unpack/lz_decoder.h"
+#include "archive/packed_entry.h"
 
 namespace {
 
@@ -70,9 +70,9 @@ class Decoder {
     for (const BenchEntry& entry : stream.entries) {
       FILE* input = fmemopen(const_cast<uint8_t*>(entry.packed.data()), entry.packed.size(), "rb");
       context_->archive_file = input;
-      context_->input_file = input;
-      context_->packed_left = static_cast<int32_t>(entry.packed.size());
-      context_->unpacked_left = static_cast<int32_t>(entry.unpacked_size);
+      context_->decoder.input.input_file = input;
+      context_->decoder.input.packed_left = static_cast<int32_t>(entry.packed.size());
+      context_->decoder.unpacked_left = static_cast<int32_t>(entry.unpacked_size);
       context_->skip_output = check ? 0 : 1;
       context_->verify_only = check ? 1 : 0;
       context_->entry_crc = 0xFFFFFFFF;
@@ -81,7 +81,7 @@ class Decoder {
       fclose(input);
     }
     context_->archive_file = nullptr;
-    context_->input_file = nullptr;
+    context_->decoder.input.input_file = nullptr;
     return good;
   }
 

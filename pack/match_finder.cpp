@@ -102,7 +102,7 @@ void MatchFinder::Insert(const History& history, uint32_t position) {
 Match MatchFinder::NearMatch(const History& history, uint32_t position, uint32_t max_length,
                              uint32_t lowest, uint32_t near) const {
   // A 3-byte match only counts when it is near enough to code as one.
-  if (max_length >= kMinNewMatch && near >= lowest && near < position && position - near < 0x2000) {
+  if (max_length >= kMinNewMatch && near >= lowest && near < position && position - near < kLongDistance) {
     uint32_t length = MatchLength(history.At(near), history.At(position), max_length);
     if (length >= kMinNewMatch) return Match{length, position - near};
   }
