@@ -33,9 +33,43 @@ constexpr uint32_t kHeaderBits = 2 + 2 + 4 * kLengthCodeAlphabet;  // 80
 // three bytes holding its 16 bits.
 constexpr uint32_t PeekReach(uint32_t bits) { return (7 + bits) / 8 + 3; }
 
-// The symbol loop holds up to 8 bytes beyond in_pos in its bit buffer and
-// tops it up with 8-byte loads, so it may touch 16 bytes from in_pos on.
-constexpr uint32_t kLoopReach = 8 + 8;
+// The symbol loop keeps the upcoming stream bits in a machine word, so that
+// no shift or test of the loop works on two registers, and tops it up with
+// one load of a word: every whole byte that fits goes in, which leaves at
+// least kToppedUpBits bits (56 on 64-bit machines, 24 on 32-bit ones).
+#if UINTPTR_MAX > 0xFFFFFFFFu
+using BitWord = uint64_t;
+#else
+using BitWord = uint32_t;
+#endif
+constexpr uint32_t kWordBytes = sizeof(BitWord);
+constexpr uint32_t kWordBits = 8 * kWordBytes;
+constexpr uint32_t kToppedUpBits = kWordBits - 8;
+
+// The most bits one symbol of the loop takes: a new match's code, length
+// bits, distance code and distance bits. Where one top-up holds fewer, the
+// loop tops up again between the parts of a symbol.
+constexpr uint32_t kMaxSymbolBits = 2 * kMaxCodeLength + kMaxLengthBits + kMaxDistBits;  // 51
+
+// What the loop takes from one top-up at the least: a main code and the
+// extra bits after it (a length's or a short distance's); or, with a
+// 32-bit word, a distance's extra bits alone after a top-up between them
+// and its code. And after one code, the 16 bits of the next peek are still
+// in the word, counted or not.
+constexpr uint32_t kMaxShortBits = kShortBits[kShortSlots - 1];  // 6
+static_assert(kToppedUpBits >= kMaxCodeLength + kMaxShortBits &&
+                  kToppedUpBits >= kMaxCodeLength + kMaxLengthBits,
+              "a top-up must hold a main code and its extra bits");
+static_assert(kToppedUpBits >= kMaxDistBits && kMaxDistBits <= 16,
+              "a top-up must hold a distance's extra bits");
+static_assert(kWordBits - kMaxCodeLength >= 16, "a second peek must follow one code");
+
+// One symbol moves in_pos by at most kSymbolBytes. A top-up leaves the
+// word's bytes not yet consumed ahead of in_pos and loads a word after
+// them, so whatever a symbol's top-ups touch lies within kLoopReach bytes
+// of where in_pos stood before it.
+constexpr uint32_t kSymbolBytes = (7 + kMaxSymbolBits) / 8;  // 7
+constexpr uint32_t kLoopReach = kSymbolBytes + 2 * kWordBytes;
 
 // Where the refills happen: a step refills when in_pos has passed its point.
 // A code-length symbol refills as late as the buffer allows. The other two
@@ -54,18 +88,15 @@ static_assert(kSymbolRefillAt + 1 >= kRefillSize && kHeaderRefillAt + 1 >= kRefi
               "a refill point below the carried bytes would lose the current byte");
 // ...and what a step reads up to its next refill test must lie in the
 // buffer. A code-length symbol is its code and one field of extra bits; a
-// header is read field by field; the loop decodes up to a 15-bit code, 5 length
-// bits, a 15-bit distance code and 16 distance bits per symbol, which its
-// 8-byte top-ups cover, and reads a few more symbols before it tests again
-// only while its buffer's end stays at or below the refill point.
+// header is read field by field; the loop tests where it stands against the
+// refill point before every symbol, a second literal on the same top-up
+// included.
 static_assert(kLengthRefillAt + PeekReach(kMaxCodeLength) <= kInputBufferSize,
               "a code-length symbol would read past the input buffer");
 static_assert(kHeaderRefillAt + PeekReach(kHeaderBits - 4) <= kInputBufferSize,
               "a table header would read past the input buffer");
 static_assert(kSymbolRefillAt + kLoopReach <= kInputBufferSize,
               "the symbol loop would read past the input buffer");
-static_assert(2 * kMaxCodeLength + kMaxLengthBits + kMaxDistBits <= 56,
-              "one top-up must hold the longest symbol");
 
 // --- Window ----------------------------------------------------------------
 

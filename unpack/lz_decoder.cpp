@@ -52,13 +52,18 @@ constexpr bool kLittleEndian = true;
 constexpr bool kLittleEndian = false;
 #endif
 
-// The eight bytes at p as one value, the first byte most significant.
-inline uint64_t LoadBigEndian64(const uint8_t* p) {
+// The word at p, its first byte most significant.
+inline BitWord LoadBigEndian(const uint8_t* p) {
+  BitWord value;
 #if defined(__GNUC__)
-  if (kLittleEndian) return __builtin_bswap64(Load64(p));
+  if (kLittleEndian) {
+    memcpy(&value, p, kWordBytes);
+    return kWordBytes == 8 ? static_cast<BitWord>(__builtin_bswap64(value))
+                           : static_cast<BitWord>(__builtin_bswap32(static_cast<uint32_t>(value)));
+  }
 #endif
-  uint64_t value = 0;
-  for (int i = 0; i < 8; ++i) value = value << 8 | p[i];
+  value = 0;
+  for (uint32_t i = 0; i < kWordBytes; ++i) value = value << 8 | p[i];
   return value;
 }
 
@@ -138,23 +143,25 @@ void NoteWritten(Decoder* decoder, uint32_t end) {
 
 // The symbol loop's hot state, held in locals: stores into the window may
 // alias anything, so fields of the record would be reloaded after each.
-// The bit position lives in a 64-bit buffer of upcoming stream bits instead
+// The bit position lives in a machine word of upcoming stream bits instead
 // of in_pos and in_bit, so that a symbol costs a shift and a lookup rather
-// than three byte loads. Sync() hands the state to the record (in_pos and
-// in_bit exactly where the stream stands) before a call that works on it,
-// Load() takes it back. Nothing takes the address of a LoopState, and the
-// steps that get one by reference are inlined, so it stays in registers.
+// than three byte loads. SyncLoopState() hands the state to the record
+// (in_pos and in_bit exactly where the stream stands) before a call that
+// works on it, LoadLoopState() takes it back. Both copy it: nothing takes
+// the address of a LoopState, and the steps that get one by reference are
+// inlined, so it stays in registers; a call that saw its address would
+// keep all of it in memory.
 struct LoopState {
   Decoder* decoder;
   uint8_t* window;
-  const uint8_t* in;
+  const uint8_t* in;  // in_buf
   // The next `count` stream bits, first bit at the top; the bits below them
-  // are zeros or the stream bits that follow, which a refill ORs in again
-  // unchanged.
-  uint64_t bits;
+  // are zeros or the stream bits that follow, which a top-up ORs in again
+  // unchanged. count is below kWordBits, so every shift by it is defined.
+  BitWord bits;
   uint32_t count;
-  uint32_t next;   // in_buf index of the first byte not yet in `bits`
-  uint32_t wpos;   // win_pos; may pass the ring's end until the next check
+  const uint8_t* next;  // the first byte of in_buf not yet in `bits`
+  uint32_t wpos;        // win_pos; may pass the ring's end until the next check
   // unpacked_left as it stood when win_pos was wpos_at_check: between
   // checks the loop counts the bytes it owes by win_pos alone.
   int32_t left_at_check;
@@ -167,72 +174,57 @@ struct LoopState {
   uint32_t recent_index;
 
   // Bit position in in_buf of the next unread bit: in_pos * 8 + in_bit.
-  uint32_t BitPosition() const { return next * 8 - count; }
+  uint32_t BitPosition() const { return static_cast<uint32_t>(next - in) * 8 - count; }
   int32_t Left() const { return left_at_check - static_cast<int32_t>(wpos - wpos_at_check); }
 
-  void Sync() {
-    uint32_t position = BitPosition();
-    decoder->input.in_pos = position >> 3;
-    decoder->input.in_bit = position & 7;
-    decoder->unpacked_left = Left();
-    decoder->win_pos = wpos;
-    decoder->last_length = last_length;
-    decoder->last_distance = last_distance;
-    memcpy(decoder->recent_dist, recent_dist, sizeof recent_dist);
-    decoder->recent_index = recent_index;
-  }
-  void Load() {
-    // A table read may leave in_pos up to three bytes before the end of
-    // in_buf; the loop refills before it decodes there, but this first word
-    // must not reach past the buffer: missing bytes read as zeros.
-    next = decoder->input.in_pos;
-    uint32_t word = 0;
-    for (uint32_t i = 0; i < 4; ++i)
-      word = word << 8 | (next + i < kInputBufferSize ? in[next + i] : 0);
-    bits = static_cast<uint64_t>(word) << 32;
-    next += 4;
-    count = 32;
-    Consume(decoder->input.in_bit);
-    wpos = decoder->win_pos;
-    wpos_at_check = wpos;
-    left_at_check = decoder->unpacked_left;
-    last_length = decoder->last_length;
-    last_distance = decoder->last_distance;
-    memcpy(recent_dist, decoder->recent_dist, sizeof recent_dist);
-    recent_index = decoder->recent_index;
-  }
-
-  // Tops `bits` up to at least 56 valid bits, with one 8-byte load and no
-  // branch: whole bytes go in, as many as fit. The first top-up after the
-  // checks finds in_pos at most kSymbolRefillAt and the others find `next`
-  // at most that, so the load ends inside in_buf (kLoopReach).
+  // Tops `bits` up to at least kToppedUpBits valid bits, with one load of a
+  // word and no branch: whole bytes go in, as many as fit. The first
+  // top-up after the checks finds `next` at most kSymbolRefillAt, so the
+  // loads of the symbol end inside in_buf (kLoopReach).
   UNPACK_INLINE void Refill() {
-    bits |= LoadBigEndian64(in + next) >> count;
-    next += (63 - count) >> 3;
-    count |= 56;
+    bits |= LoadBigEndian(next) >> count;
+    next += (kWordBits - 1 - count) >> 3;
+    count |= kToppedUpBits;
   }
   UNPACK_INLINE void Consume(uint32_t n) {
     bits <<= n;
     count -= n;
   }
   // Consumes the code of `entry` and its extra bits. The mask costs nothing
-  // where shifts take their count modulo 64 anyway, as x86's do.
+  // where shifts take their count modulo the word's bits anyway, as x86's
+  // do; an entry's total is below 32 either way.
   UNPACK_INLINE void ConsumeEntry(uint32_t entry) {
-    bits <<= (entry & 63);
+    bits <<= (entry & (kWordBits - 1));
     count -= EntryTotal(entry);
   }
   // The entry of the next code; needs 15 bits in the buffer.
   UNPACK_INLINE uint32_t Peek(const DecodeTable& table) const {
-    return DecodeEntry(table, static_cast<uint32_t>(bits >> 48));
+    return DecodeEntry(table, static_cast<uint32_t>(bits >> (kWordBits - 16)));
+  }
+  // The next `n` bits (0..16) as a number, consumed.
+  UNPACK_INLINE uint32_t TakeBits(uint32_t n) {
+    uint32_t value = static_cast<uint32_t>(bits >> (kWordBits - 1 - n) >> 1);
+    Consume(n);
+    return value;
   }
   // Consumes the code of `entry` and the extra bits after it (EntryTotal,
   // at most 31, all in the buffer) and returns those extra bits.
   UNPACK_INLINE uint32_t Take(uint32_t entry) {
     uint32_t total = EntryTotal(entry);
     uint32_t extra = total - EntryLength(entry);
-    uint32_t value = static_cast<uint32_t>(bits >> (64 - total)) & ((1u << extra) - 1);
+    uint32_t value = static_cast<uint32_t>(bits >> (kWordBits - total)) & ((1u << extra) - 1);
     Consume(total);
     return value;
+  }
+  // A distance: its code and its extra bits. Where a top-up holds fewer
+  // bits than both may take, the buffer is topped up between the two.
+  UNPACK_INLINE uint32_t TakeDistance(const DecodeTable& table) {
+    uint32_t entry = Peek(table);
+    uint32_t base = EntrySymbol(entry);  // the slot's base + 1 (code_lengths.cpp)
+    if (kToppedUpBits >= kMaxCodeLength + kMaxDistBits) return base + Take(entry);
+    Consume(EntryLength(entry));
+    Refill();
+    return base + TakeBits(EntryTotal(entry) - EntryLength(entry));
   }
   UNPACK_INLINE void Match(uint32_t length, uint32_t distance) {
     recent_dist[recent_index & 3] = distance;
@@ -244,6 +236,45 @@ struct LoopState {
   }
 };
 
+void SyncLoopState(LoopState s) {
+  Decoder* decoder = s.decoder;
+  uint32_t position = s.BitPosition();
+  decoder->input.in_pos = position >> 3;
+  decoder->input.in_bit = position & 7;
+  decoder->unpacked_left = s.Left();
+  decoder->win_pos = s.wpos;
+  decoder->last_length = s.last_length;
+  decoder->last_distance = s.last_distance;
+  memcpy(decoder->recent_dist, s.recent_dist, sizeof s.recent_dist);
+  decoder->recent_index = s.recent_index;
+}
+
+LoopState LoadLoopState(Decoder* decoder) {
+  LoopState s;
+  s.decoder = decoder;
+  s.window = decoder->window;
+  s.in = decoder->input.in_buf;
+  // A table read may leave in_pos up to three bytes before the end of
+  // in_buf; the loop refills before it decodes there, but this first word
+  // must not reach past the buffer: missing bytes read as zeros.
+  uint32_t at = decoder->input.in_pos;
+  s.bits = 0;
+  for (uint32_t i = 0; i < kWordBytes - 1; ++i)
+    s.bits = s.bits << 8 | (at + i < kInputBufferSize ? s.in[at + i] : 0);
+  s.bits <<= 8;
+  s.next = s.in + at + kWordBytes - 1;
+  s.count = kToppedUpBits;
+  s.Consume(decoder->input.in_bit);
+  s.wpos = decoder->win_pos;
+  s.wpos_at_check = s.wpos;
+  s.left_at_check = decoder->unpacked_left;
+  s.last_length = decoder->last_length;
+  s.last_distance = decoder->last_distance;
+  memcpy(s.recent_dist, decoder->recent_dist, sizeof s.recent_dist);
+  s.recent_index = decoder->recent_index;
+  return s;
+}
+
 // The loop checks, before every symbol: the entry has its bytes, wrap
 // win_pos at the ring's end, refill the input, stop past the packed data,
 // stop in audio mode, deliver when nearly a window of bytes is pending.
@@ -251,24 +282,27 @@ struct LoopState {
 // positions against the nearest event only (pos_limit, wpos_limit) and runs
 // the checks when one is reached.
 struct CheckLimits {
-  int32_t pos_limit;   // checks due once in_pos passes this
-  uint32_t wpos_limit; // checks due once win_pos reaches this
+  const uint8_t* next_limit;  // checks due once `next` passes this
+  uint32_t wpos_limit;        // checks due once win_pos reaches this
 };
 
-CheckLimits NextChecks(const Decoder* decoder, uint32_t wpos, int32_t left) {
+// Only called where the checks found the stream inside its packed data, so
+// in_pos, and with it the limit, is at most in_end + kInputOverrunLimit.
+CheckLimits NextChecks(const LoopState& s) {
+  const Decoder* decoder = s.decoder;
   CheckLimits limits;
   int32_t overrun_at = decoder->input.in_end + kInputOverrunLimit;
-  limits.pos_limit = overrun_at < static_cast<int32_t>(kSymbolRefillAt)
-                         ? overrun_at
-                         : static_cast<int32_t>(kSymbolRefillAt);
+  limits.next_limit = s.in + (overrun_at < static_cast<int32_t>(kSymbolRefillAt)
+                                  ? overrun_at
+                                  : static_cast<int32_t>(kSymbolRefillAt));
   // Pending bytes run from win_flushed up to wpos, wrapping the ring's end;
   // no delivery is due now, so there are at most kWindowSize - kFlushMargin.
-  uint32_t pending = (wpos - decoder->win_flushed) & kWindowBufferMask;
+  uint32_t pending = (s.wpos - decoder->win_flushed) & kWindowBufferMask;
   uint32_t room = kWindowSize - kFlushMargin + 1 - pending;  // bytes until one is due
-  if (room > kWindowBufferSize - wpos) room = kWindowBufferSize - wpos;
+  if (room > kWindowBufferSize - s.wpos) room = kWindowBufferSize - s.wpos;
   // left is above 0 and wpos below kWindowBufferSize here.
-  if (room > static_cast<uint32_t>(left)) room = static_cast<uint32_t>(left);
-  limits.wpos_limit = wpos + room;
+  if (room > static_cast<uint32_t>(s.left_at_check)) room = static_cast<uint32_t>(s.left_at_check);
+  limits.wpos_limit = s.wpos + room;
   return limits;
 }
 
@@ -290,9 +324,9 @@ UNPACK_INLINE LoopEvent RunChecks(LoopState& s) {
   s.wpos_at_check = s.wpos;
   s.left_at_check = left;
   if ((s.BitPosition() >> 3) > kSymbolRefillAt) {
-    s.Sync();
+    SyncLoopState(s);
     FillInput(&decoder->input, false);
-    s.Load();
+    s = LoadLoopState(decoder);
   }
   // A valid stream ends inside its packed data. Past it, the bits are
   // stale buffer bytes and symbols that produce nothing could run on
@@ -313,8 +347,10 @@ UNPACK_INLINE LoopEvent RunChecks(LoopState& s) {
 
 // Decodes symbols until a limit is reached or a table read moved the input.
 // Each step reads in stream order: the extra length bits of a match come
-// before its distance symbol. One top-up per symbol: 56 bits cover the
-// longest (decoder_bounds.h).
+// before its distance symbol. A symbol starts on a full top-up; where that
+// holds fewer bits than the symbol's parts may take, as on 32-bit
+// machines, the buffer is topped up again before the part that could run
+// short (the conditions are constants, so a build keeps only its own).
 UNPACK_INLINE void DecodeRun(LoopState& s, CheckLimits limits) {
   Decoder* decoder = s.decoder;
   do {
@@ -324,25 +360,28 @@ UNPACK_INLINE void DecodeRun(LoopState& s, CheckLimits limits) {
     if (symbol < 256) {
       s.ConsumeEntry(entry);
       s.window[s.wpos++] = static_cast<uint8_t>(symbol);
-      // Literals come in runs, and the top-up holds bits for one more
-      // code. Both limits are tested as before a symbol of its own.
+      // Literals come in runs. After one code the buffer still holds the
+      // next one's 16 peek bits, though perhaps not all of them counted:
+      // a top-up loads whole words, and consuming only shifts them up.
+      // Both limits are tested as before a symbol of its own.
       entry = s.Peek(decoder->main_table);
-      if (EntrySymbol(entry) < 256 && s.wpos < limits.wpos_limit &&
-          static_cast<int32_t>(s.next) <= limits.pos_limit) {
+      if (EntrySymbol(entry) < 256 &&
+          (kToppedUpBits >= 2 * kMaxCodeLength || EntryTotal(entry) <= s.count) &&
+          s.wpos < limits.wpos_limit && s.next <= limits.next_limit) {
         s.ConsumeEntry(entry);
         s.window[s.wpos++] = static_cast<uint8_t>(EntrySymbol(entry));
       }
     } else if (symbol >= kFirstLengthSymbol) {
       uint32_t length = kLengthBase[symbol - kFirstLengthSymbol] + kMinNewMatch + s.Take(entry);
-      uint32_t dist_entry = s.Peek(decoder->dist_table);
-      uint32_t distance = kDistBase[EntrySymbol(dist_entry)] + 1 + s.Take(dist_entry);
+      if (kToppedUpBits < kMaxCodeLength + kMaxLengthBits + kMaxCodeLength) s.Refill();
+      uint32_t distance = s.TakeDistance(decoder->dist_table);
       length += (distance >= kVeryLongDistance) + (distance >= kLongDistance);
       s.Match(length, distance);
     } else if (symbol == kNewTablesSymbol) {
       s.ConsumeEntry(entry);
-      s.Sync();
+      SyncLoopState(s);
       ReadCodeLengths(decoder);
-      s.Load();
+      s = LoadLoopState(decoder);
       return;  // the read moved the input; it may have chosen audio mode
     } else if (symbol == kRepeatLastSymbol) {
       s.ConsumeEntry(entry);
@@ -351,6 +390,7 @@ UNPACK_INLINE void DecodeRun(LoopState& s, CheckLimits limits) {
       // 257..260: a recent distance, 257 the newest and 260 the oldest.
       s.ConsumeEntry(entry);
       uint32_t distance = s.recent_dist[(s.recent_index - (symbol - kRepeatLastSymbol)) & 3];
+      if (kToppedUpBits < kMaxCodeLength + kMaxCodeLength + kMaxLengthBits) s.Refill();
       uint32_t length_entry = s.Peek(decoder->rep_length_table);
       uint32_t length =
           kLengthBase[EntrySymbol(length_entry)] + kMinRecentMatch + s.Take(length_entry);
@@ -360,7 +400,7 @@ UNPACK_INLINE void DecodeRun(LoopState& s, CheckLimits limits) {
     } else {
       s.Match(2, kShortBase[symbol - kFirstShortSymbol] + 1 + s.Take(entry));
     }
-  } while (static_cast<int32_t>(s.next) <= limits.pos_limit && s.wpos < limits.wpos_limit);
+  } while (s.next <= limits.next_limit && s.wpos < limits.wpos_limit);
 }
 
 }  // namespace
@@ -412,18 +452,14 @@ void StartEntry(Decoder* decoder, uint8_t* window, bool solid) {
 }
 
 bool DecodeSymbols(Decoder* decoder) {
-  LoopState s = {};
-  s.decoder = decoder;
-  s.window = decoder->window;
-  s.in = decoder->input.in_buf;
-  s.Load();
+  LoopState s = LoadLoopState(decoder);
   LoopEvent event;
-  while ((event = RunChecks(s)) == kDecodeOn) DecodeRun(s, NextChecks(decoder, s.wpos, s.left_at_check));
+  while ((event = RunChecks(s)) == kDecodeOn) DecodeRun(s, NextChecks(s));
   if (s.wpos >= kWindowBufferSize) {
     NoteWritten(decoder, s.wpos);
     s.wpos &= kWindowBufferMask;
   }
-  s.Sync();
+  SyncLoopState(s);
   return event == kDeliver;
 }
 
