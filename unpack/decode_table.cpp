@@ -18,7 +18,14 @@ uint32_t MakeEntry(const DecodeTable& table, uint32_t symbol, uint32_t length) {
   const ExtraBits& e = table.extra;
   bool has_extra = e.bits != nullptr && symbol >= e.first && symbol < table.symbol_count;
   uint32_t extra = has_extra ? e.bits[symbol - e.first] : 0;
-  return symbol << kEntrySymbolShift | length << kEntryLengthShift | (length + extra);
+  uint32_t value = symbol;
+  if (e.base_offset != 0 && has_extra) {
+    // Slot alphabets are short (48 at most) and a build makes one entry
+    // per code, so the base is summed up here rather than kept.
+    value = e.base_offset;
+    for (uint32_t i = e.first; i < symbol; ++i) value += 1u << e.bits[i - e.first];
+  }
+  return value << kEntrySymbolShift | length << kEntryLengthShift | (length + extra);
 }
 
 }  // namespace

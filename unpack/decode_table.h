@@ -22,11 +22,11 @@ constexpr uint32_t kQuickBits = 10;
 
 // A decoded code as one entry: in its low byte the code length plus the
 // extra bits that the symbol's meaning puts right after the code (at most
-// 31), so that a decoder consumes both with one shift by the entry's low six
-// bits; the code length in bits 8..11; the symbol from bit 16 on (every
-// symbol value is below 512).
+// 31), so that a decoder consumes both with one shift by the entry's low
+// five bits; the code length in bits 8..11; from bit 12 on the symbol, or
+// for an alphabet of slots the value its slot starts at (below 2^20).
 constexpr uint32_t kEntryLengthShift = 8;
-constexpr uint32_t kEntrySymbolShift = 16;
+constexpr uint32_t kEntrySymbolShift = 12;
 inline uint32_t EntryTotal(uint32_t entry) { return entry & 31; }
 inline uint32_t EntryLength(uint32_t entry) { return (entry >> kEntryLengthShift) & 15; }
 inline uint32_t EntrySymbol(uint32_t entry) { return entry >> kEntrySymbolShift; }
@@ -34,9 +34,14 @@ inline uint32_t EntrySymbol(uint32_t entry) { return entry >> kEntrySymbolShift;
 // The extra bits after each code of an alphabet: symbols from `first` on
 // have bits[symbol - first], the ones below none. Constant data of the
 // decoder; a null `bits` means none at all.
+// A nonzero `base_offset` makes the alphabet one of slots whose values
+// count up from 0, each slot 2^bits of them: the entries then carry the
+// first value of the symbol's slot plus base_offset in place of the
+// symbol, which spares the decoder a lookup of its own.
 struct ExtraBits {
   const uint8_t* bits;
   uint32_t first;
+  uint32_t base_offset;
 };
 
 struct DecodeTable {
@@ -62,7 +67,7 @@ struct DecodeTable {
 // not validated: incomplete and over-subscribed sets build a table too.
 // `count` is at most kMaxSymbols.
 void BuildDecodeTable(const uint8_t* lengths, DecodeTable* table, uint32_t count,
-                      ExtraBits extra = {nullptr, 0});
+                      ExtraBits extra = {nullptr, 0, 0});
 
 // The search behind a quick entry of 0: the code length of `peek` (bit 0
 // already cleared) is above kQuickBits. Returns the entry.
