@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "archive/crc32_folding.h"
+
 void BuildCrc32Table(Crc32Table* table) {
   for (uint32_t i = 0; i < 256; ++i) {
     uint32_t value = i;
@@ -18,6 +20,7 @@ void BuildCrc32Table(Crc32Table* table) {
       if (zeros >= kAheadStart) table->ahead[zeros - kAheadStart][i] = value;
     }
   }
+  table->folding = Crc32FoldingAvailable() ? 1 : 0;
 }
 
 namespace {
@@ -40,6 +43,12 @@ uint32_t FoldWord(const uint32_t (*t)[256], const uint8_t* p, uint32_t carry) {
 }  // namespace
 
 uint32_t Crc32Update(const Crc32Table& table, uint32_t value, const uint8_t* data, size_t count) {
+  if (table.folding && count >= kCrc32FoldMinimum) {
+    size_t folded = count & ~(kCrc32FoldStep - 1);
+    value = Crc32Fold(value, data, folded);
+    data += folded;
+    count -= folded;
+  }
   constexpr size_t kBlock = kCrc32Lanes * 8;
   // The CRC is linear: the register after a message is the XOR of what each
   // part of it contributes with zeros in place of the others. So the data is

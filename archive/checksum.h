@@ -13,9 +13,12 @@
 // Crc32Update take eight bytes per lookup round and keep several rounds in
 // flight at once; it is only a faster way to the same values.
 constexpr int kCrc32Lanes = 6;
+// `folding` is set where the processor's carry-less multiplication takes
+// the long runs instead (crc32_folding.h).
 struct Crc32Table {
   uint32_t in_place[8][256];
   uint32_t ahead[8][256];
+  uint32_t folding;
 };
 
 void BuildCrc32Table(Crc32Table* table);
