@@ -161,11 +161,12 @@ struct LoopState {
   BitWord bits;
   uint32_t count;
   const uint8_t* next;  // the first byte of in_buf not yet in `bits`
-  uint32_t wpos;        // win_pos; may pass the ring's end until the next check
-  // unpacked_left as it stood when win_pos was wpos_at_check: between
-  // checks the loop counts the bytes it owes by win_pos alone.
+  // window + win_pos; may pass the ring's end until the next check.
+  uint8_t* out;
+  // unpacked_left as it stood when `out` was out_at_check: between checks
+  // the loop counts the bytes it owes by `out` alone.
   int32_t left_at_check;
-  uint32_t wpos_at_check;
+  uint8_t* out_at_check;
   // The match history, which symbols 256 to 260 read; Match() records
   // into it as RecordMatch() does into the record.
   uint32_t last_length;
@@ -175,7 +176,8 @@ struct LoopState {
 
   // Bit position in in_buf of the next unread bit: in_pos * 8 + in_bit.
   uint32_t BitPosition() const { return static_cast<uint32_t>(next - in) * 8 - count; }
-  int32_t Left() const { return left_at_check - static_cast<int32_t>(wpos - wpos_at_check); }
+  int32_t Left() const { return left_at_check - static_cast<int32_t>(out - out_at_check); }
+  uint32_t WinPos() const { return static_cast<uint32_t>(out - window); }
 
   // Tops `bits` up to at least kToppedUpBits valid bits, with one load of a
   // word and no branch: whole bytes go in, as many as fit. The first
@@ -231,8 +233,8 @@ struct LoopState {
     recent_index += 1;
     last_distance = distance;
     last_length = length;
-    CopyInWindow(window, wpos, length, distance);
-    wpos += length;
+    CopyInWindow(window, WinPos(), length, distance);
+    out += length;
   }
 };
 
@@ -242,7 +244,7 @@ void SyncLoopState(LoopState s) {
   decoder->input.in_pos = position >> 3;
   decoder->input.in_bit = position & 7;
   decoder->unpacked_left = s.Left();
-  decoder->win_pos = s.wpos;
+  decoder->win_pos = s.WinPos();
   decoder->last_length = s.last_length;
   decoder->last_distance = s.last_distance;
   memcpy(decoder->recent_dist, s.recent_dist, sizeof s.recent_dist);
@@ -265,8 +267,8 @@ LoopState LoadLoopState(Decoder* decoder) {
   s.next = s.in + at + kWordBytes - 1;
   s.count = kToppedUpBits;
   s.Consume(decoder->input.in_bit);
-  s.wpos = decoder->win_pos;
-  s.wpos_at_check = s.wpos;
+  s.out = s.window + decoder->win_pos;
+  s.out_at_check = s.out;
   s.left_at_check = decoder->unpacked_left;
   s.last_length = decoder->last_length;
   s.last_distance = decoder->last_distance;
@@ -279,11 +281,11 @@ LoopState LoadLoopState(Decoder* decoder) {
 // win_pos at the ring's end, refill the input, stop past the packed data,
 // stop in audio mode, deliver when nearly a window of bytes is pending.
 // Between two of those events none of them acts, so the loop compares its
-// positions against the nearest event only (pos_limit, wpos_limit) and runs
+// positions against the nearest event only (next_limit, out_limit) and runs
 // the checks when one is reached.
 struct CheckLimits {
   const uint8_t* next_limit;  // checks due once `next` passes this
-  uint32_t wpos_limit;        // checks due once win_pos reaches this
+  uint8_t* out_limit;         // checks due once `out` reaches this
 };
 
 // Only called where the checks found the stream inside its packed data, so
@@ -297,12 +299,13 @@ CheckLimits NextChecks(const LoopState& s) {
                                   : static_cast<int32_t>(kSymbolRefillAt));
   // Pending bytes run from win_flushed up to wpos, wrapping the ring's end;
   // no delivery is due now, so there are at most kWindowSize - kFlushMargin.
-  uint32_t pending = (s.wpos - decoder->win_flushed) & kWindowBufferMask;
+  uint32_t wpos = s.WinPos();
+  uint32_t pending = (wpos - decoder->win_flushed) & kWindowBufferMask;
   uint32_t room = kWindowSize - kFlushMargin + 1 - pending;  // bytes until one is due
-  if (room > kWindowBufferSize - s.wpos) room = kWindowBufferSize - s.wpos;
+  if (room > kWindowBufferSize - wpos) room = kWindowBufferSize - wpos;
   // left is above 0 and wpos below kWindowBufferSize here.
   if (room > static_cast<uint32_t>(s.left_at_check)) room = static_cast<uint32_t>(s.left_at_check);
-  limits.wpos_limit = s.wpos + room;
+  limits.out_limit = s.out + room;
   return limits;
 }
 
@@ -317,11 +320,11 @@ UNPACK_INLINE LoopEvent RunChecks(LoopState& s) {
   Decoder* decoder = s.decoder;
   int32_t left = s.Left();
   if (left <= 0) return kStopped;
-  if (s.wpos >= kWindowBufferSize) {
-    NoteWritten(decoder, s.wpos);
-    s.wpos &= kWindowBufferMask;
+  if (s.WinPos() >= kWindowBufferSize) {
+    NoteWritten(decoder, s.WinPos());
+    s.out -= kWindowBufferSize;
   }
-  s.wpos_at_check = s.wpos;
+  s.out_at_check = s.out;
   s.left_at_check = left;
   if ((s.BitPosition() >> 3) > kSymbolRefillAt) {
     SyncLoopState(s);
@@ -341,7 +344,7 @@ UNPACK_INLINE LoopEvent RunChecks(LoopState& s) {
     decoder->unpack_stop = kUnpackAudio;
     return kStopped;
   }
-  uint32_t pending = (s.wpos - decoder->win_flushed) & kWindowBufferMask;
+  uint32_t pending = (s.WinPos() - decoder->win_flushed) & kWindowBufferMask;
   return pending > kWindowSize - kFlushMargin ? kDeliver : kDecodeOn;
 }
 
@@ -358,49 +361,52 @@ UNPACK_INLINE void DecodeRun(LoopState& s, CheckLimits limits) {
     uint32_t entry = s.Peek(decoder->main_table);
     uint32_t symbol = EntrySymbol(entry);
     if (symbol < 256) {
-      s.ConsumeEntry(entry);
-      s.window[s.wpos++] = static_cast<uint8_t>(symbol);
-      // Literals come in runs. After one code the buffer still holds the
-      // next one's 16 peek bits, though perhaps not all of them counted:
-      // a top-up loads whole words, and consuming only shifts them up.
-      // Both limits are tested as before a symbol of its own.
-      entry = s.Peek(decoder->main_table);
-      if (EntrySymbol(entry) < 256 &&
-          (kToppedUpBits >= 2 * kMaxCodeLength || EntryTotal(entry) <= s.count) &&
-          s.wpos < limits.wpos_limit && s.next <= limits.next_limit) {
+      // Literals come in runs: a loop of their own, which needs fewer
+      // registers than the whole step, so that 32-bit machines keep the
+      // bit buffer in them. Both limits are tested as before any symbol.
+      do {
         s.ConsumeEntry(entry);
-        s.window[s.wpos++] = static_cast<uint8_t>(EntrySymbol(entry));
-      }
-    } else if (symbol >= kFirstLengthSymbol) {
-      uint32_t length = kLengthBase[symbol - kFirstLengthSymbol] + kMinNewMatch + s.Take(entry);
+        *s.out++ = static_cast<uint8_t>(symbol);
+        if (s.next > limits.next_limit || s.out >= limits.out_limit) return;
+        s.Refill();
+        entry = s.Peek(decoder->main_table);
+        symbol = EntrySymbol(entry);
+      } while (symbol < 256);
+    }
+    // Every other symbol but the table switch is a match: one copy for
+    // all of them, after each kind has read its length and distance.
+    uint32_t length, distance;
+    if (symbol >= kFirstLengthSymbol) {
+      length = kLengthBase[symbol - kFirstLengthSymbol] + kMinNewMatch + s.Take(entry);
       if (kToppedUpBits < kMaxCodeLength + kMaxLengthBits + kMaxCodeLength) s.Refill();
-      uint32_t distance = s.TakeDistance(decoder->dist_table);
+      distance = s.TakeDistance(decoder->dist_table);
       length += (distance >= kVeryLongDistance) + (distance >= kLongDistance);
-      s.Match(length, distance);
-    } else if (symbol == kNewTablesSymbol) {
-      s.ConsumeEntry(entry);
-      SyncLoopState(s);
-      ReadCodeLengths(decoder);
-      s = LoadLoopState(decoder);
-      return;  // the read moved the input; it may have chosen audio mode
+    } else if (symbol >= kFirstShortSymbol) {
+      if (symbol == kNewTablesSymbol) {
+        s.ConsumeEntry(entry);
+        SyncLoopState(s);
+        ReadCodeLengths(decoder);
+        s = LoadLoopState(decoder);
+        return;  // the read moved the input; it may have chosen audio mode
+      }
+      length = 2;
+      distance = kShortBase[symbol - kFirstShortSymbol] + 1 + s.Take(entry);
     } else if (symbol == kRepeatLastSymbol) {
       s.ConsumeEntry(entry);
-      s.Match(s.last_length, s.last_distance);
-    } else if (symbol < kFirstShortSymbol) {
+      length = s.last_length;
+      distance = s.last_distance;
+    } else {
       // 257..260: a recent distance, 257 the newest and 260 the oldest.
       s.ConsumeEntry(entry);
-      uint32_t distance = s.recent_dist[(s.recent_index - (symbol - kRepeatLastSymbol)) & 3];
+      distance = s.recent_dist[(s.recent_index - (symbol - kRepeatLastSymbol)) & 3];
       if (kToppedUpBits < kMaxCodeLength + kMaxCodeLength + kMaxLengthBits) s.Refill();
       uint32_t length_entry = s.Peek(decoder->rep_length_table);
-      uint32_t length =
-          kLengthBase[EntrySymbol(length_entry)] + kMinRecentMatch + s.Take(length_entry);
+      length = kLengthBase[EntrySymbol(length_entry)] + kMinRecentMatch + s.Take(length_entry);
       length += (distance >= kVeryLongDistance) + (distance >= kLongDistance) +
                 (distance >= kRecentNearDistance);
-      s.Match(length, distance);
-    } else {
-      s.Match(2, kShortBase[symbol - kFirstShortSymbol] + 1 + s.Take(entry));
     }
-  } while (s.next <= limits.next_limit && s.wpos < limits.wpos_limit);
+    s.Match(length, distance);
+  } while (s.next <= limits.next_limit && s.out < limits.out_limit);
 }
 
 }  // namespace
@@ -455,9 +461,9 @@ bool DecodeSymbols(Decoder* decoder) {
   LoopState s = LoadLoopState(decoder);
   LoopEvent event;
   while ((event = RunChecks(s)) == kDecodeOn) DecodeRun(s, NextChecks(s));
-  if (s.wpos >= kWindowBufferSize) {
-    NoteWritten(decoder, s.wpos);
-    s.wpos &= kWindowBufferMask;
+  if (s.WinPos() >= kWindowBufferSize) {
+    NoteWritten(decoder, s.WinPos());
+    s.out -= kWindowBufferSize;
   }
   SyncLoopState(s);
   return event == kDeliver;
