@@ -13,7 +13,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
+struct Crc32Table;
 struct ExtractContext;
 struct FileHeader;
 
@@ -72,6 +74,33 @@ inline uint32_t ReadLe32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
          static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
+
+// The main archive header's 13-byte fixed part.
+struct MainHeader {
+  uint16_t check;
+  uint8_t type;
+  uint16_t flags;
+  uint16_t size;
+  uint16_t reserved1;
+  uint32_t reserved2;
+};
+
+// Where the archive lies in its file, and what its first blocks say.
+struct ArchiveLocation {
+  uint8_t marker[kMarkerSize];
+  MainHeader main_header;
+  int32_t archive_start;      // file offset of the marker
+  int32_t archive_end;        // where the last block must end: the end of the file,
+                              // or the start of a signed image's certificate table
+  uint32_t certificate_size;  // that table's size; 0 in a file that is not signed
+  uint32_t flavour;           // ArchiveFlavour
+  uint32_t main_header_bad;   // its check value matches neither form writers use
+};
+
+// Finds the archive in `file`, which stands at offset 0, using `crc` for the
+// main header's check. On success (true) `where` is filled and the stream
+// stands right after the main header's fixed part.
+bool FindArchive(FILE* file, const Crc32Table& crc, ArchiveLocation* where);
 
 // Finds the archive in archive_file, which stands at offset 0. On success
 // (true) the stream stands right after the main header's fixed part, and

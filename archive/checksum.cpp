@@ -86,3 +86,14 @@ uint32_t ChecksumUpdate(const Crc32Table& table, uint32_t value, const uint8_t* 
   if (mode == kChecksumSum16) return Sum16Update(static_cast<uint16_t>(value), data, count);
   return Crc32Update(table, value, data, count);
 }
+
+bool Crc32OfFile(FILE* file, const Crc32Table& table, uint32_t* crc, uint32_t count) {
+  uint8_t chunk[512];
+  while (count > 0) {
+    uint32_t n = count < sizeof chunk ? count : static_cast<uint32_t>(sizeof chunk);
+    if (fread(chunk, 1, n, file) != n) return false;
+    *crc = Crc32Update(table, *crc, chunk, n);
+    count -= n;
+  }
+  return true;
+}

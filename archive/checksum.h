@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 // Table-driven CRC-32 over the reflected polynomial 0xEDB88320 (IEEE 802.3).
 // in_place[0] is the classic one-byte table. Every entry is the CRC (from 0)
@@ -26,6 +27,10 @@ void BuildCrc32Table(Crc32Table* table);
 // Advances a running CRC-32 over `count` bytes. There is no inversion here:
 // callers start from 0xFFFFFFFF and compare against the complement.
 uint32_t Crc32Update(const Crc32Table& table, uint32_t value, const uint8_t* data, size_t count);
+
+// Advances a running CRC-32 `crc` over the next `count` bytes of `file`;
+// false when they cannot all be read.
+bool Crc32OfFile(FILE* file, const Crc32Table& table, uint32_t* crc, uint32_t count);
 
 // Advances the 16-bit sum: add each byte, then rotate left by one bit.
 uint16_t Sum16Update(uint16_t value, const uint8_t* data, size_t count);

@@ -1,5 +1,7 @@
 #include "archive/extract_archive.h"
 
+#include <cstring>
+
 #include "archive/archive_format.h"
 #include "archive/packed_entry.h"
 #include "archive/stored_entry.h"
@@ -203,6 +205,12 @@ int WalkEntries(ExtractContext* context, MemoryBuffer* buffer) {
     // volume set, not an archive of its own.
     if (first_entry && (header.flags & kFlagFromPreviousVolume)) return kExtractNoArchive;
     first_entry = false;
+    // A name with a NUL byte in it would be offered cut there, and written
+    // under another name than the archive's.
+    if (std::strlen(context->entry_name) != header.name_length) {
+      context->entry_failure = kFailureNameNul;
+      return kExtractBadEntry;
+    }
 
     name[0] = '\0';
     if (!(header.attributes & kAttributeDirectory)) {

@@ -19,6 +19,7 @@ enum EntryFailure {
   kFailureOutput = 7,         // the file or memory did not take every byte
   kFailureTooLarge = 8,       // 2 GiB or more
   kFailureLength = 9,         // fewer bytes than the header's unpacked size
+  kFailureNameNul = 13,       // a NUL byte in the name: it could only be offered cut
   // The archive rather than one entry: the pass stopped between entries.
   kFailureHeader = 10,        // a header's check value or layout is damaged
   kFailureCut = 11,           // the archive ends inside a block

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "archive/archive_format.h"
 #include "archive/checksum.h"
 #include "archive/memory_buffer.h"
 #include "unpack/decoder.h"
@@ -41,16 +42,6 @@ typedef int (*EntryCallback)(char* name, const uint8_t* data, uint32_t size, voi
 constexpr char kVerifyOnlyMarker = '*';
 
 constexpr uint32_t kNameSize = 260;  // a name or path buffer, terminator included
-
-// The main archive header's 13-byte fixed part.
-struct MainHeader {
-  uint16_t check;
-  uint8_t type;
-  uint16_t flags;
-  uint16_t size;
-  uint16_t reserved1;
-  uint32_t reserved2;
-};
 
 // A file header's 32-byte fixed part.
 struct FileHeader {

@@ -2,6 +2,7 @@
 
 #include "archive/archive_format.h"
 #include "archive/extract_context.h"
+#include "archive/signed_image.h"
 
 namespace {
 
@@ -63,18 +64,14 @@ bool OtherBlockLooksSound(ExtractContext* context, const uint8_t* raw, uint32_t 
   return !HeaderCheckMatches(context, as_file, size, nullptr, 0);
 }
 
-// A signing tool may put up to 7 zero bytes between the archive and the
-// certificate table, to align the table: they belong to no block. True when
-// the `left` bytes at `position`, the last before the table, are such; the
-// stream is back at `position` otherwise.
+// The bytes between the archive and the certificate table of a signed
+// file belong to no block when they are the signing tool's alignment. The
+// stream is back at `position` afterwards.
 bool OnlyAlignmentLeft(ExtractContext* context, long position, int64_t left) {
-  if (context->certificate_size == 0 || left <= 0 || left >= 8) return false;
-  uint8_t bytes[8] = {};
-  size_t count = static_cast<size_t>(left);
-  bool zeros = fread(bytes, 1, count, context->archive_file) == count;
-  for (size_t i = 0; i < count; ++i) zeros = zeros && bytes[i] == 0;
+  if (context->certificate_size == 0) return false;
+  bool alignment = IsCertificateAlignment(context->archive_file, left);
   fseek(context->archive_file, position, SEEK_SET);
-  return zeros;
+  return alignment;
 }
 
 uint32_t EndWalk(ExtractContext* context, WalkEnd why) {
@@ -85,14 +82,7 @@ uint32_t EndWalk(ExtractContext* context, WalkEnd why) {
 }  // namespace
 
 bool Crc32OfStream(ExtractContext* context, uint32_t* crc, uint32_t count) {
-  uint8_t chunk[512];
-  while (count > 0) {
-    uint32_t n = count < sizeof chunk ? count : static_cast<uint32_t>(sizeof chunk);
-    if (fread(chunk, 1, n, context->archive_file) != n) return false;
-    *crc = Crc32Update(context->crc32_table, *crc, chunk, n);
-    count -= n;
-  }
-  return true;
+  return Crc32OfFile(context->archive_file, context->crc32_table, crc, count);
 }
 
 uint32_t ReplacedAttributes(uint16_t flags) {

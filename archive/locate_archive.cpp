@@ -15,31 +15,29 @@ constexpr uint32_t kOldFlavourTagOffset = 28;  // in the executable's own header
 // part from the block type on, or of the whole header as stored (with a
 // comment, say): writers use either. The stream stands after the fixed
 // part, whose bytes are `raw`, and is left there.
-bool MainHeaderCheckMatches(ExtractContext* context, const uint8_t* raw) {
-  const MainHeader& header = context->main_header;
-  uint32_t crc = Crc32Update(context->crc32_table, 0xFFFFFFFF, raw + 2, kMainHeaderSize - 2);
+bool MainHeaderCheckMatches(FILE* file, const Crc32Table& crc_table, const ArchiveLocation& where,
+                            const uint8_t* raw) {
+  const MainHeader& header = where.main_header;
+  uint32_t crc = Crc32Update(crc_table, 0xFFFFFFFF, raw + 2, kMainHeaderSize - 2);
   if (static_cast<uint16_t>(~crc) == header.check) return true;
-  long after = ftell(context->archive_file);
+  long after = ftell(file);
   int64_t end = static_cast<int64_t>(after) - kMainHeaderSize + header.size;
-  if (header.size <= kMainHeaderSize || after < 0 || end > context->archive_end) {
-    return false;
-  }
-  bool read = Crc32OfStream(context, &crc, header.size - kMainHeaderSize);
-  fseek(context->archive_file, after, SEEK_SET);
+  if (header.size <= kMainHeaderSize || after < 0 || end > where.archive_end) return false;
+  bool read = Crc32OfFile(file, crc_table, &crc, header.size - kMainHeaderSize);
+  fseek(file, after, SEEK_SET);
   return read && static_cast<uint16_t>(~crc) == header.check;
 }
 
 // Reads the main header's fixed part at the stream position into `raw` and
 // decodes it.
-bool ReadMainHeader(ExtractContext* context, uint8_t* raw) {
-  if (fread(raw, 1, kMainHeaderSize, context->archive_file) != kMainHeaderSize) return false;
-  MainHeader& header = context->main_header;
-  header.check = ReadLe16(raw);
-  header.type = raw[2];
-  header.flags = ReadLe16(raw + 3);
-  header.size = ReadLe16(raw + 5);
-  header.reserved1 = ReadLe16(raw + 7);
-  header.reserved2 = ReadLe32(raw + 9);
+bool ReadMainHeader(FILE* file, MainHeader* header, uint8_t* raw) {
+  if (fread(raw, 1, kMainHeaderSize, file) != kMainHeaderSize) return false;
+  header->check = ReadLe16(raw);
+  header->type = raw[2];
+  header->flags = ReadLe16(raw + 3);
+  header->size = ReadLe16(raw + 5);
+  header->reserved1 = ReadLe16(raw + 7);
+  header->reserved2 = ReadLe32(raw + 9);
   return true;
 }
 
@@ -47,15 +45,14 @@ bool ReadMainHeader(ExtractContext* context, uint8_t* raw) {
 // signed image begins, when the table lies after the archive's start, else
 // at the end of the file (or the last offset a signed 32-bit position
 // reaches). The stream position is kept.
-void SetArchiveEnd(ExtractContext* context) {
-  FILE* file = context->archive_file;
+void SetArchiveEnd(FILE* file, ArchiveLocation* where) {
   long here = ftell(file);
   long end = fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
-  context->archive_end = static_cast<int32_t>(end >= 0 && end <= kLastPosition ? end : kLastPosition);
+  where->archive_end = static_cast<int32_t>(end >= 0 && end <= kLastPosition ? end : kLastPosition);
   CertificateTable table;
-  if (end >= 0 && FindCertificateTable(file, end, &table) && table.offset > context->archive_start) {
-    context->archive_end = table.offset;
-    context->certificate_size = table.size;
+  if (end >= 0 && FindCertificateTable(file, end, &table) && table.offset > where->archive_start) {
+    where->archive_end = table.offset;
+    where->certificate_size = table.size;
   }
   fseek(file, here, SEEK_SET);
 }
@@ -80,10 +77,10 @@ uint32_t TestCandidate(const uint8_t* window, uint32_t got, uint32_t i) {
 
 // Searches the head of the file for a marker, the stream standing at offset
 // 7, and reads the main header's fixed part of the one found into `raw`.
-bool SearchMarker(ExtractContext* context, uint8_t* raw) {
+bool SearchMarker(FILE* file, ArchiveLocation* where, uint8_t* raw) {
   uint8_t* window = static_cast<uint8_t*>(ZeroAlloc(kSearchLength + 1));
   if (window == nullptr) return false;
-  uint32_t got = static_cast<uint32_t>(fread(window, 1, kSearchLength, context->archive_file));
+  uint32_t got = static_cast<uint32_t>(fread(window, 1, kSearchLength, file));
   uint32_t flavour = 0;
   uint32_t i = 0;
   while (i < got) {
@@ -98,44 +95,47 @@ bool SearchMarker(ExtractContext* context, uint8_t* raw) {
   if (flavour == 0) return false;
 
   int32_t start = static_cast<int32_t>(kSearchStart + i);
-  context->archive_flavour = flavour;
-  context->archive_start = start;
-  if (fseek(context->archive_file, start, SEEK_SET) != 0) return false;
+  where->flavour = flavour;
+  where->archive_start = start;
+  if (fseek(file, start, SEEK_SET) != 0) return false;
   // The older flavour's main header begins at the marker itself; the newer
   // one's follows the seven marker bytes.
-  if (flavour == kFlavourRar &&
-      fread(context->marker, 1, kMarkerSize, context->archive_file) != kMarkerSize) {
-    return false;
-  }
-  return ReadMainHeader(context, raw);
+  if (flavour == kFlavourRar && fread(where->marker, 1, kMarkerSize, file) != kMarkerSize) return false;
+  return ReadMainHeader(file, &where->main_header, raw);
 }
 
 }  // namespace
 
-bool LocateArchive(ExtractContext* context) {
-  context->found = 0;
-  context->archive_start = 0;
-  context->archive_flavour = 0;
-  context->main_header_bad = 0;
-  context->certificate_size = 0;
-  if (fread(context->marker, 1, kMarkerSize, context->archive_file) != kMarkerSize) return false;
+bool FindArchive(FILE* file, const Crc32Table& crc, ArchiveLocation* where) {
+  memset(where, 0, sizeof *where);
+  if (fread(where->marker, 1, kMarkerSize, file) != kMarkerSize) return false;
   uint8_t raw[kMainHeaderSize];
   bool found;
-  if (memcmp(context->marker, kMarker, kMarkerSize) == 0) {
+  if (memcmp(where->marker, kMarker, kMarkerSize) == 0) {
     // A file that begins with the marker needs no search, and its main
     // header's block type is not checked.
-    context->archive_flavour = kFlavourRar;
-    found = ReadMainHeader(context, raw);
+    where->flavour = kFlavourRar;
+    found = ReadMainHeader(file, &where->main_header, raw);
   } else {
-    found = SearchMarker(context, raw);
+    found = SearchMarker(file, where, raw);
   }
-  if (found) {
-    SetArchiveEnd(context);
-    // The older flavour's main header has no check value.
-    if (context->archive_flavour == kFlavourRar) {
-      context->main_header_bad = MainHeaderCheckMatches(context, raw) ? 0 : 1;
-    }
-  }
+  if (!found) return false;
+  SetArchiveEnd(file, where);
+  // The older flavour's main header has no check value.
+  if (where->flavour == kFlavourRar) where->main_header_bad = MainHeaderCheckMatches(file, crc, *where, raw) ? 0 : 1;
+  return true;
+}
+
+bool LocateArchive(ExtractContext* context) {
+  ArchiveLocation where;
+  bool found = FindArchive(context->archive_file, context->crc32_table, &where);
+  memcpy(context->marker, where.marker, kMarkerSize);
+  context->main_header = where.main_header;
+  context->archive_start = where.archive_start;
+  context->archive_end = where.archive_end;
+  context->certificate_size = where.certificate_size;
+  context->archive_flavour = where.flavour;
+  context->main_header_bad = where.main_header_bad;
   context->found = found ? 1 : 0;
   return found;
 }

@@ -1,53 +1,99 @@
 #include "archive/package_seal.h"
 
+#include <cstring>
+
 #include "archive/archive_format.h"
-#include "archive/extract_context.h"
+#include "archive/checksum.h"
+#include "archive/memory_buffer.h"
+#include "archive/signed_image.h"
 #include "common/file_system.h"
 
-PackageSeal ReadSealRecord(const uint8_t* record) {
-  return {ReadLe32(record + kSealTagSize), ReadLe32(record + kSealTagSize + 4)};
+namespace {
+
+// Measures the sealed archive: exactly seal.length bytes from the marker,
+// none past the archive's end, and what lies after them. The stream
+// position afterwards is not defined.
+int MeasureSealed(FILE* file, const Crc32Table& crc, const ArchiveLocation& where, SealFindings* found) {
+  const PackageSeal& seal = found->seal;
+  // Both ends are offsets of one file below 2 GiB, the end after the start.
+  uint32_t room = static_cast<uint32_t>(where.archive_end - where.archive_start);
+  if (room < seal.length) {
+    found->measured.length = room;
+    return kSealShort;
+  }
+  uint32_t value = 0xFFFFFFFF;
+  if (fseek(file, where.archive_start, SEEK_SET) != 0 || !Crc32OfFile(file, crc, &value, seal.length)) {
+    return kSealNoArchive;
+  }
+  found->measured = {seal.length, ~value};
+  if (found->measured.crc != seal.crc) return kSealMismatch;
+  found->after = room - seal.length;
+  // The stream stands at the sealed end, where a signing tool's alignment
+  // would begin.
+  if (found->after != 0 && !(where.certificate_size != 0 && IsCertificateAlignment(file, found->after))) {
+    return kSealDataAfter;
+  }
+  return kSealHolds;
 }
 
-bool MeasureArchive(const char* path, uint32_t length, PackageSeal* measured) {
-  measured->length = 0;
-  measured->crc = 0;
-  // The context brings the archive search, the CRC table and a read buffer.
-  ExtractContext* context = static_cast<ExtractContext*>(ZeroAlloc(sizeof(ExtractContext)));
-  if (context == nullptr) return false;
-  bool found = false;
-  context->archive_file = FsOpenShared(path);
-  if (context->archive_file != nullptr) {
-    BuildCrc32Table(&context->crc32_table);
-    found = LocateArchive(context) && fseek(context->archive_file, context->archive_start, SEEK_SET) == 0;
-    uint32_t crc = 0xFFFFFFFF;
-    uint32_t read = 0;
-    while (found && read < length) {
-      uint32_t want = length - read < kInputBufferSize ? length - read : kInputBufferSize;
-      size_t got = fread(context->decoder.input.in_buf, 1, want, context->archive_file);
-      if (got == 0) break;
-      crc = Crc32Update(context->crc32_table, crc, context->decoder.input.in_buf, got);
-      read += static_cast<uint32_t>(got);
-    }
-    measured->length = read;
-    measured->crc = ~crc;
-    fclose(context->archive_file);
+int CheckOpenPackage(FILE* file, Crc32Table* crc, SealFindings* found) {
+  BuildCrc32Table(crc);
+  ArchiveLocation where;
+  if (!FindArchive(file, *crc, &where)) return kSealNoArchive;
+  found->archive_start = where.archive_start;
+  // A file that starts with its archive has no program, and so no record.
+  if (static_cast<uint32_t>(where.archive_start) < kSealRecordOffset + kSealRecordSize) return kSealNotSealed;
+  uint8_t bytes[kSealRecordSize];
+  if (fseek(file, kSealRecordOffset, SEEK_SET) != 0 || fread(bytes, 1, sizeof bytes, file) != sizeof bytes) {
+    return kSealNoArchive;
   }
-  FreeAndNull(context);
-  return found;
+  SealRecord record = DecodeSealRecord(*crc, bytes);
+  found->record = record.kind;
+  found->seal = record.seal;
+  switch (record.kind) {
+    case kRecordSealed: return MeasureSealed(file, *crc, where, found);
+    case kRecordBuilding: return kSealBuilding;
+    case kRecordDamaged: return kSealBadRecord;
+    default: return kSealNotSealed;
+  }
 }
 
-int CheckPackageSeal(const char* path, const PackageSeal& seal, PackageSeal* found) {
-  PackageSeal measured = {0, 0};
-  int result = kSealHolds;
-  if (IsSealed(seal)) {
-    if (!MeasureArchive(path, seal.length, &measured)) {
-      result = kSealNoArchive;
-    } else if (measured.length < seal.length) {
-      result = kSealShort;
-    } else if (measured.crc != seal.crc) {
-      result = kSealMismatch;
-    }
+}  // namespace
+
+uint32_t SealRecordCheck(const Crc32Table& crc, const uint8_t* bytes) {
+  return ~Crc32Update(crc, 0xFFFFFFFF, bytes, kSealCheckedBytes);
+}
+
+SealRecord DecodeSealRecord(const Crc32Table& crc, const uint8_t* bytes) {
+  SealRecord record = {kRecordNone, {0, 0}};
+  bool zero = true;
+  for (uint32_t i = 0; i < kSealRecordSize; ++i) zero = zero && bytes[i] == 0;
+  if (zero) return record;
+  if (SealRecordCheck(crc, bytes) != ReadLe32(bytes + kSealCheckedBytes)) {
+    record.kind = kRecordDamaged;
+    return record;
   }
-  if (found != nullptr) *found = measured;
+  uint8_t state = bytes[5];
+  bool ours = memcmp(bytes, kSealRecordStart, sizeof kSealRecordStart) == 0 && bytes[6] == 0 && bytes[7] == 0 &&
+              (state == kRecordBuilding || state == kRecordSealed);
+  if (!ours) {
+    record.kind = kRecordOtherLayout;
+    return record;
+  }
+  record.kind = state;
+  if (state == kRecordSealed) record.seal = {ReadLe32(bytes + 8), ReadLe32(bytes + 12)};
+  return record;
+}
+
+int CheckPackageSeal(const char* path, SealFindings* findings) {
+  SealFindings found;
+  memset(&found, 0, sizeof found);
+  int result = kSealNoArchive;
+  FILE* file = FsOpenShared(path);
+  Crc32Table* crc = static_cast<Crc32Table*>(ZeroAlloc(sizeof(Crc32Table)));
+  if (file != nullptr && crc != nullptr) result = CheckOpenPackage(file, crc, &found);
+  FreeAndNull(crc);
+  if (file != nullptr) fclose(file);
+  if (findings != nullptr) *findings = found;
   return result;
 }

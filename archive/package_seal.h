@@ -1,62 +1,89 @@
 // The package seal: the length and CRC-32 of the archive that mksetup build
-// appended, written into a small record that Setup.exe carries in its data.
+// appended, written into a small record in the program's own MS-DOS header.
 // An archive cut exactly between two blocks reads as a shorter, complete
-// archive; the seal is what tells the two apart.
+// archive, and blocks added after it read as more entries; the seal is what
+// tells both from the package that was built.
 //
-// The record is 16 bytes: an 8-byte tag by which mksetup finds it in the
-// program file, then the archive's length and CRC-32, both little-endian.
-// Both are 0 in a program that no build has sealed. The seal covers the
-// archive bytes only, from its marker on, so that whatever a signing tool
-// appends after them, or changes in the executable's header, leaves it
-// intact.
+// The record lies in the header's reserved words (file offsets 40 to 59),
+// which the loader never reads and every linker leaves zero, so the
+// installer and mksetup read it at one fixed place of the file and need
+// not search for it. It is 20 bytes, integers little-endian:
+//   0  tag "TvSe"       4  layout 1      5  state (building or sealed)
+//   6  two zero bytes   8  archive length  12  archive CRC-32
+//   16 CRC-32 of bytes 0 to 15
+// Twenty zero bytes are no record: a program that no build sealed. Any other
+// bytes whose own CRC-32 fails are a damaged record. The seal covers the
+// archive bytes from the marker on; a signing tool appends the certificate
+// table after them (up to 7 zero bytes first to align it) and changes
+// nothing of the record, so a signed package keeps its seal.
 #pragma once
 
 #include <cstdint>
 
-constexpr uint32_t kSealTagSize = 8;
-constexpr uint32_t kSealRecordSize = 16;
-constexpr uint8_t kSealTag[kSealTagSize] = {0x89, 'T', 'v', 'S', 'e', 'a', 'l', 0x1A};
+struct Crc32Table;
 
-struct SealRecord {
-  uint8_t bytes[kSealRecordSize];
-};
-
-// The record as a program carries it before any build has filled it.
-constexpr SealRecord EmptySealRecord() {
-  SealRecord record{};
-  for (uint32_t i = 0; i < kSealTagSize; ++i) record.bytes[i] = kSealTag[i];
-  return record;
-}
+constexpr uint32_t kSealRecordOffset = 40;
+constexpr uint32_t kSealRecordSize = 20;
 
 struct PackageSeal {
   uint32_t length;  // archive bytes from the marker on
   uint32_t crc;     // their CRC-32
 };
 
-// The seal held by a record's bytes (the tag is not looked at).
-PackageSeal ReadSealRecord(const uint8_t* record);
+// What the record bytes of a file hold.
+enum SealRecordKind {
+  kRecordNone = 0,         // twenty zero bytes: nothing was sealed
+  kRecordOtherLayout = 1,  // a whole record of a layout this program does not read
+  kRecordDamaged = 2,      // bytes that do not match their own check
+  kRecordBuilding = 3,     // written when a build starts, replaced when it ends
+  kRecordSealed = 4,       // the seal of a finished build
+};
 
-// A record that no build filled seals nothing. A real archive is never
-// empty, so any nonzero field means the record was filled.
-inline bool IsSealed(const PackageSeal& seal) { return seal.length != 0 || seal.crc != 0; }
+struct SealRecord {
+  uint32_t kind;     // SealRecordKind
+  PackageSeal seal;  // kRecordSealed only
+};
+
+// A record of this layout starts with its tag and layout number; its own
+// CRC-32 covers the bytes before it.
+constexpr uint8_t kSealRecordStart[5] = {'T', 'v', 'S', 'e', 1};
+constexpr uint32_t kSealCheckedBytes = 16;
+
+// The CRC-32 of a record's first kSealCheckedBytes bytes.
+uint32_t SealRecordCheck(const Crc32Table& crc, const uint8_t* bytes);
+
+SealRecord DecodeSealRecord(const Crc32Table& crc, const uint8_t* bytes);
 
 // Outcomes of CheckPackageSeal.
 enum SealCheck {
-  kSealHolds = 0,      // not sealed, or the archive is exactly what was sealed
-  kSealNoArchive = 1,  // the file cannot be read, holds no archive, or no memory
-  kSealShort = 2,      // the file ends before the sealed length
-  kSealMismatch = 3,   // the sealed bytes are there but their CRC-32 differs
+  kSealHolds = 0,         // the archive is exactly the bytes that were sealed
+  kSealNotSealed = 1,     // no record (or one of another layout): the entries alone decide
+  kSealNoArchive = 2,     // the file cannot be read, holds no archive, or no memory
+  kSealShort = 3,         // the file ends before the sealed length
+  kSealMismatch = 4,      // the sealed bytes are there but their CRC-32 differs
+  kSealDataAfter = 5,     // data after the sealed archive
+  kSealBuilding = 6,      // a build that has not finished: not an installer
+  kSealBadRecord = 7,     // the record itself is damaged
 };
 
-// Finds the archive in the file at `path` as the extraction pass finds it
-// and measures up to `length` of its bytes from the marker on: how many the
-// file holds and their CRC-32. False when the file cannot be read, holds no
-// archive, or there is no memory to search it.
-bool MeasureArchive(const char* path, uint32_t length, PackageSeal* measured);
+// True when the outcome lets the entries be read: the seal holds, nothing
+// was sealed, or the pass itself will find that there is no archive.
+inline bool SealLetsEntriesBeRead(int check) {
+  return check == kSealHolds || check == kSealNotSealed || check == kSealNoArchive;
+}
 
-// Checks the archive in the file at `path` against `seal`: the archive is
-// found as the extraction pass finds it, and its first seal.length bytes
-// must be in the file and have the sealed CRC-32. What follows them does not
-// matter. `found`, when given, receives MeasureArchive's figures. Returns a
-// SealCheck.
-int CheckPackageSeal(const char* path, const PackageSeal& seal, PackageSeal* found = nullptr);
+// What CheckPackageSeal found, for messages.
+struct SealFindings {
+  uint32_t record;        // SealRecordKind
+  PackageSeal seal;       // as recorded
+  PackageSeal measured;   // archive bytes there are, up to the sealed length, and their CRC-32
+  int32_t archive_start;  // where the archive's marker is; 0 when none was found
+  uint32_t after;         // bytes between the sealed end and the archive's end
+};
+
+// Checks the package in the file at `path` as the installer does before it
+// reads an entry: reads the record, and for a sealed one finds the archive
+// as the extraction pass does and requires exactly seal.length bytes from
+// its marker to the end of the file (or to a signature's certificate
+// table) with the sealed CRC-32. Returns a SealCheck.
+int CheckPackageSeal(const char* path, SealFindings* findings = nullptr);

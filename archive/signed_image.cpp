@@ -49,3 +49,14 @@ bool FindCertificateTable(FILE* file, int64_t file_size, CertificateTable* table
   table->size = size;
   return true;
 }
+
+bool IsCertificateAlignment(FILE* file, int64_t count) {
+  if (count <= 0 || count >= 8) return false;
+  uint8_t bytes[8] = {};
+  size_t length = static_cast<size_t>(count);
+  if (fread(bytes, 1, length, file) != length) return false;
+  for (size_t i = 0; i < length; ++i) {
+    if (bytes[i] != 0) return false;
+  }
+  return true;
+}

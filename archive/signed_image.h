@@ -19,3 +19,8 @@ struct CertificateTable {
 // file; `table` then holds it. Only the few header bytes that lead to the
 // directory are read; the stream position afterwards is not defined.
 bool FindCertificateTable(FILE* file, int64_t file_size, CertificateTable* table);
+
+// True when the `count` bytes at the stream position are what a signing
+// tool puts before the certificate table to align it: 1 to 7 zero bytes.
+// The stream position afterwards is not defined.
+bool IsCertificateAlignment(FILE* file, int64_t count);

@@ -38,9 +38,11 @@ bool FsIsLink(const char* path);
 // write it while it is open. Null when it cannot be opened.
 FILE* FsOpenShared(const char* path);
 
-// Creates the file, or truncates an existing one, for binary reading and
+// Creates the file, or replaces an existing one, for binary reading and
 // writing ("w+b"). Null when it cannot be created. On POSIX a symbolic link
-// at `path` is never followed: the call fails instead.
+// at `path` is never followed (the call fails instead), and an existing
+// file is removed and made anew rather than truncated, so that nothing
+// written reaches another name of it.
 FILE* FsCreateFile(const char* path);
 
 // Deletes the file; true when it is gone.
@@ -58,5 +60,6 @@ bool FsCloseWithDosTime(FILE* file, uint32_t dos_time);
 // Gives a file that FsCreateFile has just made its Windows attribute bits.
 // Creation leaves a file with the archive bit alone, so those attributes
 // need no call. On POSIX only the read-only bit (0x01) means something: it
-// takes away every write permission.
+// takes away every write permission, through a descriptor opened without
+// following a link, and only from a file with no other name.
 void FsSetNewFileAttributes(const char* path, uint32_t attributes);

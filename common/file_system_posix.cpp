@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -75,7 +76,12 @@ bool FsIsLink(const char* path) {
 }
 
 FILE* FsCreateFile(const char* path) {
-  int fd = open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+  // Always a new file: one already there is removed first, never written
+  // into, so that a hard link to a file elsewhere keeps that file whole.
+  std::string native = NativePath(path);
+  const int flags = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+  int fd = open(native.c_str(), flags, 0666);
+  if (fd < 0 && errno == EEXIST && unlink(native.c_str()) == 0) fd = open(native.c_str(), flags, 0666);
   if (fd < 0) return nullptr;
   FILE* file = fdopen(fd, "w+b");
   if (file == nullptr) close(fd);
@@ -108,8 +114,14 @@ bool FsCloseWithDosTime(FILE* file, uint32_t dos_time) {
 
 void FsSetNewFileAttributes(const char* path, uint32_t attributes) {
   if ((attributes & 0x01) == 0) return;
-  std::string native = NativePath(path);
+  // Through a descriptor of the file itself: a link put in its place since
+  // it was written is not followed, and a hard link to a file elsewhere
+  // (which has a second name) is left alone.
+  int fd = open(NativePath(path).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
   struct stat info;
-  if (stat(native.c_str(), &info) != 0) return;
-  chmod(native.c_str(), info.st_mode & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH));
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1) {
+    fchmod(fd, info.st_mode & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH));
+  }
+  close(fd);
 }

@@ -32,12 +32,3 @@ bool UnicodeToWindows1252(uint32_t code_point, uint8_t* byte) {
   }
   return false;
 }
-
-uint8_t Windows1252Upper(uint8_t byte) {
-  if ((byte >= 'a' && byte <= 'z') || (byte >= 0xE0 && byte <= 0xFE && byte != 0xF7)) {
-    return static_cast<uint8_t>(byte - 0x20);
-  }
-  if (byte == 0x9A || byte == 0x9C || byte == 0x9E) return static_cast<uint8_t>(byte - 0x10);  // š œ ž
-  if (byte == 0xFF) return 0x9F;  // ÿ
-  return byte;
-}

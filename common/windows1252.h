@@ -11,6 +11,3 @@ uint16_t Windows1252ToUnicode(uint8_t byte);
 // The Windows-1252 byte for a code point; false when it has none.
 bool UnicodeToWindows1252(uint32_t code_point, uint8_t* byte);
 
-// The upper-case form of a Windows-1252 letter, as Windows compares file
-// names; other bytes (and letters without one, such as 0xDF) stay.
-uint8_t Windows1252Upper(uint8_t byte);

@@ -1,6 +1,6 @@
 // The shared body of the fuzz targets that run a whole pass: the input is
-// written to a file of this process's own and handed to ExtractArchive with
-// the target's callback.
+// served from memory through the file-system layer and handed to
+// ExtractArchive with the target's callback.
 #pragma once
 
 #include <cstddef>

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/bounded_text.h"
+#include "common/entry_names.h"
 #include "common/path_helpers.h"
 #include "install/folders.h"
 #include "install/install_context.h"
@@ -21,25 +22,6 @@ namespace {
 // A language code has at most 4 characters; a longer text between the
 // underscore and the full stop is part of an ordinary name.
 constexpr size_t kLongestCode = 4;
-
-bool EndsWithNoCase(const char* text, const char* tail) {
-  size_t length = std::strlen(text);
-  size_t tail_length = std::strlen(tail);
-  return length > tail_length && _stricmp(text + length - tail_length, tail) == 0;
-}
-
-// Windows reads these names as devices in any folder. The digits of COM and
-// LPT include the superscripts one to three (Windows-1252 0xB9, 0xB2,
-// 0xB3), which newer systems take as devices too.
-bool IsDeviceName(const char* base, size_t length) {
-  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-  for (const char* device : kDevices) {
-    if (length == std::strlen(device) && _strnicmp(base, device, length) == 0) return true;
-  }
-  if (length != 4 || (_strnicmp(base, "COM", 3) != 0 && _strnicmp(base, "LPT", 3) != 0)) return false;
-  unsigned char digit = static_cast<unsigned char>(base[3]);
-  return (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
-}
 
 // The language of a name "base_CODE.ext" whose underscore stands at
 // `underscore`: true with the packed upper-case code, false when the text
@@ -105,16 +87,7 @@ bool NoteSpecialEntry(InstallContext* context, const char* file_name) {
 
 }  // namespace
 
-bool IsForbiddenFileName(const char* file_name) {
-  if (std::strchr(file_name, ':') != nullptr) return true;
-  // Windows drops trailing spaces and dots: a name made only of them (".",
-  // "..", "...") names the folder itself or its parent, and "NUL .txt" the
-  // device.
-  size_t base_length = std::strcspn(file_name, ".");
-  while (base_length > 0 && file_name[base_length - 1] == ' ') --base_length;
-  if (file_name[std::strspn(file_name, ". ")] == '\0') return true;
-  return IsDeviceName(file_name, base_length);
-}
+bool IsForbiddenFileName(const char* file_name) { return InstallerNameFault(file_name) != kNameFine; }
 
 int PlaceEntry(char* name, const uint8_t*, uint32_t size, void* user) {
   InstallContext* context = static_cast<InstallContext*>(user);
@@ -135,18 +108,20 @@ int PlaceEntry(char* name, const uint8_t*, uint32_t size, void* user) {
   }
 
   const char* file_name = name + FileNameOffset(name);
-  if (!LanguageChosen(context, rest) || IsForbiddenFileName(file_name) ||
-      !NoteSpecialEntry(context, file_name)) {
+  if (!LanguageChosen(context, rest) || !NoteSpecialEntry(context, file_name)) {
     name[0] = '\0';
     return 0;
   }
 
   // Every entry lands directly in the destination folder. A name that fills
   // the whole buffer may have been cut by the walk; neither it nor a path
-  // that does not fit is ever written under a cut name.
+  // that does not fit is ever written under a cut name. A name Windows
+  // would change is never skipped in silence either (the description pass
+  // refuses the package before this): it fails the installation.
   char path[kPathSize];
   CopyBounded(path, context->destination, sizeof path);
-  bool fits = std::strlen(name) < kPathSize - 1 && JoinPath(path, file_name, sizeof path) == kTextWhole;
+  bool fits = std::strlen(name) < kPathSize - 1 && !IsForbiddenFileName(file_name) &&
+              JoinPath(path, file_name, sizeof path) == kTextWhole;
   if (!fits) {
     CopyBounded(name, kUncreatableName, kPathSize);
     return 0;

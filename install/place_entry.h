@@ -15,8 +15,7 @@ extern const char kUncreatableName[];
 // destination folder, and notes special entries in the context. Always 0.
 int PlaceEntry(char* name, const uint8_t* data, uint32_t size, void* user);
 
-// True when `file_name` (a name without folders) must never be written:
-// empty, "." or "..", holding a colon (a drive or an alternate data stream)
-// or naming a Windows device (CON, PRN, AUX, NUL, COM1-9, LPT1-9, CONIN$,
-// CONOUT$), also with an extension or trailing spaces or dots.
+// True when `file_name` (a name without folders) must never be written: one
+// the installer's name rules refuse (InstallerNameFault), a device, a
+// stream, a name Windows would change, or none at all.
 bool IsForbiddenFileName(const char* file_name);

@@ -2,8 +2,9 @@
 
 #include <cstring>
 
-#include "archive/extract_context.h"
+#include "archive/extract_archive.h"
 #include "common/bounded_text.h"
+#include "common/entry_names.h"
 #include "common/path_helpers.h"
 #include "common/product_name.h"
 #include "resources/resource_ids.h"
@@ -47,11 +48,6 @@ void KeepUsableName(char* name) {
   if (!IsUsableProductName(name)) name[0] = '\0';
 }
 
-bool EndsWithNoCase(const char* text, size_t length, const char* tail) {
-  size_t tail_length = std::strlen(tail);
-  return length >= tail_length && _stricmp(text + length - tail_length, tail) == 0;
-}
-
 // The base name of the language files: the file-name part of the first .LNG
 // entry without its "_", code and ".LNG". The tail is cut before the name is
 // bounded to the field, so a long name loses its end, not its middle.
@@ -77,8 +73,8 @@ char MarkEntry(const char* name, uint32_t size) {
   size_t length = std::strlen(name);
   if (length <= 4 || size > kLargestDescription) return kVerifyOnlyMarker;
   if (_stricmp(name, "FILE_ID.DIZ") == 0) return kMarkTitle;
-  if (EndsWithNoCase(name, length, ".INF")) return kMarkSettings;
-  if (EndsWithNoCase(name, length, ".LNG")) {
+  if (EndsWithNoCase(name, ".INF")) return kMarkSettings;
+  if (EndsWithNoCase(name, ".LNG")) {
     TakeLanguageBaseName(name);
     return kMarkLanguage;
   }
@@ -115,11 +111,54 @@ void LanguageFileText(const uint8_t* data, uint32_t size, char* out) {
   }
 }
 
+uint32_t NameHash(const char* folded) {
+  uint32_t hash = 2166136261u;  // FNV-1a
+  for (const char* c = folded; *c != '\0'; ++c) hash = (hash ^ static_cast<uint8_t>(*c)) * 16777619u;
+  return hash;
+}
+
+// True when the folded name matches no earlier entry's, which it then
+// joins. A name that cannot be kept (no memory) is refused too: it could
+// not be told apart.
+bool TakeName(DescriptionPass* pass, const char* name) {
+  char record[sizeof(uint32_t) + kPathSize];
+  char* folded = record + sizeof(uint32_t);
+  FoldEntryName(name, folded, kPathSize);
+  uint32_t hash = NameHash(folded);
+  std::memcpy(record, &hash, sizeof hash);
+  const char* earlier = reinterpret_cast<const char*>(pass->names.data);
+  const char* end = earlier + pass->names.length;
+  while (earlier < end) {
+    uint32_t earlier_hash;
+    std::memcpy(&earlier_hash, earlier, sizeof earlier_hash);
+    const char* earlier_name = earlier + sizeof hash;
+    if (earlier_hash == hash && std::strcmp(earlier_name, folded) == 0) return false;
+    earlier = earlier_name + std::strlen(earlier_name) + 1;
+  }
+  uint32_t size = static_cast<uint32_t>(sizeof hash + std::strlen(folded) + 1);
+  return MemoryBufferAppend(&pass->names, reinterpret_cast<const uint8_t*>(record), size) == 0;
+}
+
 }  // namespace
 
+int DescribePackage(HWND dialog, const char* path) {
+  DescriptionPass pass = {};
+  pass.dialog = dialog;
+  int result = ExtractArchive(path, DescribeEntry, &pass);
+  MemoryBufferRelease(&pass.names);
+  return pass.refused != kNameFine ? kExtractBadEntry : result;
+}
+
 int DescribeEntry(char* name, const uint8_t* data, uint32_t size, void* user) {
-  HWND dialog = static_cast<HWND>(user);
+  DescriptionPass* pass = static_cast<DescriptionPass*>(user);
+  HWND dialog = pass->dialog;
   if (data == nullptr) {
+    // A name Windows would change, or take for a device or a stream, would
+    // be installed under another name, into another entry's file, or not
+    // at all: the package is refused before anything is shown.
+    pass->refused = InstallerNameFault(name);
+    if (pass->refused == kNameFine && !TakeName(pass, name)) pass->refused = kNameTaken;
+    if (pass->refused != kNameFine) return 1;
     char marker = MarkEntry(name, size);
     name[0] = marker;
     return 0;

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "archive/memory_buffer.h"
+
 // What the first call of DescribeEntry leaves in the first byte of the name
 // buffer; the second call tells the description entries apart by it.
 enum DescriptionMarker : char {
@@ -20,9 +22,27 @@ enum DescriptionMarker : char {
 // display at run time.
 extern const LOGFONTA TitleFont;
 
-// The entry callback of the pass; the user pointer is the dialog window.
+// One description pass: the callback's user pointer. Zero-filled but for
+// the dialog before the pass; DescribePackage releases its storage.
+struct DescriptionPass {
+  HWND dialog;
+  // The names of the entries so far, folded as Windows compares them: for
+  // each, a 4-byte hash of it, then the name and a 0. A name that matches
+  // one of them would be installed into the other's file.
+  MemoryBuffer names;
+  int refused;  // EntryNameFault of the name that ended the pass, else 0
+};
+
+// Runs the description pass over the archive of the file at `path`.
+// Returns the pass's result; a name the installer cannot write as it is
+// (InstallerNameFault, or one taken by an earlier entry) ends the pass and
+// gives kExtractBadEntry.
+int DescribePackage(HWND dialog, const char* path);
+
+// The entry callback of the pass; the user pointer is a DescriptionPass.
 // Description entries are read into memory and handed back; every other
-// entry is only checked. Always returns 0, so the whole archive is checked.
+// entry is only checked. Returns 0, so the whole archive is checked,
+// unless the name is refused.
 int DescribeEntry(char* name, const uint8_t* data, uint32_t size, void* user);
 
 // Shows the title and version from the first line of FILE_ID.DIZ in the

@@ -3,7 +3,6 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
-#include "archive/extract_archive.h"
 #include "archive/memory_buffer.h"
 #include "archive/package_seal.h"
 #include "common/bounded_text.h"
@@ -66,10 +65,10 @@ int PrepareSetupDialog(HWND dialog, const char* destination, HANDLE* closing) {
   AddBuiltInLanguages(list);
 
   // The whole archive is checked before the dialog first shows: against
-  // its seal, which also sees a package cut between two blocks, then entry
-  // by entry.
-  int result = CheckPackageSeal(state->module_path, state->package_seal);
-  if (result == kSealHolds) result = ExtractArchive(state->module_path, DescribeEntry, dialog);
+  // its seal, which also sees a package cut between two blocks or with
+  // blocks added, then entry by entry.
+  int result = CheckPackageSeal(state->module_path);
+  if (SealLetsEntriesBeRead(result)) result = DescribePackage(dialog, state->module_path);
 
   if (state->window_class[0] == '\0') AppendBounded(state->window_class, state->group, sizeof state->window_class);
   if (state->window_class[0] != '\0') {

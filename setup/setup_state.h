@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include "archive/package_seal.h"
 #include "setup/language.h"
 
 // Text fields are zero-terminated ANSI texts; a field of n + 1 bytes holds up
@@ -24,15 +23,14 @@ struct SetupState {
   char publisher[64];                   // .INF "Publisher", for the uninstall entry
   char lng_base_name[32];               // language files' base name
   char module_path[260];                // the setup program's own file
-  PackageSeal package_seal;             // as mksetup build sealed the archive
   bool notice_off;                      // .INF "Notice=no": no notice 3002
 };
-static_assert(sizeof(SetupState) == 512 || sizeof(void*) != 4, "the record's fields and their sizes");
+static_assert(sizeof(SetupState) == 504 || sizeof(void*) != 4, "the record's fields and their sizes");
 
 // Valid from the first step of start-up to the last step of tear-down; null
 // outside that span.
 extern SetupState* g_setup_state;
 
 // Fills the start-up fields of the allocated record: common controls, then
-// the record cleared, icon, language, module_path and package_seal.
+// the record cleared, icon, language and module_path.
 void InitSetupState(HINSTANCE instance);

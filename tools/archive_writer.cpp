@@ -2,8 +2,6 @@
 
 #include "archive/checksum.h"
 
-namespace {
-
 void PutLe16(std::string& out, uint32_t value) {
   out += static_cast<char>(value & 0xFF);
   out += static_cast<char>((value >> 8) & 0xFF);
@@ -13,6 +11,8 @@ void PutLe32(std::string& out, uint32_t value) {
   PutLe16(out, value & 0xFFFF);
   PutLe16(out, value >> 16);
 }
+
+namespace {
 
 // The header check: low 16 bits of the CRC-32 of the header's first
 // `covered` bytes (all of them by default) from its block type on, stored

@@ -20,6 +20,10 @@ const Crc32Table& WriterCrc32Table();
 uint32_t Crc32Of(const std::string& bytes);
 uint16_t Sum16Of(const std::string& bytes);
 
+// Append the low 16 bits, or all 32, of `value` to `out`, little-endian.
+void PutLe16(std::string& out, uint32_t value);
+void PutLe32(std::string& out, uint32_t value);
+
 // An MS-DOS local time stamp: date in the high half, time in the low half.
 uint32_t DosTimeStamp(int year, int month, int day, int hour, int minute, int second);
 

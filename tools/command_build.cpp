@@ -11,7 +11,6 @@
 
 #ifdef _WIN32
 #include <io.h>
-#include <process.h>
 #include <windows.h>
 #else
 #include <unistd.h>
@@ -28,6 +27,7 @@
 #include "tools/package_checks.h"
 #include "tools/package_source.h"
 #include "tools/seal_record.h"
+#include "tools/temporary_output.h"
 
 namespace fs = std::filesystem;
 
@@ -167,19 +167,6 @@ bool LatestTimeFromEnvironment(std::optional<int64_t>* latest, std::ostream& err
   return true;
 }
 
-// The installer is written under this name beside the output and renamed
-// into place only once it is whole and checked, so that an interrupted or
-// failed build never leaves something that looks like an installer there,
-// and an earlier one survives.
-std::string TemporaryName(const std::string& output) {
-#ifdef _WIN32
-  int id = _getpid();
-#else
-  int id = static_cast<int>(getpid());
-#endif
-  return output + ".mksetup-" + std::to_string(id);
-}
-
 // Takes the output out of the product's files when it is one of them: an
 // earlier build there is left out; any other file of the product would be
 // overwritten, which is refused.
@@ -223,7 +210,7 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) 
   // Paths on the command line are in the system's own encoding (the ANSI
   // code page on Windows), which is what a path made from a string expects.
   std::string stub;
-  std::vector<size_t> seal_records;
+  int seal_room = kStubNoRoom;
   if (!parsed.no_stub) {
     fs::path stub_path;
     if (!FindStub(parsed.stub, &stub_path, err)) return 1;
@@ -235,16 +222,21 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) 
       return 1;
     }
     stub = bytes.str();
-    if (stub.size() > kLastArchiveOffset || (stub.size() > 0 && stub.size() < kSearchStart)) {
+    if (stub.empty()) {
+      ReportError(err, "the stub " + stub_path.u8string() +
+                           " is empty; name a Setup.exe, or write a bare archive with --no-stub");
+      return 1;
+    }
+    if (stub.size() > kLastArchiveOffset || stub.size() < kSearchStart) {
       ReportError(err, "the stub is " + std::to_string(stub.size()) +
                            " bytes; the installer only finds an archive that starts at offset 0 or at 7 to " +
                            std::to_string(kLastArchiveOffset));
       return 1;
     }
-    seal_records = FindSealRecords(stub);
-    if (seal_records.size() > 1) {
-      ReportError(err, "the stub holds " + std::to_string(seal_records.size()) +
-                           " seal records; it can only be sealed with one");
+    seal_room = StubSealRoom(stub);
+    if (seal_room == kStubBadRecord) {
+      ReportError(err, "the stub's header holds other bytes where the seal record goes (offsets 40 to 59);"
+                       " the installer would take them for a damaged seal");
       return 1;
     }
   }
@@ -261,9 +253,11 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) 
     return 1;
   }
   std::vector<std::string> warnings = source.warnings;
-  if (!stub.empty() && seal_records.empty()) {
-    warnings.push_back("the stub has no seal record, so a package cut between two of its blocks"
-                       " cannot be told from a whole one");
+  if (!stub.empty() && seal_room != kStubSealable) {
+    warnings.push_back(std::string("unsealed stub: ") +
+                       (seal_room == kStubNoRoom ? "it is too short to hold" : "its header holds") +
+                       " a seal record of another layout, so a package cut between two of its blocks cannot be"
+                       " told from a whole one");
   }
   for (const std::string& warning : CheckPackage(source.entries)) warnings.push_back(warning);
   for (const std::string& warning : warnings) ReportWarning(err, warning);
@@ -296,19 +290,27 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) 
     };
   }
 
-  const std::string temporary = TemporaryName(parsed.output);
-  BuildOutcome outcome = BuildPackage(stub, source.entries, parsed.options, fs::path(temporary), &progress);
+  // A folder that is not there is named as the user gave it, not through
+  // the temporary file beside the output.
+  fs::path output_folder = output.parent_path().empty() ? fs::path(".") : output.parent_path();
+  std::error_code missing;
+  if (!fs::is_directory(output_folder, missing)) {
+    ReportError(err, "cannot write " + parsed.output + ": the folder " + output_folder.u8string() +
+                         " does not exist; nothing written");
+    return 1;
+  }
+  TemporaryOutput temporary(parsed.output);
+  BuildOutcome outcome = BuildPackage(seal_room == kStubSealable ? StubForBuild(stub) : stub, source.entries,
+                                      parsed.options, fs::path(temporary.path()), &progress);
   ClearProgress(&line);
-  std::error_code ignored;
   if (!outcome.ok) {
-    ReportError(err, outcome.error + "; nothing written");
-    fs::remove(temporary, ignored);
+    ReportError(err, outcome.error + "; nothing written to " + parsed.output);
     return 1;
   }
 
   // The installer must find this archive, and no earlier look-alike in the
   // stub, where it was written.
-  Catalog catalog = ReadCatalog(temporary);
+  Catalog catalog = ReadCatalog(temporary.path());
   if (!catalog.found || static_cast<uint64_t>(catalog.archive_start) != outcome.archive_offset ||
       catalog.entries.size() != source.entries.size()) {
     std::string problem = "the installer would not find this archive at offset " + std::to_string(outcome.archive_offset);
@@ -317,22 +319,19 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) 
                  std::to_string(catalog.archive_start) + ")";
     }
     ReportError(err, problem + "; nothing written");
-    fs::remove(temporary, ignored);
     return 1;
   }
-  if (!seal_records.empty()) {
-    std::string problem = SealPackage(temporary, seal_records[0], outcome.file_size - outcome.archive_offset);
+  if (seal_room == kStubSealable) {
+    std::string problem =
+        SealPackage(temporary.path(), outcome.archive_offset, outcome.file_size - outcome.archive_offset);
     if (!problem.empty()) {
       ReportError(err, problem + "; nothing written");
-      fs::remove(temporary, ignored);
       return 1;
     }
   }
-  std::error_code renamed;
-  fs::rename(temporary, output, renamed);
-  if (renamed) {
-    ReportError(err, parsed.output + ": " + renamed.message() + "; nothing written");
-    fs::remove(temporary, ignored);
+  std::string renamed = temporary.Commit();
+  if (!renamed.empty()) {
+    ReportError(err, parsed.output + ": " + renamed + "; nothing written");
     return 1;
   }
 
@@ -341,6 +340,6 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) 
       << " bytes packed to " << outcome.packed << " (" << Percent(outcome.packed, outcome.unpacked)
       << "), level " << parsed.options.level << (parsed.options.solid ? ", solid" : "")
       << (outcome.stored ? ", " + std::to_string(outcome.stored) + " stored" : "") << "; "
-      << outcome.file_size << " bytes with the stub\n";
+      << outcome.file_size << (stub.empty() ? " bytes, a bare archive\n" : " bytes with the stub\n");
   return 0;
 }

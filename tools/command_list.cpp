@@ -8,6 +8,7 @@
 #include "tools/mksetup_commands.h"
 #include "tools/result_messages.h"
 #include "tools/seal_record.h"
+#include "tools/shown_name.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ std::string EntryLine(const CatalogEntry& entry) {
            h.unpacked_size, h.packed_size, method, h.unpack_version, h.flags, h.attributes,
            (date >> 9) + 1980, (date >> 5) & 0x0F, date & 0x1F, time >> 11, (time >> 5) & 0x3F,
            (time & 0x1F) * 2);
-  std::string text = line + entry.name;
+  std::string text = line + ShownName(entry.name);
   if (entry.IsDirectory()) text += "\\";
   if (entry.NameWasCut()) text += "  (name cut from " + std::to_string(entry.stored_name_length) + " bytes)";
   return text;
@@ -92,15 +93,15 @@ int CommandList(const CommandArgs& args, std::ostream& out, std::ostream& err) {
   // command, as it fails test and extract, so that no script takes a
   // listing for a sound package.
   std::string damage = HeaderDamage(catalog);
-  SealReport seal = CheckFileSeal(file, catalog);
-  bool seal_broken = seal.sealed && seal.check != kSealHolds;
+  SealReport seal = CheckFileSeal(file);
   if (line.Has("--json")) {
     out << ListJson(file, catalog, seal, damage) << "\n";
   } else {
     PrintListing(catalog, out);
+    if (!seal.Refused() && !seal.text.empty()) out << seal.text << "\n";
   }
   if (!damage.empty()) ReportWarning(err, "the archive is damaged " + damage);
-  if (seal_broken) ReportWarning(err, seal.text);
-  return damage.empty() && !seal_broken ? 0 : 1;
+  if (seal.Refused()) ReportWarning(err, seal.text);
+  return damage.empty() && !seal.Refused() ? 0 : 1;
 }
 

@@ -1,21 +1,46 @@
+#include <set>
+
 #include "archive/extract_archive.h"
+#include "common/entry_names.h"
+#include "common/path_helpers.h"
 #include "tools/archive_catalog.h"
 #include "tools/command_options.h"
 #include "tools/diagnostics.h"
+#include "tools/entry_name_check.h"
 #include "tools/json_report.h"
 #include "tools/mksetup_commands.h"
 #include "tools/result_messages.h"
 #include "tools/seal_record.h"
+#include "tools/shown_name.h"
 
 namespace {
 
-// Every entry is checked and nothing is kept: the installer's first pass,
-// without the memory it would need for the entries it reads.
+// The installer's first pass, without the memory it would need for the
+// entries it reads: every entry is checked and nothing is kept, and a name
+// the installer cannot write as it is ends the pass, as it ends the
+// installer's.
+struct TestRun {
+  size_t offered = 0;
+  std::set<std::string> names;  // folded as Windows compares them
+  int refused = kNameFine;      // EntryNameFault of the entry that ended the pass
+};
+
 int VerifyEverything(char* name, const uint8_t*, uint32_t, void* user) {
-  ++*static_cast<size_t*>(user);
+  TestRun* run = static_cast<TestRun*>(user);
+  ++run->offered;
+  char folded[kPathSize];
+  FoldEntryName(name, folded, sizeof folded);
+  run->refused = InstallerNameFault(name);
+  if (run->refused == kNameFine && !run->names.insert(folded).second) run->refused = kNameTaken;
+  if (run->refused != kNameFine) return 1;
   name[0] = kVerifyOnlyMarker;
   name[1] = '\0';
   return 0;
+}
+
+std::string RefusalText(int fault) {
+  return fault == kNameTaken ? "differs only in case from an earlier entry, whose file it would take"
+                             : NameFaultText(fault);
 }
 
 enum Outcome { kSound, kBad, kNotChecked };
@@ -37,13 +62,13 @@ struct TestReport {
 };
 
 void PrintReport(const Catalog& catalog, const TestReport& report, std::ostream& out) {
-  if (report.seal.sealed && !report.seal_broken) out << report.seal.text << "\n";
+  if (!report.seal_broken && !report.seal.text.empty()) out << report.seal.text << "\n";
   std::string signature = SignatureLine(catalog);
   if (!signature.empty() && !report.seal_broken) out << signature << "\n";
   for (const EntryOutcome& checked : report.entries) {
     const char* mark = checked.outcome == kSound ? "OK  " : checked.outcome == kBad ? "BAD " : "--  ";
     std::string remark = checked.outcome == kNotChecked ? "not checked" : checked.remark;
-    out << mark << checked.entry->name << (remark.empty() ? "" : " (" + remark + ")") << "\n";
+    out << mark << ShownName(checked.entry->name) << (remark.empty() ? "" : " (" + remark + ")") << "\n";
   }
   if (!report.archive_failure.empty()) out << "BAD archive (" << report.archive_failure << ")\n";
   out << "result: " << (report.seal_broken ? "damaged" : std::to_string(report.result)) << "\n";
@@ -84,36 +109,41 @@ int CommandTest(const CommandArgs& args, std::ostream& out, std::ostream& err) {
   TestReport report;
   // The installer checks the seal first and reads no entry of a package
   // that does not match it.
-  report.seal = CheckFileSeal(file, catalog);
-  report.seal_broken = report.seal.sealed && report.seal.check != kSealHolds;
-  size_t offered = 0;
+  report.seal = CheckFileSeal(file);
+  report.seal_broken = report.seal.Refused();
+  TestRun run;
   uint32_t failure = kFailureNone;
-  if (!report.seal_broken) report.result = ExtractArchive(file.c_str(), VerifyEverything, &offered, &failure);
+  if (!report.seal_broken) report.result = ExtractArchive(file.c_str(), VerifyEverything, &run, &failure);
+  if (run.refused != kNameFine) report.result = kExtractBadEntry;
   int result = report.result;
 
   // The pass offers every entry but folders, in order, and stops right
   // after the entry that failed: the last one it offered. Damage between
   // entries stops it after the last entry it could walk to, and a damaged
   // main header before the first.
-  bool archive_failed = result == kExtractBadEntry && IsArchiveFailure(failure);
+  bool archive_failed = result == kExtractBadEntry && run.refused == kNameFine && IsArchiveFailure(failure);
   bool stopped_at_entry =
       !archive_failed && (result == kExtractBadEntry || result == kExtractNoCopyBuffer);
   bool entries_reached = !report.seal_broken && (result == kExtractOk || stopped_at_entry ||
                                                  (archive_failed && !catalog.main_header_bad));
+  // A name with a NUL byte is refused before it is offered.
+  size_t stopped_at = failure == kFailureNameNul ? run.offered + 1 : run.offered;
   size_t seen = 0;
   const CatalogEntry* failed = nullptr;
+  std::string failed_reason;
   for (const CatalogEntry& entry : catalog.entries) {
     if (!entry.IsDirectory()) ++seen;
-    bool after_failure = failed != nullptr || seen > offered;
+    bool after_failure = failed != nullptr || seen > stopped_at;
     if (!entries_reached || (stopped_at_entry && after_failure)) {
       report.entries.push_back({&entry, kNotChecked, ""});
       continue;
     }
-    if (stopped_at_entry && !entry.IsDirectory() && seen == offered) {
+    if (stopped_at_entry && !entry.IsDirectory() && seen == stopped_at) {
       failed = &entry;
-      std::string reason = result == kExtractBadEntry ? FailureReason(failure, entry.header)
-                                                      : "no memory to copy it";
-      report.entries.push_back({&entry, kBad, reason});
+      failed_reason = run.refused != kNameFine     ? RefusalText(run.refused)
+                      : result == kExtractBadEntry ? FailureReason(failure, entry.header)
+                                                   : "no memory to copy it";
+      report.entries.push_back({&entry, kBad, failed_reason});
       continue;
     }
     std::string note;
@@ -132,8 +162,8 @@ int CommandTest(const CommandArgs& args, std::ostream& out, std::ostream& err) {
   if (report.seal_broken) {
     ReportError(err, report.seal.text);
   } else if (result != kExtractOk) {
-    std::string name = failed != nullptr ? failed->name : "";
-    std::string reason = FailureReason(failure, failed != nullptr ? failed->header : FileHeader{});
+    std::string name = failed != nullptr ? ShownName(failed->name) : "";
+    std::string reason = failed != nullptr ? failed_reason : FailureReason(failure, FileHeader{});
     ReportError(err, ResultMessage(result, file, catalog, name, reason));
   }
   return !report.seal_broken && result == kExtractOk ? 0 : 1;

@@ -3,10 +3,14 @@
 
 #include <string>
 
-// Why writing `name` ('\' or '/' separated) under a folder could land
-// outside it or on something that is not a plain file, or "" when it is
-// safe: absolute or drive-qualified names, any colon (drives, streams), a
-// ".." component, Windows device names (CON, NUL, COM1.TXT ...),
-// characters Windows does not allow in names, and names that end in a
-// separator or "." and so name a folder.
+// mksetup's rules for `name`: the installer's (InstallerNameFault) and
+// every EntryNameFault after kNameFolder. 0 for a safe name.
+int AuthorNameFault(const char* name);
+
+// Why mksetup refuses `name` ('\' or '/' separated), or "" when it is
+// safe: the installer's own name rules and mksetup's stricter ones
+// (common/entry_names.h), told for the user.
 std::string UnsafeNameReason(const std::string& name);
+
+// The reason for one EntryNameFault; "" for kNameFine.
+std::string NameFaultText(int fault);

@@ -45,14 +45,16 @@ JsonObject EntryJson(const CatalogEntry& entry) {
 }
 
 std::string SealJson(const SealReport& seal) {
-  if (!seal.sealed) return kJsonNull;
-  const char* check = seal.check == kSealHolds      ? "holds"
-                      : seal.check == kSealShort    ? "cut short"
-                      : seal.check == kSealMismatch ? "CRC mismatch"
-                                                    : "cannot be checked";
+  if (seal.check == kSealNotSealed || seal.check == kSealNoArchive) return kJsonNull;
+  const char* check = seal.check == kSealHolds       ? "holds"
+                      : seal.check == kSealShort     ? "cut short"
+                      : seal.check == kSealMismatch  ? "CRC mismatch"
+                      : seal.check == kSealDataAfter ? "data after the sealed archive"
+                      : seal.check == kSealBuilding  ? "build not finished"
+                                                     : "damaged record";
   return JsonObject()
-      .Add("length", JsonNumber(seal.seal.length))
-      .Add("crc", JsonHex(seal.seal.crc))
+      .Add("length", JsonNumber(seal.findings.seal.length))
+      .Add("crc", JsonHex(seal.findings.seal.crc))
       .Add("check", JsonString(check))
       .Add("text", JsonString(seal.text))
       .Text();

@@ -12,7 +12,7 @@
 // what it found out.
 JsonObject EntryJson(const CatalogEntry& entry);
 
-// null when the file carries no seal.
+// null when the file carries no seal (or none this mksetup reads).
 std::string SealJson(const SealReport& seal);
 
 // null when the file is not signed; else where its certificate table lies.

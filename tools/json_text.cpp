@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "common/windows1252.h"
+#include "tools/shown_name.h"
 
 std::string JsonString(const std::string& utf8) {
   std::string text = "\"";
@@ -22,23 +22,7 @@ std::string JsonString(const std::string& utf8) {
   return text + "\"";
 }
 
-std::string JsonNameFromWindows1252(const std::string& bytes) {
-  std::string utf8;
-  for (char c : bytes) {
-    uint16_t code = Windows1252ToUnicode(static_cast<uint8_t>(c));
-    if (code < 0x80) {
-      utf8 += static_cast<char>(code);
-    } else if (code < 0x800) {
-      utf8 += static_cast<char>(0xC0 | code >> 6);
-      utf8 += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      utf8 += static_cast<char>(0xE0 | code >> 12);
-      utf8 += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-      utf8 += static_cast<char>(0x80 | (code & 0x3F));
-    }
-  }
-  return JsonString(utf8);
-}
+std::string JsonNameFromWindows1252(const std::string& bytes) { return JsonString(Utf8FromWindows1252(bytes)); }
 
 namespace {
 

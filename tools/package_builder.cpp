@@ -190,7 +190,7 @@ BuildOutcome BuildPackage(const std::string& stub, const std::vector<PackageEntr
   BuildOutcome outcome;
   std::ofstream out(output, std::ios::binary | std::ios::trunc);
   if (!out) {
-    outcome.error = output.u8string() + ": cannot be created";
+    outcome.error = "the output cannot be created";
     return outcome;
   }
   out.write(stub.data(), static_cast<std::streamsize>(stub.size()));
@@ -211,13 +211,13 @@ BuildOutcome BuildPackage(const std::string& stub, const std::vector<PackageEntr
   std::streamoff end = out.tellp();
   out.close();
   if (!out) {
-    outcome.error = output.u8string() + ": cannot be written";
+    outcome.error = "the output cannot be written";
     return outcome;
   }
   std::error_code error;
   fs::resize_file(output, static_cast<uintmax_t>(end), error);
   if (error) {
-    outcome.error = output.u8string() + ": " + error.message();
+    outcome.error = "the output cannot be written: " + error.message();
     return outcome;
   }
   outcome.file_size = static_cast<uint64_t>(end);

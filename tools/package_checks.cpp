@@ -5,6 +5,7 @@
 #include <fstream>
 #include <set>
 
+#include "common/entry_names.h"
 #include "common/product_name.h"
 #include "common/windows1252.h"
 
@@ -30,9 +31,6 @@ bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
   return true;
 }
 
-bool EndsWithIgnoringCase(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && EqualsIgnoringCase(text.substr(text.size() - tail.size()), tail);
-}
 
 std::string FileNamePart(const std::string& name) {
   size_t slash = name.rfind('\\');
@@ -41,8 +39,8 @@ std::string FileNamePart(const std::string& name) {
 
 // The entry kinds the description pass picks out: names of 4 characters or
 // fewer never count.
-bool IsInfName(const std::string& name) { return name.size() > 4 && EndsWithIgnoringCase(name, ".INF"); }
-bool IsLngName(const std::string& name) { return name.size() > 4 && EndsWithIgnoringCase(name, ".LNG"); }
+bool IsInfName(const std::string& name) { return name.size() > 4 && EndsWithNoCase(name.c_str(), ".INF"); }
+bool IsLngName(const std::string& name) { return name.size() > 4 && EndsWithNoCase(name.c_str(), ".LNG"); }
 
 // Text as the installer's parsers see it: up to the first NUL.
 std::string AsText(const std::string& bytes) { return bytes.substr(0, bytes.find('\0')); }
@@ -242,7 +240,7 @@ std::vector<std::string> CheckPackageContents(
   bool found = false;
   for (const std::string& name : names) {
     std::string file = FileNamePart(name);
-    found |= exe.empty() ? file.size() > 4 && (file[0] == 'K' || file[0] == 'k') && EndsWithIgnoringCase(file, ".EXE")
+    found |= exe.empty() ? file.size() > 4 && (file[0] == 'K' || file[0] == 'k') && EndsWithNoCase(file.c_str(), ".EXE")
                          : EqualsIgnoringCase(file, exe);
   }
   if (!found) {

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "archive/archive_format.h"
+#include "common/entry_names.h"
 #include "common/windows1252.h"
 #include "tools/archive_writer.h"
 #include "tools/entry_name_check.h"
@@ -55,21 +56,9 @@ std::string Shown(const fs::path& path) {
   }
 }
 
-// What Windows would do to a name that POSIX keeps as it is, or "".
-std::string WindowsNameReason(const std::string& name) {
-  size_t end = 0;
-  for (size_t start = 0; start <= name.size(); start = end + 1) {
-    end = std::min(name.find('\\', start), name.size());
-    if (end > start && (name[end - 1] == '.' || name[end - 1] == ' ')) {
-      return "Windows drops the dot or blank at the end of a name";
-    }
-  }
-  return "";
-}
-
 std::string FoldedCase(const std::string& name) {
-  std::string folded = name;
-  for (char& c : folded) c = static_cast<char>(Windows1252Upper(static_cast<uint8_t>(c)));
+  char folded[kMaxNameBytes + 1];
+  FoldEntryName(name.c_str(), folded, sizeof folded);
   return folded;
 }
 
@@ -157,7 +146,6 @@ PackageSource ScanPackageSource(const fs::path& root, std::optional<int64_t> lat
       continue;
     }
     std::string unsafe = UnsafeNameReason(entry.name);
-    if (unsafe.empty()) unsafe = WindowsNameReason(entry.name);
     if (!unsafe.empty()) {
       source.errors.push_back(Shown(relative) + ": " + unsafe);
       continue;

@@ -17,6 +17,7 @@ std::string FailureReason(uint32_t failure, const FileHeader& header) {
     case kFailureHeader: return "damaged header";
     case kFailureCut: return "archive cut short";
     case kFailureNoEntries: return "no file entry";
+    case kFailureNameNul: return "name holds a NUL byte";
     default: return "CRC mismatch";
   }
 }

@@ -9,9 +9,13 @@
 //   DETECTED  when either of them fails,
 //   HARMLESS  when both pass and the extracted tree is the good one,
 //   SILENT    when both pass and anything extracted differs.
-// A sealed installer must have no SILENT case. A bare archive carries no
-// record of its own length: cut exactly where a file header begins it reads
-// like a shorter archive, and only that SILENT case is let pass.
+// Two more rows damage the package as a whole: blocks or bytes appended
+// after the archive (also between it and a signature), and every bit of a
+// sealed installer's seal record flipped in a copy cut where a file header
+// begins. A sealed installer must have no SILENT case. A bare archive
+// carries no record of its own length: cut exactly where a file header
+// begins, or with whole blocks added, it reads like another archive, and
+// only those SILENT cases are let pass.
 //
 // usage: damage_campaign [--full] [--level 0|3] [--sealed | --bare]
 //                        [--case flip|set|cut OFFSET] PRODUCT STUB WORK
@@ -38,7 +42,9 @@
 #include "tests/campaign/damage_regions.h"
 #include "tests/campaign/extracted_tree.h"
 #include "tests/support/scratch.h"
+#include "archive/package_seal.h"
 #include "tools/archive_catalog.h"
+#include "tools/archive_writer.h"
 #include "tools/mksetup_commands.h"
 
 namespace fs = std::filesystem;
@@ -355,6 +361,50 @@ void PrintTable(const Package& package, const Tally& tally) {
   }
 }
 
+// A case made of the whole damaged file rather than of one changed byte.
+struct WholeFileCase {
+  Region region;
+  Mutation mutation;
+  std::string what;
+  std::string bytes;
+  bool whole_blocks;  // only whole blocks differ, which a bare archive cannot tell
+};
+
+std::vector<WholeFileCase> WholeFileCases(const Package& package, bool sealed, bool full) {
+  std::vector<WholeFileCase> cases;
+  const std::string& bytes = package.bytes;
+  const std::string block = ArchiveOf({StoredEntry("EXTRA.TXT", "not in the package")}).substr(kMarkerSize + 13);
+  const uint32_t last = package.block_starts.back();
+  const std::string last_block = bytes.substr(package.archive_start + last);
+  std::string noise;
+  for (uint32_t i = 0; i < 100; ++i) noise += static_cast<char>(Mix(kSeed + i));
+  cases.push_back({kRegionAppended, kSet, "a stored entry appended", bytes + block, true});
+  cases.push_back({kRegionAppended, kSet, "the last entry appended again", bytes + last_block, true});
+  cases.push_back({kRegionAppended, kSet, "one zero byte appended", bytes + std::string(1, '\0'), false});
+  cases.push_back({kRegionAppended, kSet, "100 bytes appended", bytes + noise, false});
+  if (sealed) {
+    cases.push_back({kRegionAppended, kSet, "a stored entry between the archive and a signature",
+                     SignedImage(bytes + block, std::string(600, 'S')), true});
+    cases.push_back({kRegionAppended, kSet, "8 zero bytes before a signature",
+                     SignedImage(bytes, std::string(600, 'S'), 8), false});
+    // Every bit of the record (one bit per byte in the sample), each with
+    // the package cut at every file header.
+    for (uint32_t at = kSealRecordOffset; at < kSealRecordOffset + kSealRecordSize; ++at) {
+      for (int bit = 0; bit < (full ? 8 : 1); ++bit) {
+        std::string flipped = bytes;
+        flipped[at] = static_cast<char>(flipped[at] ^ (1 << ((at + bit) % 8)));
+        for (uint32_t start : package.block_starts) {
+          cases.push_back({kRegionSealRecord, kFlip,
+                           "bit " + std::to_string((at + bit) % 8) + " of file byte " + std::to_string(at) +
+                               " flipped, cut after " + std::to_string(start) + " archive bytes",
+                           flipped.substr(0, package.archive_start + start), false});
+        }
+      }
+    }
+  }
+  return cases;
+}
+
 // Runs the campaign on one package; returns the number of SILENT cases that
 // fail it.
 size_t Campaign(const Package& package, const Options& options, bool sealed) {
@@ -385,6 +435,17 @@ size_t Campaign(const Package& package, const Options& options, bool sealed) {
     if (!excused) ++tally.failing;
     tally.silent[region].push_back(Describe(package, damage) + ": " + outcome.difference +
                                    (excused ? " (a bare archive cannot tell)" : ""));
+  }
+  fs::path whole = fs::path(options.work) / "whole";
+  for (const WholeFileCase& damage : WholeFileCases(package, sealed, options.full)) {
+    WriteWholeFile(whole.string(), damage.bytes);
+    Outcome outcome = Judge(package, whole, fs::path(options.work) / "tree");
+    ++tally.counts[damage.region][damage.mutation][outcome.verdict];
+    if (outcome.verdict != kSilent) continue;
+    bool excused = !sealed && damage.whole_blocks;
+    if (!excused) ++tally.failing;
+    tally.silent[damage.region].push_back(damage.what + ": " + outcome.difference +
+                                          (excused ? " (a bare archive cannot tell)" : ""));
   }
   PrintTable(package, tally);
   return tally.failing;

@@ -43,6 +43,7 @@ const char* RegionName(Region region) {
       "header size", "packed size",  "unpacked size", "host",      "CRC",
       "time",        "version",      "method",      "name length", "attributes",
       "name",        "header rest",  "packed data", "other bytes", "truncation",
+      "appended data", "seal record",
   };
   return region < kRegionCount ? kNames[region] : "?";
 }

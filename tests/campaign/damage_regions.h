@@ -30,6 +30,11 @@ enum Region : uint8_t {
   kRegionPackedData,
   kRegionOther,       // bytes the walk does not read as part of a file entry
   kRegionTruncation,  // no byte lies here: the row of the cuts
+  // Whole-file cases of a package's seal: bytes added after the archive
+  // (and before a signature), and a bit of the seal record flipped in a
+  // package cut where a file header begins.
+  kRegionAppended,
+  kRegionSealRecord,
   kRegionCount
 };
 

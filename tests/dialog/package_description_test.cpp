@@ -5,8 +5,10 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "archive/extract_context.h"
+#include "common/entry_names.h"
 #include "resources/resource_ids.h"
 #include "setup/language_list.h"
 #include "setup/packed_code.h"
@@ -238,12 +240,48 @@ TEST_F(LanguageFileTest, NameAndCodeFromTheFileAndItsEntryName) {
 class DescribeEntryTest : public DialogTest {
  protected:
   char Mark(const char* entry, uint32_t size = 100) {
+    DescriptionPass pass = {};
+    pass.dialog = dialog_;
     char name[kNameSize];
     std::strcpy(name, entry);
-    EXPECT_EQ(DescribeEntry(name, nullptr, size, dialog_), 0);
+    EXPECT_EQ(DescribeEntry(name, nullptr, size, &pass), 0);
+    MemoryBufferRelease(&pass.names);
     return name[0];
   }
 };
+
+// Names the installer cannot write as they are end the pass, which the
+// dialog then reports as a damaged package: none is skipped in silence.
+TEST_F(DescribeEntryTest, NamesWindowsWouldChangeEndThePass) {
+  struct {
+    const char* why;
+    std::vector<const char*> names;  // in one pass; the last one is refused
+    int fault;
+  } cases[] = {
+      {"a device", {"CON"}, kNameDevice},
+      {"a device with an extension", {"nul.txt"}, kNameDevice},
+      {"a device in an edition", {"9x\\LPT1.TXT"}, kNameDevice},
+      {"port zero is a device too", {"COM0"}, kNameDevice},
+      {"a stream", {"x:stream"}, kNameStream},
+      {"a trailing dot", {"trail."}, kNameTrailing},
+      {"a trailing blank", {"trail "}, kNameTrailing},
+      {"no file name", {"9x\\"}, kNameFolder},
+      {"the same name in another case", {"README.TXT", "xp\\readme.txt", "ReadMe.txt"}, kNameTaken},
+      {"Windows-1252 letters in another case", {"\xC4rger.txt", "\xE4rger.txt"}, kNameTaken},
+  };
+  for (const auto& c : cases) {
+    DescriptionPass pass = {};
+    pass.dialog = dialog_;
+    for (size_t i = 0; i < c.names.size(); ++i) {
+      char name[kNameSize];
+      std::strcpy(name, c.names[i]);
+      bool last = i + 1 == c.names.size();
+      EXPECT_EQ(DescribeEntry(name, nullptr, 100, &pass), last ? 1 : 0) << c.why << ": " << c.names[i];
+    }
+    EXPECT_EQ(pass.refused, c.fault) << c.why;
+    MemoryBufferRelease(&pass.names);
+  }
+}
 
 TEST_F(DescribeEntryTest, MarksTheDescriptionEntriesAndChecksTheRest) {
   constexpr uint32_t kMiB = 1 << 20;
@@ -293,13 +331,15 @@ TEST_F(DescribeEntryTest, FirstLanguageFileNamesTheBase) {
 
 TEST_F(DescribeEntryTest, SecondCallReadsByMarker) {
   AddBuiltInLanguages(list_);
+  DescriptionPass pass = {};
+  pass.dialog = dialog_;
   auto deliver = [&](const char* entry, const std::string& data) {
     char name[kNameSize];
     std::strcpy(name, entry);
-    DescribeEntry(name, nullptr, static_cast<uint32_t>(data.size()), dialog_);
+    DescribeEntry(name, nullptr, static_cast<uint32_t>(data.size()), &pass);
     std::string with_end = data + std::string(1, '\0');
     return DescribeEntry(name, reinterpret_cast<const uint8_t*>(with_end.data()),
-                         static_cast<uint32_t>(data.size()), dialog_);
+                         static_cast<uint32_t>(data.size()), &pass);
   };
   EXPECT_EQ(deliver("FILE_ID.DIZ", "Tolven Paint Version 3\r\n"), 0);
   EXPECT_EQ(deliver("SETUP.INF", "ID=TWP\r\nClass=TPaint\r\nExe=paint.exe\r\n"), 0);

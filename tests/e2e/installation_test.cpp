@@ -13,12 +13,14 @@
 #include <vector>
 
 #include "archive/archive_format.h"
+#include "archive/checksum.h"
 #include "resources/resource_ids.h"
 #include "tests/dialog/setup_probe.h"
 #include "tests/dialog/test_installer.h"
 #include "tests/e2e/installed_product.h"
 #include "tests/install/test_paths.h"
 #include "tools/archive_writer.h"
+#include "tools/seal_record.h"
 
 namespace {
 
@@ -744,6 +746,28 @@ TEST_F(InstallationTest, SilentFailuresEndWithTheirExitCodeAndReason) {
   std::vector<PackageEntry> bad_name = DemoPackage();
   bad_name.push_back({"BAD|NAME.TXT", "no file system takes this name"});
   const std::string uncreatable = Installer("e2e-bad-name-setup.exe", bad_name);
+  // The good package sealed as mksetup build seals it, then damaged in
+  // what only the seal sees; and packages with names Windows would change.
+  const std::string stub = ReadWholeFile(TOLVEN_SETUP_EXE);
+  auto with_record = [&](const std::string& name, uint32_t kind, const std::string& after) {
+    std::string bytes = ReadWholeFile(good);
+    const std::string archive = bytes.substr(stub.size());
+    uint32_t crc = ~Crc32Update(WriterCrc32Table(), 0xFFFFFFFF, reinterpret_cast<const uint8_t*>(archive.data()),
+                                archive.size());
+    bytes.replace(kSealRecordOffset, kSealRecordSize,
+                  SealRecordBytes(kind, {static_cast<uint32_t>(archive.size()), crc}));
+    WriteWholeFile(root_ + "\\" + name, bytes + after);
+    return root_ + "\\" + name;
+  };
+  const std::string appended =
+      with_record("e2e-appended-setup.exe", kRecordSealed,
+                  ArchiveOf({StoredEntry("EXTRA.TXT", "not sealed")}).substr(kMarkerSize + kMainHeaderSize));
+  const std::string unfinished = with_record("e2e-unfinished-setup.exe", kRecordBuilding, "");
+  auto with_name = [&](const std::string& file_name, std::vector<std::string> names) {
+    std::vector<PackageEntry> entries = DemoPackage();
+    for (const std::string& name : names) entries.push_back({name, "a file"});
+    return Installer(file_name, entries);
+  };
   const std::string log = root_ + "\\silent.log";
   const std::string arguments = "/S /LOG=" + log + " /D=" + folder_;
   const std::string too_long = root_ + "\\" + std::string(258 - root_.size() - 1, 'x');
@@ -765,6 +789,18 @@ TEST_F(InstallationTest, SilentFailuresEndWithTheirExitCodeAndReason) {
       {"a damaged package", damaged, arguments, false, 2,
        {"e2e-damaged-setup.exe: cannot be read or is damaged (result 3)",
         "exit code 2: the package is damaged or cannot be read"}},
+      {"data after the sealed archive", appended, arguments, false, 2,
+       {"e2e-appended-setup.exe: cannot be read or is damaged (result 5)"}},
+      {"a build that did not finish", unfinished, arguments, false, 2,
+       {"e2e-unfinished-setup.exe: cannot be read or is damaged (result 6)"}},
+      {"a device name", with_name("e2e-device-setup.exe", {"nul.txt"}), arguments, false, 2,
+       {"cannot be read or is damaged (result 3)"}},
+      {"a stream", with_name("e2e-stream-setup.exe", {"x:stream"}), arguments, false, 2,
+       {"cannot be read or is damaged (result 3)"}},
+      {"names Windows would merge", with_name("e2e-merged-setup.exe", {"trail", "trail."}), arguments, false, 2,
+       {"cannot be read or is damaged (result 3)"}},
+      {"names differing only in case", with_name("e2e-case-setup.exe", {"Same.txt", "SAME.TXT"}), arguments,
+       false, 2, {"cannot be read or is damaged (result 3)"}},
       {"a name no folder can take, not even the temporary one", uncreatable, arguments, false, 3,
        {"cannot create a file in " + folder_ + "; installing through " + temp_ + "\\1\\Tolvenwark E2E",
         "message [] " + SystemText(82).substr(0, SystemText(82).find_last_not_of("\r\n") + 1),

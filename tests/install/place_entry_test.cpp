@@ -76,6 +76,7 @@ TEST_F(PlaceEntryTest, ChoosesEntriesByEditionAndLanguage) {
       {"xp", "FILE_ID.DIZ", "FILE_ID.DIZ", "root entries always"},
       {"xp", "INSTALL.INF", "", "the package settings stay out"},
       {"xp", "xp\\setup.inf", "", "also from the edition folder, in any case"},
+      {"xp", ".INF", ".INF", "a name that is only the tail holds no settings, as the description pass reads it"},
       {"xp", "PROG_FR.LNG", "", "an unchecked language"},
       {"xp", "xp\\prog_fr.chm", "", "the code is upper-cased before the search"},
       {"xp", "PROG_NL.LNG", "PROG_NL.LNG", "a checked language"},
@@ -144,15 +145,17 @@ TEST_F(PlaceEntryTest, MainProgramNamedByThePackageStays) {
   EXPECT_STREQ(context_.main_exe, "kprog.exe") << "a lower-case k counts too";
 }
 
+// Such names are never skipped in silence either: the installation fails on
+// them (the description pass has refused the package before).
 TEST_F(PlaceEntryTest, NeverWritesNamesThatAreNotPlainFiles) {
   const char* const forbidden[] = {
-      "xp\\",       "9x\\..",    ".",           "...",          "xp\\. .",     "CON",       "con.txt",
+      "xp\\",       ".",           "...",          "xp\\. .",     "CON",       "con.txt",
       "NUL .TXT",   "PRN.",      "aux.dat.bak", "COM1",         "lpt9.log",    "COM\xB9.TXT", "CONIN$",
-      "conout$.x",  "A.TXT:hid", "A.TXT::$DATA", "C:EVIL.DLL",
+      "conout$.x",  "A.TXT:hid", "A.TXT::$DATA", "C:EVIL.DLL",  "LPT0.TXT",     "trail.",      "trail ",
   };
-  for (const char* entry : forbidden) EXPECT_EQ(Place(entry), "") << entry;
+  for (const char* entry : forbidden) EXPECT_EQ(Place(entry), kUncreatableName) << entry;
   // Names that only look like devices.
-  const char* const allowed[] = {"CONSOLE.TXT", "COM10", "LPT0.TXT", "NULL", "AUXILIARY.DAT", "COM.TXT", ".profile"};
+  const char* const allowed[] = {"CONSOLE.TXT", "COM10", "NULL", "AUXILIARY.DAT", "COM.TXT", ".profile"};
   for (const char* entry : allowed) EXPECT_EQ(Place(entry), folder_ + "\\" + entry) << entry;
 }
 

@@ -64,12 +64,6 @@ std::string Repeated(const std::string& unit, size_t times) {
 
 using Files = std::map<std::string, std::string>;  // relative path ('/') -> bytes
 
-// The bytes of the empty seal record that Setup.exe carries.
-std::string SealRecordBytes() {
-  const SealRecord record = EmptySealRecord();
-  return std::string(reinterpret_cast<const char*>(record.bytes), kSealRecordSize);
-}
-
 struct Built {
   int status;
   std::string out, err, archive;
@@ -410,7 +404,10 @@ TEST(MksetupBuild, PutsTheStubInFrontAndTheInstallerFindsTheArchive) {
   WriteWholeFile(folder + "Setup.exe", stub);
   Built built = Build({{"a.txt", Text(50, 5)}}, {"--stub", folder + "Setup.exe"}, folder);
   ASSERT_EQ(built.status, 0) << built.err;
-  EXPECT_EQ(ReadWholeFile(built.archive).substr(0, stub.size()), stub);
+  std::string sealed_stub = ReadWholeFile(built.archive).substr(0, stub.size());
+  EXPECT_EQ(sealed_stub.substr(0, kSealRecordOffset), stub.substr(0, kSealRecordOffset));
+  EXPECT_EQ(sealed_stub.substr(kSealRecordOffset + kSealRecordSize), stub.substr(kSealRecordOffset + kSealRecordSize))
+      << "only the seal record's bytes change";
   Catalog catalog = ReadCatalog(built.archive);
   EXPECT_EQ(catalog.archive_start, 40000);
   int result = -100;
@@ -430,6 +427,27 @@ TEST(MksetupBuild, AnEarlierBuildInsideTheProductFolderIsLeftOut) {
   Catalog catalog = ReadCatalog(output);
   ASSERT_EQ(catalog.entries.size(), 1u);
   EXPECT_EQ(catalog.entries[0].name, "a.txt");
+  EXPECT_NE(out.str().find("bytes, a bare archive\n"), std::string::npos) << out.str();
+}
+
+// A build that was killed outright leaves its file beside the output; the
+// next build of the same output removes it, unless its process still runs.
+TEST(MksetupBuild, ALaterBuildRemovesWhatKilledBuildsLeft) {
+  std::string folder = ScratchFolder();
+  const std::string gone = folder + "out.exe.mksetup-999999999";  // beyond any process id
+  const std::string other = folder + "other.exe.mksetup-999999999";
+  for (const std::string& left : {gone, other}) WriteWholeFile(left, "half an installer");
+#ifndef _WIN32
+  const std::string running = folder + "out.exe.mksetup-1";  // the first process always runs
+  WriteWholeFile(running, "a build in progress");
+#endif
+  Built built = Build({{"a.txt", "text"}}, {"--no-stub"}, folder);
+  ASSERT_EQ(built.status, 0) << built.err;
+  EXPECT_FALSE(fs::exists(gone));
+  EXPECT_TRUE(fs::exists(other)) << "another output's";
+#ifndef _WIN32
+  EXPECT_TRUE(fs::exists(running));
+#endif
 }
 
 TEST(MksetupBuild, RefusesPackagesTheInstallerCouldNotRead) {
@@ -441,21 +459,25 @@ TEST(MksetupBuild, RefusesPackagesTheInstallerCouldNotRead) {
   WriteWholeFile(folder + "lookalike.exe", lookalike);
   WriteWholeFile(folder + "big.exe", FakeExecutable(249997));
   WriteWholeFile(folder + "tiny.exe", "MZ");
-  std::string two_records = FakeExecutable(3000);
-  two_records.replace(500, kSealRecordSize, SealRecordBytes());
-  two_records.replace(1500, kSealRecordSize, SealRecordBytes());
-  WriteWholeFile(folder + "two-records.exe", two_records);
+  std::string foreign_header = FakeExecutable(3000);
+  foreign_header[kSealRecordOffset + 3] = 'x';
+  WriteWholeFile(folder + "foreign-header.exe", foreign_header);
+  WriteWholeFile(folder + "empty.exe", "");
   struct {
     const char* what;
     CommandArgs options;
-    const char* message;
+    std::string message;
     Files files = {{"a.txt", "text"}};
     int status = 1;  // 2 for a wrong call
   } const cases[] = {
       {"stub with an archive look-alike", {"--stub", folder + "lookalike.exe"}, "at offset 1000"},
       {"archive would start past 249,996", {"--stub", folder + "big.exe"}, "offset 0 or at 7 to 249996"},
       {"archive would start inside the marker's blind spot", {"--stub", folder + "tiny.exe"}, "offset 0 or at 7"},
-      {"stub with two seal records", {"--stub=" + folder + "two-records.exe"}, "holds 2 seal records"},
+      {"stub with other bytes where the seal goes", {"--stub=" + folder + "foreign-header.exe"},
+       "where the seal record goes"},
+      {"an empty stub", {"--stub", folder + "empty.exe"}, "is empty"},
+      {"no folder for the output", {"--no-stub", "-o", folder + "missing/out.exe"},
+       "the folder " + folder + "missing does not exist"},
       {"no stub given and none beside mksetup or where make install puts it", {},
        "error: no Setup.exe to put in front of the archive at "},
       {"unknown level", {"--no-stub", "--level", "6"}, "error: --level takes 0", {{"a.txt", "text"}}, 2},
@@ -514,15 +536,14 @@ TEST(MksetupBuild, ASourceFileThatChangesWhileItIsReadIsRefused) {
   }
 }
 
-// A stub with the seal record of Setup.exe: every cut and every changed
-// byte of the archive behind it shows, cuts between blocks included, while
-// what signing changes (bytes after the archive, the program's header)
-// does not.
+// A sealed stub: every cut and every changed byte of the archive behind it
+// shows, cuts between blocks included, and so does every byte of the
+// record, anything added after the archive, and a build that never
+// finished; what signing changes (a certificate table after the archive,
+// aligned, and the program's header checksum) does not.
 TEST(MksetupBuild, TheSealCatchesEveryCutAndChangedByteOfTheArchive) {
   std::string folder = ScratchFolder();
-  const size_t record_at = 1000;
   std::string stub = FakeExecutable(3000);
-  stub.replace(record_at, kSealRecordSize, SealRecordBytes());
   WriteWholeFile(folder + "Setup.exe", stub);
   Built built = Build({{"a.txt", Text(20, 3)}, {"b.bin", RandomBytes(100, 7)}, {"c.txt", "short"}},
                       {"--stub", folder + "Setup.exe"}, folder);
@@ -548,7 +569,8 @@ TEST(MksetupBuild, TheSealCatchesEveryCutAndChangedByteOfTheArchive) {
     EXPECT_TRUE(caught(package.substr(0, length))) << "cut to " << length;
     ++cuts;
   }
-  std::vector<size_t> places = {record_at + kSealTagSize, record_at + kSealRecordSize - 1};
+  std::vector<size_t> places;
+  for (size_t at = kSealRecordOffset; at < kSealRecordOffset + kSealRecordSize; ++at) places.push_back(at);
   for (size_t at = start; at < package.size(); ++at) places.push_back(at);
   const uint8_t masks[] = {0x01, 0x80, 0xFF, 0x5A};
   for (size_t at : places) {
@@ -557,14 +579,56 @@ TEST(MksetupBuild, TheSealCatchesEveryCutAndChangedByteOfTheArchive) {
     EXPECT_TRUE(caught(changed)) << "byte " << at << " changed";
     ++changes;
   }
-  EXPECT_EQ(cuts + changes, 2 * (package.size() - start) + 2);
+  EXPECT_EQ(cuts + changes, 2 * (package.size() - start) + kSealRecordSize);
 
-  std::string signed_package = package + std::string(1024, '\x30');
-  signed_package[0x80] = static_cast<char>(signed_package[0x80] ^ 0x5A);  // header checksum
-  WriteWholeFile(damaged, signed_package);
-  SealReport seal = CheckFileSeal(damaged, ReadCatalog(damaged));
-  EXPECT_TRUE(seal.sealed);
-  EXPECT_EQ(seal.check, kSealHolds) << seal.text;
+  Catalog catalog = ReadCatalog(built.archive);
+  const std::string last_block = package.substr(static_cast<size_t>(catalog.entries.back().position));
+  const std::string extra = ArchiveOf({StoredEntry("extra.txt", "not sealed")}).substr(kMarkerSize + 13);
+  std::string tag_flipped = package;
+  tag_flipped[kSealRecordOffset] ^= 0x01;
+  // A whole record of a later layout: this mksetup, like this installer,
+  // cannot read it and checks the entries alone.
+  std::string later = package;
+  later[kSealRecordOffset + 4] = 2;
+  uint32_t check = ~Crc32Update(WriterCrc32Table(), 0xFFFFFFFF,
+                                reinterpret_cast<const uint8_t*>(later.data()) + kSealRecordOffset, 16);
+  for (int i = 0; i < 4; ++i) later[kSealRecordOffset + 16 + i] = static_cast<char>(check >> (8 * i));
+  struct {
+    const char* why;
+    std::string bytes;
+    int check;
+  } const cases[] = {
+      {"a valid entry block appended", package + extra, kSealDataAfter},
+      {"one byte appended", package + std::string(1, '\0'), kSealDataAfter},
+      {"the last block repeated", package + last_block, kSealDataAfter},
+      {"a block between the archive and a signature", SignedImage(package + extra, std::string(512, 'S')),
+       kSealDataAfter},
+      {"eight zero bytes before a signature", SignedImage(package, std::string(512, 'S'), 8), kSealDataAfter},
+      {"a tag bit flipped and cut between blocks",
+       tag_flipped.substr(0, static_cast<size_t>(catalog.entries.back().position)), kSealBadRecord},
+      {"a build that did not finish",
+       package.substr(0, kSealRecordOffset) + SealRecordBytes(kRecordBuilding) +
+           package.substr(kSealRecordOffset + kSealRecordSize),
+       kSealBuilding},
+      {"a record of another layout, cut between blocks",
+       later.substr(0, static_cast<size_t>(catalog.entries.back().position)), kSealNotSealed},
+      {"signed, the table aligned", SignedImage(package, std::string(512, 'S'), 5), kSealHolds},
+      {"signed, unaligned", SignedImage(package, std::string(1024, '\x30')), kSealHolds},
+  };
+  for (const auto& c : cases) {
+    std::string bytes = c.bytes;
+    bytes[0x80] = static_cast<char>(bytes[0x80] ^ 0x5A);  // the header checksum a signing tool sets
+    WriteWholeFile(damaged, bytes);
+    EXPECT_EQ(CheckPackageSeal(damaged.c_str()), c.check) << c.why;
+    std::ostringstream out, err;
+    EXPECT_EQ(CommandTest({damaged}, out, err), SealLetsEntriesBeRead(c.check) ? 0 : 1) << c.why << ": " << err.str();
+    if (c.check == kSealNotSealed) {
+      EXPECT_EQ(out.str().find("not sealed: unsealed stub"), 0u) << c.why << ": " << out.str();
+    }
+    if (c.check == kSealDataAfter) {
+      EXPECT_NE(err.str().find("data after the sealed archive"), std::string::npos) << c.why << ": " << err.str();
+    }
+  }
 }
 
 TEST(PackageSource, NamesMustFitTheInstaller) {

@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
+#include <thread>
 #include <filesystem>
 #include <sstream>
 
@@ -15,8 +17,12 @@
 #include "tools/build_progress.h"
 #include "tools/entry_name_check.h"
 #include "tools/mksetup_commands.h"
+#include "tools/shown_name.h"
 
 namespace {
+
+// What test and list say first of an archive without a program in front.
+const std::string kBare = "not sealed: a bare archive; a cut between two of its blocks would not show\n";
 
 struct Outcome {
   int status;
@@ -153,7 +159,8 @@ TEST(MksetupList, SaysThatAFileIsSigned) {
   EXPECT_TRUE(Contains(listed.out, line)) << listed.out;
   Outcome tested = Mksetup(CommandTest, {file});
   EXPECT_EQ(tested.status, 0) << tested.err;
-  EXPECT_EQ(tested.out, line + "OK  a\nresult: 0\n");
+  EXPECT_EQ(tested.out, "not sealed: unsealed stub (its header holds no seal record that this mksetup reads); a cut "
+                        "between two of its blocks would not show\n" + line + "OK  a\nresult: 0\n");
 }
 
 TEST(MksetupList, SaysWhyThereIsNothingToList) {
@@ -199,6 +206,21 @@ std::vector<TestCase> TestCases() {
       {"an old method", old_method,
        "BAD b (unsupported method version 13)\n--  c (not checked)\nresult: 3\n", 1},
       {"a folder is never checked", Folder("b"), "OK  b (folder)\nOK  c\nresult: 0\n", 0},
+      // Names the installer cannot write as they are refuse the package.
+      {"a device name", StoredEntry("CON", "data"), "BAD CON (Windows device name)\n--  c (not checked)\nresult: 3\n", 1},
+      {"a device with an extension", StoredEntry("nul.txt", "data"),
+       "BAD nul.txt (Windows device name)\n--  c (not checked)\nresult: 3\n", 1},
+      {"a stream", StoredEntry("x:stream", "data"),
+       "BAD x:stream (drive or stream name (colon))\n--  c (not checked)\nresult: 3\n", 1},
+      {"a trailing dot", StoredEntry("trail.", "data"),
+       "BAD trail. (Windows drops the dot or blank at the end of a name)\n--  c (not checked)\nresult: 3\n", 1},
+      {"a trailing blank", StoredEntry("trail ", "data"),
+       "BAD trail  (Windows drops the dot or blank at the end of a name)\n--  c (not checked)\nresult: 3\n", 1},
+      {"a NUL byte in the name", StoredEntry(std::string("b\0x", 3), "data"),
+       "BAD b (name holds a NUL byte)\n--  c (not checked)\nresult: 3\n", 1},
+      {"the first entry's name in another case", StoredEntry("A", "data"),
+       "BAD A (differs only in case from an earlier entry, whose file it would take)\n--  c (not checked)\n"
+       "result: 3\n", 1},
   };
 }
 
@@ -208,7 +230,7 @@ TEST(MksetupTest, ChecksEveryEntryAndStopsAtTheFirstBadOne) {
     WriteWholeFile(archive, ArchiveOf({StoredEntry("a", "first"), c.second, StoredEntry("c", "third")}));
     Outcome tested = Mksetup(CommandTest, {archive});
     EXPECT_EQ(tested.status, c.status) << c.why;
-    EXPECT_EQ(tested.out, "OK  a\n" + c.expected) << c.why;
+    EXPECT_EQ(tested.out, kBare + "OK  a\n" + c.expected) << c.why;
   }
 }
 
@@ -309,7 +331,7 @@ TEST(MksetupTest, ADamagedCutOrEmptyArchiveFails) {
     WriteWholeFile(folder + "a.rar", c.archive);
     Outcome tested = Mksetup(CommandTest, {folder + "a.rar"});
     EXPECT_EQ(tested.status, 1) << c.why;
-    EXPECT_EQ(tested.out, c.out) << c.why;
+    EXPECT_EQ(tested.out, kBare + c.out) << c.why;
     EXPECT_TRUE(Contains(tested.err, c.err)) << c.why << ": " << tested.err;
     Outcome extracted = Mksetup(CommandExtract, {folder + "a.rar", folder + "out"});
     EXPECT_EQ(extracted.status, 1) << c.why;
@@ -368,22 +390,39 @@ TEST(MksetupExtract, WritesEntriesWithTheirFoldersAndReplacesFiles) {
   chmod((out + "/bin/tool.exe").c_str(), 0644);
 }
 
+// Names come out in the reader's own encoding: UTF-8 on POSIX, from the
+// archive's Windows-1252.
+TEST(MksetupExtract, NamesAreWrittenAndShownInTheSystemsEncoding) {
+  std::string folder = ScratchFolder();
+  WriteWholeFile(folder + "a.rar", ArchiveOf({StoredEntry("caf\xE9\\\x80.txt", "euro")}));
+  Outcome extracted = Mksetup(CommandExtract, {folder + "a.rar", folder + "out"});
+  EXPECT_EQ(extracted.status, 0) << extracted.err;
+  EXPECT_EQ(Mksetup(CommandTest, {folder + "a.rar"}).out, kBare + ShownName("OK  caf\xE9\\\x80.txt\nresult: 0\n"));
+  EXPECT_TRUE(Contains(Mksetup(CommandList, {folder + "a.rar"}).out, ShownName("caf\xE9\\\x80.txt")));
+#ifndef _WIN32
+  EXPECT_EQ(ReadWholeFile(folder + u8"out/caf\u00E9/\u20AC.txt"), "euro");
+#endif
+}
+
 TEST(MksetupExtract, RefusesNamesThatLeaveTheFolder) {
   const std::string refused[] = {
       "\\abs.txt", "/abs.txt", "C:evil.txt", "a:stream", "..\\up.txt", "sub/../../up.txt",
       "...\\up.txt", "CON", "nul.txt", "sub\\COM1.log", "what?.txt",
       ".", "sub\\.", "dir/",                        // name a folder: nothing could be created there
       "COM0", "lpt0.txt", "COM\xB9", "LPT\xB2.log", "com\xB3",  // every port Windows knows
+      "trail.", "trail ", "x.\\y",  // Windows would write them as "trail" and "x\\y"
+      "star*.txt",                  // a wildcard: no file can be made under it
   };
   for (const std::string& name : refused) {
     std::string folder = ScratchFolder();
     WriteWholeFile(folder + "a.rar", ArchiveOf({StoredEntry(name, "x"), StoredEntry("fine.txt", "ok")}));
     Outcome extracted = Mksetup(CommandExtract, {folder + "a.rar", folder + "out"});
     EXPECT_EQ(extracted.status, 1) << name;
-    std::string shown = name;  // as the walk hands it on
+    std::string shown = name;  // as the walk hands it on, in UTF-8
     for (char& c : shown) {
       if (c == '/') c = '\\';
     }
+    shown = ShownName(shown);
     EXPECT_TRUE(Contains(extracted.err, "refused " + shown + ": ")) << extracted.err;
     EXPECT_EQ(ReadWholeFile(folder + "out/fine.txt"), "ok") << name;
   }
@@ -445,8 +484,18 @@ TEST(MksetupExtract, NeverFollowsLinksAlreadyInTheFolder) {
   ASSERT_TRUE(fs::create_directories(folder + "out"));
   fs::create_directory_symlink(elsewhere, folder + "out/sub");
   fs::create_symlink(elsewhere + "victim", folder + "out/a.txt");
+  // A hard link is another name of the file elsewhere: writing into it
+  // would change that file, so a new file takes the name instead.
+  WriteWholeFile(elsewhere + "linked", "keep too");
+  chmod((elsewhere + "linked").c_str(), 0644);
+  fs::create_hard_link(elsewhere + "linked", folder + "out/hard.txt");
+  struct stat linked_before;
+  ASSERT_EQ(stat((elsewhere + "linked").c_str(), &linked_before), 0);
+  FileEntryFields hard = StoredEntry("hard.txt", "new");
+  hard.attributes = 0x21;
   WriteWholeFile(folder + "a.rar", ArchiveOf({Folder("sub\\deeper"), StoredEntry("sub\\x.txt", "x"),
-                                              StoredEntry("a.txt", "overwritten"), StoredEntry("fine.txt", "ok")}));
+                                              StoredEntry("a.txt", "overwritten"), StoredEntry("fine.txt", "ok"),
+                                              hard}));
   Outcome extracted = Mksetup(CommandExtract, {folder + "a.rar", folder + "out"});
   EXPECT_EQ(extracted.status, 1);
   for (const char* name : {"sub\\deeper: sub", "sub\\x.txt: sub", "a.txt: a.txt"}) {
@@ -459,12 +508,58 @@ TEST(MksetupExtract, NeverFollowsLinksAlreadyInTheFolder) {
   EXPECT_EQ(victim.st_mode & 0222, 0u) << "the victim stays read-only";
   EXPECT_FALSE(fs::exists(elsewhere + "x.txt"));
   EXPECT_FALSE(fs::exists(elsewhere + "deeper"));
+  EXPECT_EQ(ReadWholeFile(folder + "out/hard.txt"), "new");
+  EXPECT_EQ(ReadWholeFile(elsewhere + "linked"), "keep too");
+  struct stat linked_after;
+  ASSERT_EQ(stat((elsewhere + "linked").c_str(), &linked_after), 0);
+  EXPECT_EQ(linked_after.st_mode, linked_before.st_mode) << "its mode stays";
+  EXPECT_EQ(linked_after.st_mtime, linked_before.st_mtime) << "and its time";
+  EXPECT_EQ(linked_after.st_nlink, 1u) << "the folder's name now holds a file of its own";
   chmod((elsewhere + "victim").c_str(), 0644);
+  chmod((folder + "out/hard.txt").c_str(), 0644);
+}
+
+// While the extraction runs, a second thread keeps swapping the folder it
+// has just made for a link to a folder outside. Every folder on the way is
+// opened without following a link and every file made through the folder
+// opened, so nothing ever lands outside, whoever wins the race.
+TEST(MksetupExtract, AFolderSwappedForALinkDuringTheExtractionLeadsNowhere) {
+  namespace fs = std::filesystem;
+  std::vector<FileEntryFields> entries;
+  for (int i = 0; i < 40; ++i) entries.push_back(StoredEntry("sub\\deep\\f" + std::to_string(i), "x"));
+  std::string folder = ScratchFolder();
+  WriteWholeFile(folder + "a.rar", ArchiveOf(entries));
+  const std::string outside = folder + "outside";
+  int written_outside = 0, refused = 0;
+  for (int trial = 0; trial < 200; ++trial) {
+    fs::remove_all(folder + "out");
+    fs::remove_all(outside);
+    fs::create_directories(outside + "/deep");
+    fs::create_directories(folder + "out");
+    std::atomic<bool> done{false};
+    std::thread swapper([&] {
+      // Waits for the extraction to make the folder, then puts the link in
+      // its place, as fast as it can.
+      std::error_code ignored;
+      while (!done && !fs::exists(folder + "out/sub", ignored)) std::this_thread::yield();
+      fs::rename(folder + "out/sub", folder + "out/moved-" + std::to_string(trial), ignored);
+      fs::create_directory_symlink(outside, folder + "out/sub", ignored);
+    });
+    Outcome extracted = Mksetup(CommandExtract, {folder + "a.rar", folder + "out"});
+    done = true;
+    swapper.join();
+    if (extracted.status != 0) ++refused;
+    written_outside += static_cast<int>(std::distance(fs::directory_iterator(outside + "/deep"), fs::directory_iterator()));
+  }
+  EXPECT_EQ(written_outside, 0);
+  // The swap mostly lands in the middle of the run, which then refuses the
+  // rest with a message and fails.
+  EXPECT_GT(refused, 0);
 }
 #endif
 
 TEST(EntryNameCheck, AcceptsOrdinaryNames) {
-  for (const char* name : {"readme.txt", "dir\\sub\\file.txt", "a/b", ".hidden", "x.\\y", "CONFIG.SYS",
+  for (const char* name : {"readme.txt", "dir\\sub\\file.txt", "a/b", ".hidden", "x.y\\z", "CONFIG.SYS",
                            "console.log", "COM10", "LPT"}) {
     EXPECT_EQ(UnsafeNameReason(name), "") << name;
   }
@@ -478,9 +573,9 @@ TEST(MksetupCorpus, ExtractsStoredEntriesAndNamesWhatItCannotCheck) {
   EXPECT_EQ(extracted.status, 0) << extracted.err;
   EXPECT_EQ(ReadWholeFile(folder + "FILE1.TXT").size(), 7u);
   EXPECT_EQ(ReadWholeFile(folder + "FILE2.TXT").size(), 7u);
-  EXPECT_EQ(Mksetup(CommandTest, {archive}).out, "OK  FILE1.TXT\nOK  FILE2.TXT\nresult: 0\n");
+  EXPECT_EQ(Mksetup(CommandTest, {archive}).out, kBare + "OK  FILE1.TXT\nOK  FILE2.TXT\nresult: 0\n");
   Outcome volume = Mksetup(CommandTest, {CorpusFile("volume.part1.rar")});
-  EXPECT_EQ(volume.out, "BAD vols\\bigfile.txt (continues in another volume)\nresult: 3\n");
+  EXPECT_EQ(volume.out, kBare + "BAD vols\\bigfile.txt (continues in another volume)\nresult: 3\n");
   // The compressed corpus: every level decodes, and the entry packed with
   // audio blocks is named with its reason.
   Outcome tested = Mksetup(CommandTest, {CorpusFile("levels.rar")});
