@@ -31,6 +31,9 @@ struct BitInput {
   // past it by more than kInputOverrunLimit bytes.
   int32_t in_end;
   uint8_t in_buf[kInputBufferSize];
+  // Never written, so zeros as the record was obtained: a word loaded at
+  // the buffer's last bytes reads zeros past its end.
+  uint8_t in_pad[kWordBytes];
 };
 
 // Bytes a valid stream may consume beyond its packed data: none, since a

@@ -76,21 +76,12 @@ void ReadCodeLengths(Decoder* decoder) {
       ++i;
       continue;
     }
-    // A run, as long as its base plus the value of its extra bits.
-    constexpr uint32_t kRepeat = kRepeatPrevious - kRepeatPrevious;
-    constexpr uint32_t kShort = kShortZeroRun - kRepeatPrevious;
-    constexpr uint32_t kLong = kLongZeroRun - kRepeatPrevious;
-    uint32_t run;
-    uint8_t value = 0;
-    if (symbol == kRepeatPrevious) {
-      run = ReadBitField(input, kRunBits[kRepeat]) + kRunBase[kRepeat];
-      // A repeat in first position has no previous length: it repeats 0.
-      if (i > 0) value = lengths[i - 1];
-    } else if (symbol == kShortZeroRun) {
-      run = ReadBitField(input, kRunBits[kShort]) + kRunBase[kShort];
-    } else {
-      run = ReadBitField(input, kRunBits[kLong]) + kRunBase[kLong];
-    }
+    // A run, as long as its base plus the value of its extra bits: of the
+    // previous length, or of zeros. A repeat in first position has no
+    // previous length: it repeats 0.
+    uint32_t kind = symbol - kRepeatPrevious;
+    uint32_t run = ReadBitField(input, kRunBits[kind]) + kRunBase[kind];
+    uint8_t value = symbol == kRepeatPrevious && i > 0 ? lengths[i - 1] : 0;
     // A run never passes total; the rest of its count is dropped.
     for (; run > 0 && i < total; --run) lengths[i++] = value;
   }

@@ -167,12 +167,6 @@ struct LoopState {
   // the loop counts the bytes it owes by `out` alone.
   int32_t left_at_check;
   uint8_t* out_at_check;
-  // The match history, which symbols 256 to 260 read; Match() records
-  // into it as RecordMatch() does into the record.
-  uint32_t last_length;
-  uint32_t last_distance;
-  uint32_t recent_dist[4];
-  uint32_t recent_index;
 
   // Bit position in in_buf of the next unread bit: in_pos * 8 + in_bit.
   uint32_t BitPosition() const { return static_cast<uint32_t>(next - in) * 8 - count; }
@@ -228,27 +222,22 @@ struct LoopState {
     Refill();
     return base + TakeBits(EntryTotal(entry) - EntryLength(entry));
   }
+  // The match history stays in the record: a 32-bit machine has no
+  // registers left for it, and it is read only where a match is made.
   UNPACK_INLINE void Match(uint32_t length, uint32_t distance) {
-    recent_dist[recent_index & 3] = distance;
-    recent_index += 1;
-    last_distance = distance;
-    last_length = length;
+    RecordMatch(decoder, length, distance);
     CopyInWindow(window, WinPos(), length, distance);
     out += length;
   }
 };
 
-void SyncLoopState(LoopState s) {
+UNPACK_INLINE void SyncLoopState(const LoopState& s) {
   Decoder* decoder = s.decoder;
   uint32_t position = s.BitPosition();
   decoder->input.in_pos = position >> 3;
   decoder->input.in_bit = position & 7;
   decoder->unpacked_left = s.Left();
   decoder->win_pos = s.WinPos();
-  decoder->last_length = s.last_length;
-  decoder->last_distance = s.last_distance;
-  memcpy(decoder->recent_dist, s.recent_dist, sizeof s.recent_dist);
-  decoder->recent_index = s.recent_index;
 }
 
 LoopState LoadLoopState(Decoder* decoder) {
@@ -256,24 +245,18 @@ LoopState LoadLoopState(Decoder* decoder) {
   s.decoder = decoder;
   s.window = decoder->window;
   s.in = decoder->input.in_buf;
-  // A table read may leave in_pos up to three bytes before the end of
+  // A table read may leave in_pos up to two bytes before the end of
   // in_buf; the loop refills before it decodes there, but this first word
-  // must not reach past the buffer: missing bytes read as zeros.
+  // may reach past the buffer, into in_pad's zeros. It takes whole bytes
+  // but the last, as a top-up would.
   uint32_t at = decoder->input.in_pos;
-  s.bits = 0;
-  for (uint32_t i = 0; i < kWordBytes - 1; ++i)
-    s.bits = s.bits << 8 | (at + i < kInputBufferSize ? s.in[at + i] : 0);
-  s.bits <<= 8;
+  s.bits = LoadBigEndian(s.in + at) & ~static_cast<BitWord>(0xFF);
   s.next = s.in + at + kWordBytes - 1;
   s.count = kToppedUpBits;
   s.Consume(decoder->input.in_bit);
   s.out = s.window + decoder->win_pos;
   s.out_at_check = s.out;
   s.left_at_check = decoder->unpacked_left;
-  s.last_length = decoder->last_length;
-  s.last_distance = decoder->last_distance;
-  memcpy(s.recent_dist, decoder->recent_dist, sizeof s.recent_dist);
-  s.recent_index = decoder->recent_index;
   return s;
 }
 
@@ -393,12 +376,12 @@ UNPACK_INLINE void DecodeRun(LoopState& s, CheckLimits limits) {
       distance = kShortBase[symbol - kFirstShortSymbol] + 1 + s.Take(entry);
     } else if (symbol == kRepeatLastSymbol) {
       s.ConsumeEntry(entry);
-      length = s.last_length;
-      distance = s.last_distance;
+      length = decoder->last_length;
+      distance = decoder->last_distance;
     } else {
       // 257..260: a recent distance, 257 the newest and 260 the oldest.
       s.ConsumeEntry(entry);
-      distance = s.recent_dist[(s.recent_index - (symbol - kRepeatLastSymbol)) & 3];
+      distance = decoder->recent_dist[(decoder->recent_index - (symbol - kRepeatLastSymbol)) & 3];
       if (kToppedUpBits < kMaxCodeLength + kMaxCodeLength + kMaxLengthBits) s.Refill();
       uint32_t length_entry = s.Peek(decoder->rep_length_table);
       length = kLengthBase[EntrySymbol(length_entry)] + kMinRecentMatch + s.Take(length_entry);
