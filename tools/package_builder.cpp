@@ -20,17 +20,9 @@ constexpr uint8_t kUnpackVersion = 20;
 constexpr uint8_t kHostWindows = 2;
 constexpr size_t kCopyBytes = 1 << 16;
 
-// A packed entry is kept only when it saves at least 1 % of the entry and
-// at least this many bytes: a stored entry is a plain copy for the
-// installer, a packed one runs through the decoder, which is far slower
-// than the few bytes saved are worth.
+// A stored entry is a plain copy for the installer, a packed one runs
+// through the decoder, which is far slower than a few saved bytes are worth.
 constexpr uint64_t kMinSavedBytes = 16;
-
-bool WorthPacking(uint64_t unpacked, uint64_t packed) {
-  if (packed >= unpacked) return false;
-  uint64_t saved = unpacked - packed;
-  return saved >= kMinSavedBytes && saved * 100 >= unpacked;
-}
 
 // An entry's source file, read once, with its CRC-32 and progress reports.
 class SourceReader : public pack::PackInput {
@@ -183,6 +175,12 @@ bool ArchiveBuilder::AddEntry(const PackageEntry& entry, size_t index, BuildOutc
 }
 
 }  // namespace
+
+bool WorthPacking(uint64_t unpacked, uint64_t packed) {
+  if (packed >= unpacked) return false;
+  uint64_t saved = unpacked - packed;
+  return saved >= kMinSavedBytes && saved * 100 >= unpacked;
+}
 
 BuildOutcome BuildPackage(const std::string& stub, const std::vector<PackageEntry>& entries,
                           const BuildOptions& options, const fs::path& output,

@@ -1,8 +1,8 @@
 // Writes the archive of a package after a stub: a main header, then one
 // file entry per file, each packed at the chosen level (or stored when
-// packing saves less than 1 %), solid unless asked otherwise. Entry
-// data streams from the source files; memory stays bounded whatever their
-// size.
+// packing saves less than 1 % or 16 bytes), solid unless asked otherwise.
+// Entry data streams from the source files; memory stays bounded whatever
+// their size.
 #pragma once
 
 #include <cstdint>
@@ -41,6 +41,10 @@ struct BuildOutcome {
   uint64_t packed = 0;       // entry data written
   size_t stored = 0;         // entries stored rather than packed
 };
+
+// Whether an entry of `unpacked` bytes is kept packed as `packed` bytes:
+// only when that saves at least 16 bytes and at least 1 % of the entry.
+bool WorthPacking(uint64_t unpacked, uint64_t packed);
 
 // Writes `stub` followed by the archive to `output`, replacing it.
 BuildOutcome BuildPackage(const std::string& stub, const std::vector<PackageEntry>& entries,

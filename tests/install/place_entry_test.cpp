@@ -165,6 +165,11 @@ TEST_F(PlaceEntryTest, PathsThatDoNotFitAreNeverCut) {
   EXPECT_EQ(Place(fitting), folder_ + "\\" + fitting);
   EXPECT_EQ(Place(fitting + "b"), kUncreatableName) << "one character more";
   EXPECT_EQ(Place(std::string(259, 'n')), kUncreatableName) << "a name the walk may have cut";
+  // Under a drive's root a file name of 256 fits the path, so only the
+  // name's own length tells that the walk may have cut it.
+  CopyBounded(context_.destination, "C:\\", sizeof context_.destination);
+  EXPECT_EQ(Place("xp\\" + std::string(255, 'r')), "C:\\" + std::string(255, 'r')) << "a 258-character name";
+  EXPECT_EQ(Place("xp\\" + std::string(256, 'r')), kUncreatableName) << "a 259-character name may have been cut";
 
   // The stand-in name can be created nowhere, so the pass fails there.
   EXPECT_EQ(CreateFileA(kUncreatableName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr),

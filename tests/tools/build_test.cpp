@@ -227,6 +227,23 @@ TEST(MksetupBuild, EntriesThatPackTooLittleAreStoredAndStayOutOfTheDictionary) {
        Text(200, 10).substr(Text(200, 10).size() - 30), true},
       {"noise over 200 byte values: packing saves 4 %", RandomBytes(100000, 10, 200), false},
   };
+  // The rule's edges, which no folder reaches byte for byte.
+  const struct {
+    uint64_t unpacked, packed;
+    bool kept;
+  } edges[] = {
+      {1000, 985, false},   // 15 bytes saved, 1.5 %
+      {1000, 984, true},    // 16 bytes, 1.6 %
+      {1600, 1584, true},   // 16 bytes, exactly 1 %
+      {1601, 1585, false},  // 16 bytes, just under 1 %
+      {5000, 4950, true},   // 50 bytes, exactly 1 %
+      {5000, 4951, false},  // 49 bytes, just under 1 %
+      {20, 20, false},      // nothing saved
+      {0, 0, false},        // an empty entry
+  };
+  for (const auto& e : edges) {
+    EXPECT_EQ(WorthPacking(e.unpacked, e.packed), e.kept) << e.unpacked << " packed as " << e.packed;
+  }
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Files files = {{"a.txt", Text(200, 10)}, {"b.bin", c.b}, {"c.bin", c.b + c.b + Text(100, 3)}};
