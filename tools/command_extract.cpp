@@ -81,6 +81,20 @@ int PlaceEntry(char* name, const uint8_t*, uint32_t, void* user) {
   return 0;
 }
 
+// Makes the folder entries, which the pass never offers, and lists the
+// others in the order the pass offers them.
+void MakeFolders(const Catalog& catalog, ExtractRun* run) {
+  for (const CatalogEntry& entry : catalog.entries) {
+    if (!entry.IsDirectory()) {
+      run->offered.push_back(&entry);
+      continue;
+    }
+    std::string reason = RefusalReason(entry, *run);
+    if (reason.empty()) reason = MakeEntryFolders(run->folder, entry.name);
+    if (!reason.empty()) Refuse(run, entry, reason);
+  }
+}
+
 }  // namespace
 
 int CommandExtract(const CommandArgs& args, std::ostream& out, std::ostream& err) {
@@ -105,16 +119,7 @@ int CommandExtract(const CommandArgs& args, std::ostream& out, std::ostream& err
     return 1;
   }
 
-  // Folders come first: the pass never offers them.
-  for (const CatalogEntry& entry : catalog.entries) {
-    if (!entry.IsDirectory()) {
-      run.offered.push_back(&entry);
-      continue;
-    }
-    std::string reason = RefusalReason(entry, run);
-    if (reason.empty()) reason = MakeEntryFolders(run.folder, entry.name);
-    if (!reason.empty()) Refuse(&run, entry, reason);
-  }
+  MakeFolders(catalog, &run);
 
   uint32_t failure = kFailureNone;
   int result = kExtractNoArchive;
@@ -132,11 +137,12 @@ int CommandExtract(const CommandArgs& args, std::ostream& out, std::ostream& err
 
   if (seal.Refused()) ReportError(err, seal.text);
   if (result != kExtractOk) {
+    // A damaged archive blames no entry; a file that cannot be created is
+    // named by its path.
     const CatalogEntry* last = run.next > 0 && !archive_failed ? run.offered[run.next - 1] : nullptr;
-    std::string reason = FailureReason(failure, last != nullptr ? last->header : FileHeader{});
-    std::string named = result == kExtractCannotCreate ? stopped_path : run.current;
-    if (archive_failed) named.clear();
-    ReportError(err, ResultMessage(result, file, catalog, named, reason));
+    std::string named = archive_failed ? "" : result == kExtractCannotCreate ? stopped_path : run.current;
+    ReportError(err, ResultMessage(result, file, catalog, named,
+                                   FailureReason(failure, last != nullptr ? last->header : FileHeader{})));
   }
   out << run.written << " files written to " << run.folder.path;
   if (run.refused > 0) out << ", " << run.refused << " entries refused";
