@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 struct PackageEntry {
@@ -33,6 +34,13 @@ struct PackageSource {
 // no entry's time stamp is later than it.
 PackageSource ScanPackageSource(const std::filesystem::path& root,
                                 std::optional<int64_t> latest_time = std::nullopt);
+
+// The name as Windows compares names: Windows-1252 letters in upper case.
+std::string FoldedCase(const std::string& name);
+
+// Fills the size, attributes and time stamp of `entry` from its source file,
+// as a scan does; false with `error` when the file cannot be looked at.
+bool ReadFileFacts(std::optional<int64_t> latest_time, PackageEntry* entry, std::error_code* error);
 
 // The Windows-1252 form of a relative path with '\' separators; false when a
 // character has no Windows-1252 byte.
