@@ -31,6 +31,10 @@ bool MakeCopyFolder(char* folder) {
     AppendBounded(name, digits, sizeof name);
     CopyBounded(folder, temp, kPathSize);
     if (JoinPath(folder, name, kPathSize) != kTextWhole) return false;
+    // An empty folder of the name is what an earlier uninstallation left
+    // where the restart deletes files but not folders (the 9x family's
+    // wininit.ini): it goes now, and the name is made anew.
+    RemoveDirectoryA(folder);
     if (CreateDirectoryA(folder, nullptr)) return true;
     if (CheckFileExists(folder) != 0) return false;  // not taken, but not makeable either
   }

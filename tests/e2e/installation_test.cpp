@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "tests/install/test_paths.h"
 #include "tools/archive_writer.h"
 #include "tools/seal_record.h"
+#include "uninstall/uninstall_texts.h"
 
 namespace {
 
@@ -320,6 +322,8 @@ std::string AnswerBox(const char* caption, int button) {
   if (!WaitUntil(shown)) return "(none)";
   std::string text = ReadMessageBox(box).text;
   PostMessageA(box, WM_COMMAND, button, 0);
+  // Gone before the next box is looked for, which may bear the same caption.
+  WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); });
   return text;
 }
 
@@ -331,8 +335,11 @@ struct SilentRun {
   std::string log;                 // the file of /LOG=, when the arguments name `log_path`
 };
 
+// The process watched, or 0 for every process but this one; then windows
+// that were there before the run are not its.
 DWORD g_watched_process = 0;
 std::vector<std::string>* g_shown = nullptr;
+std::set<HWND> g_windows_before;
 
 void NoteWindow(HWND window, bool close) {
   char window_class[64] = "";
@@ -347,7 +354,14 @@ void NoteWindow(HWND window, bool close) {
 bool IsWatchedTopLevel(HWND window) {
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
-  return process == g_watched_process && GetAncestor(window, GA_PARENT) == GetDesktopWindow();
+  bool watched = g_watched_process != 0 ? process == g_watched_process
+                                        : process != GetCurrentProcessId() && g_windows_before.count(window) == 0;
+  return watched && GetAncestor(window, GA_PARENT) == GetDesktopWindow();
+}
+
+BOOL CALLBACK NoteWindowBefore(HWND window, LPARAM) {
+  g_windows_before.insert(window);
+  return TRUE;
 }
 
 // Every window of the process that the system shows, at the moment it
@@ -362,15 +376,20 @@ BOOL CALLBACK NoteVisibleWindow(HWND window, LPARAM) {
   return TRUE;
 }
 
-// Runs `installer` with `arguments` and watches it until it ends.
-SilentRun RunWatched(const std::string& installer, const std::string& arguments, const std::string& log_path = "") {
+// Runs `installer` with `arguments` (without one, `arguments` is the whole
+// command) and watches it until it ends: its own windows, or with
+// `every_process` the windows of any program it starts as well.
+SilentRun RunWatched(const std::string& installer, const std::string& arguments, const std::string& log_path = "",
+                     bool every_process = false) {
   SilentRun run;
   Process setup(installer, arguments, CREATE_SUSPENDED);
   if (!setup.started) return run;
-  g_watched_process = setup.info.dwProcessId;
+  g_watched_process = every_process ? 0 : setup.info.dwProcessId;
+  g_windows_before.clear();
+  EnumWindows(NoteWindowBefore, 0);
   g_shown = &run.shown;
   HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW, nullptr, NoteShownWindow,
-                                       setup.info.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
+                                       g_watched_process, 0, WINEVENT_OUTOFCONTEXT);
   ResumeThread(setup.info.hThread);
   // Out-of-context events arrive as messages of this thread.
   for (DWORD start = GetTickCount(); GetTickCount() - start < kHangBoundMs;) {
@@ -396,7 +415,8 @@ std::string BuildSampleInstaller(const std::string& root, const std::string& stu
   const std::string installer = root + "\\TolvenwarkDemoSetup.exe";
   const std::string said = root + "\\mksetup.txt";
   Process build(TOLVEN_MKSETUP_EXE,
-                std::string("build \"") + TOLVEN_SAMPLE_PACKAGE + "\" -o \"" + installer + "\" --stub \"" + stub + "\"",
+                std::string("build \"") + TOLVEN_SAMPLE_PACKAGE + "\" -o \"" + installer + "\" --stub \"" + stub +
+                    "\" --uninstaller",
                 0, said);
   EXPECT_TRUE(build.started && build.Ended() && build.ExitCode() == 0) << ReadWholeFile(said);
   EXPECT_EQ(ReadWholeFile(said).find("warning"), std::string::npos)
@@ -417,11 +437,11 @@ std::string SignedSampleInstaller(const std::string& root) {
   return installer;
 }
 
-// The sample's files, byte for byte: root files and the XP edition's; the
-// names installed, sorted.
+// The sample's files, byte for byte: root files and the XP edition's, and
+// the uninstaller that mksetup added; the names installed, sorted.
 std::vector<std::string> ExpectSampleFiles(const std::string& folder) {
   const std::string package = std::string(TOLVEN_SAMPLE_PACKAGE);
-  std::vector<std::string> expected;
+  std::vector<std::string> expected = {"UnInst.exe"};
   for (const std::string& from : {package, package + "\\xp"}) {
     for (const ListedItem& item : ListFolder(from)) {
       if (item.is_folder || item.name == "DEMO.INF") continue;
@@ -434,36 +454,134 @@ std::vector<std::string> ExpectSampleFiles(const std::string& folder) {
   return expected;
 }
 
+// A text of the uninstaller's with its two names filled in.
+std::string Composed(const char* pattern, const std::string& first, const std::string& second = "") {
+  char text[kMessageSize] = "";
+  AppendComposed(text, sizeof text, pattern, first.c_str(), second.c_str());
+  return text;
+}
+
 // Runs the product's registered uninstall command the way the system's
 // list of installed programs does, with the system finding the program in
-// the command line, and answers the uninstaller's question and report.
-// What the report says, or "(none)".
-std::string UninstallAsTheSystemDoes(const char* uninstall_key) {
+// the command line, and answers the uninstaller's question (asserted to
+// be the one for `product` in `folder`) and report. What the report says,
+// or "(none)".
+std::string UninstallAsTheSystemDoes(const char* uninstall_key, const char* product, const std::string& folder) {
+  const UninstallTexts& texts = TextsOfSystemLanguage();
   const std::string command = RegistryText(HKEY_LOCAL_MACHINE, uninstall_key, "UninstallString");
   Process uninstall("", command);
   EXPECT_TRUE(uninstall.started) << command;
   if (!uninstall.started) return "(none)";
-  EXPECT_NE(AnswerBox("Uninstall", IDYES), "(none)") << command;
+  EXPECT_EQ(AnswerBox(texts.caption, IDYES), Composed(texts.question, product, folder)) << command;
   EXPECT_TRUE(uninstall.Ended());
-  return AnswerBox("Uninstall", IDOK);
+  EXPECT_EQ(uninstall.ExitCode(), 0u);
+  return AnswerBox(texts.caption, IDOK);
+}
+
+// The product's folder where the dialog proposes it, and the remembered
+// value that an earlier run may have left.
+std::string ProgramFilesFolder(const char* product) { return ShellFolder(CSIDL_PROGRAM_FILES) + "\\" + product; }
+
+// Removes a folder with whatever an earlier, failed run left in it.
+void RemoveTree(const std::string& folder) {
+  for (const ListedItem& item : ListFolder(folder)) {
+    std::string path = folder + "\\" + item.name;
+    if (item.is_folder) {
+      RemoveTree(path);
+    } else {
+      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileA(path.c_str());
+    }
+  }
+  RemoveDirectoryA(folder.c_str());
+}
+
+// What Windows does at its next start: the deletions left to it.
+void Restart() {
+  Process restart("C:\\windows\\system32\\wineboot.exe", "--restart");
+  EXPECT_TRUE(restart.started && restart.Ended());
+}
+
+std::string PendingDeletions() {
+  HKEY key;
+  std::string pending;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ, &key) !=
+      ERROR_SUCCESS) {
+    return pending;
+  }
+  char data[8192];
+  DWORD size = sizeof data;
+  if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) ==
+      ERROR_SUCCESS) {
+    pending.assign(data, size);
+  }
+  RegCloseKey(key);
+  return pending;
+}
+
+// The uninstaller's copies in the temporary folder: what an uninstallation
+// leaves until the next restart.
+std::vector<std::string> CopiesLeft(const std::string& temp, const PrefixSnapshot& before, const PrefixSnapshot& after) {
+  std::vector<std::string> copies;
+  for (const std::string& change : Changes(before.temporary, after.temporary)) {
+    if (change.rfind("+ " + temp + "\\Uninstall-", 0) == 0 && change.back() == '\\') {
+      copies.push_back(change.substr(2 + temp.size() + 1));
+    } else if (change.find("\\UnInst.exe ") == std::string::npos) {
+      copies.push_back("unexpected: " + change);
+    }
+  }
+  return copies;
+}
+
+// Nothing of any package left in the prefix: files under C:\, uninstall
+// entries, remembered folders; only the uninstaller's copies, each awaiting
+// the next restart in a folder of its own.
+void ExpectNothingButCopies(const std::string& temp, const PrefixSnapshot& before, const std::vector<std::string>& copies) {
+  PrefixSnapshot after = TakePrefixSnapshot(temp);
+  EXPECT_EQ(Changes(before.files, after.files), std::vector<std::string>());
+  EXPECT_EQ(Changes(before.uninstall_entries, after.uninstall_entries), std::vector<std::string>());
+  EXPECT_EQ(Changes(before.remembered, after.remembered), std::vector<std::string>());
+  EXPECT_EQ(CopiesLeft(temp, before, after), copies);
+  for (const std::string& copy : copies) {
+    EXPECT_NE(PendingDeletions().find(temp + "\\" + copy + "UnInst.exe"), std::string::npos) << copy;
+  }
+}
+
+// Folders and records a failed run may have left, for both products of
+// these tests.
+void ForgetProgramFilesInstallations() {
+  for (const char* product : {kSampleGroup, "Tolvenwark Clock"}) RemoveTree(ProgramFilesFolder(product));
+  ForgetInstallation("Tolvenwark Clock", "TWC", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tolvenwark Clock");
+  // An empty key of remembered folders, as earlier tests leave it, is one
+  // that the uninstaller removes.
+  HKEY remembered;
+  DWORD values = 1;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kRemembered, 0, KEY_READ, &remembered) == ERROR_SUCCESS) {
+    RegQueryInfoKeyA(remembered, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                     nullptr, nullptr);
+    RegCloseKey(remembered);
+    if (values == 0) RegDeleteKeyA(HKEY_CURRENT_USER, kRemembered);
+  }
 }
 
 // The sample product as a package author ships it: mksetup's package of
-// examples/sample-product with our Setup.exe, signed. Installed into
-// Program Files with every shortcut and registered as Programs and
-// Features lists it, its running program closed by the next Setup, and
-// removed again by its own uninstaller, which the registered command runs
+// examples/sample-product with our Setup.exe and the ready uninstaller,
+// signed. Installed with every shortcut into the folder the dialog
+// proposes, its running program closed by the next Setup, and removed by
+// the command registered for it, run as Programs and Features runs it,
 // although a C:\Program.exe lies in wait for an unquoted one.
-TEST_F(InstallationTest, SampleProductInstallsAndUninstallsLeavingOnlyTheUninstallersCopy) {
+TEST_F(InstallationTest, RegisteredUninstallCommandRemovesTheSampleInstalledWithEveryShortcut) {
+  ForgetProgramFilesInstallations();
+  const UninstallTexts& texts = TextsOfSystemLanguage();
   const std::string installer = SignedSampleInstaller(root_);
-  const std::string folder = ShellFolder(CSIDL_PROGRAM_FILES) + "\\Tolvenwark Demo";
+  const std::string folder = ProgramFilesFolder(kSampleGroup);
   ASSERT_NE(folder.find(' '), std::string::npos) << "a folder with a blank in its path";
-  for (const std::string& name : FolderNames(folder)) DeleteFileA((folder + "\\" + name).c_str());
-  RemoveDirectoryA(folder.c_str());  // what a failed run left
+  const PrefixSnapshot before = TakePrefixSnapshot(temp_);
   InstallOutcome outcome;
+  std::string proposed;
   ProbeOptions options;
   options.interact = [&](const OpenDialog& open) {
-    SetFolder(open, folder);
+    proposed = ReadSnapshot(open).folder;
     ChooseEdition(open, 1);
     for (int option : {IDC_START_MENU, IDC_DESKTOP_ICON, IDC_QUICK_LAUNCH}) SetOption(open, option, true);
     outcome = PressInstall(open);
@@ -471,7 +589,7 @@ TEST_F(InstallationTest, SampleProductInstallsAndUninstallsLeavingOnlyTheUninsta
   ProbeResult result = ProbeSetup(installer, options);
   ASSERT_TRUE(result.dialog_found) << DescribeSnapshot(result);
   ASSERT_TRUE(outcome.dialog_closed) << Describe(outcome);
-
+  EXPECT_EQ(proposed, folder);
   uint64_t installed_bytes = 0;
   ExpectSampleFiles(folder);
   for (const ListedItem& item : ListFolder(folder)) installed_bytes += item.size;
@@ -483,7 +601,7 @@ TEST_F(InstallationTest, SampleProductInstallsAndUninstallsLeavingOnlyTheUninsta
   } values[] = {
       {"DisplayName", kSampleGroup},
       {"UninstallString", "\"" + folder + "\\UnInst.exe\""},
-      {"QuietUninstallString", "(none)"},  // the sample's uninstaller always asks
+      {"QuietUninstallString", "\"" + folder + "\\UnInst.exe\" /S"},
       {"DisplayIcon", "\"" + folder + "\\KDEMO.EXE\""},
       {"DisplayVersion", "1.0"},
       {"Publisher", "Tolvenwark Software"},
@@ -506,25 +624,198 @@ TEST_F(InstallationTest, SampleProductInstallsAndUninstallsLeavingOnlyTheUninsta
   EXPECT_TRUE(ProbeSetup(installer, wait_for_close).dialog_found);
   EXPECT_TRUE(closed) << "Setup closes the running program while its dialog is open";
 
-  // The uninstaller asks, hands over to its copy, which removes everything.
+  // Asked once, in the system's language; the copy then does the work and
+  // says so.
   const std::string program_exe = ShellFolder(CSIDL_PROGRAM_FILES).substr(0, 3) + "Program.exe";
   ASSERT_TRUE(CopyFileA(TOLVEN_PLANTED_PROGRAM, program_exe.c_str(), FALSE)) << program_exe;
-  EXPECT_EQ(UninstallAsTheSystemDoes(kSampleUninstallKey), "Tolvenwark Demo has been removed.");
+  EXPECT_EQ(UninstallAsTheSystemDoes(kSampleUninstallKey, kSampleGroup, folder), Composed(texts.removed, kSampleGroup));
   EXPECT_FALSE(PathExists(program_exe + ".ran")) << ReadWholeFile(program_exe + ".ran");
   DeleteFileA(program_exe.c_str());
   DeleteFileA((program_exe + ".ran").c_str());
-
   EXPECT_TRUE(WaitUntil([&] { return !PathExists(folder); }));
-  EXPECT_FALSE(PathExists(group));
-  const std::string link = std::string("\\") + kSampleGroup + ".lnk";
-  EXPECT_FALSE(PathExists(ShellFolder(CSIDL_DESKTOPDIRECTORY) + link));
-  EXPECT_FALSE(PathExists(QuickLaunchFolder() + link));
+  ExpectNothingButCopies(temp_, before, {"Uninstall-0001\\"});
+  Restart();
+  EXPECT_EQ(Changes(before.temporary, TakePrefixSnapshot(temp_).temporary), std::vector<std::string>());
+}
+
+// An administrator's round: Setup /S, then the registered quiet command;
+// neither shows a window, and both end with 0.
+TEST_F(InstallationTest, QuietUninstallStringRemovesASilentInstallationWithoutAWindow) {
+  ForgetProgramFilesInstallations();
+  const std::string installer = BuildSampleInstaller(root_);
+  const std::string folder = ProgramFilesFolder(kSampleGroup);
+  const PrefixSnapshot before = TakePrefixSnapshot(temp_);
+  SilentRun install = RunWatched(installer, "/S");
+  ASSERT_TRUE(install.ended);
+  ASSERT_EQ(install.exit_code, 0u);
+  ExpectSampleFiles(folder);
+  const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "QuietUninstallString");
+  EXPECT_EQ(quiet, "\"" + folder + "\\UnInst.exe\" /S");
+
+  SilentRun removal = RunWatched("", quiet, "", true);
+  ASSERT_TRUE(removal.ended);
+  EXPECT_EQ(removal.exit_code, 0u);
+  EXPECT_EQ(removal.shown, std::vector<std::string>()) << "no question, no box";
+  EXPECT_TRUE(WaitUntil([&] { return !PathExists(folder); }));
+  ExpectNothingButCopies(temp_, before, {"Uninstall-0001\\"});
+  Restart();
+}
+
+// What the user put into the product's folder stays, and with it the
+// folder. On the 9x platform (Wine's "win98" setting for both programs)
+// the copy awaits the restart in wininit.ini.
+TEST_F(InstallationTest, AUserFileStaysAndAnInstallationOnWindows98UninstallsToo) {
+  ForgetProgramFilesInstallations();
+  const std::string installer = BuildSampleInstaller(root_);
+  Windows98ForProgram setup_on_98("TolvenwarkDemoSetup.exe");
+  Windows98ForProgram uninstaller_on_98("UnInst.exe");
+  ASSERT_TRUE(setup_on_98.made() && uninstaller_on_98.made());
+  const std::string folder = ProgramFilesFolder(kSampleGroup);
+  const std::string wininit = ShellFolder(CSIDL_WINDOWS) + "\\wininit.ini";
+  const PrefixSnapshot before = TakePrefixSnapshot(temp_);
+  SilentRun install = RunWatched(installer, "/S");
+  ASSERT_TRUE(install.ended);
+  ASSERT_EQ(install.exit_code, 0u);
+  EXPECT_EQ(ReadWholeFile(folder + "\\README.TXT"), ReadWholeFile(std::string(TOLVEN_SAMPLE_PACKAGE) + "\\9x\\README.TXT"))
+      << "the Classic edition";
+  WriteWholeFile(folder + "\\MY NOTES.TXT", "the user's own");
+
+  SilentRun removal =
+      RunWatched("", RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "QuietUninstallString"), "", true);
+  ASSERT_TRUE(removal.ended);
+  EXPECT_EQ(removal.exit_code, 0u);
+  EXPECT_TRUE(WaitUntil([&] { return FolderNames(folder) == std::vector<std::string>{"MY NOTES.TXT"}; }))
+      << "only the user's file is left";
+  PrefixSnapshot after = TakePrefixSnapshot(temp_);
+  std::vector<std::string> left = Changes(before.files, after.files);
+  ASSERT_EQ(left.size(), 3u) << "the folder, the user's file and wininit.ini";
+  EXPECT_EQ(left[0], "+ " + folder + "\\");
+  EXPECT_EQ(left[1].rfind("+ " + folder + "\\MY NOTES.TXT ", 0), 0u) << left[1];
+  EXPECT_EQ(left[2].rfind("+ " + wininit + " ", 0), 0u) << left[2];
+  EXPECT_EQ(Changes(before.uninstall_entries, after.uninstall_entries), std::vector<std::string>());
+  EXPECT_EQ(Changes(before.remembered, after.remembered), std::vector<std::string>());
+  EXPECT_EQ(CopiesLeft(temp_, before, after), std::vector<std::string>{"Uninstall-0001\\"});
+  char copy[MAX_PATH] = "";
+  GetShortPathNameA((temp_ + "\\Uninstall-0001\\UnInst.exe").c_str(), copy, sizeof copy);
+  EXPECT_NE(ReadWholeFile(wininit).find(std::string("NUL=") + copy + "\r\n"), std::string::npos)
+      << ReadWholeFile(wininit);
+  EXPECT_EQ(PendingDeletions().find(temp_ + "\\Uninstall-0001"), std::string::npos) << "not the NT list";
+
+  // The restart deletes the copy but, on 9x, not its folder: the next
+  // uninstallation takes that empty folder's place.
+  Restart();
+  EXPECT_FALSE(PathExists(temp_ + "\\Uninstall-0001\\UnInst.exe")) << "the copy goes when Windows restarts";
+  DeleteFileA(wininit.c_str());
+  DeleteFileA((ShellFolder(CSIDL_WINDOWS) + "\\wininit.bak").c_str());
+  RemoveTree(folder);
+  ASSERT_EQ(RunWatched(installer, "/S").exit_code, 0u);
+  EXPECT_EQ(RunWatched("", RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "QuietUninstallString"), "", true)
+                .exit_code,
+            0u);
+  EXPECT_TRUE(WaitUntil([&] { return !PathExists(folder); }));
+  EXPECT_EQ(FolderNames(temp_), std::vector<std::string>{"Uninstall-0001\\"});
+  Restart();
+  DeleteFileA(wininit.c_str());
+  DeleteFileA((ShellFolder(CSIDL_WINDOWS) + "\\wininit.bak").c_str());
+  RemoveTree(temp_ + "\\Uninstall-0001");
+}
+
+// A second product, laid out and built as its author would from a folder
+// of its own, shares file names with the sample; removing it leaves the
+// sample exactly as it was, and each uninstallation's copy gets a folder
+// of its own.
+TEST_F(InstallationTest, ASecondProductBuiltWithTheUninstallerIsRemovedWithoutTouchingTheFirst) {
+  ForgetProgramFilesInstallations();
+  const std::string product = root_ + "\\clock";
+  CreateDirectoryA(product.c_str(), nullptr);
+  WriteWholeFile(product + "\\FILE_ID.DIZ", "Tolvenwark Clock Version 2.0 (a second product)\r\n");
+  WriteWholeFile(product + "\\CLOCK.INF", "[Package]\r\nID=TWC\r\nGroup=Tolvenwark Clock\r\nExe=KCLOCK.EXE\r\n");
+  WriteWholeFile(product + "\\KCLOCK.EXE", ReadWholeFile(std::string(TOLVEN_SAMPLE_PACKAGE) + "\\xp\\KDEMO.EXE"));
+  WriteWholeFile(product + "\\README.TXT", "the clock's readme");
+  WriteWholeFile(product + "\\LICENSE.TXT", "the clock's licence");
+  const std::string clock_installer = root_ + "\\ClockSetup.exe";
+  const std::string said = root_ + "\\clock-mksetup.txt";
+  Process build(TOLVEN_MKSETUP_EXE,
+                "build \"" + product + "\" -o \"" + clock_installer + "\" --stub \"" TOLVEN_SETUP_EXE "\" --uninstaller",
+                0, said);
+  ASSERT_TRUE(build.started && build.Ended() && build.ExitCode() == 0) << ReadWholeFile(said);
+
+  const PrefixSnapshot before = TakePrefixSnapshot(temp_);
+  ASSERT_EQ(RunWatched(BuildSampleInstaller(root_), "/S").exit_code, 0u);
+  const PrefixSnapshot with_sample = TakePrefixSnapshot(temp_);
+  SilentRun install = RunWatched(clock_installer, "/S");
+  ASSERT_EQ(install.exit_code, 0u);
+  const std::string clock = ProgramFilesFolder("Tolvenwark Clock");
+  const std::string clock_key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tolvenwark Clock";
+  EXPECT_EQ(FolderNames(clock), std::vector<std::string>({"FILE_ID.DIZ", "KCLOCK.EXE", "LICENSE.TXT", "README.TXT",
+                                                          "UnInst.exe"}));
+
+  SilentRun clock_removal = RunWatched("", RegistryText(HKEY_LOCAL_MACHINE, clock_key, "QuietUninstallString"), "", true);
+  EXPECT_EQ(clock_removal.exit_code, 0u);
+  EXPECT_TRUE(WaitUntil([&] { return !PathExists(clock); }));
+  ExpectNothingButCopies(temp_, with_sample, {"Uninstall-0001\\"});
+
+  SilentRun sample_removal =
+      RunWatched("", RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "QuietUninstallString"), "", true);
+  EXPECT_EQ(sample_removal.exit_code, 0u);
+  EXPECT_TRUE(WaitUntil([&] { return !PathExists(ProgramFilesFolder(kSampleGroup)); }));
+  ExpectNothingButCopies(temp_, before, {"Uninstall-0001\\", "Uninstall-0002\\"});
+  Restart();
+}
+
+// A file that another program holds open: the user is told which before
+// anything is removed, and chooses; a silent run removes everything else
+// and leaves the file and its folder to the next restart.
+TEST_F(InstallationTest, AFileInUseIsNamedBeforeAnythingGoesOrLeftToTheRestart) {
+  ForgetProgramFilesInstallations();
+  const UninstallTexts& texts = TextsOfSystemLanguage();
+  const std::string installer = BuildSampleInstaller(root_);
+  const std::string folder = ProgramFilesFolder(kSampleGroup);
+  const std::string program = folder + "\\KDEMO.EXE";
+  const PrefixSnapshot before = TakePrefixSnapshot(temp_);
+  ASSERT_EQ(RunWatched(installer, "/S").exit_code, 0u);
+  const std::string command = RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "UninstallString");
+  auto hold = [&] {
+    return CreateFileA(program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  };
+
+  HANDLE held = hold();
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  {
+    Process cancelled("", command);
+    EXPECT_EQ(AnswerBox(texts.caption, IDYES), Composed(texts.question, kSampleGroup, folder));
+    EXPECT_EQ(AnswerBox(texts.caption, IDCANCEL), Composed(texts.in_use, "KDEMO.EXE"));
+    EXPECT_TRUE(cancelled.Ended());
+    EXPECT_EQ(cancelled.ExitCode(), 4u);
+    ExpectSampleFiles(folder);
+    EXPECT_NE(RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "UninstallString"), "(none)");
+    EXPECT_EQ(FolderNames(temp_), std::vector<std::string>()) << "no copy was made";
+  }
+  {
+    Process retried("", command);
+    EXPECT_EQ(AnswerBox(texts.caption, IDYES), Composed(texts.question, kSampleGroup, folder));
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = FindWindowExA(nullptr, nullptr, "#32770", texts.caption)) != nullptr; }));
+    CloseHandle(held);
+    EXPECT_EQ(AnswerBox(texts.caption, IDRETRY), Composed(texts.in_use, "KDEMO.EXE"));
+    EXPECT_TRUE(retried.Ended());
+    EXPECT_EQ(retried.ExitCode(), 0u);
+    EXPECT_EQ(AnswerBox(texts.caption, IDOK), Composed(texts.removed, kSampleGroup));
+    EXPECT_TRUE(WaitUntil([&] { return !PathExists(folder); }));
+  }
+  ExpectNothingButCopies(temp_, before, {"Uninstall-0001\\"});
+
+  ASSERT_EQ(RunWatched(installer, "/S").exit_code, 0u);
+  held = hold();
+  SilentRun silent = RunWatched("", RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "QuietUninstallString"), "", true);
+  EXPECT_EQ(silent.exit_code, 3u) << "something stays until the restart";
+  EXPECT_TRUE(WaitUntil([&] { return FolderNames(folder) == std::vector<std::string>{"KDEMO.EXE"}; }));
   EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "DisplayName"), "(none)");
-  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, kRemembered, kSampleId), "(none)");
-  // What stays until the next restart: the copy that did the work.
-  std::vector<std::string> left = FolderNames(temp_);
-  ASSERT_EQ(left.size(), 1u);
-  EXPECT_EQ(left[0].rfind("UnInst-", 0), 0u) << left[0];
+  EXPECT_NE(PendingDeletions().find(program), std::string::npos);
+  CloseHandle(held);
+  Restart();
+  EXPECT_FALSE(PathExists(folder)) << "the file and then its folder go when Windows restarts";
+  EXPECT_EQ(Changes(before.files, TakePrefixSnapshot(temp_).files), std::vector<std::string>());
 }
 
 // Libraries named like the system libraries Setup.exe asks for, planted
@@ -631,8 +922,9 @@ TEST_F(InstallationTest, PlantedLibrariesNeverLoadIntoSetupOrTheUninstaller) {
       if (installed) {
         EXPECT_EQ(silent.exit_code, 0u);
         planted.Plant(folder);
-        EXPECT_EQ(UninstallAsTheSystemDoes(kSampleUninstallKey), "Tolvenwark Demo has been removed. The folder " +
-                                                                      folder + " holds other files and stays.");
+        const UninstallTexts& texts = TextsOfSystemLanguage();
+        EXPECT_EQ(UninstallAsTheSystemDoes(kSampleUninstallKey, kSampleGroup, folder),
+                  Composed(texts.removed, kSampleGroup) + Composed(texts.folder_stays, "", folder));
       }
     }
     std::vector<std::string> loaded = planted.Loaded();
