@@ -11,7 +11,7 @@ namespace {
 // nothing that a path could read as a folder, a drive, a stream, or the
 // folder itself or its parent.
 bool IsPlainFileName(const char* name) {
-  if (name[0] == '\0' || std::strpbrk(name, "\\/:") != nullptr) return false;
+  if (name[0] == '\0' || name[std::strcspn(name, "\\/:")] != '\0') return false;
   return name[std::strspn(name, ". ")] != '\0';
 }
 

@@ -40,7 +40,7 @@ const UninstallTexts& TextsOfSystemLanguage() {
   char code[3];
   LanguageCodeFromSystem(code);
   for (const UninstallTexts& texts : kTexts) {
-    if (std::strcmp(texts.language_code, code) == 0) return texts;
+    if (lstrcmpA(texts.language_code, code) == 0) return texts;
   }
   return kTexts[0];
 }
