@@ -794,10 +794,16 @@ TEST_F(InstallationTest, AFileInUseIsNamedBeforeAnythingGoesOrLeftToTheRestart) 
   {
     Process retried("", command);
     EXPECT_EQ(AnswerBox(texts.caption, IDYES), Composed(texts.question, kSampleGroup, folder));
-    HWND box = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (box = FindWindowExA(nullptr, nullptr, "#32770", texts.caption)) != nullptr; }));
+    // Released only once the uninstaller has named the file.
+    const std::string in_use = Composed(texts.in_use, "KDEMO.EXE");
+    ASSERT_TRUE(WaitUntil([&] {
+      for (HWND box = nullptr; (box = FindWindowExA(nullptr, box, "#32770", texts.caption)) != nullptr;) {
+        if (IsWindowVisible(box) && ReadMessageBox(box).text == in_use) return true;
+      }
+      return false;
+    }));
     CloseHandle(held);
-    EXPECT_EQ(AnswerBox(texts.caption, IDRETRY), Composed(texts.in_use, "KDEMO.EXE"));
+    EXPECT_EQ(AnswerBox(texts.caption, IDRETRY), in_use);
     EXPECT_TRUE(retried.Ended());
     EXPECT_EQ(retried.ExitCode(), 0u);
     EXPECT_EQ(AnswerBox(texts.caption, IDOK), Composed(texts.removed, kSampleGroup));
