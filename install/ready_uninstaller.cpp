@@ -1,10 +1,10 @@
 #include "install/ready_uninstaller.h"
 
 #include "archive/memory_buffer.h"
+#include "archive/uninstall_record.h"
 #include "common/bounded_text.h"
 #include "common/file_system.h"
 #include "common/path_helpers.h"
-#include "uninstall/uninstall_record.h"
 
 bool IsReadyUninstaller(const char* folder, const char* file_name) {
   char path[kPathSize];

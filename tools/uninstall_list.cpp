@@ -5,7 +5,7 @@
 
 #include "archive/checksum.h"
 #include "tools/package_checks.h"
-#include "uninstall/uninstall_record.h"
+#include "archive/uninstall_record.h"
 
 namespace {
 

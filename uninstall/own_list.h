@@ -3,7 +3,7 @@
 #pragma once
 
 #include "common/path_helpers.h"
-#include "uninstall/uninstall_record.h"
+#include "archive/uninstall_record.h"
 
 struct OwnList {
   char path[kPathSize];  // the program's own file

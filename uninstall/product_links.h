@@ -3,7 +3,7 @@
 // product's folder. COM must be initialised on the calling thread.
 #pragma once
 
-#include "uninstall/uninstall_record.h"
+#include "archive/uninstall_record.h"
 
 // Removes every shortcut in those places that points at one of the
 // package's files in `folder`, and the group's folder (the all users' and

@@ -2,7 +2,7 @@
 // uninstaller, and the folder remembered for the next installation.
 #pragma once
 
-#include "uninstall/uninstall_record.h"
+#include "archive/uninstall_record.h"
 
 // Removes every uninstall entry whose UninstallString names `uninstaller`
 // (quoted or not), and the remembered folder of the package ID when it is

@@ -10,7 +10,7 @@
 #include "setup/setup_state.h"
 #include "tests/e2e/installed_product.h"
 #include "tests/install/test_paths.h"
-#include "uninstall/uninstall_record.h"
+#include "archive/uninstall_record.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include "tools/package_builder.h"
 #include "tools/package_source.h"
 #include "tools/seal_record.h"
-#include "uninstall/uninstall_record.h"
+#include "archive/uninstall_record.h"
 
 namespace fs = std::filesystem;
 

@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "uninstall/uninstall_record.h"
+#include "archive/uninstall_record.h"
 
 long FindUninstallRecord(const uint8_t* image, size_t size) {
   for (size_t at = 0; at + kUninstallRecordSize <= size; ++at) {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "uninstall/uninstall_record.h"
+#include "archive/uninstall_record.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "uninstall/uninstall_record.h"
+#include "archive/uninstall_record.h"
 
 #include <cstring>
 
