@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "archive/archive_format.h"
 #include "common/product_name.h"
 
 namespace {
@@ -16,11 +15,6 @@ bool IsPlainFileName(const char* name) {
 }
 
 }  // namespace
-
-UninstallListPlace ReadUninstallRecord(const uint8_t* record) {
-  const uint8_t* fields = record + kUninstallTagSize;
-  return {ReadLe32(fields), ReadLe32(fields + 4), ReadLe32(fields + 8)};
-}
 
 bool ParseUninstallList(const char* data, uint32_t length, UninstallList* list) {
   // Every text ends within the list, and the list ends with the empty text

@@ -16,6 +16,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "archive/archive_format.h"
+
 constexpr uint32_t kUninstallTagSize = 8;
 constexpr uint32_t kUninstallRecordSize = 20;
 constexpr uint8_t kUninstallTag[kUninstallTagSize] = {0x89, 'T', 'v', 'U', 'n', 'i', 'n', 0x1A};
@@ -48,8 +50,13 @@ struct UninstallListPlace {
   uint32_t crc;
 };
 
-// The place held by a record's bytes (the tag is not looked at).
-UninstallListPlace ReadUninstallRecord(const uint8_t* record);
+// The place held by a record's bytes (the tag is not looked at). Inline,
+// so that Setup.exe, which only asks whether a record is filled, links
+// nothing of the list's reading.
+inline UninstallListPlace ReadUninstallRecord(const uint8_t* record) {
+  const uint8_t* fields = record + kUninstallTagSize;
+  return {ReadLe32(fields), ReadLe32(fields + 4), ReadLe32(fields + 8)};
+}
 
 // A list is never empty, so a record with a length was filled by a build.
 inline bool IsFilled(const UninstallListPlace& place) { return place.length != 0; }
