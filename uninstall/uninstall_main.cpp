@@ -15,7 +15,13 @@
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_text, int) {
   CommandLine command_line;
   ParseCommandLine(command_text, &command_line);
-  if (command_line.wrong_argument[0] != '\0' || command_line.log_path[0] != '\0') return kUninstallWrongArguments;
+  // Setup's reading of the arguments, but for the copy of a run with
+  // questions, started with /D= alone, which Setup refuses without /S. A
+  // log, which the uninstaller does not write, is a wrong argument.
+  if (command_line.log_path[0] != '\0' ||
+      (command_line.refusal != nullptr && command_line.refusal != kWithoutSilent)) {
+    return kUninstallWrongArguments;
+  }
   const UninstallTexts& texts = TextsOfSystemLanguage();
   OwnList own = {};
   int outcome = kUninstallDamagedRecord;

@@ -8,9 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "archive/archive_format.h"
@@ -410,13 +412,14 @@ SilentRun RunWatched(const std::string& installer, const std::string& arguments,
 }
 
 // The sample built by mksetup, as the package author does it (with another
-// build of Setup.exe when `stub` names one).
-std::string BuildSampleInstaller(const std::string& root, const std::string& stub = TOLVEN_SETUP_EXE) {
+// build of Setup.exe or of the ready uninstaller where one is named).
+std::string BuildSampleInstaller(const std::string& root, const std::string& stub = TOLVEN_SETUP_EXE,
+                                 const std::string& uninstaller = "") {
   const std::string installer = root + "\\TolvenwarkDemoSetup.exe";
   const std::string said = root + "\\mksetup.txt";
   Process build(TOLVEN_MKSETUP_EXE,
                 std::string("build \"") + TOLVEN_SAMPLE_PACKAGE + "\" -o \"" + installer + "\" --stub \"" + stub +
-                    "\" --uninstaller",
+                    (uninstaller.empty() ? "\" --uninstaller" : "\" --uninstaller-stub \"" + uninstaller + "\""),
                 0, said);
   EXPECT_TRUE(build.started && build.Ended() && build.ExitCode() == 0) << ReadWholeFile(said);
   EXPECT_EQ(ReadWholeFile(said).find("warning"), std::string::npos)
@@ -826,8 +829,8 @@ TEST_F(InstallationTest, AFileInUseIsNamedBeforeAnythingGoesOrLeftToTheRestart) 
 
 // Libraries named like the system libraries Setup.exe asks for, planted
 // where anyone may put files: beside the installer (a downloads folder),
-// in the current folder, in the temporary folder the uninstaller's copy
-// runs from and in the product's folder. Wine is told to prefer them to
+// in the current folder, in the temporary folder, in the product's folder
+// and in the folder of the uninstaller's copy. Wine is told to prefer them to
 // its own, as Windows' search order would; one that loads notes by which
 // program, and refuses to stay.
 class PlantedLibraries {
@@ -873,22 +876,89 @@ class PlantedLibraries {
   std::string overrides_;
 };
 
-// Setup.exe runs elevated from a downloads folder, the uninstaller's copy
-// from the temporary folder: neither loads a library from there or from
-// the current folder, in the dialog (with its folder browser), in a silent
-// installation or while uninstalling. On a system that cannot restrict the
-// search, what the program loads ahead keeps the markers out. A build
-// without the protection loads them: the test would see a hole.
+// A system without the two functions that restrict the library search, as
+// 9x is: their names in the program file are made unfindable.
+void HideLibrarySearchControl(const std::string& program) {
+  std::string bytes = ReadWholeFile(program);
+  for (const char* name : {"SetDefaultDllDirectories", "SetDllDirectoryA"}) {
+    size_t at = bytes.find(std::string(name) + '\0');
+    ASSERT_NE(at, std::string::npos) << program << ": " << name;
+    bytes[at] = 'X';
+  }
+  WriteWholeFile(program, bytes);
+}
+
+// Runs `command` as the system runs a registered command, as the debugger
+// of its program and of every program that one starts, each of which is
+// held before its first instruction while `on_start` runs. True once
+// `programs` programs have started and ended; false after kHangBoundMs
+// without an event (they then end with the calling thread). The first
+// program's exit code lands in `*exit_code`.
+bool RunHoldingEachStart(std::string command, int programs, const std::function<void()>& on_start,
+                         DWORD* exit_code) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION first = {};
+  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, DEBUG_PROCESS, nullptr, nullptr, &startup,
+                      &first)) {
+    return false;
+  }
+  CloseHandle(first.hThread);
+  CloseHandle(first.hProcess);
+  int started = 0;
+  int ended = 0;
+  DEBUG_EVENT event;
+  while (ended < programs && WaitForDebugEvent(&event, kHangBoundMs)) {
+    DWORD status = DBG_CONTINUE;
+    switch (event.dwDebugEventCode) {
+      case CREATE_PROCESS_DEBUG_EVENT:
+        if (started++ > 0) on_start();
+        if (event.u.CreateProcessInfo.hFile != nullptr) CloseHandle(event.u.CreateProcessInfo.hFile);
+        break;
+      case LOAD_DLL_DEBUG_EVENT:
+        if (event.u.LoadDll.hFile != nullptr) CloseHandle(event.u.LoadDll.hFile);
+        break;
+      case EXCEPTION_DEBUG_EVENT:
+        // The loader's breakpoint at each start is the debugger's; any
+        // other exception is the program's own to handle.
+        if (event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT) {
+          status = DBG_EXCEPTION_NOT_HANDLED;
+        }
+        break;
+      case EXIT_PROCESS_DEBUG_EVENT:
+        ++ended;
+        if (event.dwProcessId == first.dwProcessId) *exit_code = event.u.ExitProcess.dwExitCode;
+        break;
+    }
+    ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
+  }
+  return ended == programs;
+}
+
+// Setup.exe runs elevated from a downloads folder, the uninstaller from the
+// product's folder and its copy from a folder of its own in the temporary
+// folder: none loads a library from there or from the current folder, in
+// the dialog (with its folder browser), in a silent installation or while
+// uninstalling. The copy is held at its start until markers lie beside it
+// too, as if someone had put them into its new folder in that moment. On a
+// system that cannot restrict the search, what the programs load ahead
+// keeps the markers out. A build without the protection loads them: the
+// test would see a hole.
 TEST_F(InstallationTest, PlantedLibrariesNeverLoadIntoSetupOrTheUninstaller) {
+  enum Loader { kNoProgram, kInstaller, kUninstallersCopy };
   struct Case {
     const char* why;
     const char* stub;
+    const char* uninstaller;      // the one beside mksetup when empty
     bool without_search_control;  // kernel32 seems to lack both search functions, as 9x does
-    bool loads_markers;
+    bool product_folder_planted;  // else the installed uninstaller is left alone
+    Loader loads_markers;         // the program that loads them; kNoProgram: none may
   } const cases[] = {
-      {"the shipped program", TOLVEN_SETUP_EXE, false, false},
-      {"no search control: the libraries loaded ahead", TOLVEN_SETUP_EXE, true, false},
-      {"a test build without the protection", TOLVEN_UNPROTECTED_SETUP_EXE, false, true},
+      {"the shipped programs", TOLVEN_SETUP_EXE, "", false, true, kNoProgram},
+      {"no search control: the libraries loaded ahead", TOLVEN_SETUP_EXE, "", true, true, kNoProgram},
+      {"a test build of Setup.exe without the protection", TOLVEN_UNPROTECTED_SETUP_EXE, "", false, true, kInstaller},
+      {"a test build of the uninstaller without it: its copy loads what was put beside it at its start",
+       TOLVEN_SETUP_EXE, TOLVEN_UNPROTECTED_UNINSTALLER, false, false, kUninstallersCopy},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
@@ -897,19 +967,12 @@ TEST_F(InstallationTest, PlantedLibrariesNeverLoadIntoSetupOrTheUninstaller) {
     const std::string folder = root_ + "\\Tolvenwark Demo";
     CreateDirectoryA(downloads.c_str(), nullptr);
     CreateDirectoryA(current.c_str(), nullptr);
-    const std::string installer = BuildSampleInstaller(downloads, c.stub);
-    if (c.without_search_control) {
-      std::string bytes = ReadWholeFile(installer);
-      for (const char* name : {"SetDefaultDllDirectories", "SetDllDirectoryA"}) {
-        size_t at = bytes.find(std::string(name) + '\0');
-        ASSERT_NE(at, std::string::npos) << name;
-        bytes[at] = 'X';
-      }
-      WriteWholeFile(installer, bytes);
-    }
+    const std::string installer = BuildSampleInstaller(downloads, c.stub, c.uninstaller);
+    if (c.without_search_control) HideLibrarySearchControl(installer);
     PlantedLibraries planted;
     for (const std::string& where : {downloads, current, temp_}) planted.Plant(where);
     bool installed = false;
+    std::string copy_folder;
     {
       EnvironmentVariableForTest prefer_planted("WINEDLLOVERRIDES", planted.overrides());
       CurrentFolderForTest in_current(current);
@@ -927,23 +990,45 @@ TEST_F(InstallationTest, PlantedLibrariesNeverLoadIntoSetupOrTheUninstaller) {
       SilentRun silent = RunWatched(installer, "/S /D=" + folder);
       if (installed) {
         EXPECT_EQ(silent.exit_code, 0u);
-        planted.Plant(folder);
+        if (c.product_folder_planted) planted.Plant(folder);
+        if (c.without_search_control) HideLibrarySearchControl(folder + "\\UnInst.exe");
         const UninstallTexts& texts = TextsOfSystemLanguage();
-        EXPECT_EQ(UninstallAsTheSystemDoes(kSampleUninstallKey, kSampleGroup, folder),
-                  Composed(texts.removed, kSampleGroup) + Composed(texts.folder_stays, "", folder));
+        bool ended = false;
+        DWORD exit_code = 1;
+        std::thread uninstall([&] {
+          ended = RunHoldingEachStart(
+              RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "UninstallString"), 2,
+              [&] {
+                for (const std::string& name : FolderNames(temp_)) {
+                  if (name.rfind("Uninstall-", 0) == 0) copy_folder = temp_ + "\\" + name.substr(0, name.size() - 1);
+                }
+                if (!copy_folder.empty()) planted.Plant(copy_folder);
+              },
+              &exit_code);
+        });
+        EXPECT_EQ(AnswerBox(texts.caption, IDYES), Composed(texts.question, kSampleGroup, folder));
+        // A copy that loads a marker does not get far enough to report.
+        if (c.loads_markers != kUninstallersCopy) {
+          EXPECT_EQ(AnswerBox(texts.caption, IDOK),
+                    Composed(texts.removed, kSampleGroup) + Composed(texts.folder_stays, "", folder));
+        }
+        uninstall.join();
+        EXPECT_TRUE(ended);
+        EXPECT_EQ(exit_code, 0u);
+        EXPECT_TRUE(PathExists(copy_folder + "\\UnInst.exe")) << "the copy ran from " << copy_folder;
       }
     }
     std::vector<std::string> loaded = planted.Loaded();
-    if (c.loads_markers) {
+    if (c.loads_markers != kNoProgram) {
+      const std::string program = c.loads_markers == kInstaller ? installer : copy_folder + "\\UnInst.exe";
       EXPECT_FALSE(loaded.empty());
-      for (const std::string& line : loaded) EXPECT_NE(line.find(installer), std::string::npos) << line;
+      for (const std::string& line : loaded) EXPECT_NE(line.find(": " + program), std::string::npos) << line;
     } else {
       EXPECT_TRUE(installed);
       EXPECT_EQ(loaded, std::vector<std::string>());
     }
-    for (const std::string& where : {downloads, current, temp_, folder}) {
-      for (const std::string& name : FolderNames(where)) DeleteFileA((where + "\\" + name).c_str());
-      RemoveDirectoryA(where.c_str());
+    for (const std::string& where : {downloads, current, copy_folder, temp_, folder}) {
+      if (!where.empty()) RemoveTree(where);
     }
     CreateDirectoryA(temp_.c_str(), nullptr);
     ForgetInstallation(kSampleGroup, kSampleId, kSampleUninstallKey);
