@@ -655,6 +655,19 @@ TEST_F(InstallationTest, QuietUninstallStringRemovesASilentInstallationWithoutAW
   const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "QuietUninstallString");
   EXPECT_EQ(quiet, "\"" + folder + "\\UnInst.exe\" /S");
 
+  // Arguments it does not take end it with 1 before anything goes.
+  const std::string elsewhere = root_ + "\\elsewhere";
+  CreateDirectoryA(elsewhere.c_str(), nullptr);
+  WriteWholeFile(elsewhere + "\\README.TXT", "not the package's");
+  for (const std::string& wrong : {std::string(" /X"), std::string(" hello"), " /LOG=" + root_ + "\\u.log",
+                                   " /D=" + elsewhere}) {  // a folder without this very uninstaller
+    SilentRun refused = RunWatched("", quiet + wrong, "", true);
+    EXPECT_EQ(refused.exit_code, 1u) << wrong;
+    EXPECT_EQ(refused.shown, std::vector<std::string>()) << wrong;
+  }
+  EXPECT_EQ(ReadWholeFile(elsewhere + "\\README.TXT"), "not the package's");
+  ExpectSampleFiles(folder);
+
   SilentRun removal = RunWatched("", quiet, "", true);
   ASSERT_TRUE(removal.ended);
   EXPECT_EQ(removal.exit_code, 0u);
