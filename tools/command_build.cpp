@@ -225,21 +225,11 @@ std::string AddedLine(const PackageEntry& entry, uint64_t packed, bool stored) {
 // registers as the uninstall command.
 const char kUninstallerName[] = "UnInst.exe";
 
-// The filled uninstaller lives in a file of its own while the package is
-// written, like the installer, and goes with the build.
-struct TemporaryFile {
-  std::string path;
-  ~TemporaryFile() {
-    std::error_code ignored;
-    if (!path.empty()) fs::remove(path, ignored);
-  }
-};
-
 // Adds the ready uninstaller, filled with what this package places, to the
 // entries as UnInst.exe, in its place by name. False, with the reason said
 // on `err`, when it cannot.
 bool AddUninstaller(const BuildArgs& parsed, std::optional<int64_t> latest_time, PackageSource* source,
-                    TemporaryFile* filled_file, std::ostream& err) {
+                    std::ostream& err) {
   for (const std::string& name : PlacedFileNames(NamesOf(source->entries))) {
     if (SameFileName(name, kUninstallerName)) {
       ReportError(err, "the product already has an uninstaller, " + name +
@@ -274,20 +264,18 @@ bool AddUninstaller(const BuildArgs& parsed, std::optional<int64_t> latest_time,
   }
 
   // The uninstaller's own time stamp, so that the same product and
-  // uninstaller always build to the same bytes.
-  filled_file->path = TemporaryName(parsed.output) + "-" + kUninstallerName;
-  std::ofstream out(filled_file->path, std::ios::binary | std::ios::trunc);
-  out.write(filled.data(), static_cast<std::streamsize>(filled.size()));
-  out.close();
-  entry.source = fs::path(filled_file->path);
+  // uninstaller always build to the same bytes; never read-only, whatever
+  // the file that mksetup took it from.
+  entry.source = program_path;
   std::error_code error;
-  fs::file_time_type built = fs::last_write_time(program_path, error);
-  if (out && !error) fs::last_write_time(entry.source, built, error);
-  if (!out || error || !ReadFileFacts(latest_time, &entry, &error)) {
-    ReportError(err, filled_file->path + ": cannot be written");
+  if (!ReadFileFacts(latest_time, &entry, &error)) {
+    ReportError(err, program_path.u8string() + ": " + error.message());
     return false;
   }
-  source->entries.insert(place, entry);
+  entry.attributes = kAttributeArchive;
+  entry.size = filled.size();
+  entry.contents = std::move(filled);
+  source->entries.insert(place, std::move(entry));
   return true;
 }
 
@@ -311,7 +299,6 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) 
       ReportError(err, stub_path.u8string() + ": cannot be read");
       return 1;
     }
-    stub = bytes.str();
     if (stub.empty()) {
       ReportError(err, "the stub " + stub_path.u8string() +
                            " is empty; name a Setup.exe, or write a bare archive with --no-stub");
@@ -342,8 +329,7 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) 
     ReportError(err, parsed.source + " holds no file to install; nothing written");
     return 1;
   }
-  TemporaryFile filled_uninstaller;
-  if (parsed.uninstaller && !AddUninstaller(parsed, latest_time, &source, &filled_uninstaller, err)) return 1;
+  if (parsed.uninstaller && !AddUninstaller(parsed, latest_time, &source, err)) return 1;
   std::vector<std::string> warnings = source.warnings;
   if (!stub.empty() && seal_room != kStubSealable) {
     warnings.push_back(std::string("unsealed stub: ") +

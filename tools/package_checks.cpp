@@ -124,7 +124,7 @@ std::string UsableProductName(std::string name) {
 
 // The name test of the main program when the package names none.
 bool IsKProgram(const std::string& file) {
-  return file.size() > 4 && (file[0] == 'K' || file[0] == 'k') && EndsWithIgnoringCase(file, ".EXE");
+  return file.size() > 4 && (file[0] == 'K' || file[0] == 'k') && EndsWithNoCase(file.c_str(), ".EXE");
 }
 
 // Whether placement installs an entry of this folder part ("" at the top

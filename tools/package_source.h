@@ -16,6 +16,10 @@ struct PackageEntry {
   uint64_t size = 0;
   uint32_t attributes = 0;       // archive bit, and read-only when the file is
   uint32_t dos_time = 0;         // last write, MS-DOS local time
+  // The bytes to pack instead of the file's, which then gives only the
+  // time stamp and the name in messages: the ready uninstaller, filled for
+  // the package in memory, so that no build leaves a file of it behind.
+  std::optional<std::string> contents;
 };
 
 // Entries and their totals beyond this cannot be unpacked: the decoder
