@@ -5,12 +5,6 @@
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
 
-namespace {
-
-const char kQuickLaunchTail[] = "\\Microsoft\\Internet Explorer\\Quick Launch";
-
-}  // namespace
-
 void GetSpecialFolder(int csidl, char* out) {
   out[0] = '\0';
   LPITEMIDLIST list = nullptr;
@@ -29,7 +23,7 @@ void GetQuickLaunchFolder(char* out, size_t size) {
   CopyBounded(out, folder, size);
   if (out[0] == '\0') return;
   // A tail that does not fit whole would name some other folder.
-  if (AppendBounded(out, kQuickLaunchTail, size) != kTextWhole) out[0] = '\0';
+  if (AppendBounded(out, "\\Microsoft\\Internet Explorer\\Quick Launch", size) != kTextWhole) out[0] = '\0';
 }
 
 int HasQuickLaunchFolder() {
