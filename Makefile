@@ -19,17 +19,18 @@ TOLVEN_TESTS ?= ON
 # Where make install puts mksetup, the Windows programs it puts in front of a
 # package, the guide and the man page; DESTDIR stages them elsewhere.
 PREFIX ?= /usr/local
-INSTALLED := bin/mksetup share/tolvenwark/Setup.exe share/doc/tolvenwark/packaging.md \
-             share/man/man1/mksetup.1
+INSTALLED := bin/mksetup share/tolvenwark/Setup.exe share/tolvenwark/UnInst.exe \
+             share/doc/tolvenwark/packaging.md share/man/man1/mksetup.1
 
 .PHONY: all host win32 test test-host test-win32 asan bench fuzz screenshot bootstrap clean demo \
         demo-build campaign install install-files uninstall
 
-# The host mksetup finds its default stub, the Windows Setup.exe, beside itself.
-# The host tests pack the sample product with the programs the Windows tree
-# builds for it.
+# The host mksetup finds its default stub, the Windows Setup.exe, and the
+# ready uninstaller beside itself. The host tests pack the sample product
+# with the program the Windows tree builds for it.
 all: host win32
 	@if [ -f $(WIN32_DIR)/setup/Setup.exe ]; then cp $(WIN32_DIR)/setup/Setup.exe $(HOST_DIR)/tools/Setup.exe; fi
+	@if [ -f $(WIN32_DIR)/uninstall/UnInst.exe ]; then cp $(WIN32_DIR)/uninstall/UnInst.exe $(HOST_DIR)/tools/UnInst.exe; fi
 	@if [ -d $(WIN32_DIR)/sample-product ]; then rm -rf $(HOST_DIR)/sample-product && cp -r $(WIN32_DIR)/sample-product $(HOST_DIR)/sample-product; fi
 
 $(HOST_DIR)/CMakeCache.txt:
@@ -141,7 +142,7 @@ SCREENSHOT ?= build/screenshots/setup-dialog
 screenshot: all
 	mkdir -p $(dir $(SCREENSHOT))
 	$(HOST_DIR)/tools/mksetup build $(WIN32_DIR)/sample-product -o $(SCREENSHOT).exe \
-	  --stub $(WIN32_DIR)/setup/Setup.exe
+	  --stub $(WIN32_DIR)/setup/Setup.exe --uninstaller-stub $(WIN32_DIR)/uninstall/UnInst.exe
 	tests/dialog/screenshot.sh $(WIN32_DIR) $(SCREENSHOT).exe $(SCREENSHOT).png
 
 # What a newcomer types first: builds Setup.exe, mksetup, the sample
@@ -160,10 +161,10 @@ demo:
 demo-build: TOLVEN_TESTS = OFF
 demo-build: $(HOST_DIR)/CMakeCache.txt $(WIN32_DIR)/CMakeCache.txt
 	cmake --build $(HOST_DIR) -j$(JOBS) --target mksetup
-	cmake --build $(WIN32_DIR) -j$(JOBS) --target Setup sample_package tolven_demo
+	cmake --build $(WIN32_DIR) -j$(JOBS) --target Setup UnInst sample_package tolven_demo
 
-# mksetup finds the Setup.exe of PREFIX/share/tolvenwark from PREFIX/bin by
-# itself: the installed files work wherever PREFIX (or DESTDIR) puts them.
+# mksetup finds the Setup.exe and UnInst.exe of PREFIX/share/tolvenwark from
+# PREFIX/bin by itself: the installed files work wherever PREFIX (or DESTDIR) puts them.
 # Trees configured here leave out the test suites, as for make demo.
 install:
 	@scripts/bootstrap install
@@ -172,9 +173,10 @@ install:
 install-files: TOLVEN_TESTS = OFF
 install-files: $(HOST_DIR)/CMakeCache.txt $(WIN32_DIR)/CMakeCache.txt
 	cmake --build $(HOST_DIR) -j$(JOBS) --target mksetup man_page
-	cmake --build $(WIN32_DIR) -j$(JOBS) --target Setup
+	cmake --build $(WIN32_DIR) -j$(JOBS) --target Setup UnInst
 	install -D -m 755 $(HOST_DIR)/tools/mksetup $(DESTDIR)$(PREFIX)/bin/mksetup
 	install -D -m 644 $(WIN32_DIR)/setup/Setup.exe $(DESTDIR)$(PREFIX)/share/tolvenwark/Setup.exe
+	install -D -m 644 $(WIN32_DIR)/uninstall/UnInst.exe $(DESTDIR)$(PREFIX)/share/tolvenwark/UnInst.exe
 	install -D -m 644 docs/packaging.md $(DESTDIR)$(PREFIX)/share/doc/tolvenwark/packaging.md
 	install -D -m 644 $(HOST_DIR)/tools/mksetup.1 $(DESTDIR)$(PREFIX)/share/man/man1/mksetup.1
 

@@ -8,6 +8,7 @@
 #include "common/path_helpers.h"
 #include "install/install_context.h"
 #include "install/install_log.h"
+#include "install/ready_uninstaller.h"
 #include "setup/setup_state.h"
 
 namespace {
@@ -171,9 +172,14 @@ void WriteUninstallEntry(const InstallContext* context) {
   AppendBounded(where, key_name, sizeof where);
   SetStringValue(key, where, "DisplayName", state->group);
   SetStringValue(key, where, "UninstallString", command);
-  // An uninstaller with a silent mode of its own registers it here; the
-  // sample's has none, and a command left by an earlier version goes.
-  SetOptionalValue(key, where, "QuietUninstallString", "");
+  // The ready uninstaller also removes the product without a window; with
+  // any other, a quiet command left by an earlier version goes.
+  char quiet[kPathSize + 5] = "";
+  if (IsReadyUninstaller(context->destination, context->uninstaller)) {
+    CopyBounded(quiet, command, sizeof quiet);
+    AppendBounded(quiet, " /S", sizeof quiet);
+  }
+  SetOptionalValue(key, where, "QuietUninstallString", quiet);
   SetStringValue(key, where, "DisplayIcon", icon);
   SetOptionalValue(key, where, "DisplayVersion", state->version);
   SetOptionalValue(key, where, "Publisher", state->publisher);

@@ -23,7 +23,8 @@ struct InstallContext;
 // installed programs, after an installation into context->destination: its
 // uninstaller (context->uninstaller) as the uninstall command, the main
 // program's icon (the uninstaller's without one), the version, the
-// publisher, the folder and the size of the installed files.
+// publisher, the folder and the size of the installed files; the ready
+// uninstaller also as the quiet command, with /S.
 void WriteUninstallEntry(const InstallContext* context);
 
 // The uninstaller that the product SetupState.group is registered with, as

@@ -16,8 +16,6 @@ namespace {
 // Shortcut paths, targets and working directories.
 constexpr size_t kLinkPathSize = 512;
 
-const char kQuickLaunchTail[] = "\\Microsoft\\Internet Explorer\\Quick Launch";
-
 // `folder` joined with `name` and ".lnk", into a kLinkPathSize buffer.
 void MakeLinkPath(char* link_path, const char* folder, const char* name) {
   CopyBounded(link_path, folder, kLinkPathSize);
@@ -38,33 +36,6 @@ void CreateIconIn(const char* folder, const char* target, const char* name) {
 }
 
 }  // namespace
-
-void GetSpecialFolder(int csidl, char* out) {
-  out[0] = '\0';
-  LPITEMIDLIST list = nullptr;
-  if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &list)) || list == nullptr) return;
-  if (!SHGetPathFromIDListA(list, out)) out[0] = '\0';
-  IMalloc* allocator = nullptr;
-  if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator != nullptr) {
-    allocator->Free(list);
-    allocator->Release();
-  }
-}
-
-void GetQuickLaunchFolder(char* out, size_t size) {
-  char folder[kPathSize];
-  GetSpecialFolder(CSIDL_APPDATA, folder);
-  CopyBounded(out, folder, size);
-  if (out[0] == '\0') return;
-  // A tail that does not fit whole would name some other folder.
-  if (AppendBounded(out, kQuickLaunchTail, size) != kTextWhole) out[0] = '\0';
-}
-
-int HasQuickLaunchFolder() {
-  char folder[kPathSize];
-  GetQuickLaunchFolder(folder, sizeof folder);
-  return folder[0] != '\0' && CheckFileExists(folder) == 0 ? 1 : 0;
-}
 
 HRESULT CreateShortcut(const char* link_path, const char* target, const char* working_directory) {
   // The shell link object reports every failure through its status, so the

@@ -8,17 +8,7 @@
 #include <cstddef>
 
 #include "install/install_context.h"
-
-// Path of the shell folder `csidl` into `out` (at least 260 bytes), or the
-// empty text when the system has no such folder.
-void GetSpecialFolder(int csidl, char* out);
-
-// The Quick Launch folder (the user's application data folder followed by
-// its fixed tail) into `out` (`size` bytes), or the empty text.
-void GetQuickLaunchFolder(char* out, size_t size);
-
-// 1 when the Quick Launch folder is known and exists, else 0.
-int HasQuickLaunchFolder();
+#include "install/shell_folders.h"
 
 // Writes the shortcut file `link_path` pointing at `target`, starting in
 // `working_directory`, shown normally. Returns the COM status of the save or

@@ -13,7 +13,6 @@ constexpr size_t kArgumentSize = sizeof CommandLine::destination + 8;
 const char* const kSilentSwitches[] = {"S", "SILENT", "VERYSILENT", "QUIET"};
 
 const char kNotUnderstood[] = "argument not understood";
-const char kWithoutSilent[] = "no /S before this switch";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -75,6 +74,8 @@ void Refuse(CommandLine* parsed, const char* reason, const char* argument) {
 }
 
 }  // namespace
+
+const char kWithoutSilent[] = "no /S before this switch";
 
 void ParseCommandLine(const char* text, CommandLine* parsed) {
   std::memset(parsed, 0, sizeof *parsed);

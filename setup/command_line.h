@@ -23,3 +23,8 @@ struct CommandLine {
 // a switch not understood; in a silent run any argument not understood;
 // /D= or /LOG= without a silent switch.
 void ParseCommandLine(const char* text, CommandLine* parsed);
+
+// The refusal of /D= or /LOG= without a silent switch. The ready
+// uninstaller starts the copy that works for a run with questions with /D=
+// alone, and takes this refusal for that.
+extern const char kWithoutSilent[];

@@ -36,10 +36,3 @@ void FillEditionCombo(HWND dialog) {
   AddEditionItem(combo, kXpEdition);
   ComboSetCurSel(combo, DetectWindowsFamily() ? kXpIndex : kClassicIndex);
 }
-
-int DetectWindowsFamily() {
-  OSVERSIONINFOA version = {};
-  version.dwOSVersionInfoSize = sizeof version;  // 148 bytes: the plain record
-  GetVersionExA(&version);
-  return version.dwPlatformId == VER_PLATFORM_WIN32_NT ? 1 : 0;
-}

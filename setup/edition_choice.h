@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "setup/windows_family.h"
+
 // Adds an edition written as "prefix/shown text", e.g.
 // "xp/XP/Vista Edition": only the first "/" splits. An edition without
 // "/" or with a prefix of 4 or more characters adds nothing.
@@ -12,6 +14,3 @@ void AddEditionItem(HWND combo, const char* edition);
 
 // Both editions, the one for the running Windows family selected.
 void FillEditionCombo(HWND dialog);
-
-// 0 on the Windows 9x family, non-zero on the NT family.
-int DetectWindowsFamily();

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -28,6 +29,7 @@
 #include "tools/package_source.h"
 #include "tools/seal_record.h"
 #include "tools/temporary_output.h"
+#include "tools/uninstall_list.h"
 
 namespace fs = std::filesystem;
 
@@ -44,13 +46,16 @@ struct BuildArgs {
   bool quiet = false;    // no progress line, no summary
   bool verbose = false;  // a line for every file as it is added
   bool werror = false;   // warnings stop the build
+  bool uninstaller = false;      // add the ready uninstaller as UnInst.exe
+  std::string uninstaller_stub;  // the uninstaller program; "" to look for it as for Setup.exe
   BuildOptions options;
 };
 
 const std::vector<OptionSpec> kBuildOptions = {
     {"--output", "-o", true},  {"--stub", nullptr, true},      {"--no-stub", nullptr, false},
     {"--level", nullptr, true}, {"--no-solid", nullptr, false}, {"--quiet", "-q", false},
-    {"--verbose", "-v", false}, {"--werror", nullptr, false},
+    {"--verbose", "-v", false}, {"--werror", nullptr, false}, {"--uninstaller", nullptr, false},
+    {"--uninstaller-stub", nullptr, true},
 };
 
 bool ParseArgs(const CommandArgs& args, BuildArgs* parsed, std::ostream& err) {
@@ -68,6 +73,8 @@ bool ParseArgs(const CommandArgs& args, BuildArgs* parsed, std::ostream& err) {
   parsed->quiet = line.Has("--quiet");
   parsed->verbose = line.Has("--verbose");
   parsed->werror = line.Has("--werror");
+  parsed->uninstaller_stub = line.Value("--uninstaller-stub");
+  parsed->uninstaller = line.Has("--uninstaller") || line.Has("--uninstaller-stub");
   if (line.Has("--level")) {
     std::string value = line.Value("--level");
     if (value.size() != 1 || value[0] < '0' || value[0] > '0' + pack::kMaxLevel) {
@@ -113,35 +120,51 @@ bool OnTerminal() {
 #endif
 }
 
-// Where the Setup.exe to put in front is looked for when none is named:
-// beside mksetup, as in the build tree and on Windows, then where make
-// install puts it for a mksetup in PREFIX/bin.
-std::vector<fs::path> DefaultStubs() {
+// Where a program of ours that is not named is looked for: beside mksetup,
+// as in the build tree and on Windows, then where make install puts it for
+// a mksetup in PREFIX/bin.
+std::vector<fs::path> DefaultPlaces(const char* file_name) {
   fs::path own = OwnFolder();
   if (own.empty()) return {};
-  return {own / "Setup.exe", own.parent_path() / "share" / "tolvenwark" / "Setup.exe"};
+  return {own / file_name, own.parent_path() / "share" / "tolvenwark" / file_name};
+}
+
+// The program's path: the one named, else the first default place that
+// holds it. False when there is none, with the places looked at in
+// `looked` (" at A or B", or "").
+bool FindProgram(const std::string& named, const char* file_name, fs::path* path, std::string* looked) {
+  looked->clear();
+  if (!named.empty()) {
+    *path = fs::path(named);
+    return true;
+  }
+  for (const fs::path& candidate : DefaultPlaces(file_name)) {
+    std::error_code error;
+    if (fs::is_regular_file(candidate, error)) {
+      *path = candidate;
+      return true;
+    }
+    *looked += (looked->empty() ? " at " : " or ") + candidate.u8string();
+  }
+  return false;
 }
 
 // The stub's path: the one named, else the first default that exists.
 // False, and said why, when there is none.
 bool FindStub(const std::string& named, fs::path* stub, std::ostream& err) {
-  if (!named.empty()) {
-    *stub = fs::path(named);
-    return true;
-  }
   std::string looked;
-  for (const fs::path& candidate : DefaultStubs()) {
-    std::error_code error;
-    if (fs::is_regular_file(candidate, error)) {
-      *stub = candidate;
-      return true;
-    }
-    looked += (looked.empty() ? "" : " or ") + candidate.u8string();
-  }
-  ReportError(err, "no Setup.exe to put in front of the archive" +
-                       (looked.empty() ? std::string() : " at " + looked) +
+  if (FindProgram(named, "Setup.exe", stub, &looked)) return true;
+  ReportError(err, "no Setup.exe to put in front of the archive" + looked +
                        "; name one with --stub PATH, or write a bare archive with --no-stub");
   return false;
+}
+
+bool ReadProgram(const fs::path& path, std::string* bytes) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream read;
+  read << file.rdbuf();
+  *bytes = read.str();
+  return static_cast<bool>(file);
 }
 
 std::string Percent(uint64_t part, uint64_t whole) {
@@ -198,6 +221,64 @@ std::string AddedLine(const PackageEntry& entry, uint64_t packed, bool stored) {
   return line + entry.name;
 }
 
+// The ready uninstaller's name in the package: the name Setup.exe
+// registers as the uninstall command.
+const char kUninstallerName[] = "UnInst.exe";
+
+// Adds the ready uninstaller, filled with what this package places, to the
+// entries as UnInst.exe, in its place by name. False, with the reason said
+// on `err`, when it cannot.
+bool AddUninstaller(const BuildArgs& parsed, std::optional<int64_t> latest_time, PackageSource* source,
+                    std::ostream& err) {
+  for (const std::string& name : PlacedFileNames(NamesOf(source->entries))) {
+    if (SameFileName(name, kUninstallerName)) {
+      ReportError(err, "the product already has an uninstaller, " + name +
+                           "; --uninstaller adds the ready one under that name: leave out one of the two");
+      return false;
+    }
+  }
+  fs::path program_path;
+  std::string looked;
+  if (!FindProgram(parsed.uninstaller_stub, kUninstallerName, &program_path, &looked)) {
+    ReportError(err, "no UnInst.exe to add as the uninstaller" + looked + "; name one with --uninstaller-stub PATH");
+    return false;
+  }
+  std::string program;
+  if (!ReadProgram(program_path, &program)) {
+    ReportError(err, program_path.u8string() + ": cannot be read");
+    return false;
+  }
+
+  PackageEntry entry;
+  entry.name = kUninstallerName;
+  auto place = std::lower_bound(source->entries.begin(), source->entries.end(), entry,
+                                [](const PackageEntry& a, const PackageEntry& b) { return a.name < b.name; });
+  std::vector<std::string> names = NamesOf(source->entries);
+  names.insert(names.begin() + (place - source->entries.begin()), entry.name);
+  auto contents = [&](const std::string& name) { return DescriptionBytesOf(source->entries, name); };
+  std::string filled;
+  std::string problem = FillUninstaller(program, EncodeUninstallList(UninstallContentsOf(names, contents)), &filled);
+  if (!problem.empty()) {
+    ReportError(err, program_path.u8string() + ": " + problem);
+    return false;
+  }
+
+  // The uninstaller's own time stamp, so that the same product and
+  // uninstaller always build to the same bytes; never read-only, whatever
+  // the file that mksetup took it from.
+  entry.source = program_path;
+  std::error_code error;
+  if (!ReadFileFacts(latest_time, &entry, &error)) {
+    ReportError(err, program_path.u8string() + ": " + error.message());
+    return false;
+  }
+  entry.attributes = kAttributeArchive;
+  entry.size = filled.size();
+  entry.contents = std::move(filled);
+  source->entries.insert(place, std::move(entry));
+  return true;
+}
+
 }  // namespace
 
 int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) {
@@ -214,14 +295,10 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) 
   if (!parsed.no_stub) {
     fs::path stub_path;
     if (!FindStub(parsed.stub, &stub_path, err)) return 1;
-    std::ifstream file(stub_path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    if (!file) {
+    if (!ReadProgram(stub_path, &stub)) {
       ReportError(err, stub_path.u8string() + ": cannot be read");
       return 1;
     }
-    stub = bytes.str();
     if (stub.empty()) {
       ReportError(err, "the stub " + stub_path.u8string() +
                            " is empty; name a Setup.exe, or write a bare archive with --no-stub");
@@ -252,6 +329,7 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) 
     ReportError(err, parsed.source + " holds no file to install; nothing written");
     return 1;
   }
+  if (parsed.uninstaller && !AddUninstaller(parsed, latest_time, &source, err)) return 1;
   std::vector<std::string> warnings = source.warnings;
   if (!stub.empty() && seal_room != kStubSealable) {
     warnings.push_back(std::string("unsealed stub: ") +

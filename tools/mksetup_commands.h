@@ -15,8 +15,10 @@ int RunMksetup(const CommandArgs& args, std::ostream& out, std::ostream& err);
 // A command's usage line and where its whole help is, for a wrong call.
 std::string ShortUsage(const std::string& name);
 
-// build SOURCE_DIR -o OUT [--stub PATH | --no-stub] [--level N] [--no-solid]:
-// the installer (or bare archive) of a product folder, with package checks.
+// build SOURCE_DIR -o OUT [--stub PATH | --no-stub] [--level N] [--no-solid]
+// [--uninstaller | --uninstaller-stub PATH]: the installer (or bare archive)
+// of a product folder, with package checks and, when asked, the ready
+// uninstaller.
 int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err);
 
 // list FILE: one line per entry, then the totals.

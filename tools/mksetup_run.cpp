@@ -16,7 +16,7 @@ struct Command {
 const Command kCommands[] = {
     {"build", "pack a product folder into an installer",
      "usage: mksetup build SOURCE_DIR -o OUT [--stub PATH | --no-stub] [--level N] [--no-solid]\n"
-     "                     [-q | -v] [--werror]\n"
+     "                     [-q | -v] [--werror] [--uninstaller | --uninstaller-stub PATH]\n"
      "\n"
      "Packs every file under SOURCE_DIR into OUT: Setup.exe with the archive\n"
      "after it. How to lay out the product folder (editions, languages, the\n"
@@ -40,6 +40,12 @@ const Command kCommands[] = {
      "  -v, --verbose     print a line for every file as it is added: stored or\n"
      "                    packed, its size, its size in the archive and the ratio\n"
      "  --werror          fail on warnings, before anything is packed (for CI)\n"
+     "  --uninstaller     add the ready uninstaller as UnInst.exe, which removes\n"
+     "                    exactly what this package installs; the product must\n"
+     "                    not have an UnInst.exe of its own\n"
+     "  --uninstaller-stub PATH\n"
+     "                    the ready uninstaller to add (default: looked for as\n"
+     "                    Setup.exe is, as UnInst.exe); implies --uninstaller\n"
      "\n"
      "An option's value may also follow it after \"=\" (--level=5). While it\n"
      "packs, mksetup shows a progress line on standard error when that is a\n"

@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <system_error>
 
 #include "archive/archive_format.h"
@@ -24,21 +25,28 @@ constexpr size_t kCopyBytes = 1 << 16;
 // through the decoder, which is far slower than a few saved bytes are worth.
 constexpr uint64_t kMinSavedBytes = 16;
 
-// An entry's source file, read once, with its CRC-32 and progress reports.
+// An entry's source file (or the bytes it carries), read once, with its
+// CRC-32 and progress reports.
 class SourceReader : public pack::PackInput {
  public:
   SourceReader(const PackageEntry& entry, size_t index, const BuildProgress* progress)
-      : index_(index), progress_(progress), file_(entry.source, std::ios::binary) {}
+      : index_(index), progress_(progress) {
+    if (entry.contents) {
+      file_ = std::make_unique<std::istringstream>(*entry.contents, std::ios::binary);
+    } else {
+      file_ = std::make_unique<std::ifstream>(entry.source, std::ios::binary);
+    }
+  }
 
-  bool opened() const { return static_cast<bool>(file_); }
-  bool failed() const { return file_.bad(); }
+  bool opened() const { return static_cast<bool>(*file_); }
+  bool failed() const { return file_->bad(); }
   uint64_t count() const { return count_; }
   uint32_t crc() const { return ~crc_; }
 
   size_t Read(uint8_t* destination, size_t count) override {
-    if (!file_) return 0;
-    file_.read(reinterpret_cast<char*>(destination), static_cast<std::streamsize>(count));
-    size_t got = static_cast<size_t>(file_.gcount());
+    if (!*file_) return 0;
+    file_->read(reinterpret_cast<char*>(destination), static_cast<std::streamsize>(count));
+    size_t got = static_cast<size_t>(file_->gcount());
     crc_ = Crc32Update(WriterCrc32Table(), crc_, destination, got);
     count_ += got;
     if (progress_ != nullptr && progress_->reading) progress_->reading(index_, count_);
@@ -48,7 +56,7 @@ class SourceReader : public pack::PackInput {
  private:
   size_t index_;
   const BuildProgress* progress_;
-  std::ifstream file_;
+  std::unique_ptr<std::istream> file_;
   uint64_t count_ = 0;
   uint32_t crc_ = 0xFFFFFFFF;
 };

@@ -20,6 +20,8 @@ constexpr size_t kLineBytes = 259;
 // installer keeps of the rest.
 constexpr size_t kLanguageTailLength = 7;
 constexpr size_t kBaseNameLength = 31;
+// The installer's field for the main program's name holds this many.
+constexpr size_t kLongestExeName = 31;
 
 bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
@@ -110,6 +112,25 @@ std::string PackageTitle(const std::string& bytes) {
   line.resize(std::min(line.find_first_of("\r\n(["), line.size()));
   if (!line.empty() && line.back() == ' ') line.pop_back();
   return line.substr(0, std::min(line.find(" Version "), size_t{31}));
+}
+
+// A candidate product name as the installer keeps it: without the blanks
+// and dots that end it, and empty when it cannot name a folder.
+std::string UsableProductName(std::string name) {
+  TrimProductName(&name[0]);
+  name.resize(std::strlen(name.c_str()));
+  return IsUsableProductName(name.c_str()) ? name : "";
+}
+
+// The name test of the main program when the package names none.
+bool IsKProgram(const std::string& file) {
+  return file.size() > 4 && (file[0] == 'K' || file[0] == 'k') && EndsWithNoCase(file.c_str(), ".EXE");
+}
+
+// Whether placement installs an entry of this folder part ("" at the top
+// level): only the editions' folders count.
+bool IsPlacedFolder(const std::string& folder) {
+  return folder.empty() || EqualsIgnoringCase(folder, "9x") || EqualsIgnoringCase(folder, "xp");
 }
 
 // The product name is the Group setting, else the title; one that cannot
@@ -220,9 +241,7 @@ std::vector<std::string> CheckPackageContents(
     size_t slash = name.rfind('\\');
     if (slash == std::string::npos) continue;
     std::string folder = name.substr(0, slash);
-    if (folder.find('\\') != std::string::npos || !(EqualsIgnoringCase(folder, "9x") || EqualsIgnoringCase(folder, "xp"))) {
-      odd_folders.insert(folder);
-    }
+    if (!IsPlacedFolder(folder)) odd_folders.insert(folder);
   }
   if (description.empty()) {
     warnings.push_back("no FILE_ID.DIZ at the top level: the dialog shows no title or version");
@@ -240,8 +259,7 @@ std::vector<std::string> CheckPackageContents(
   bool found = false;
   for (const std::string& name : names) {
     std::string file = FileNamePart(name);
-    found |= exe.empty() ? file.size() > 4 && (file[0] == 'K' || file[0] == 'k') && EndsWithNoCase(file.c_str(), ".EXE")
-                         : EqualsIgnoringCase(file, exe);
+    found |= exe.empty() ? IsKProgram(file) : EqualsIgnoringCase(file, exe);
   }
   if (!found) {
     warnings.push_back(exe.empty() ? "no main program: name it in the .INF (Exe=) or call it K*.EXE"
@@ -250,19 +268,75 @@ std::vector<std::string> CheckPackageContents(
   return warnings;
 }
 
-std::vector<std::string> CheckPackage(const std::vector<PackageEntry>& entries) {
+std::vector<std::string> NamesOf(const std::vector<PackageEntry>& entries) {
   std::vector<std::string> names;
   for (const PackageEntry& entry : entries) names.push_back(entry.name);
-  auto contents = [&](const std::string& name) {
-    for (const PackageEntry& entry : entries) {
-      if (entry.name != name) continue;
-      std::ifstream file(entry.source, std::ios::binary);
-      std::string bytes(kDescriptionBytes, '\0');
-      file.read(&bytes[0], static_cast<std::streamsize>(bytes.size()));
-      bytes.resize(static_cast<size_t>(file.gcount()));
-      return bytes;
+  return names;
+}
+
+std::string DescriptionBytesOf(const std::vector<PackageEntry>& entries, const std::string& name) {
+  for (const PackageEntry& entry : entries) {
+    if (entry.name != name) continue;
+    std::ifstream file(entry.source, std::ios::binary);
+    std::string bytes(kDescriptionBytes, '\0');
+    file.read(&bytes[0], static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<size_t>(file.gcount()));
+    return bytes;
+  }
+  return std::string();
+}
+
+std::vector<std::string> CheckPackage(const std::vector<PackageEntry>& entries) {
+  return CheckPackageContents(NamesOf(entries),
+                              [&](const std::string& name) { return DescriptionBytesOf(entries, name); });
+}
+
+bool SameFileName(const std::string& a, const std::string& b) { return FoldedCase(a) == FoldedCase(b); }
+
+PackageSettings ReadPackageSettings(const std::vector<std::string>& names,
+                                    const std::function<std::string(const std::string&)>& contents) {
+  PackageSettings settings;
+  // The title names the product until an .INF's Group replaces it; a Group
+  // read earlier keeps the title out.
+  bool name_is_title = false;
+  for (const std::string& name : names) {
+    if (EqualsIgnoringCase(name, "FILE_ID.DIZ")) {
+      if (settings.product_name.empty()) {
+        settings.product_name = UsableProductName(PackageTitle(contents(name)));
+        name_is_title = !settings.product_name.empty();
+      }
+    } else if (IsInfName(name)) {
+      std::string text = AsText(contents(name));
+      ReadKeyValue(text, "ID", 4, &settings.package_id);
+      std::string group;
+      ReadKeyValue(text, "Group", 32, &group);
+      group = UsableProductName(group);
+      if (!group.empty() && name_is_title) settings.product_name.clear();
+      name_is_title = false;
+      settings.product_name = UsableProductName((settings.product_name + group).substr(0, 31));
+      ReadKeyValue(text, "Exe", 32, &settings.exe);
     }
-    return std::string();
-  };
-  return CheckPackageContents(names, contents);
+  }
+  return settings;
+}
+
+std::vector<std::string> PlacedFileNames(const std::vector<std::string>& names) {
+  std::vector<std::string> placed;
+  std::set<std::string> folded_names;
+  for (const std::string& name : names) {
+    size_t slash = name.rfind('\\');
+    if (!IsPlacedFolder(slash == std::string::npos ? "" : name.substr(0, slash))) continue;
+    std::string file = FileNamePart(name);
+    if (IsInfName(file)) continue;
+    if (folded_names.insert(FoldedCase(file)).second) placed.push_back(file);
+  }
+  return placed;
+}
+
+std::string MainProgramOf(const std::string& exe, const std::vector<std::string>& placed) {
+  if (!exe.empty()) return exe;
+  for (const std::string& file : placed) {
+    if (IsKProgram(file) && file.size() <= kLongestExeName) return file;
+  }
+  return "";
 }

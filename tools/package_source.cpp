@@ -56,12 +56,6 @@ std::string Shown(const fs::path& path) {
   }
 }
 
-std::string FoldedCase(const std::string& name) {
-  char folded[kMaxNameBytes + 1];
-  FoldEntryName(name.c_str(), folded, sizeof folded);
-  return folded;
-}
-
 // Windows does not tell names apart by case: of two files whose names
 // differ only in case one would overwrite the other, and a file cannot
 // share its name with a folder.
@@ -89,6 +83,25 @@ void CheckNamesApart(PackageSource* source) {
 }
 
 }  // namespace
+
+std::string FoldedCase(const std::string& name) {
+  char folded[kMaxNameBytes + 1];
+  FoldEntryName(name.c_str(), folded, sizeof folded);
+  return folded;
+}
+
+bool ReadFileFacts(std::optional<int64_t> latest_time, PackageEntry* entry, std::error_code* error) {
+  entry->size = fs::file_size(entry->source, *error);
+  if (*error) return false;
+  fs::perms perms = fs::status(entry->source, *error).permissions();
+  bool read_only = (perms & fs::perms::owner_write) == fs::perms::none;
+  entry->attributes = kAttributeArchive | (read_only ? kAttributeReadOnly : 0);
+  std::time_t seconds = 0;
+  if (!LastWriteTime(entry->source, &seconds)) seconds = 0;  // becomes 1980, the earliest
+  if (latest_time && seconds > *latest_time) seconds = static_cast<std::time_t>(*latest_time);
+  entry->dos_time = DosTimeOf(seconds);
+  return true;
+}
 
 bool ArchiveNameOf(const fs::path& relative, std::string* name) {
   name->clear();
@@ -150,8 +163,7 @@ PackageSource ScanPackageSource(const fs::path& root, std::optional<int64_t> lat
       source.errors.push_back(Shown(relative) + ": " + unsafe);
       continue;
     }
-    entry.size = item.file_size(error);
-    if (error) {
+    if (!ReadFileFacts(latest_time, &entry, &error)) {
       source.errors.push_back(Shown(relative) + ": " + error.message());
       continue;
     }
@@ -159,13 +171,6 @@ PackageSource ScanPackageSource(const fs::path& root, std::optional<int64_t> lat
       source.errors.push_back(Shown(relative) + ": 2 GiB or more; the installer cannot unpack it");
     }
     total += entry.size;
-    fs::perms perms = item.status(error).permissions();
-    bool read_only = (perms & fs::perms::owner_write) == fs::perms::none;
-    entry.attributes = kAttributeArchive | (read_only ? kAttributeReadOnly : 0);
-    std::time_t seconds = 0;
-    if (!LastWriteTime(entry.source, &seconds)) seconds = 0;  // becomes 1980, the earliest
-    if (latest_time && seconds > *latest_time) seconds = static_cast<std::time_t>(*latest_time);
-    entry.dos_time = DosTimeOf(seconds);
     source.entries.push_back(entry);
   }
   if (error) source.errors.push_back(Shown(root) + ": " + error.message());

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 struct PackageEntry {
@@ -15,6 +16,10 @@ struct PackageEntry {
   uint64_t size = 0;
   uint32_t attributes = 0;       // archive bit, and read-only when the file is
   uint32_t dos_time = 0;         // last write, MS-DOS local time
+  // The bytes to pack instead of the file's, which then gives only the
+  // time stamp and the name in messages: the ready uninstaller, filled for
+  // the package in memory, so that no build leaves a file of it behind.
+  std::optional<std::string> contents;
 };
 
 // Entries and their totals beyond this cannot be unpacked: the decoder
@@ -33,6 +38,13 @@ struct PackageSource {
 // no entry's time stamp is later than it.
 PackageSource ScanPackageSource(const std::filesystem::path& root,
                                 std::optional<int64_t> latest_time = std::nullopt);
+
+// The name as Windows compares names: Windows-1252 letters in upper case.
+std::string FoldedCase(const std::string& name);
+
+// Fills the size, attributes and time stamp of `entry` from its source file,
+// as a scan does; false with `error` when the file cannot be looked at.
+bool ReadFileFacts(std::optional<int64_t> latest_time, PackageEntry* entry, std::error_code* error);
 
 // The Windows-1252 form of a relative path with '\' separators; false when a
 // character has no Windows-1252 byte.

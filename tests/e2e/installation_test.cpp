@@ -8,8 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "archive/archive_format.h"
@@ -21,6 +24,7 @@
 #include "tests/install/test_paths.h"
 #include "tools/archive_writer.h"
 #include "tools/seal_record.h"
+#include "uninstall/uninstall_texts.h"
 
 namespace {
 
@@ -320,6 +324,8 @@ std::string AnswerBox(const char* caption, int button) {
   if (!WaitUntil(shown)) return "(none)";
   std::string text = ReadMessageBox(box).text;
   PostMessageA(box, WM_COMMAND, button, 0);
+  // Gone before the next box is looked for, which may bear the same caption.
+  WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); });
   return text;
 }
 
@@ -331,8 +337,11 @@ struct SilentRun {
   std::string log;                 // the file of /LOG=, when the arguments name `log_path`
 };
 
+// The process watched, or 0 for every process but this one; then windows
+// that were there before the run are not its.
 DWORD g_watched_process = 0;
 std::vector<std::string>* g_shown = nullptr;
+std::set<HWND> g_windows_before;
 
 void NoteWindow(HWND window, bool close) {
   char window_class[64] = "";
@@ -347,7 +356,14 @@ void NoteWindow(HWND window, bool close) {
 bool IsWatchedTopLevel(HWND window) {
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
-  return process == g_watched_process && GetAncestor(window, GA_PARENT) == GetDesktopWindow();
+  bool watched = g_watched_process != 0 ? process == g_watched_process
+                                        : process != GetCurrentProcessId() && g_windows_before.count(window) == 0;
+  return watched && GetAncestor(window, GA_PARENT) == GetDesktopWindow();
+}
+
+BOOL CALLBACK NoteWindowBefore(HWND window, LPARAM) {
+  g_windows_before.insert(window);
+  return TRUE;
 }
 
 // Every window of the process that the system shows, at the moment it
@@ -362,15 +378,20 @@ BOOL CALLBACK NoteVisibleWindow(HWND window, LPARAM) {
   return TRUE;
 }
 
-// Runs `installer` with `arguments` and watches it until it ends.
-SilentRun RunWatched(const std::string& installer, const std::string& arguments, const std::string& log_path = "") {
+// Runs `installer` with `arguments` (without one, `arguments` is the whole
+// command) and watches it until it ends: its own windows, or with
+// `every_process` the windows of any program it starts as well.
+SilentRun RunWatched(const std::string& installer, const std::string& arguments, const std::string& log_path = "",
+                     bool every_process = false) {
   SilentRun run;
   Process setup(installer, arguments, CREATE_SUSPENDED);
   if (!setup.started) return run;
-  g_watched_process = setup.info.dwProcessId;
+  g_watched_process = every_process ? 0 : setup.info.dwProcessId;
+  g_windows_before.clear();
+  EnumWindows(NoteWindowBefore, 0);
   g_shown = &run.shown;
   HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW, nullptr, NoteShownWindow,
-                                       setup.info.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
+                                       g_watched_process, 0, WINEVENT_OUTOFCONTEXT);
   ResumeThread(setup.info.hThread);
   // Out-of-context events arrive as messages of this thread.
   for (DWORD start = GetTickCount(); GetTickCount() - start < kHangBoundMs;) {
@@ -391,12 +412,14 @@ SilentRun RunWatched(const std::string& installer, const std::string& arguments,
 }
 
 // The sample built by mksetup, as the package author does it (with another
-// build of Setup.exe when `stub` names one).
-std::string BuildSampleInstaller(const std::string& root, const std::string& stub = TOLVEN_SETUP_EXE) {
+// build of Setup.exe or of the ready uninstaller where one is named).
+std::string BuildSampleInstaller(const std::string& root, const std::string& stub = TOLVEN_SETUP_EXE,
+                                 const std::string& uninstaller = "") {
   const std::string installer = root + "\\TolvenwarkDemoSetup.exe";
   const std::string said = root + "\\mksetup.txt";
   Process build(TOLVEN_MKSETUP_EXE,
-                std::string("build \"") + TOLVEN_SAMPLE_PACKAGE + "\" -o \"" + installer + "\" --stub \"" + stub + "\"",
+                std::string("build \"") + TOLVEN_SAMPLE_PACKAGE + "\" -o \"" + installer + "\" --stub \"" + stub +
+                    (uninstaller.empty() ? "\" --uninstaller" : "\" --uninstaller-stub \"" + uninstaller + "\""),
                 0, said);
   EXPECT_TRUE(build.started && build.Ended() && build.ExitCode() == 0) << ReadWholeFile(said);
   EXPECT_EQ(ReadWholeFile(said).find("warning"), std::string::npos)
@@ -417,11 +440,11 @@ std::string SignedSampleInstaller(const std::string& root) {
   return installer;
 }
 
-// The sample's files, byte for byte: root files and the XP edition's; the
-// names installed, sorted.
+// The sample's files, byte for byte: root files and the XP edition's, and
+// the uninstaller that mksetup added; the names installed, sorted.
 std::vector<std::string> ExpectSampleFiles(const std::string& folder) {
   const std::string package = std::string(TOLVEN_SAMPLE_PACKAGE);
-  std::vector<std::string> expected;
+  std::vector<std::string> expected = {"UnInst.exe"};
   for (const std::string& from : {package, package + "\\xp"}) {
     for (const ListedItem& item : ListFolder(from)) {
       if (item.is_folder || item.name == "DEMO.INF") continue;
@@ -434,36 +457,134 @@ std::vector<std::string> ExpectSampleFiles(const std::string& folder) {
   return expected;
 }
 
+// A text of the uninstaller's with its two names filled in.
+std::string Composed(const char* pattern, const std::string& first, const std::string& second = "") {
+  char text[kMessageSize] = "";
+  AppendComposed(text, sizeof text, pattern, first.c_str(), second.c_str());
+  return text;
+}
+
 // Runs the product's registered uninstall command the way the system's
 // list of installed programs does, with the system finding the program in
-// the command line, and answers the uninstaller's question and report.
-// What the report says, or "(none)".
-std::string UninstallAsTheSystemDoes(const char* uninstall_key) {
+// the command line, and answers the uninstaller's question (asserted to
+// be the one for `product` in `folder`) and report. What the report says,
+// or "(none)".
+std::string UninstallAsTheSystemDoes(const char* uninstall_key, const char* product, const std::string& folder) {
+  const UninstallTexts& texts = TextsOfSystemLanguage();
   const std::string command = RegistryText(HKEY_LOCAL_MACHINE, uninstall_key, "UninstallString");
   Process uninstall("", command);
   EXPECT_TRUE(uninstall.started) << command;
   if (!uninstall.started) return "(none)";
-  EXPECT_NE(AnswerBox("Uninstall", IDYES), "(none)") << command;
+  EXPECT_EQ(AnswerBox(texts.caption, IDYES), Composed(texts.question, product, folder)) << command;
   EXPECT_TRUE(uninstall.Ended());
-  return AnswerBox("Uninstall", IDOK);
+  EXPECT_EQ(uninstall.ExitCode(), 0u);
+  return AnswerBox(texts.caption, IDOK);
+}
+
+// The product's folder where the dialog proposes it, and the remembered
+// value that an earlier run may have left.
+std::string ProgramFilesFolder(const char* product) { return ShellFolder(CSIDL_PROGRAM_FILES) + "\\" + product; }
+
+// Removes a folder with whatever an earlier, failed run left in it.
+void RemoveTree(const std::string& folder) {
+  for (const ListedItem& item : ListFolder(folder)) {
+    std::string path = folder + "\\" + item.name;
+    if (item.is_folder) {
+      RemoveTree(path);
+    } else {
+      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileA(path.c_str());
+    }
+  }
+  RemoveDirectoryA(folder.c_str());
+}
+
+// What Windows does at its next start: the deletions left to it.
+void Restart() {
+  Process restart("C:\\windows\\system32\\wineboot.exe", "--restart");
+  EXPECT_TRUE(restart.started && restart.Ended());
+}
+
+std::string PendingDeletions() {
+  HKEY key;
+  std::string pending;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ, &key) !=
+      ERROR_SUCCESS) {
+    return pending;
+  }
+  char data[8192];
+  DWORD size = sizeof data;
+  if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) ==
+      ERROR_SUCCESS) {
+    pending.assign(data, size);
+  }
+  RegCloseKey(key);
+  return pending;
+}
+
+// The uninstaller's copies in the temporary folder: what an uninstallation
+// leaves until the next restart.
+std::vector<std::string> CopiesLeft(const std::string& temp, const PrefixSnapshot& before, const PrefixSnapshot& after) {
+  std::vector<std::string> copies;
+  for (const std::string& change : Changes(before.temporary, after.temporary)) {
+    if (change.rfind("+ " + temp + "\\Uninstall-", 0) == 0 && change.back() == '\\') {
+      copies.push_back(change.substr(2 + temp.size() + 1));
+    } else if (change.find("\\UnInst.exe ") == std::string::npos) {
+      copies.push_back("unexpected: " + change);
+    }
+  }
+  return copies;
+}
+
+// Nothing of any package left in the prefix: files under C:\, uninstall
+// entries, remembered folders; only the uninstaller's copies, each awaiting
+// the next restart in a folder of its own.
+void ExpectNothingButCopies(const std::string& temp, const PrefixSnapshot& before, const std::vector<std::string>& copies) {
+  PrefixSnapshot after = TakePrefixSnapshot(temp);
+  EXPECT_EQ(Changes(before.files, after.files), std::vector<std::string>());
+  EXPECT_EQ(Changes(before.uninstall_entries, after.uninstall_entries), std::vector<std::string>());
+  EXPECT_EQ(Changes(before.remembered, after.remembered), std::vector<std::string>());
+  EXPECT_EQ(CopiesLeft(temp, before, after), copies);
+  for (const std::string& copy : copies) {
+    EXPECT_NE(PendingDeletions().find(temp + "\\" + copy + "UnInst.exe"), std::string::npos) << copy;
+  }
+}
+
+// Folders and records a failed run may have left, for both products of
+// these tests.
+void ForgetProgramFilesInstallations() {
+  for (const char* product : {kSampleGroup, "Tolvenwark Clock"}) RemoveTree(ProgramFilesFolder(product));
+  ForgetInstallation("Tolvenwark Clock", "TWC", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tolvenwark Clock");
+  // An empty key of remembered folders, as earlier tests leave it, is one
+  // that the uninstaller removes.
+  HKEY remembered;
+  DWORD values = 1;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kRemembered, 0, KEY_READ, &remembered) == ERROR_SUCCESS) {
+    RegQueryInfoKeyA(remembered, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                     nullptr, nullptr);
+    RegCloseKey(remembered);
+    if (values == 0) RegDeleteKeyA(HKEY_CURRENT_USER, kRemembered);
+  }
 }
 
 // The sample product as a package author ships it: mksetup's package of
-// examples/sample-product with our Setup.exe, signed. Installed into
-// Program Files with every shortcut and registered as Programs and
-// Features lists it, its running program closed by the next Setup, and
-// removed again by its own uninstaller, which the registered command runs
+// examples/sample-product with our Setup.exe and the ready uninstaller,
+// signed. Installed with every shortcut into the folder the dialog
+// proposes, its running program closed by the next Setup, and removed by
+// the command registered for it, run as Programs and Features runs it,
 // although a C:\Program.exe lies in wait for an unquoted one.
-TEST_F(InstallationTest, SampleProductInstallsAndUninstallsLeavingOnlyTheUninstallersCopy) {
+TEST_F(InstallationTest, RegisteredUninstallCommandRemovesTheSampleInstalledWithEveryShortcut) {
+  ForgetProgramFilesInstallations();
+  const UninstallTexts& texts = TextsOfSystemLanguage();
   const std::string installer = SignedSampleInstaller(root_);
-  const std::string folder = ShellFolder(CSIDL_PROGRAM_FILES) + "\\Tolvenwark Demo";
+  const std::string folder = ProgramFilesFolder(kSampleGroup);
   ASSERT_NE(folder.find(' '), std::string::npos) << "a folder with a blank in its path";
-  for (const std::string& name : FolderNames(folder)) DeleteFileA((folder + "\\" + name).c_str());
-  RemoveDirectoryA(folder.c_str());  // what a failed run left
+  const PrefixSnapshot before = TakePrefixSnapshot(temp_);
   InstallOutcome outcome;
+  std::string proposed;
   ProbeOptions options;
   options.interact = [&](const OpenDialog& open) {
-    SetFolder(open, folder);
+    proposed = ReadSnapshot(open).folder;
     ChooseEdition(open, 1);
     for (int option : {IDC_START_MENU, IDC_DESKTOP_ICON, IDC_QUICK_LAUNCH}) SetOption(open, option, true);
     outcome = PressInstall(open);
@@ -471,7 +592,7 @@ TEST_F(InstallationTest, SampleProductInstallsAndUninstallsLeavingOnlyTheUninsta
   ProbeResult result = ProbeSetup(installer, options);
   ASSERT_TRUE(result.dialog_found) << DescribeSnapshot(result);
   ASSERT_TRUE(outcome.dialog_closed) << Describe(outcome);
-
+  EXPECT_EQ(proposed, folder);
   uint64_t installed_bytes = 0;
   ExpectSampleFiles(folder);
   for (const ListedItem& item : ListFolder(folder)) installed_bytes += item.size;
@@ -483,7 +604,7 @@ TEST_F(InstallationTest, SampleProductInstallsAndUninstallsLeavingOnlyTheUninsta
   } values[] = {
       {"DisplayName", kSampleGroup},
       {"UninstallString", "\"" + folder + "\\UnInst.exe\""},
-      {"QuietUninstallString", "(none)"},  // the sample's uninstaller always asks
+      {"QuietUninstallString", "\"" + folder + "\\UnInst.exe\" /S"},
       {"DisplayIcon", "\"" + folder + "\\KDEMO.EXE\""},
       {"DisplayVersion", "1.0"},
       {"Publisher", "Tolvenwark Software"},
@@ -506,31 +627,223 @@ TEST_F(InstallationTest, SampleProductInstallsAndUninstallsLeavingOnlyTheUninsta
   EXPECT_TRUE(ProbeSetup(installer, wait_for_close).dialog_found);
   EXPECT_TRUE(closed) << "Setup closes the running program while its dialog is open";
 
-  // The uninstaller asks, hands over to its copy, which removes everything.
+  // Asked once, in the system's language; the copy then does the work and
+  // says so.
   const std::string program_exe = ShellFolder(CSIDL_PROGRAM_FILES).substr(0, 3) + "Program.exe";
   ASSERT_TRUE(CopyFileA(TOLVEN_PLANTED_PROGRAM, program_exe.c_str(), FALSE)) << program_exe;
-  EXPECT_EQ(UninstallAsTheSystemDoes(kSampleUninstallKey), "Tolvenwark Demo has been removed.");
+  EXPECT_EQ(UninstallAsTheSystemDoes(kSampleUninstallKey, kSampleGroup, folder), Composed(texts.removed, kSampleGroup));
   EXPECT_FALSE(PathExists(program_exe + ".ran")) << ReadWholeFile(program_exe + ".ran");
   DeleteFileA(program_exe.c_str());
   DeleteFileA((program_exe + ".ran").c_str());
-
   EXPECT_TRUE(WaitUntil([&] { return !PathExists(folder); }));
-  EXPECT_FALSE(PathExists(group));
-  const std::string link = std::string("\\") + kSampleGroup + ".lnk";
-  EXPECT_FALSE(PathExists(ShellFolder(CSIDL_DESKTOPDIRECTORY) + link));
-  EXPECT_FALSE(PathExists(QuickLaunchFolder() + link));
+  ExpectNothingButCopies(temp_, before, {"Uninstall-0001\\"});
+  Restart();
+  EXPECT_EQ(Changes(before.temporary, TakePrefixSnapshot(temp_).temporary), std::vector<std::string>());
+}
+
+// An administrator's round: Setup /S, then the registered quiet command;
+// neither shows a window, and both end with 0.
+TEST_F(InstallationTest, QuietUninstallStringRemovesASilentInstallationWithoutAWindow) {
+  ForgetProgramFilesInstallations();
+  const std::string installer = BuildSampleInstaller(root_);
+  const std::string folder = ProgramFilesFolder(kSampleGroup);
+  const PrefixSnapshot before = TakePrefixSnapshot(temp_);
+  SilentRun install = RunWatched(installer, "/S");
+  ASSERT_TRUE(install.ended);
+  ASSERT_EQ(install.exit_code, 0u);
+  ExpectSampleFiles(folder);
+  const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "QuietUninstallString");
+  EXPECT_EQ(quiet, "\"" + folder + "\\UnInst.exe\" /S");
+
+  // Arguments it does not take end it with 1 before anything goes.
+  const std::string elsewhere = root_ + "\\elsewhere";
+  CreateDirectoryA(elsewhere.c_str(), nullptr);
+  WriteWholeFile(elsewhere + "\\README.TXT", "not the package's");
+  for (const std::string& wrong : {std::string(" /X"), std::string(" hello"), " /LOG=" + root_ + "\\u.log",
+                                   " /D=" + elsewhere}) {  // a folder without this very uninstaller
+    SilentRun refused = RunWatched("", quiet + wrong, "", true);
+    EXPECT_EQ(refused.exit_code, 1u) << wrong;
+    EXPECT_EQ(refused.shown, std::vector<std::string>()) << wrong;
+  }
+  EXPECT_EQ(ReadWholeFile(elsewhere + "\\README.TXT"), "not the package's");
+  ExpectSampleFiles(folder);
+
+  SilentRun removal = RunWatched("", quiet, "", true);
+  ASSERT_TRUE(removal.ended);
+  EXPECT_EQ(removal.exit_code, 0u);
+  EXPECT_EQ(removal.shown, std::vector<std::string>()) << "no question, no box";
+  EXPECT_TRUE(WaitUntil([&] { return !PathExists(folder); }));
+  ExpectNothingButCopies(temp_, before, {"Uninstall-0001\\"});
+  Restart();
+}
+
+// What the user put into the product's folder stays, and with it the
+// folder. On the 9x platform (Wine's "win98" setting for both programs)
+// the copy awaits the restart in wininit.ini.
+TEST_F(InstallationTest, AUserFileStaysAndAnInstallationOnWindows98UninstallsToo) {
+  ForgetProgramFilesInstallations();
+  const std::string installer = BuildSampleInstaller(root_);
+  Windows98ForProgram setup_on_98("TolvenwarkDemoSetup.exe");
+  Windows98ForProgram uninstaller_on_98("UnInst.exe");
+  ASSERT_TRUE(setup_on_98.made() && uninstaller_on_98.made());
+  const std::string folder = ProgramFilesFolder(kSampleGroup);
+  const std::string wininit = ShellFolder(CSIDL_WINDOWS) + "\\wininit.ini";
+  const PrefixSnapshot before = TakePrefixSnapshot(temp_);
+  SilentRun install = RunWatched(installer, "/S");
+  ASSERT_TRUE(install.ended);
+  ASSERT_EQ(install.exit_code, 0u);
+  EXPECT_EQ(ReadWholeFile(folder + "\\README.TXT"), ReadWholeFile(std::string(TOLVEN_SAMPLE_PACKAGE) + "\\9x\\README.TXT"))
+      << "the Classic edition";
+  WriteWholeFile(folder + "\\MY NOTES.TXT", "the user's own");
+
+  SilentRun removal =
+      RunWatched("", RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "QuietUninstallString"), "", true);
+  ASSERT_TRUE(removal.ended);
+  EXPECT_EQ(removal.exit_code, 0u);
+  EXPECT_TRUE(WaitUntil([&] { return FolderNames(folder) == std::vector<std::string>{"MY NOTES.TXT"}; }))
+      << "only the user's file is left";
+  PrefixSnapshot after = TakePrefixSnapshot(temp_);
+  std::vector<std::string> left = Changes(before.files, after.files);
+  ASSERT_EQ(left.size(), 3u) << "the folder, the user's file and wininit.ini";
+  EXPECT_EQ(left[0], "+ " + folder + "\\");
+  EXPECT_EQ(left[1].rfind("+ " + folder + "\\MY NOTES.TXT ", 0), 0u) << left[1];
+  EXPECT_EQ(left[2].rfind("+ " + wininit + " ", 0), 0u) << left[2];
+  EXPECT_EQ(Changes(before.uninstall_entries, after.uninstall_entries), std::vector<std::string>());
+  EXPECT_EQ(Changes(before.remembered, after.remembered), std::vector<std::string>());
+  EXPECT_EQ(CopiesLeft(temp_, before, after), std::vector<std::string>{"Uninstall-0001\\"});
+  char copy[MAX_PATH] = "";
+  GetShortPathNameA((temp_ + "\\Uninstall-0001\\UnInst.exe").c_str(), copy, sizeof copy);
+  EXPECT_NE(ReadWholeFile(wininit).find(std::string("NUL=") + copy + "\r\n"), std::string::npos)
+      << ReadWholeFile(wininit);
+  EXPECT_EQ(PendingDeletions().find(temp_ + "\\Uninstall-0001"), std::string::npos) << "not the NT list";
+
+  // The restart deletes the copy but, on 9x, not its folder: the next
+  // uninstallation takes that empty folder's place.
+  Restart();
+  EXPECT_FALSE(PathExists(temp_ + "\\Uninstall-0001\\UnInst.exe")) << "the copy goes when Windows restarts";
+  DeleteFileA(wininit.c_str());
+  DeleteFileA((ShellFolder(CSIDL_WINDOWS) + "\\wininit.bak").c_str());
+  RemoveTree(folder);
+  ASSERT_EQ(RunWatched(installer, "/S").exit_code, 0u);
+  EXPECT_EQ(RunWatched("", RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "QuietUninstallString"), "", true)
+                .exit_code,
+            0u);
+  EXPECT_TRUE(WaitUntil([&] { return !PathExists(folder); }));
+  EXPECT_EQ(FolderNames(temp_), std::vector<std::string>{"Uninstall-0001\\"});
+  Restart();
+  DeleteFileA(wininit.c_str());
+  DeleteFileA((ShellFolder(CSIDL_WINDOWS) + "\\wininit.bak").c_str());
+  RemoveTree(temp_ + "\\Uninstall-0001");
+}
+
+// A second product, laid out and built as its author would from a folder
+// of its own, shares file names with the sample; removing it leaves the
+// sample exactly as it was, and each uninstallation's copy gets a folder
+// of its own.
+TEST_F(InstallationTest, ASecondProductBuiltWithTheUninstallerIsRemovedWithoutTouchingTheFirst) {
+  ForgetProgramFilesInstallations();
+  const std::string product = root_ + "\\clock";
+  CreateDirectoryA(product.c_str(), nullptr);
+  WriteWholeFile(product + "\\FILE_ID.DIZ", "Tolvenwark Clock Version 2.0 (a second product)\r\n");
+  WriteWholeFile(product + "\\CLOCK.INF", "[Package]\r\nID=TWC\r\nGroup=Tolvenwark Clock\r\nExe=KCLOCK.EXE\r\n");
+  WriteWholeFile(product + "\\KCLOCK.EXE", ReadWholeFile(std::string(TOLVEN_SAMPLE_PACKAGE) + "\\xp\\KDEMO.EXE"));
+  WriteWholeFile(product + "\\README.TXT", "the clock's readme");
+  WriteWholeFile(product + "\\LICENSE.TXT", "the clock's licence");
+  const std::string clock_installer = root_ + "\\ClockSetup.exe";
+  const std::string said = root_ + "\\clock-mksetup.txt";
+  Process build(TOLVEN_MKSETUP_EXE,
+                "build \"" + product + "\" -o \"" + clock_installer + "\" --stub \"" TOLVEN_SETUP_EXE "\" --uninstaller",
+                0, said);
+  ASSERT_TRUE(build.started && build.Ended() && build.ExitCode() == 0) << ReadWholeFile(said);
+
+  const PrefixSnapshot before = TakePrefixSnapshot(temp_);
+  ASSERT_EQ(RunWatched(BuildSampleInstaller(root_), "/S").exit_code, 0u);
+  const PrefixSnapshot with_sample = TakePrefixSnapshot(temp_);
+  SilentRun install = RunWatched(clock_installer, "/S");
+  ASSERT_EQ(install.exit_code, 0u);
+  const std::string clock = ProgramFilesFolder("Tolvenwark Clock");
+  const std::string clock_key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tolvenwark Clock";
+  EXPECT_EQ(FolderNames(clock), std::vector<std::string>({"FILE_ID.DIZ", "KCLOCK.EXE", "LICENSE.TXT", "README.TXT",
+                                                          "UnInst.exe"}));
+
+  SilentRun clock_removal = RunWatched("", RegistryText(HKEY_LOCAL_MACHINE, clock_key, "QuietUninstallString"), "", true);
+  EXPECT_EQ(clock_removal.exit_code, 0u);
+  EXPECT_TRUE(WaitUntil([&] { return !PathExists(clock); }));
+  ExpectNothingButCopies(temp_, with_sample, {"Uninstall-0001\\"});
+
+  SilentRun sample_removal =
+      RunWatched("", RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "QuietUninstallString"), "", true);
+  EXPECT_EQ(sample_removal.exit_code, 0u);
+  EXPECT_TRUE(WaitUntil([&] { return !PathExists(ProgramFilesFolder(kSampleGroup)); }));
+  ExpectNothingButCopies(temp_, before, {"Uninstall-0001\\", "Uninstall-0002\\"});
+  Restart();
+}
+
+// A file that another program holds open: the user is told which before
+// anything is removed, and chooses; a silent run removes everything else
+// and leaves the file and its folder to the next restart.
+TEST_F(InstallationTest, AFileInUseIsNamedBeforeAnythingGoesOrLeftToTheRestart) {
+  ForgetProgramFilesInstallations();
+  const UninstallTexts& texts = TextsOfSystemLanguage();
+  const std::string installer = BuildSampleInstaller(root_);
+  const std::string folder = ProgramFilesFolder(kSampleGroup);
+  const std::string program = folder + "\\KDEMO.EXE";
+  const PrefixSnapshot before = TakePrefixSnapshot(temp_);
+  ASSERT_EQ(RunWatched(installer, "/S").exit_code, 0u);
+  const std::string command = RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "UninstallString");
+  auto hold = [&] {
+    return CreateFileA(program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  };
+
+  HANDLE held = hold();
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  {
+    Process cancelled("", command);
+    EXPECT_EQ(AnswerBox(texts.caption, IDYES), Composed(texts.question, kSampleGroup, folder));
+    EXPECT_EQ(AnswerBox(texts.caption, IDCANCEL), Composed(texts.in_use, "KDEMO.EXE"));
+    EXPECT_TRUE(cancelled.Ended());
+    EXPECT_EQ(cancelled.ExitCode(), 4u);
+    ExpectSampleFiles(folder);
+    EXPECT_NE(RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "UninstallString"), "(none)");
+    EXPECT_EQ(FolderNames(temp_), std::vector<std::string>()) << "no copy was made";
+  }
+  {
+    Process retried("", command);
+    EXPECT_EQ(AnswerBox(texts.caption, IDYES), Composed(texts.question, kSampleGroup, folder));
+    // Released only once the uninstaller has named the file.
+    const std::string in_use = Composed(texts.in_use, "KDEMO.EXE");
+    ASSERT_TRUE(WaitUntil([&] {
+      for (HWND box = nullptr; (box = FindWindowExA(nullptr, box, "#32770", texts.caption)) != nullptr;) {
+        if (IsWindowVisible(box) && ReadMessageBox(box).text == in_use) return true;
+      }
+      return false;
+    }));
+    CloseHandle(held);
+    EXPECT_EQ(AnswerBox(texts.caption, IDRETRY), in_use);
+    EXPECT_TRUE(retried.Ended());
+    EXPECT_EQ(retried.ExitCode(), 0u);
+    EXPECT_EQ(AnswerBox(texts.caption, IDOK), Composed(texts.removed, kSampleGroup));
+    EXPECT_TRUE(WaitUntil([&] { return !PathExists(folder); }));
+  }
+  ExpectNothingButCopies(temp_, before, {"Uninstall-0001\\"});
+
+  ASSERT_EQ(RunWatched(installer, "/S").exit_code, 0u);
+  held = hold();
+  SilentRun silent = RunWatched("", RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "QuietUninstallString"), "", true);
+  EXPECT_EQ(silent.exit_code, 3u) << "something stays until the restart";
+  EXPECT_TRUE(WaitUntil([&] { return FolderNames(folder) == std::vector<std::string>{"KDEMO.EXE"}; }));
   EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "DisplayName"), "(none)");
-  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, kRemembered, kSampleId), "(none)");
-  // What stays until the next restart: the copy that did the work.
-  std::vector<std::string> left = FolderNames(temp_);
-  ASSERT_EQ(left.size(), 1u);
-  EXPECT_EQ(left[0].rfind("UnInst-", 0), 0u) << left[0];
+  EXPECT_NE(PendingDeletions().find(program), std::string::npos);
+  CloseHandle(held);
+  Restart();
+  EXPECT_FALSE(PathExists(folder)) << "the file and then its folder go when Windows restarts";
+  EXPECT_EQ(Changes(before.files, TakePrefixSnapshot(temp_).files), std::vector<std::string>());
 }
 
 // Libraries named like the system libraries Setup.exe asks for, planted
 // where anyone may put files: beside the installer (a downloads folder),
-// in the current folder, in the temporary folder the uninstaller's copy
-// runs from and in the product's folder. Wine is told to prefer them to
+// in the current folder, in the temporary folder, in the product's folder
+// and in the folder of the uninstaller's copy. Wine is told to prefer them to
 // its own, as Windows' search order would; one that loads notes by which
 // program, and refuses to stay.
 class PlantedLibraries {
@@ -576,22 +889,89 @@ class PlantedLibraries {
   std::string overrides_;
 };
 
-// Setup.exe runs elevated from a downloads folder, the uninstaller's copy
-// from the temporary folder: neither loads a library from there or from
-// the current folder, in the dialog (with its folder browser), in a silent
-// installation or while uninstalling. On a system that cannot restrict the
-// search, what the program loads ahead keeps the markers out. A build
-// without the protection loads them: the test would see a hole.
+// A system without the two functions that restrict the library search, as
+// 9x is: their names in the program file are made unfindable.
+void HideLibrarySearchControl(const std::string& program) {
+  std::string bytes = ReadWholeFile(program);
+  for (const char* name : {"SetDefaultDllDirectories", "SetDllDirectoryA"}) {
+    size_t at = bytes.find(std::string(name) + '\0');
+    ASSERT_NE(at, std::string::npos) << program << ": " << name;
+    bytes[at] = 'X';
+  }
+  WriteWholeFile(program, bytes);
+}
+
+// Runs `command` as the system runs a registered command, as the debugger
+// of its program and of every program that one starts, each of which is
+// held before its first instruction while `on_start` runs. True once
+// `programs` programs have started and ended; false after kHangBoundMs
+// without an event (they then end with the calling thread). The first
+// program's exit code lands in `*exit_code`.
+bool RunHoldingEachStart(std::string command, int programs, const std::function<void()>& on_start,
+                         DWORD* exit_code) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION first = {};
+  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, DEBUG_PROCESS, nullptr, nullptr, &startup,
+                      &first)) {
+    return false;
+  }
+  CloseHandle(first.hThread);
+  CloseHandle(first.hProcess);
+  int started = 0;
+  int ended = 0;
+  DEBUG_EVENT event;
+  while (ended < programs && WaitForDebugEvent(&event, kHangBoundMs)) {
+    DWORD status = DBG_CONTINUE;
+    switch (event.dwDebugEventCode) {
+      case CREATE_PROCESS_DEBUG_EVENT:
+        if (started++ > 0) on_start();
+        if (event.u.CreateProcessInfo.hFile != nullptr) CloseHandle(event.u.CreateProcessInfo.hFile);
+        break;
+      case LOAD_DLL_DEBUG_EVENT:
+        if (event.u.LoadDll.hFile != nullptr) CloseHandle(event.u.LoadDll.hFile);
+        break;
+      case EXCEPTION_DEBUG_EVENT:
+        // The loader's breakpoint at each start is the debugger's; any
+        // other exception is the program's own to handle.
+        if (event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT) {
+          status = DBG_EXCEPTION_NOT_HANDLED;
+        }
+        break;
+      case EXIT_PROCESS_DEBUG_EVENT:
+        ++ended;
+        if (event.dwProcessId == first.dwProcessId) *exit_code = event.u.ExitProcess.dwExitCode;
+        break;
+    }
+    ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
+  }
+  return ended == programs;
+}
+
+// Setup.exe runs elevated from a downloads folder, the uninstaller from the
+// product's folder and its copy from a folder of its own in the temporary
+// folder: none loads a library from there or from the current folder, in
+// the dialog (with its folder browser), in a silent installation or while
+// uninstalling. The copy is held at its start until markers lie beside it
+// too, as if someone had put them into its new folder in that moment. On a
+// system that cannot restrict the search, what the programs load ahead
+// keeps the markers out. A build without the protection loads them: the
+// test would see a hole.
 TEST_F(InstallationTest, PlantedLibrariesNeverLoadIntoSetupOrTheUninstaller) {
+  enum Loader { kNoProgram, kInstaller, kUninstallersCopy };
   struct Case {
     const char* why;
     const char* stub;
+    const char* uninstaller;      // the one beside mksetup when empty
     bool without_search_control;  // kernel32 seems to lack both search functions, as 9x does
-    bool loads_markers;
+    bool product_folder_planted;  // else the installed uninstaller is left alone
+    Loader loads_markers;         // the program that loads them; kNoProgram: none may
   } const cases[] = {
-      {"the shipped program", TOLVEN_SETUP_EXE, false, false},
-      {"no search control: the libraries loaded ahead", TOLVEN_SETUP_EXE, true, false},
-      {"a test build without the protection", TOLVEN_UNPROTECTED_SETUP_EXE, false, true},
+      {"the shipped programs", TOLVEN_SETUP_EXE, "", false, true, kNoProgram},
+      {"no search control: the libraries loaded ahead", TOLVEN_SETUP_EXE, "", true, true, kNoProgram},
+      {"a test build of Setup.exe without the protection", TOLVEN_UNPROTECTED_SETUP_EXE, "", false, true, kInstaller},
+      {"a test build of the uninstaller without it: its copy loads what was put beside it at its start",
+       TOLVEN_SETUP_EXE, TOLVEN_UNPROTECTED_UNINSTALLER, false, false, kUninstallersCopy},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
@@ -600,19 +980,12 @@ TEST_F(InstallationTest, PlantedLibrariesNeverLoadIntoSetupOrTheUninstaller) {
     const std::string folder = root_ + "\\Tolvenwark Demo";
     CreateDirectoryA(downloads.c_str(), nullptr);
     CreateDirectoryA(current.c_str(), nullptr);
-    const std::string installer = BuildSampleInstaller(downloads, c.stub);
-    if (c.without_search_control) {
-      std::string bytes = ReadWholeFile(installer);
-      for (const char* name : {"SetDefaultDllDirectories", "SetDllDirectoryA"}) {
-        size_t at = bytes.find(std::string(name) + '\0');
-        ASSERT_NE(at, std::string::npos) << name;
-        bytes[at] = 'X';
-      }
-      WriteWholeFile(installer, bytes);
-    }
+    const std::string installer = BuildSampleInstaller(downloads, c.stub, c.uninstaller);
+    if (c.without_search_control) HideLibrarySearchControl(installer);
     PlantedLibraries planted;
     for (const std::string& where : {downloads, current, temp_}) planted.Plant(where);
     bool installed = false;
+    std::string copy_folder;
     {
       EnvironmentVariableForTest prefer_planted("WINEDLLOVERRIDES", planted.overrides());
       CurrentFolderForTest in_current(current);
@@ -630,22 +1003,45 @@ TEST_F(InstallationTest, PlantedLibrariesNeverLoadIntoSetupOrTheUninstaller) {
       SilentRun silent = RunWatched(installer, "/S /D=" + folder);
       if (installed) {
         EXPECT_EQ(silent.exit_code, 0u);
-        planted.Plant(folder);
-        EXPECT_EQ(UninstallAsTheSystemDoes(kSampleUninstallKey), "Tolvenwark Demo has been removed. The folder " +
-                                                                      folder + " holds other files and stays.");
+        if (c.product_folder_planted) planted.Plant(folder);
+        if (c.without_search_control) HideLibrarySearchControl(folder + "\\UnInst.exe");
+        const UninstallTexts& texts = TextsOfSystemLanguage();
+        bool ended = false;
+        DWORD exit_code = 1;
+        std::thread uninstall([&] {
+          ended = RunHoldingEachStart(
+              RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "UninstallString"), 2,
+              [&] {
+                for (const std::string& name : FolderNames(temp_)) {
+                  if (name.rfind("Uninstall-", 0) == 0) copy_folder = temp_ + "\\" + name.substr(0, name.size() - 1);
+                }
+                if (!copy_folder.empty()) planted.Plant(copy_folder);
+              },
+              &exit_code);
+        });
+        EXPECT_EQ(AnswerBox(texts.caption, IDYES), Composed(texts.question, kSampleGroup, folder));
+        // A copy that loads a marker does not get far enough to report.
+        if (c.loads_markers != kUninstallersCopy) {
+          EXPECT_EQ(AnswerBox(texts.caption, IDOK),
+                    Composed(texts.removed, kSampleGroup) + Composed(texts.folder_stays, "", folder));
+        }
+        uninstall.join();
+        EXPECT_TRUE(ended);
+        EXPECT_EQ(exit_code, 0u);
+        EXPECT_TRUE(PathExists(copy_folder + "\\UnInst.exe")) << "the copy ran from " << copy_folder;
       }
     }
     std::vector<std::string> loaded = planted.Loaded();
-    if (c.loads_markers) {
+    if (c.loads_markers != kNoProgram) {
+      const std::string program = c.loads_markers == kInstaller ? installer : copy_folder + "\\UnInst.exe";
       EXPECT_FALSE(loaded.empty());
-      for (const std::string& line : loaded) EXPECT_NE(line.find(installer), std::string::npos) << line;
+      for (const std::string& line : loaded) EXPECT_NE(line.find(": " + program), std::string::npos) << line;
     } else {
       EXPECT_TRUE(installed);
       EXPECT_EQ(loaded, std::vector<std::string>());
     }
-    for (const std::string& where : {downloads, current, temp_, folder}) {
-      for (const std::string& name : FolderNames(where)) DeleteFileA((where + "\\" + name).c_str());
-      RemoveDirectoryA(where.c_str());
+    for (const std::string& where : {downloads, current, copy_folder, temp_, folder}) {
+      if (!where.empty()) RemoveTree(where);
     }
     CreateDirectoryA(temp_.c_str(), nullptr);
     ForgetInstallation(kSampleGroup, kSampleId, kSampleUninstallKey);

@@ -132,3 +132,71 @@ std::string LocalTimeText(const FILETIME& time) {
                 parts.wHour, parts.wMinute, parts.wSecond);
   return text;
 }
+
+namespace {
+
+// Every item under `folder`, folders with a trailing backslash, files with
+// their size and last write.
+void ListTree(const std::string& folder, std::vector<std::string>* lines) {
+  for (const ListedItem& item : ListFolder(folder)) {
+    std::string path = folder + "\\" + item.name;
+    if (item.is_folder) {
+      lines->push_back(path + "\\");
+      ListTree(path, lines);
+    } else {
+      lines->push_back(path + " " + std::to_string(item.size) + " " + LocalTimeText(item.last_write));
+    }
+  }
+}
+
+// Every value of every key under `key_name`, as "key\\value = data".
+void ListValues(HKEY root, const std::string& key_name, std::vector<std::string>* lines) {
+  HKEY key;
+  if (RegOpenKeyExA(root, key_name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  char name[1024];
+  for (DWORD index = 0;; ++index) {
+    DWORD name_size = sizeof name;
+    BYTE data[2048];
+    DWORD data_size = sizeof data;
+    if (RegEnumValueA(key, index, name, &name_size, nullptr, nullptr, data, &data_size) != ERROR_SUCCESS) break;
+    std::string text(reinterpret_cast<char*>(data), data_size);
+    if (!text.empty() && text.back() == '\0') text.pop_back();
+    lines->push_back(key_name + "\\" + name + " = " + text);
+  }
+  std::vector<std::string> subkeys;
+  for (DWORD index = 0;; ++index) {
+    DWORD name_size = sizeof name;
+    if (RegEnumKeyExA(key, index, name, &name_size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    subkeys.push_back(name);
+  }
+  RegCloseKey(key);
+  lines->push_back(key_name + "\\");
+  for (const std::string& subkey : subkeys) ListValues(root, key_name + "\\" + subkey, lines);
+}
+
+}  // namespace
+
+PrefixSnapshot TakePrefixSnapshot(const std::string& temporary) {
+  PrefixSnapshot snapshot;
+  ListTree("C:", &snapshot.files);
+  ListValues(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+             &snapshot.uninstall_entries);
+  ListValues(HKEY_CURRENT_USER, "Software\\Tolvenwark", &snapshot.remembered);
+  ListTree(temporary, &snapshot.temporary);
+  for (std::vector<std::string>* lines :
+       {&snapshot.files, &snapshot.uninstall_entries, &snapshot.remembered, &snapshot.temporary}) {
+    std::sort(lines->begin(), lines->end());
+  }
+  return snapshot;
+}
+
+std::vector<std::string> Changes(const std::vector<std::string>& before, const std::vector<std::string>& after) {
+  std::vector<std::string> changes;
+  for (const std::string& line : after) {
+    if (!std::binary_search(before.begin(), before.end(), line)) changes.push_back("+ " + line);
+  }
+  for (const std::string& line : before) {
+    if (!std::binary_search(after.begin(), after.end(), line)) changes.push_back("- " + line);
+  }
+  return changes;
+}

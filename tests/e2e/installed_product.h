@@ -58,3 +58,19 @@ std::string ProgramsFolder();
 
 // The item's last-write time as local "YYYY-MM-DD hh:mm:ss".
 std::string LocalTimeText(const FILETIME& time);
+
+// Everything an installation can leave in the prefix, each as sorted lines:
+// every file (with its size and last write) and folder under C:\, the
+// uninstall entries with their values, the remembered folders, and what
+// lies under `temporary`, the temporary folder the programs were given.
+struct PrefixSnapshot {
+  std::vector<std::string> files;
+  std::vector<std::string> uninstall_entries;
+  std::vector<std::string> remembered;
+  std::vector<std::string> temporary;
+};
+PrefixSnapshot TakePrefixSnapshot(const std::string& temporary);
+
+// The lines of `after` that `before` lacks ("+ ...") and those it lost
+// ("- ..."); empty when both hold the same.
+std::vector<std::string> Changes(const std::vector<std::string>& before, const std::vector<std::string>& after);

@@ -10,6 +10,7 @@
 #include "setup/setup_state.h"
 #include "tests/e2e/installed_product.h"
 #include "tests/install/test_paths.h"
+#include "archive/uninstall_record.h"
 
 namespace {
 
@@ -168,27 +169,43 @@ TEST_F(RegistryTest, ProposalAndUninstallEntryNeedTheProductName) {
 }
 
 // The entry as the system's list of installed programs shows it, written
-// twice over one key: the second installation has neither a main program
-// nor a version nor a publisher, and none of the first one's stays.
+// over one key again and again: a later installation has neither a main
+// program nor a version nor a publisher, and none of an earlier one's
+// stays. Only an uninstaller whose record a build filled (the ready one)
+// also gets the quiet command, which goes again with any other.
 TEST_F(RegistryTest, UninstallEntryNamesTheProductAsTheSystemListsIt) {
   const std::string folder = WindowsScratchFolder() + "\\Registry Product";
   CreateDirectoryA(folder.c_str(), nullptr);
   WriteWholeFile(folder + "\\KDEMO.EXE", "main program");
   const std::string uninstaller = "\"" + folder + "\\UnInst.exe\"";
+  UninstallRecord record = EmptyUninstallRecord();
+  const std::string unfilled = std::string(1000, 'M') + std::string(reinterpret_cast<char*>(record.bytes), sizeof record);
+  std::string ready = unfilled;
+  ready[1000 + kUninstallTagSize + 4] = 1;  // a list length: filled
   struct {
     const char* why;
     const char* main_exe;
     const char* version;
     const char* publisher;
     uint64_t installed_bytes;
-    std::string icon, display_version, shown_publisher, estimated_size;
+    std::string program;  // the installed UnInst.exe; none when empty
+    std::string icon, display_version, shown_publisher, estimated_size, quiet;
   } const cases[] = {
-      {"the main program's icon, the size rounded up to KiB", "KDEMO.EXE", "1.0", "Tolvenwark", 1025,
-       "\"" + folder + "\\KDEMO.EXE\"", "1.0", "Tolvenwark", "dword 2"},
-      {"a main program that is not there: the uninstaller's icon", "MISSING.EXE", "", "", 0, uninstaller, "(none)",
-       "(none)", "dword 0"},
+      {"the main program's icon, the size rounded up to KiB", "KDEMO.EXE", "1.0", "Tolvenwark", 1025, "",
+       "\"" + folder + "\\KDEMO.EXE\"", "1.0", "Tolvenwark", "dword 2", "(none)"},
+      {"a main program that is not there: the uninstaller's icon", "MISSING.EXE", "", "", 0, "", uninstaller,
+       "(none)", "(none)", "dword 0", "(none)"},
+      {"the ready uninstaller: also the quiet command", "MISSING.EXE", "", "", 0, ready, uninstaller, "(none)",
+       "(none)", "dword 0", uninstaller + " /S"},
+      {"one as built, which no package carries: the quiet command goes", "MISSING.EXE", "", "", 0, unfilled,
+       uninstaller, "(none)", "(none)", "dword 0", "(none)"},
   };
   for (const auto& c : cases) {
+    if (c.program.empty()) {
+      DeleteFileA((folder + "\\UnInst.exe").c_str());
+    } else {
+      WriteWholeFile(folder + "\\UnInst.exe", c.program);
+    }
     strcpy(state_.version, c.version);
     strcpy(state_.publisher, c.publisher);
     InstallContext context = {};
@@ -200,7 +217,7 @@ TEST_F(RegistryTest, UninstallEntryNamesTheProductAsTheSystemListsIt) {
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstall, "DisplayName"), kProduct) << c.why;
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstall, "UninstallString"), uninstaller)
         << c.why << ": quoted, so that no C:\\Program.exe runs instead";
-    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstall, "QuietUninstallString"), "(none)") << c.why;
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstall, "QuietUninstallString"), c.quiet) << c.why;
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstall, "DisplayIcon"), c.icon) << c.why;
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstall, "DisplayVersion"), c.display_version) << c.why;
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstall, "Publisher"), c.shown_publisher) << c.why;

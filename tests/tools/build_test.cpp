@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <random>
 #include <sstream>
 
 #include "archive/archive_format.h"
+#include "archive/checksum.h"
 #include "tests/archive/pass_recorder.h"
 #include "tests/support/random_bytes.h"
 #include "tests/support/scratch.h"
@@ -18,6 +22,7 @@
 #include "tools/package_builder.h"
 #include "tools/package_source.h"
 #include "tools/seal_record.h"
+#include "archive/uninstall_record.h"
 
 namespace fs = std::filesystem;
 
@@ -63,6 +68,15 @@ std::string Repeated(const std::string& unit, size_t times) {
 }
 
 using Files = std::map<std::string, std::string>;  // relative path ('/') -> bytes
+
+// A stand-in for the ready uninstaller as built: a program with its empty
+// record at `record_at`.
+std::string FakeUninstaller(size_t size = 3000, size_t record_at = 1200) {
+  const UninstallRecord record = EmptyUninstallRecord();
+  std::string program = FakeExecutable(size);
+  program.replace(record_at, kUninstallRecordSize, reinterpret_cast<const char*>(record.bytes), kUninstallRecordSize);
+  return program;
+}
 
 struct Built {
   int status;
@@ -480,6 +494,15 @@ TEST(MksetupBuild, RefusesPackagesTheInstallerCouldNotRead) {
   foreign_header[kSealRecordOffset + 3] = 'x';
   WriteWholeFile(folder + "foreign-header.exe", foreign_header);
   WriteWholeFile(folder + "empty.exe", "");
+  const std::string uninstaller = folder + "UnInst.exe";
+  WriteWholeFile(uninstaller, FakeUninstaller());
+  std::string two_lists = FakeUninstaller();
+  two_lists.replace(2000, kUninstallRecordSize, FakeUninstaller().substr(1200, kUninstallRecordSize));
+  WriteWholeFile(folder + "two-lists.exe", two_lists);
+  std::string filled = FakeUninstaller();
+  filled[1200 + kUninstallTagSize + 4] = 1;  // a list length: a build filled it
+  WriteWholeFile(folder + "filled.exe", filled);
+  WriteWholeFile(folder + "large.exe", FakeUninstaller(kLargestUninstaller + 1));
   struct {
     const char* what;
     CommandArgs options;
@@ -506,6 +529,24 @@ TEST(MksetupBuild, RefusesPackagesTheInstallerCouldNotRead) {
       {"nothing to install", {"--no-stub"}, "holds no file to install", {}},
       {"the output would overwrite a product file", {"--no-stub", "-o", folder + "product/a.txt"},
        "is one of the product's own files"},
+      {"an uninstaller of the product's own beside the ready one", {"--no-stub", "--uninstaller-stub", uninstaller},
+       "already has an uninstaller, UnInst.exe", {{"UnInst.exe", "MZ"}}},
+      {"the same in an edition folder, in another case", {"--no-stub", "--uninstaller-stub", uninstaller},
+       "already has an uninstaller, UNINST.EXE", {{"xp/UNINST.EXE", "MZ"}}},
+      {"no ready uninstaller beside mksetup or where make install puts it", {"--no-stub", "--uninstaller"},
+       "error: no UnInst.exe to add as the uninstaller at "},
+      {"an uninstaller that cannot be read", {"--no-stub", "--uninstaller-stub", folder + "missing.exe"},
+       "cannot be read"},
+      {"a program without an uninstall record", {"--no-stub", "--uninstaller-stub=" + folder + "lookalike.exe"},
+       "holds no uninstall record"},
+      {"a program with two uninstall records", {"--no-stub", "--uninstaller-stub", folder + "two-lists.exe"},
+       "more than one uninstall record"},
+      {"an uninstaller taken from a package", {"--no-stub", "--uninstaller-stub", folder + "filled.exe"},
+       "filled already"},
+      {"a program larger than Setup.exe searches", {"--no-stub", "--uninstaller-stub", folder + "large.exe"},
+       "the ready uninstaller has at most 40960"},
+      {"--uninstaller-stub without its path", {"--no-stub", "--uninstaller-stub"}, "needs a value",
+       {{"a.txt", "text"}}, 2},
 #ifndef _WIN32  // names that Windows itself cannot hold apart or keep
       {"a name Windows would cut", {"--no-stub"}, "drops the dot or blank", {{"notes.", "x"}}},
       {"a folder name Windows would cut", {"--no-stub"}, "drops the dot or blank", {{"docs /a.txt", "x"}}},
@@ -531,6 +572,126 @@ TEST(MksetupBuild, RefusesPackagesTheInstallerCouldNotRead) {
     for (const fs::directory_entry& left : fs::directory_iterator(folder)) {
       EXPECT_EQ(left.path().string().find(".mksetup-"), std::string::npos) << c.what << ": " << left.path();
     }
+  }
+}
+
+// What the ready uninstaller added by --uninstaller holds: the program as
+// built, its record pointing at the list behind it.
+struct FilledUninstaller {
+  bool found = false;
+  std::string program;
+  UninstallList list = {};
+  std::vector<std::string> names;
+};
+
+FilledUninstaller UninstallerOf(const std::string& archive) {
+  int result = -100;
+  Files files = Extract(archive, &result);
+  FilledUninstaller filled;
+  if (result != kExtractOk || files.count("UnInst.exe") == 0) return filled;
+  filled.program = files["UnInst.exe"];
+  const uint8_t* image = reinterpret_cast<const uint8_t*>(filled.program.data());
+  long record = FindUninstallRecord(image, filled.program.size());
+  if (record < 0) return filled;
+  UninstallListPlace place = ReadUninstallRecord(image + record);
+  if (place.offset + place.length != filled.program.size()) return filled;
+  Crc32Table table;
+  BuildCrc32Table(&table);
+  const char* list = filled.program.data() + place.offset;
+  if (~Crc32Update(table, 0xFFFFFFFF, image + place.offset, place.length) != place.crc ||
+      !ParseUninstallList(list, place.length, &filled.list)) {
+    return filled;
+  }
+  filled.found = true;
+  const char* name = filled.list.first_name;
+  for (uint32_t i = 0; i < filled.list.name_count; ++i, name = NextUninstallName(name)) filled.names.push_back(name);
+  return filled;
+}
+
+// The uninstaller gets the product name, package ID and main program that
+// Setup.exe will use, and every name placement can give, each once; the
+// rest of the package is as it would be without it.
+TEST(MksetupBuild, TheUninstallerListsWhatThePackagePlacesAndSetupUses) {
+  const std::string folder = ScratchFolder();
+  const std::string program = FakeUninstaller();
+  WriteWholeFile(folder + "UnInst.exe", program);
+  const Files sample = {
+      {"FILE_ID.DIZ", "Tolvenwark Demo Version 1.0 (sample)\r\n"},
+      {"DEMO.INF", "ID=TWD\r\nGroup=Tolvenwark Demo\r\nExe=KDEMO.EXE\r\n"},
+      {"DEMO_DE.HLP", "Hilfe"},
+      {"9x/KDEMO.EXE", "MZ"},
+      {"xp/KDEMO.EXE", "MZ"},
+      {"9x/README.TXT", "a"},
+      {"xp/ReadMe.txt", "b"},
+      {"xp/extra/NOTE.TXT", "never placed"},
+      {"tools/UnInst.exe", "never placed either"},
+      {"KVPSAPI.DLL", "Setup's name for the user's own PSAPI.DLL"},
+      {"PSAPI.DLL", "the package's"},
+  };
+  struct Case {
+    const char* why;
+    Files files;
+    const char* product;
+    const char* package_id;
+    const char* main_program;
+    std::vector<std::string> names;
+  } const cases[] = {
+      {"all editions and languages, flat, each name once in its first spelling, no .INF, no subfolder, and never "
+       "KVPSAPI.DLL",
+       sample, "Tolvenwark Demo", "TWD", "KDEMO.EXE",
+       {"KDEMO.EXE", "README.TXT", "DEMO_DE.HLP", "FILE_ID.DIZ", "PSAPI.DLL", "UnInst.exe"}},
+      {"without an .INF: the title names the product and the first K program in package order is the main one",
+       {{"FILE_ID.DIZ", "Clock Version 2 (freeware)\r\n"}, {"xp/kclock.exe", "MZ"}, {"KALENDER.EXE", "MZ"}}, "Clock",
+       "", "KALENDER.EXE", {"KALENDER.EXE", "kclock.exe", "FILE_ID.DIZ", "UnInst.exe"}},
+      {"a Group ending in a dot and a blank is kept without them",
+       {{"APP.INF", "ID=APP\r\nGroup=My Tool. \r\n"}, {"KAPP.EXE", "MZ"}}, "My Tool", "APP", "KAPP.EXE",
+       {"KAPP.EXE", "UnInst.exe"}},
+      {"a Group that cannot name a folder leaves the title",
+       {{"FILE_ID.DIZ", "Clock\r\n"}, {"APP.INF", "Group=A/B\r\n"}, {"KAPP.EXE", "MZ"}}, "Clock", "", "KAPP.EXE",
+       {"FILE_ID.DIZ", "KAPP.EXE", "UnInst.exe"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    fs::remove_all(fs::path(folder) / "product");
+    Built built = Build(c.files, {"--no-stub", "--uninstaller-stub", folder + "UnInst.exe"}, folder);
+    ASSERT_EQ(built.status, 0) << built.err;
+    FilledUninstaller filled = UninstallerOf(built.archive);
+    ASSERT_TRUE(filled.found);
+    EXPECT_TRUE(filled.program.substr(0, 1200) == program.substr(0, 1200) &&
+                filled.program.substr(1200 + kUninstallRecordSize, program.size() - 1200 - kUninstallRecordSize) ==
+                    program.substr(1200 + kUninstallRecordSize))
+        << "the program as built around its record";
+    EXPECT_STREQ(filled.list.product, c.product);
+    EXPECT_STREQ(filled.list.package_id, c.package_id);
+    EXPECT_STREQ(filled.list.main_program, c.main_program);
+    std::vector<std::string> names = filled.names, expected = c.names;
+    std::sort(names.begin(), names.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected);
+    int result = -100;
+    EXPECT_EQ(Extract(built.archive, &result).size(), c.files.size() + 1) << "every file, and the uninstaller";
+  }
+
+  // In its place by name, with the time stamp of the program as built, so
+  // that the same product and uninstaller build to the same bytes.
+  fs::last_write_time(folder + "UnInst.exe", fs::file_time_type::clock::now() - std::chrono::hours(24 * 4000));
+  struct stat program_file;
+  ASSERT_EQ(stat((folder + "UnInst.exe").c_str(), &program_file), 0);
+  const std::time_t built_at = program_file.st_mtime;
+  fs::remove_all(fs::path(folder) / "product");
+  Built first = Build(sample, {"--no-stub", "--uninstaller-stub", folder + "UnInst.exe"}, folder);
+  std::vector<std::string> order;
+  uint32_t time_stamp = 0;
+  for (const CatalogEntry& entry : ReadCatalog(first.archive).entries) {
+    order.push_back(entry.name);
+    if (entry.name == "UnInst.exe") time_stamp = entry.header.time_stamp;
+  }
+  EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+  const std::tm local = *std::localtime(&built_at);
+  EXPECT_EQ(time_stamp, DosTimeStamp(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                                     local.tm_min, local.tm_sec));
+  for (const fs::directory_entry& left : fs::directory_iterator(folder)) {
+    EXPECT_EQ(left.path().string().find(".mksetup-"), std::string::npos) << left.path();
   }
 }
 

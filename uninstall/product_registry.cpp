@@ -1,0 +1,82 @@
+#include "uninstall/product_registry.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "common/path_helpers.h"
+
+namespace {
+
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const char kRememberedFoldersKey[] = "Software\\Tolvenwark";
+
+// A string value of an open key into `out` (kPathSize bytes), terminated
+// here: registry data need not end in a zero. Empty when missing, too long
+// or not a string.
+void ReadText(HKEY key, const char* value_name, char* out) {
+  DWORD type = 0;
+  DWORD size = kPathSize - 1;
+  LONG status = RegQueryValueExA(key, value_name, nullptr, &type, reinterpret_cast<BYTE*>(out), &size);
+  if (status != ERROR_SUCCESS || type != REG_SZ) size = 0;
+  out[size] = '\0';
+}
+
+// Whether the command is the path of `program`, with or without the quotes
+// that keep a path with blanks one.
+bool NamesProgram(const char* command, const char* program) {
+  size_t length = std::strlen(command);
+  if (length >= 2 && command[0] == '"' && command[length - 1] == '"') {
+    char unquoted[kPathSize];
+    std::memcpy(unquoted, command + 1, length - 2);
+    unquoted[length - 2] = '\0';
+    return lstrcmpiA(unquoted, program) == 0;
+  }
+  return lstrcmpiA(command, program) == 0;
+}
+
+void RemoveUninstallEntries(const char* uninstaller) {
+  HKEY entries;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | KEY_WRITE, &entries) != ERROR_SUCCESS) return;
+  // A deleted key moves the later ones down one index.
+  for (DWORD index = 0;;) {
+    char name[kPathSize];
+    DWORD name_size = sizeof name;
+    if (RegEnumKeyExA(entries, index, name, &name_size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    HKEY entry;
+    char command[kPathSize] = "";
+    if (RegOpenKeyExA(entries, name, 0, KEY_READ, &entry) == ERROR_SUCCESS) {
+      ReadText(entry, "UninstallString", command);
+      RegCloseKey(entry);
+    }
+    if (NamesProgram(command, uninstaller) && RegDeleteKeyA(entries, name) == ERROR_SUCCESS) continue;
+    ++index;
+  }
+  RegCloseKey(entries);
+}
+
+void ForgetRememberedFolder(const char* package_id, const char* folder) {
+  HKEY remembered;
+  if (package_id[0] == '\0' ||
+      RegOpenKeyExA(HKEY_CURRENT_USER, kRememberedFoldersKey, 0, KEY_READ | KEY_WRITE, &remembered) != ERROR_SUCCESS) {
+    return;
+  }
+  // Another installation of the product, made later elsewhere, keeps its
+  // folder remembered.
+  char value[kPathSize];
+  ReadText(remembered, package_id, value);
+  if (lstrcmpiA(value, folder) == 0) RegDeleteValueA(remembered, package_id);
+  DWORD keys = 1;
+  DWORD values = 1;
+  RegQueryInfoKeyA(remembered, nullptr, nullptr, nullptr, &keys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                   nullptr);
+  RegCloseKey(remembered);
+  if (keys == 0 && values == 0) RegDeleteKeyA(HKEY_CURRENT_USER, kRememberedFoldersKey);
+}
+
+}  // namespace
+
+void RemoveProductRegistry(const UninstallList& list, const char* uninstaller, const char* folder) {
+  RemoveUninstallEntries(uninstaller);
+  ForgetRememberedFolder(list.package_id, folder);
+}
