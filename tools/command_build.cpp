@@ -279,6 +279,166 @@ bool AddUninstaller(const BuildArgs& parsed, std::optional<int64_t> latest_time,
   return true;
 }
 
+// The program put in front of the archive: its bytes, empty for a bare
+// archive, and whether its header has room for the seal record.
+struct Stub {
+  std::string bytes;
+  int seal_room = kStubNoRoom;
+};
+
+// Paths on the command line are in the system's own encoding (the ANSI
+// code page on Windows), which is what a path made from a string expects.
+bool ReadStub(const BuildArgs& parsed, Stub* stub, std::ostream& err) {
+  if (parsed.no_stub) return true;
+  fs::path stub_path;
+  if (!FindStub(parsed.stub, &stub_path, err)) return false;
+  if (!ReadProgram(stub_path, &stub->bytes)) {
+    ReportError(err, stub_path.u8string() + ": cannot be read");
+    return false;
+  }
+  const std::string& bytes = stub->bytes;
+  if (bytes.empty()) {
+    ReportError(err, "the stub " + stub_path.u8string() +
+                         " is empty; name a Setup.exe, or write a bare archive with --no-stub");
+    return false;
+  }
+  if (bytes.size() > kLastArchiveOffset || bytes.size() < kSearchStart) {
+    ReportError(err, "the stub is " + std::to_string(bytes.size()) +
+                         " bytes; the installer only finds an archive that starts at offset 0 or at 7 to " +
+                         std::to_string(kLastArchiveOffset));
+    return false;
+  }
+  stub->seal_room = StubSealRoom(bytes);
+  if (stub->seal_room == kStubBadRecord) {
+    ReportError(err, "the stub's header holds other bytes where the seal record goes (offsets 40 to 59);"
+                     " the installer would take them for a damaged seal");
+    return false;
+  }
+  return true;
+}
+
+// The files of the product folder that go into the package, the output
+// left out and the uninstaller added if asked for. False, with the errors
+// said, when there is none or one cannot go in.
+bool GatherEntries(const BuildArgs& parsed, PackageSource* source, std::ostream& err) {
+  std::optional<int64_t> latest_time;
+  if (!LatestTimeFromEnvironment(&latest_time, err)) return false;
+  *source = ScanPackageSource(fs::path(parsed.source), latest_time);
+  for (const std::string& error : source->errors) ReportError(err, error);
+  if (!source->errors.empty()) return false;
+  if (!SetOutputApart(source, fs::path(parsed.output), err)) return false;
+  if (source->entries.empty()) {
+    ReportError(err, parsed.source + " holds no file to install; nothing written");
+    return false;
+  }
+  return !parsed.uninstaller || AddUninstaller(parsed, latest_time, source, err);
+}
+
+// Says what the installer would read otherwise than the author meant.
+// False when --werror makes that stop the build, which is checked before
+// anything is packed: a build that fails on its warnings should not first
+// take minutes.
+bool SayWarnings(const BuildArgs& parsed, const Stub& stub, const PackageSource& source, std::ostream& err) {
+  std::vector<std::string> warnings = source.warnings;
+  if (!stub.bytes.empty() && stub.seal_room != kStubSealable) {
+    warnings.push_back(std::string("unsealed stub: ") +
+                       (stub.seal_room == kStubNoRoom ? "it is too short to hold" : "its header holds") +
+                       " a seal record of another layout, so a package cut between two of its blocks cannot be"
+                       " told from a whole one");
+  }
+  for (const std::string& warning : CheckPackage(source.entries)) warnings.push_back(warning);
+  for (const std::string& warning : warnings) ReportWarning(err, warning);
+  if (!parsed.werror || warnings.empty()) return true;
+  ReportError(err, std::to_string(warnings.size()) + (warnings.size() == 1 ? " warning" : " warnings") +
+                       ", and --werror makes warnings fail the build; nothing written");
+  return false;
+}
+
+// What the build shows as it goes: a progress line on a terminal (unless
+// quiet) and, when verbose, a line for each file added.
+struct BuildDisplay {
+  ProgressLine line;
+  uint64_t done_before = 0;  // bytes of the entries before the one being read
+  size_t current = 0;        // the entry whose bytes are being read
+  BuildProgress progress;
+};
+
+void StartDisplay(const BuildArgs& parsed, const std::vector<PackageEntry>& entries, BuildDisplay* display,
+                  std::ostream& out, std::ostream& err) {
+  uint64_t total = 0;
+  for (const PackageEntry& entry : entries) total += entry.size;
+  const double started = Now();
+  display->line = ProgressLine{&err, entries.size(), total, started, started, 0};
+  if (!parsed.quiet && OnTerminal()) {
+    display->progress.reading = [display, &entries](size_t entry, uint64_t read) {
+      for (; display->current < entry; ++display->current) display->done_before += entries[display->current].size;
+      ShowProgress(&display->line, entry, display->done_before + read, Now());
+    };
+  }
+  if (parsed.verbose) {
+    std::ostream* listing = &out;
+    display->progress.added = [display, &entries, listing](size_t entry, uint64_t packed, bool stored) {
+      ClearProgress(&display->line);
+      *listing << AddedLine(entries[entry], packed, stored) << std::endl;
+    };
+  }
+}
+
+// The problem that keeps the installer from finding the archive just
+// written, and not an earlier look-alike in the stub, where it was
+// written; "" when it finds it whole.
+std::string ArchiveProblem(const std::string& path, const BuildOutcome& outcome, size_t entries) {
+  Catalog catalog = ReadCatalog(path);
+  bool moved = catalog.found && static_cast<uint64_t>(catalog.archive_start) != outcome.archive_offset;
+  if (catalog.found && !moved && catalog.entries.size() == entries) return "";
+  std::string problem = "the installer would not find this archive at offset " + std::to_string(outcome.archive_offset);
+  if (moved) {
+    problem += " (the stub holds something that looks like an archive at offset " +
+               std::to_string(catalog.archive_start) + ")";
+  }
+  return problem;
+}
+
+// Writes the package into a temporary file beside the output, checks that
+// the installer finds it, seals it, and only then puts it in the output's
+// place; on every way out before that the temporary file goes.
+bool WritePackage(const BuildArgs& parsed, const Stub& stub, const PackageSource& source, BuildDisplay* display,
+                  BuildOutcome* outcome, std::ostream& err) {
+  // A folder that is not there is named as the user gave it, not through
+  // the temporary file beside the output.
+  fs::path output(parsed.output);
+  fs::path output_folder = output.parent_path().empty() ? fs::path(".") : output.parent_path();
+  std::error_code missing;
+  if (!fs::is_directory(output_folder, missing)) {
+    ReportError(err, "cannot write " + parsed.output + ": the folder " + output_folder.u8string() +
+                         " does not exist; nothing written");
+    return false;
+  }
+  TemporaryOutput temporary(parsed.output);
+  bool sealable = stub.seal_room == kStubSealable;
+  *outcome = BuildPackage(sealable ? StubForBuild(stub.bytes) : stub.bytes, source.entries, parsed.options,
+                          fs::path(temporary.path()), &display->progress);
+  ClearProgress(&display->line);
+  if (!outcome->ok) {
+    ReportError(err, outcome->error + "; nothing written to " + parsed.output);
+    return false;
+  }
+  std::string problem = ArchiveProblem(temporary.path(), *outcome, source.entries.size());
+  if (problem.empty() && sealable) {
+    problem = SealPackage(temporary.path(), outcome->archive_offset, outcome->file_size - outcome->archive_offset);
+  }
+  if (!problem.empty()) {
+    ReportError(err, problem + "; nothing written");
+    return false;
+  }
+  std::string renamed = temporary.Commit();
+  if (!renamed.empty()) {
+    ReportError(err, parsed.output + ": " + renamed + "; nothing written");
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) {
@@ -287,137 +447,22 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) 
     err << ShortUsage("build");
     return 2;
   }
-
-  // Paths on the command line are in the system's own encoding (the ANSI
-  // code page on Windows), which is what a path made from a string expects.
-  std::string stub;
-  int seal_room = kStubNoRoom;
-  if (!parsed.no_stub) {
-    fs::path stub_path;
-    if (!FindStub(parsed.stub, &stub_path, err)) return 1;
-    if (!ReadProgram(stub_path, &stub)) {
-      ReportError(err, stub_path.u8string() + ": cannot be read");
-      return 1;
-    }
-    if (stub.empty()) {
-      ReportError(err, "the stub " + stub_path.u8string() +
-                           " is empty; name a Setup.exe, or write a bare archive with --no-stub");
-      return 1;
-    }
-    if (stub.size() > kLastArchiveOffset || stub.size() < kSearchStart) {
-      ReportError(err, "the stub is " + std::to_string(stub.size()) +
-                           " bytes; the installer only finds an archive that starts at offset 0 or at 7 to " +
-                           std::to_string(kLastArchiveOffset));
-      return 1;
-    }
-    seal_room = StubSealRoom(stub);
-    if (seal_room == kStubBadRecord) {
-      ReportError(err, "the stub's header holds other bytes where the seal record goes (offsets 40 to 59);"
-                       " the installer would take them for a damaged seal");
-      return 1;
-    }
-  }
-
-  std::optional<int64_t> latest_time;
-  if (!LatestTimeFromEnvironment(&latest_time, err)) return 1;
-  fs::path output(parsed.output);
-  PackageSource source = ScanPackageSource(fs::path(parsed.source), latest_time);
-  for (const std::string& error : source.errors) ReportError(err, error);
-  if (!source.errors.empty()) return 1;
-  if (!SetOutputApart(&source, output, err)) return 1;
-  if (source.entries.empty()) {
-    ReportError(err, parsed.source + " holds no file to install; nothing written");
+  Stub stub;
+  PackageSource source;
+  if (!ReadStub(parsed, &stub, err) || !GatherEntries(parsed, &source, err) ||
+      !SayWarnings(parsed, stub, source, err)) {
     return 1;
   }
-  if (parsed.uninstaller && !AddUninstaller(parsed, latest_time, &source, err)) return 1;
-  std::vector<std::string> warnings = source.warnings;
-  if (!stub.empty() && seal_room != kStubSealable) {
-    warnings.push_back(std::string("unsealed stub: ") +
-                       (seal_room == kStubNoRoom ? "it is too short to hold" : "its header holds") +
-                       " a seal record of another layout, so a package cut between two of its blocks cannot be"
-                       " told from a whole one");
-  }
-  for (const std::string& warning : CheckPackage(source.entries)) warnings.push_back(warning);
-  for (const std::string& warning : warnings) ReportWarning(err, warning);
-  // Checked before anything is packed: a build that fails on its warnings
-  // should not first take minutes.
-  if (parsed.werror && !warnings.empty()) {
-    ReportError(err, std::to_string(warnings.size()) + (warnings.size() == 1 ? " warning" : " warnings") +
-                         ", and --werror makes warnings fail the build; nothing written");
-    return 1;
-  }
-
-  uint64_t total = 0;
-  for (const PackageEntry& entry : source.entries) total += entry.size;
-  const double started = Now();
-  ProgressLine line{&err, source.entries.size(), total, started, started, 0};
-  bool show_progress = !parsed.quiet && OnTerminal();
-  uint64_t done_before = 0;  // bytes of the entries before the one being read
-  size_t current = 0;
-  BuildProgress progress;
-  if (show_progress) {
-    progress.reading = [&](size_t entry, uint64_t read) {
-      for (; current < entry; ++current) done_before += source.entries[current].size;
-      ShowProgress(&line, entry, done_before + read, Now());
-    };
-  }
-  if (parsed.verbose) {
-    progress.added = [&](size_t entry, uint64_t packed, bool stored) {
-      ClearProgress(&line);
-      out << AddedLine(source.entries[entry], packed, stored) << std::endl;
-    };
-  }
-
-  // A folder that is not there is named as the user gave it, not through
-  // the temporary file beside the output.
-  fs::path output_folder = output.parent_path().empty() ? fs::path(".") : output.parent_path();
-  std::error_code missing;
-  if (!fs::is_directory(output_folder, missing)) {
-    ReportError(err, "cannot write " + parsed.output + ": the folder " + output_folder.u8string() +
-                         " does not exist; nothing written");
-    return 1;
-  }
-  TemporaryOutput temporary(parsed.output);
-  BuildOutcome outcome = BuildPackage(seal_room == kStubSealable ? StubForBuild(stub) : stub, source.entries,
-                                      parsed.options, fs::path(temporary.path()), &progress);
-  ClearProgress(&line);
-  if (!outcome.ok) {
-    ReportError(err, outcome.error + "; nothing written to " + parsed.output);
-    return 1;
-  }
-
-  // The installer must find this archive, and no earlier look-alike in the
-  // stub, where it was written.
-  Catalog catalog = ReadCatalog(temporary.path());
-  if (!catalog.found || static_cast<uint64_t>(catalog.archive_start) != outcome.archive_offset ||
-      catalog.entries.size() != source.entries.size()) {
-    std::string problem = "the installer would not find this archive at offset " + std::to_string(outcome.archive_offset);
-    if (catalog.found && static_cast<uint64_t>(catalog.archive_start) != outcome.archive_offset) {
-      problem += " (the stub holds something that looks like an archive at offset " +
-                 std::to_string(catalog.archive_start) + ")";
-    }
-    ReportError(err, problem + "; nothing written");
-    return 1;
-  }
-  if (seal_room == kStubSealable) {
-    std::string problem =
-        SealPackage(temporary.path(), outcome.archive_offset, outcome.file_size - outcome.archive_offset);
-    if (!problem.empty()) {
-      ReportError(err, problem + "; nothing written");
-      return 1;
-    }
-  }
-  std::string renamed = temporary.Commit();
-  if (!renamed.empty()) {
-    ReportError(err, parsed.output + ": " + renamed + "; nothing written");
-    return 1;
-  }
+  BuildDisplay display;
+  StartDisplay(parsed, source.entries, &display, out, err);
+  BuildOutcome outcome;
+  if (!WritePackage(parsed, stub, source, &display, &outcome, err)) return 1;
 
   if (parsed.quiet) return 0;
   out << parsed.output << ": " << source.entries.size() << " files, " << outcome.unpacked
       << " bytes packed to " << outcome.packed << " (" << Percent(outcome.packed, outcome.unpacked)
       << "), level " << parsed.options.level << (parsed.options.solid ? ", solid" : "")
       << (outcome.stored ? ", " + std::to_string(outcome.stored) + " stored" : "") << "; "
-      << outcome.file_size << (stub.empty() ? " bytes, a bare archive\n" : " bytes with the stub\n");
+      << outcome.file_size << (stub.bytes.empty() ? " bytes, a bare archive\n" : " bytes with the stub\n");
   return 0;
 }
