@@ -54,15 +54,13 @@ constexpr uint32_t kMaxSymbolBits = 2 * kMaxCodeLength + kMaxLengthBits + kMaxDi
 // What the loop takes from one top-up at the least: a main code and the
 // extra bits after it (a length's or a short distance's); or, with a
 // 32-bit word, a distance's extra bits alone after a top-up between them
-// and its code. And after one code, the 16 bits of the next peek are still
-// in the word, counted or not.
+// and its code.
 constexpr uint32_t kMaxShortBits = kShortBits[kShortSlots - 1];  // 6
 static_assert(kToppedUpBits >= kMaxCodeLength + kMaxShortBits &&
                   kToppedUpBits >= kMaxCodeLength + kMaxLengthBits,
               "a top-up must hold a main code and its extra bits");
 static_assert(kToppedUpBits >= kMaxDistBits && kMaxDistBits <= 16,
               "a top-up must hold a distance's extra bits");
-static_assert(kWordBits - kMaxCodeLength >= 16, "a second peek must follow one code");
 
 // One symbol moves in_pos by at most kSymbolBytes. A top-up leaves the
 // word's bytes not yet consumed ahead of in_pos and loads a word after
@@ -89,14 +87,20 @@ static_assert(kSymbolRefillAt + 1 >= kRefillSize && kHeaderRefillAt + 1 >= kRefi
 // ...and what a step reads up to its next refill test must lie in the
 // buffer. A code-length symbol is its code and one field of extra bits; a
 // header is read field by field; the loop tests where it stands against the
-// refill point before every symbol, a second literal on the same top-up
-// included.
+// refill point before every symbol, each literal of a run included.
 static_assert(kLengthRefillAt + PeekReach(kMaxCodeLength) <= kInputBufferSize,
               "a code-length symbol would read past the input buffer");
 static_assert(kHeaderRefillAt + PeekReach(kHeaderBits - 4) <= kInputBufferSize,
               "a table header would read past the input buffer");
 static_assert(kSymbolRefillAt + kLoopReach <= kInputBufferSize,
               "the symbol loop would read past the input buffer");
+// The loop's first word after a table read starts where the last
+// code-length symbol left in_pos, and may reach past in_buf by a word at
+// most (the zeros of BitInput's in_pad).
+constexpr uint32_t kMaxRunBits = kRunBits[kRunSymbols - 1];  // 7
+static_assert(kLengthRefillAt + (7 + kMaxCodeLength + kMaxRunBits) / 8 + kWordBytes <=
+                  kInputBufferSize + kWordBytes,
+              "the loop's first word would read past the input's padding");
 
 // --- Window ----------------------------------------------------------------
 

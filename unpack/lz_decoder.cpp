@@ -2,16 +2,18 @@
 // (a comparison search per symbol, byte-by-byte copies, the whole window
 // zeroed per non-solid entry), by faster means: symbols decode through a
 // first-level lookup whose entry also counts the extra bits after the code
-// (decode_table.h); the symbol loop keeps its bit position in a 64-bit
-// buffer topped up once per symbol without a branch, decodes a second
-// literal on the same top-up, and tests its per-symbol checks against the
-// nearest event only. The window lives in a ring of twice its size, so that
-// the bytes right ahead of the write position are ones no match reaches:
-// copies go 8 or 16 bytes at a time and may run past a match's end, short
-// matches as four 8-byte steps with no branch on their length. A non-solid
-// reset clears only the ring bytes written since the last one. The loop
-// hands the window back for delivery only when nearly a window of bytes is
-// pending; the rest waits for the end of the entry.
+// and, for distances, carries the slot's base (decode_table.h); the symbol
+// loop keeps its bit position in a machine word topped up without a
+// branch, once per symbol on 64-bit machines and between a symbol's parts
+// on 32-bit ones, decodes runs of literals in a loop of its own, and tests
+// its per-symbol checks against the nearest event only. The window lives
+// in a ring of twice its size, so that the bytes right ahead of the write
+// position are ones no match reaches: copies go 8 or 16 bytes at a time
+// and may run past a match's end, short matches as four 8-byte steps with
+// no branch on their length. A non-solid reset clears only the ring bytes
+// written since the last one. The loop hands the window back for delivery
+// only when nearly a window of bytes is pending; the rest waits for the
+// end of the entry.
 //
 // It also stops where the plain method would run on: an entry that reads
 // past its packed data, and an entry in audio mode (unpack_stop says which).
