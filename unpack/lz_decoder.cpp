@@ -242,7 +242,7 @@ UNPACK_INLINE void SyncLoopState(const LoopState& s) {
   decoder->win_pos = s.WinPos();
 }
 
-LoopState LoadLoopState(Decoder* decoder) {
+UNPACK_INLINE LoopState LoadLoopState(Decoder* decoder) {
   LoopState s;
   s.decoder = decoder;
   s.window = decoder->window;
@@ -275,7 +275,7 @@ struct CheckLimits {
 
 // Only called where the checks found the stream inside its packed data, so
 // in_pos, and with it the limit, is at most in_end + kInputOverrunLimit.
-CheckLimits NextChecks(const LoopState& s) {
+UNPACK_INLINE CheckLimits NextChecks(const LoopState& s) {
   const Decoder* decoder = s.decoder;
   CheckLimits limits;
   int32_t overrun_at = decoder->input.in_end + kInputOverrunLimit;
