@@ -59,7 +59,48 @@ struct TestReport {
   std::string archive_failure;  // why the archive as a whole is bad, or ""
   int result = kExtractOk;
   bool seal_broken = false;     // no entry read: the result is "damaged"
+  const CatalogEntry* failed = nullptr;  // the entry the pass stopped at, if any
+  std::string failed_reason;
 };
+
+// Each entry's outcome, from where the pass stopped. The pass offers every
+// entry but folders, in order, and stops right after the entry that
+// failed: the last one it offered. Damage between entries stops it after
+// the last entry it could walk to, and a damaged main header before the
+// first.
+void JudgeEntries(const Catalog& catalog, const TestRun& run, uint32_t failure, TestReport* report) {
+  int result = report->result;
+  bool archive_failed = result == kExtractBadEntry && run.refused == kNameFine && IsArchiveFailure(failure);
+  bool stopped_at_entry =
+      !archive_failed && (result == kExtractBadEntry || result == kExtractNoCopyBuffer);
+  bool entries_reached = !report->seal_broken && (result == kExtractOk || stopped_at_entry ||
+                                                  (archive_failed && !catalog.main_header_bad));
+  // A name with a NUL byte is refused before it is offered.
+  size_t stopped_at = failure == kFailureNameNul ? run.offered + 1 : run.offered;
+  size_t seen = 0;
+  for (const CatalogEntry& entry : catalog.entries) {
+    if (!entry.IsDirectory()) ++seen;
+    bool after_failure = report->failed != nullptr || seen > stopped_at;
+    if (!entries_reached || (stopped_at_entry && after_failure)) {
+      report->entries.push_back({&entry, kNotChecked, ""});
+      continue;
+    }
+    if (stopped_at_entry && !entry.IsDirectory() && seen == stopped_at) {
+      report->failed = &entry;
+      report->failed_reason = run.refused != kNameFine     ? RefusalText(run.refused)
+                              : result == kExtractBadEntry ? FailureReason(failure, entry.header)
+                                                           : "no memory to copy it";
+      report->entries.push_back({&entry, kBad, report->failed_reason});
+      continue;
+    }
+    std::string note;
+    if (entry.IsDirectory()) note = "folder";
+    if (entry.IsVolumeLabel()) note = "volume label";
+    if (entry.NameWasCut()) note = "name cut to 259 bytes";
+    report->entries.push_back({&entry, kSound, note});
+  }
+  if (archive_failed) report->archive_failure = FailureReason(failure, FileHeader{});
+}
 
 void PrintReport(const Catalog& catalog, const TestReport& report, std::ostream& out) {
   if (!report.seal_broken && !report.seal.text.empty()) out << report.seal.text << "\n";
@@ -115,44 +156,8 @@ int CommandTest(const CommandArgs& args, std::ostream& out, std::ostream& err) {
   uint32_t failure = kFailureNone;
   if (!report.seal_broken) report.result = ExtractArchive(file.c_str(), VerifyEverything, &run, &failure);
   if (run.refused != kNameFine) report.result = kExtractBadEntry;
+  JudgeEntries(catalog, run, failure, &report);
   int result = report.result;
-
-  // The pass offers every entry but folders, in order, and stops right
-  // after the entry that failed: the last one it offered. Damage between
-  // entries stops it after the last entry it could walk to, and a damaged
-  // main header before the first.
-  bool archive_failed = result == kExtractBadEntry && run.refused == kNameFine && IsArchiveFailure(failure);
-  bool stopped_at_entry =
-      !archive_failed && (result == kExtractBadEntry || result == kExtractNoCopyBuffer);
-  bool entries_reached = !report.seal_broken && (result == kExtractOk || stopped_at_entry ||
-                                                 (archive_failed && !catalog.main_header_bad));
-  // A name with a NUL byte is refused before it is offered.
-  size_t stopped_at = failure == kFailureNameNul ? run.offered + 1 : run.offered;
-  size_t seen = 0;
-  const CatalogEntry* failed = nullptr;
-  std::string failed_reason;
-  for (const CatalogEntry& entry : catalog.entries) {
-    if (!entry.IsDirectory()) ++seen;
-    bool after_failure = failed != nullptr || seen > stopped_at;
-    if (!entries_reached || (stopped_at_entry && after_failure)) {
-      report.entries.push_back({&entry, kNotChecked, ""});
-      continue;
-    }
-    if (stopped_at_entry && !entry.IsDirectory() && seen == stopped_at) {
-      failed = &entry;
-      failed_reason = run.refused != kNameFine     ? RefusalText(run.refused)
-                      : result == kExtractBadEntry ? FailureReason(failure, entry.header)
-                                                   : "no memory to copy it";
-      report.entries.push_back({&entry, kBad, failed_reason});
-      continue;
-    }
-    std::string note;
-    if (entry.IsDirectory()) note = "folder";
-    if (entry.IsVolumeLabel()) note = "volume label";
-    if (entry.NameWasCut()) note = "name cut to 259 bytes";
-    report.entries.push_back({&entry, kSound, note});
-  }
-  if (archive_failed) report.archive_failure = FailureReason(failure, FileHeader{});
 
   if (line.Has("--json")) {
     out << ReportJson(file, catalog, report) << "\n";
@@ -162,8 +167,8 @@ int CommandTest(const CommandArgs& args, std::ostream& out, std::ostream& err) {
   if (report.seal_broken) {
     ReportError(err, report.seal.text);
   } else if (result != kExtractOk) {
-    std::string name = failed != nullptr ? ShownName(failed->name) : "";
-    std::string reason = failed != nullptr ? failed_reason : FailureReason(failure, FileHeader{});
+    std::string name = report.failed != nullptr ? ShownName(report.failed->name) : "";
+    std::string reason = report.failed != nullptr ? report.failed_reason : FailureReason(failure, FileHeader{});
     ReportError(err, ResultMessage(result, file, catalog, name, reason));
   }
   return !report.seal_broken && result == kExtractOk ? 0 : 1;
