@@ -55,6 +55,19 @@ bool IsFullyQualifiedPath(const char* path) {
   return share[0] != '\0' && !IsPathSeparator(share[0]);
 }
 
+bool IsRootFolder(const char* path) {
+  size_t at = 2;  // past "C:"
+  if (IsPathSeparator(path[0]) && IsPathSeparator(path[1])) {
+    // Past the server's name, its separator and the share's name.
+    for (int part = 0; part < 2; ++part) {
+      while (path[at] != '\0' && !IsPathSeparator(path[at])) ++at;
+      if (part == 0 && path[at] != '\0') ++at;
+    }
+  }
+  while (IsPathSeparator(path[at])) ++at;
+  return path[at] == '\0';
+}
+
 int MakeFullPath(char* path) {
   char full[kPathSize];
   if (FsFullPath(path, full, sizeof full) == 0) return -1;

@@ -36,6 +36,10 @@ int JoinPath(char* destination, const char* name, size_t size);
 // same folder whatever the process's current drive and folder.
 bool IsFullyQualifiedPath(const char* path);
 
+// True for a fully qualified path that names a drive's root or a share's
+// (C:\, \\server\share, with or without separators after them).
+bool IsRootFolder(const char* path);
+
 // Replaces the path (in a buffer of kPathSize bytes) with its full form. A
 // full form that does not fit the buffer, or that the system cannot make,
 // leaves the path as it was; the result is then -1, else 0.

@@ -1,5 +1,8 @@
 #include "setup/messages.h"
 
+#include <cstring>
+
+#include "common/bounded_text.h"
 #include "common/path_helpers.h"
 #include "install/install_log.h"
 #include "setup/setup_state.h"
@@ -19,6 +22,17 @@ int ShowMessage(HWND owner, const char* text, const char* caption_source, UINT t
     return IDOK;
   }
   return MessageBoxA(owner, text, caption, type);
+}
+
+int ShowProductMessage(HWND dialog, int16_t id, UINT type) {
+  char text[264];
+  CopyBounded(text, g_setup_state->group, sizeof text);
+  size_t length = strlen(text);
+  // The name fits its 32-byte field: the text always has room after it.
+  LookupText(g_setup_state->language_table, id, text + length, sizeof text - length);
+  char caption[kPathSize];
+  GetWindowTextA(dialog, caption, sizeof caption);
+  return ShowMessage(dialog, text, caption, type);
 }
 
 int ShowStringMessage(HWND owner, int16_t id, const char* caption_source, UINT type) {

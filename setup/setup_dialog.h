@@ -35,7 +35,3 @@ void ShowListContextMenu(HWND dialog);
 // it holds (or its parent).
 void BrowseForDestination(HWND dialog, int edit_id);
 int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM lparam, LPARAM data);
-
-// Thread: sends WM_DESTROY to every top-level window of the class named by
-// `parameter` (a copy the thread owns and frees) until none is left.
-DWORD WINAPI CloseRunningInstances(LPVOID parameter);

@@ -5,13 +5,14 @@
 #include "install/run_installation.h"
 #include "resources/resource_ids.h"
 #include "setup/setup_dialog.h"
+#include "setup/running_instances.h"
 #include "setup/setup_state.h"
+#include "setup/single_instance.h"
 
 namespace {
 
-// How long a silent installation lets running copies of the product close
-// before it writes over their files; one that is still running then is
-// met by the fallback.
+// How long a silent installation lets running copies of the product close;
+// with one still running then, nothing is changed.
 constexpr DWORD kClosingWait = 10000;
 
 struct HiddenDialog {
@@ -32,8 +33,11 @@ int ExitCodeOf(int result) {
   switch (result) {
     case 0: return kExitInstalled;
     case kExtractCannotCreate:
-    case kInstallNotMoved: return kExitCannotCreate;
+    case kInstallNotMoved:
+    case kInstallFileInUse:
+    case kInstallNotWritten: return kExitCannotCreate;
     case kInstallNoDestination: return kExitUnusableDestination;
+    case kInstallProductRunning: return kExitProductRunning;
     default: return kExitDamagedPackage;
   }
 }
@@ -42,15 +46,13 @@ const char* const kOutcomes[] = {
     "installed",
     "wrong arguments",
     "the package is damaged or cannot be read",
-    "a file could not be created, not even through a temporary folder",
+    "a file could not be created or replaced, nothing was changed",
     "the destination folder cannot be used",
+    "the product is running, nothing was changed",
 };
 
-int Install(HINSTANCE instance, const CommandLine& command_line) {
-  if (command_line.refusal != nullptr) {
-    LogLine("%s: %s", command_line.refusal, command_line.wrong_argument);
-    return kExitWrongArguments;
-  }
+// The installation itself, once this run holds the installer's claim.
+int InstallClaimed(HINSTANCE instance, const CommandLine& command_line) {
   const char* package = g_setup_state->module_path;
   // No critical-error box of the system either (a drive without its disk),
   // not even while the package is described.
@@ -65,14 +67,26 @@ int Install(HINSTANCE instance, const CommandLine& command_line) {
     return kExitDamagedPackage;
   }
   LogLine("package %s: every entry checked", package);
-  if (hidden.closing != nullptr) {
-    WaitForSingleObject(hidden.closing, kClosingWait);
-    CloseHandle(hidden.closing);
-  }
+  if (hidden.closing != nullptr) CloseHandle(hidden.closing);
+  WaitForProductToClose(g_setup_state->window_class, kClosingWait);
   int result = RunInstallation(dialog);
   DestroyWindow(dialog);
   int code = ExitCodeOf(result);
   if (code != kExitInstalled) LogLine("installation result %d", result);
+  return code;
+}
+
+int Install(HINSTANCE instance, const CommandLine& command_line) {
+  if (command_line.refusal != nullptr) {
+    LogLine("%s: %s", command_line.refusal, command_line.wrong_argument);
+    return kExitWrongArguments;
+  }
+  if (!ClaimSingleInstance(false)) {
+    LogLine("another run of this installer is under way");
+    return kExitProductRunning;
+  }
+  int code = InstallClaimed(instance, command_line);
+  ReleaseSingleInstance();
   return code;
 }
 

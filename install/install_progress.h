@@ -1,0 +1,46 @@
+// The dialog while an installation runs on its thread: served at least
+// every kServeInterval ms, so that it repaints and answers; every control
+// but Cancel disabled, so that nothing starts a second run inside the
+// first; a progress bar; and Cancel, Esc or the close box asking whether
+// to stop, in the user's language.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// Milliseconds between two servings of the dialog: well within what a user
+// notices, and rare enough that serving costs the pass next to nothing.
+constexpr uint32_t kServeInterval = 20;
+
+struct InstallProgress {
+  HWND dialog;
+  HWND focus;             // the control that had the focus before, given it back after
+  uint32_t served_at;     // tick count of the last serving
+  int32_t percent_shown;  // on the progress bar; -1 before the first
+  uint32_t cancel_asked;  // Cancel, Esc or the close box since the last question
+  uint32_t cancelled;     // the user confirmed: the run stops and is undone
+};
+
+// Puts the dialog into its busy state. The record must stay valid until
+// EndInstallProgress.
+void BeginInstallProgress(InstallProgress* progress, HWND dialog);
+
+// The dialog as it was, without the input made meanwhile.
+void EndInstallProgress(InstallProgress* progress);
+
+// Serves the dialog when it is due, and asks whether to cancel when the
+// user has asked for it. True once the user has confirmed.
+bool ServeInstallProgress(InstallProgress* progress);
+
+// PassProgress report of the installing pass (`user`: the InstallProgress):
+// the bar shows `done` of `total`; nonzero once the user has cancelled.
+int ReportInstallProgress(void* user, uint32_t done, uint32_t total);
+
+// What Cancel and the close box do while the dialog is busy: the request is
+// noted for the next serving, and true returned; false when the dialog is
+// not busy.
+bool RequestCancel(HWND dialog);
+
+// True while an installation runs in the dialog.
+bool IsInstalling(HWND dialog);
