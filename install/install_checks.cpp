@@ -74,7 +74,7 @@ DWORD CheckReplaceable(const char* path) {
 int CheckBeforeChanging(InstallContext* context, DWORD* error) {
   HWND dialog = context->dialog;
   while (IsProductRunning(g_setup_state->window_class)) {
-    if (ShowProductMessage(dialog, kTextRunning, MB_RETRYCANCEL | MB_ICONEXCLAMATION) != IDRETRY) {
+    if (ShowDialogMessage(dialog, g_setup_state->group, kTextRunning, MB_RETRYCANCEL | MB_ICONEXCLAMATION) != IDRETRY) {
       return kInstallProductRunning;
     }
   }

@@ -2,11 +2,9 @@
 
 #include <commctrl.h>
 
-#include "common/path_helpers.h"
 #include "resources/resource_ids.h"
 #include "setup/message_pump.h"
 #include "setup/messages.h"
-#include "setup/setup_state.h"
 
 namespace {
 
@@ -16,13 +14,19 @@ constexpr int16_t kTextCancelQuestion = 3004;
 const int kBusyControls[] = {IDC_INSTALL, IDC_EDITION, IDC_LANGUAGES, IDC_FOLDER, IDC_BROWSE,
                              IDC_START_MENU, IDC_DESKTOP_ICON, IDC_QUICK_LAUNCH};
 
+// The run under way, from BeginInstallProgress to EndInstallProgress; null
+// between runs. The program has one dialog, so one run at a time.
+InstallProgress* g_running;
+
 void EnableControls(HWND dialog, BOOL enable) {
   for (int id : kBusyControls) EnableWindow(GetDlgItem(dialog, id), enable);
   ShowWindow(GetDlgItem(dialog, IDC_PROGRESS), enable ? SW_HIDE : SW_SHOW);
 }
 
-InstallProgress* BusyRecord(HWND dialog) {
-  return reinterpret_cast<InstallProgress*>(GetWindowLongPtrA(dialog, DWLP_USER));
+// The dialog manager's own way to move the focus, which also keeps its
+// default button right.
+void FocusControl(HWND dialog, HWND control) {
+  SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
 }
 
 }  // namespace
@@ -31,34 +35,32 @@ void BeginInstallProgress(InstallProgress* progress, HWND dialog) {
   progress->dialog = dialog;
   progress->focus = GetFocus();
   progress->served_at = GetTickCount();
-  progress->percent_shown = -1;
   progress->cancel_asked = 0;
   progress->cancelled = 0;
   SendDlgItemMessageA(dialog, IDC_PROGRESS, PBM_SETPOS, 0, 0);
+  // Away from the controls about to be disabled, which would keep it
+  // and leave the keyboard nowhere.
+  FocusControl(dialog, GetDlgItem(dialog, IDCANCEL));
   EnableControls(dialog, FALSE);
-  // Where Esc arrives as a key of the dialog's own.
-  SetFocus(GetDlgItem(dialog, IDCANCEL));
-  SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(progress));
+  g_running = progress;
 }
 
 void EndInstallProgress(InstallProgress* progress) {
   HWND dialog = progress->dialog;
-  DropWaitingInput();
-  SetWindowLongPtrA(dialog, DWLP_USER, 0);
+  ServeWaitingMessages(false);
+  g_running = nullptr;
   EnableControls(dialog, TRUE);
-  if (progress->focus != nullptr) SetFocus(progress->focus);
+  if (progress->focus != nullptr) FocusControl(dialog, progress->focus);
 }
 
 bool ServeInstallProgress(InstallProgress* progress) {
   uint32_t now = GetTickCount();
   if (progress->cancelled || now - progress->served_at < kServeInterval) return progress->cancelled != 0;
-  if (ServeWaitingMessages()) progress->cancel_asked = 1;
+  if (ServeWaitingMessages(true)) progress->cancel_asked = 1;
   if (progress->cancel_asked) {
     progress->cancel_asked = 0;
-    char caption[kPathSize];
-    GetWindowTextA(progress->dialog, caption, sizeof caption);
     // The pass waits while the question is open; a No lets it go on.
-    if (ShowStringMessage(progress->dialog, kTextCancelQuestion, caption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+    if (ShowDialogMessage(progress->dialog, "", kTextCancelQuestion, MB_YESNO | MB_ICONQUESTION) == IDYES) {
       progress->cancelled = 1;
     }
   }
@@ -68,11 +70,9 @@ bool ServeInstallProgress(InstallProgress* progress) {
 
 int ReportInstallProgress(void* user, uint32_t done, uint32_t total) {
   InstallProgress* progress = static_cast<InstallProgress*>(user);
+  // The bar repaints only when its position changes.
   int percent = total != 0 && done < total ? MulDiv(static_cast<int>(done), 100, static_cast<int>(total)) : 100;
-  if (percent != progress->percent_shown) {
-    progress->percent_shown = percent;
-    SendDlgItemMessageA(progress->dialog, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
-  }
+  SendDlgItemMessageA(progress->dialog, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
   int stop = ServeInstallProgress(progress) ? 1 : 0;
   // The pass takes the system's last error as the reason of a write that
   // fails after this: none of the serving's may be found there.
@@ -80,11 +80,10 @@ int ReportInstallProgress(void* user, uint32_t done, uint32_t total) {
   return stop;
 }
 
-bool RequestCancel(HWND dialog) {
-  InstallProgress* progress = BusyRecord(dialog);
-  if (progress == nullptr) return false;
-  progress->cancel_asked = 1;
+bool RequestCancel() {
+  if (g_running == nullptr) return false;
+  g_running->cancel_asked = 1;
   return true;
 }
 
-bool IsInstalling(HWND dialog) { return BusyRecord(dialog) != nullptr; }
+bool IsInstalling() { return g_running != nullptr; }

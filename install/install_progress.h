@@ -17,13 +17,12 @@ struct InstallProgress {
   HWND dialog;
   HWND focus;             // the control that had the focus before, given it back after
   uint32_t served_at;     // tick count of the last serving
-  int32_t percent_shown;  // on the progress bar; -1 before the first
   uint32_t cancel_asked;  // Cancel, Esc or the close box since the last question
   uint32_t cancelled;     // the user confirmed: the run stops and is undone
 };
 
 // Puts the dialog into its busy state. The record must stay valid until
-// EndInstallProgress.
+// EndInstallProgress; one run at a time.
 void BeginInstallProgress(InstallProgress* progress, HWND dialog);
 
 // The dialog as it was, without the input made meanwhile.
@@ -37,10 +36,9 @@ bool ServeInstallProgress(InstallProgress* progress);
 // the bar shows `done` of `total`; nonzero once the user has cancelled.
 int ReportInstallProgress(void* user, uint32_t done, uint32_t total);
 
-// What Cancel and the close box do while the dialog is busy: the request is
-// noted for the next serving, and true returned; false when the dialog is
-// not busy.
-bool RequestCancel(HWND dialog);
+// What Cancel and the close box do while a run is under way: the request
+// is noted for the next serving, and true returned; false when no run is.
+bool RequestCancel();
 
-// True while an installation runs in the dialog.
-bool IsInstalling(HWND dialog);
+// True while an installation runs.
+bool IsInstalling();

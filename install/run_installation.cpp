@@ -239,6 +239,6 @@ int RunInstallation(HWND dialog) {
     ReportFailure(dialog, result, error, failed);
     return result;
   }
-  ShowProductMessage(dialog, kTextInstalled, MB_ICONINFORMATION);
+  ShowDialogMessage(dialog, state->group, kTextInstalled, MB_ICONINFORMATION);
   return 0;
 }

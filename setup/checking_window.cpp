@@ -1,18 +1,15 @@
 #include "setup/checking_window.h"
 
 #include "install/install_progress.h"
+#include "resources/resource_ids.h"
 #include "setup/message_pump.h"
-#include "setup/setup_dialog.h"
 #include "setup/setup_state.h"
 #include "setup/texts.h"
 
 namespace {
 
-constexpr int16_t kTextChecking = 3005;
-
-// Room for the longest of the three texts and "100%" in the dialog font.
-constexpr int kWidth = 320;
-constexpr int kHeight = 56;
+// Nothing in the window answers the user.
+INT_PTR CALLBACK CheckingWindowProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
 }  // namespace
 
@@ -27,12 +24,8 @@ int ReportChecking(void* user, uint32_t done, uint32_t total) {
   if (now - checking->served_at < kServeInterval) return 0;
   checking->served_at = now;
   if (checking->window == nullptr && now - checking->started_at >= kCheckingWindowDelay) {
-    checking->window = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_DLGFRAME | SS_CENTER | SS_CENTERIMAGE, 0, 0,
-                                       kWidth, kHeight, nullptr, nullptr, nullptr, nullptr);
-    if (checking->window == nullptr) return 0;
-    SendMessageA(checking->window, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), 0);
-    CenterOnDesktop(checking->window);
-    ShowWindow(checking->window, SW_SHOWNORMAL);
+    // The template centres and shows it.
+    checking->window = CreateDialogParamA(nullptr, MAKEINTRESOURCEA(IDD_CHECKING), nullptr, CheckingWindowProc, 0);
     checking->percent_shown = -1;
   }
   if (checking->window != nullptr) {
@@ -42,14 +35,14 @@ int ReportChecking(void* user, uint32_t done, uint32_t total) {
     if (percent != checking->percent_shown) {
       checking->percent_shown = percent;
       char text[128];
-      LookupText(g_setup_state->language_table, kTextChecking, text, sizeof text - 8);
+      LookupText(g_setup_state->language_table, IDC_CHECKING, text, sizeof text - 8);
       wsprintfA(text + lstrlenA(text), " %d%%", percent);
-      SetWindowTextA(checking->window, text);
+      SetDlgItemTextA(checking->window, IDC_CHECKING, text);
     }
   }
   // Nothing in the window can be used: what the user types meanwhile is
   // dropped with the rest.
-  ServeWaitingMessages();
+  ServeWaitingMessages(true);
   return 0;
 }
 

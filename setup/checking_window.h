@@ -17,7 +17,7 @@ constexpr int32_t kSealShare = 15;
 
 // Zero-filled before the check.
 struct CheckingWindow {
-  HWND window;            // null until shown
+  HWND window;            // null until shown; its line is control IDC_CHECKING
   uint32_t started;       // 1 once the first report came, at started_at
   uint32_t started_at;    // tick counts
   uint32_t served_at;

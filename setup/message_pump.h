@@ -5,9 +5,8 @@
 // Dispatches every message waiting for this thread. Keyboard input is
 // taken and dropped, not left for later (a key pressed during an
 // installation must not answer the box that follows it); true when Escape
-// was among it. Mouse input goes through: the windows have disabled what
-// must not be used meanwhile.
-bool ServeWaitingMessages();
-
-// Drops the keyboard and mouse input that is still waiting.
-void DropWaitingInput();
+// was among it. Mouse input goes through when `serve_mouse` is set (the
+// windows have disabled what must not be used meanwhile), else it is
+// dropped too (once the step is over, a click made during it must not
+// reach the controls enabled again).
+bool ServeWaitingMessages(bool serve_mouse);

@@ -24,11 +24,12 @@ int ShowMessage(HWND owner, const char* text, const char* caption_source, UINT t
   return MessageBoxA(owner, text, caption, type);
 }
 
-int ShowProductMessage(HWND dialog, int16_t id, UINT type) {
+int ShowDialogMessage(HWND dialog, const char* lead, int16_t id, UINT type) {
   char text[264];
-  CopyBounded(text, g_setup_state->group, sizeof text);
+  CopyBounded(text, lead, sizeof text);
   size_t length = strlen(text);
-  // The name fits its 32-byte field: the text always has room after it.
+  // A lead is a name of at most 31 characters: the text always has room
+  // after it.
   LookupText(g_setup_state->language_table, id, text + length, sizeof text - length);
   char caption[kPathSize];
   GetWindowTextA(dialog, caption, sizeof caption);

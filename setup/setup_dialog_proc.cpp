@@ -13,8 +13,8 @@ namespace {
 void OnCommand(HWND dialog, int id) {
   // While an installation runs, the dialog is served from inside it: only
   // Cancel counts, as a question to the run.
-  if (IsInstalling(dialog)) {
-    if (id == IDCANCEL) RequestCancel(dialog);
+  if (IsInstalling()) {
+    if (id == IDCANCEL) RequestCancel();
     return;
   }
   HWND list = GetDlgItem(dialog, IDC_LANGUAGES);
@@ -55,7 +55,7 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARA
       if (reinterpret_cast<HWND>(wparam) == GetDlgItem(dialog, IDC_LANGUAGES)) ShowListContextMenu(dialog);
       break;
     case WM_CLOSE:
-      if (!RequestCancel(dialog)) EndDialog(dialog, 0);
+      if (!RequestCancel()) EndDialog(dialog, 0);
       break;
   }
   // Also for WM_INITDIALOG: no control gets the focus by default.

@@ -395,11 +395,11 @@ TEST_F(PackageTitleTest, CheckingWindowComesOnlyForALongCheck) {
   ASSERT_NE(checking.window, nullptr);
   EXPECT_TRUE(IsWindowVisible(checking.window));
   char text[128];
-  GetWindowTextA(checking.window, text, sizeof text);
+  GetDlgItemTextA(checking.window, IDC_CHECKING, text, sizeof text);
   EXPECT_STREQ(text, "Checking the package... 25%");
   Sleep(kServeInterval + 10);
   ReportChecking(&checking, 1000, 1000);
-  GetWindowTextA(checking.window, text, sizeof text);
+  GetDlgItemTextA(checking.window, IDC_CHECKING, text, sizeof text);
   EXPECT_STREQ(text, "Checking the package... 100%");
   HWND window = checking.window;
   CloseCheckingWindow(&checking);

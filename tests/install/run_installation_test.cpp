@@ -90,7 +90,7 @@ LRESULT CALLBACK WatchedStatus(HWND window, UINT message, WPARAM wparam, LPARAM 
     std::string text = reinterpret_cast<const char*>(lparam);
     g_status_texts.push_back(text);
     if (!g_cancel_on_prefix.empty() && text.rfind(g_cancel_on_prefix, 0) == 0) {
-      RequestCancel(GetParent(window));
+      RequestCancel();
       g_cancel_on_prefix.clear();
     }
     if (g_held_file == INVALID_HANDLE_VALUE && !g_hold_on_prefix.empty() && text.rfind(g_hold_on_prefix, 0) == 0) {
