@@ -40,32 +40,35 @@ int JoinPath(char* destination, const char* name, size_t size) {
   return AppendBounded(destination, name, size);
 }
 
-bool IsFullyQualifiedPath(const char* path) {
+namespace {
+
+// The length of the path's root, "C:\" or "\\server\share", or 0 when
+// the path is not fully qualified.
+size_t RootLength(const char* path) {
   const char c = path[0];
-  if (((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) && path[1] == ':') return IsPathSeparator(path[2]);
-  if (!IsPathSeparator(path[0]) || !IsPathSeparator(path[1])) return false;
+  if (((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) && path[1] == ':') return IsPathSeparator(path[2]) ? 3 : 0;
+  if (!IsPathSeparator(path[0]) || !IsPathSeparator(path[1])) return 0;
   // A server and a share, each named. "\\.\" and "\\?\" open the system's
   // device and raw path spaces instead.
   const char* server = path + 2;
   size_t server_length = 0;
   while (server[server_length] != '\0' && !IsPathSeparator(server[server_length])) ++server_length;
-  if (server_length == 0 || server[server_length] == '\0') return false;
-  if (server_length == 1 && (server[0] == '.' || server[0] == '?')) return false;
-  const char* share = server + server_length + 1;
-  return share[0] != '\0' && !IsPathSeparator(share[0]);
+  if (server_length == 0 || server[server_length] == '\0') return 0;
+  if (server_length == 1 && (server[0] == '.' || server[0] == '?')) return 0;
+  const char* end = server + server_length + 1;
+  if (end[0] == '\0' || IsPathSeparator(end[0])) return 0;
+  while (*end != '\0' && !IsPathSeparator(*end)) ++end;
+  return static_cast<size_t>(end - path);
 }
 
+}  // namespace
+
+bool IsFullyQualifiedPath(const char* path) { return RootLength(path) != 0; }
+
 bool IsRootFolder(const char* path) {
-  size_t at = 2;  // past "C:"
-  if (IsPathSeparator(path[0]) && IsPathSeparator(path[1])) {
-    // Past the server's name, its separator and the share's name.
-    for (int part = 0; part < 2; ++part) {
-      while (path[at] != '\0' && !IsPathSeparator(path[at])) ++at;
-      if (part == 0 && path[at] != '\0') ++at;
-    }
-  }
-  while (IsPathSeparator(path[at])) ++at;
-  return path[at] == '\0';
+  const char* rest = path + RootLength(path);
+  while (IsPathSeparator(*rest)) ++rest;
+  return *rest == '\0';
 }
 
 int MakeFullPath(char* path) {

@@ -26,6 +26,11 @@ bool MakePathList(ShellPathList* list, const char* path) {
   return CopyBounded(list->bytes, path, kPathSize) == kTextWhole;
 }
 
+// An existing PSAPI.DLL is given the lasting name KVPSAPI.DLL rather than
+// replaced, which works while a program has it loaded.
+const char kPsapiName[] = "PSAPI.DLL";
+const char kPsapiMovedName[] = "KVPSAPI.DLL";
+
 // A silent installation lets the shell show neither progress nor errors.
 FILEOP_FLAGS SilentShellFlags() { return IsSilentRun() ? FOF_SILENT | FOF_NOERRORUI : 0; }
 
@@ -149,7 +154,15 @@ void ShellDelete(const char* path) {
   SHFileOperationA(&operation);
 }
 
-void MoveAsidePsapi(UndoJournal* journal) { RenameNoted(journal, "PSAPI.DLL", "KVPSAPI.DLL"); }
+void MoveAsidePsapi(UndoJournal* journal) { RenameNoted(journal, kPsapiName, kPsapiMovedName); }
+
+bool IsPsapiMovedAside(const char* path) {
+  if (_stricmp(path + FileNameOffset(path), kPsapiName) != 0) return false;
+  char moved[kPathSize];
+  CopyBounded(moved, path, sizeof moved);
+  CutLastComponent(moved);
+  return JoinPath(moved, kPsapiMovedName, sizeof moved) == kTextWhole && CheckFileExists(moved) != 0;
+}
 
 int ShowSystemError(HWND owner, DWORD code, const char* caption, UINT buttons) {
   if (code == 0) code = GetLastError();

@@ -50,6 +50,10 @@ DWORD MoveFilesInto(const char* from, UndoJournal* journal, char* failed);
 // that impossible.
 void MoveAsidePsapi(UndoJournal* journal);
 
+// True when `path` is a PSAPI.DLL that MoveAsidePsapi renames aside
+// instead of replacing: there is no KVPSAPI.DLL beside it yet.
+bool IsPsapiMovedAside(const char* path);
+
 // Shows the system's text for `code` (0: the thread's last error) with an
 // error icon and `buttons` (MB_OK, MB_RETRYCANCEL). Returns the box's
 // result; 0 when there is no code, 2 when the system has no text for it.

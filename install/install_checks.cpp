@@ -17,16 +17,6 @@ namespace {
 
 constexpr int16_t kTextRunning = 3003;
 
-// The PSAPI.DLL that the run renames to KVPSAPI.DLL instead of replacing
-// it, which works while a program has it loaded.
-bool IsRenamedAside(const char* path) {
-  if (_stricmp(path + FileNameOffset(path), "PSAPI.DLL") != 0) return false;
-  char moved[kPathSize];
-  CopyBounded(moved, path, sizeof moved);
-  CutLastComponent(moved);
-  return JoinPath(moved, "KVPSAPI.DLL", sizeof moved) == kTextWhole && CheckFileExists(moved) != 0;
-}
-
 // One walk over the package's names under the user's choices: kInstallFileInUse
 // with the file in `failed` (kPathSize bytes) and the reason in `*error`;
 // kInstallNoDestination when a name has no room; kInstallCancelled; or 0.
@@ -44,7 +34,7 @@ int CheckPlacedFiles(InstallContext* context, DWORD* error, char* failed) {
     if (placement == kPlacedUncreatable) longest = kPathSize;
     size_t length = std::strlen(name + FileNameOffset(name));
     if (length > longest) longest = length;
-    if (placement == kPlaced && !IsRenamedAside(path)) *error = CheckReplaceable(path);
+    if (placement == kPlaced && !IsPsapiMovedAside(path)) *error = CheckReplaceable(path);
     if (*error != ERROR_SUCCESS) {
       CopyBounded(failed, path, kPathSize);
       return kInstallFileInUse;

@@ -11,7 +11,7 @@ namespace {
 constexpr int16_t kTextCancelQuestion = 3004;
 
 // Everything the user could change or start; Cancel stays.
-const int kBusyControls[] = {IDC_INSTALL, IDC_EDITION, IDC_LANGUAGES, IDC_FOLDER, IDC_BROWSE,
+const int16_t kBusyControls[] = {IDC_INSTALL, IDC_EDITION, IDC_LANGUAGES, IDC_FOLDER, IDC_BROWSE,
                              IDC_START_MENU, IDC_DESKTOP_ICON, IDC_QUICK_LAUNCH};
 
 // The run under way, from BeginInstallProgress to EndInstallProgress; null
@@ -19,7 +19,7 @@ const int kBusyControls[] = {IDC_INSTALL, IDC_EDITION, IDC_LANGUAGES, IDC_FOLDER
 InstallProgress* g_running;
 
 void EnableControls(HWND dialog, BOOL enable) {
-  for (int id : kBusyControls) EnableWindow(GetDlgItem(dialog, id), enable);
+  for (int16_t id : kBusyControls) EnableWindow(GetDlgItem(dialog, id), enable);
   ShowWindow(GetDlgItem(dialog, IDC_PROGRESS), enable ? SW_HIDE : SW_SHOW);
 }
 
@@ -71,8 +71,7 @@ bool ServeInstallProgress(InstallProgress* progress) {
 int ReportInstallProgress(void* user, uint32_t done, uint32_t total) {
   InstallProgress* progress = static_cast<InstallProgress*>(user);
   // The bar repaints only when its position changes.
-  int percent = total != 0 && done < total ? MulDiv(static_cast<int>(done), 100, static_cast<int>(total)) : 100;
-  SendDlgItemMessageA(progress->dialog, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+  SendDlgItemMessageA(progress->dialog, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(ShareOf(done, total, 100)), 0);
   int stop = ServeInstallProgress(progress) ? 1 : 0;
   // The pass takes the system's last error as the reason of a write that
   // fails after this: none of the serving's may be found there.

@@ -32,6 +32,13 @@ void EndInstallProgress(InstallProgress* progress);
 // user has asked for it. True once the user has confirmed.
 bool ServeInstallProgress(InstallProgress* progress);
 
+// `whole` times the share `done` of `total` is, rounded down; all of
+// `whole` from `total` on, and for a total of 0. A pass's bytes lie below
+// 2 GiB, and MulDiv keeps the product's 64 bits.
+inline int ShareOf(uint32_t done, uint32_t total, int whole) {
+  return done < total ? MulDiv(static_cast<int>(done), whole, static_cast<int>(total)) : whole;
+}
+
 // PassProgress report of the installing pass (`user`: the InstallProgress):
 // the bar shows `done` of `total`; nonzero once the user has cancelled.
 int ReportInstallProgress(void* user, uint32_t done, uint32_t total);

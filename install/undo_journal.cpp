@@ -1,9 +1,11 @@
 #include "install/undo_journal.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "archive/memory_buffer.h"
 #include "common/bounded_text.h"
+#include "common/file_system.h"
 #include "common/path_helpers.h"
 #include "install/folders.h"
 #include "setup/edition_choice.h"
@@ -16,13 +18,6 @@ namespace {
 // folder (Wine does so for every file created).
 const char kOwnFolder[] = "tw-undo";
 const char kRecordName[] = "tw-undo\\record.tmp";
-
-// What a replay of the record does with it.
-enum ReplayMode {
-  kAsRecorded,  // an interrupted run's record: committed if its last line is C
-  kCommit,
-  kUndo,
-};
 
 // `name` in `folder` into `path` (kPathSize bytes); false when it does not
 // fit whole, since a cut path would name another file.
@@ -37,14 +32,10 @@ bool Exists(const char* path) { return CheckFileExists(path) == 0; }
 // written before the change it describes, so that the record never misses
 // a change that was made.
 bool Note(UndoJournal* journal, char kind, const char* first, const char* second) {
-  char line[2 * kPathSize + 8] = {kind, '\t'};
-  AppendBounded(line, first, sizeof line);
-  if (second != nullptr) {
-    AppendBounded(line, "\t", sizeof line);
-    AppendBounded(line, second, sizeof line);
-  }
-  AppendBounded(line, "\r\n", sizeof line);
-  DWORD length = static_cast<DWORD>(std::strlen(line));
+  // Two paths and the line's five characters: within wsprintfA's bound.
+  char line[2 * kPathSize + 8];
+  DWORD length = static_cast<DWORD>(wsprintfA(line, "%c\t%s%s%s\r\n", kind, first, second != nullptr ? "\t" : "",
+                                              second != nullptr ? second : ""));
   DWORD written = 0;
   return WriteFile(journal->record, line, length, &written, nullptr) && written == length;
 }
@@ -56,91 +47,77 @@ void NthLevel(const char* folder, int level, char* path) {
   for (int i = 1; i < level; ++i) CutLastComponent(path);
 }
 
-// Deletes the record and then the run's own folder, which only the record
-// and kept files, all gone by now, were in; true when the record is gone.
-bool DropRecord(const char* folder, const char* record) {
-  bool gone = DeleteFileA(record) != 0;
-  char own[kPathSize];
-  if (InFolder(folder, kOwnFolder, own)) RemoveDirectoryA(own);
-  return gone;
+// Deletes the file, a read-only one too; true when none is left there.
+bool Delete(const char* path) {
+  ClearReadOnly(path);
+  return DeleteFileA(path) || !Exists(path);
 }
 
-// Undoing one line or, in a committed run, finishing it. `whole` turns
-// false when something could not be put back: the record then stays for
-// the next run to try again.
-void CarryOut(char* line, const char* folder, bool committed, const char* record, bool* record_gone,
-              bool* whole) {
+// Undoing one line or, in a committed run, finishing it; F lines are left
+// to the caller. False when something could not be put back: the record
+// then stays for the next run to try again.
+bool CarryOut(char* line, const char* folder, bool committed) {
   char kind = line[0];
   char* first = std::strchr(line, '\t');
-  if (first == nullptr) return;
+  if (first == nullptr || kind == 'F') return true;
   *first++ = '\0';
   char* second = std::strchr(first, '\t');
   if (second != nullptr) *second++ = '\0';
-  if (kind == 'F') {
-    // The folders were noted first, so they come last: the record is
-    // the last thing of the run left inside them.
-    if (committed) return;
-    if (!*record_gone && *whole) *record_gone = DropRecord(folder, record);
-    RemoveDirectoryA(first);
-    return;
-  }
   char path[kPathSize];
   char name_path[kPathSize];
-  if (!InFolder(folder, first, path)) return;
-  bool named = second != nullptr && InFolder(folder, second, name_path);
-  if (kind == 'K' && committed) {
-    ClearReadOnly(path);
-    if (!DeleteFileA(path) && Exists(path)) DeleteAtRestart(path, DetectWindowsFamily() != 0);
-  } else if (committed) {
-    return;
-  } else if (kind == 'N') {
-    ClearReadOnly(path);
-    if (!DeleteFileA(path) && Exists(path)) *whole = false;
-  } else if (named && Exists(path) && kind == 'K') {
-    // The new file goes, the kept one takes its name back, with its
-    // content, times and attributes, as a rename leaves them.
-    ClearReadOnly(name_path);
-    DeleteFileA(name_path);
-    if (Exists(name_path) || !MoveFileA(path, name_path)) *whole = false;
-  } else if (named && Exists(path) && kind == 'M' && !Exists(name_path)) {
-    // Only while nothing took the name since.
-    MoveFileA(path, name_path);
+  if (!InFolder(folder, first, path)) return true;
+  bool named = second != nullptr && InFolder(folder, second, name_path) && Exists(path);
+  if (committed) {
+    if (kind == 'K' && !Delete(path)) DeleteAtRestart(path, DetectWindowsFamily() != 0);
+    return true;
   }
+  if (kind == 'N') return Delete(path);
+  // The new file goes, the kept one takes its name back, with its content,
+  // times and attributes, as a rename leaves them.
+  if (named && kind == 'K') return Delete(name_path) && MoveFileA(path, name_path);
+  // Only while nothing took the name since.
+  if (named && kind == 'M' && !Exists(name_path)) MoveFileA(path, name_path);
+  return true;
 }
 
 // Reads `folder`'s record and carries it out from its last line to its
-// first. Nothing when there is no record.
-void Replay(const char* folder, ReplayMode mode) {
+// first: committed when `commit` is set or the record ends in its C line,
+// else undone. Nothing when there is no record. The folders the run made
+// (its F lines, noted first, innermost first) go last, after the record,
+// which lies in them.
+void Replay(const char* folder, bool commit) {
   char record[kPathSize];
   if (!InFolder(folder, kRecordName, record)) return;
-  HANDLE file = CreateFileA(record, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  DWORD length = GetFileSize(file, nullptr);
-  char* text = length != INVALID_FILE_SIZE ? static_cast<char*>(ZeroAlloc(length + 1)) : nullptr;
-  DWORD read = 0;
-  bool loaded = text != nullptr && ReadFile(file, text, length, &read, nullptr) && read == length;
-  CloseHandle(file);
+  FILE* file = FsOpenShared(record);
+  if (file == nullptr) return;
+  long end = fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
+  DWORD length = end > 0 ? static_cast<DWORD>(end) : 0;
+  char* text = end >= 0 ? static_cast<char*>(ZeroAlloc(length + 1)) : nullptr;
+  bool loaded = text != nullptr && fseek(file, 0, SEEK_SET) == 0 && fread(text, 1, length, file) == length;
+  fclose(file);
   if (!loaded) {
     FreeStorage(text);
     return;
   }
   // No name holds a tab, so only the C line ends in one.
-  bool committed = mode == kCommit ||
-                   (mode == kAsRecorded && length >= 4 && std::strcmp(text + length - 4, "C\t\r\n") == 0);
-  // Each line ends at a line break; all of them become terminators, and
-  // the lines are taken from the end.
-  for (DWORD i = 0; i < length; ++i) {
-    if (text[i] == '\r' || text[i] == '\n') text[i] = '\0';
-  }
-  bool record_gone = false;
+  bool committed = commit || (length >= 4 && std::memcmp(text + length - 4, "C\t\r\n", 4) == 0);
+  // From the end: each line break becomes a terminator, and a line is
+  // carried out once its start is reached, its end terminated already.
   bool whole = true;
-  for (DWORD end = length; end > 0;) {
-    DWORD start = end;
-    while (start > 0 && text[start - 1] != '\0') --start;
-    if (start < end) CarryOut(text + start, folder, committed, record, &record_gone, &whole);
-    end = start > 0 ? start - 1 : 0;
+  for (DWORD i = length; i-- > 0;) {
+    if (text[i] == '\r' || text[i] == '\n') text[i] = '\0';
+    if ((i == 0 || text[i - 1] == '\n') && !CarryOut(text + i, folder, committed)) whole = false;
   }
-  if (!record_gone && (whole || committed)) DropRecord(folder, record);
+  if (whole || committed) {
+    // Only the record and the kept files, all gone by now, were in the
+    // run's own folder.
+    char own[kPathSize];
+    bool gone = DeleteFileA(record) != 0;
+    if (InFolder(folder, kOwnFolder, own)) RemoveDirectoryA(own);
+    for (char* line = text; gone && !committed && line < text + length; line += std::strlen(line) + 1) {
+      if (line[0] == 'F' && line[1] == '\t') RemoveDirectoryA(line + 2);
+    }
+  }
   FreeStorage(text);
 }
 
@@ -155,11 +132,13 @@ void CloseRecord(UndoJournal* journal) {
 uint32_t HighestKeptNumber(const char* own) {
   char pattern[kPathSize];
   uint32_t highest = 0;
-  if (!InFolder(own, "*.tmp", pattern)) return highest;
+  if (!InFolder(own, "*", pattern)) return highest;
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(pattern, &found);
   if (search == INVALID_HANDLE_VALUE) return highest;
   do {
+    // Read as hexadecimal up to the extension; other names give numbers
+    // of no use, which only move the count on.
     uint32_t number = 0;
     for (const char* c = found.cFileName; *c != '.' && *c != '\0'; ++c) {
       uint32_t digit = *c >= 'a' ? *c - 'a' + 10 : *c >= 'A' ? *c - 'A' + 10 : *c - '0';
@@ -201,28 +180,24 @@ bool BeginChanges(UndoJournal* journal, const char* folder) {
     journal->kept = HighestKeptNumber(own);
     journal->record = CreateFileA(record, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
   }
-  if (journal->record == INVALID_HANDLE_VALUE) {
-    RemoveDirectoryA(own);
-    for (int n = 1; n <= missing; ++n) {
-      NthLevel(journal->folder, n, level);
+  bool begun = journal->record != INVALID_HANDLE_VALUE;
+  if (!begun) RemoveDirectoryA(own);
+  // Innermost first, the order in which they can be removed again.
+  for (int n = 1; n <= missing; ++n) {
+    NthLevel(journal->folder, n, level);
+    if (begun) {
+      Note(journal, 'F', level, nullptr);
+    } else {
       RemoveDirectoryA(level);
     }
-    return false;
   }
-  for (int n = missing; n > 0; --n) {
-    NthLevel(journal->folder, n, level);
-    Note(journal, 'F', level, nullptr);
-  }
-  return true;
+  return begun;
 }
 
 bool MakeWayFor(UndoJournal* journal, const char* path) {
   DWORD attributes = GetFileAttributesA(path);
   if (journal == nullptr) {
-    if (attributes != INVALID_FILE_ATTRIBUTES) {
-      ClearReadOnly(path);
-      DeleteFileA(path);
-    }
+    Delete(path);
     return true;
   }
   const char* name = path + FileNameOffset(path);
@@ -252,19 +227,19 @@ void CommitChanges(UndoJournal* journal) {
   // deleted: the next run then deletes the rest instead of undoing.
   Note(journal, 'C', "", nullptr);
   CloseRecord(journal);
-  Replay(journal->folder, kCommit);
+  Replay(journal->folder, true);
 }
 
 void UndoChanges(UndoJournal* journal) {
   if (journal->record == INVALID_HANDLE_VALUE) return;
   CloseRecord(journal);
-  Replay(journal->folder, kUndo);
+  Replay(journal->folder, false);
 }
 
 void RecoverInterruptedRun(const char* folder) {
   char normal[kPathSize];
   SetFolder(normal, folder);
-  Replay(normal, kAsRecorded);
+  Replay(normal, false);
 }
 
 void DeleteAtRestart(const char* path, bool nt_family) {

@@ -8,13 +8,14 @@
 //
 // The record is one line per change, fields separated by tabs (which no
 // file name holds), in the order made:
-//   F <folder>          a folder the run made (a full path)
+//   F <folder>          a folder the run made (a full path), innermost first
 //   K <kept> <name>     the earlier <name> was kept aside as <kept>
 //   M <moved> <name>    <name> was given the lasting name <moved>
 //   N <name>            <name> did not exist before
 //   C                   the run succeeded: the kept files are to go
 // Undoing walks the lines from the last to the first, so a name the run
-// replaced twice (two entries of one name) ends as it was before the run.
+// replaced twice (two entries of one name) ends as it was before the run;
+// the folders go after the record, which lies in them.
 #pragma once
 
 #include <windows.h>

@@ -29,9 +29,8 @@ int ReportChecking(void* user, uint32_t done, uint32_t total) {
     checking->percent_shown = -1;
   }
   if (checking->window != nullptr) {
-    int span = 100 - checking->first_percent - checking->later_percent;
-    int percent = checking->first_percent +
-                  (total != 0 && done < total ? MulDiv(static_cast<int>(done), span, static_cast<int>(total)) : span);
+    int percent =
+        checking->first_percent + ShareOf(done, total, 100 - checking->first_percent - checking->later_percent);
     if (percent != checking->percent_shown) {
       checking->percent_shown = percent;
       char text[128];

@@ -6,30 +6,32 @@
 #include "archive/archive_format.h"
 #include "archive/package_seal.h"
 #include "common/file_system.h"
+#include "common/path_helpers.h"
+#include "resources/resource_ids.h"
 #include "setup/entry_catalogue.h"
 #include "setup/setup_state.h"
 
 namespace {
 
-// The claim is a small named memory shared between runs: whoever made it
-// holds it, and its one word is the dialog of that run (null until there
-// is one). Both fields are null while this run holds no claim.
+// The claim is a named mutex: whoever made it holds it, until the handle
+// is closed or the process ends. The run that holds it marks its dialog
+// with the same name, as the text of the progress bar (which never shows
+// a text), so that a second start can find that dialog among the others.
 struct Claim {
-  HANDLE memory;
-  HWND* dialog;  // the memory, mapped for as long as the claim is held
+  HANDLE mutex;   // null while this run holds no claim
+  char name[40];  // at least 40 bytes: "tw-setup-" and two 8-digit numbers
 };
 Claim g_claim;
 
-// The name of this installer's claim (at least 40 bytes). A sealed package
-// is named by its seal, the archive's length and CRC-32, so that two
-// copies of one installer meet; one that is not sealed by its own path,
-// hashed, so that the name has no separators and a fixed length. The seal
-// is taken as it stands: the check of the package comes later and refuses
-// a damaged one.
+// The name of this installer's claim into `name`. A sealed package is named
+// by its seal, the archive's length and CRC-32, so that two copies of one
+// installer meet; one that is not sealed by its own path, hashed, so that
+// the name has no separators and a fixed length. The seal is taken as it
+// stands: the check of the package comes later and refuses a damaged one.
 void ClaimName(char* name) {
-  const char* path = g_setup_state->module_path;
+  const char* own = g_setup_state->module_path;
   uint8_t record[kSealRecordSize] = {};
-  FILE* file = FsOpenShared(path);
+  FILE* file = FsOpenShared(own);
   if (file != nullptr) {
     if (fseek(file, kSealRecordOffset, SEEK_SET) == 0) fread(record, 1, sizeof record, file);
     fclose(file);
@@ -37,43 +39,42 @@ void ClaimName(char* name) {
   uint32_t length = ReadLe32(record + 8);
   uint32_t crc = ReadLe32(record + 12);
   if (std::memcmp(record, kSealRecordStart, sizeof kSealRecordStart) != 0 || record[5] != kRecordSealed) {
+    char folded[kPathSize];
     length = 0;
-    crc = FoldedNameHash(path);
+    crc = FoldName(own, folded);
   }
-  wsprintfA(name, "TolvenwarkSetup-%08lx-%08lx", static_cast<unsigned long>(length),
-            static_cast<unsigned long>(crc));
+  wsprintfA(name, "tw-setup-%08lx-%08lx", static_cast<unsigned long>(length), static_cast<unsigned long>(crc));
 }
 
 }  // namespace
 
 bool ClaimSingleInstance(bool show_other) {
-  char name[40];
-  ClaimName(name);
-  HANDLE memory = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(HWND), name);
-  // Without the memory there is no claim to hold: the run goes ahead.
-  if (memory == nullptr) return true;
-  bool first = GetLastError() != ERROR_ALREADY_EXISTS;
-  HWND* dialog = static_cast<HWND*>(MapViewOfFile(memory, FILE_MAP_WRITE, 0, 0, sizeof(HWND)));
-  if (first) {
-    g_claim = {memory, dialog};
+  ClaimName(g_claim.name);
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, g_claim.name);
+  // Without a mutex there is no claim to hold: the run goes ahead.
+  if (mutex == nullptr) return true;
+  if (GetLastError() != ERROR_ALREADY_EXISTS) {
+    g_claim.mutex = mutex;
     return true;
   }
-  if (show_other && dialog != nullptr && *dialog != nullptr) {
-    // Restores a minimised dialog; any other it only shows and activates.
-    ShowWindow(*dialog, SW_RESTORE);
-    SetForegroundWindow(*dialog);
+  CloseHandle(mutex);
+  if (!show_other) return false;
+  for (HWND dialog = nullptr; (dialog = FindWindowExA(nullptr, dialog, "#32770", nullptr)) != nullptr;) {
+    if (FindWindowExA(dialog, nullptr, nullptr, g_claim.name) != nullptr) {
+      // Restores a minimised dialog; any other it only shows and activates.
+      ShowWindow(dialog, SW_RESTORE);
+      SetForegroundWindow(dialog);
+      break;
+    }
   }
-  if (dialog != nullptr) UnmapViewOfFile(dialog);
-  CloseHandle(memory);
   return false;
 }
 
 void ReleaseSingleInstance() {
-  if (g_claim.dialog != nullptr) UnmapViewOfFile(g_claim.dialog);
-  if (g_claim.memory != nullptr) CloseHandle(g_claim.memory);
-  g_claim = {};
+  if (g_claim.mutex != nullptr) CloseHandle(g_claim.mutex);
+  g_claim.mutex = nullptr;
 }
 
 void PublishDialog(HWND dialog) {
-  if (g_claim.dialog != nullptr) *g_claim.dialog = dialog;
+  if (g_claim.mutex != nullptr) SetDlgItemTextA(dialog, IDC_PROGRESS, g_claim.name);
 }
