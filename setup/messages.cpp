@@ -24,21 +24,26 @@ int ShowMessage(HWND owner, const char* text, const char* caption_source, UINT t
   return MessageBoxA(owner, text, caption, type);
 }
 
-int ShowDialogMessage(HWND dialog, const char* lead, int16_t id, UINT type) {
-  char text[264];
+namespace {
+
+// ShowMessage of `lead` followed by the text of `id`, which begins where
+// `lead` ends. A lead is a name of at most 31 characters.
+int ShowLeadMessage(HWND owner, const char* lead, int16_t id, const char* caption_source, UINT type) {
+  char text[512];
   CopyBounded(text, lead, sizeof text);
   size_t length = strlen(text);
-  // A lead is a name of at most 31 characters: the text always has room
-  // after it.
-  LookupText(g_setup_state->language_table, id, text + length, sizeof text - length);
+  LookupText(g_setup_state->language_table, id, text + length, sizeof text - 2 - length);
+  return ShowMessage(owner, text, caption_source, type);
+}
+
+}  // namespace
+
+int ShowDialogMessage(HWND dialog, const char* lead, int16_t id, UINT type) {
   char caption[kPathSize];
   GetWindowTextA(dialog, caption, sizeof caption);
-  return ShowMessage(dialog, text, caption, type);
+  return ShowLeadMessage(dialog, lead, id, caption, type);
 }
 
 int ShowStringMessage(HWND owner, int16_t id, const char* caption_source, UINT type) {
-  char text[512];
-  text[0] = '\0';
-  LookupText(g_setup_state->language_table, id, text, 510);
-  return ShowMessage(owner, text, caption_source, type);
+  return ShowLeadMessage(owner, "", id, caption_source, type);
 }

@@ -1,11 +1,9 @@
 #include "setup/single_instance.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "archive/archive_format.h"
 #include "archive/package_seal.h"
-#include "common/file_system.h"
 #include "common/path_helpers.h"
 #include "resources/resource_ids.h"
 #include "setup/entry_catalogue.h"
@@ -29,19 +27,15 @@ Claim g_claim;
 // the name has no separators and a fixed length. The seal is taken as it
 // stands: the check of the package comes later and refuses a damaged one.
 void ClaimName(char* name) {
-  const char* own = g_setup_state->module_path;
-  uint8_t record[kSealRecordSize] = {};
-  FILE* file = FsOpenShared(own);
-  if (file != nullptr) {
-    if (fseek(file, kSealRecordOffset, SEEK_SET) == 0) fread(record, 1, sizeof record, file);
-    fclose(file);
-  }
+  // The program's headers are mapped as they stand in its file, the seal's
+  // record with them.
+  const uint8_t* record = reinterpret_cast<const uint8_t*>(GetModuleHandleA(nullptr)) + kSealRecordOffset;
   uint32_t length = ReadLe32(record + 8);
   uint32_t crc = ReadLe32(record + 12);
   if (std::memcmp(record, kSealRecordStart, sizeof kSealRecordStart) != 0 || record[5] != kRecordSealed) {
     char folded[kPathSize];
     length = 0;
-    crc = FoldName(own, folded);
+    crc = FoldName(g_setup_state->module_path, folded);
   }
   wsprintfA(name, "tw-setup-%08lx-%08lx", static_cast<unsigned long>(length), static_cast<unsigned long>(crc));
 }
