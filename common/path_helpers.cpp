@@ -15,6 +15,12 @@ bool AddTrailingSeparator(char* path, size_t size) {
   return true;
 }
 
+void CopyWithoutTrailingSeparators(char* out, const char* folder) {
+  CopyBounded(out, folder, kPathSize);
+  size_t length = strlen(out);
+  while (length > 3 && IsPathSeparator(out[length - 1])) out[--length] = '\0';
+}
+
 void CutLastComponent(char* path) {
   size_t cut = 0;
   for (size_t i = 0; path[i] != '\0'; ++i) {

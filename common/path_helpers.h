@@ -17,6 +17,10 @@ bool IsPathSeparator(char c);
 // both fit, the path is left as it is and false is returned.
 bool AddTrailingSeparator(char* path, size_t size);
 
+// `folder` into `out` (kPathSize bytes) without the separators at its end;
+// a drive's root keeps its own ("C:\\"), which makes it the root.
+void CopyWithoutTrailingSeparators(char* out, const char* folder);
+
 // Drops the last component: C:\A\B -> C:\A, C:\A -> C:\ (a drive root keeps
 // its separator), C:\A\ -> C:\A, NAME -> "".
 void CutLastComponent(char* path);

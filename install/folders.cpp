@@ -8,6 +8,7 @@
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
 #include "install/install_log.h"
+#include "install/install_progress.h"
 #include "install/undo_journal.h"
 #include "setup/messages.h"
 
@@ -67,6 +68,8 @@ DWORD MoveFilesInto(const char* from, UndoJournal* journal, char* failed) {
   // Each file found is moved away before the next search, so the listing
   // never runs over a folder that changes under it.
   while (FindFirstFileIn(from, name, sizeof name)) {
+    // The dialog answers meanwhile, and its Cancel stops the move.
+    if (ServeRunningInstallation(true)) return ERROR_CANCELLED;
     char source[kPathSize];
     CopyBounded(source, from, sizeof source);
     CopyBounded(failed, journal->folder, kPathSize);

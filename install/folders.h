@@ -42,7 +42,8 @@ void ClearReadOnly(const char* path);
 // removes the emptied `from` (the installing pass writes files only: there
 // are no subfolders to carry). Returns 0 when every file was moved; else
 // the system's error code, with the target that could not be written in
-// `failed` (kPathSize bytes) and the rest left in `from`.
+// `failed` (kPathSize bytes) and the rest left in `from`; ERROR_CANCELLED
+// when the user stopped the installation meanwhile.
 DWORD MoveFilesInto(const char* from, UndoJournal* journal, char* failed);
 
 // Renames an existing PSAPI.DLL in the journal's folder to KVPSAPI.DLL so

@@ -28,7 +28,7 @@ int CheckPlacedFiles(InstallContext* context, DWORD* error, char* failed) {
   char path[kPathSize];
   uint32_t offset = 0;
   for (const char* name; (name = NextCatalogueEntry(catalogue, &offset)) != nullptr;) {
-    if (ServeInstallProgress(&context->progress)) return kInstallCancelled;
+    if (ServeRunningInstallation(true)) return kInstallCancelled;
     int placement = PlacementOf(context, name, path, &german_count);
     if (placement == kNotPlaced) continue;
     if (placement == kPlacedUncreatable) longest = kPathSize;

@@ -35,8 +35,6 @@ void BeginInstallProgress(InstallProgress* progress, HWND dialog) {
   progress->dialog = dialog;
   progress->focus = GetFocus();
   progress->served_at = GetTickCount();
-  progress->cancel_asked = 0;
-  progress->cancelled = 0;
   SendDlgItemMessageA(dialog, IDC_PROGRESS, PBM_SETPOS, 0, 0);
   // Away from the controls about to be disabled, which would keep it
   // and leave the keyboard nowhere.
@@ -53,18 +51,23 @@ void EndInstallProgress(InstallProgress* progress) {
   if (progress->focus != nullptr) FocusControl(dialog, progress->focus);
 }
 
-bool ServeInstallProgress(InstallProgress* progress) {
-  uint32_t now = GetTickCount();
-  if (progress->cancelled || now - progress->served_at < kServeInterval) return progress->cancelled != 0;
-  if (ServeWaitingMessages(true)) progress->cancel_asked = 1;
-  if (progress->cancel_asked) {
+bool ServeRunningInstallation(bool may_stop) {
+  InstallProgress* progress = g_running;
+  if (progress == nullptr) return false;
+  // A Cancel among the messages is noted: Esc here, the button and the
+  // close box through RequestCancel.
+  if (GetTickCount() - progress->served_at >= kServeInterval) {
+    if (ServeWaitingMessages(true)) progress->cancel_asked = 1;
+    progress->served_at = GetTickCount();
+  }
+  if (may_stop && progress->cancel_asked && !progress->cancelled) {
     progress->cancel_asked = 0;
-    // The pass waits while the question is open; a No lets it go on.
+    // The run waits while the question is open; a No lets it go on.
     if (ShowDialogMessage(progress->dialog, "", kTextCancelQuestion, MB_YESNO | MB_ICONQUESTION) == IDYES) {
       progress->cancelled = 1;
     }
+    progress->served_at = GetTickCount();
   }
-  progress->served_at = GetTickCount();
   return progress->cancelled != 0;
 }
 
@@ -72,7 +75,7 @@ int ReportInstallProgress(void* user, uint32_t done, uint32_t total) {
   InstallProgress* progress = static_cast<InstallProgress*>(user);
   // The bar repaints only when its position changes.
   SendDlgItemMessageA(progress->dialog, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(ShareOf(done, total, 100)), 0);
-  int stop = ServeInstallProgress(progress) ? 1 : 0;
+  int stop = ServeRunningInstallation(true) ? 1 : 0;
   // The pass takes the system's last error as the reason of a write that
   // fails after this: none of the serving's may be found there.
   SetLastError(ERROR_SUCCESS);

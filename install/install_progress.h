@@ -21,16 +21,21 @@ struct InstallProgress {
   uint32_t cancelled;     // the user confirmed: the run stops and is undone
 };
 
-// Puts the dialog into its busy state. The record must stay valid until
-// EndInstallProgress; one run at a time.
+// Puts the dialog into its busy state. The record comes zero-filled (a
+// run's InstallContext) and stays valid until EndInstallProgress; one run
+// at a time.
 void BeginInstallProgress(InstallProgress* progress, HWND dialog);
 
 // The dialog as it was, without the input made meanwhile.
 void EndInstallProgress(InstallProgress* progress);
 
-// Serves the dialog when it is due, and asks whether to cancel when the
-// user has asked for it. True once the user has confirmed.
-bool ServeInstallProgress(InstallProgress* progress);
+// Serves the dialog of the installation under way, if any, when it is due:
+// from the checks, the passes, the fallback's move, the undoing of a run
+// and the deletion of the files it kept. With `may_stop`, a Cancel is
+// asked about; without, it is only noted for the next question, since the
+// step must not stop half-way. True once the user has confirmed; false
+// when no installation runs.
+bool ServeRunningInstallation(bool may_stop);
 
 // `whole` times the share `done` of `total` is, rounded down; all of
 // `whole` from `total` on, and for a total of 0. A pass's bytes lie below

@@ -38,39 +38,31 @@ constexpr int kLongestDestination = 257;
 bool IsChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 
 // Reads the destination edit into `destination` as a full path. 0 when
-// there is one, else kInstallNoDestination; a folder that is too long to
-// hold, or not fully qualified, is reported here, since it would install
-// elsewhere.
+// there is one, else kInstallNoDestination with `destination` empty; a
+// folder that is too long to hold, not fully qualified or a root is
+// reported here, since it would install elsewhere or among other files.
 int ReadDestination(HWND dialog, char* destination) {
   HWND edit = GetDlgItem(dialog, IDC_FOLDER);
+  DWORD error = ERROR_FILENAME_EXCED_RANGE;
   destination[0] = '\0';
-  if (GetWindowTextLengthA(edit) > kLongestDestination) {
-    ShowSystemError(dialog, ERROR_FILENAME_EXCED_RANGE, nullptr);
-    return kInstallNoDestination;
+  if (GetWindowTextLengthA(edit) <= kLongestDestination) {
+    GetWindowTextA(edit, destination, kLongestDestination + 1);
+    if (destination[0] == '\0') return kInstallNoDestination;
+    if (!IsFullyQualifiedPath(destination)) {
+      // Anything else would be taken from the program's current drive or
+      // folder, which the user neither sees nor chose.
+      error = ERROR_INVALID_NAME;
+    } else if (MakeFullPath(destination) == 0) {
+      // Resolved "." and "..", every separator a backslash. A drive or a
+      // share as a whole is refused: the product's files would lie among
+      // everything else there, and its uninstaller would remove them from it.
+      if (!IsRootFolder(destination)) return 0;
+      error = ERROR_DIRECTORY;
+    }
   }
-  GetWindowTextA(edit, destination, kLongestDestination + 1);
-  if (destination[0] == '\0') return kInstallNoDestination;
-  // Anything else would be taken from the program's current drive or
-  // folder, which the user neither sees nor chose.
-  if (!IsFullyQualifiedPath(destination)) {
-    ShowSystemError(dialog, ERROR_INVALID_NAME, nullptr);
-    destination[0] = '\0';
-    return kInstallNoDestination;
-  }
-  // Resolves "." and ".." and makes every separator a backslash.
-  if (MakeFullPath(destination) != 0) {
-    ShowSystemError(dialog, ERROR_FILENAME_EXCED_RANGE, nullptr);
-    destination[0] = '\0';
-    return kInstallNoDestination;
-  }
-  // A drive or a share as a whole: the product's files would lie among
-  // everything else there, and its uninstaller would remove them from it.
-  if (IsRootFolder(destination)) {
-    ShowSystemError(dialog, ERROR_DIRECTORY, nullptr);
-    destination[0] = '\0';
-    return kInstallNoDestination;
-  }
-  return 0;
+  ShowSystemError(dialog, error, nullptr);
+  destination[0] = '\0';
+  return kInstallNoDestination;
 }
 
 // Points the context at a fresh numbered folder in the temporary folder
@@ -150,7 +142,7 @@ int InstallFiles(InstallContext* context, DWORD* error, char* failed) {
       MoveAsidePsapi(&context->undo);
       *error = MoveFilesInto(context->destination, &context->undo, failed);
       if (*error != ERROR_SUCCESS) {
-        result = kInstallNotMoved;
+        result = *error == ERROR_CANCELLED ? kInstallCancelled : kInstallNotMoved;
         UndoChanges(&context->undo);
       }
     }

@@ -8,6 +8,7 @@
 #include "common/file_system.h"
 #include "common/path_helpers.h"
 #include "install/folders.h"
+#include "install/install_progress.h"
 #include "setup/edition_choice.h"
 
 namespace {
@@ -66,17 +67,19 @@ bool CarryOut(char* line, const char* folder, bool committed) {
   char path[kPathSize];
   char name_path[kPathSize];
   if (!InFolder(folder, first, path)) return true;
-  bool named = second != nullptr && InFolder(folder, second, name_path) && Exists(path);
   if (committed) {
     if (kind == 'K' && !Delete(path)) DeleteAtRestart(path, DetectWindowsFamily() != 0);
     return true;
   }
   if (kind == 'N') return Delete(path);
+  // A kept or moved file that is not there (its move never happened)
+  // leaves the name alone.
+  if (second == nullptr || !InFolder(folder, second, name_path) || !Exists(path)) return true;
   // The new file goes, the kept one takes its name back, with its content,
   // times and attributes, as a rename leaves them.
-  if (named && kind == 'K') return Delete(name_path) && MoveFileA(path, name_path);
+  if (kind == 'K') return Delete(name_path) && MoveFileA(path, name_path);
   // Only while nothing took the name since.
-  if (named && kind == 'M' && !Exists(name_path)) MoveFileA(path, name_path);
+  if (kind == 'M' && !Exists(name_path)) MoveFileA(path, name_path);
   return true;
 }
 
@@ -106,7 +109,11 @@ void Replay(const char* folder, bool commit) {
   bool whole = true;
   for (DWORD i = length; i-- > 0;) {
     if (text[i] == '\r' || text[i] == '\n') text[i] = '\0';
-    if ((i == 0 || text[i - 1] == '\n') && !CarryOut(text + i, folder, committed)) whole = false;
+    if (i != 0 && text[i - 1] != '\n') continue;
+    // Thousands of files may be put back or deleted: the dialog answers
+    // meanwhile, but nothing stops this half-way.
+    ServeRunningInstallation(false);
+    if (!CarryOut(text + i, folder, committed)) whole = false;
   }
   if (whole || committed) {
     // Only the record and the kept files, all gone by now, were in the
@@ -126,43 +133,13 @@ void CloseRecord(UndoJournal* journal) {
   journal->record = INVALID_HANDLE_VALUE;
 }
 
-// The highest number of a kept file in the run's own folder `own`: the
-// run numbers its files past it, so that none is ever taken for another's
-// (one the user put there). Normally the folder is new and empty.
-uint32_t HighestKeptNumber(const char* own) {
-  char pattern[kPathSize];
-  uint32_t highest = 0;
-  if (!InFolder(own, "*", pattern)) return highest;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(pattern, &found);
-  if (search == INVALID_HANDLE_VALUE) return highest;
-  do {
-    // Read as hexadecimal up to the extension; other names give numbers
-    // of no use, which only move the count on.
-    uint32_t number = 0;
-    for (const char* c = found.cFileName; *c != '.' && *c != '\0'; ++c) {
-      uint32_t digit = *c >= 'a' ? *c - 'a' + 10 : *c >= 'A' ? *c - 'A' + 10 : *c - '0';
-      number = number * 16 + (digit & 15);
-    }
-    if (number > highest) highest = number;
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-  return highest;
-}
-
-// `folder` without trailing separators (a drive root keeps its own).
-void SetFolder(char* out, const char* folder) {
-  CopyBounded(out, folder, kPathSize);
-  size_t length = std::strlen(out);
-  while (length > 3 && IsPathSeparator(out[length - 1])) out[--length] = '\0';
-}
-
 }  // namespace
 
 bool BeginChanges(UndoJournal* journal, const char* folder) {
   journal->record = INVALID_HANDLE_VALUE;
   journal->kept = 0;
-  SetFolder(journal->folder, folder);
+  journal->crowded = 0;
+  CopyWithoutTrailingSeparators(journal->folder, folder);
   // The levels that do not exist yet, counted from the folder outward; a
   // drive root is never made.
   char level[kPathSize];
@@ -176,8 +153,7 @@ bool BeginChanges(UndoJournal* journal, const char* folder) {
   char own[kPathSize];
   if (InFolder(journal->folder, kOwnFolder, own) && InFolder(journal->folder, kRecordName, record) &&
       (CreateDirectoryA(own, nullptr) ? SetFileAttributesA(own, FILE_ATTRIBUTE_HIDDEN) != 0
-                                      : GetLastError() == ERROR_ALREADY_EXISTS)) {
-    journal->kept = HighestKeptNumber(own);
+                                      : (journal->crowded = GetLastError() == ERROR_ALREADY_EXISTS) != 0)) {
     journal->record = CreateFileA(record, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
   }
   bool begun = journal->record != INVALID_HANDLE_VALUE;
@@ -203,14 +179,17 @@ bool MakeWayFor(UndoJournal* journal, const char* path) {
   const char* name = path + FileNameOffset(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) return Note(journal, 'N', name, nullptr);
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
-  // The number is past every one the run's folder held (HighestKeptNumber),
-  // and MoveFileA never replaces a file that took it since.
+  // A number no file in the run's folder has: the next one in a folder of
+  // the run's own making, else the next one free. MoveFileA never replaces
+  // a file that took it since.
   char kept[kLongestOwnName + 1];
   char kept_path[kPathSize];
-  if (++journal->kept == 0) return false;
-  wsprintfA(kept, "tw-undo\\%x.tmp", journal->kept);
-  return InFolder(journal->folder, kept, kept_path) && Note(journal, 'K', kept, name) &&
-         MoveFileA(path, kept_path);
+  do {
+    if (++journal->kept == 0) return false;
+    wsprintfA(kept, "tw-undo\\%x.tmp", journal->kept);
+    if (!InFolder(journal->folder, kept, kept_path)) return false;
+  } while (journal->crowded && Exists(kept_path));
+  return Note(journal, 'K', kept, name) && MoveFileA(path, kept_path);
 }
 
 void RenameNoted(UndoJournal* journal, const char* name, const char* moved) {
@@ -238,7 +217,7 @@ void UndoChanges(UndoJournal* journal) {
 
 void RecoverInterruptedRun(const char* folder) {
   char normal[kPathSize];
-  SetFolder(normal, folder);
+  CopyWithoutTrailingSeparators(normal, folder);
   Replay(normal, false);
 }
 

@@ -32,7 +32,8 @@ constexpr size_t kLongestOwnName = 20;
 
 struct UndoJournal {
   HANDLE record;     // open from BeginChanges to the end; else INVALID_HANDLE_VALUE
-  uint32_t kept;     // the number of the last kept file; past every one the folder held
+  uint32_t kept;     // the number of the last kept file
+  uint32_t crowded;  // the run's own folder was there before: its numbers may be taken
   char folder[260];  // the folder changed, without a trailing separator
 };
 

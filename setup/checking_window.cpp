@@ -16,11 +16,8 @@ INT_PTR CALLBACK CheckingWindowProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; 
 int ReportChecking(void* user, uint32_t done, uint32_t total) {
   CheckingWindow* checking = static_cast<CheckingWindow*>(user);
   uint32_t now = GetTickCount();
-  if (!checking->started) {
-    checking->started = 1;
-    checking->started_at = now;
-    checking->served_at = now;
-  }
+  // A tick count of 0 for the first report only delays the window by one.
+  if (checking->started_at == 0) checking->started_at = checking->served_at = now;
   if (now - checking->served_at < kServeInterval) return 0;
   checking->served_at = now;
   if (checking->window == nullptr && now - checking->started_at >= kCheckingWindowDelay) {

@@ -35,7 +35,7 @@ DWORD WINAPI CloseRunningInstances(LPVOID parameter) {
 }
 
 bool IsProductRunning(const char* window_class) {
-  return window_class[0] != '\0' && FindWindowA(window_class, nullptr) != nullptr;
+  return window_class[0] != '\0' && FindWindowExA(nullptr, nullptr, window_class, nullptr) != nullptr;
 }
 
 bool WaitForProductToClose(const char* window_class, DWORD wait_ms) {

@@ -30,20 +30,24 @@ namespace {
 constexpr UINT kListExtendedStyles = LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP;
 
 // Closing runs on its own thread with its own copy of the class name, which
-// stays valid after the dialog has ended and SetupState is gone.
-HANDLE StartClosingRunningInstances(const char* window_class) {
+// stays valid after the dialog has ended and SetupState is gone. Nothing
+// waits for the thread: what counts is whether the windows went.
+void StartClosingRunningInstances(const char* window_class) {
   char* name = static_cast<char*>(ZeroAlloc(sizeof g_setup_state->window_class));
-  if (name == nullptr) return nullptr;
+  if (name == nullptr) return;
   CopyBounded(name, window_class, sizeof g_setup_state->window_class);
   HANDLE thread = CreateThread(nullptr, 0, CloseRunningInstances, name, 0, nullptr);
-  if (thread == nullptr) FreeStorage(name);
-  return thread;
+  if (thread == nullptr) {
+    FreeStorage(name);
+  } else {
+    CloseHandle(thread);
+  }
 }
 
 }  // namespace
 
 void OnInitSetupDialog(HWND dialog) {
-  if (PrepareSetupDialog(dialog, nullptr, nullptr) != 0) {
+  if (PrepareSetupDialog(dialog, nullptr) != 0) {
     ShowStringMessage(dialog, 3001, g_setup_state->module_path, MB_ICONERROR);
     PostMessageA(dialog, WM_CLOSE, 0, 0);
     return;
@@ -51,10 +55,9 @@ void OnInitSetupDialog(HWND dialog) {
   PublishDialog(dialog);
 }
 
-int PrepareSetupDialog(HWND dialog, const char* destination, HANDLE* closing) {
+int PrepareSetupDialog(HWND dialog, const char* destination) {
   SetupState* state = g_setup_state;
   HWND list = GetDlgItem(dialog, IDC_LANGUAGES);
-  if (closing != nullptr) *closing = nullptr;
   CenterOnDesktop(dialog);
   SetClassLongA(dialog, GCL_HICON, static_cast<LONG>(reinterpret_cast<LONG_PTR>(state->icon)));
   ApplyDialogTexts(dialog, DialogTextIds);
@@ -81,14 +84,7 @@ int PrepareSetupDialog(HWND dialog, const char* destination, HANDLE* closing) {
   CloseCheckingWindow(&checking);
 
   if (state->window_class[0] == '\0') AppendBounded(state->window_class, state->group, sizeof state->window_class);
-  if (state->window_class[0] != '\0') {
-    HANDLE thread = StartClosingRunningInstances(state->window_class);
-    if (closing != nullptr) {
-      *closing = thread;
-    } else if (thread != nullptr) {
-      CloseHandle(thread);
-    }
-  }
+  if (state->window_class[0] != '\0') StartClosingRunningInstances(state->window_class);
   FillDestinationAndOptions(dialog, destination);
   return result;
 }

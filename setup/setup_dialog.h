@@ -20,10 +20,8 @@ void OnInitSetupDialog(HWND dialog);
 // OnInitSetupDialog without the report: returns the description pass's
 // result (0 also for a dialog without a language list, which describes
 // nothing). `destination` stands in for the proposed folder unless it is
-// null or empty; the options are those proposed for it. When `closing` is
-// given it receives the handle of the thread that closes running instances
-// (null when none was started), which the caller then closes.
-int PrepareSetupDialog(HWND dialog, const char* destination, HANDLE* closing);
+// null or empty; the options are those proposed for it.
+int PrepareSetupDialog(HWND dialog, const char* destination);
 
 // Moves the window to the middle of the desktop.
 void CenterOnDesktop(HWND window);

@@ -17,14 +17,13 @@ constexpr DWORD kClosingWait = 10000;
 
 struct HiddenDialog {
   const char* destination;
-  int described;   // the description pass's result
-  HANDLE closing;  // the thread closing running copies, or null
+  int described;  // the description pass's result
 };
 
 INT_PTR CALLBACK HiddenDialogProc(HWND dialog, UINT message, WPARAM, LPARAM lparam) {
   if (message == WM_INITDIALOG) {
     HiddenDialog* hidden = reinterpret_cast<HiddenDialog*>(lparam);
-    hidden->described = PrepareSetupDialog(dialog, hidden->destination, &hidden->closing);
+    hidden->described = PrepareSetupDialog(dialog, hidden->destination);
   }
   return 0;
 }
@@ -51,31 +50,6 @@ const char* const kOutcomes[] = {
     "the product is running, nothing was changed",
 };
 
-// The installation itself, once this run holds the installer's claim.
-int InstallClaimed(HINSTANCE instance, const CommandLine& command_line) {
-  const char* package = g_setup_state->module_path;
-  // No critical-error box of the system either (a drive without its disk),
-  // not even while the package is described.
-  SetErrorMode(SEM_FAILCRITICALERRORS);
-  // The template has no WS_VISIBLE, and nothing here shows the dialog.
-  HiddenDialog hidden = {command_line.destination, kExtractNoArchive, nullptr};
-  HWND dialog = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_SETUP), nullptr, HiddenDialogProc,
-                                   reinterpret_cast<LPARAM>(&hidden));
-  if (dialog == nullptr || hidden.described != 0) {
-    LogLine("package %s: cannot be read or is damaged (result %d)", package, hidden.described);
-    if (dialog != nullptr) DestroyWindow(dialog);
-    return kExitDamagedPackage;
-  }
-  LogLine("package %s: every entry checked", package);
-  if (hidden.closing != nullptr) CloseHandle(hidden.closing);
-  WaitForProductToClose(g_setup_state->window_class, kClosingWait);
-  int result = RunInstallation(dialog);
-  DestroyWindow(dialog);
-  int code = ExitCodeOf(result);
-  if (code != kExitInstalled) LogLine("installation result %d", result);
-  return code;
-}
-
 int Install(HINSTANCE instance, const CommandLine& command_line) {
   if (command_line.refusal != nullptr) {
     LogLine("%s: %s", command_line.refusal, command_line.wrong_argument);
@@ -85,8 +59,25 @@ int Install(HINSTANCE instance, const CommandLine& command_line) {
     LogLine("another run of this installer is under way");
     return kExitProductRunning;
   }
-  int code = InstallClaimed(instance, command_line);
-  ReleaseSingleInstance();
+  const char* package = g_setup_state->module_path;
+  // No critical-error box of the system either (a drive without its disk),
+  // not even while the package is described.
+  SetErrorMode(SEM_FAILCRITICALERRORS);
+  // The template has no WS_VISIBLE, and nothing here shows the dialog.
+  HiddenDialog hidden = {command_line.destination, kExtractNoArchive};
+  HWND dialog = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_SETUP), nullptr, HiddenDialogProc,
+                                   reinterpret_cast<LPARAM>(&hidden));
+  if (dialog == nullptr || hidden.described != 0) {
+    LogLine("package %s: cannot be read or is damaged (result %d)", package, hidden.described);
+    if (dialog != nullptr) DestroyWindow(dialog);
+    return kExitDamagedPackage;
+  }
+  LogLine("package %s: every entry checked", package);
+  WaitForProductToClose(g_setup_state->window_class, kClosingWait);
+  int result = RunInstallation(dialog);
+  DestroyWindow(dialog);
+  int code = ExitCodeOf(result);
+  if (code != kExitInstalled) LogLine("installation result %d", result);
   return code;
 }
 
@@ -95,6 +86,7 @@ int Install(HINSTANCE instance, const CommandLine& command_line) {
 int RunSilentInstallation(HINSTANCE instance, const CommandLine& command_line) {
   if (!BeginSilentRun(command_line.log_path)) return kExitWrongArguments;
   int code = Install(instance, command_line);
+  ReleaseSingleInstance();
   LogLine("exit code %d: %s", code, kOutcomes[code]);
   EndSilentRun();
   return code;

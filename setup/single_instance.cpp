@@ -5,28 +5,28 @@
 #include "archive/archive_format.h"
 #include "archive/package_seal.h"
 #include "common/path_helpers.h"
-#include "resources/resource_ids.h"
 #include "setup/entry_catalogue.h"
 #include "setup/setup_state.h"
 
 namespace {
 
-// The claim is a named mutex: whoever made it holds it, until the handle
-// is closed or the process ends. The run that holds it marks its dialog
-// with the same name, as the text of the progress bar (which never shows
-// a text), so that a second start can find that dialog among the others.
-struct Claim {
-  HANDLE mutex;   // null while this run holds no claim
-  char name[40];  // at least 40 bytes: "tw-setup-" and two 8-digit numbers
-};
-Claim g_claim;
+// At least 40 bytes: "tw-setup-" and two 8-digit numbers.
+constexpr size_t kClaimNameSize = 40;
 
-// The name of this installer's claim into `name`. A sealed package is named
-// by its seal, the archive's length and CRC-32, so that two copies of one
-// installer meet; one that is not sealed by its own path, hashed, so that
-// the name has no separators and a fixed length. The seal is taken as it
-// stands: the check of the package comes later and refuses a damaged one.
-void ClaimName(char* name) {
+// The claim is a named mutex, held by whoever made it until the handle is
+// closed or the process ends: this run's, or null while it holds none.
+HANDLE g_claim;
+
+// The name of this installer's claim into `name`, and its mark: the value
+// that the run holding the claim gives its dialog (DWLP_USER, which the
+// dialog does not use otherwise), by which a second start tells that
+// dialog among the others; never 0, which every other dialog has. A sealed
+// package is named by its seal, the archive's length and CRC-32, so that
+// two copies of one installer meet; one that is not sealed by its own
+// path, hashed, so that the name has no separators and a fixed length. The
+// seal is taken as it stands: the check of the package comes later and
+// refuses a damaged one.
+LONG ClaimName(char* name) {
   // The program's headers are mapped as they stand in its file, the seal's
   // record with them.
   const uint8_t* record = reinterpret_cast<const uint8_t*>(GetModuleHandleA(nullptr)) + kSealRecordOffset;
@@ -38,23 +38,25 @@ void ClaimName(char* name) {
     crc = FoldName(g_setup_state->module_path, folded);
   }
   wsprintfA(name, "tw-setup-%08lx-%08lx", static_cast<unsigned long>(length), static_cast<unsigned long>(crc));
+  return static_cast<LONG>((length ^ crc) | 1);
 }
 
 }  // namespace
 
 bool ClaimSingleInstance(bool show_other) {
-  ClaimName(g_claim.name);
-  HANDLE mutex = CreateMutexA(nullptr, FALSE, g_claim.name);
+  char name[kClaimNameSize];
+  LONG mark = ClaimName(name);
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
   // Without a mutex there is no claim to hold: the run goes ahead.
   if (mutex == nullptr) return true;
   if (GetLastError() != ERROR_ALREADY_EXISTS) {
-    g_claim.mutex = mutex;
+    g_claim = mutex;
     return true;
   }
   CloseHandle(mutex);
   if (!show_other) return false;
   for (HWND dialog = nullptr; (dialog = FindWindowExA(nullptr, dialog, "#32770", nullptr)) != nullptr;) {
-    if (FindWindowExA(dialog, nullptr, nullptr, g_claim.name) != nullptr) {
+    if (GetWindowLongA(dialog, DWLP_USER) == mark) {
       // Restores a minimised dialog; any other it only shows and activates.
       ShowWindow(dialog, SW_RESTORE);
       SetForegroundWindow(dialog);
@@ -65,10 +67,11 @@ bool ClaimSingleInstance(bool show_other) {
 }
 
 void ReleaseSingleInstance() {
-  if (g_claim.mutex != nullptr) CloseHandle(g_claim.mutex);
-  g_claim.mutex = nullptr;
+  if (g_claim != nullptr) CloseHandle(g_claim);
+  g_claim = nullptr;
 }
 
 void PublishDialog(HWND dialog) {
-  if (g_claim.mutex != nullptr) SetDlgItemTextA(dialog, IDC_PROGRESS, g_claim.name);
+  char name[kClaimNameSize];
+  SetWindowLongA(dialog, DWLP_USER, ClaimName(name));
 }

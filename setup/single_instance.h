@@ -14,5 +14,6 @@ bool ClaimSingleInstance(bool show_other);
 // Ends this run's claim, if it holds one.
 void ReleaseSingleInstance();
 
-// Makes `dialog` the one that a second start brings to the front.
+// Makes `dialog`, of the run that holds the claim, the one that a second
+// start brings to the front.
 void PublishDialog(HWND dialog);

@@ -65,6 +65,26 @@ TEST(AddTrailingSeparator, Cases) {
   }
 }
 
+// A folder's own name ends before its separators, except a drive's root,
+// which would otherwise become the drive-relative "C:".
+TEST(CopyWithoutTrailingSeparators, Cases) {
+  struct Case {
+    const char* folder;
+    const char* expected;
+  } cases[] = {
+      {"C:\\Product\\", "C:\\Product"},
+      {"C:\\Product/\\", "C:\\Product"},
+      {"C:\\Product", "C:\\Product"},
+      {"C:\\", "C:\\"},
+      {"C:\\\\", "C:\\"},
+  };
+  for (const Case& c : cases) {
+    char out[kPathSize];
+    CopyWithoutTrailingSeparators(out, c.folder);
+    EXPECT_STREQ(out, c.expected) << c.folder;
+  }
+}
+
 TEST(JoinPath, Cases) {
   struct Case {
     const char* reason;

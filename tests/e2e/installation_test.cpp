@@ -1450,9 +1450,12 @@ TEST_F(InstallationTest, ASecondStartOfTheSameInstallerDefersToTheFirst) {
   SilentRun silent;
   ProbeOptions options;
   options.interact = [&](const OpenDialog& open) {
+    // Minimised, so that only the second start can have found it.
+    ShowWindow(open.dialog, SW_MINIMIZE);
     Process second(installer, "");
     second_ended = second.started && second.Ended() && second.ExitCode() == 0;
     silent = RunWatched(installer, "/S /LOG=" + log + " /D=" + folder_, log);
+    EXPECT_FALSE(IsIconic(open.dialog)) << "the first dialog is shown again";
     EXPECT_EQ(GetForegroundWindow(), open.dialog);
   };
   ASSERT_TRUE(ProbeSetup(installer, options).dialog_found);
