@@ -48,6 +48,13 @@ int JoinPath(char* destination, const char* name, size_t size) {
 
 namespace {
 
+// The characters of `text` before its first separator or its end.
+size_t ComponentLength(const char* text) {
+  size_t length = 0;
+  while (text[length] != '\0' && !IsPathSeparator(text[length])) ++length;
+  return length;
+}
+
 // The length of the path's root, "C:\" or "\\server\share", or 0 when
 // the path is not fully qualified.
 size_t RootLength(const char* path) {
@@ -57,14 +64,12 @@ size_t RootLength(const char* path) {
   // A server and a share, each named. "\\.\" and "\\?\" open the system's
   // device and raw path spaces instead.
   const char* server = path + 2;
-  size_t server_length = 0;
-  while (server[server_length] != '\0' && !IsPathSeparator(server[server_length])) ++server_length;
+  size_t server_length = ComponentLength(server);
   if (server_length == 0 || server[server_length] == '\0') return 0;
   if (server_length == 1 && (server[0] == '.' || server[0] == '?')) return 0;
-  const char* end = server + server_length + 1;
-  if (end[0] == '\0' || IsPathSeparator(end[0])) return 0;
-  while (*end != '\0' && !IsPathSeparator(*end)) ++end;
-  return static_cast<size_t>(end - path);
+  const char* share = server + server_length + 1;
+  size_t share_length = ComponentLength(share);
+  return share_length == 0 ? 0 : static_cast<size_t>(share + share_length - path);
 }
 
 }  // namespace

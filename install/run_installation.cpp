@@ -104,6 +104,18 @@ int RunPass(InstallContext* context, DWORD* error) {
   return result;
 }
 
+// Starts the record of the changes to `folder`, which is made when it is
+// missing, and moves its PSAPI.DLL aside. False, with ERROR_CANNOT_MAKE in
+// `*error`, when the folder cannot be made or its record not be written.
+bool BeginChangesIn(InstallContext* context, const char* folder, DWORD* error) {
+  if (!BeginChanges(&context->undo, folder)) {
+    *error = ERROR_CANNOT_MAKE;
+    return false;
+  }
+  MoveAsidePsapi(&context->undo);
+  return true;
+}
+
 // Writes the chosen files into the user's folder, keeping aside what they
 // replace; a pass that fails is undone. A file that cannot be created there
 // sends the whole pass once more into a fresh temporary folder, whose
@@ -116,11 +128,7 @@ int InstallFiles(InstallContext* context, DWORD* error, char* failed) {
   // Made before anything is unpacked: a folder that cannot be made (a
   // missing drive) would otherwise fail only after a detour through the
   // temporary folder.
-  if (!BeginChanges(&context->undo, context->destination)) {
-    *error = ERROR_CANNOT_MAKE;
-    return kInstallNoDestination;
-  }
-  MoveAsidePsapi(&context->undo);
+  if (!BeginChangesIn(context, context->destination, error)) return kInstallNoDestination;
   context->changes = &context->undo;
   int result = RunPass(context, error);
   if (result == kExtractOk) return result;
@@ -135,11 +143,9 @@ int InstallFiles(InstallContext* context, DWORD* error, char* failed) {
   if (result == kExtractOk) {
     // A move of the temporary folder itself would put it inside the user's
     // folder, which exists by now: the files are moved one by one.
-    if (!BeginChanges(&context->undo, context->final_destination)) {
-      *error = ERROR_CANNOT_MAKE;
+    if (!BeginChangesIn(context, context->final_destination, error)) {
       result = kInstallNotMoved;
     } else {
-      MoveAsidePsapi(&context->undo);
       *error = MoveFilesInto(context->destination, &context->undo, failed);
       if (*error != ERROR_SUCCESS) {
         result = *error == ERROR_CANCELLED ? kInstallCancelled : kInstallNotMoved;

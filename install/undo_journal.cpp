@@ -9,7 +9,7 @@
 #include "common/path_helpers.h"
 #include "install/folders.h"
 #include "install/install_progress.h"
-#include "setup/edition_choice.h"
+#include "install/restart_removal.h"
 
 namespace {
 
@@ -41,13 +41,6 @@ bool Note(UndoJournal* journal, char kind, const char* first, const char* second
   return WriteFile(journal->record, line, length, &written, nullptr) && written == length;
 }
 
-// `folder` with its last `level` - 1 components cut off, into `path`:
-// level 1 is the folder itself, level 2 its parent, and so on.
-void NthLevel(const char* folder, int level, char* path) {
-  CopyBounded(path, folder, kPathSize);
-  for (int i = 1; i < level; ++i) CutLastComponent(path);
-}
-
 // Deletes the file, a read-only one too; true when none is left there.
 bool Delete(const char* path) {
   ClearReadOnly(path);
@@ -68,7 +61,7 @@ bool CarryOut(char* line, const char* folder, bool committed) {
   char name_path[kPathSize];
   if (!InFolder(folder, first, path)) return true;
   if (committed) {
-    if (kind == 'K' && !Delete(path)) DeleteAtRestart(path, DetectWindowsFamily() != 0);
+    if (kind == 'K' && !Delete(path)) DeleteAtRestart(path);
     return true;
   }
   if (kind == 'N') return Delete(path);
@@ -159,8 +152,8 @@ bool BeginChanges(UndoJournal* journal, const char* folder) {
   bool begun = journal->record != INVALID_HANDLE_VALUE;
   if (!begun) RemoveDirectoryA(own);
   // Innermost first, the order in which they can be removed again.
-  for (int n = 1; n <= missing; ++n) {
-    NthLevel(journal->folder, n, level);
+  CopyBounded(level, journal->folder, sizeof level);
+  for (int n = 0; n < missing; ++n, CutLastComponent(level)) {
     if (begun) {
       Note(journal, 'F', level, nullptr);
     } else {
@@ -219,28 +212,4 @@ void RecoverInterruptedRun(const char* folder) {
   char normal[kPathSize];
   CopyWithoutTrailingSeparators(normal, folder);
   Replay(normal, false);
-}
-
-void DeleteAtRestart(const char* path, bool nt_family) {
-  if (nt_family) {
-    MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    return;
-  }
-  // wininit.ini is carried out before long names are known: the short
-  // form. Its NUL= lines share one key, which only a whole section can
-  // hold, so the section is read, extended and written back.
-  char short_path[kPathSize];
-  DWORD length = GetShortPathNameA(path, short_path, sizeof short_path);
-  if (length == 0 || length >= sizeof short_path) return;
-  constexpr DWORD kSectionSize = 32768;
-  char* section = static_cast<char*>(ZeroAlloc(kSectionSize));
-  if (section == nullptr) return;
-  // The lines, each ending in 0; `used` stands on the final 0.
-  DWORD used = GetPrivateProfileSectionA("rename", section, kSectionSize, "wininit.ini");
-  if (used + length + 6 < kSectionSize) {
-    std::memcpy(section + used, "NUL=", 4);
-    std::memcpy(section + used + 4, short_path, length + 1);
-    WritePrivateProfileSectionA("rename", section, "wininit.ini");
-  }
-  FreeStorage(section);
 }

@@ -63,7 +63,3 @@ void UndoChanges(UndoJournal* journal);
 // Finishes the record that an interrupted run left in `folder`, if any:
 // undone, or committed when the run had got that far.
 void RecoverInterruptedRun(const char* folder);
-
-// Deletes the file at the next restart: MoveFileExA with the delay flag
-// on the NT family, the [rename] section of wininit.ini on the 9x family.
-void DeleteAtRestart(const char* path, bool nt_family);
