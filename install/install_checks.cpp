@@ -68,8 +68,9 @@ int CheckBeforeChanging(InstallContext* context, DWORD* error) {
       return kInstallProductRunning;
     }
   }
-  RecoverInterruptedRun(context->destination);
   for (;;) {
+    // Again at each Retry: a file in use may have kept it from finishing.
+    RecoverInterruptedRun(context->destination);
     char failed[kPathSize];
     *error = ERROR_SUCCESS;
     int result = CheckPlacedFiles(context, error, failed);

@@ -147,7 +147,9 @@ bool BeginChanges(UndoJournal* journal, const char* folder) {
   if (InFolder(journal->folder, kOwnFolder, own) && InFolder(journal->folder, kRecordName, record) &&
       (CreateDirectoryA(own, nullptr) ? SetFileAttributesA(own, FILE_ATTRIBUTE_HIDDEN) != 0
                                       : (journal->crowded = GetLastError() == ERROR_ALREADY_EXISTS) != 0)) {
-    journal->record = CreateFileA(record, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+    // Never over a record that an earlier run's recovery could not finish
+    // (a file in use): what it kept aside would be forgotten.
+    journal->record = CreateFileA(record, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, 0, nullptr);
   }
   bool begun = journal->record != INVALID_HANDLE_VALUE;
   if (!begun) RemoveDirectoryA(own);

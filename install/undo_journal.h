@@ -39,7 +39,8 @@ struct UndoJournal {
 
 // Makes `folder` and its missing parents, noting each, and starts the
 // record there. False (nothing left behind) when the folder cannot be
-// made or the record cannot be written.
+// made or the record cannot be written, also while an earlier run's record
+// is still there, unfinished.
 bool BeginChanges(UndoJournal* journal, const char* folder);
 
 // Clears the way for a new file at `path` in the journal's folder: an

@@ -492,3 +492,17 @@ Windows98ForProgram::Windows98ForProgram(const std::string& file_name)
 }
 
 Windows98ForProgram::~Windows98ForProgram() { RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str()); }
+
+bool PassesAsWindows98(const std::string& folder, const char* copy_name, const std::string& filter) {
+  char self[MAX_PATH];
+  if (GetModuleFileNameA(nullptr, self, sizeof self) == 0) return false;
+  const std::string copy = folder + "\\" + copy_name;
+  if (!CopyFileA(self, copy.c_str(), FALSE)) return false;
+  Windows98ForProgram windows98(copy_name);
+  if (!windows98.made()) return false;
+  SetEnvironmentVariableA("TOLVEN_EXPECT_9X", "1");
+  Process child(copy, "--gtest_filter=" + filter);
+  SetEnvironmentVariableA("TOLVEN_EXPECT_9X", nullptr);
+  // Bounded only against a hang.
+  return child.started && child.Ended(300000) && child.ExitCode() == 0;
+}

@@ -182,3 +182,9 @@ class Windows98ForProgram {
   std::string key_;
   bool made_ = false;
 };
+
+// This test program copied into `folder` as `copy_name`, a name that Wine's
+// per-program setting makes Windows 98, running its tests of `filter` with
+// TOLVEN_EXPECT_9X set (so that they can tell the setting took); true when
+// the copy ran and they passed.
+bool PassesAsWindows98(const std::string& folder, const char* copy_name, const std::string& filter);

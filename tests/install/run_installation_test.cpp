@@ -513,20 +513,9 @@ TEST_F(RunInstallationTest, FallbackMovesTheFilesIntoTheChosenFolder) {
 // name that Wine's per-program setting makes Windows 98, running the test
 // above.
 TEST_F(RunInstallationTest, FallbackOnThe9xFamily) {
-  char self[MAX_PATH];
-  ASSERT_NE(GetModuleFileNameA(nullptr, self, sizeof self), 0u);
-  const char kCopy[] = "win98_installation_tests.exe";
-  const std::string copy = root_ + "\\" + kCopy;
-  ASSERT_TRUE(CopyFileA(self, copy.c_str(), FALSE));
-  Windows98ForProgram windows98(kCopy);
-  ASSERT_TRUE(windows98.made());
-
-  SetEnvironmentVariableA("TOLVEN_EXPECT_9X", "1");
-  Process child(copy, "--gtest_filter=RunInstallationTest.FallbackMovesTheFilesIntoTheChosenFolder");
-  SetEnvironmentVariableA("TOLVEN_EXPECT_9X", nullptr);
-  ASSERT_TRUE(child.started);
-  EXPECT_TRUE(child.Ended(300000));  // bounded only against a hang
-  EXPECT_EQ(child.ExitCode(), 0u) << "the fallback failed on the 9x family";
+  EXPECT_TRUE(PassesAsWindows98(root_, "win98_installation_tests.exe",
+                                "RunInstallationTest.FallbackMovesTheFilesIntoTheChosenFolder"))
+      << "the fallback failed on the 9x family";
 }
 
 // An earlier installation of the same package left read-only files: the
