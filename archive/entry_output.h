@@ -9,6 +9,10 @@ struct ExtractContext;
 // Delivers `length` bytes; returns how many the destination accepted.
 uint32_t WriteOut(ExtractContext* context, const uint8_t* data, uint32_t length);
 
+// Tells the pass's PassProgress, if any, how far the pass has come; when
+// it asks to stop, sets `stopped` and fails the entry's output.
+void ReportProgress(ExtractContext* context);
+
 // Hands every pending window byte of the decoder (win_flushed up to
 // win_pos) to WriteOut.
 void FlushWindow(ExtractContext* context);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "archive/archive_format.h"
+#include "archive/entry_output.h"
 #include "archive/packed_entry.h"
 #include "archive/stored_entry.h"
 #include "common/bounded_text.h"
@@ -34,6 +35,7 @@ bool ChecksumMatches(const ExtractContext* context) {
 // The most telling reason for an entry that was unpacked and found bad.
 uint32_t FailureOf(const ExtractContext* context, bool decoded) {
   const FileHeader& header = context->file_header;
+  if (context->stopped) return kFailureStopped;
   if (context->output_failed) return kFailureOutput;
   if (header.flags & kFlagEnciphered) return kFailureEnciphered;
   if (header.method != kMethodStored && header.unpack_version < kLowestPackedVersion) {
@@ -137,7 +139,10 @@ void CloseOutput(ExtractContext* context) {
   bool kept = EntryArrived(context)
                   ? FsCloseWithDosTime(context->output_file, context->file_header.time_stamp)
                   : fclose(context->output_file) == 0;
-  if (!kept) context->output_failed = 1;
+  if (!kept && !context->output_failed) {
+    context->output_failed = 1;
+    context->output_error = FsLastError();
+  }
   context->output_file = nullptr;
 }
 
@@ -176,8 +181,8 @@ int ProcessEntry(ExtractContext* context, char* name, EntryFate fate, MemoryBuff
   bool decoded = UnpackData(context, fate, &result);
   CloseOutput(context);
   context->memory_buffer = nullptr;
-  // A skipped entry is not checked.
-  if (fate != kSkip && !EntryArrived(context)) {
+  // A skipped entry is not checked, unless the caller stopped the pass in it.
+  if ((fate != kSkip || context->stopped) && !EntryArrived(context)) {
     context->entry_failure = FailureOf(context, decoded);
     // Only a file this pass created is removed: for memory and verified
     // entries the name buffer holds a marker and a name of no file.
@@ -198,6 +203,12 @@ int WalkEntries(ExtractContext* context, MemoryBuffer* buffer) {
   bool first_entry = true;
   int result = kExtractOk;
   while (result == kExtractOk) {
+    // Between entries the pass stands at the end of the last one's data.
+    ReportProgress(context);
+    if (context->stopped) {
+      context->entry_failure = kFailureStopped;
+      return kExtractBadEntry;
+    }
     if (ReadNextEntry(context) == 0) return WalkEndResult(context, first_entry);
     FileHeader& header = context->file_header;
     NormaliseHostAttributes(&header);
@@ -256,16 +267,19 @@ int ExtractEntries(ExtractContext* context) {
   return result;
 }
 
-int ExtractArchive(const char* path, EntryCallback callback, void* user, uint32_t* failure) {
+int ExtractArchive(const char* path, EntryCallback callback, void* user, uint32_t* failure,
+                   PassProgress* progress) {
   if (failure != nullptr) *failure = kFailureNone;
   ExtractContext* context = static_cast<ExtractContext*>(ZeroAlloc(sizeof(ExtractContext)));
   if (context == nullptr) return kExtractNoContext;
   context->archive_path = path;
   context->callback = callback;
   context->user = user;
+  context->progress = progress;
   BuildCrc32Table(&context->crc32_table);
   int result = ExtractEntries(context);
   if (failure != nullptr && result == kExtractBadEntry) *failure = context->entry_failure;
+  if (progress != nullptr) progress->output_error = context->output_error;
   FreeAndNull(context);
   return result;
 }

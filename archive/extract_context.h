@@ -37,6 +37,18 @@ enum ExtractResult {
 // A nonzero result ends the pass.
 typedef int (*EntryCallback)(char* name, const uint8_t* data, uint32_t size, void* user);
 
+// Lets the caller of a pass follow it, and stop it: `report` gets the
+// archive bytes read so far and the archive's size, before each entry and
+// each time unpacked bytes leave the decoder (at least once per MiB), so a
+// long entry reports on its way too. A nonzero result stops the pass: the
+// entry under way fails (kFailureStopped) and its file is removed.
+struct PassProgress {
+  int (*report)(void* user, uint32_t done, uint32_t total);
+  void* user;
+  uint32_t output_error;  // set by the pass: the system's code for a write
+                          // that lost bytes (kFailureOutput), else 0
+};
+
 // '*' is a wildcard on every Windows file system, so no file can be created
 // under a path that begins with it; the characters after it are not read.
 constexpr char kVerifyOnlyMarker = '*';
@@ -76,6 +88,9 @@ struct ExtractContext {
   uint32_t skip_output;  // the callback declined the entry: unpack, deliver nothing
   uint32_t verify_only;  // the entry is checked but its bytes are kept nowhere
   uint32_t output_failed;  // a write or memory append of this entry lost bytes
+  PassProgress* progress;  // null when nobody follows the pass; not owned
+  uint32_t output_error;   // FsLastError of the write or close that lost bytes
+  uint32_t stopped;        // the progress report asked to stop: set once, for good
   uint32_t delivered;      // bytes of this entry that WriteOut accepted
   uint32_t walk_end;       // WalkEnd: why the last walk over the headers stopped
   uint32_t entry_failure;  // EntryFailure: why the entry that ended the pass was bad

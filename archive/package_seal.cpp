@@ -4,16 +4,34 @@
 
 #include "archive/archive_format.h"
 #include "archive/checksum.h"
+#include "archive/extract_context.h"
 #include "archive/memory_buffer.h"
 #include "archive/signed_image.h"
 #include "common/file_system.h"
 
 namespace {
 
+// How much of the sealed bytes is read between two reports to a
+// PassProgress: as often as the pass reports while it unpacks.
+constexpr uint32_t kSealReportStep = 1 << 20;
+
+// The CRC-32 of the next `length` bytes of `file` into `*value`, reported
+// to `progress` (if any) on the way.
+bool SealedCrc(FILE* file, const Crc32Table& crc, uint32_t length, PassProgress* progress, uint32_t* value) {
+  for (uint32_t done = 0; done < length;) {
+    if (progress != nullptr) progress->report(progress->user, done, length);
+    uint32_t step = length - done < kSealReportStep ? length - done : kSealReportStep;
+    if (!Crc32OfFile(file, crc, value, step)) return false;
+    done += step;
+  }
+  return true;
+}
+
 // Measures the sealed archive: exactly seal.length bytes from the marker,
 // none past the archive's end, and what lies after them. The stream
 // position afterwards is not defined.
-int MeasureSealed(FILE* file, const Crc32Table& crc, const ArchiveLocation& where, SealFindings* found) {
+int MeasureSealed(FILE* file, const Crc32Table& crc, const ArchiveLocation& where, SealFindings* found,
+                  PassProgress* progress) {
   const PackageSeal& seal = found->seal;
   // Both ends are offsets of one file below 2 GiB, the end after the start.
   uint32_t room = static_cast<uint32_t>(where.archive_end - where.archive_start);
@@ -22,7 +40,7 @@ int MeasureSealed(FILE* file, const Crc32Table& crc, const ArchiveLocation& wher
     return kSealShort;
   }
   uint32_t value = 0xFFFFFFFF;
-  if (fseek(file, where.archive_start, SEEK_SET) != 0 || !Crc32OfFile(file, crc, &value, seal.length)) {
+  if (fseek(file, where.archive_start, SEEK_SET) != 0 || !SealedCrc(file, crc, seal.length, progress, &value)) {
     return kSealNoArchive;
   }
   found->measured = {seal.length, ~value};
@@ -36,7 +54,7 @@ int MeasureSealed(FILE* file, const Crc32Table& crc, const ArchiveLocation& wher
   return kSealHolds;
 }
 
-int CheckOpenPackage(FILE* file, Crc32Table* crc, SealFindings* found) {
+int CheckOpenPackage(FILE* file, Crc32Table* crc, SealFindings* found, PassProgress* progress) {
   BuildCrc32Table(crc);
   ArchiveLocation where;
   if (!FindArchive(file, *crc, &where)) return kSealNoArchive;
@@ -51,7 +69,7 @@ int CheckOpenPackage(FILE* file, Crc32Table* crc, SealFindings* found) {
   found->record = record.kind;
   found->seal = record.seal;
   switch (record.kind) {
-    case kRecordSealed: return MeasureSealed(file, *crc, where, found);
+    case kRecordSealed: return MeasureSealed(file, *crc, where, found, progress);
     case kRecordBuilding: return kSealBuilding;
     case kRecordDamaged: return kSealBadRecord;
     default: return kSealNotSealed;
@@ -85,13 +103,13 @@ SealRecord DecodeSealRecord(const Crc32Table& crc, const uint8_t* bytes) {
   return record;
 }
 
-int CheckPackageSeal(const char* path, SealFindings* findings) {
+int CheckPackageSeal(const char* path, SealFindings* findings, PassProgress* progress) {
   SealFindings found;
   memset(&found, 0, sizeof found);
   int result = kSealNoArchive;
   FILE* file = FsOpenShared(path);
   Crc32Table* crc = static_cast<Crc32Table*>(ZeroAlloc(sizeof(Crc32Table)));
-  if (file != nullptr && crc != nullptr) result = CheckOpenPackage(file, crc, &found);
+  if (file != nullptr && crc != nullptr) result = CheckOpenPackage(file, crc, &found, progress);
   FreeAndNull(crc);
   if (file != nullptr) fclose(file);
   if (findings != nullptr) *findings = found;

@@ -21,6 +21,7 @@
 #include <cstdint>
 
 struct Crc32Table;
+struct PassProgress;
 
 constexpr uint32_t kSealRecordOffset = 40;
 constexpr uint32_t kSealRecordSize = 20;
@@ -85,5 +86,6 @@ struct SealFindings {
 // reads an entry: reads the record, and for a sealed one finds the archive
 // as the extraction pass does and requires exactly seal.length bytes from
 // its marker to the end of the file (or to a signature's certificate
-// table) with the sealed CRC-32. Returns a SealCheck.
-int CheckPackageSeal(const char* path, SealFindings* findings = nullptr);
+// table) with the sealed CRC-32. Returns a SealCheck. `progress`, when
+// given, follows that read of the sealed bytes (its result is not asked).
+int CheckPackageSeal(const char* path, SealFindings* findings = nullptr, PassProgress* progress = nullptr);

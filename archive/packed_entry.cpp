@@ -7,7 +7,12 @@
 void UnpackEntry(ExtractContext* context, uint8_t* window, bool solid) {
   Decoder* decoder = &context->decoder;
   StartEntry(decoder, window, solid);
-  while (DecodeSymbols(decoder)) FlushWindow(context);
+  while (DecodeSymbols(decoder)) {
+    FlushWindow(context);
+    // Lost bytes fail the entry whatever follows (a full disk, a stopped
+    // pass): the rest is not decoded.
+    if (context->output_failed) return;
+  }
   FinishEntry(decoder);
   FlushWindow(context);
 }

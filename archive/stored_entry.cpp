@@ -23,6 +23,7 @@ int CopyStored(ExtractContext* context) {
     if (count > left) count = left > 0 ? left : 0;
     WriteOut(context, block, static_cast<uint32_t>(count));
     left -= count;
+    if (context->output_failed) break;  // the entry has failed: no need to read on
   }
   FreeAndNull(block);
   return 0;

@@ -30,6 +30,7 @@
 #include "archive/extract_archive.h"
 #include "bench/bench_inputs.h"
 #include "bench/bench_timing.h"
+#include "bench/windows_bench.h"
 #include "pack/memory_io.h"
 #include "pack/packer.h"
 #include "resources/resource_ids.h"
@@ -72,12 +73,6 @@ int VerifyEntry(char* name, const uint8_t*, uint32_t, void*) {
 int SkipEntry(char* name, const uint8_t*, uint32_t, void*) {
   name[0] = '\0';
   return 0;
-}
-
-std::string TempPath(const char* name) {
-  char folder[MAX_PATH];
-  GetTempPathA(sizeof folder, folder);
-  return std::string(folder) + name;
 }
 
 // The content as a one-entry archive file at the default level, as
@@ -234,13 +229,6 @@ int CountEntry(char* name, const uint8_t*, uint32_t size, void* user) {
   *static_cast<uint64_t*>(user) += size;
   name[0] = '\0';
   return 0;
-}
-
-double WallSeconds() {
-  LARGE_INTEGER now, frequency;
-  QueryPerformanceCounter(&now);
-  QueryPerformanceFrequency(&frequency);
-  return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
 // Processor and wall seconds of one call, each the median of kRounds.

@@ -21,13 +21,16 @@ endfunction()
 # that calls it catches what a callback might throw, so the tables would
 # only take room: an exception passing through it ends the program either
 # way. Each function and datum has a section of its own, so that the
-# program's link keeps only those it reaches.
+# program's link keeps only those it reaches. Data is aligned as its type
+# asks, not to 32 bytes for every array of that size or more, which only
+# pads the program's tables apart. No function keeps a frame pointer, which
+# nothing walks: it costs every function its set-up and a register.
 function(tolven_product_code)
   if(WIN32)
     foreach(target ${ARGN})
       target_compile_options(${target} PRIVATE
         -fno-exceptions -fno-asynchronous-unwind-tables -fno-unwind-tables
-        -ffunction-sections -fdata-sections)
+        -ffunction-sections -fdata-sections -malign-data=abi -fomit-frame-pointer)
     endforeach()
   endif()
 endfunction()

@@ -48,6 +48,9 @@ FILE* FsCreateFile(const char* path);
 // Deletes the file; true when it is gone.
 bool FsDeleteFile(const char* path);
 
+// The system's code for why the last call failed (GetLastError, errno).
+uint32_t FsLastError();
+
 // Closes a file made by FsCreateFile after giving it its last-write time
 // from an MS-DOS time stamp (date in the high 16 bits, time in the low 16
 // bits) read as local time; other times stay. The time goes through the

@@ -90,6 +90,8 @@ FILE* FsCreateFile(const char* path) {
 
 bool FsDeleteFile(const char* path) { return unlink(NativePath(path).c_str()) == 0; }
 
+uint32_t FsLastError() { return static_cast<uint32_t>(errno); }
+
 bool FsCloseWithDosTime(FILE* file, uint32_t dos_time) {
   bool flushed = fflush(file) == 0;
   struct tm local = {};

@@ -34,6 +34,8 @@ FILE* FsCreateFile(const char* path) { return fopen(path, "w+b"); }
 
 bool FsDeleteFile(const char* path) { return DeleteFileA(path) != 0; }
 
+uint32_t FsLastError() { return GetLastError(); }
+
 bool FsCloseWithDosTime(FILE* file, uint32_t dos_time) {
   // The stream was opened for writing, so its handle may set times; null
   // times leave the creation and last-access times as they are.

@@ -15,6 +15,12 @@ bool AddTrailingSeparator(char* path, size_t size) {
   return true;
 }
 
+void CopyWithoutTrailingSeparators(char* out, const char* folder) {
+  CopyBounded(out, folder, kPathSize);
+  size_t length = strlen(out);
+  while (length > 3 && IsPathSeparator(out[length - 1])) out[--length] = '\0';
+}
+
 void CutLastComponent(char* path) {
   size_t cut = 0;
   for (size_t i = 0; path[i] != '\0'; ++i) {
@@ -40,19 +46,40 @@ int JoinPath(char* destination, const char* name, size_t size) {
   return AppendBounded(destination, name, size);
 }
 
-bool IsFullyQualifiedPath(const char* path) {
+namespace {
+
+// The characters of `text` before its first separator or its end.
+size_t ComponentLength(const char* text) {
+  size_t length = 0;
+  while (text[length] != '\0' && !IsPathSeparator(text[length])) ++length;
+  return length;
+}
+
+// The length of the path's root, "C:\" or "\\server\share", or 0 when
+// the path is not fully qualified.
+size_t RootLength(const char* path) {
   const char c = path[0];
-  if (((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) && path[1] == ':') return IsPathSeparator(path[2]);
-  if (!IsPathSeparator(path[0]) || !IsPathSeparator(path[1])) return false;
+  if (((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) && path[1] == ':') return IsPathSeparator(path[2]) ? 3 : 0;
+  if (!IsPathSeparator(path[0]) || !IsPathSeparator(path[1])) return 0;
   // A server and a share, each named. "\\.\" and "\\?\" open the system's
   // device and raw path spaces instead.
   const char* server = path + 2;
-  size_t server_length = 0;
-  while (server[server_length] != '\0' && !IsPathSeparator(server[server_length])) ++server_length;
-  if (server_length == 0 || server[server_length] == '\0') return false;
-  if (server_length == 1 && (server[0] == '.' || server[0] == '?')) return false;
+  size_t server_length = ComponentLength(server);
+  if (server_length == 0 || server[server_length] == '\0') return 0;
+  if (server_length == 1 && (server[0] == '.' || server[0] == '?')) return 0;
   const char* share = server + server_length + 1;
-  return share[0] != '\0' && !IsPathSeparator(share[0]);
+  size_t share_length = ComponentLength(share);
+  return share_length == 0 ? 0 : static_cast<size_t>(share + share_length - path);
+}
+
+}  // namespace
+
+bool IsFullyQualifiedPath(const char* path) { return RootLength(path) != 0; }
+
+bool IsRootFolder(const char* path) {
+  const char* rest = path + RootLength(path);
+  while (IsPathSeparator(*rest)) ++rest;
+  return *rest == '\0';
 }
 
 int MakeFullPath(char* path) {

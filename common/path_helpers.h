@@ -17,6 +17,10 @@ bool IsPathSeparator(char c);
 // both fit, the path is left as it is and false is returned.
 bool AddTrailingSeparator(char* path, size_t size);
 
+// `folder` into `out` (kPathSize bytes) without the separators at its end;
+// a drive's root keeps its own ("C:\\"), which makes it the root.
+void CopyWithoutTrailingSeparators(char* out, const char* folder);
+
 // Drops the last component: C:\A\B -> C:\A, C:\A -> C:\ (a drive root keeps
 // its separator), C:\A\ -> C:\A, NAME -> "".
 void CutLastComponent(char* path);
@@ -35,6 +39,10 @@ int JoinPath(char* destination, const char* name, size_t size);
 // names a network share (\\server\share...): the only forms that mean the
 // same folder whatever the process's current drive and folder.
 bool IsFullyQualifiedPath(const char* path);
+
+// True for a fully qualified path that names a drive's root or a share's
+// (C:\, \\server\share, with or without separators after them).
+bool IsRootFolder(const char* path);
 
 // Replaces the path (in a buffer of kPathSize bytes) with its full form. A
 // full form that does not fit the buffer, or that the system cannot make,

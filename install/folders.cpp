@@ -8,6 +8,8 @@
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
 #include "install/install_log.h"
+#include "install/install_progress.h"
+#include "install/undo_journal.h"
 #include "setup/messages.h"
 
 namespace {
@@ -24,6 +26,11 @@ bool MakePathList(ShellPathList* list, const char* path) {
   memset(list->bytes, 0, sizeof list->bytes);
   return CopyBounded(list->bytes, path, kPathSize) == kTextWhole;
 }
+
+// An existing PSAPI.DLL is given the lasting name KVPSAPI.DLL rather than
+// replaced, which works while a program has it loaded.
+const char kPsapiName[] = "PSAPI.DLL";
+const char kPsapiMovedName[] = "KVPSAPI.DLL";
 
 // A silent installation lets the shell show neither progress nor errors.
 FILEOP_FLAGS SilentShellFlags() { return IsSilentRun() ? FOF_SILENT | FOF_NOERRORUI : 0; }
@@ -47,20 +54,6 @@ bool FindFirstFileIn(const char* folder, char* name, size_t size) {
   return any;
 }
 
-// Moves the file `source` onto `target`, replacing a file of that name.
-// MoveFileExA also copies across drives. Where it is not implemented (the
-// 9x family) MoveFileA, which moves across drives there too but replaces
-// nothing, follows the deletion of the target.
-bool MoveFileReplacing(const char* source, const char* target, bool nt_family) {
-  ClearReadOnly(target);
-  if (nt_family) {
-    if (MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) return true;
-    if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return false;
-  }
-  if (!DeleteFileA(target) && GetLastError() != ERROR_FILE_NOT_FOUND) return false;
-  return MoveFileA(source, target) != 0;
-}
-
 }  // namespace
 
 void ClearReadOnly(const char* path) {
@@ -70,18 +63,21 @@ void ClearReadOnly(const char* path) {
   SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
-DWORD MoveFilesInto(const char* from, const char* to, bool nt_family, char* failed) {
+DWORD MoveFilesInto(const char* from, UndoJournal* journal, char* failed) {
   char name[kPathSize];
   // Each file found is moved away before the next search, so the listing
   // never runs over a folder that changes under it.
   while (FindFirstFileIn(from, name, sizeof name)) {
+    // The dialog answers meanwhile, and its Cancel stops the move.
+    if (ServeRunningInstallation(true)) return ERROR_CANCELLED;
     char source[kPathSize];
     CopyBounded(source, from, sizeof source);
-    CopyBounded(failed, to, kPathSize);
+    CopyBounded(failed, journal->folder, kPathSize);
     if (JoinPath(source, name, sizeof source) != kTextWhole || JoinPath(failed, name, kPathSize) != kTextWhole) {
       return ERROR_FILENAME_EXCED_RANGE;
     }
-    if (!MoveFileReplacing(source, failed, nt_family)) {
+    // MoveFileA also moves across drives, on both families.
+    if (!MakeWayFor(journal, failed) || !MoveFileA(source, failed)) {
       DWORD error = GetLastError();
       return error != ERROR_SUCCESS ? error : ERROR_CANNOT_MAKE;
     }
@@ -161,20 +157,17 @@ void ShellDelete(const char* path) {
   SHFileOperationA(&operation);
 }
 
-void MoveAsidePsapi(const char* folder) {
-  if (folder[0] == '\0') return;
-  char old_name[kPathSize];
-  char new_name[kPathSize];
-  CopyBounded(old_name, folder, sizeof old_name);
-  CopyBounded(new_name, folder, sizeof new_name);
-  // Cut names would rename some other file.
-  if (JoinPath(old_name, "PSAPI.DLL", sizeof old_name) != kTextWhole) return;
-  if (JoinPath(new_name, "KVPSAPI.DLL", sizeof new_name) != kTextWhole) return;
-  // MoveFileA never replaces an existing KVPSAPI.DLL.
-  MoveFileA(old_name, new_name);
+void MoveAsidePsapi(UndoJournal* journal) { RenameNoted(journal, kPsapiName, kPsapiMovedName); }
+
+bool IsPsapiMovedAside(const char* path) {
+  if (_stricmp(path + FileNameOffset(path), kPsapiName) != 0) return false;
+  char moved[kPathSize];
+  CopyBounded(moved, path, sizeof moved);
+  CutLastComponent(moved);
+  return JoinPath(moved, kPsapiMovedName, sizeof moved) == kTextWhole && CheckFileExists(moved) != 0;
 }
 
-int ShowSystemError(HWND owner, DWORD code, const char* caption) {
+int ShowSystemError(HWND owner, DWORD code, const char* caption, UINT buttons) {
   if (code == 0) code = GetLastError();
   if (code == 0) return 0;
   char* system_text = nullptr;
@@ -187,5 +180,5 @@ int ShowSystemError(HWND owner, DWORD code, const char* caption) {
   if (length != 0 && system_text != nullptr) CopyBounded(text, system_text, sizeof text);
   if (system_text != nullptr) LocalFree(system_text);
   if (text[0] == '\0') return IDCANCEL;
-  return ShowMessage(owner, text, caption != nullptr ? caption : "", MB_ICONERROR);
+  return ShowMessage(owner, text, caption != nullptr ? caption : "", MB_ICONERROR | buttons);
 }

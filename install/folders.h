@@ -5,6 +5,8 @@
 
 #include <cstddef>
 
+#include "install/undo_journal.h"
+
 // Results of CreateFolderPath.
 enum CreateFolderResult {
   kFolderCreated = 0,        // the folder was made now
@@ -35,20 +37,25 @@ void ShellDelete(const char* path);
 // would otherwise refuse to delete or replace. Folders are left alone.
 void ClearReadOnly(const char* path);
 
-// Moves every file directly in `from` into the folder `to`, replacing files
-// of the same names, read-only ones too, then removes the emptied `from`
-// (the installing pass writes files only: there are no subfolders to carry).
-// `nt_family` (DetectWindowsFamily) chooses the move: the 9x family has
-// MoveFileExA but fails it as not implemented. Returns 0 when every file
-// was moved; else the system's error code, with the target that could not
-// be written in `failed` (kPathSize bytes) and the rest left in `from`.
-DWORD MoveFilesInto(const char* from, const char* to, bool nt_family, char* failed);
+// Moves every file directly in `from` into the journal's folder, keeping
+// aside the files of the same names there (read-only ones too), then
+// removes the emptied `from` (the installing pass writes files only: there
+// are no subfolders to carry). Returns 0 when every file was moved; else
+// the system's error code, with the target that could not be written in
+// `failed` (kPathSize bytes) and the rest left in `from`; ERROR_CANCELLED
+// when the user stopped the installation meanwhile.
+DWORD MoveFilesInto(const char* from, UndoJournal* journal, char* failed);
 
-// Renames an existing PSAPI.DLL in `folder` to KVPSAPI.DLL so the install can
-// write its own. Nothing changes when either name makes that impossible.
-void MoveAsidePsapi(const char* folder);
+// Renames an existing PSAPI.DLL in the journal's folder to KVPSAPI.DLL so
+// the install can write its own. Nothing changes when either name makes
+// that impossible.
+void MoveAsidePsapi(UndoJournal* journal);
+
+// True when `path` is a PSAPI.DLL that MoveAsidePsapi renames aside
+// instead of replacing: there is no KVPSAPI.DLL beside it yet.
+bool IsPsapiMovedAside(const char* path);
 
 // Shows the system's text for `code` (0: the thread's last error) with an
-// error icon. Returns the box's result; 0 when there is no code, 2 when the
-// system has no text for it.
-int ShowSystemError(HWND owner, DWORD code, const char* caption);
+// error icon and `buttons` (MB_OK, MB_RETRYCANCEL). Returns the box's
+// result; 0 when there is no code, 2 when the system has no text for it.
+int ShowSystemError(HWND owner, DWORD code, const char* caption, UINT buttons = MB_OK);

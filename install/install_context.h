@@ -7,6 +7,9 @@
 
 #include <cstdint>
 
+#include "install/install_progress.h"
+#include "install/undo_journal.h"
+
 // All texts are zero-terminated ANSI and written only through the bounded
 // helpers with the field's size as bound.
 struct InstallContext {
@@ -25,8 +28,12 @@ struct InstallContext {
   // of a pass: the line follows the files at most every kStatusInterval ms.
   uint32_t status_shown_at;
   uint64_t installed_bytes;  // of the files the pass has placed so far
+  UndoJournal undo;          // what this run changed in the user's folder
+  UndoJournal* changes;      // the journal PlaceEntry keeps aside through:
+                             // &undo, or null while writing into the temporary folder
+  InstallProgress progress;  // the dialog while the run lasts
 };
-static_assert(sizeof(InstallContext) == 968 || sizeof(void*) != 4, "the record's fields and their sizes");
+static_assert(sizeof(InstallContext) == 1264 || sizeof(void*) != 4, "the record's fields and their sizes");
 
 // Milliseconds between two changes of the status line: often enough to be
 // seen moving, rarely enough that small files do not wait on the display.

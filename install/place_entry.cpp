@@ -7,9 +7,9 @@
 #include "common/bounded_text.h"
 #include "common/entry_names.h"
 #include "common/path_helpers.h"
-#include "install/folders.h"
 #include "install/install_context.h"
 #include "install/install_log.h"
+#include "install/undo_journal.h"
 #include "resources/resource_ids.h"
 #include "setup/language_list.h"
 #include "setup/packed_code.h"
@@ -39,8 +39,8 @@ bool ReadLanguageCode(const char* underscore, uint32_t* code) {
 
 // False when the language list holds the entry's language unchecked. Names
 // without a language, languages the list does not hold and check boxes in
-// any other state install.
-bool LanguageChosen(InstallContext* context, const char* rest) {
+// any other state install; a German one counts in `german_count`.
+bool LanguageChosen(const InstallContext* context, const char* rest, int32_t* german_count) {
   size_t base_length = std::strlen(g_setup_state->lng_base_name);
   // Only where the underscore stands matters, not the base name's letters.
   if (std::strlen(rest) <= base_length || rest[base_length] != '_') return true;
@@ -51,13 +51,12 @@ bool LanguageChosen(InstallContext* context, const char* rest) {
   int index = FindLanguageItem(list, code);
   if (index < 0) return true;
   if (GetItemCheckImage(list, index) == kStateUnchecked) return false;
-  if (code == kCodeGerman) ++context->german_count;
+  if (code == kCodeGerman) ++*german_count;
   return true;
 }
 
-// Notes the special entries the registry and shortcut steps need. False for
-// the package's settings (.INF), which are never installed.
-bool NoteSpecialEntry(InstallContext* context, const char* file_name) {
+// Notes the special entries the registry and shortcut steps need.
+void NoteSpecialEntry(InstallContext* context, const char* file_name) {
   struct Special {
     const char* name;
     char* field;
@@ -71,10 +70,9 @@ bool NoteSpecialEntry(InstallContext* context, const char* file_name) {
   for (const Special& special : specials) {
     if (_stricmp(file_name, special.name) == 0) {
       CopyBounded(special.field, file_name, sizeof context->license_file);
-      return true;
+      return;
     }
   }
-  if (EndsWithNoCase(file_name, ".INF")) return false;
   // The first K...EXE is the main program, unless the package named one. A
   // name that does not fit the field is not taken: a cut name would point
   // the shortcuts at a file that does not exist.
@@ -82,16 +80,13 @@ bool NoteSpecialEntry(InstallContext* context, const char* file_name) {
       EndsWithNoCase(file_name, ".EXE") && std::strlen(file_name) < sizeof context->main_exe) {
     CopyBounded(context->main_exe, file_name, sizeof context->main_exe);
   }
-  return true;
 }
 
 }  // namespace
 
 bool IsForbiddenFileName(const char* file_name) { return InstallerNameFault(file_name) != kNameFine; }
 
-int PlaceEntry(char* name, const uint8_t*, uint32_t size, void* user) {
-  InstallContext* context = static_cast<InstallContext*>(user);
-
+int PlacementOf(const InstallContext* context, const char* name, char* path, int32_t* german_count) {
   // Root entries go to every installation; of the entries in folders only
   // those directly in the chosen edition's folder.
   const char* rest = name;
@@ -100,38 +95,38 @@ int PlaceEntry(char* name, const uint8_t*, uint32_t size, void* user) {
     char folder[kPathSize];
     CopyBounded(folder, name, sizeof folder);
     CutLastComponent(folder);
-    if (_stricmp(folder, context->edition_prefix) != 0) {
-      name[0] = '\0';
-      return 0;
-    }
+    if (_stricmp(folder, context->edition_prefix) != 0) return kNotPlaced;
     rest = first_separator + 1;
   }
-
+  // The package settings (.INF) are never installed.
   const char* file_name = name + FileNameOffset(name);
-  if (!LanguageChosen(context, rest) || !NoteSpecialEntry(context, file_name)) {
-    name[0] = '\0';
-    return 0;
-  }
-
+  if (!LanguageChosen(context, rest, german_count) || EndsWithNoCase(file_name, ".INF")) return kNotPlaced;
   // Every entry lands directly in the destination folder. A name that fills
   // the whole buffer may have been cut by the walk; neither it nor a path
   // that does not fit is ever written under a cut name. A name Windows
   // would change is never skipped in silence either (the description pass
   // refuses the package before this): it fails the installation.
-  char path[kPathSize];
-  CopyBounded(path, context->destination, sizeof path);
+  CopyBounded(path, context->destination, kPathSize);
   bool fits = std::strlen(name) < kPathSize - 1 && !IsForbiddenFileName(file_name) &&
-              JoinPath(path, file_name, sizeof path) == kTextWhole;
-  if (!fits) {
-    CopyBounded(name, kUncreatableName, kPathSize);
+              JoinPath(path, file_name, kPathSize) == kTextWhole;
+  return fits ? kPlaced : kPlacedUncreatable;
+}
+
+int PlaceEntry(char* name, const uint8_t*, uint32_t size, void* user) {
+  InstallContext* context = static_cast<InstallContext*>(user);
+  char path[kPathSize];
+  int placement = PlacementOf(context, name, path, &context->german_count);
+  if (placement == kNotPlaced) {
+    name[0] = '\0';
     return 0;
   }
-
-  // A file that cannot be deleted makes the driver's create fail with -5,
-  // which starts the fallback. A read-only one is replaced like any other.
-  if (CheckFileExists(path) == 0) {
-    ClearReadOnly(path);
-    DeleteFileA(path);
+  NoteSpecialEntry(context, name + FileNameOffset(name));
+  // A file that cannot be kept aside (in use since the checks) is not
+  // written over: the driver's create fails with -5 instead, and the run is
+  // undone. A read-only one is kept aside like any other.
+  if (placement == kPlacedUncreatable || !MakeWayFor(context->changes, path)) {
+    CopyBounded(name, kUncreatableName, kPathSize);
+    return 0;
   }
   LogLine("file %s (%lu bytes)", path, static_cast<unsigned long>(size));
   context->installed_bytes += size;

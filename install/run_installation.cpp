@@ -6,12 +6,15 @@
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
 #include "install/folders.h"
+#include "install/install_checks.h"
 #include "install/install_context.h"
+#include "install/install_progress.h"
 #include "install/install_log.h"
 #include "install/place_entry.h"
 #include "install/registry.h"
 #include "install/second_copy.h"
 #include "install/shortcuts.h"
+#include "install/undo_journal.h"
 #include "resources/resource_ids.h"
 #include "setup/control_messages.h"
 #include "setup/edition_choice.h"
@@ -34,38 +37,32 @@ constexpr int kLongestDestination = 257;
 
 bool IsChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 
-bool IsFolder(const char* path) {
-  DWORD attributes = GetFileAttributesA(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 // Reads the destination edit into `destination` as a full path. 0 when
-// there is one, else kInstallNoDestination; a folder that is too long to
-// hold, or not fully qualified, is reported here, since it would install
-// elsewhere.
+// there is one, else kInstallNoDestination with `destination` empty; a
+// folder that is too long to hold, not fully qualified or a root is
+// reported here, since it would install elsewhere or among other files.
 int ReadDestination(HWND dialog, char* destination) {
   HWND edit = GetDlgItem(dialog, IDC_FOLDER);
+  DWORD error = ERROR_FILENAME_EXCED_RANGE;
   destination[0] = '\0';
-  if (GetWindowTextLengthA(edit) > kLongestDestination) {
-    ShowSystemError(dialog, ERROR_FILENAME_EXCED_RANGE, nullptr);
-    return kInstallNoDestination;
+  if (GetWindowTextLengthA(edit) <= kLongestDestination) {
+    GetWindowTextA(edit, destination, kLongestDestination + 1);
+    if (destination[0] == '\0') return kInstallNoDestination;
+    if (!IsFullyQualifiedPath(destination)) {
+      // Anything else would be taken from the program's current drive or
+      // folder, which the user neither sees nor chose.
+      error = ERROR_INVALID_NAME;
+    } else if (MakeFullPath(destination) == 0) {
+      // Resolved "." and "..", every separator a backslash. A drive or a
+      // share as a whole is refused: the product's files would lie among
+      // everything else there, and its uninstaller would remove them from it.
+      if (!IsRootFolder(destination)) return 0;
+      error = ERROR_DIRECTORY;
+    }
   }
-  GetWindowTextA(edit, destination, kLongestDestination + 1);
-  if (destination[0] == '\0') return kInstallNoDestination;
-  // Anything else would be taken from the program's current drive or
-  // folder, which the user neither sees nor chose.
-  if (!IsFullyQualifiedPath(destination)) {
-    ShowSystemError(dialog, ERROR_INVALID_NAME, nullptr);
-    destination[0] = '\0';
-    return kInstallNoDestination;
-  }
-  // Resolves "." and ".." and makes every separator a backslash.
-  if (MakeFullPath(destination) != 0) {
-    ShowSystemError(dialog, ERROR_FILENAME_EXCED_RANGE, nullptr);
-    destination[0] = '\0';
-    return kInstallNoDestination;
-  }
-  return 0;
+  ShowSystemError(dialog, error, nullptr);
+  destination[0] = '\0';
+  return kInstallNoDestination;
 }
 
 // Points the context at a fresh numbered folder in the temporary folder
@@ -90,46 +87,82 @@ bool UseTemporaryDestination(InstallContext* context) {
   return true;
 }
 
-// Writes the chosen files into the user's folder. A file that cannot be
-// created there sends the whole pass once more into a fresh temporary
-// folder, whose files are then moved into place, replacing what stands in
-// the way. Returns 0; the failing pass's result; or an InstallResult with
-// the system's `*error` and the path it concerns in `failed` (kPathSize
-// bytes, empty for none). context->destination is the user's folder again
-// on return.
+// One installing pass into context->destination. A write that lost bytes
+// gives kInstallNotWritten with the system's reason in `*error`; a pass
+// the user stopped, kInstallCancelled.
+int RunPass(InstallContext* context, DWORD* error) {
+  PassProgress progress = {ReportInstallProgress, &context->progress, 0};
+  uint32_t failure = kFailureNone;
+  int result = ExtractArchive(g_setup_state->module_path, PlaceEntry, context, &failure, &progress);
+  if (failure == kFailureStopped) return kInstallCancelled;
+  if (failure == kFailureOutput) {
+    // A write cut short without a reason is a disk that took no more: so
+    // Wine reports a full disk, where Windows says ERROR_DISK_FULL.
+    *error = progress.output_error != ERROR_SUCCESS ? progress.output_error : ERROR_DISK_FULL;
+    return kInstallNotWritten;
+  }
+  return result;
+}
+
+// Starts the record of the changes to `folder`, which is made when it is
+// missing, and moves its PSAPI.DLL aside. False, with ERROR_CANNOT_MAKE in
+// `*error`, when the folder cannot be made or its record not be written.
+bool BeginChangesIn(InstallContext* context, const char* folder, DWORD* error) {
+  if (!BeginChanges(&context->undo, folder)) {
+    *error = ERROR_CANNOT_MAKE;
+    return false;
+  }
+  MoveAsidePsapi(&context->undo);
+  return true;
+}
+
+// Writes the chosen files into the user's folder, keeping aside what they
+// replace; a pass that fails is undone. A file that cannot be created there
+// sends the whole pass once more into a fresh temporary folder, whose
+// files are then moved into place the same way. Returns 0 with the changes
+// in context->undo, to be committed; the failing pass's result; or an
+// InstallResult with the system's `*error` and the path it concerns in
+// `failed` (kPathSize bytes, empty for none). context->destination is the
+// user's folder again on return.
 int InstallFiles(InstallContext* context, DWORD* error, char* failed) {
-  *error = ERROR_SUCCESS;
-  failed[0] = '\0';
-  // Checked before anything is unpacked: a folder that cannot be made (a
+  // Made before anything is unpacked: a folder that cannot be made (a
   // missing drive) would otherwise fail only after a detour through the
   // temporary folder.
-  CreateFolderPath(context->destination);
-  if (!IsFolder(context->destination)) {
-    *error = ERROR_CANNOT_MAKE;
-    return kInstallNoDestination;
-  }
-  MoveAsidePsapi(context->destination);
-  const char* archive = g_setup_state->module_path;
-  int result = ExtractArchive(archive, PlaceEntry, context);
+  if (!BeginChangesIn(context, context->destination, error)) return kInstallNoDestination;
+  context->changes = &context->undo;
+  int result = RunPass(context, error);
+  if (result == kExtractOk) return result;
+  UndoChanges(&context->undo);
   if (result != kExtractCannotCreate || !UseTemporaryDestination(context)) return result;
 
+  // Nothing in the temporary folder needs to be put back.
+  context->changes = nullptr;
   context->status_shown_at = 0;  // the retry shows its first file at once
   context->installed_bytes = 0;  // and counts every file again
-  result = ExtractArchive(archive, PlaceEntry, context);
+  result = RunPass(context, error);
   if (result == kExtractOk) {
     // A move of the temporary folder itself would put it inside the user's
     // folder, which exists by now: the files are moved one by one.
-    *error = MoveFilesInto(context->destination, context->final_destination, DetectWindowsFamily() != 0, failed);
-    if (*error != ERROR_SUCCESS) result = kInstallNotMoved;
+    if (!BeginChangesIn(context, context->final_destination, error)) {
+      result = kInstallNotMoved;
+    } else {
+      *error = MoveFilesInto(context->destination, &context->undo, failed);
+      if (*error != ERROR_SUCCESS) {
+        result = *error == ERROR_CANCELLED ? kInstallCancelled : kInstallNotMoved;
+        UndoChanges(&context->undo);
+      }
+    }
   }
   CopyBounded(context->destination, context->final_destination, sizeof context->destination);
   return result;
 }
 
-// A file that could not be created: the system's sentence for it, under the
-// file's name when one is known. A damaged package: text 3001 under the
-// setup file's name.
+// A file that could not be created or written: the system's sentence for
+// it, under the file's name when one is known. A damaged package: text 3001
+// under the setup file's name. Nothing for what was said already, or was
+// the user's own choice.
 void ReportFailure(HWND dialog, int result, DWORD error, const char* failed) {
+  if (result == kInstallProductRunning || result == kInstallFileInUse || result == kInstallCancelled) return;
   if (result == kExtractCannotCreate) error = ERROR_CANNOT_MAKE;
   if (error != ERROR_SUCCESS) {
     ShowSystemError(dialog, error, failed[0] != '\0' ? failed : nullptr);
@@ -147,16 +180,6 @@ void CreateShortcuts(HWND dialog, const InstallContext* context) {
   JoinPath(target, context->main_exe, sizeof target);
   if (IsChecked(dialog, IDC_DESKTOP_ICON)) CreateDesktopShortcut(target, g_setup_state->group);
   if (IsChecked(dialog, IDC_QUICK_LAUNCH)) CreateQuickLaunchShortcut(target, g_setup_state->group);
-}
-
-void ShowInstalled(HWND dialog) {
-  char text[kWorkSize];
-  CopyBounded(text, g_setup_state->group, sizeof text);
-  size_t length = std::strlen(text);
-  if (length + 10 < sizeof text) LookupText(g_setup_state->language_table, kTextInstalled, text + length, sizeof text - length);
-  char caption[kPathSize];
-  GetWindowTextA(dialog, caption, sizeof caption);
-  ShowMessage(dialog, text, caption, MB_ICONINFORMATION);
 }
 
 }  // namespace
@@ -192,26 +215,28 @@ int RunInstallation(HWND dialog) {
   // No critical-error boxes of the system from here on (a missing disk in
   // a drive): the pass reports its own failures.
   SetErrorMode(SEM_FAILCRITICALERRORS);
+  BeginInstallProgress(&context.progress, dialog);
 
   DWORD error = ERROR_SUCCESS;
-  char failed[kPathSize];
-  int result = InstallFiles(&context, &error, failed);
-  if (result != kExtractOk) {
-    // Nothing of a failed run stays in the temporary folder, so that the
-    // next press of OK does not add another numbered folder.
-    if (context.temp_folder[0] != '\0') ShellDelete(context.temp_folder);
-    SetCursor(previous_cursor);
+  char failed[kPathSize] = "";
+  int result = CheckBeforeChanging(&context, &error);
+  if (result == 0) result = InstallFiles(&context, &error, failed);
+  if (result == 0) {
+    SaveInstallPath(context.destination);
+    if (context.uninstaller[0] != '\0') WriteUninstallEntry(&context);
+    CreateShortcuts(dialog, &context);
+    CommitChanges(&context.undo);
+  }
+  // Nothing of a run stays in the temporary folder, so that the next press
+  // of OK does not add another numbered folder.
+  if (context.temp_folder[0] != '\0') ShellDelete(context.temp_folder);
+  SetDlgItemTextA(dialog, IDC_STATUS, "");
+  EndInstallProgress(&context.progress);
+  SetCursor(previous_cursor);
+  if (result != 0) {
     ReportFailure(dialog, result, error, failed);
     return result;
   }
-
-  SetDlgItemTextA(dialog, IDC_STATUS, "");
-  SaveInstallPath(context.destination);
-  if (context.uninstaller[0] != '\0') WriteUninstallEntry(&context);
-  CreateShortcuts(dialog, &context);
-  if (context.temp_folder[0] != '\0') ShellDelete(context.temp_folder);
-
-  SetCursor(previous_cursor);
-  ShowInstalled(dialog);
+  ShowDialogMessage(dialog, state->group, kTextInstalled, MB_ICONINFORMATION);
   return 0;
 }

@@ -1,7 +1,5 @@
 #include "install/second_copy.h"
 
-#include <cstring>
-
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
 #include "install/install_log.h"
@@ -15,19 +13,12 @@ namespace {
 
 constexpr int16_t kTextSecondCopy = 3010;
 
-// The folder without separators at its end, into `out` (kPathSize bytes).
-void WithoutTrailingSeparators(const char* folder, char* out) {
-  CopyBounded(out, folder, kPathSize);
-  size_t length = std::strlen(out);
-  while (length > 0 && IsPathSeparator(out[length - 1])) out[--length] = '\0';
-}
-
 // The same folder, however its end is written and whatever the case of its
 // letters: Windows makes no difference.
 bool SameFolder(const char* a, const char* b) {
   char left[kPathSize], right[kPathSize];
-  WithoutTrailingSeparators(a, left);
-  WithoutTrailingSeparators(b, right);
+  CopyWithoutTrailingSeparators(left, a);
+  CopyWithoutTrailingSeparators(right, b);
   return lstrcmpiA(left, right) == 0;
 }
 

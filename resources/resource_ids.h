@@ -17,6 +17,11 @@
 #define IDC_DESKTOP_ICON 1042   // option: desktop shortcut
 #define IDC_QUICK_LAUNCH 1043   // option: Quick Launch shortcut
 #define IDC_STATUS 1047         // status line while installing
+#define IDC_PROGRESS 1048       // progress bar, shown while installing
+
+// The window shown while a long check of the package runs, and its text.
+#define IDD_CHECKING 1100
+#define IDC_CHECKING 3005
 
 // Context menu of the language list; also the ids of the items' texts.
 #define IDM_CHECK_ALL 136

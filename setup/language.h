@@ -13,7 +13,7 @@ struct LanguageRecord {
 
 // Record 0 holds id 0 and the table's language code ("US", "DE", "IT"); then
 // come the texts, each id once; a record with id 0 and a null text ends it.
-constexpr int kLanguageRecordCount = 19;
+constexpr int kLanguageRecordCount = 22;
 struct LanguageTable {
   LanguageRecord records[kLanguageRecordCount];
 };

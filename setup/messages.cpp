@@ -1,5 +1,8 @@
 #include "setup/messages.h"
 
+#include <cstring>
+
+#include "common/bounded_text.h"
 #include "common/path_helpers.h"
 #include "install/install_log.h"
 #include "setup/setup_state.h"
@@ -21,9 +24,26 @@ int ShowMessage(HWND owner, const char* text, const char* caption_source, UINT t
   return MessageBoxA(owner, text, caption, type);
 }
 
-int ShowStringMessage(HWND owner, int16_t id, const char* caption_source, UINT type) {
+namespace {
+
+// ShowMessage of `lead` followed by the text of `id`, which begins where
+// `lead` ends. A lead is a name of at most 31 characters.
+int ShowLeadMessage(HWND owner, const char* lead, int16_t id, const char* caption_source, UINT type) {
   char text[512];
-  text[0] = '\0';
-  LookupText(g_setup_state->language_table, id, text, 510);
+  CopyBounded(text, lead, sizeof text);
+  size_t length = strlen(text);
+  LookupText(g_setup_state->language_table, id, text + length, sizeof text - 2 - length);
   return ShowMessage(owner, text, caption_source, type);
+}
+
+}  // namespace
+
+int ShowDialogMessage(HWND dialog, const char* lead, int16_t id, UINT type) {
+  char caption[kPathSize];
+  GetWindowTextA(dialog, caption, sizeof caption);
+  return ShowLeadMessage(dialog, lead, id, caption, type);
+}
+
+int ShowStringMessage(HWND owner, int16_t id, const char* caption_source, UINT type) {
+  return ShowLeadMessage(owner, "", id, caption_source, type);
 }

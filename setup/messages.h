@@ -14,3 +14,7 @@ int ShowMessage(HWND owner, const char* text, const char* caption_source, UINT t
 
 // ShowMessage with the text of `id` from g_setup_state->language_table.
 int ShowStringMessage(HWND owner, int16_t id, const char* caption_source, UINT type);
+
+// ShowMessage under the dialog's title of `lead` (the product's name, or
+// nothing) followed by the text of `id`, which begins where `lead` ends.
+int ShowDialogMessage(HWND dialog, const char* lead, int16_t id, UINT type);

@@ -111,41 +111,13 @@ void LanguageFileText(const uint8_t* data, uint32_t size, char* out) {
   }
 }
 
-uint32_t NameHash(const char* folded) {
-  uint32_t hash = 2166136261u;  // FNV-1a
-  for (const char* c = folded; *c != '\0'; ++c) hash = (hash ^ static_cast<uint8_t>(*c)) * 16777619u;
-  return hash;
-}
-
-// True when the folded name matches no earlier entry's, which it then
-// joins. A name that cannot be kept (no memory) is refused too: it could
-// not be told apart.
-bool TakeName(DescriptionPass* pass, const char* name) {
-  char record[sizeof(uint32_t) + kPathSize];
-  char* folded = record + sizeof(uint32_t);
-  FoldEntryName(name, folded, kPathSize);
-  uint32_t hash = NameHash(folded);
-  std::memcpy(record, &hash, sizeof hash);
-  const char* earlier = reinterpret_cast<const char*>(pass->names.data);
-  const char* end = earlier + pass->names.length;
-  while (earlier < end) {
-    uint32_t earlier_hash;
-    std::memcpy(&earlier_hash, earlier, sizeof earlier_hash);
-    const char* earlier_name = earlier + sizeof hash;
-    if (earlier_hash == hash && std::strcmp(earlier_name, folded) == 0) return false;
-    earlier = earlier_name + std::strlen(earlier_name) + 1;
-  }
-  uint32_t size = static_cast<uint32_t>(sizeof hash + std::strlen(folded) + 1);
-  return MemoryBufferAppend(&pass->names, reinterpret_cast<const uint8_t*>(record), size) == 0;
-}
-
 }  // namespace
 
-int DescribePackage(HWND dialog, const char* path) {
+int DescribePackage(HWND dialog, const char* path, PassProgress* progress) {
   DescriptionPass pass = {};
   pass.dialog = dialog;
-  int result = ExtractArchive(path, DescribeEntry, &pass);
-  MemoryBufferRelease(&pass.names);
+  MemoryBufferReset(&g_setup_state->catalogue.names);
+  int result = ExtractArchive(path, DescribeEntry, &pass, nullptr, progress);
   return pass.refused != kNameFine ? kExtractBadEntry : result;
 }
 
@@ -157,7 +129,7 @@ int DescribeEntry(char* name, const uint8_t* data, uint32_t size, void* user) {
     // be installed under another name, into another entry's file, or not
     // at all: the package is refused before anything is shown.
     pass->refused = InstallerNameFault(name);
-    if (pass->refused == kNameFine && !TakeName(pass, name)) pass->refused = kNameTaken;
+    if (pass->refused == kNameFine && !AddCatalogueEntry(&g_setup_state->catalogue, name)) pass->refused = kNameTaken;
     if (pass->refused != kNameFine) return 1;
     char marker = MarkEntry(name, size);
     name[0] = marker;

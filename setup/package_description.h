@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "archive/memory_buffer.h"
+#include "archive/extract_context.h"
 
 // What the first call of DescribeEntry leaves in the first byte of the name
 // buffer; the second call tells the description entries apart by it.
@@ -23,21 +23,18 @@ enum DescriptionMarker : char {
 extern const LOGFONTA TitleFont;
 
 // One description pass: the callback's user pointer. Zero-filled but for
-// the dialog before the pass; DescribePackage releases its storage.
+// the dialog before the pass. The names it meets go into
+// SetupState.catalogue, emptied when the pass starts.
 struct DescriptionPass {
   HWND dialog;
-  // The names of the entries so far, folded as Windows compares them: for
-  // each, a 4-byte hash of it, then the name and a 0. A name that matches
-  // one of them would be installed into the other's file.
-  MemoryBuffer names;
   int refused;  // EntryNameFault of the name that ended the pass, else 0
 };
 
 // Runs the description pass over the archive of the file at `path`.
 // Returns the pass's result; a name the installer cannot write as it is
 // (InstallerNameFault, or one taken by an earlier entry) ends the pass and
-// gives kExtractBadEntry.
-int DescribePackage(HWND dialog, const char* path);
+// gives kExtractBadEntry. `progress`, when given, follows the pass.
+int DescribePackage(HWND dialog, const char* path, PassProgress* progress);
 
 // The entry callback of the pass; the user pointer is a DescriptionPass.
 // Description entries are read into memory and handed back; every other

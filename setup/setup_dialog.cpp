@@ -8,12 +8,16 @@
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
 #include "resources/resource_ids.h"
+#include "install/install_log.h"
+#include "setup/checking_window.h"
 #include "setup/edition_choice.h"
 #include "setup/language_list.h"
 #include "setup/messages.h"
 #include "setup/option_defaults.h"
 #include "setup/package_description.h"
+#include "setup/running_instances.h"
 #include "setup/setup_state.h"
+#include "setup/single_instance.h"
 #include "setup/texts.h"
 
 const int16_t DialogTextIds[] = {IDD_SETUP, IDC_INSTALL, IDCANCEL, IDC_FOLDER_LABEL,
@@ -25,34 +29,35 @@ namespace {
 
 constexpr UINT kListExtendedStyles = LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP;
 
-// A window that survives WM_DESTROY is asked again after this pause, so the
-// thread does not spin while the other program takes its time.
-constexpr DWORD kCloseRetryPause = 100;
-
 // Closing runs on its own thread with its own copy of the class name, which
-// stays valid after the dialog has ended and SetupState is gone.
-HANDLE StartClosingRunningInstances(const char* window_class) {
+// stays valid after the dialog has ended and SetupState is gone. Nothing
+// waits for the thread: what counts is whether the windows went.
+void StartClosingRunningInstances(const char* window_class) {
   char* name = static_cast<char*>(ZeroAlloc(sizeof g_setup_state->window_class));
-  if (name == nullptr) return nullptr;
+  if (name == nullptr) return;
   CopyBounded(name, window_class, sizeof g_setup_state->window_class);
   HANDLE thread = CreateThread(nullptr, 0, CloseRunningInstances, name, 0, nullptr);
-  if (thread == nullptr) FreeStorage(name);
-  return thread;
+  if (thread == nullptr) {
+    FreeStorage(name);
+  } else {
+    CloseHandle(thread);
+  }
 }
 
 }  // namespace
 
 void OnInitSetupDialog(HWND dialog) {
-  if (PrepareSetupDialog(dialog, nullptr, nullptr) != 0) {
+  if (PrepareSetupDialog(dialog, nullptr) != 0) {
     ShowStringMessage(dialog, 3001, g_setup_state->module_path, MB_ICONERROR);
     PostMessageA(dialog, WM_CLOSE, 0, 0);
+    return;
   }
+  PublishDialog(dialog);
 }
 
-int PrepareSetupDialog(HWND dialog, const char* destination, HANDLE* closing) {
+int PrepareSetupDialog(HWND dialog, const char* destination) {
   SetupState* state = g_setup_state;
   HWND list = GetDlgItem(dialog, IDC_LANGUAGES);
-  if (closing != nullptr) *closing = nullptr;
   CenterOnDesktop(dialog);
   SetClassLongA(dialog, GCL_HICON, static_cast<LONG>(reinterpret_cast<LONG_PTR>(state->icon)));
   ApplyDialogTexts(dialog, DialogTextIds);
@@ -66,19 +71,20 @@ int PrepareSetupDialog(HWND dialog, const char* destination, HANDLE* closing) {
 
   // The whole archive is checked before the dialog first shows: against
   // its seal, which also sees a package cut between two blocks or with
-  // blocks added, then entry by entry.
-  int result = CheckPackageSeal(state->module_path);
-  if (SealLetsEntriesBeRead(result)) result = DescribePackage(dialog, state->module_path);
+  // blocks added, then entry by entry. The checking window follows both
+  // reads; a silent run shows no window, not even this one.
+  CheckingWindow checking = {};
+  checking.later_percent = 100 - kSealShare;
+  PassProgress progress = {ReportChecking, &checking, 0};
+  PassProgress* shown = IsSilentRun() ? nullptr : &progress;
+  int result = CheckPackageSeal(state->module_path, nullptr, shown);
+  if (result == kSealHolds) checking.first_percent = kSealShare;
+  checking.later_percent = 0;
+  if (SealLetsEntriesBeRead(result)) result = DescribePackage(dialog, state->module_path, shown);
+  CloseCheckingWindow(&checking);
 
   if (state->window_class[0] == '\0') AppendBounded(state->window_class, state->group, sizeof state->window_class);
-  if (state->window_class[0] != '\0') {
-    HANDLE thread = StartClosingRunningInstances(state->window_class);
-    if (closing != nullptr) {
-      *closing = thread;
-    } else if (thread != nullptr) {
-      CloseHandle(thread);
-    }
-  }
+  if (state->window_class[0] != '\0') StartClosingRunningInstances(state->window_class);
   FillDestinationAndOptions(dialog, destination);
   return result;
 }
@@ -171,17 +177,5 @@ void BrowseForDestination(HWND dialog, int edit_id) {
 int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM data) {
   // The data is an item list, not a path: hence FALSE.
   if (message == BFFM_INITIALIZED) SendMessageA(browser, BFFM_SETSELECTIONA, FALSE, data);
-  return 0;
-}
-
-DWORD WINAPI CloseRunningInstances(LPVOID parameter) {
-  char* window_class = static_cast<char*>(parameter);
-  for (;;) {
-    HWND running = FindWindowA(window_class, nullptr);
-    if (running == nullptr) break;
-    SendMessageA(running, WM_DESTROY, 0, 0);
-    Sleep(kCloseRetryPause);
-  }
-  FreeStorage(window_class);
   return 0;
 }

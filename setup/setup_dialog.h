@@ -20,10 +20,8 @@ void OnInitSetupDialog(HWND dialog);
 // OnInitSetupDialog without the report: returns the description pass's
 // result (0 also for a dialog without a language list, which describes
 // nothing). `destination` stands in for the proposed folder unless it is
-// null or empty; the options are those proposed for it. When `closing` is
-// given it receives the handle of the thread that closes running instances
-// (null when none was started), which the caller then closes.
-int PrepareSetupDialog(HWND dialog, const char* destination, HANDLE* closing);
+// null or empty; the options are those proposed for it.
+int PrepareSetupDialog(HWND dialog, const char* destination);
 
 // Moves the window to the middle of the desktop.
 void CenterOnDesktop(HWND window);
@@ -35,7 +33,3 @@ void ShowListContextMenu(HWND dialog);
 // it holds (or its parent).
 void BrowseForDestination(HWND dialog, int edit_id);
 int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM lparam, LPARAM data);
-
-// Thread: sends WM_DESTROY to every top-level window of the class named by
-// `parameter` (a copy the thread owns and frees) until none is left.
-DWORD WINAPI CloseRunningInstances(LPVOID parameter);

@@ -2,6 +2,7 @@
 // own so that a test may put a procedure of its own in its place.
 #include <windows.h>
 
+#include "install/install_progress.h"
 #include "install/run_installation.h"
 #include "resources/resource_ids.h"
 #include "setup/language_list.h"
@@ -10,6 +11,12 @@
 namespace {
 
 void OnCommand(HWND dialog, int id) {
+  // While an installation runs, the dialog is served from inside it: only
+  // Cancel counts, as a question to the run.
+  if (IsInstalling()) {
+    if (id == IDCANCEL) RequestCancel();
+    return;
+  }
   HWND list = GetDlgItem(dialog, IDC_LANGUAGES);
   switch (id) {
     case IDC_INSTALL:
@@ -48,7 +55,7 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARA
       if (reinterpret_cast<HWND>(wparam) == GetDlgItem(dialog, IDC_LANGUAGES)) ShowListContextMenu(dialog);
       break;
     case WM_CLOSE:
-      EndDialog(dialog, 0);
+      if (!RequestCancel()) EndDialog(dialog, 0);
       break;
   }
   // Also for WM_INITDIALOG: no control gets the focus by default.

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "setup/entry_catalogue.h"
 #include "setup/language.h"
 
 // Text fields are zero-terminated ANSI texts; a field of n + 1 bytes holds up
@@ -24,8 +25,9 @@ struct SetupState {
   char lng_base_name[32];               // language files' base name
   char module_path[260];                // the setup program's own file
   bool notice_off;                      // .INF "Notice=no": no notice 3002
+  EntryCatalogue catalogue;             // the file entries the description pass met
 };
-static_assert(sizeof(SetupState) == 504 || sizeof(void*) != 4, "the record's fields and their sizes");
+static_assert(sizeof(SetupState) == 520 || sizeof(void*) != 4, "the record's fields and their sizes");
 
 // Valid from the first step of start-up to the last step of tear-down; null
 // outside that span.

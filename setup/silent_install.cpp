@@ -5,25 +5,25 @@
 #include "install/run_installation.h"
 #include "resources/resource_ids.h"
 #include "setup/setup_dialog.h"
+#include "setup/running_instances.h"
 #include "setup/setup_state.h"
+#include "setup/single_instance.h"
 
 namespace {
 
-// How long a silent installation lets running copies of the product close
-// before it writes over their files; one that is still running then is
-// met by the fallback.
+// How long a silent installation lets running copies of the product close;
+// with one still running then, nothing is changed.
 constexpr DWORD kClosingWait = 10000;
 
 struct HiddenDialog {
   const char* destination;
-  int described;   // the description pass's result
-  HANDLE closing;  // the thread closing running copies, or null
+  int described;  // the description pass's result
 };
 
 INT_PTR CALLBACK HiddenDialogProc(HWND dialog, UINT message, WPARAM, LPARAM lparam) {
   if (message == WM_INITDIALOG) {
     HiddenDialog* hidden = reinterpret_cast<HiddenDialog*>(lparam);
-    hidden->described = PrepareSetupDialog(dialog, hidden->destination, &hidden->closing);
+    hidden->described = PrepareSetupDialog(dialog, hidden->destination);
   }
   return 0;
 }
@@ -32,8 +32,11 @@ int ExitCodeOf(int result) {
   switch (result) {
     case 0: return kExitInstalled;
     case kExtractCannotCreate:
-    case kInstallNotMoved: return kExitCannotCreate;
+    case kInstallNotMoved:
+    case kInstallFileInUse:
+    case kInstallNotWritten: return kExitCannotCreate;
     case kInstallNoDestination: return kExitUnusableDestination;
+    case kInstallProductRunning: return kExitProductRunning;
     default: return kExitDamagedPackage;
   }
 }
@@ -42,8 +45,9 @@ const char* const kOutcomes[] = {
     "installed",
     "wrong arguments",
     "the package is damaged or cannot be read",
-    "a file could not be created, not even through a temporary folder",
+    "a file could not be created or replaced, nothing was changed",
     "the destination folder cannot be used",
+    "the product is running, nothing was changed",
 };
 
 int Install(HINSTANCE instance, const CommandLine& command_line) {
@@ -51,12 +55,16 @@ int Install(HINSTANCE instance, const CommandLine& command_line) {
     LogLine("%s: %s", command_line.refusal, command_line.wrong_argument);
     return kExitWrongArguments;
   }
+  if (!ClaimSingleInstance(false)) {
+    LogLine("another run of this installer is under way");
+    return kExitProductRunning;
+  }
   const char* package = g_setup_state->module_path;
   // No critical-error box of the system either (a drive without its disk),
   // not even while the package is described.
   SetErrorMode(SEM_FAILCRITICALERRORS);
   // The template has no WS_VISIBLE, and nothing here shows the dialog.
-  HiddenDialog hidden = {command_line.destination, kExtractNoArchive, nullptr};
+  HiddenDialog hidden = {command_line.destination, kExtractNoArchive};
   HWND dialog = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_SETUP), nullptr, HiddenDialogProc,
                                    reinterpret_cast<LPARAM>(&hidden));
   if (dialog == nullptr || hidden.described != 0) {
@@ -65,10 +73,7 @@ int Install(HINSTANCE instance, const CommandLine& command_line) {
     return kExitDamagedPackage;
   }
   LogLine("package %s: every entry checked", package);
-  if (hidden.closing != nullptr) {
-    WaitForSingleObject(hidden.closing, kClosingWait);
-    CloseHandle(hidden.closing);
-  }
+  WaitForProductToClose(g_setup_state->window_class, kClosingWait);
   int result = RunInstallation(dialog);
   DestroyWindow(dialog);
   int code = ExitCodeOf(result);
@@ -81,6 +86,7 @@ int Install(HINSTANCE instance, const CommandLine& command_line) {
 int RunSilentInstallation(HINSTANCE instance, const CommandLine& command_line) {
   if (!BeginSilentRun(command_line.log_path)) return kExitWrongArguments;
   int code = Install(instance, command_line);
+  ReleaseSingleInstance();
   LogLine("exit code %d: %s", code, kOutcomes[code]);
   EndSilentRun();
   return code;

@@ -10,6 +10,7 @@
 #include "setup/setup_dialog.h"
 #include "setup/setup_state.h"
 #include "setup/silent_install.h"
+#include "setup/single_instance.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_text, int) {
   CommandLine command_line;
@@ -24,9 +25,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_text, int) {
   if (silent) {
     exit_code = RunSilentInstallation(instance, command_line);
   } else {
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(1000), nullptr, SetupDialogProc, 0);
+    if (ClaimSingleInstance(true)) DialogBoxParamA(instance, MAKEINTRESOURCEA(1000), nullptr, SetupDialogProc, 0);
+    ReleaseSingleInstance();
   }
   OleUninitialize();
+  MemoryBufferRelease(&g_setup_state->catalogue.names);
   FreeAndNull(g_setup_state);
   return exit_code;
 }

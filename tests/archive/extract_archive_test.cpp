@@ -16,6 +16,7 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 
+#include <cerrno>
 #include <csignal>
 #endif
 
@@ -178,6 +179,65 @@ TEST(ExtractArchive, AFailedEntryLeavesNoFileAndEndsThePass) {
   }
 }
 
+// The reports a pass gives its PassProgress, and where one stops it.
+struct ProgressLog {
+  std::vector<uint32_t> done;
+  uint32_t total = 0;
+  size_t stop_at = SIZE_MAX;  // the report that asks to stop
+  static int Report(void* user, uint32_t done, uint32_t total) {
+    ProgressLog* log = static_cast<ProgressLog*>(user);
+    log->done.push_back(done);
+    log->total = total;
+    return log->done.size() > log->stop_at ? 1 : 0;
+  }
+};
+
+// Reports come before each entry and as a long entry is written, growing
+// to the archive's end; a report that asks to stop fails the entry under
+// way, whatever its fate, and removes its file.
+TEST(ExtractArchive, AProgressReportFollowsThePassAndMayStopIt) {
+  const std::string folder = ScratchFolder();
+  const std::string archive = ArchiveOf({StoredEntry("small", "s"), StoredEntry("long", PatternBytes(200000)),
+                                         StoredEntry("last", "l")});
+  ProgressLog whole;
+  PassProgress follow = {ProgressLog::Report, &whole, 0};
+  PassRecorder pass(AllToFolder(folder));
+  pass.progress = &follow;
+  EXPECT_EQ(pass.Run(folder + "a.rar", archive), kExtractOk);
+  ASSERT_GE(whole.done.size(), 3u + 200000 / 32768) << "each entry, and each block of the long one";
+  for (size_t i = 1; i < whole.done.size(); ++i) EXPECT_GE(whole.done[i], whole.done[i - 1]) << i;
+  EXPECT_LE(whole.done.back(), whole.total);
+  EXPECT_GT(whole.done.back(), whole.total - 100) << "the last report is near the end";
+
+  struct Case {
+    const char* why;
+    size_t stop_at;  // the report, counted from 0, that asks to stop
+    PassRecorder::Answer answer;
+    const char* removed;  // the file the stopped entry leaves nothing of; "" none
+  };
+  const Case cases[] = {
+      {"before the first entry", 0, AllToFolder(folder), "small"},
+      {"inside a long file", 4, AllToFolder(folder), "long"},
+      {"inside a skipped entry", 4, AllSkipped(), ""},
+      {"inside a memory entry", 4, AllInMemory(), ""},
+  };
+  for (const Case& c : cases) {
+    for (const char* name : {"small", "long", "last"}) std::filesystem::remove(folder + name);
+    ProgressLog stopping;
+    stopping.stop_at = c.stop_at;
+    PassProgress stop = {ProgressLog::Report, &stopping, 0};
+    PassRecorder stopped(c.answer);
+    stopped.progress = &stop;
+    EXPECT_EQ(stopped.Run(folder + "a.rar", archive), kExtractBadEntry) << c.why;
+    EXPECT_EQ(stopped.failure, kFailureStopped) << c.why;
+    EXPECT_EQ(stopping.done.size(), c.stop_at + 1) << c.why << ": no report after the stop";
+    if (c.removed[0] != '\0') {
+      EXPECT_FALSE(std::filesystem::exists(folder + c.removed)) << c.why;
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder + "last")) << c.why;
+  }
+}
+
 #ifndef _WIN32
 // A folder that takes at most kSmallDisk bytes a file: a tmpfs of that size
 // where this process may mount one (in a mount namespace of its own, so
@@ -233,11 +293,16 @@ TEST(ExtractArchive, AnEntryTheDiskCannotHoldFails) {
     SmallDisk disk(folder + "disk");
     WriteWholeFile(folder + "a.rar", ArchiveOf({StoredEntry("big", PatternBytes(c.size))}));
     PassRecorder pass(AllToFolder(folder + "disk/"));
+    PassProgress progress = {[](void*, uint32_t, uint32_t) { return 0; }, nullptr, 0};
+    pass.progress = &progress;
     disk.Limit();
     int result = pass.RunFile(folder + "a.rar");
     disk.Unlimit();
     EXPECT_EQ(result, kExtractBadEntry) << c.why;
     EXPECT_EQ(pass.failure, kFailureOutput) << c.why;
+    // The system's reason, for the message: the disk is full, or the file
+    // would outgrow the size limit.
+    EXPECT_TRUE(progress.output_error == ENOSPC || progress.output_error == EFBIG) << progress.output_error;
     EXPECT_FALSE(std::filesystem::exists(folder + "disk/big")) << c.why;
   }
 }

@@ -11,7 +11,7 @@ int PassRecorder::Run(const std::string& path, const std::string& archive) {
 
 int PassRecorder::RunFile(const std::string& path) {
   calls.clear();
-  return ExtractArchive(path.c_str(), &PassRecorder::Callback, this, &failure);
+  return ExtractArchive(path.c_str(), &PassRecorder::Callback, this, &failure, progress);
 }
 
 int PassRecorder::Callback(char* name, const uint8_t* data, uint32_t size, void* user) {

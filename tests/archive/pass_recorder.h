@@ -32,6 +32,7 @@ class PassRecorder {
   std::vector<CallbackCall> calls;
   uint32_t failure = 0;
   std::vector<std::string> stop_on_second;  // names whose second call stops the pass
+  PassProgress* progress = nullptr;   // follows the pass when set
 
  private:
   static int Callback(char* name, const uint8_t* data, uint32_t size, void* user);

@@ -65,6 +65,26 @@ TEST(AddTrailingSeparator, Cases) {
   }
 }
 
+// A folder's own name ends before its separators, except a drive's root,
+// which would otherwise become the drive-relative "C:".
+TEST(CopyWithoutTrailingSeparators, Cases) {
+  struct Case {
+    const char* folder;
+    const char* expected;
+  } cases[] = {
+      {"C:\\Product\\", "C:\\Product"},
+      {"C:\\Product/\\", "C:\\Product"},
+      {"C:\\Product", "C:\\Product"},
+      {"C:\\", "C:\\"},
+      {"C:\\\\", "C:\\"},
+  };
+  for (const Case& c : cases) {
+    char out[kPathSize];
+    CopyWithoutTrailingSeparators(out, c.folder);
+    EXPECT_STREQ(out, c.expected) << c.folder;
+  }
+}
+
 TEST(JoinPath, Cases) {
   struct Case {
     const char* reason;
@@ -94,29 +114,39 @@ TEST(JoinPath, Cases) {
   }
 }
 
-TEST(IsFullyQualifiedPath, Cases) {
+// Whether a path is fully qualified and, for those that are, whether it is a
+// drive's or a share's root, where no product may be installed.
+TEST(IsFullyQualifiedPath, CasesAndTheirRoots) {
   struct Case {
     const char* path;
     bool qualified;
+    bool root;
     const char* why;
   } cases[] = {
-      {"C:\\Apps\\Demo", true, "a drive and its root"},
-      {"d:/Apps", true, "any letter, either separator"},
-      {"C:\\", true, "the root itself"},
-      {"\\\\server\\share\\Demo", true, "a network share"},
-      {"//server/share", true, "a share with forward slashes"},
-      {"reltest\\sub", false, "relative to the current folder"},
-      {"C:Apps", false, "relative to the drive's current folder"},
-      {"\\Apps", false, "on the current drive"},
-      {"1:\\Apps", false, "no drive letter"},
-      {"\\\\server", false, "a server without a share"},
-      {"\\\\server\\", false, "a share without a name"},
-      {"\\\\\\share", false, "a share without a server"},
-      {"\\\\.\\C:\\Apps", false, "the device space"},
-      {"\\\\?\\C:\\Apps", false, "the raw path space"},
-      {"", false, "nothing"},
+      {"C:\\Apps\\Demo", true, false, "a drive and its root"},
+      {"d:/Apps", true, false, "any letter, either separator"},
+      {"C:\\", true, true, "the root itself"},
+      {"C:/\\", true, true, "the root with more separators"},
+      {"\\\\server\\share\\Demo", true, false, "a network share"},
+      {"//server/share", true, true, "a share with forward slashes, itself"},
+      {"\\\\server\\share\\", true, true, "a share with a separator"},
+      {"reltest\\sub", false, false, "relative to the current folder"},
+      {"C:Apps", false, false, "relative to the drive's current folder"},
+      {"\\Apps", false, false, "on the current drive"},
+      {"1:\\Apps", false, false, "no drive letter"},
+      {"\\\\server", false, false, "a server without a share"},
+      {"\\\\server\\", false, false, "a share without a name"},
+      {"\\\\\\share", false, false, "a share without a server"},
+      {"\\\\.\\C:\\Apps", false, false, "the device space"},
+      {"\\\\?\\C:\\Apps", false, false, "the raw path space"},
+      {"", false, false, "nothing"},
   };
-  for (const Case& c : cases) EXPECT_EQ(IsFullyQualifiedPath(c.path), c.qualified) << c.path << ": " << c.why;
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsFullyQualifiedPath(c.path), c.qualified) << c.path << ": " << c.why;
+    if (c.qualified) {
+      EXPECT_EQ(IsRootFolder(c.path), c.root) << c.path << ": " << c.why;
+    }
+  }
 }
 
 TEST(MakeFullPath, RelativeBecomesAbsolute) {

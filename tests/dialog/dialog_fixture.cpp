@@ -45,6 +45,7 @@ void DialogTest::OpenDialog() {
 
 void DialogTest::TearDown() {
   if (dialog_ != nullptr) DestroyWindow(dialog_);
+  MemoryBufferRelease(&g_setup_state->catalogue.names);
   FreeAndNull(g_setup_state);
 }
 

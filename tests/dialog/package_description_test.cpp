@@ -10,6 +10,8 @@
 #include "archive/extract_context.h"
 #include "common/entry_names.h"
 #include "resources/resource_ids.h"
+#include "install/install_progress.h"
+#include "setup/checking_window.h"
 #include "setup/language_list.h"
 #include "setup/packed_code.h"
 #include "setup/package_description.h"
@@ -245,7 +247,7 @@ class DescribeEntryTest : public DialogTest {
     char name[kNameSize];
     std::strcpy(name, entry);
     EXPECT_EQ(DescribeEntry(name, nullptr, size, &pass), 0);
-    MemoryBufferRelease(&pass.names);
+    MemoryBufferReset(&g_setup_state->catalogue.names);
     return name[0];
   }
 };
@@ -279,7 +281,7 @@ TEST_F(DescribeEntryTest, NamesWindowsWouldChangeEndThePass) {
       EXPECT_EQ(DescribeEntry(name, nullptr, 100, &pass), last ? 1 : 0) << c.why << ": " << c.names[i];
     }
     EXPECT_EQ(pass.refused, c.fault) << c.why;
-    MemoryBufferRelease(&pass.names);
+    MemoryBufferReset(&g_setup_state->catalogue.names);
   }
 }
 
@@ -374,6 +376,34 @@ TEST_F(DescribeEntryTest, NoticeSettingTurnsTheNoticeOffOnlyForNo) {
     ReadPackageInfo(c.inf);
     EXPECT_EQ(g_setup_state->notice_off, c.off) << c.inf;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// While the package is checked: no window for a check shorter than half a
+// second; after that one that says so with its percentage, kept up to date.
+TEST_F(PackageTitleTest, CheckingWindowComesOnlyForALongCheck) {
+  CheckingWindow checking = {};
+  EXPECT_EQ(ReportChecking(&checking, 0, 1000), 0);
+  Sleep(kServeInterval + 10);
+  ReportChecking(&checking, 100, 1000);
+  EXPECT_EQ(checking.window, nullptr) << "a short check shows nothing";
+  Sleep(kCheckingWindowDelay);
+  ReportChecking(&checking, 250, 1000);
+  ASSERT_NE(checking.window, nullptr);
+  EXPECT_TRUE(IsWindowVisible(checking.window));
+  char text[128];
+  GetDlgItemTextA(checking.window, IDC_CHECKING, text, sizeof text);
+  EXPECT_STREQ(text, "Checking the package... 25%");
+  Sleep(kServeInterval + 10);
+  ReportChecking(&checking, 1000, 1000);
+  GetDlgItemTextA(checking.window, IDC_CHECKING, text, sizeof text);
+  EXPECT_STREQ(text, "Checking the package... 100%");
+  HWND window = checking.window;
+  CloseCheckingWindow(&checking);
+  EXPECT_FALSE(IsWindow(window));
 }
 
 }  // namespace

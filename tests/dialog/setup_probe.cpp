@@ -309,7 +309,7 @@ void SetOption(const OpenDialog& open, int id, bool checked) {
   SendMessageA(GetDlgItem(open.dialog, id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-InstallOutcome PressInstall(const OpenDialog& open, DWORD timeout_ms) {
+InstallOutcome PressInstall(const OpenDialog& open, DWORD timeout_ms, const MessageAnswer& answer) {
   InstallOutcome outcome;
   PostMessageA(open.dialog, WM_COMMAND, MAKEWPARAM(IDC_INSTALL, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(open.dialog, IDC_INSTALL)));
@@ -326,15 +326,16 @@ InstallOutcome PressInstall(const OpenDialog& open, DWORD timeout_ms) {
     }
     if (box != nullptr && box != answered) {
       outcome.messages.push_back(ReadMessageBox(box));
-      PostMessageA(box, WM_COMMAND, IDOK, 0);
+      PostMessageA(box, WM_COMMAND, answer ? answer(outcome.messages.back()) : IDOK, 0);
       answered = box;
       idle_polls = 0;
     } else if (box == nullptr) {
-      // The program's thread answers at once only when it waits in the
-      // dialog's own loop: while a pass runs it answers nothing, and a box
-      // on its way would show within these polls.
+      // The dialog answers while a pass runs too, but keeps OK disabled
+      // until the run is over; a box on its way would show within these
+      // polls.
       DWORD_PTR ignored = 0;
-      bool answers = SendMessageTimeoutA(open.dialog, WM_NULL, 0, 0, SMTO_BLOCK, 100, &ignored) != 0;
+      bool answers = SendMessageTimeoutA(open.dialog, WM_NULL, 0, 0, SMTO_BLOCK, 100, &ignored) != 0 &&
+                     IsWindowEnabled(GetDlgItem(open.dialog, IDC_INSTALL));
       idle_polls = answers ? idle_polls + 1 : 0;
       if (idle_polls >= 10) return outcome;
     }
@@ -491,3 +492,17 @@ Windows98ForProgram::Windows98ForProgram(const std::string& file_name)
 }
 
 Windows98ForProgram::~Windows98ForProgram() { RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str()); }
+
+bool PassesAsWindows98(const std::string& folder, const char* copy_name, const std::string& filter) {
+  char self[MAX_PATH];
+  if (GetModuleFileNameA(nullptr, self, sizeof self) == 0) return false;
+  const std::string copy = folder + "\\" + copy_name;
+  if (!CopyFileA(self, copy.c_str(), FALSE)) return false;
+  Windows98ForProgram windows98(copy_name);
+  if (!windows98.made()) return false;
+  SetEnvironmentVariableA("TOLVEN_EXPECT_9X", "1");
+  Process child(copy, "--gtest_filter=" + filter);
+  SetEnvironmentVariableA("TOLVEN_EXPECT_9X", nullptr);
+  // Bounded only against a hang.
+  return child.started && child.Ended(300000) && child.ExitCode() == 0;
+}

@@ -137,9 +137,13 @@ struct InstallOutcome {
 // What a message box of any program says: its caption and text.
 MessageSnapshot ReadMessageBox(HWND box);
 
-// Presses OK and answers every message box the installation shows, until
-// the dialog has closed or is waiting for the user again.
-InstallOutcome PressInstall(const OpenDialog& open, DWORD timeout_ms = 120000);
+// The button that answers a box (IDOK, IDRETRY, IDYES, ...).
+using MessageAnswer = std::function<int(const MessageSnapshot&)>;
+
+// Presses OK and answers every message box the installation shows (with
+// OK, or as `answer` says), until the dialog has closed or is waiting for
+// the user again: it answers, and its OK button is enabled.
+InstallOutcome PressInstall(const OpenDialog& open, DWORD timeout_ms = 120000, const MessageAnswer& answer = {});
 
 // Starts `program` and reads its dialog, or the message box it shows
 // instead; then closes whichever it found (the box with OK, the dialog with
@@ -178,3 +182,9 @@ class Windows98ForProgram {
   std::string key_;
   bool made_ = false;
 };
+
+// This test program copied into `folder` as `copy_name`, a name that Wine's
+// per-program setting makes Windows 98, running its tests of `filter` with
+// TOLVEN_EXPECT_9X set (so that they can tell the setting took); true when
+// the copy ran and they passed.
+bool PassesAsWindows98(const std::string& folder, const char* copy_name, const std::string& filter);

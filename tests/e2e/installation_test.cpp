@@ -18,6 +18,7 @@
 #include "archive/archive_format.h"
 #include "archive/checksum.h"
 #include "resources/resource_ids.h"
+#include "tests/dialog/running_instance.h"
 #include "tests/dialog/setup_probe.h"
 #include "tests/dialog/test_installer.h"
 #include "tests/e2e/installed_product.h"
@@ -1200,9 +1201,10 @@ TEST_F(InstallationTest, SilentFailuresEndWithTheirExitCodeAndReason) {
       {"a name no folder can take, not even the temporary one", uncreatable, arguments, false, 3,
        {"cannot create a file in " + folder_ + "; installing through " + temp_ + "\\1\\Tolvenwark E2E",
         "message [] " + SystemText(82).substr(0, SystemText(82).find_last_not_of("\r\n") + 1),
-        "exit code 3: a file could not be created, not even through a temporary folder"}},
-      {"the program held open throughout", good, arguments, true, 3,
-       {"installing through", "message [KDEMO.EXE] ", "exit code 3: a file could not be created"}},
+        "exit code 3: a file could not be created or replaced, nothing was changed"}},
+      {"the program held open throughout: found before anything is changed", good, arguments, true, 3,
+       {"message [KDEMO.EXE] " + SystemText(ERROR_SHARING_VIOLATION).substr(0, 20),
+        "exit code 3: a file could not be created or replaced, nothing was changed"}},
       {"a folder too long for the files in it", good, "/S /LOG=" + log + " /D=" + too_long, false, 4,
        {"exit code 4: the destination folder cannot be used"}},
       {"a folder relative to the current one", good, "/S /LOG=" + log + " /D=reltest\\sub", false, 4,
@@ -1211,7 +1213,14 @@ TEST_F(InstallationTest, SilentFailuresEndWithTheirExitCodeAndReason) {
       {"a folder on a missing drive, said before anything is unpacked", good, "/S /LOG=" + log + " /D=Q:\\Demo",
        false, 4, {"message [] " + SystemText(82).substr(0, SystemText(82).find_last_not_of("\r\n") + 1),
                   "exit code 4: the destination folder cannot be used"}},
+      {"a drive's root", good, "/S /LOG=" + log + " /D=C:\\", false, 4,
+       {"message [] " + SystemText(ERROR_DIRECTORY).substr(0, 10), "exit code 4: the destination folder cannot be used"}},
+      {"250 characters: no room for the names the run places", good,
+       "/S /LOG=" + log + " /D=" + root_ + "\\" + std::string(250 - root_.size() - 1, 'x'), false, 4,
+       {"message [] " + SystemText(ERROR_FILENAME_EXCED_RANGE).substr(0, 10),
+        "exit code 4: the destination folder cannot be used"}},
   };
+  const std::vector<std::string> root_drive_before = FolderNames("C:");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
     HANDLE held = INVALID_HANDLE_VALUE;
@@ -1233,8 +1242,11 @@ TEST_F(InstallationTest, SilentFailuresEndWithTheirExitCodeAndReason) {
     }
     EXPECT_EQ(FolderNames(temp_), std::vector<std::string>()) << "nothing left in the temporary folder";
     if (c.hold_program) {
+      EXPECT_EQ(FolderNames(folder_), std::vector<std::string>({"KDEMO.EXE"})) << "nothing changed";
       EXPECT_EQ(ReadWholeFile(folder_ + "\\KDEMO.EXE"), "the running program");
     }
+    EXPECT_EQ(FolderNames("C:"), root_drive_before) << "nothing on the drive's root";
+    EXPECT_FALSE(PathExists(root_ + "\\" + std::string(250 - root_.size() - 1, 'x')));
     for (const std::string& name : FolderNames(folder_)) DeleteFileA((folder_ + "\\" + name).c_str());
     RemoveDirectoryA(folder_.c_str());
   }
@@ -1246,6 +1258,210 @@ TEST_F(InstallationTest, SilentFailuresEndWithTheirExitCodeAndReason) {
   EXPECT_EQ(dialog.exit_code, 0u);
   ASSERT_FALSE(dialog.shown.empty());
   EXPECT_EQ(dialog.shown[0].rfind("#32770: ", 0), 0u) << dialog.shown[0];
+  EXPECT_FALSE(PathExists(folder_));
+}
+
+
+// Version 2 of the demo package: every file changed, and `extra` after them.
+std::vector<PackageEntry> VersionTwo(const std::vector<PackageEntry>& extra = {}) {
+  std::vector<PackageEntry> package = DemoPackage();
+  for (PackageEntry& entry : package) {
+    if (entry.name != "DEMO.INF" && entry.name != "FILE_ID.DIZ") entry.data += " (version 2)";
+  }
+  package.insert(package.end(), extra.begin(), extra.end());
+  return package;
+}
+
+// Installs version 1 silently into `folder` (with an earlier user file
+// that the package does not touch, and a read-only one it replaces); what
+// the folder then holds.
+std::string InstallVersionOne(const std::string& installer, const std::string& folder) {
+  SilentRun run = RunWatched(installer, "/S /D=" + folder);
+  EXPECT_TRUE(run.ended && run.exit_code == 0) << run.exit_code;
+  WriteWholeFile(folder + "\\NOTES OF MY OWN.TXT", "the user's");
+  SetFileAttributesA((folder + "\\LICENSE.TXT").c_str(), FILE_ATTRIBUTE_READONLY);
+  return FolderState(folder);
+}
+
+// Upgrades that cannot complete leave version 1 exactly as it was: here the
+// last entry does not fit the disk (a small tmpfs that the test run mounts
+// as drive S:), found only once most files are replaced.
+TEST_F(InstallationTest, UpgradeThatFailsLateLeavesVersionOneExactly) {
+  if (!PathExists("S:\\")) GTEST_SKIP() << "no small disk S: (scripts/small-disk needs root to mount one)";
+  const std::string folder = "S:\\Tolvenwark E2E";
+  const std::string before = InstallVersionOne(Installer("e2e-v1-setup.exe", DemoPackage()), folder);
+  const std::string upgrade = Installer("e2e-v2-setup.exe", VersionTwo({{"ZLATE.DAT", std::string(400000, 'z')}}));
+  const std::string log = root_ + "\\late.log";
+
+  SilentRun run = RunWatched(upgrade, "/S /LOG=" + log + " /D=" + folder, log);
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(run.exit_code, 3u) << run.log;
+  EXPECT_TRUE(HasLine(run.log, "file " + folder + "\\ZLATE.DAT")) << run.log;
+  EXPECT_TRUE(HasLine(run.log, "message [] " + SystemText(ERROR_DISK_FULL).substr(0, 9))) << run.log;
+  EXPECT_EQ(FolderState(folder), before) << "silent run";
+
+  InstallOutcome outcome;
+  ProbeOptions options;
+  options.interact = [&](const OpenDialog& open) {
+    SetFolder(open, folder);
+    outcome = PressInstall(open);
+  };
+  ASSERT_TRUE(ProbeSetup(upgrade, options).dialog_found);
+  SCOPED_TRACE(Describe(outcome));
+  ASSERT_EQ(outcome.messages.size(), 2u);
+  EXPECT_EQ(outcome.messages[1].text.substr(0, 9), SystemText(ERROR_DISK_FULL).substr(0, 9));
+  EXPECT_FALSE(outcome.dialog_closed);
+  EXPECT_EQ(FolderState(folder), before) << "dialog run";
+  EXPECT_EQ(FolderNames(temp_), std::vector<std::string>());
+  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, kRemembered, kPackageId), folder) << "still version 1's";
+  for (const std::string& name : FolderNames(folder)) {
+    SetFileAttributesA((folder + "\\" + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA((folder + "\\" + name).c_str());
+  }
+  RemoveDirectoryA(folder.c_str());
+}
+
+// A file of version 1 held open without sharing: nothing is changed and the
+// message names it, with Retry and Cancel; Retry looks again, and once the
+// holder lets go it installs.
+TEST_F(InstallationTest, FileHeldOpenIsNamedAndRetryInstallsOnceItIsFree) {
+  const std::string before = InstallVersionOne(Installer("e2e-v1-setup.exe", DemoPackage()), folder_);
+  const std::string held_path = folder_ + "\\KDEMO.EXE";
+  HANDLE held = CreateFileA(held_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  std::vector<std::string> states;  // the folder whenever the message showed
+  InstallOutcome outcome;
+  ProbeOptions options;
+  options.interact = [&](const OpenDialog& open) {
+    SetFolder(open, folder_);
+    outcome = PressInstall(open, 120000, [&](const MessageSnapshot& box) {
+      if (box.caption != "KDEMO.EXE") return IDOK;
+      states.push_back(FolderState(folder_));
+      if (states.size() == 2) CloseHandle(held);
+      return IDRETRY;
+    });
+  };
+  ASSERT_TRUE(ProbeSetup(Installer("e2e-v2-setup.exe", VersionTwo()), options).dialog_found);
+  SCOPED_TRACE(Describe(outcome));
+  ASSERT_EQ(states.size(), 2u) << "asked again while the file was held";
+  for (const std::string& state : states) EXPECT_EQ(state, before);
+  EXPECT_EQ(outcome.messages[1].text, SystemText(ERROR_SHARING_VIOLATION));
+  EXPECT_TRUE(outcome.dialog_closed);
+  EXPECT_EQ(ReadWholeFile(held_path), std::string(20000, 'k') + " (version 2)");
+  EXPECT_EQ(ReadWholeFile(folder_ + "\\NOTES OF MY OWN.TXT"), "the user's");
+  for (const std::string& name : FolderNames(folder_)) EXPECT_NE(name.rfind("tw-", 0), 0u) << "left: " << name;
+}
+
+// A product window that refuses WM_CLOSE: nothing is changed; the dialog
+// says so with Retry and Cancel until the window is gone, a silent run
+// waits 10 s and exits 5, for a hung window too.
+TEST_F(InstallationTest, ProductThatStaysOpenStopsTheRunBeforeAnythingChanges) {
+  const std::string before = InstallVersionOne(Installer("e2e-v1-setup.exe", DemoPackage()), folder_);
+  const std::string upgrade = Installer("e2e-v2-setup.exe", VersionTwo());
+  const std::string log = root_ + "\\running.log";
+  for (bool hung : {false, true}) {
+    SCOPED_TRACE(hung ? "hung" : "refuses");
+    RunningInstance product("TolvenwarkE2E", hung);
+    SilentRun run = RunWatched(upgrade, "/S /LOG=" + log + " /D=" + folder_, log);
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.exit_code, 5u) << run.log;
+    EXPECT_TRUE(HasLine(run.log, std::string("] ") + kGroup + " is running. Please close it")) << run.log;
+    EXPECT_TRUE(HasLine(run.log, "exit code 5: the product is running, nothing was changed")) << run.log;
+    EXPECT_EQ(FolderState(folder_), before);
+  }
+
+  RunningInstance product("TolvenwarkE2E");
+  std::vector<std::string> states;
+  InstallOutcome outcome;
+  ProbeOptions options;
+  options.interact = [&](const OpenDialog& open) {
+    SetFolder(open, folder_);
+    outcome = PressInstall(open, 120000, [&](const MessageSnapshot& box) {
+      if (box.text.rfind(kGroup, 0) != 0 || box.text.find("Retry") == std::string::npos) return IDOK;
+      states.push_back(FolderState(folder_));
+      if (states.size() == 2) product.Close();
+      return IDRETRY;
+    });
+  };
+  ASSERT_TRUE(ProbeSetup(upgrade, options).dialog_found);
+  SCOPED_TRACE(Describe(outcome));
+  ASSERT_EQ(states.size(), 2u);
+  for (const std::string& state : states) EXPECT_EQ(state, before);
+  EXPECT_EQ(outcome.messages[1].text, std::string(kGroup) + " is running. Please close it, then press Retry.");
+  EXPECT_TRUE(outcome.dialog_closed);
+  EXPECT_EQ(ReadWholeFile(folder_ + "\\KDEMO.EXE"), std::string(20000, 'k') + " (version 2)");
+}
+
+// 3,000 files of version 1 (the sample of a real product's size), then
+// version 2 started and cancelled while it replaces them, with the Cancel
+// button and with Esc: the question comes, Yes puts version 1 back with no
+// kept file or temporary folder left, and the dialog stays for another try.
+TEST_F(InstallationTest, CancelDuringALargeUpgradePutsVersionOneBack) {
+  std::vector<PackageEntry> many = DemoPackage();
+  for (int i = 0; i < 3000; ++i) many.push_back({"DATA" + std::to_string(i) + ".BIN", std::string(1500, 'a' + i % 26)});
+  const std::string before = InstallVersionOne(Installer("e2e-many-v1-setup.exe", many), folder_);
+  for (PackageEntry& entry : many) entry.data += " (version 2)";
+  const std::string upgrade = Installer("e2e-many-v2-setup.exe", many);
+  struct Case {
+    const char* why;
+    UINT message;  // how the user cancels
+    WPARAM wparam;
+  };
+  for (const Case& c : {Case{"the Cancel button", WM_COMMAND, IDCANCEL}, Case{"Esc", WM_KEYDOWN, VK_ESCAPE}}) {
+    SCOPED_TRACE(c.why);
+    InstallOutcome outcome;
+    std::string status_when_cancelled;
+    ProbeOptions options;
+    options.interact = [&](const OpenDialog& open) {
+      SetFolder(open, folder_);
+      // Pressed once the pass is writing files, from a second thread: the
+      // dialog must take it while it installs.
+      std::thread canceller([&] {
+        WaitUntil([&] { return ReadSnapshot(open).status.find("DATA") != std::string::npos; });
+        status_when_cancelled = ReadSnapshot(open).status;
+        HWND target = c.message == WM_KEYDOWN ? GetDlgItem(open.dialog, IDCANCEL) : open.dialog;
+        PostMessageA(target, c.message, c.wparam, 0);
+      });
+      outcome = PressInstall(open, 120000, [](const MessageSnapshot& box) {
+        return box.text == "Do you really want to cancel the installation?" ? IDYES : IDOK;
+      });
+      canceller.join();
+    };
+    ProbeResult result = ProbeSetup(upgrade, options);
+    ASSERT_TRUE(result.dialog_found);
+    SCOPED_TRACE(Describe(outcome));
+    EXPECT_NE(status_when_cancelled, "");
+    ASSERT_EQ(outcome.messages.size(), 2u) << "the notice, the question, and nothing after";
+    EXPECT_EQ(outcome.messages[1].text, "Do you really want to cancel the installation?");
+    EXPECT_FALSE(outcome.dialog_closed);
+    EXPECT_EQ(FolderState(folder_), before);
+    EXPECT_EQ(FolderNames(temp_), std::vector<std::string>());
+  }
+}
+
+// One installation at a time: a second start of the installer while the
+// first one's dialog is open brings that dialog to the front and ends
+// without a window of its own; with /S it exits 5.
+TEST_F(InstallationTest, ASecondStartOfTheSameInstallerDefersToTheFirst) {
+  const std::string installer = Installer("e2e-once-setup.exe", DemoPackage());
+  const std::string log = root_ + "\\second.log";
+  // A second dialog would wait for its user: ending at all is the proof.
+  bool second_ended = false;
+  SilentRun silent;
+  ProbeOptions options;
+  options.interact = [&](const OpenDialog& open) {
+    // Minimised, so that only the second start can have found it.
+    ShowWindow(open.dialog, SW_MINIMIZE);
+    Process second(installer, "");
+    second_ended = second.started && second.Ended() && second.ExitCode() == 0;
+    silent = RunWatched(installer, "/S /LOG=" + log + " /D=" + folder_, log);
+    EXPECT_FALSE(IsIconic(open.dialog)) << "the first dialog is shown again";
+    EXPECT_EQ(GetForegroundWindow(), open.dialog);
+  };
+  ASSERT_TRUE(ProbeSetup(installer, options).dialog_found);
+  EXPECT_TRUE(second_ended);
+  EXPECT_EQ(silent.exit_code, 5u) << silent.log;
+  EXPECT_TRUE(HasLine(silent.log, "another run of this installer is under way")) << silent.log;
   EXPECT_FALSE(PathExists(folder_));
 }
 

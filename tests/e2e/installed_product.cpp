@@ -31,6 +31,30 @@ std::vector<std::string> FolderNames(const std::string& folder) {
   return names;
 }
 
+std::string FolderState(const std::string& folder) {
+  std::string state;
+  for (const ListedItem& item : ListFolder(folder)) {
+    const std::string path = folder + "\\" + item.name;
+    // FNV-1a over the content: enough to tell two versions of a file apart.
+    uint64_t hash = 14695981039346656037ull;
+    FILE* file = item.is_folder ? nullptr : fopen(path.c_str(), "rb");
+    for (int c; file != nullptr && (c = fgetc(file)) != EOF;) hash = (hash ^ static_cast<uint8_t>(c)) * 1099511628211ull;
+    if (file != nullptr) fclose(file);
+    char line[96];
+    snprintf(line, sizeof line, "\t%08lx\t%08lx%08lx\t%llu\t%016llx\n",
+             static_cast<unsigned long>(GetFileAttributesA(path.c_str())),
+             static_cast<unsigned long>(item.last_write.dwHighDateTime),
+             static_cast<unsigned long>(item.last_write.dwLowDateTime), static_cast<unsigned long long>(item.size),
+             static_cast<unsigned long long>(hash));
+    state += item.name + line;
+    if (item.is_folder) {
+      std::string inside = FolderState(path);
+      for (size_t at = 0; at < inside.size(); at = inside.find('\n', at) + 1) state += item.name + "\\" + inside.substr(at, inside.find('\n', at) + 1 - at);
+    }
+  }
+  return state;
+}
+
 bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string RegistryText(HKEY root, const std::string& key_name, const std::string& value_name) {

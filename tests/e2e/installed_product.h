@@ -24,6 +24,12 @@ std::vector<std::string> FolderNames(const std::string& folder);
 
 bool PathExists(const std::string& path);
 
+// Everything of a folder that an installation must leave as it was, one
+// line an item, sorted, the items of subfolders after their folder's line:
+// name, attributes, last-write time, size and a hash of the content.
+// Empty for a folder that does not exist.
+std::string FolderState(const std::string& folder);
+
 // A string value, a number as "dword N", or "(none)" when the key or the
 // value is missing.
 std::string RegistryText(HKEY root, const std::string& key, const std::string& value);

@@ -135,13 +135,13 @@ TEST(ShellDelete, LeavesEverythingWhenThePathDoesNotFit) {
   EXPECT_TRUE(IsFolder(keep));
 }
 
-// The fallback's last step, with the move of each Windows family: the NT
-// family's MoveFileExA, the 9x family's delete and MoveFileA. Files of the
-// same names are replaced, read-only ones too (which Windows, and Wine,
-// refuse to delete); what cannot be replaced is named and stays behind.
-TEST(MoveFilesInto, ReplacesEveryFileWithEitherFamilysMove) {
-  for (bool nt_family : {true, false}) {
-    SCOPED_TRACE(nt_family ? "NT family" : "9x family");
+// The fallback's last step: files of the same names are kept aside, read-only
+// ones too (which Windows, and Wine, refuse to delete), and come back as
+// they were when the run is undone; what cannot be replaced is named and
+// stays behind.
+TEST(MoveFilesInto, KeepsAsideWhatItReplaces) {
+  for (bool undo : {false, true}) {
+    SCOPED_TRACE(undo ? "undone" : "committed");
     const std::string root = ScratchFolder();
     const std::string from = root + "from";
     const std::string to = root + "to";
@@ -151,34 +151,48 @@ TEST(MoveFilesInto, ReplacesEveryFileWithEitherFamilysMove) {
     WriteWholeFile(to + "\\A.TXT", "old");
     SetFileAttributesA((to + "\\A.TXT").c_str(), FILE_ATTRIBUTE_READONLY);
     WriteWholeFile(to + "\\B.TXT", "old");
+    const std::string before = FolderState(to);
 
+    UndoJournal journal;
+    ASSERT_TRUE(BeginChanges(&journal, to.c_str()));
     char failed[MAX_PATH] = "x";
-    EXPECT_EQ(MoveFilesInto(from.c_str(), to.c_str(), nt_family, failed), 0u);
+    EXPECT_EQ(MoveFilesInto(from.c_str(), &journal, failed), 0u);
     EXPECT_STREQ(failed, "");
     for (const char* name : {"A.TXT", "B.TXT", "C.TXT"}) {
       EXPECT_EQ(ReadWholeFile(to + "\\" + name), std::string("new ") + name);
     }
     EXPECT_FALSE(PathExists(from)) << "the emptied folder is removed";
+    if (undo) {
+      UndoChanges(&journal);
+      EXPECT_EQ(FolderState(to), before);
+    } else {
+      CommitChanges(&journal);
+      EXPECT_EQ(FolderNames(to), std::vector<std::string>({"A.TXT", "B.TXT", "C.TXT"})) << "nothing kept";
+    }
 
     // A folder where a file should go cannot be replaced.
     CreateDirectoryA(from.c_str(), nullptr);
     WriteWholeFile(from + "\\SUB", "a file");
     CreateDirectoryA((to + "\\SUB").c_str(), nullptr);
-    EXPECT_NE(MoveFilesInto(from.c_str(), to.c_str(), nt_family, failed), 0u);
+    ASSERT_TRUE(BeginChanges(&journal, to.c_str()));
+    EXPECT_NE(MoveFilesInto(from.c_str(), &journal, failed), 0u);
     EXPECT_EQ(failed, to + "\\SUB");
     EXPECT_EQ(ReadWholeFile(from + "\\SUB"), "a file");
     EXPECT_TRUE(IsFolder(to + "\\SUB"));
+    UndoChanges(&journal);
 
     // A move that reports success yet leaves the file where it was (here:
     // onto itself) ends the loop instead of finding the file for ever.
     const std::string same = root + "same";
     CreateDirectoryA(same.c_str(), nullptr);
     WriteWholeFile(same + "\\D.TXT", "d");
-    EXPECT_NE(MoveFilesInto(same.c_str(), same.c_str(), nt_family, failed), 0u);
+    ASSERT_TRUE(BeginChanges(&journal, same.c_str()));
+    EXPECT_NE(MoveFilesInto(same.c_str(), &journal, failed), 0u);
+    UndoChanges(&journal);
   }
 }
 
-TEST(MoveAsidePsapi, RenamesAnExistingPsapiOnly) {
+TEST(MoveAsidePsapi, RenamesAnExistingPsapiOnlyAndUndoesIt) {
   struct Case {
     bool psapi;
     bool kvpsapi;
@@ -196,9 +210,14 @@ TEST(MoveAsidePsapi, RenamesAnExistingPsapiOnly) {
     if (c.kvpsapi) WriteWholeFile(root + "KVPSAPI.DLL", "old");
     std::string folder = root;
     folder.pop_back();  // without its trailing separator
-    MoveAsidePsapi(folder.c_str());
+    const std::string before = FolderState(folder);
+    UndoJournal journal;
+    ASSERT_TRUE(BeginChanges(&journal, folder.c_str()));
+    MoveAsidePsapi(&journal);
     EXPECT_EQ(ReadWholeFile(root + "PSAPI.DLL"), c.psapi_after);
     EXPECT_EQ(ReadWholeFile(root + "KVPSAPI.DLL"), c.kvpsapi_after);
+    UndoChanges(&journal);
+    EXPECT_EQ(FolderState(folder), before);
   }
 }
 

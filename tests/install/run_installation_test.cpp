@@ -14,10 +14,12 @@
 #include "archive/archive_format.h"
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
+#include "install/install_progress.h"
 #include "install/run_installation.h"
 #include "resources/resource_ids.h"
 #include "setup/edition_choice.h"
 #include "setup/language_list.h"
+#include "setup/entry_catalogue.h"
 #include "setup/setup_state.h"
 #include "tests/dialog/dialog_fixture.h"
 #include "tests/dialog/setup_probe.h"
@@ -69,16 +71,32 @@ void EmptyFolder(const std::string& folder) {
 
 // The status line hands each file's path to this hook before the file is
 // created: it lets a test see which folder the pass writes into and act
-// between the passes.
+// during and between the passes.
 WNDPROC g_status_procedure = nullptr;
-std::string g_release_on_prefix;
+std::string g_hold_on_prefix;     // the first path under it holds g_hold_path open
+std::string g_hold_path;
+std::string g_release_on_prefix;  // the first path under it lets the held file go
 HANDLE g_held_file = INVALID_HANDLE_VALUE;
 std::vector<std::string> g_status_texts;
+
+HANDLE OpenWithoutDeleteSharing(const std::string& path) {
+  return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+std::string g_cancel_on_prefix;   // the first path under it presses Cancel
 
 LRESULT CALLBACK WatchedStatus(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_SETTEXT) {
     std::string text = reinterpret_cast<const char*>(lparam);
     g_status_texts.push_back(text);
+    if (!g_cancel_on_prefix.empty() && text.rfind(g_cancel_on_prefix, 0) == 0) {
+      RequestCancel();
+      g_cancel_on_prefix.clear();
+    }
+    if (g_held_file == INVALID_HANDLE_VALUE && !g_hold_on_prefix.empty() && text.rfind(g_hold_on_prefix, 0) == 0) {
+      g_held_file = OpenWithoutDeleteSharing(g_hold_path);
+      g_hold_on_prefix.clear();
+    }
     if (g_held_file != INVALID_HANDLE_VALUE && !g_release_on_prefix.empty() && text.rfind(g_release_on_prefix, 0) == 0) {
       CloseHandle(g_held_file);
       g_held_file = INVALID_HANDLE_VALUE;
@@ -122,6 +140,8 @@ class RunInstallationTest : public DialogTest {
     if (g_held_file != INVALID_HANDLE_VALUE) CloseHandle(g_held_file);
     g_held_file = INVALID_HANDLE_VALUE;
     g_release_on_prefix.clear();
+    g_hold_on_prefix.clear();
+    g_cancel_on_prefix.clear();
     DialogTest::TearDown();
   }
 
@@ -139,6 +159,9 @@ class RunInstallationTest : public DialogTest {
     package_ = root_ + "\\package.rar";
     WriteWholeFile(package_, writer.bytes());
     CopyBounded(g_setup_state->module_path, package_.c_str(), sizeof g_setup_state->module_path);
+    // What the description pass would have noted.
+    MemoryBufferReset(&g_setup_state->catalogue.names);
+    for (const Entry& entry : entries) AddCatalogueEntry(&g_setup_state->catalogue, entry.name.c_str());
   }
 
   // Presses OK: the result, and the boxes shown, in order.
@@ -180,7 +203,7 @@ class RunInstallationTest : public DialogTest {
   }
 
   void HoldOpen(const std::string& path) {
-    g_held_file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    g_held_file = OpenWithoutDeleteSharing(path);
     ASSERT_NE(g_held_file, INVALID_HANDLE_VALUE);
   }
 
@@ -309,6 +332,10 @@ TEST_F(RunInstallationTest, FolderThatCannotBeUsedShowsTheNoticeAndNothingIsWrit
       {"Z:reltest", SystemText(ERROR_INVALID_NAME), "relative to the drive's current folder"},
       {"Q:\\Tolvenwark\\Product", SystemText(ERROR_CANNOT_MAKE),
        "on a missing drive: said before anything is unpacked"},
+      {"C:\\", SystemText(ERROR_DIRECTORY), "a drive's root, which the uninstaller would empty"},
+      {"\\\\server\\share\\", SystemText(ERROR_DIRECTORY), "a share's root"},
+      {root_ + "\\" + std::string(245 - root_.size(), 'x'), SystemText(ERROR_FILENAME_EXCED_RANGE),
+       "no room for the longest name the run places (its own kept files' names)"},
   };
   // Where a relative folder would land.
   SetCurrentDirectoryA(root_.c_str());
@@ -355,11 +382,10 @@ TEST_F(RunInstallationTest, EntryThatCannotBeCreatedAnywhereFailsBothPasses) {
   EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), "(none)");
 }
 
-// The first pass cannot replace the file, the retry writes everything into
-// a numbered temporary folder, and moving it into place fails on the same
-// file: reported under the file's name, never as success, and never with
-// the temporary folder moved inside the chosen one.
-TEST_F(RunInstallationTest, FileThatCannotBeReplacedIsReportedAndNothingIsNested) {
+// A file that cannot be replaced is found before anything changes and
+// named, with Retry and Cancel; after Cancel the folder is as it was, and
+// once the file is free the next press installs it all, directly.
+TEST_F(RunInstallationTest, FileThatCannotBeReplacedIsNamedBeforeAnythingChanges) {
   const std::string blocked = destination_ + "\\LOCKED.DLL";
   struct Case {
     const char* why;
@@ -368,32 +394,33 @@ TEST_F(RunInstallationTest, FileThatCannotBeReplacedIsReportedAndNothingIsNested
   for (const Case& c : {Case{"held open by a running program", false}, Case{"a folder of that name", true}}) {
     SCOPED_TRACE(c.why);
     CreateDirectoryA(destination_.c_str(), nullptr);
+    WriteWholeFile(destination_ + "\\README.TXT", "an older readme");
     if (c.folder) {
       CreateDirectoryA(blocked.c_str(), nullptr);
     } else {
       WriteWholeFile(blocked, "running library");
       HoldOpen(blocked);
     }
+    const std::string before = FolderState(destination_);
 
     std::vector<SeenMessageBox> boxes;
-    EXPECT_EQ(Install(&boxes), kInstallNotMoved);
+    {
+      MessageBoxWatcher watcher(IDCANCEL);
+      EXPECT_EQ(RunInstallation(dialog_), kInstallFileInUse);
+      boxes = watcher.Finish();
+    }
     ASSERT_EQ(boxes.size(), 2u);
-    // The system's reason (Wine: access denied) under the file's name.
+    // The system's reason (Wine: sharing violation, access denied) under
+    // the file's name.
     EXPECT_EQ(boxes[1].caption, "LOCKED.DLL");
     EXPECT_NE(boxes[1].text, "");
-    for (const std::string& name : FolderNames(destination_)) {
-      if (name != "LOCKED.DLL\\") {
-        EXPECT_NE(name.back(), '\\') << "nothing nested: " << name;
-      }
-    }
+    EXPECT_EQ(FolderState(destination_), before) << "nothing changed";
     EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), "(none)");
-    EXPECT_EQ(FolderNames(temp_), std::vector<std::string>()) << "the numbered folder is removed";
+    EXPECT_EQ(FolderNames(temp_), std::vector<std::string>());
 
-    // Once the file is free, OK again installs it all, directly.
     if (c.folder) {
       RemoveDirectoryA(blocked.c_str());
     } else {
-      EXPECT_EQ(ReadWholeFile(blocked), "running library");
       CloseHandle(g_held_file);
       g_held_file = INVALID_HANDLE_VALUE;
     }
@@ -404,20 +431,63 @@ TEST_F(RunInstallationTest, FileThatCannotBeReplacedIsReportedAndNothingIsNested
   }
 }
 
+// Cancel during the pass asks first: Yes stops it and puts the earlier
+// version back exactly, with the files the run had replaced already; No
+// lets it finish.
+TEST_F(RunInstallationTest, CancelAsksAndYesPutsTheEarlierVersionBack) {
+  std::vector<Entry> package = SamplePackage();
+  // Enough files that the question comes while the pass runs.
+  for (int i = 0; i < 300; ++i) package.push_back({"MORE" + std::to_string(i) + ".TXT", std::string(1000, 'm')});
+  UsePackage(package);
+  CreateDirectoryA(destination_.c_str(), nullptr);
+  WriteWholeFile(destination_ + "\\README.TXT", "an older readme");
+  WriteWholeFile(destination_ + "\\MORE299.TXT", "an older file, the last to be replaced");
+  SetFileAttributesA((destination_ + "\\README.TXT").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+  const std::string before = FolderState(destination_);
+  WatchStatus();
+  struct Case {
+    int answer;
+    int result;
+  };
+  for (const Case& c : {Case{IDYES, kInstallCancelled}, Case{IDNO, 0}}) {
+    SCOPED_TRACE(c.answer == IDYES ? "yes" : "no");
+    g_cancel_on_prefix = destination_;
+    std::vector<SeenMessageBox> boxes;
+    {
+      MessageBoxWatcher watcher(c.answer);
+      EXPECT_EQ(RunInstallation(dialog_), c.result);
+      boxes = watcher.Finish();
+    }
+    ASSERT_GE(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, "Do you really want to cancel the installation?");
+    if (c.result == kInstallCancelled) {
+      EXPECT_EQ(boxes.size(), 2u) << "nothing more to say";
+      EXPECT_EQ(FolderState(destination_), before);
+      EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), "(none)");
+    } else {
+      EXPECT_EQ(ReadWholeFile(destination_ + "\\MORE299.TXT"), std::string(1000, 'm'));
+    }
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog_, IDC_INSTALL))) << "the dialog is usable again";
+    EXPECT_EQ(FolderNames(temp_), std::vector<std::string>());
+  }
+}
+
 // Run again by FallbackOnThe9xFamily on Wine's Windows 98.
 TEST_F(RunInstallationTest, FallbackMovesTheFilesIntoTheChosenFolder) {
   if (GetEnvironmentVariableA("TOLVEN_EXPECT_9X", nullptr, 0) != 0) {
     ASSERT_EQ(DetectWindowsFamily(), 0) << "Wine's win98 setting for this program";
   }
-  // The file is let go while the retry writes into the temporary folder,
-  // so the move into place can replace it.
+  // A program takes the file once the checks are done and the first pass
+  // has begun, and lets it go while the retry writes into the temporary
+  // folder, so the move into place can replace it.
   WatchStatus();
-  g_release_on_prefix = temp_;
   for (const char* separator : {"", "\\"}) {
     SCOPED_TRACE(separator[0] == '\0' ? "folder" : "folder with a trailing separator");
     CreateDirectoryA(destination_.c_str(), nullptr);
     WriteWholeFile(destination_ + "\\LOCKED.DLL", "running library");
-    HoldOpen(destination_ + "\\LOCKED.DLL");
+    g_hold_path = destination_ + "\\LOCKED.DLL";
+    g_hold_on_prefix = destination_;
+    g_release_on_prefix = temp_;
     // Left to the move, which must replace it.
     WriteWholeFile(destination_ + "\\NOTES.TXT", "older notes");
     SetFileAttributesA((destination_ + "\\NOTES.TXT").c_str(), FILE_ATTRIBUTE_READONLY);
@@ -443,20 +513,9 @@ TEST_F(RunInstallationTest, FallbackMovesTheFilesIntoTheChosenFolder) {
 // name that Wine's per-program setting makes Windows 98, running the test
 // above.
 TEST_F(RunInstallationTest, FallbackOnThe9xFamily) {
-  char self[MAX_PATH];
-  ASSERT_NE(GetModuleFileNameA(nullptr, self, sizeof self), 0u);
-  const char kCopy[] = "win98_installation_tests.exe";
-  const std::string copy = root_ + "\\" + kCopy;
-  ASSERT_TRUE(CopyFileA(self, copy.c_str(), FALSE));
-  Windows98ForProgram windows98(kCopy);
-  ASSERT_TRUE(windows98.made());
-
-  SetEnvironmentVariableA("TOLVEN_EXPECT_9X", "1");
-  Process child(copy, "--gtest_filter=RunInstallationTest.FallbackMovesTheFilesIntoTheChosenFolder");
-  SetEnvironmentVariableA("TOLVEN_EXPECT_9X", nullptr);
-  ASSERT_TRUE(child.started);
-  EXPECT_TRUE(child.Ended(300000));  // bounded only against a hang
-  EXPECT_EQ(child.ExitCode(), 0u) << "the fallback failed on the 9x family";
+  EXPECT_TRUE(PassesAsWindows98(root_, "win98_installation_tests.exe",
+                                "RunInstallationTest.FallbackMovesTheFilesIntoTheChosenFolder"))
+      << "the fallback failed on the 9x family";
 }
 
 // An earlier installation of the same package left read-only files: the

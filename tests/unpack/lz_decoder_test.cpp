@@ -304,6 +304,12 @@ TEST(LzDecoder, EntryLargerThanTheWindowAndTheResetAfterIt) {
   EXPECT_GT(harness.context()->memory_buffer->append_count, 2);
   EXPECT_EQ(harness->unpack_stop, kUnpackComplete);
 
+  // Bytes lost at the first flush fail the entry whatever follows (a full
+  // disk, a stopped pass): the rest is not decoded.
+  UnpackHarness lost;
+  lost.context()->output_failed = 1;
+  EXPECT_LE(lost.Entry(PatternEntry(repeats), PatternSize(repeats), false).size(), kWindowSize + 1024u);
+
   const struct {
     int earlier_repeats;  // an entry of PatternEntry before, unless negative
     uint32_t distance;
