@@ -4,9 +4,9 @@
 
 #include "archive/extract_archive.h"
 #include "common/bounded_text.h"
+#include "common/description_text.h"
 #include "common/entry_names.h"
 #include "common/path_helpers.h"
-#include "common/product_name.h"
 #include "resources/resource_ids.h"
 #include "setup/language_list.h"
 #include "setup/packed_code.h"
@@ -32,40 +32,6 @@ constexpr uint32_t kMinLanguageFileSize = 8;
 // bound: a larger entry is only checked, never held in memory whole.
 constexpr uint32_t kLargestDescription = 1 << 20;
 
-// The tail of a language file's name: "_", two code letters and ".LNG".
-constexpr size_t kLanguageTailLength = 7;
-
-// True while SetupState.group holds the title of FILE_ID.DIZ rather than a
-// "Group" setting: a package's .INF may come after its FILE_ID.DIZ, and its
-// Group then replaces the title instead of being added to it.
-bool group_holds_title = false;
-
-// Trims a candidate product name and empties one that cannot name the
-// product's folder, shortcuts and uninstall key: it then counts as no name
-// at all, like an empty "Group=".
-void KeepUsableName(char* name) {
-  TrimProductName(name);
-  if (!IsUsableProductName(name)) name[0] = '\0';
-}
-
-// The base name of the language files: the file-name part of the first .LNG
-// entry without its "_", code and ".LNG". The tail is cut before the name is
-// bounded to the field, so a long name loses its end, not its middle.
-void TakeLanguageBaseName(const char* name) {
-  char* base = g_setup_state->lng_base_name;
-  if (base[0] != '\0') return;
-  const char* file_name = name + FileNameOffset(name);
-  size_t length = std::strlen(file_name);
-  if (length <= kLanguageTailLength) {
-    CopyBounded(base, file_name, sizeof g_setup_state->lng_base_name);
-    return;
-  }
-  size_t keep = length - kLanguageTailLength;
-  if (keep >= sizeof g_setup_state->lng_base_name) keep = sizeof g_setup_state->lng_base_name - 1;
-  std::memcpy(base, file_name, keep);
-  base[keep] = '\0';
-}
-
 // Description entries come back in memory, under their marker; every other
 // entry (and every name of 4 characters or fewer) is only checked, so that
 // a large file never has to fit in memory.
@@ -75,7 +41,7 @@ char MarkEntry(const char* name, uint32_t size) {
   if (_stricmp(name, "FILE_ID.DIZ") == 0) return kMarkTitle;
   if (EndsWithNoCase(name, ".INF")) return kMarkSettings;
   if (EndsWithNoCase(name, ".LNG")) {
-    TakeLanguageBaseName(name);
+    TakeLanguageBaseName(name, g_setup_state);
     return kMarkLanguage;
   }
   return kVerifyOnlyMarker;
@@ -83,11 +49,6 @@ char MarkEntry(const char* name, uint32_t size) {
 
 char AsciiUpper(char c) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-void CutAtFirst(char* text, char c) {
-  char* at = std::strchr(text, c);
-  if (at != nullptr) *at = '\0';
 }
 
 // The text of a .LNG file in the ANSI code page, at most 259 characters,
@@ -141,7 +102,7 @@ int DescribeEntry(char* name, const uint8_t* data, uint32_t size, void* user) {
       ShowPackageTitle(dialog, text);
       break;
     case kMarkSettings:
-      ReadPackageInfo(text);
+      ReadPackageSettings(text, g_setup_state);
       break;
     case kMarkLanguage:
       if (size >= kMinLanguageFileSize) AddLanguageFromFile(dialog, data, size, name);
@@ -151,37 +112,21 @@ int DescribeEntry(char* name, const uint8_t* data, uint32_t size, void* user) {
 }
 
 void ShowPackageTitle(HWND dialog, const char* text) {
-  char line[260];
-  CopyBounded(line, text, sizeof line);
-
-  // The first line, up to a bracket that opens a remark, holds the title
-  // and, after " Version ", the version.
-  char title[128] = "";
-  char version[32] = "";
-  size_t end = std::strcspn(line, "\n\r([");
-  if (end > 0) {
-    if (line[end - 1] == ' ') --end;
-    line[end] = '\0';
-    char* version_at = std::strstr(line, " Version ");
-    if (version_at != nullptr) {
-      *version_at = '\0';
-      CopyBounded(version, version_at + 9, sizeof version);
-    }
-    CopyBounded(title, line, sizeof title);
-  }
+  TitleLine line;
+  ReadTitleLine(text, &line, g_setup_state);
 
   char caption[260];
   GetWindowTextA(dialog, caption, sizeof caption);
   AppendBounded(caption, " ", sizeof caption);
-  AppendBounded(caption, title, sizeof caption);
+  AppendBounded(caption, line.title, sizeof caption);
   AppendBounded(caption, " ", sizeof caption);
-  AppendBounded(caption, version, sizeof caption);
+  AppendBounded(caption, line.version, sizeof caption);
   SetWindowTextA(dialog, caption);
 
-  char shown[sizeof title + 1 + sizeof version];
-  CopyBounded(shown, title, sizeof shown);
+  char shown[sizeof line.title + 1 + sizeof line.version];
+  CopyBounded(shown, line.title, sizeof shown);
   AppendBounded(shown, " ", sizeof shown);
-  AppendBounded(shown, version, sizeof shown);
+  AppendBounded(shown, line.version, sizeof shown);
 
   // 18 points on this display; negative asks for the character height.
   LOGFONTA title_font;
@@ -192,66 +137,13 @@ void ShowPackageTitle(HWND dialog, const char* text) {
   HFONT font = CreateFontIndirectA(&title_font);
   if (font != nullptr) SendDlgItemMessageA(dialog, IDC_TITLE, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   SetDlgItemTextA(dialog, IDC_TITLE, shown);
-
-  CopyBounded(g_setup_state->version, version, sizeof g_setup_state->version);
-  if (g_setup_state->group[0] == '\0') {
-    CopyBounded(g_setup_state->group, title, sizeof g_setup_state->group);
-    KeepUsableName(g_setup_state->group);
-    group_holds_title = g_setup_state->group[0] != '\0';
-  }
-}
-
-void ReadPackageInfo(const char* text) {
-  SetupState* state = g_setup_state;
-  ReadKeyValue(text, "ID", state->package_id, sizeof state->package_id);
-
-  char group[sizeof state->group] = "";
-  ReadKeyValue(text, "Group", group, sizeof group);
-  KeepUsableName(group);
-  if (group[0] != '\0' && group_holds_title) state->group[0] = '\0';
-  group_holds_title = false;
-  AppendBounded(state->group, group, sizeof state->group);
-  // Added to an earlier .INF's value, the field may end just after a blank.
-  KeepUsableName(state->group);
-
-  ReadKeyValue(text, "Class", state->window_class, sizeof state->window_class);
-  ReadKeyValue(text, "Exe", state->exe_name, sizeof state->exe_name);
-  ReadKeyValue(text, "Publisher", state->publisher, sizeof state->publisher);
-
-  // Room for "yes", "no" and a few characters more, so that "nonsense"
-  // does not read as "no".
-  char notice[8] = "";
-  ReadKeyValue(text, "Notice", notice, sizeof notice);
-  if (notice[0] != '\0') state->notice_off = _stricmp(notice, "no") == 0;
-}
-
-void ReadKeyValue(const char* text, const char* key, char* field, size_t size) {
-  const char* at = std::strstr(text, key);
-  if (at == nullptr) return;
-  at += std::strlen(key);
-  if (*at != '=') return;
-  AppendBounded(field, at + 1, size);
-  CutAtFirst(field, '\r');
-  CutAtFirst(field, '\n');
 }
 
 void AddLanguageFromFile(HWND dialog, const uint8_t* data, uint32_t size, const char* name) {
   char text[260] = {};
   LanguageFileText(data, size, text);
-  if (text[0] != '[') return;
-  char* word = std::strstr(text, "Language");
-  if (word == nullptr) return;
-  // The name starts after the word and one more character (normally "=");
-  // a word that ends the text leaves no name.
-  char* start = word + 8;
-  if (*start == '\0') return;
-  ++start;
-  std::memmove(text, start, std::strlen(start) + 1);
-  CutAtFirst(text, '(');
-  CutAtFirst(text, '=');
-  CutAtFirst(text, '\r');
-  CutAtFirst(text, '\n');
-  if (text[0] == '\0') return;
+  const char* language = ReadLanguageName(text);
+  if (language == nullptr) return;
 
   // The code stands just before ".LNG". The first byte of the name buffer
   // now holds the pass's marker, so a name shorter than "_XX.LNG" has no
@@ -262,5 +154,5 @@ void AddLanguageFromFile(HWND dialog, const uint8_t* data, uint32_t size, const 
   uint32_t packed = PackCode(code, 2);
 
   HWND list = GetDlgItem(dialog, IDC_LANGUAGES);
-  if (FindLanguageItem(list, packed) < 0) AddLanguageItem(list, text, packed);
+  if (FindLanguageItem(list, packed) < 0) AddLanguageItem(list, language, packed);
 }

@@ -43,21 +43,9 @@ int DescribePackage(HWND dialog, const char* path, PassProgress* progress);
 int DescribeEntry(char* name, const uint8_t* data, uint32_t size, void* user);
 
 // Shows the title and version from the first line of FILE_ID.DIZ in the
-// title control and after the dialog's title, and keeps the version in
-// SetupState; an empty product name (SetupState.group) becomes the title,
-// trimmed, if it can name a folder.
+// title control and after the dialog's title, and reads the line into
+// SetupState (ReadTitleLine).
 void ShowPackageTitle(HWND dialog, const char* text);
-
-// Reads "ID", "Group", "Class", "Exe", "Notice" and "Publisher" of an .INF
-// text into SetupState. A Group that cannot name a folder
-// (IsUsableProductName) counts as none. "Notice=no", in any case, turns the
-// notice off; any other value turns it on again.
-void ReadPackageInfo(const char* text);
-
-// Appends the value after the first "key=" of `text` to `field` (`size`
-// bytes), up to the end of its line. Nothing when the first occurrence of
-// the key is not followed by "=".
-void ReadKeyValue(const char* text, const char* key, char* field, size_t size);
 
 // Adds the language named by a .LNG file (ANSI, or UTF-16 with its byte-order
 // mark; `size` bytes of `data`) to the dialog's list, under the code the

@@ -4,28 +4,29 @@
 
 #include <windows.h>
 
+#include "common/description_text.h"
 #include "setup/entry_catalogue.h"
 #include "setup/language.h"
+
+// What start-up chooses before anything else runs.
+struct StartupFields {
+  HICON icon;                           // icon resource 1; may stay null
+  char language_code[4];                // "DE", "IT" or "US"
+  const LanguageTable* language_table;  // never null once start-up has run
+};
 
 // Text fields are zero-terminated ANSI texts; a field of n + 1 bytes holds up
 // to n characters. Every field is empty until the step that fills it, and
 // nothing is written after the description pass except a one-time default
-// of window_class by dialog initialisation.
-struct SetupState {
-  HICON icon;                           // icon resource 1; may stay null
-  char language_code[4];                // "DE", "IT" or "US"
-  const LanguageTable* language_table;  // never null once start-up has run
-  char package_id[4];                   // .INF "ID": registry value name
-  char group[32];                       // product name (.INF "Group" or title);
-                                        // empty unless it can name a folder
-  char version[32];                     // the version the title line gives
-  char window_class[32];                // class of running product windows
-  char exe_name[32];                    // file name of the main program
-  char publisher[64];                   // .INF "Publisher", for the uninstall entry
-  char lng_base_name[32];               // language files' base name
-  char module_path[260];                // the setup program's own file
-  bool notice_off;                      // .INF "Notice=no": no notice 3002
-  EntryCatalogue catalogue;             // the file entries the description pass met
+// of window_class by dialog initialisation. The package's settings
+// (package_id, group, window_class, exe_name, lng_base_name and the rest)
+// are the PackageDescription that the description pass reads into it.
+// Start-up's fields come first: the most used ones then lie within the
+// first 128 bytes, which the processor reaches by a one-byte offset, and
+// Setup.exe is held to its size.
+struct SetupState : StartupFields, PackageDescription {
+  char module_path[260];     // the setup program's own file
+  EntryCatalogue catalogue;  // the file entries the description pass met
 };
 static_assert(sizeof(SetupState) == 520 || sizeof(void*) != 4, "the record's fields and their sizes");
 

@@ -21,36 +21,6 @@
 
 namespace {
 
-struct KeyCase {
-  const char* why;
-  const char* text;
-  const char* key;
-  const char* before;  // the field's text before the call
-  size_t size;
-  const char* after;
-};
-
-TEST(ReadKeyValueTest, TakesTheValueAfterTheFirstOccurrenceOnly) {
-  const KeyCase cases[] = {
-      {"plain value up to CR LF", "ID=TWP\r\nGroup=Paint\r\n", "ID", "", 4, "TWP"},
-      {"a line feed alone ends it too", "Class=PaintFrame\nExe=paint.exe", "Class", "", 32, "PaintFrame"},
-      {"the last line needs no line end", "Group=Tolven Paint", "Group", "", 32, "Tolven Paint"},
-      {"keys are case significant", "id=TWP\r\n", "ID", "", 4, ""},
-      {"the first occurrence decides, even inside another value", "Exe=MyID.exe\r\nID=TWP\r\n", "ID", "", 4, ""},
-      {"a key not directly followed by '=' gives nothing", "Group = Paint\r\n", "Group", "", 32, ""},
-      {"a longer value is cut to the field", "ID=ABCDEF\r\n", "ID", "", 4, "ABC"},
-      {"a second .INF adds to what the first stored", "Exe=b.exe\r\n", "Exe", "a.exe", 32, "a.exeb.exe"},
-      {"an empty value leaves the field", "Group=\r\n", "Group", "Old", 32, "Old"},
-      {"no key at all leaves the field", "Nothing here", "Exe", "kept", 32, "kept"},
-  };
-  for (const KeyCase& c : cases) {
-    char field[32];
-    std::strcpy(field, c.before);
-    ReadKeyValue(c.text, c.key, field, c.size);
-    EXPECT_STREQ(field, c.after) << c.why;
-  }
-}
-
 class PackageTitleTest : public DialogTest {};
 
 struct TitleCase {
@@ -109,40 +79,6 @@ TEST_F(PackageTitleTest, TitleGetsAnEighteenPointFont) {
   ReleaseDC(dialog_, device);
   EXPECT_STREQ(title.lfFaceName, "MS Sans Serif");
   EXPECT_GT(-title.lfHeight, std::abs(normal.lfHeight));
-}
-
-// The "Group" setting names the product, whichever entry comes first
-// (FILE_ID.DIZ usually does): it replaces the title the name defaulted to,
-// and is not added to it. The name becomes a folder, shortcut files and a
-// registry key: trimmed, and a Group that cannot be one counts as none, so
-// the title stays the name.
-TEST_F(PackageTitleTest, GroupSettingOrElseTheTitleNamesTheProduct) {
-  struct Case {
-    const char* why;
-    const char* diz;  // "" none
-    const char* inf;
-    const char* group;
-  };
-  const Case cases[] = {
-      {"the setting, not the title", "Tolven Paint Version 2.5\n", "ID=TWP\r\nGroup=Tolven\r\n", "Tolven"},
-      {"settings without Group leave the title", "Tolven Paint Version 2.5\n", "ID=TWP\r\n", "Tolven Paint"},
-      {"blanks after the name", "", "Group=Tolvenwark Demo  \r\n", "Tolvenwark Demo"},
-      {"cut to 31 characters just after a blank", "", "Group=Tolvenwark Demonstration Suite X\r\n",
-       "Tolvenwark Demonstration Suite"},
-      {"a separator", "Tolven Paint Version 2.5\n", "Group=Tolvenwark/Demo\r\n", "Tolven Paint"},
-      {"a way out of the Programs folder", "Tolven Paint\n", "Group=..\\Escape\r\n", "Tolven Paint"},
-      {"neither Group nor title can name it", "A: B\n", "Group=..\\Escape\r\n", ""},
-      {"nothing but blanks", "Tolven Paint\n", "Group=   \r\n", "Tolven Paint"},
-  };
-  for (const Case& c : cases) {
-    for (bool title_first : {true, false}) {
-      g_setup_state->group[0] = '\0';
-      if (title_first && c.diz[0] != '\0') ShowPackageTitle(dialog_, c.diz);
-      ReadPackageInfo(c.inf);
-      if (!title_first && c.diz[0] != '\0') ShowPackageTitle(dialog_, c.diz);
-      EXPECT_STREQ(g_setup_state->group, c.group) << c.why << (title_first ? ", title first" : ", settings first");
-    }
-  }
 }
 
 // Language files: the second call of the pass, with the marker in the first
@@ -354,28 +290,6 @@ TEST_F(DescribeEntryTest, SecondCallReadsByMarker) {
   EXPECT_STREQ(g_setup_state->lng_base_name, "P");
   std::vector<ListItem> expected = {{"English", 2}, {"Francais", 2}, {"German", 2}};
   EXPECT_EQ(Items(), expected);
-}
-
-// Only "no" turns the notice off; the field that holds the value is large
-// enough that a longer word is not cut down to it.
-TEST_F(DescribeEntryTest, NoticeSettingTurnsTheNoticeOffOnlyForNo) {
-  struct {
-    const char* inf;
-    bool off_before;
-    bool off;
-  } const cases[] = {
-      {"ID=TWP\r\nNotice=no\r\n", false, true},
-      {"Notice=No\r\n", false, true},
-      {"Notice=nonsense\r\n", false, false},
-      {"Notice=yes\r\n", true, false},  // a second .INF turns it on again
-      {"Notice = no\r\n", false, false},
-      {"ID=TWP\r\n", true, true},  // without the key, as it was
-  };
-  for (const auto& c : cases) {
-    g_setup_state->notice_off = c.off_before;
-    ReadPackageInfo(c.inf);
-    EXPECT_EQ(g_setup_state->notice_off, c.off) << c.inf;
-  }
 }
 
 }  // namespace
