@@ -68,9 +68,7 @@ void ReadPackageSettings(const char* text, PackageDescription* description) {
   ReadKeyValue(text, "Exe", description->exe_name, sizeof description->exe_name);
   ReadKeyValue(text, "Publisher", description->publisher, sizeof description->publisher);
 
-  // Room for "yes", "no" and a few characters more, so that "nonsense"
-  // does not read as "no".
-  char notice[8] = "";
+  char notice[kNoticeRoom] = "";
   ReadKeyValue(text, "Notice", notice, sizeof notice);
   if (notice[0] != '\0') description->notice_off = IsNo(notice);
 }

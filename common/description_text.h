@@ -44,6 +44,10 @@ void ReadTitleLine(const char* text, TitleLine* line, PackageDescription* descri
 // turns it on again.
 void ReadPackageSettings(const char* text, PackageDescription* description);
 
+// The room ReadPackageSettings gives the value of "Notice": "yes", "no" and
+// a few characters more, so that "nonsense" does not read as "no".
+constexpr size_t kNoticeRoom = 8;
+
 // Appends the value after the first "key=" of `text` to `field` (`size`
 // bytes), up to the end of its line. Nothing when the first occurrence of
 // the key is not followed by "=".

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <set>
 
+#include "common/bounded_text.h"
+#include "common/description_text.h"
 #include "common/entry_names.h"
 #include "common/product_name.h"
 #include "common/windows1252.h"
@@ -16,10 +18,8 @@ namespace {
 constexpr size_t kDescriptionBytes = 1 << 20;
 // Its name, language and line buffers hold 259 characters.
 constexpr size_t kLineBytes = 259;
-// The tail of a language file's name ("_XX.LNG"), and the most the
-// installer keeps of the rest.
-constexpr size_t kLanguageTailLength = 7;
-constexpr size_t kBaseNameLength = 31;
+// The most the installer keeps of a language file's name without its tail.
+constexpr size_t kBaseNameLength = sizeof(PackageDescription::lng_base_name) - 1;
 // The installer's field for the main program's name holds this many.
 constexpr size_t kLongestExeName = 31;
 
@@ -47,17 +47,13 @@ bool IsLngName(const std::string& name) { return name.size() > 4 && EndsWithNoCa
 // Text as the installer's parsers see it: up to the first NUL.
 std::string AsText(const std::string& bytes) { return bytes.substr(0, bytes.find('\0')); }
 
-// How the installer reads one key: the first occurrence of the key anywhere
-// in the text, which must be followed by '='; the rest of the text is
-// appended to the field (at most size - 1 characters in all), and the field
-// ends at its first carriage return, then at its first line feed.
-void ReadKeyValue(const std::string& text, const std::string& key, size_t size, std::string* field) {
-  size_t at = text.find(key);
-  if (at == std::string::npos || at + key.size() >= text.size() || text[at + key.size()] != '=') return;
-  *field += text.substr(at + key.size() + 1);
-  if (field->size() > size - 1) field->resize(size - 1);
-  field->resize(std::min(field->find('\r'), field->size()));
-  field->resize(std::min(field->find('\n'), field->size()));
+// How the installer reads one key into a field of `size` bytes that holds
+// `field` already.
+void ReadKeyValue(const std::string& text, const char* key, size_t size, std::string* field) {
+  std::string read(size, '\0');
+  CopyBounded(&read[0], field->c_str(), size);
+  ::ReadKeyValue(text.c_str(), key, &read[0], size);
+  *field = read.c_str();
 }
 
 // The value the author wrote: the rest of the line that starts with "key=".
@@ -96,30 +92,17 @@ std::string LanguageText(const std::string& bytes) {
 // The language name the installer takes from a .LNG file, or "".
 std::string LanguageName(const std::string& bytes) {
   std::string text = LanguageText(bytes);
-  if (text.empty() || text[0] != '[') return "";
-  size_t at = text.find("Language");
-  if (at == std::string::npos || at + 9 > text.size()) return "";
-  std::string name = text.substr(at + 9);
-  for (char end : {'(', '=', '\r', '\n'}) name.resize(std::min(name.find(end), name.size()));
-  return name;
+  const char* name = ReadLanguageName(&text[0]);
+  return name != nullptr ? name : "";
 }
 
-// The title the installer takes from FILE_ID.DIZ: the first line up to a
-// bracket, without the blank before it, and without " Version " and what
-// follows; as a product name it keeps 31 characters.
+// The title the installer takes from FILE_ID.DIZ, as much as a product name
+// keeps of it.
 std::string PackageTitle(const std::string& bytes) {
-  std::string line = AsText(bytes).substr(0, kLineBytes);
-  line.resize(std::min(line.find_first_of("\r\n(["), line.size()));
-  if (!line.empty() && line.back() == ' ') line.pop_back();
-  return line.substr(0, std::min(line.find(" Version "), size_t{31}));
-}
-
-// A candidate product name as the installer keeps it: without the blanks
-// and dots that end it, and empty when it cannot name a folder.
-std::string UsableProductName(std::string name) {
-  TrimProductName(&name[0]);
-  name.resize(std::strlen(name.c_str()));
-  return IsUsableProductName(name.c_str()) ? name : "";
+  TitleLine line;
+  PackageDescription unused = {};
+  ReadTitleLine(AsText(bytes).c_str(), &line, &unused);
+  return std::string(line.title).substr(0, sizeof unused.group - 1);
 }
 
 // The name test of the main program when the package names none.
@@ -168,7 +151,11 @@ void CheckInf(const std::vector<std::string>& infs,
     const char* name;
     size_t size;  // the installer's field, terminator included
   };
-  const Key keys[] = {{"ID", 4}, {"Group", 32}, {"Exe", 32}, {"Notice", 8}, {"Publisher", 64}};
+  const Key keys[] = {{"ID", sizeof(PackageDescription::package_id)},
+                      {"Group", sizeof(PackageDescription::group)},
+                      {"Exe", sizeof(PackageDescription::exe_name)},
+                      {"Notice", kNoticeRoom},
+                      {"Publisher", sizeof(PackageDescription::publisher)}};
   std::string first = AsText(contents(infs[0]));
   for (const Key& key : keys) {
     std::string read;
@@ -295,29 +282,16 @@ bool SameFileName(const std::string& a, const std::string& b) { return FoldedCas
 
 PackageSettings ReadPackageSettings(const std::vector<std::string>& names,
                                     const std::function<std::string(const std::string&)>& contents) {
-  PackageSettings settings;
-  // The title names the product until an .INF's Group replaces it; a Group
-  // read earlier keeps the title out.
-  bool name_is_title = false;
+  PackageDescription description = {};
   for (const std::string& name : names) {
     if (EqualsIgnoringCase(name, "FILE_ID.DIZ")) {
-      if (settings.product_name.empty()) {
-        settings.product_name = UsableProductName(PackageTitle(contents(name)));
-        name_is_title = !settings.product_name.empty();
-      }
+      TitleLine line;
+      ReadTitleLine(AsText(contents(name)).c_str(), &line, &description);
     } else if (IsInfName(name)) {
-      std::string text = AsText(contents(name));
-      ReadKeyValue(text, "ID", 4, &settings.package_id);
-      std::string group;
-      ReadKeyValue(text, "Group", 32, &group);
-      group = UsableProductName(group);
-      if (!group.empty() && name_is_title) settings.product_name.clear();
-      name_is_title = false;
-      settings.product_name = UsableProductName((settings.product_name + group).substr(0, 31));
-      ReadKeyValue(text, "Exe", 32, &settings.exe);
+      ReadPackageSettings(AsText(contents(name)).c_str(), &description);
     }
   }
-  return settings;
+  return {description.package_id, description.group, description.exe_name};
 }
 
 std::vector<std::string> PlacedFileNames(const std::vector<std::string>& names) {
