@@ -25,7 +25,7 @@
 #include "install/place_entry.h"
 #include "install/undo_journal.h"
 #include "resources/resource_ids.h"
-#include "setup/setup_state.h"
+#include "shell/setup_state.h"
 #include "tools/archive_writer.h"
 
 namespace {

@@ -7,10 +7,10 @@
 
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
-#include "install/install_log.h"
 #include "install/install_progress.h"
 #include "install/undo_journal.h"
-#include "setup/messages.h"
+#include "shell/install_log.h"
+#include "shell/messages.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include "install/place_entry.h"
 #include "install/run_installation.h"
 #include "install/undo_journal.h"
-#include "setup/messages.h"
-#include "setup/running_instances.h"
-#include "setup/setup_state.h"
+#include "shell/messages.h"
+#include "shell/running_instances.h"
+#include "shell/setup_state.h"
 
 namespace {
 

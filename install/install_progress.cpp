@@ -3,8 +3,8 @@
 #include <commctrl.h>
 
 #include "resources/resource_ids.h"
-#include "setup/message_pump.h"
-#include "setup/messages.h"
+#include "shell/message_pump.h"
+#include "shell/messages.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include "common/entry_names.h"
 #include "common/path_helpers.h"
 #include "install/install_context.h"
-#include "install/install_log.h"
 #include "install/undo_journal.h"
 #include "resources/resource_ids.h"
-#include "setup/language_list.h"
-#include "setup/packed_code.h"
-#include "setup/setup_state.h"
+#include "shell/install_log.h"
+#include "shell/language_list.h"
+#include "shell/packed_code.h"
+#include "shell/setup_state.h"
 
 const char kUncreatableName[] = "?";
 

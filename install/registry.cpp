@@ -7,9 +7,9 @@
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
 #include "install/install_context.h"
-#include "install/install_log.h"
 #include "install/ready_uninstaller.h"
-#include "setup/setup_state.h"
+#include "shell/install_log.h"
+#include "shell/setup_state.h"
 
 namespace {
 

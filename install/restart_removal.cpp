@@ -7,7 +7,7 @@
 #include "archive/memory_buffer.h"
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
-#include "setup/windows_family.h"
+#include "shell/windows_family.h"
 
 namespace {
 

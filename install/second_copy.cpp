@@ -2,12 +2,12 @@
 
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
-#include "install/install_log.h"
 #include "install/registry.h"
 #include "resources/resource_ids.h"
-#include "setup/messages.h"
-#include "setup/setup_state.h"
-#include "setup/texts.h"
+#include "shell/install_log.h"
+#include "shell/messages.h"
+#include "shell/setup_state.h"
+#include "shell/texts.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
 #include "install/folders.h"
-#include "install/install_log.h"
-#include "setup/setup_state.h"
+#include "shell/install_log.h"
+#include "shell/setup_state.h"
 
 namespace {
 

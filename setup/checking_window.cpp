@@ -2,9 +2,9 @@
 
 #include "install/install_progress.h"
 #include "resources/resource_ids.h"
-#include "setup/message_pump.h"
-#include "setup/setup_state.h"
-#include "setup/texts.h"
+#include "shell/message_pump.h"
+#include "shell/setup_state.h"
+#include "shell/texts.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include "install/registry.h"
 #include "install/shortcuts.h"
 #include "resources/resource_ids.h"
-#include "setup/language_list.h"
-#include "setup/packed_code.h"
-#include "setup/setup_state.h"
+#include "shell/language_list.h"
+#include "shell/packed_code.h"
+#include "shell/setup_state.h"
 
 void FillDestinationAndOptions(HWND dialog, const char* destination) {
   char folder[kPathSize];

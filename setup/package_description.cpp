@@ -8,9 +8,9 @@
 #include "common/entry_names.h"
 #include "common/path_helpers.h"
 #include "resources/resource_ids.h"
-#include "setup/language_list.h"
-#include "setup/packed_code.h"
-#include "setup/setup_state.h"
+#include "shell/language_list.h"
+#include "shell/packed_code.h"
+#include "shell/setup_state.h"
 
 const LOGFONTA TitleFont = {
     0,                            // height: 18 points, set from the display

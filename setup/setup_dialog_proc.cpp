@@ -5,8 +5,8 @@
 #include "install/install_progress.h"
 #include "install/run_installation.h"
 #include "resources/resource_ids.h"
-#include "setup/language_list.h"
 #include "setup/setup_dialog.h"
+#include "shell/language_list.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 #include "setup/silent_install.h"
 
 #include "archive/extract_archive.h"
-#include "install/install_log.h"
 #include "install/run_installation.h"
 #include "resources/resource_ids.h"
 #include "setup/setup_dialog.h"
-#include "setup/running_instances.h"
-#include "setup/setup_state.h"
 #include "setup/single_instance.h"
+#include "shell/install_log.h"
+#include "shell/running_instances.h"
+#include "shell/setup_state.h"
 
 namespace {
 

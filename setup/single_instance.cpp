@@ -5,8 +5,8 @@
 #include "archive/archive_format.h"
 #include "archive/package_seal.h"
 #include "common/path_helpers.h"
-#include "setup/entry_catalogue.h"
-#include "setup/setup_state.h"
+#include "shell/entry_catalogue.h"
+#include "shell/setup_state.h"
 
 namespace {
 

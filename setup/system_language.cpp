@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "setup/language.h"
+#include "shell/language.h"
 
 void LanguageCodeFromSystem(char* code) {
   // The machine-wide setting, compared with its sub-language: only these

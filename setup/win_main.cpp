@@ -8,9 +8,9 @@
 #include "archive/memory_buffer.h"
 #include "setup/command_line.h"
 #include "setup/setup_dialog.h"
-#include "setup/setup_state.h"
 #include "setup/silent_install.h"
 #include "setup/single_instance.h"
+#include "shell/setup_state.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_text, int) {
   CommandLine command_line;

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "common/bounded_text.h"
-#include "setup/language.h"
+#include "shell/language.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <string>
 
 #include "resources/resource_ids.h"
-#include "setup/control_messages.h"
-#include "setup/edition_choice.h"
-#include "setup/language_list.h"
 #include "setup/option_defaults.h"
-#include "setup/packed_code.h"
-#include "setup/setup_state.h"
+#include "shell/control_messages.h"
+#include "shell/edition_choice.h"
+#include "shell/language_list.h"
+#include "shell/packed_code.h"
+#include "shell/setup_state.h"
 #include "tests/dialog/dialog_fixture.h"
 #include "tests/e2e/installed_product.h"
 #include "tests/install/test_paths.h"

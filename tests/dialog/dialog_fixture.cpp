@@ -6,8 +6,8 @@
 
 #include "archive/memory_buffer.h"
 #include "resources/resource_ids.h"
-#include "setup/language_list.h"
-#include "setup/setup_state.h"
+#include "shell/language_list.h"
+#include "shell/setup_state.h"
 
 namespace {
 

@@ -9,13 +9,13 @@
 
 #include "archive/extract_context.h"
 #include "common/entry_names.h"
-#include "resources/resource_ids.h"
 #include "install/install_progress.h"
+#include "resources/resource_ids.h"
 #include "setup/checking_window.h"
-#include "setup/language_list.h"
-#include "setup/packed_code.h"
 #include "setup/package_description.h"
-#include "setup/setup_state.h"
+#include "shell/language_list.h"
+#include "shell/packed_code.h"
+#include "shell/setup_state.h"
 #include "tests/dialog/dialog_fixture.h"
 #include "tests/dialog/text_bytes.h"
 

@@ -5,12 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include "archive/uninstall_record.h"
 #include "install/install_context.h"
 #include "install/registry.h"
-#include "setup/setup_state.h"
+#include "shell/setup_state.h"
 #include "tests/e2e/installed_product.h"
 #include "tests/install/test_paths.h"
-#include "archive/uninstall_record.h"
 
 namespace {
 

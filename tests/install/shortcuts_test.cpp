@@ -11,7 +11,7 @@
 
 #include "install/folders.h"
 #include "install/shortcuts.h"
-#include "setup/setup_state.h"
+#include "shell/setup_state.h"
 #include "tests/e2e/installed_product.h"
 #include "tests/install/test_paths.h"
 #include "tests/support/scratch.h"

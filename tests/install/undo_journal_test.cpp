@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "install/restart_removal.h"
-#include "setup/windows_family.h"
+#include "shell/windows_family.h"
 #include "tests/dialog/setup_probe.h"
 #include "tests/e2e/installed_product.h"
 #include "tests/install/test_paths.h"

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "setup/setup_dialog.h"
-#include "setup/setup_state.h"
+#include "shell/setup_state.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "setup/control_messages.h"
+#include "shell/control_messages.h"
 
 LRESULT SendToControl(HWND control, UINT message, WPARAM wparam, LPARAM lparam) {
   if (control == nullptr) return 0;

@@ -1,12 +1,12 @@
-#include "setup/language_list.h"
+#include "shell/language_list.h"
 
 #include <commctrl.h>
 
 #include "resources/resource_ids.h"
-#include "setup/control_messages.h"
-#include "setup/packed_code.h"
-#include "setup/setup_state.h"
-#include "setup/texts.h"
+#include "shell/control_messages.h"
+#include "shell/packed_code.h"
+#include "shell/setup_state.h"
+#include "shell/texts.h"
 
 const ColumnSpec LanguageColumns[] = {
     {IDC_LANGUAGES, -1, LVCFMT_LEFT},

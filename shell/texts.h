@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "setup/language.h"
+#include "shell/language.h"
 
 // Copies the text of `id` into `out` (`size` >= 1 bytes), cut to size - 1
 // characters, with "\t" escapes made tabs. An unknown id or id 0 gives the

@@ -1,11 +1,11 @@
-#include "setup/edition_choice.h"
+#include "shell/edition_choice.h"
 
 #include <cstring>
 
 #include "common/bounded_text.h"
 #include "resources/resource_ids.h"
-#include "setup/control_messages.h"
-#include "setup/packed_code.h"
+#include "shell/control_messages.h"
+#include "shell/packed_code.h"
 
 namespace {
 

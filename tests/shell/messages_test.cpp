@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "install/install_log.h"
-#include "setup/messages.h"
-#include "setup/setup_state.h"
+#include "shell/install_log.h"
+#include "shell/messages.h"
+#include "shell/setup_state.h"
 #include "tests/setup/message_box_watcher.h"
 #include "tests/support/scratch.h"
 

@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "common/windows1252.h"
-#include "setup/language.h"
-#include "setup/setup_state.h"
+#include "shell/language.h"
+#include "shell/setup_state.h"
 
 namespace {
 

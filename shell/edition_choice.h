@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "setup/windows_family.h"
+#include "shell/windows_family.h"
 
 // Adds an edition written as "prefix/shown text", e.g.
 // "xp/XP/Vista Edition": only the first "/" splits. An edition without

@@ -1,11 +1,11 @@
-#include "setup/language.h"
+#include "shell/language.h"
 
 #include <windows.h>
 
 #include <cstring>
 
 #include "common/bounded_text.h"
-#include "setup/setup_state.h"
+#include "shell/setup_state.h"
 
 void SelectLanguage() {
   SetupState* state = g_setup_state;

@@ -1,4 +1,4 @@
-#include "install/install_log.h"
+#include "shell/install_log.h"
 
 #include <windows.h>
 

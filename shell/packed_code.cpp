@@ -1,4 +1,4 @@
-#include "setup/packed_code.h"
+#include "shell/packed_code.h"
 
 uint32_t PackCode(const char* text, size_t count) {
   uint32_t code = 0;

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "resources/resource_ids.h"
-#include "setup/setup_state.h"
-#include "setup/texts.h"
+#include "shell/setup_state.h"
+#include "shell/texts.h"
 #include "tests/dialog/dialog_fixture.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "setup/running_instances.h"
+#include "shell/running_instances.h"
 
 #include "archive/memory_buffer.h"
 

@@ -1,12 +1,12 @@
-#include "setup/messages.h"
+#include "shell/messages.h"
 
 #include <cstring>
 
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
-#include "install/install_log.h"
-#include "setup/setup_state.h"
-#include "setup/texts.h"
+#include "shell/install_log.h"
+#include "shell/setup_state.h"
+#include "shell/texts.h"
 
 int ShowMessage(HWND owner, const char* text, const char* caption_source, UINT type) {
   if (text == nullptr || text[0] == '\0') return IDCANCEL;

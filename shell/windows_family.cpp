@@ -1,4 +1,4 @@
-#include "setup/windows_family.h"
+#include "shell/windows_family.h"
 
 int DetectWindowsFamily() {
   OSVERSIONINFOA version = {};

@@ -1,4 +1,4 @@
-#include "setup/setup_state.h"
+#include "shell/setup_state.h"
 
 #include <commctrl.h>
 

@@ -1,8 +1,8 @@
-#include "setup/texts.h"
+#include "shell/texts.h"
 
 #include <cstring>
 
-#include "setup/setup_state.h"
+#include "shell/setup_state.h"
 
 void LookupText(const LanguageTable* table, int16_t id, char* out, size_t size) {
   if (table == nullptr || size == 0) return;

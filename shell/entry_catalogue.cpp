@@ -1,4 +1,4 @@
-#include "setup/entry_catalogue.h"
+#include "shell/entry_catalogue.h"
 
 #include <cstring>
 

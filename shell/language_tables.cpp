@@ -1,7 +1,7 @@
 // The three built-in tables. Texts are Windows-1252 bytes; an accented
 // letter is written as a hex escape in a string piece of its own, so that a
 // following hex digit cannot extend the escape.
-#include "setup/language.h"
+#include "shell/language.h"
 
 const LanguageTable EnglishTable = {{
     {0, "US"},

@@ -5,8 +5,8 @@
 #include <windows.h>
 
 #include "common/description_text.h"
-#include "setup/entry_catalogue.h"
-#include "setup/language.h"
+#include "shell/entry_catalogue.h"
+#include "shell/language.h"
 
 // What start-up chooses before anything else runs.
 struct StartupFields {

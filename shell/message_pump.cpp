@@ -1,4 +1,4 @@
-#include "setup/message_pump.h"
+#include "shell/message_pump.h"
 
 #include <windows.h>
 
