@@ -309,17 +309,21 @@ BOOL CALLBACK NoteWindow(HWND window, LPARAM parameter) {
   return !search->found;
 }
 
-// Processor seconds spent so far by the program under Wine whose command
-// line holds `marker`, or -1. Wine gives GetProcessTimes of another process
-// the caller's own times, so they are read where the host keeps them: the
-// program's process in the host's /proc (drive Z: is the host's root), whose
-// stat line counts user and system time in ticks of 1/100 s after the
-// command's name in brackets (fields 14 and 15).
+// Processor seconds spent so far by the program under Wine one of whose
+// arguments ends with `marker` (its own path), or -1. Wine gives
+// GetProcessTimes of another process the caller's own times, so they are
+// read where the host keeps them: in the host's /proc (drive Z: is the
+// host's root), whose stat line counts user and system time in ticks of
+// 1/100 s (fields 14 and 15) and the start (field 22) after the command's
+// name in brackets. Of the processes that match, the one started last is
+// the program: a shell that started this benchmark may end an argument so.
 double WineProcessCpuSeconds(const char* marker) {
   WIN32_FIND_DATAA entry;
   HANDLE search = FindFirstFileA("Z:\\proc\\*", &entry);
   if (search == INVALID_HANDLE_VALUE) return -1;
   double seconds = -1;
+  unsigned long long latest = 0;
+  size_t marker_length = strlen(marker);
   do {
     if (entry.cFileName[0] < '1' || entry.cFileName[0] > '9') continue;
     std::string folder = std::string("Z:\\proc\\") + entry.cFileName;
@@ -328,25 +332,29 @@ double WineProcessCpuSeconds(const char* marker) {
     char line[1024];
     size_t got = fread(line, 1, sizeof line - 1, file);
     fclose(file);
-    // Arguments are separated by zeros: search each.
-    bool ours = false;
-    for (size_t at = 0; at < got && !ours; at += strlen(line + at) + 1) {
-      line[got] = '\0';
-      ours = strstr(line + at, marker) != nullptr;
+    line[got] = '\0';
+    // Arguments are separated by zeros: look at each.
+    bool matches = false;
+    for (size_t at = 0; at < got && !matches; at += strlen(line + at) + 1) {
+      size_t length = strlen(line + at);
+      matches = length >= marker_length && strcmp(line + at + length - marker_length, marker) == 0;
     }
-    if (!ours) continue;
+    if (!matches) continue;
     file = fopen((folder + "\\stat").c_str(), "rb");
     if (file == nullptr) continue;
     got = fread(line, 1, sizeof line - 1, file);
     fclose(file);
     line[got] = '\0';
     const char* after_name = strrchr(line, ')');
-    unsigned long long user = 0, system = 0;
+    unsigned long long user = 0, system = 0, started = 0;
     if (after_name != nullptr &&
-        sscanf(after_name + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &user, &system) == 2) {
+        sscanf(after_name + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu %*d %*d %*d %*d %*d %*d %llu",
+               &user, &system, &started) == 3 &&
+        started >= latest) {
+      latest = started;
       seconds = (user + system) / 100.0;
     }
-  } while (seconds < 0 && FindNextFileA(search, &entry));
+  } while (FindNextFileA(search, &entry));
   FindClose(search);
   return seconds;
 }
@@ -400,7 +408,7 @@ void WaitTable(const char* package, const char* earlier) {
   struct Program {
     const char* what;
     std::string command;
-    std::string marker;  // a part of its command line that only it has
+    std::string marker;  // how one of its arguments ends, and no other program's
     bool setup_dialog;
     std::vector<double> cpu, wall;
   };
