@@ -44,7 +44,7 @@ constexpr uint32_t kAttributeDirectory = 0x10;
 constexpr uint32_t kAttributeArchive = 0x20;
 
 // Methods and versions.
-constexpr uint8_t kMethodStored = 0x30;      // '0'
+constexpr uint8_t kMethodStored = 0x30;       // '0'
 constexpr uint8_t kLowestPackedVersion = 16;  // compressed entries below it are not unpacked
 
 // Positions in the file are signed 32-bit.
@@ -57,13 +57,13 @@ constexpr uint32_t kSearchLength = 249999;
 
 // Why a walk ended.
 enum WalkEnd {
-  kWalkEndOfFile = 0,    // the last block ended exactly where the archive ends
-  kWalkCutHeader = 1,    // the file ends inside a block header
-  kWalkBadSize = 2,      // a header size below 7
-  kWalkNoAdvance = 3,    // the next block would not lie beyond this one, or past 2 GiB
-  kWalkNoDataSize = 4,   // a file header without the add size that places its data
-  kWalkBadCheck = 5,     // a header check value that matches nothing, or an unknown block type
-  kWalkCutData = 6,      // a block whose data reaches past the end of the archive
+  kWalkEndOfFile = 0,   // the last block ended exactly where the archive ends
+  kWalkCutHeader = 1,   // the file ends inside a block header
+  kWalkBadSize = 2,     // a header size below 7
+  kWalkNoAdvance = 3,   // the next block would not lie beyond this one, or past 2 GiB
+  kWalkNoDataSize = 4,  // a file header without the add size that places its data
+  kWalkBadCheck = 5,    // a header check value that matches nothing, or an unknown block type
+  kWalkCutData = 6,     // a block whose data reaches past the end of the archive
 };
 
 // The archive flavours, by their marker.
@@ -71,8 +71,8 @@ enum ArchiveFlavour { kFlavourOld = 1, kFlavourRar = 2 };
 
 inline uint16_t ReadLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 inline uint32_t ReadLe32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+         static_cast<uint32_t>(p[3]) << 24;
 }
 
 // The main archive header's 13-byte fixed part.

@@ -25,9 +25,7 @@ void BuildCrc32Table(Crc32Table* table) {
 
 namespace {
 
-uint32_t Le32(const uint8_t* p) {
-  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
+uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
 
 // The CRC contribution of the eight message bytes at p, the first four
 // XORed with `carry`, each byte followed by the zeros that `t` accounts for
@@ -36,8 +34,8 @@ uint32_t Le32(const uint8_t* p) {
 // second register for a 64-bit word.
 uint32_t FoldWord(const uint32_t (*t)[256], const uint8_t* p, uint32_t carry) {
   uint32_t v = Le32(p) ^ carry;
-  return t[7][v & 0xFF] ^ t[6][(v >> 8) & 0xFF] ^ t[5][(v >> 16) & 0xFF] ^ t[4][v >> 24] ^
-         t[3][p[4]] ^ t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]];
+  return t[7][v & 0xFF] ^ t[6][(v >> 8) & 0xFF] ^ t[5][(v >> 16) & 0xFF] ^ t[4][v >> 24] ^ t[3][p[4]] ^ t[2][p[5]] ^
+         t[1][p[6]] ^ t[0][p[7]];
 }
 
 }  // namespace
@@ -81,8 +79,7 @@ uint16_t Sum16Update(uint16_t value, const uint8_t* data, size_t count) {
   return value;
 }
 
-uint32_t ChecksumUpdate(const Crc32Table& table, uint32_t value, const uint8_t* data,
-                        size_t count, int mode) {
+uint32_t ChecksumUpdate(const Crc32Table& table, uint32_t value, const uint8_t* data, size_t count, int mode) {
   if (mode == kChecksumSum16) return Sum16Update(static_cast<uint16_t>(value), data, count);
   return Crc32Update(table, value, data, count);
 }

@@ -40,5 +40,4 @@ enum ChecksumMode { kChecksumSum16 = 1, kChecksumCrc32 = 2 };
 
 // Mode kChecksumSum16 runs Sum16Update on the low 16 bits of `value` and
 // returns the result zero-extended; any other mode runs Crc32Update.
-uint32_t ChecksumUpdate(const Crc32Table& table, uint32_t value, const uint8_t* data,
-                        size_t count, int mode);
+uint32_t ChecksumUpdate(const Crc32Table& table, uint32_t value, const uint8_t* data, size_t count, int mode);

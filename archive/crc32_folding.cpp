@@ -9,9 +9,9 @@
 bool Crc32FoldingAvailable() {
   unsigned a, b, c, d;
   if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
-  constexpr unsigned kSse2 = 1u << 26;      // edx
-  constexpr unsigned kClmul = 1u << 1;      // ecx
-  constexpr unsigned kOsXsave = 1u << 27;   // ecx: the system manages the register state
+  constexpr unsigned kSse2 = 1u << 26;     // edx
+  constexpr unsigned kClmul = 1u << 1;     // ecx
+  constexpr unsigned kOsXsave = 1u << 27;  // ecx: the system manages the register state
   if ((d & kSse2) == 0 || (c & kClmul) == 0 || (c & kOsXsave) == 0) return false;
   // ...and keeps the 128-bit registers among it (bit 1 of XCR0).
   unsigned low, high;
@@ -34,8 +34,7 @@ constexpr long long kMu = 0x1f7011641, kPolynomial = 0x1db710641;
 // The 128-bit remainder x moved forward onto the next 128 bits of the
 // message: its low half times the low multiplier, its high half times the
 // high one.
-__attribute__((target("sse2,pclmul"))) inline __m128i Fold(__m128i x, __m128i multipliers,
-                                                           __m128i next) {
+__attribute__((target("sse2,pclmul"))) inline __m128i Fold(__m128i x, __m128i multipliers, __m128i next) {
   __m128i low = _mm_clmulepi64_si128(x, multipliers, 0x00);
   __m128i high = _mm_clmulepi64_si128(x, multipliers, 0x11);
   return _mm_xor_si128(_mm_xor_si128(low, high), next);
@@ -49,8 +48,8 @@ __attribute__((target("sse2"))) inline __m128i Load(const uint8_t* p) {
 
 // The caller's stack may be aligned to 4 bytes only, as 32-bit Windows
 // keeps it; the 128-bit values spilled to it need 16.
-__attribute__((target("sse2,pclmul"), force_align_arg_pointer)) uint32_t Crc32Fold(
-    uint32_t value, const uint8_t* data, size_t count) {
+__attribute__((target("sse2,pclmul"), force_align_arg_pointer)) uint32_t Crc32Fold(uint32_t value, const uint8_t* data,
+                                                                                   size_t count) {
   // The running register enters as the first 32 bits of the message.
   __m128i x1 = _mm_xor_si128(Load(data), _mm_cvtsi32_si128(static_cast<int>(value)));
   __m128i x2 = Load(data + 16);

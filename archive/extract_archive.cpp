@@ -136,9 +136,8 @@ bool EntryArrived(const ExtractContext* context) {
 // limit) has lost them.
 void CloseOutput(ExtractContext* context) {
   if (context->output_file == nullptr) return;
-  bool kept = EntryArrived(context)
-                  ? FsCloseWithDosTime(context->output_file, context->file_header.time_stamp)
-                  : fclose(context->output_file) == 0;
+  bool kept = EntryArrived(context) ? FsCloseWithDosTime(context->output_file, context->file_header.time_stamp)
+                                    : fclose(context->output_file) == 0;
   if (!kept && !context->output_failed) {
     context->output_failed = 1;
     context->output_error = FsLastError();
@@ -149,8 +148,7 @@ void CloseOutput(ExtractContext* context) {
 // Hands a good entry over: a memory entry to the callback's second call
 // (`stop` set when it asks to end the pass), a file its attributes.
 // Returns the pass's result after the entry.
-int HandOver(ExtractContext* context, char* name, EntryFate fate, MemoryBuffer* buffer,
-             int result, bool* stop) {
+int HandOver(ExtractContext* context, char* name, EntryFate fate, MemoryBuffer* buffer, int result, bool* stop) {
   const FileHeader& header = context->file_header;
   if (fate == kMemory) {
     // The callback gets the bytes followed by a 0, so that text entries read
@@ -172,8 +170,7 @@ int HandOver(ExtractContext* context, char* name, EntryFate fate, MemoryBuffer* 
 // Unpacks the current entry to what `fate` asks for, checks it and finishes
 // its output. Returns the pass's result after the entry; `stop` is set when
 // the callback's second call asked to end the pass.
-int ProcessEntry(ExtractContext* context, char* name, EntryFate fate, MemoryBuffer* buffer,
-                 bool* stop) {
+int ProcessEntry(ExtractContext* context, char* name, EntryFate fate, MemoryBuffer* buffer, bool* stop) {
   context->entry_failure = RefusalOf(context->file_header, fate == kSkip);
   if (context->entry_failure != kFailureNone) return kExtractBadEntry;
   if (!OpenOutput(context, name, fate, buffer)) return kExtractCannotCreate;
@@ -267,8 +264,7 @@ int ExtractEntries(ExtractContext* context) {
   return result;
 }
 
-int ExtractArchive(const char* path, EntryCallback callback, void* user, uint32_t* failure,
-                   PassProgress* progress) {
+int ExtractArchive(const char* path, EntryCallback callback, void* user, uint32_t* failure, PassProgress* progress) {
   if (failure != nullptr) *failure = kFailureNone;
   ExtractContext* context = static_cast<ExtractContext*>(ZeroAlloc(sizeof(ExtractContext)));
   if (context == nullptr) return kExtractNoContext;

@@ -21,18 +21,18 @@ enum EntryFailure {
   kFailureLength = 9,         // fewer bytes than the header's unpacked size
   kFailureNameNul = 13,       // a NUL byte in the name: it could only be offered cut
   // The archive rather than one entry: the pass stopped between entries.
-  kFailureHeader = 10,        // a header's check value or layout is damaged
-  kFailureCut = 11,           // the archive ends inside a block
-  kFailureNoEntries = 12,     // the archive holds no file entry at all
-  kFailureStopped = 13,       // the caller's progress report stopped the pass
+  kFailureHeader = 10,     // a header's check value or layout is damaged
+  kFailureCut = 11,        // the archive ends inside a block
+  kFailureNoEntries = 12,  // the archive holds no file entry at all
+  kFailureStopped = 13,    // the caller's progress report stopped the pass
 };
 
 // Runs one pass over the archive in the file at `path` (which must stay valid
 // for the pass). Returns an ExtractResult. When the result is
 // kExtractBadEntry and `failure` is given, it receives the EntryFailure.
 // `progress`, when given, follows the pass.
-int ExtractArchive(const char* path, EntryCallback callback, void* user,
-                   uint32_t* failure = nullptr, PassProgress* progress = nullptr);
+int ExtractArchive(const char* path, EntryCallback callback, void* user, uint32_t* failure = nullptr,
+                   PassProgress* progress = nullptr);
 
 // The entry loop of a pass, on a context that ExtractArchive prepared.
 int ExtractEntries(ExtractContext* context);

@@ -85,18 +85,18 @@ struct ExtractContext {
   FILE* archive_file;
   int32_t found;
   int32_t archive_start;
-  uint32_t skip_output;  // the callback declined the entry: unpack, deliver nothing
-  uint32_t verify_only;  // the entry is checked but its bytes are kept nowhere
-  uint32_t output_failed;  // a write or memory append of this entry lost bytes
-  PassProgress* progress;  // null when nobody follows the pass; not owned
-  uint32_t output_error;   // FsLastError of the write or close that lost bytes
-  uint32_t stopped;        // the progress report asked to stop: set once, for good
-  uint32_t delivered;      // bytes of this entry that WriteOut accepted
-  uint32_t walk_end;       // WalkEnd: why the last walk over the headers stopped
-  uint32_t entry_failure;  // EntryFailure: why the entry that ended the pass was bad
-  uint32_t main_header_bad;  // its check value matches neither form writers use
-  int32_t archive_end;       // where the last block must end: the end of the file,
-                             // or the start of a signed image's certificate table
+  uint32_t skip_output;       // the callback declined the entry: unpack, deliver nothing
+  uint32_t verify_only;       // the entry is checked but its bytes are kept nowhere
+  uint32_t output_failed;     // a write or memory append of this entry lost bytes
+  PassProgress* progress;     // null when nobody follows the pass; not owned
+  uint32_t output_error;      // FsLastError of the write or close that lost bytes
+  uint32_t stopped;           // the progress report asked to stop: set once, for good
+  uint32_t delivered;         // bytes of this entry that WriteOut accepted
+  uint32_t walk_end;          // WalkEnd: why the last walk over the headers stopped
+  uint32_t entry_failure;     // EntryFailure: why the entry that ended the pass was bad
+  uint32_t main_header_bad;   // its check value matches neither form writers use
+  int32_t archive_end;        // where the last block must end: the end of the file,
+                              // or the start of a signed image's certificate table
   uint32_t certificate_size;  // that table's size; 0 in a file that is not signed
   int32_t block_pos;
   int32_t next_block_pos;

@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr uint32_t kMaxNameLength = kNameSize - 1;  // longer stored names are cut
+constexpr uint32_t kMaxNameLength = kNameSize - 1;      // longer stored names are cut
 constexpr uint32_t kAddSizeEnd = kBlockHeaderSize + 4;  // a long block's add size ends here
 
 // The block types the format has: marker, main header, file header,
@@ -36,8 +36,7 @@ void DecodeFileHeader(const uint8_t* raw, FileHeader* header) {
 // fixed part of a header of `size` bytes; the stream stands after it and
 // after the first `read` name bytes, which `name` holds. The rest of the
 // header is read here.
-bool HeaderCheckMatches(ExtractContext* context, const uint8_t* fixed, uint32_t size,
-                        const char* name, uint32_t read) {
+bool HeaderCheckMatches(ExtractContext* context, const uint8_t* fixed, uint32_t size, const char* name, uint32_t read) {
   uint32_t rest = size - kFileHeaderSize;
   uint32_t name_length = ReadLe16(fixed + 26);
   bool name_inside = name_length <= rest;  // else only the whole-header form can match
@@ -48,8 +47,7 @@ bool HeaderCheckMatches(ExtractContext* context, const uint8_t* fixed, uint32_t 
   uint32_t with_name = crc;
   if (!Crc32OfStream(context, &crc, rest - read - name_left)) return false;
   uint16_t check = ReadLe16(fixed);
-  return (name_inside && static_cast<uint16_t>(~with_name) == check) ||
-         static_cast<uint16_t>(~crc) == check;
+  return (name_inside && static_cast<uint16_t>(~with_name) == check) || static_cast<uint16_t>(~crc) == check;
 }
 
 // A block that is no file header, in an archive with header checks: its
@@ -86,8 +84,7 @@ bool Crc32OfStream(ExtractContext* context, uint32_t* crc, uint32_t count) {
 }
 
 uint32_t ReplacedAttributes(uint16_t flags) {
-  return (flags & kFlagDictionaryBits) == kFlagDictionaryBits ? kAttributeDirectory
-                                                               : kAttributeArchive;
+  return (flags & kFlagDictionaryBits) == kFlagDictionaryBits ? kAttributeDirectory : kAttributeArchive;
 }
 
 void SkipMainHeaderRest(ExtractContext* context) {

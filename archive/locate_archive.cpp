@@ -7,7 +7,7 @@
 namespace {
 
 const uint8_t kMarker[kMarkerSize] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};  // "Rar!"
-const uint8_t kOldMarkerTail[3] = {'E', '~', '^'};  // "RE~^"
+const uint8_t kOldMarkerTail[3] = {'E', '~', '^'};                                // "RE~^"
 const uint8_t kOldFlavourTag[4] = {'R', 'S', 'F', 'X'};
 constexpr uint32_t kOldFlavourTagOffset = 28;  // in the executable's own header area
 
@@ -15,8 +15,7 @@ constexpr uint32_t kOldFlavourTagOffset = 28;  // in the executable's own header
 // part from the block type on, or of the whole header as stored (with a
 // comment, say): writers use either. The stream stands after the fixed
 // part, whose bytes are `raw`, and is left there.
-bool MainHeaderCheckMatches(FILE* file, const Crc32Table& crc_table, const ArchiveLocation& where,
-                            const uint8_t* raw) {
+bool MainHeaderCheckMatches(FILE* file, const Crc32Table& crc_table, const ArchiveLocation& where, const uint8_t* raw) {
   const MainHeader& header = where.main_header;
   uint32_t crc = Crc32Update(crc_table, 0xFFFFFFFF, raw + 2, kMainHeaderSize - 2);
   if (static_cast<uint16_t>(~crc) == header.check) return true;

@@ -69,10 +69,14 @@ int CheckOpenPackage(FILE* file, Crc32Table* crc, SealFindings* found, PassProgr
   found->record = record.kind;
   found->seal = record.seal;
   switch (record.kind) {
-    case kRecordSealed: return MeasureSealed(file, *crc, where, found, progress);
-    case kRecordBuilding: return kSealBuilding;
-    case kRecordDamaged: return kSealBadRecord;
-    default: return kSealNotSealed;
+    case kRecordSealed:
+      return MeasureSealed(file, *crc, where, found, progress);
+    case kRecordBuilding:
+      return kSealBuilding;
+    case kRecordDamaged:
+      return kSealBadRecord;
+    default:
+      return kSealNotSealed;
   }
 }
 

@@ -57,14 +57,14 @@ SealRecord DecodeSealRecord(const Crc32Table& crc, const uint8_t* bytes);
 
 // Outcomes of CheckPackageSeal.
 enum SealCheck {
-  kSealHolds = 0,         // the archive is exactly the bytes that were sealed
-  kSealNotSealed = 1,     // no record (or one of another layout): the entries alone decide
-  kSealNoArchive = 2,     // the file cannot be read, holds no archive, or no memory
-  kSealShort = 3,         // the file ends before the sealed length
-  kSealMismatch = 4,      // the sealed bytes are there but their CRC-32 differs
-  kSealDataAfter = 5,     // data after the sealed archive
-  kSealBuilding = 6,      // a build that has not finished: not an installer
-  kSealBadRecord = 7,     // the record itself is damaged
+  kSealHolds = 0,      // the archive is exactly the bytes that were sealed
+  kSealNotSealed = 1,  // no record (or one of another layout): the entries alone decide
+  kSealNoArchive = 2,  // the file cannot be read, holds no archive, or no memory
+  kSealShort = 3,      // the file ends before the sealed length
+  kSealMismatch = 4,   // the sealed bytes are there but their CRC-32 differs
+  kSealDataAfter = 5,  // data after the sealed archive
+  kSealBuilding = 6,   // a build that has not finished: not an installer
+  kSealBadRecord = 7,  // the record itself is damaged
 };
 
 // True when the outcome lets the entries be read: the seal holds, nothing

@@ -4,9 +4,9 @@
 
 namespace {
 
-constexpr uint32_t kNewHeaderField = 0x3C;  // the MS-DOS header's pointer to the PE header
-constexpr uint32_t kCoffSize = 20;          // after the 4-byte "PE\0\0"
-constexpr uint32_t kOptionalSizeField = 16; // in the COFF header
+constexpr uint32_t kNewHeaderField = 0x3C;   // the MS-DOS header's pointer to the PE header
+constexpr uint32_t kCoffSize = 20;           // after the 4-byte "PE\0\0"
+constexpr uint32_t kOptionalSizeField = 16;  // in the COFF header
 constexpr uint16_t kPe32 = 0x10B;
 constexpr uint16_t kPe32Plus = 0x20B;
 // Where the directory's entry count stands in the optional header; the
@@ -28,8 +28,7 @@ bool FindCertificateTable(FILE* file, int64_t file_size, CertificateTable* table
   if (!ReadAt(file, 0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') return false;
   int64_t pe = ReadLe32(dos + kNewHeaderField);
   uint8_t head[4 + kCoffSize + 2];  // signature, COFF header, optional header magic
-  if (!ReadAt(file, pe, head, sizeof head) || head[0] != 'P' || head[1] != 'E' || head[2] != 0 ||
-      head[3] != 0) {
+  if (!ReadAt(file, pe, head, sizeof head) || head[0] != 'P' || head[1] != 'E' || head[2] != 0 || head[3] != 0) {
     return false;
   }
   uint32_t optional_size = ReadLe16(head + 4 + kOptionalSizeField);

@@ -48,16 +48,17 @@ BenchStream CorpusStream(const std::string& name, const std::vector<uint8_t>& ar
     uint32_t added = (flags & 0x8000) != 0 ? Little(archive, at + 7, 4) : 0;
     if (size < 7 || at + size + added > archive.size()) break;
     if (type == 0x74 && archive[at + 25] != '0') {
-      std::string entry_name(archive.begin() + at + 32,
-                             archive.begin() + at + 32 + Little(archive, at + 26, 2));
+      std::string entry_name(archive.begin() + at + 32, archive.begin() + at + 32 + Little(archive, at + 26, 2));
       if (only_entry == nullptr || entry_name == only_entry) {
         BenchEntry entry;
         entry.packed.assign(archive.begin() + at + size, archive.begin() + at + size + added);
         entry.unpacked_size = Little(archive, at + 11, 4);
         entry.crc = Little(archive, at + 16, 4);
         entry.solid = (flags & 0x10) != 0;
-        if (entry.unpacked_size == reference.size()) entry.content = reference;
-        else entry.content.resize(entry.unpacked_size);
+        if (entry.unpacked_size == reference.size())
+          entry.content = reference;
+        else
+          entry.content.resize(entry.unpacked_size);
         stream.entries.push_back(entry);
       }
     }
@@ -78,12 +79,15 @@ struct LargeInput {
   const char* files[3];
 };
 const LargeInput kLargeInputs[] = {
-    {"text (changelogs)", kBenchText, false,
+    {"text (changelogs)",
+     kBenchText,
+     false,
      {"/usr/share/doc/xvfb/changelog.gz", "/usr/share/doc/gcc-12-base/changelog.gz"}},
-    {"source (mshtml*.h)", kBenchSource, false,
+    {"source (mshtml*.h)",
+     kBenchSource,
+     false,
      {"/usr/share/mingw-w64/include/mshtml.h", "/usr/share/mingw-w64/include/mshtmlc.h"}},
-    {"Windows exe (shell32.dll)", kBenchWindowsExe, false,
-     {"/usr/lib/i386-linux-gnu/wine/i386-windows/shell32.dll"}},
+    {"Windows exe (shell32.dll)", kBenchWindowsExe, false, {"/usr/lib/i386-linux-gnu/wine/i386-windows/shell32.dll"}},
     {"Linux exe (cmake)", kBenchLinuxExe, false, {"/usr/bin/cmake"}},
     {"compressed (changelog.gz)", kBenchCompressed, true, {"/usr/share/doc/xvfb/changelog.gz"}},
 };
@@ -103,8 +107,7 @@ std::vector<uint8_t> ReadContent(const char* path, bool keep_gzip) {
 }
 
 // One content packed by our compressor as a non-solid entry.
-BenchStream PackedContent(const char* name, const std::vector<uint8_t>& content,
-                          const Crc32Table& crc) {
+BenchStream PackedContent(const char* name, const std::vector<uint8_t>& content, const Crc32Table& crc) {
   pack::Packer packer(pack::kDefaultLevel);
   pack::MemoryInput input(content.data(), content.size());
   pack::MemoryOutput output;
@@ -131,8 +134,7 @@ std::vector<BenchStream> LoadBenchStreams() {
     std::vector<uint8_t> levels = ReadFile(corpus + "/levels.rar");
     for (const char* level : {"p1.bin", "p2.bin", "p3.bin", "p4.bin", "p5.bin"})
       streams.push_back(CorpusStream(std::string("levels.rar ") + level, levels, reference, level));
-    streams.push_back(CorpusStream("solid.rar (2 entries)", ReadFile(corpus + "/solid.rar"),
-                                   reference, nullptr));
+    streams.push_back(CorpusStream("solid.rar (2 entries)", ReadFile(corpus + "/solid.rar"), reference, nullptr));
   }
   Crc32Table crc;
   BuildCrc32Table(&crc);

@@ -46,8 +46,7 @@ double WallSeconds() {
 double ChildCpuSeconds() {
   rusage usage;
   getrusage(RUSAGE_CHILDREN, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 std::string ReadFile(const std::string& path) {
@@ -66,8 +65,8 @@ class CountingOutput : public pack::PackOutput {
 
 // gzip through zlib at `level`, over the files one after the other as one
 // stream (as `cat files | gzip -9` would). Returns the size; times both ways.
-uint64_t Gzip(const std::vector<std::string>& files, int level, double* pack_seconds,
-              double* pack_wall, double* unpack_seconds) {
+uint64_t Gzip(const std::vector<std::string>& files, int level, double* pack_seconds, double* pack_wall,
+              double* unpack_seconds) {
   std::vector<uint8_t> packed;
   std::vector<uint8_t> buffer(1 << 16);
   z_stream stream{};
@@ -108,8 +107,8 @@ uint64_t Gzip(const std::vector<std::string>& files, int level, double* pack_sec
 
 // xz -6 as the command itself, one thread, fed the files one after the
 // other; its processor time is the child's.
-uint64_t Xz6(const std::vector<std::string>& files, const std::string& scratch, double* pack_seconds,
-             double* pack_wall, double* unpack_seconds) {
+uint64_t Xz6(const std::vector<std::string>& files, const std::string& scratch, double* pack_seconds, double* pack_wall,
+             double* unpack_seconds) {
   std::string command = "cat";
   for (const std::string& file : files) command += " '" + file + "'";
   double start = ChildCpuSeconds();
@@ -150,10 +149,8 @@ void ReferenceTable() {
   }
   double unused;
   std::string path = std::string(TOLVEN_CORPUS_DIR) + "/reference.bin";
-  printf("%-7s %8llu\n\n", "gzip -9",
-         static_cast<unsigned long long>(Gzip({path}, 9, &unused, &unused, &unused)));
+  printf("%-7s %8llu\n\n", "gzip -9", static_cast<unsigned long long>(Gzip({path}, 9, &unused, &unused, &unused)));
 }
-
 
 int RunsFromEnvironment() {
   const char* runs = std::getenv("BENCH_RUNS");
@@ -180,25 +177,28 @@ Packing PackHere(const std::vector<PackageEntry>& entries, int level, const std:
   Packing packing;
   packing.seconds = CpuSeconds() - start;
   packing.wall = WallSeconds() - wall_start;
-  if (outcome.ok) packing.bytes = outcome.file_size;
-  else printf("level %d: %s\n", level, outcome.error.c_str());
+  if (outcome.ok)
+    packing.bytes = outcome.file_size;
+  else
+    printf("level %d: %s\n", level, outcome.error.c_str());
   return packing;
 }
 
 // The earlier build packs `folder` (the corpus under the same entry names)
 // as a child process.
-Packing PackWithBaseline(const std::string& mksetup, const std::string& folder, int level,
-                         const std::string& archive) {
-  std::string command = "'" + mksetup + "' build '" + folder + "' -o '" + archive +
-                        "' --no-stub --level " + std::to_string(level) + " > /dev/null 2>&1";
+Packing PackWithBaseline(const std::string& mksetup, const std::string& folder, int level, const std::string& archive) {
+  std::string command = "'" + mksetup + "' build '" + folder + "' -o '" + archive + "' --no-stub --level " +
+                        std::to_string(level) + " > /dev/null 2>&1";
   double start = ChildCpuSeconds();
   double wall_start = WallSeconds();
   int status = std::system(command.c_str());
   Packing packing;
   packing.seconds = ChildCpuSeconds() - start;
   packing.wall = WallSeconds() - wall_start;
-  if (status == 0) packing.bytes = fs::file_size(archive);
-  else printf("earlier build, level %d: mksetup failed (%d)\n", level, status);
+  if (status == 0)
+    packing.bytes = fs::file_size(archive);
+  else
+    printf("earlier build, level %d: mksetup failed (%d)\n", level, status);
   return packing;
 }
 
@@ -235,9 +235,10 @@ void CorpusTable() {
     total += size;
   }
   const int runs = RunsFromEnvironment();
-  printf("(b) mixed corpus: %zu files, %.1f MB (text, executables, compressed data); "
-         "medians of %d run%s\n",
-         files.size(), total / 1e6, runs, runs > 1 ? "s" : "");
+  printf(
+      "(b) mixed corpus: %zu files, %.1f MB (text, executables, compressed data); "
+      "medians of %d run%s\n",
+      files.size(), total / 1e6, runs, runs > 1 ? "s" : "");
   if (files.empty()) return;
 
   // The earlier builds read the corpus from a folder of links named as our
@@ -262,8 +263,10 @@ void CorpusTable() {
     uint64_t bytes = 0;
     std::vector<double> pack, wall, unpack;
   };
-  std::vector<Other> others = {{"gzip -1", 1, 0, {}, {}, {}}, {"gzip -6", 6, 0, {}, {}, {}},
-                               {"gzip -9", 9, 0, {}, {}, {}}, {"xz -6", 0, 0, {}, {}, {}}};
+  std::vector<Other> others = {{"gzip -1", 1, 0, {}, {}, {}},
+                               {"gzip -6", 6, 0, {}, {}, {}},
+                               {"gzip -9", 9, 0, {}, {}, {}},
+                               {"xz -6", 0, 0, {}, {}, {}}};
   for (int run = 0; run < runs; ++run) {
     for (Other& other : others) {
       double pack = 0, wall = 0, unpack = 0;
@@ -277,14 +280,12 @@ void CorpusTable() {
   const Other& gzip1 = others[0];
   const Other& gzip6 = others[1];
   const uint64_t gzip = others[2].bytes;
-  printf("%-9s %12s %8s %9s %14s %15s %17s\n", "", "bytes", "of input", "x gzip -9", "pack MB/s CPU",
-         "pack MB/s wall", "unpack MB/s CPU");
-  auto row = [&](const char* name, uint64_t bytes, double pack_seconds, double pack_wall,
-                 double unpack_seconds) {
-    printf("%-9s %12llu %7.1f%% %9.3f %14.1f %15.1f %17.1f\n", name,
-           static_cast<unsigned long long>(bytes), 100.0 * bytes / total,
-           static_cast<double>(bytes) / gzip, total / 1e6 / pack_seconds, total / 1e6 / pack_wall,
-           total / 1e6 / unpack_seconds);
+  printf("%-9s %12s %8s %9s %14s %15s %17s\n", "", "bytes", "of input", "x gzip -9", "pack MB/s CPU", "pack MB/s wall",
+         "unpack MB/s CPU");
+  auto row = [&](const char* name, uint64_t bytes, double pack_seconds, double pack_wall, double unpack_seconds) {
+    printf("%-9s %12llu %7.1f%% %9.3f %14.1f %15.1f %17.1f\n", name, static_cast<unsigned long long>(bytes),
+           100.0 * bytes / total, static_cast<double>(bytes) / gzip, total / 1e6 / pack_seconds,
+           total / 1e6 / pack_wall, total / 1e6 / unpack_seconds);
   };
   for (const Other& other : others) {
     if (other.bytes != 0) row(other.name, other.bytes, Median(other.pack), Median(other.wall), Median(other.unpack));
@@ -351,11 +352,11 @@ void CorpusTable() {
   double ratio3 = static_cast<double>(l3.ours.bytes) / gzip;
   printf("targets:\n");
   printf("  level 1 at least gzip -1's speed (%.1f MB/s CPU): %.1f %s; at most 0.90 x gzip -9: %.3f %s\n",
-         speed(Median(gzip1.pack)), speed(l1.ours.seconds), verdict(l1.ours.seconds <= Median(gzip1.pack)),
-         ratio1, verdict(ratio1 <= 0.90));
+         speed(Median(gzip1.pack)), speed(l1.ours.seconds), verdict(l1.ours.seconds <= Median(gzip1.pack)), ratio1,
+         verdict(ratio1 <= 0.90));
   printf("  level 3 at least gzip -6's speed (%.1f MB/s CPU): %.1f %s; at most 0.84 x gzip -9: %.3f %s\n",
-         speed(Median(gzip6.pack)), speed(l3.ours.seconds), verdict(l3.ours.seconds <= Median(gzip6.pack)),
-         ratio3, verdict(ratio3 <= 0.84));
+         speed(Median(gzip6.pack)), speed(l3.ours.seconds), verdict(l3.ours.seconds <= Median(gzip6.pack)), ratio3,
+         verdict(ratio3 <= 0.84));
   std::string differ, larger;
   for (int level = 1; level <= pack::kMaxLevel; ++level) {
     if (!levels[level].same_bytes) differ += " " + std::to_string(level);
@@ -365,8 +366,8 @@ void CorpusTable() {
   printf("  the same bytes on one core or two: %s\n", differ.empty() ? "ok" : ("DIFFER at level" + differ).c_str());
   if (baseline != nullptr) {
     bool four_or_five = larger.find('4') != std::string::npos || larger.find('5') != std::string::npos;
-    printf("  levels 4 and 5 no larger than the earlier build's: %s; larger at any level:%s\n",
-           verdict(!four_or_five), larger.empty() ? " none" : larger.c_str());
+    printf("  levels 4 and 5 no larger than the earlier build's: %s; larger at any level:%s\n", verdict(!four_or_five),
+           larger.empty() ? " none" : larger.c_str());
   }
   double ratio5 = static_cast<double>(l5.ours.bytes) / gzip;
   printf("  level 5 at most 0.95 x gzip -9: %.3f %s\n", ratio5, verdict(ratio5 <= 0.95));
@@ -374,8 +375,8 @@ void CorpusTable() {
     // Met in wall time, which the author waits for; processor time shown too.
     double cpu_ratio = l5.before_speed_work.seconds / l5.ours.seconds;
     double wall_ratio = l5.before_speed_work.wall / l5.ours.wall;
-    printf("  level 5 beside the build before the speed work (4 x its speed): wall %.2f %s, CPU %.2f\n",
-           wall_ratio, verdict(wall_ratio >= 4), cpu_ratio);
+    printf("  level 5 beside the build before the speed work (4 x its speed): wall %.2f %s, CPU %.2f\n", wall_ratio,
+           verdict(wall_ratio >= 4), cpu_ratio);
   }
 }
 

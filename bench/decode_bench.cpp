@@ -122,14 +122,13 @@ class Inflater {
 
 void PrintRow(const char* name, size_t size, const Figures& f) {
   bool large = size >= 1000000;
-  printf("%-28s %9.1f %-3s %10.1f %10.1f %10.1f %8.2f\n", name, large ? size / 1e6 : size / 1e3,
-         large ? "MB" : "kB", f.ours, f.baseline, f.other, f.ours / f.baseline);
+  printf("%-28s %9.1f %-3s %10.1f %10.1f %10.1f %8.2f\n", name, large ? size / 1e6 : size / 1e3, large ? "MB" : "kB",
+         f.ours, f.baseline, f.other, f.ours / f.baseline);
 }
 
 void DecodingFigures(const std::vector<BenchStream>& streams) {
   printf("Decoding with the data check, MB/s of output\n");
-  printf("%-28s %13s %10s %10s %10s %8s\n", "input", "size", "ours", "zlib -9", "ours-crc",
-         "ours/zlib");
+  printf("%-28s %13s %10s %10s %10s %8s\n", "input", "size", "ours", "zlib -9", "ours-crc", "ours/zlib");
   Decoder decoder;
   for (const BenchStream& stream : streams) {
     if (!decoder.Run(stream, true)) {
@@ -147,8 +146,7 @@ void DecodingFigures(const std::vector<BenchStream>& streams) {
 
 void ChecksumFigures() {
   printf("\nCRC-32, MB/s\n");
-  printf("%-28s %13s %10s %10s %10s %8s\n", "input", "size", "ours", "zlib", "memcpy",
-         "ours/zlib");
+  printf("%-28s %13s %10s %10s %10s %8s\n", "input", "size", "ours", "zlib", "memcpy", "ours/zlib");
   Crc32Table table;
   BuildCrc32Table(&table);
   for (size_t size : {size_t{64}, size_t{4096}, size_t{65536}, size_t{16} << 20}) {

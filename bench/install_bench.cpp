@@ -64,8 +64,8 @@ void FinishTheOldWay(const std::string& path) {
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
     FILETIME created, accessed, written, local;
-    if (GetFileTime(file, &created, &accessed, &written) &&
-        DosDateTimeToFileTime(0x36CF, 0x63C0, &local) && LocalFileTimeToFileTime(&local, &written)) {
+    if (GetFileTime(file, &created, &accessed, &written) && DosDateTimeToFileTime(0x36CF, 0x63C0, &local) &&
+        LocalFileTimeToFileTime(&local, &written)) {
       SetFileTime(file, &created, &accessed, &written);
     }
     CloseHandle(file);
@@ -123,8 +123,8 @@ int main() {
   SetupState state = {};
   g_setup_state = &state;  // no language base name: no entry is language-specific
   HWND dialog = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 400, 60, nullptr, nullptr, nullptr, nullptr);
-  CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 20, 400, 20, dialog,
-                  reinterpret_cast<HMENU>(IDC_STATUS), nullptr, nullptr);
+  CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 20, 400, 20, dialog, reinterpret_cast<HMENU>(IDC_STATUS),
+                  nullptr, nullptr);
   ShowWindow(dialog, SW_SHOWNOACTIVATE);
 
   std::string archive = TempPath("install_bench.rar");

@@ -143,10 +143,12 @@ constexpr double kLibdeflateTarget = 0.6;
 const char* Verdict(double ratio, double target) { return ratio >= target ? "ok" : "MISSED"; }
 
 void DecodingTable() {
-  printf("Decoding as the installer checks a package: i686, Setup.exe's flags, under Wine;\n"
-         "MB/s of output per processor second, medians of %d rounds, CRC-32 on for all\n", kRounds);
-  printf("%-26s %7s %7s %7s %7s  %-22s %-22s\n", "input", "MB", "ours", "zlib", "libdefl",
-         "ours/zlib (before)", "ours/libdeflate (before)");
+  printf(
+      "Decoding as the installer checks a package: i686, Setup.exe's flags, under Wine;\n"
+      "MB/s of output per processor second, medians of %d rounds, CRC-32 on for all\n",
+      kRounds);
+  printf("%-26s %7s %7s %7s %7s  %-22s %-22s\n", "input", "MB", "ours", "zlib", "libdefl", "ours/zlib (before)",
+         "ours/libdeflate (before)");
 #ifdef TOLVEN_HAVE_LIBDEFLATE
   libdeflate_decompressor* decompressor = libdeflate_alloc_decompressor();
 #endif
@@ -155,8 +157,7 @@ void DecodingTable() {
     const Anchor* anchor = nullptr;
     for (const Anchor& a : kAnchors) anchor = a.kind == content.kind ? &a : anchor;
     if (anchor == nullptr) continue;
-    if (!WriteArchive(content.bytes, archive) ||
-        ExtractArchive(archive.c_str(), VerifyEntry, nullptr) != kExtractOk) {
+    if (!WriteArchive(content.bytes, archive) || ExtractArchive(archive.c_str(), VerifyEntry, nullptr) != kExtractOk) {
       printf("%-26s our archive does not pass its check\n", content.name);
       continue;
     }
@@ -172,8 +173,8 @@ void DecodingTable() {
     };
 #ifdef TOLVEN_HAVE_LIBDEFLATE
     auto deflate_back = [&] {
-      return libdeflate_gzip_decompress(decompressor, gzip.data(), gzip.size(), out.data(), out.size(),
-                                        nullptr) == LIBDEFLATE_SUCCESS;
+      return libdeflate_gzip_decompress(decompressor, gzip.data(), gzip.size(), out.data(), out.size(), nullptr) ==
+             LIBDEFLATE_SUCCESS;
     };
     if (!deflate_back() || out != content.bytes) {
       printf("%-26s libdeflate does not give the content back\n", content.name);
@@ -184,7 +185,10 @@ void DecodingTable() {
     std::vector<double> speeds = Compare(content.bytes.size(), works);
     double zlib_ratio = speeds[0] / speeds[1];
     printf("%-26s %7.1f %7.0f %7.0f ", content.name, content.bytes.size() / 1e6, speeds[0], speeds[1]);
-    if (speeds.size() > 2) printf("%7.0f ", speeds[2]); else printf("%7s ", "-");
+    if (speeds.size() > 2)
+      printf("%7.0f ", speeds[2]);
+    else
+      printf("%7s ", "-");
     printf(" %4.2f (%4.2f) %-8s", zlib_ratio, anchor->zlib_before, Verdict(zlib_ratio, kZlibTarget));
     if (speeds.size() > 2) {
       double ratio = speeds[0] / speeds[2];
@@ -194,8 +198,7 @@ void DecodingTable() {
     }
     printf("\n");
   }
-  printf("targets: ours/zlib at least %.1f, ours/libdeflate at least %.1f\n\n", kZlibTarget,
-         kLibdeflateTarget);
+  printf("targets: ours/zlib at least %.1f, ours/libdeflate at least %.1f\n\n", kZlibTarget, kLibdeflateTarget);
   DeleteFileA(archive.c_str());
 #ifdef TOLVEN_HAVE_LIBDEFLATE
   libdeflate_free_decompressor(decompressor);
@@ -263,8 +266,10 @@ void PackageTable(const char* package) {
     return;
   }
   uint64_t packed = FileSize(package);
-  printf("Where the checking pass spends its time: %s,\n%.1f MB packed, %.1f MB unpacked; "
-         "seconds, medians of %d\n", package, packed / 1e6, unpacked / 1e6, kRounds);
+  printf(
+      "Where the checking pass spends its time: %s,\n%.1f MB packed, %.1f MB unpacked; "
+      "seconds, medians of %d\n",
+      package, packed / 1e6, unpacked / 1e6, kRounds);
   printf("  %-44s %9s %9s\n", "", "processor", "wall");
   std::vector<uint8_t> block(1 << 20, 0x5A);
   Crc32Table table;
@@ -368,8 +373,7 @@ Timing SecondsToWindow(std::string command, const char* marker, bool setup_dialo
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process;
   double start = WallSeconds();
-  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process)) {
+  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
     return Timing{-1, -1};
   }
   Timing seconds = {-1, -1};
@@ -392,8 +396,8 @@ constexpr char kShowWindowArgument[] = "--show-window";
 
 // The floor: a program of the same machine that shows a window at once.
 int ShowWindowAtOnce() {
-  HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr,
-                                nullptr, nullptr, nullptr);
+  HWND window =
+      CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
   MSG message;
   while (window != nullptr && GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
   return 0;
@@ -420,12 +424,16 @@ void WaitTable(const char* package, const char* earlier) {
   };
   std::vector<Program> programs = {
       {"Setup.exe, this build", std::string("\"") + package + "\"", file_name(package), true, {}, {}},
-      {"a program that shows a window at once", std::string("\"") + self + "\" " + kShowWindowArgument,
-       kShowWindowArgument, false, {}, {}},
+      {"a program that shows a window at once",
+       std::string("\"") + self + "\" " + kShowWindowArgument,
+       kShowWindowArgument,
+       false,
+       {},
+       {}},
   };
   if (earlier != nullptr && earlier[0] != '\0') {
-    programs.push_back({"Setup.exe, the earlier build", std::string("\"") + earlier + "\"", file_name(earlier),
-                        true, {}, {}});
+    programs.push_back(
+        {"Setup.exe, the earlier build", std::string("\"") + earlier + "\"", file_name(earlier), true, {}, {}});
   }
   for (int round = 0; round < 3; ++round) {
     for (Program& program : programs) {
@@ -434,14 +442,18 @@ void WaitTable(const char* package, const char* earlier) {
       program.wall.push_back(seconds.wall);
     }
   }
-  printf("From start to a visible window, medians of 3 (earlier: %.2f s wall for 402 MB);\n"
-         "the program's own processor seconds until then, and wall seconds\n", kWaitBefore);
+  printf(
+      "From start to a visible window, medians of 3 (earlier: %.2f s wall for 402 MB);\n"
+      "the program's own processor seconds until then, and wall seconds\n",
+      kWaitBefore);
   printf("  %-40s %9s %9s\n", "", "processor", "wall");
   std::vector<Timing> medians;
   for (const Program& program : programs) {
     medians.push_back(Timing{Median(program.cpu), Median(program.wall)});
-    if (medians.back().wall < 0) printf("  %-40s no window\n", program.what);
-    else printf("  %-40s %7.2f s %7.2f s\n", program.what, medians.back().cpu, medians.back().wall);
+    if (medians.back().wall < 0)
+      printf("  %-40s no window\n", program.what);
+    else
+      printf("  %-40s %7.2f s %7.2f s\n", program.what, medians.back().cpu, medians.back().wall);
   }
   // This build's Setup.exe first, the earlier build's last.
   if (medians.size() > 2 && medians[0].cpu > 0 && medians[2].cpu > 0) {
@@ -458,11 +470,13 @@ void SizeTable(const char* setup, const char* earlier) {
   uint64_t size = FileSize(setup);
   printf("Setup.exe: %llu bytes; the earlier build ", static_cast<unsigned long long>(size));
   uint64_t before = earlier != nullptr ? FileSize(earlier) : 0;
-  if (before != 0) printf("%llu", static_cast<unsigned long long>(before));
-  else printf("not built");
-  printf(" (%llu when the work began): %s; moonshot %llu: %s\n\n",
-         static_cast<unsigned long long>(kSizeBefore), size <= kSizeBefore ? "ok" : "LARGER",
-         static_cast<unsigned long long>(kMoonshot), size <= kMoonshot ? "ok" : "not yet");
+  if (before != 0)
+    printf("%llu", static_cast<unsigned long long>(before));
+  else
+    printf("not built");
+  printf(" (%llu when the work began): %s; moonshot %llu: %s\n\n", static_cast<unsigned long long>(kSizeBefore),
+         size <= kSizeBefore ? "ok" : "LARGER", static_cast<unsigned long long>(kMoonshot),
+         size <= kMoonshot ? "ok" : "not yet");
 }
 
 }  // namespace

@@ -8,9 +8,9 @@
 // Outcomes of AppendBounded and CopyBounded. Callers may ignore them; they
 // only say whether the text was cut.
 enum BoundedTextResult {
-  kTextWhole = 0,       // everything was appended (or the size was 0)
-  kTextTruncated = 111, // only the front of the source fitted
-  kTextNoRoom = 123,    // the destination was already full; nothing appended
+  kTextWhole = 0,        // everything was appended (or the size was 0)
+  kTextTruncated = 111,  // only the front of the source fitted
+  kTextNoRoom = 123,     // the destination was already full; nothing appended
 };
 
 // Appends `source` to the text in `destination`, a buffer of `size` bytes

@@ -14,7 +14,7 @@ uint8_t Windows1252Upper(uint8_t byte) {
     return static_cast<uint8_t>(byte - 0x20);
   }
   if (byte == 0x9A || byte == 0x9C || byte == 0x9E) return static_cast<uint8_t>(byte - 0x10);  // š œ ž
-  if (byte == 0xFF) return 0x9F;  // ÿ
+  if (byte == 0xFF) return 0x9F;                                                               // ÿ
   return byte;
 }
 

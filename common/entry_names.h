@@ -12,10 +12,10 @@
 // one, open a device or a stream for it, or create no file at all.
 enum EntryNameFault {
   kNameFine = 0,
-  kNameStream = 1,     // a colon: a drive, or a stream of another file
-  kNameTrailing = 2,   // a component ends in a dot or a blank, which Windows drops
-  kNameDevice = 3,     // a component Windows opens as a device (CON, NUL.TXT, COM1 ...)
-  kNameFolder = 4,     // ends in a separator (for mksetup also in "."): names a folder
+  kNameStream = 1,    // a colon: a drive, or a stream of another file
+  kNameTrailing = 2,  // a component ends in a dot or a blank, which Windows drops
+  kNameDevice = 3,    // a component Windows opens as a device (CON, NUL.TXT, COM1 ...)
+  kNameFolder = 4,    // ends in a separator (for mksetup also in "."): names a folder
   // mksetup refuses these as well, its own stricter rules (AuthorNameFault,
   // tools/entry_name_check.h): written under a folder the user chose, such
   // names could land outside it. The installer places only the file-name

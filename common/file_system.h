@@ -33,7 +33,6 @@ bool FsExists(const char* path);
 // point, junctions included), whatever it leads to.
 bool FsIsLink(const char* path);
 
-
 // Opens the file for binary reading, letting others read it too but not
 // write it while it is open. Null when it cannot be opened.
 FILE* FsOpenShared(const char* path);

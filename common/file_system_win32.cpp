@@ -19,9 +19,7 @@ void FsToWide(WideChar* destination, const char* source, size_t capacity) {
   destination[capacity - 1] = 0;
 }
 
-bool FsExists(const char* path) {
-  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-}
+bool FsExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
 bool FsIsLink(const char* path) {
   DWORD attributes = GetFileAttributesA(path);

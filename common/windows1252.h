@@ -10,4 +10,3 @@ uint16_t Windows1252ToUnicode(uint8_t byte);
 
 // The Windows-1252 byte for a code point; false when it has none.
 bool UnicodeToWindows1252(uint32_t code_point, uint8_t* byte);
-

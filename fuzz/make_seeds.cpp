@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
   }
   std::vector<std::pair<std::string, std::string>> seeds;
   seeds.emplace_back("stored", ArchiveOf({StoredEntry("readme.txt", "hello, world\n"),
-                                        StoredEntry("dir/data.bin", std::string(5000, '\x5A'))}));
+                                          StoredEntry("dir/data.bin", std::string(5000, '\x5A'))}));
   MainHeaderFields commented;
   commented.extra = "a comment inside the main header";
   FileEntryFields folder = StoredEntry("dir", "");

@@ -36,8 +36,7 @@ pack::Packer* PackerFor(int level, bool second_thread) {
 // Decodes one packed entry and traps unless it gives back `original`.
 void Unpack(ExtractContext* context, uint8_t* window, const std::vector<uint8_t>& packed,
             const std::vector<uint8_t>& original, bool solid) {
-  UnpackFromMemory(context, window, packed.data(), packed.size(),
-                   static_cast<uint32_t>(original.size()), solid);
+  UnpackFromMemory(context, window, packed.data(), packed.size(), static_cast<uint32_t>(original.size()), solid);
   if (context->decoder.unpack_stop != kUnpackComplete || context->delivered != original.size()) __builtin_trap();
   uint32_t expected = Crc32Update(context->crc32_table, 0xFFFFFFFF, original.data(), original.size());
   if (context->entry_crc != expected) __builtin_trap();

@@ -17,10 +17,11 @@ constexpr size_t kHeaderSize = 9;
 uint32_t Size22(const uint8_t* p) { return (p[0] | p[1] << 8 | p[2] << 16) & 0x3FFFFF; }
 
 // Decodes one entry from `packed`; checks what must hold after any entry.
-void Entry(ExtractContext* context, uint8_t* window, const uint8_t* packed, size_t size,
-           uint32_t unpacked_size, bool solid) {
+void Entry(ExtractContext* context, uint8_t* window, const uint8_t* packed, size_t size, uint32_t unpacked_size,
+           bool solid) {
   UnpackFromMemory(context, window, packed, size, unpacked_size, solid);
-  if (context->decoder.win_pos != context->decoder.win_flushed || context->decoder.win_pos >= kWindowBufferSize) __builtin_trap();
+  if (context->decoder.win_pos != context->decoder.win_flushed || context->decoder.win_pos >= kWindowBufferSize)
+    __builtin_trap();
   if (context->decoder.window_dirty > kWindowBufferSize) __builtin_trap();
   if (context->decoder.unpack_stop == kUnpackComplete && context->delivered < unpacked_size) __builtin_trap();
   // A match may overshoot the size by less than its longest length.
@@ -43,8 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t split = (data[7] | data[8] << 8) % (rest + 1);
   if ((flags & 4) == 0) split = rest;
   Entry(context, window, packed, split, Size22(data + 1), (flags & 1) != 0);
-  if ((flags & 4) != 0)
-    Entry(context, window, packed + split, rest - split, Size22(data + 4), (flags & 2) != 0);
+  if ((flags & 4) != 0) Entry(context, window, packed + split, rest - split, Size22(data + 4), (flags & 2) != 0);
 
   FreeAndNull(window);
   FreeAndNull(context);

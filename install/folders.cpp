@@ -174,8 +174,8 @@ int ShowSystemError(HWND owner, DWORD code, const char* caption, UINT buttons) {
   // Inserts are ignored: there are no arguments to fill them from, and a
   // message with %1 would otherwise read arguments that do not exist.
   DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&system_text), 0, nullptr);
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+      MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&system_text), 0, nullptr);
   char text[512] = {};
   if (length != 0 && system_text != nullptr) CopyBounded(text, system_text, sizeof text);
   if (system_text != nullptr) LocalFree(system_text);

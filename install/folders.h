@@ -9,10 +9,10 @@
 
 // Results of CreateFolderPath.
 enum CreateFolderResult {
-  kFolderCreated = 0,        // the folder was made now
-  kFolderNotCreated = 2,     // it exists, or cannot be made, or its missing
-                             // parent would be a drive root
-  kFolderParentsOnly = 3,    // missing parents were made, the folder then failed
+  kFolderCreated = 0,      // the folder was made now
+  kFolderNotCreated = 2,   // it exists, or cannot be made, or its missing
+                           // parent would be a drive root
+  kFolderParentsOnly = 3,  // missing parents were made, the folder then failed
 };
 
 // Creates the folder and every missing parent, outermost first.

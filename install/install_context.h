@@ -13,16 +13,16 @@
 // All texts are zero-terminated ANSI and written only through the bounded
 // helpers with the field's size as bound.
 struct InstallContext {
-  HWND dialog;              // owner of message boxes; holds controls 1010, 1047
-  int32_t german_count;     // entries accepted for "DE"; only tested for != 0
-  char edition_prefix[8];   // "9x" or "xp": the edition item's 4 data bytes
-  char destination[260];    // folder entries are written into
-  char main_exe[32];        // file name of the main program
-  char license_file[32];    // "LICENSE.TXT" as stored, once placed
-  char order_file[32];      // "ORDER.HTM" as stored, once placed
-  char order_file_de[32];   // "BESTELL.HTM" as stored, once placed
-  char uninstaller[32];     // "UnInst.exe" as stored, once placed
-  char temp_folder[260];    // numbered temporary folder; empty unless used
+  HWND dialog;                  // owner of message boxes; holds controls 1010, 1047
+  int32_t german_count;         // entries accepted for "DE"; only tested for != 0
+  char edition_prefix[8];       // "9x" or "xp": the edition item's 4 data bytes
+  char destination[260];        // folder entries are written into
+  char main_exe[32];            // file name of the main program
+  char license_file[32];        // "LICENSE.TXT" as stored, once placed
+  char order_file[32];          // "ORDER.HTM" as stored, once placed
+  char order_file_de[32];       // "BESTELL.HTM" as stored, once placed
+  char uninstaller[32];         // "UnInst.exe" as stored, once placed
+  char temp_folder[260];        // numbered temporary folder; empty unless used
   char final_destination[260];  // the user's folder while the fallback runs
   // Tick count when the status line last changed, 0 before the first file
   // of a pass: the line follows the files at most every kStatusInterval ms.

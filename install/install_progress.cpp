@@ -11,8 +11,8 @@ namespace {
 constexpr int16_t kTextCancelQuestion = 3004;
 
 // Everything the user could change or start; Cancel stays.
-const int16_t kBusyControls[] = {IDC_INSTALL, IDC_EDITION, IDC_LANGUAGES, IDC_FOLDER, IDC_BROWSE,
-                             IDC_START_MENU, IDC_DESKTOP_ICON, IDC_QUICK_LAUNCH};
+const int16_t kBusyControls[] = {IDC_INSTALL, IDC_EDITION,    IDC_LANGUAGES,    IDC_FOLDER,
+                                 IDC_BROWSE,  IDC_START_MENU, IDC_DESKTOP_ICON, IDC_QUICK_LAUNCH};
 
 // The run under way, from BeginInstallProgress to EndInstallProgress; null
 // between runs. The program has one dialog, so one run at a time.

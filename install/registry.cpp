@@ -84,8 +84,8 @@ bool QuotedPath(char* out, const char* folder, const char* file_name) {
 }
 
 bool CreateKeyForWriting(HKEY root, const char* key_name, HKEY* key) {
-  return RegCreateKeyExA(root, key_name, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, key,
-                         nullptr) == ERROR_SUCCESS;
+  return RegCreateKeyExA(root, key_name, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, key, nullptr) ==
+         ERROR_SUCCESS;
 }
 
 // A system call that fills `out` and returns the length written, or the

@@ -8,10 +8,10 @@
 // Results of RunInstallation besides 0 and the failing results of the
 // installing pass (ExtractResult).
 enum InstallResult {
-  kInstallNoDestination = -20,  // the folder is empty, too long, not fully
-                                // qualified, a drive's root, or cannot be made
-  kInstallNotMoved = -21,       // the fallback's files could not be moved into place
-  kInstallNotConfirmed = -22,   // the user kept the copy registered in another folder
+  kInstallNoDestination = -20,   // the folder is empty, too long, not fully
+                                 // qualified, a drive's root, or cannot be made
+  kInstallNotMoved = -21,        // the fallback's files could not be moved into place
+  kInstallNotConfirmed = -22,    // the user kept the copy registered in another folder
   kInstallProductRunning = -23,  // a window of the product is still there
   kInstallFileInUse = -24,       // a file to be replaced is open in another program
   kInstallNotWritten = -25,      // a file did not take all of its bytes (a full disk)

@@ -35,8 +35,8 @@ bool Exists(const char* path) { return CheckFileExists(path) == 0; }
 bool Note(UndoJournal* journal, char kind, const char* first, const char* second) {
   // Two paths and the line's five characters: within wsprintfA's bound.
   char line[2 * kPathSize + 8];
-  DWORD length = static_cast<DWORD>(wsprintfA(line, "%c\t%s%s%s\r\n", kind, first, second != nullptr ? "\t" : "",
-                                              second != nullptr ? second : ""));
+  DWORD length = static_cast<DWORD>(
+      wsprintfA(line, "%c\t%s%s%s\r\n", kind, first, second != nullptr ? "\t" : "", second != nullptr ? second : ""));
   DWORD written = 0;
   return WriteFile(journal->record, line, length, &written, nullptr) && written == length;
 }

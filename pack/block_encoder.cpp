@@ -17,7 +17,10 @@ void Count(const Token* tokens, size_t count, BlockPlan* f) {
     TokenSymbols s = SymbolsOf(tokens[i]);
     ++f->main[s.main];
     if (s.second >= 0) {
-      if (s.second_is_distance) ++f->dist[s.second]; else ++f->rep_length[s.second];
+      if (s.second_is_distance)
+        ++f->dist[s.second];
+      else
+        ++f->rep_length[s.second];
     }
   }
   f->main[kNewTablesSymbol] += 1;
@@ -88,16 +91,15 @@ void BlockEncoder::EncodeBlock(const Token* tokens, size_t count, bool header_du
   EncodeBlock(tokens, count, plan, header_due, out);
 }
 
-void BlockEncoder::EncodeBlock(const Token* tokens, size_t count, const BlockPlan& f,
-                               bool header_due, BitWriter* out) {
+void BlockEncoder::EncodeBlock(const Token* tokens, size_t count, const BlockPlan& f, bool header_due, BitWriter* out) {
   const CodeLengths& fresh = f.lengths;
   if (header_due) {
     WriteTableHeader(Flat(lengths_), Flat(fresh), out);
     Adopt(fresh);
   } else {
     uint64_t keep = SymbolBits(f, lengths_);
-    uint64_t change = lengths_.main[kNewTablesSymbol] + TableHeaderBits(Flat(lengths_), Flat(fresh)) +
-                      SymbolBits(f, fresh);
+    uint64_t change =
+        lengths_.main[kNewTablesSymbol] + TableHeaderBits(Flat(lengths_), Flat(fresh)) + SymbolBits(f, fresh);
     if (change < keep) {
       out->Write(main_codes_[kNewTablesSymbol], lengths_.main[kNewTablesSymbol]);
       WriteTableHeader(Flat(lengths_), Flat(fresh), out);

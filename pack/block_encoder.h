@@ -33,8 +33,7 @@ class BlockEncoder {
   // comes out smaller.
   void EncodeBlock(const Token* tokens, size_t count, bool header_due, BitWriter* out);
   // The same with the block's plan made beforehand (on another thread).
-  void EncodeBlock(const Token* tokens, size_t count, const BlockPlan& plan, bool header_due,
-                   BitWriter* out);
+  void EncodeBlock(const Token* tokens, size_t count, const BlockPlan& plan, bool header_due, BitWriter* out);
 
   bool has_tables() const { return has_tables_; }
   const CodeLengths& lengths() const { return lengths_; }

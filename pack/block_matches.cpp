@@ -6,14 +6,14 @@
 
 namespace pack {
 
-void BlockMatches::Collect(MatchFinder* finder, const History& history, uint32_t start,
-                           uint32_t stop, uint32_t data_end, uint32_t nice_length) {
+void BlockMatches::Collect(MatchFinder* finder, const History& history, uint32_t start, uint32_t stop,
+                           uint32_t data_end, uint32_t nice_length) {
   Prepare(finder, history, start, stop, data_end);
   Complete(finder, history, nice_length);
 }
 
-void BlockMatches::Prepare(MatchFinder* finder, const History& history, uint32_t start,
-                           uint32_t stop, uint32_t data_end) {
+void BlockMatches::Prepare(MatchFinder* finder, const History& history, uint32_t start, uint32_t stop,
+                           uint32_t data_end) {
   uint32_t count = stop - start;
   start_ = start;
   stop_ = stop;
@@ -70,8 +70,7 @@ void BlockMatches::Complete(MatchFinder* finder, const History& history, uint32_
   begin_[count] = static_cast<uint32_t>(matches_.size());
 }
 
-void BlockMatches::CollectFromChains(MatchFinder* finder, const History& history,
-                                     uint32_t nice_length) {
+void BlockMatches::CollectFromChains(MatchFinder* finder, const History& history, uint32_t nice_length) {
   const uint32_t start = start_;
   const uint32_t stop = stop_;
   const uint32_t data_end = data_end_;

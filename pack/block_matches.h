@@ -18,8 +18,8 @@ class BlockMatches {
   // `data_end`) and records them all in `finder`. Through data without
   // matches fewer positions are searched; inside a match of `nice_length`
   // or more none are, since the parser takes such a match as it stands.
-  void Collect(MatchFinder* finder, const History& history, uint32_t start, uint32_t stop,
-               uint32_t data_end, uint32_t nice_length);
+  void Collect(MatchFinder* finder, const History& history, uint32_t start, uint32_t stop, uint32_t data_end,
+               uint32_t nice_length);
 
   // Collect in two steps, so that the next block can be prepared while the
   // trees are walked for this one: the two use separate tables of the
@@ -27,8 +27,7 @@ class BlockMatches {
   // position; Complete chooses the positions to search, walks the trees and
   // puts all matches in order. With chains Prepare only notes the block and
   // Complete does all the work.
-  void Prepare(MatchFinder* finder, const History& history, uint32_t start, uint32_t stop,
-               uint32_t data_end);
+  void Prepare(MatchFinder* finder, const History& history, uint32_t start, uint32_t stop, uint32_t data_end);
   void Complete(MatchFinder* finder, const History& history, uint32_t nice_length);
 
   uint32_t start() const { return start_; }
@@ -36,9 +35,7 @@ class BlockMatches {
 
   // The matches at `position`, by increasing length (none may exist in the
   // whole block: then the vector has no storage to index).
-  const Match* Ladder(uint32_t position) const {
-    return matches_.data() + begin_[position - start_];
-  }
+  const Match* Ladder(uint32_t position) const { return matches_.data() + begin_[position - start_]; }
   int LadderSize(uint32_t position) const {
     uint32_t at = position - start_;
     return static_cast<int>(begin_[at + 1] - begin_[at]);

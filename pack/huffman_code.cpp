@@ -60,8 +60,7 @@ void BuildCodeLengths(const uint32_t* freqs, int count, int max_length, uint8_t*
     }
     std::vector<int> merged;
     merged.reserve(leaves.size() + packages.size());
-    std::merge(leaves.begin(), leaves.end(), packages.begin(), packages.end(),
-               std::back_inserter(merged),
+    std::merge(leaves.begin(), leaves.end(), packages.begin(), packages.end(), std::back_inserter(merged),
                [&](int a, int b) { return pool[a].weight < pool[b].weight; });
     list.swap(merged);
   }

@@ -10,7 +10,10 @@ uint32_t SlotOf(const Base (&base)[N], uint32_t value) {
   uint32_t low = 0, high = N - 1;
   while (low < high) {
     uint32_t mid = (low + high + 1) / 2;
-    if (base[mid] <= value) low = mid; else high = mid - 1;
+    if (base[mid] <= value)
+      low = mid;
+    else
+      high = mid - 1;
   }
   return low;
 }

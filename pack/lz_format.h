@@ -20,21 +20,15 @@ constexpr int kLengthCodeSymbols = static_cast<int>(kLengthCodeAlphabet);
 // A new match codes length - 3 - LengthBonus(distance) in a length slot; a
 // match at a recent distance codes length - 2 - RecentLengthBonus(distance).
 // Far matches thus cannot be shorter than 3 + bonus (or 2 + bonus).
-inline uint32_t LengthBonus(uint32_t distance) {
-  return (distance >= kLongDistance) + (distance >= kVeryLongDistance);
-}
+inline uint32_t LengthBonus(uint32_t distance) { return (distance >= kLongDistance) + (distance >= kVeryLongDistance); }
 inline uint32_t RecentLengthBonus(uint32_t distance) {
   return (distance >= kRecentNearDistance) + LengthBonus(distance);
 }
 
 inline uint32_t MinNewMatch(uint32_t distance) { return kMinNewMatch + LengthBonus(distance); }
 inline uint32_t MaxNewMatch(uint32_t distance) { return MinNewMatch(distance) + kMaxLengthValue; }
-inline uint32_t MinRecentMatch(uint32_t distance) {
-  return kMinRecentMatch + RecentLengthBonus(distance);
-}
-inline uint32_t MaxRecentMatch(uint32_t distance) {
-  return MinRecentMatch(distance) + kMaxLengthValue;
-}
+inline uint32_t MinRecentMatch(uint32_t distance) { return kMinRecentMatch + RecentLengthBonus(distance); }
+inline uint32_t MaxRecentMatch(uint32_t distance) { return MinRecentMatch(distance) + kMaxLengthValue; }
 
 // A value split into a slot and the extra bits that follow it.
 struct SlotCode {

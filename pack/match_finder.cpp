@@ -99,8 +99,8 @@ void MatchFinder::Insert(const History& history, uint32_t position) {
   head = position;
 }
 
-Match MatchFinder::NearMatch(const History& history, uint32_t position, uint32_t max_length,
-                             uint32_t lowest, uint32_t near) const {
+Match MatchFinder::NearMatch(const History& history, uint32_t position, uint32_t max_length, uint32_t lowest,
+                             uint32_t near) const {
   // A 3-byte match only counts when it is near enough to code as one.
   if (max_length >= kMinNewMatch && near >= lowest && near < position && position - near < kLongDistance) {
     uint32_t length = MatchLength(history.At(near), history.At(position), max_length);
@@ -109,15 +109,15 @@ Match MatchFinder::NearMatch(const History& history, uint32_t position, uint32_t
   return Match{0, 0};
 }
 
-void MatchFinder::FindNearMatch(const History& history, uint32_t position, uint32_t max_length,
-                                uint32_t lowest, Match* near) {
+void MatchFinder::FindNearMatch(const History& history, uint32_t position, uint32_t max_length, uint32_t lowest,
+                                Match* near) {
   uint32_t& head3 = head3_[Hash3(history.At(position))];
   *near = NearMatch(history, position, max_length, lowest, head3);
   head3 = position;
 }
 
-int MatchFinder::FindMatches(const History& history, uint32_t position, uint32_t max_length,
-                             uint32_t lowest, bool record, Match* out) {
+int MatchFinder::FindMatches(const History& history, uint32_t position, uint32_t max_length, uint32_t lowest,
+                             bool record, Match* out) {
   const uint8_t* here = history.At(position);
   uint32_t& head3 = head3_[Hash3(here)];
   Match near = NearMatch(history, position, max_length, lowest, head3);
@@ -177,15 +177,22 @@ void MatchFinder::PushToBucket(uint32_t* bucket, uint32_t position) const {
   // Spelled out: as a loop, the compiler calls the library's memmove,
   // which costs more than the few moves themselves.
   switch (depth_) {
-    case 4: bucket[3] = bucket[2]; [[fallthrough]];
-    case 3: bucket[2] = bucket[1]; [[fallthrough]];
-    case 2: bucket[1] = bucket[0]; [[fallthrough]];
-    default: bucket[0] = position;
+    case 4:
+      bucket[3] = bucket[2];
+      [[fallthrough]];
+    case 3:
+      bucket[2] = bucket[1];
+      [[fallthrough]];
+    case 2:
+      bucket[1] = bucket[0];
+      [[fallthrough]];
+    default:
+      bucket[0] = position;
   }
 }
 
-int MatchFinder::BucketMatches(const History& history, uint32_t position, uint32_t max_length,
-                               uint32_t lowest, bool record, int count, uint32_t best, Match* out) {
+int MatchFinder::BucketMatches(const History& history, uint32_t position, uint32_t max_length, uint32_t lowest,
+                               bool record, int count, uint32_t best, Match* out) {
   const uint8_t* here = history.At(position);
   uint32_t* bucket = &head_[Hash4(here) * depth_];
   // The candidates before the position is recorded in their place; without
@@ -219,8 +226,7 @@ int MatchFinder::BucketMatches(const History& history, uint32_t position, uint32
     uint64_t hash = Hash8(here);
     const FarSlot& slot = far_[hash >> (64 - kFarBits)];
     uint32_t candidate = slot.position;
-    if (slot.check == static_cast<uint32_t>(hash) && candidate >= lowest && candidate != 0 &&
-        candidate < position) {
+    if (slot.check == static_cast<uint32_t>(hash) && candidate >= lowest && candidate != 0 && candidate < position) {
       uint32_t length = MatchLength(history.At(candidate), here, max_length);
       uint32_t distance = position - candidate;
       if (length > best && length >= MinNewMatch(distance)) out[count++] = Match{length, distance};
@@ -235,8 +241,8 @@ void MatchFinder::KeepFar(const History& history, uint32_t position) {
   far_[hash >> (64 - kFarBits)] = FarSlot{position, static_cast<uint32_t>(hash)};
 }
 
-int MatchFinder::TreeMatches(const History& history, uint32_t position, uint32_t max_length,
-                             uint32_t lowest, uint32_t best, Match* out, int room) {
+int MatchFinder::TreeMatches(const History& history, uint32_t position, uint32_t max_length, uint32_t lowest,
+                             uint32_t best, Match* out, int room) {
   const uint8_t* here = history.At(position);
   uint32_t& head = head_[Hash4(here)];
   uint32_t candidate = head;
@@ -301,14 +307,12 @@ int MatchFinder::TreeMatches(const History& history, uint32_t position, uint32_t
   return count;
 }
 
-uint32_t MatchFinder::FindShortMatch(const History& history, uint32_t position, uint32_t lowest,
-                                     bool record) {
+uint32_t MatchFinder::FindShortMatch(const History& history, uint32_t position, uint32_t lowest, bool record) {
   const uint8_t* here = history.At(position);
   uint32_t& head = pair_head_[here[0] | (here[1] << 8)];
   uint32_t candidate = head;
   if (record) head = position;
-  if (candidate == 0 || candidate < lowest || candidate >= position ||
-      position - candidate > kMaxShortDistance) {
+  if (candidate == 0 || candidate < lowest || candidate >= position || position - candidate > kMaxShortDistance) {
     return 0;
   }
   const uint8_t* there = history.At(candidate);

@@ -32,9 +32,7 @@ struct Match {
 };
 
 // How much of a found match a new-match token can code.
-inline uint32_t CodableLength(const Match& match) {
-  return std::min(match.length, MaxNewMatch(match.distance));
-}
+inline uint32_t CodableLength(const Match& match) { return std::min(match.length, MaxNewMatch(match.distance)); }
 
 // Through data without matches (already compressed) the parsers search
 // fewer positions: after this many fruitless searches in a row, one more
@@ -73,8 +71,8 @@ class MatchFinder {
   // can be coded. Candidates lie at or after `lowest` and before
   // `position`. With `record` the position is recorded too; without, it may
   // already have been.
-  int FindMatches(const History& history, uint32_t position, uint32_t max_length,
-                  uint32_t lowest, bool record, Match* out);
+  int FindMatches(const History& history, uint32_t position, uint32_t max_length, uint32_t lowest, bool record,
+                  Match* out);
 
   // Trees: the same search in two steps that use separate tables, so that
   // one thread can take the first for some positions while another walks
@@ -83,10 +81,9 @@ class MatchFinder {
   // for it; TreeMatches walks the tree of the position's hash and puts the
   // position at its top, reporting (when `out` is given) each match longer
   // than `best` met on the way, at most `room` of them, the longest kept.
-  void FindNearMatch(const History& history, uint32_t position, uint32_t max_length,
-                     uint32_t lowest, Match* near);
-  int TreeMatches(const History& history, uint32_t position, uint32_t max_length, uint32_t lowest,
-                  uint32_t best, Match* out, int room);
+  void FindNearMatch(const History& history, uint32_t position, uint32_t max_length, uint32_t lowest, Match* near);
+  int TreeMatches(const History& history, uint32_t position, uint32_t max_length, uint32_t lowest, uint32_t best,
+                  Match* out, int room);
 
   // The distance of the nearest 2-byte match within 256 bytes, or 0. With
   // `record`, also records the position's byte pair (FindMatches does not).
@@ -102,14 +99,13 @@ class MatchFinder {
   void PushToBucket(uint32_t* bucket, uint32_t position) const;
   // Buckets: keeps `position` by its 8-byte hash when it is one of those kept.
   void KeepFar(const History& history, uint32_t position);
-  int BucketMatches(const History& history, uint32_t position, uint32_t max_length, uint32_t lowest,
-                    bool record, int count, uint32_t best, Match* out);
+  int BucketMatches(const History& history, uint32_t position, uint32_t max_length, uint32_t lowest, bool record,
+                    int count, uint32_t best, Match* out);
   static uint32_t Hash3(const uint8_t* bytes);
   static uint64_t Hash8(const uint8_t* bytes);
   // The match with `near`, the newest position with the same 3-byte hash,
   // if it is one that can be coded (else length 0).
-  Match NearMatch(const History& history, uint32_t position, uint32_t max_length, uint32_t lowest,
-                  uint32_t near) const;
+  Match NearMatch(const History& history, uint32_t position, uint32_t max_length, uint32_t lowest, uint32_t near) const;
 
   FinderKind kind_;
   int hash_bits_;

@@ -44,8 +44,8 @@ Packer::Packer(int level, bool second_thread)
   optimal_ = settings.parser.optimal;
   nice_length_ = settings.parser.nice_length;
   history_ = std::make_unique<History>();
-  finder_ = std::make_unique<MatchFinder>(settings.finder, settings.hash_bits, settings.depth,
-                                          settings.parser.nice_length);
+  finder_ =
+      std::make_unique<MatchFinder>(settings.finder, settings.hash_bits, settings.depth, settings.parser.nice_length);
   parser_ = std::make_unique<Parser>(settings.parser, history_.get(), finder_.get());
   block_bytes_ = settings.block_bytes;
 }
@@ -110,7 +110,10 @@ PackedEntry Packer::PackEntry(PackInput* input, PackOutput* output, bool solid) 
   history_->BeginEntry();
   stream_.open = true;
   bits_.Clear();
-  if (optimal_) PackOptimal(&entry); else PackLazy(&entry);
+  if (optimal_)
+    PackOptimal(&entry);
+  else
+    PackLazy(&entry);
   if (entry.header_due) {
     // An empty non-solid entry still gets tables, so that the decoder's
     // state after it is defined.
@@ -122,8 +125,7 @@ PackedEntry Packer::PackEntry(PackInput* input, PackOutput* output, bool solid) 
 }
 
 void Packer::EncodeParsed(Entry* entry) {
-  stream_.encoder.EncodeBlock(coded_tokens_.data(), coded_tokens_.size(), coded_plan_,
-                              entry->header_due, &bits_);
+  stream_.encoder.EncodeBlock(coded_tokens_.data(), coded_tokens_.size(), coded_plan_, entry->header_due, &bits_);
   entry->header_due = false;
   FlushBits(entry->output, entry->result);
 }
@@ -208,7 +210,8 @@ void Packer::PackOptimal(Entry* entry) {
       auto parse = [&](const Prices& p) {
         return parser_->ParseOptimal(*current, block_start, p, &stream_.recent, &tokens_);
       };
-      PricesForBlock(parse, [] {}, &prices);
+      PricesForBlock(
+          parse, [] {}, &prices);
       tokens_.clear();
       position = parse(prices);
       EncodeTokens(entry);

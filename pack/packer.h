@@ -83,7 +83,7 @@ class Packer {
     PackInput* input;
     PackOutput* output;
     PackedEntry* result;
-    bool at_end;  // input has no more bytes
+    bool at_end;      // input has no more bytes
     bool header_due;  // the next block starts with a table header
   };
 
@@ -132,7 +132,7 @@ class Packer {
   std::vector<uint8_t> out_bytes_;
   uint32_t block_bytes_;
   BlockMatches matches_[3];  // one block being parsed, the next searched, the one after prepared
-  TaskThread helper_;  // searches (levels 4 and 5) or codes (1 to 3) beside the parse
+  TaskThread helper_;        // searches (levels 4 and 5) or codes (1 to 3) beside the parse
 };
 
 }  // namespace pack

@@ -33,8 +33,7 @@ void Parser::InsertUpTo(uint32_t position, uint32_t data_end) {
 // ---------------------------------------------------------------------------
 // Lazy parsing
 
-Parser::Candidate Parser::BestAt(uint32_t position, uint32_t data_end, const Prices& prices,
-                                 const RecentState& state) {
+Parser::Candidate Parser::BestAt(uint32_t position, uint32_t data_end, const Prices& prices, const RecentState& state) {
   // A position is recorded once; the lazy look-ahead may come back to it.
   bool record = position >= next_insert_;
   Candidate best{MakeToken(kLiteral, 1, 0, *history_->At(position)), 0};
@@ -63,8 +62,7 @@ Parser::Candidate Parser::BestAt(uint32_t position, uint32_t data_end, const Pri
     // The repeat of the last match may be longer than a recent-distance
     // match can code.
     uint32_t whole = MatchLength(here - distance, here, room);
-    if (k == 0 && state.last_length >= 2 && distance == state.last_distance &&
-        whole >= state.last_length) {
+    if (k == 0 && state.last_length >= 2 && distance == state.last_distance && whole >= state.last_length) {
       consider(MakeToken(kRepeatLast, state.last_length, distance), prices.RepeatLast());
     }
     uint32_t length = std::min(whole, MaxRecentMatch(distance));
@@ -78,8 +76,7 @@ Parser::Candidate Parser::BestAt(uint32_t position, uint32_t data_end, const Pri
     int count = finder_->FindMatches(*history_, position, room, lowest, record, matches);
     for (int i = 0; i < count; ++i) {
       uint32_t length = std::min(matches[i].length, MaxNewMatch(matches[i].distance));
-      consider(MakeToken(kNewMatch, length, matches[i].distance),
-               prices.NewMatch(length, matches[i].distance));
+      consider(MakeToken(kNewMatch, length, matches[i].distance), prices.NewMatch(length, matches[i].distance));
     }
   }
   uint32_t short_distance = finder_->FindShortMatch(*history_, position, lowest, record);
@@ -89,11 +86,14 @@ Parser::Candidate Parser::BestAt(uint32_t position, uint32_t data_end, const Pri
   return best;
 }
 
-uint32_t Parser::Parse(uint32_t position, uint32_t stop, uint32_t data_end, const Prices& prices,
-                       RecentState* state, std::vector<Token>* tokens) {
+uint32_t Parser::Parse(uint32_t position, uint32_t stop, uint32_t data_end, const Prices& prices, RecentState* state,
+                       std::vector<Token>* tokens) {
   if (next_insert_ < position) {
     // Positions a greedy parse skipped inside matches are not recorded.
-    if (settings_.insert_in_matches) InsertUpTo(position, data_end); else next_insert_ = position;
+    if (settings_.insert_in_matches)
+      InsertUpTo(position, data_end);
+    else
+      next_insert_ = position;
   }
   Candidate current = BestAt(position, data_end, prices, *state);
   uint32_t misses = 0;  // positions searched in a row without a match
@@ -116,7 +116,10 @@ uint32_t Parser::Parse(uint32_t position, uint32_t stop, uint32_t data_end, cons
     tokens->push_back(token);
     if (token.kind != kLiteral) state->Record(token.length, token.distance);
     position += token.length;
-    if (settings_.insert_in_matches) InsertUpTo(position, data_end); else next_insert_ = std::max(next_insert_, position);
+    if (settings_.insert_in_matches)
+      InsertUpTo(position, data_end);
+    else
+      next_insert_ = std::max(next_insert_, position);
     misses = token.kind == kLiteral ? misses + 1 : 0;
     // Through data without matches (already compressed), search fewer
     // positions; they are still recorded, so that a later copy of the data
@@ -151,8 +154,8 @@ static_assert(kWayNew + kMaxMatchesPerPosition <= (1u << kWayBits), "a way fits 
 // Lowers the costs of `count` nodes in a row to `base` plus each one's
 // price, where that is cheaper, and records `source` as the way there.
 // Without branches, so that the compiler runs it several nodes at a time.
-inline void RelaxRun(uint32_t* __restrict costs, uint32_t* __restrict sources, uint32_t count,
-                     uint32_t base, const uint32_t* __restrict prices, uint32_t source) {
+inline void RelaxRun(uint32_t* __restrict costs, uint32_t* __restrict sources, uint32_t count, uint32_t base,
+                     const uint32_t* __restrict prices, uint32_t source) {
   for (uint32_t n = 0; n < count; ++n) {
     uint32_t cost = base + prices[n];
     bool cheaper = cost < costs[n];
@@ -190,8 +193,7 @@ void Parser::SettleState(uint32_t segment, uint32_t i) {
 // `node_cost`) leads to, within the `span` nodes of the segment at
 // `position`: a literal, the repeat of the last match, matches at the
 // recent distances, a short match and the new matches of i's ladder.
-void Parser::RelaxFrom(uint32_t position, uint32_t i, uint32_t span, uint32_t node_cost,
-                       const Prices& prices) {
+void Parser::RelaxFrom(uint32_t position, uint32_t i, uint32_t span, uint32_t node_cost, const Prices& prices) {
   uint32_t* costs = costs_.data();
   uint32_t* sources = sources_.data();
   uint32_t q = position + i;
@@ -218,16 +220,15 @@ void Parser::RelaxFrom(uint32_t position, uint32_t i, uint32_t span, uint32_t no
     for (int j = 0; j < k; ++j) seen |= history.Recent(j) == distance;
     if (seen) continue;
     uint32_t whole = MatchLength(here - distance, here, room);
-    if (k == 0 && history.last_length >= 2 && distance == history.last_distance &&
-        whole >= history.last_length) {
+    if (k == 0 && history.last_length >= 2 && distance == history.last_distance && whole >= history.last_length) {
       relax(history.last_length, node_cost + prices.RepeatLast(), kWayRepeat);
     }
     uint32_t top = std::min(whole, MaxRecentMatch(distance));
     uint32_t first = MinRecentMatch(distance);
     if (top < first) continue;
     covered = std::max(covered, top);
-    RelaxRun(costs + i + first, sources + i + first, top - first + 1,
-             node_cost + prices.RecentSymbol(k), prices.RecentLengths(), from | (kWayRecent + k));
+    RelaxRun(costs + i + first, sources + i + first, top - first + 1, node_cost + prices.RecentSymbol(k),
+             prices.RecentLengths(), from | (kWayRecent + k));
   }
   uint32_t short_distance = matches_->ShortDistance(q);
   if (short_distance != 0) relax(2, node_cost + prices.ShortMatch(short_distance), kWayShort);
@@ -238,9 +239,8 @@ void Parser::RelaxFrom(uint32_t position, uint32_t i, uint32_t span, uint32_t no
     uint32_t first = MinNewMatch(distance);
     uint32_t low = std::max(covered + 1, first);
     if (low <= top) {
-      RelaxRun(costs + i + low, sources + i + low, top - low + 1,
-               node_cost + prices.Distance(distance), prices.NewLengths() + (low - first),
-               from | (kWayNew + m));
+      RelaxRun(costs + i + low, sources + i + low, top - low + 1, node_cost + prices.Distance(distance),
+               prices.NewLengths() + (low - first), from | (kWayNew + m));
     }
     covered = std::max(covered, top);
   }
@@ -265,8 +265,8 @@ Token ForcedToken(const Match& forced, const Prices& prices, const RecentState& 
   uint32_t bits = prices.NewMatch(length, forced.distance);
   for (int k = 0; k < 4; ++k) {
     uint32_t distance = state.Recent(k);
-    if (distance == forced.distance && length >= MinRecentMatch(distance) &&
-        length <= MaxRecentMatch(distance) && prices.RecentMatch(k, length, distance) < bits) {
+    if (distance == forced.distance && length >= MinRecentMatch(distance) && length <= MaxRecentMatch(distance) &&
+        prices.RecentMatch(k, length, distance) < bits) {
       token = MakeToken(kRecentMatch, length, distance, static_cast<uint8_t>(k));
       bits = prices.RecentMatch(k, length, distance);
     }
@@ -281,8 +281,8 @@ Token ForcedToken(const Match& forced, const Prices& prices, const RecentState& 
 
 }  // namespace
 
-uint32_t Parser::ParseOptimal(const BlockMatches& matches, uint32_t position, const Prices& prices,
-                              RecentState* state, std::vector<Token>* tokens) {
+uint32_t Parser::ParseOptimal(const BlockMatches& matches, uint32_t position, const Prices& prices, RecentState* state,
+                              std::vector<Token>* tokens) {
   matches_ = &matches;
   uint32_t stop = matches.stop();
   while (position < stop) {

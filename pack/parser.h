@@ -16,7 +16,7 @@
 namespace pack {
 
 struct ParserSettings {
-  int lazy_steps;        // lazy parser: how many later starts to compare (0 = greedy)
+  int lazy_steps;          // lazy parser: how many later starts to compare (0 = greedy)
   bool insert_in_matches;  // record every position inside a match in the hash chains
   bool optimal;
   uint32_t nice_length;  // a match this long is taken without weighing others
@@ -36,13 +36,13 @@ class Parser {
   // searching as it goes (the last token may run past `stop`, never past
   // `data_end`). Updates the match history and returns the position after
   // the last token.
-  uint32_t Parse(uint32_t position, uint32_t stop, uint32_t data_end, const Prices& prices,
-                 RecentState* state, std::vector<Token>* tokens);
+  uint32_t Parse(uint32_t position, uint32_t stop, uint32_t data_end, const Prices& prices, RecentState* state,
+                 std::vector<Token>* tokens);
 
   // The optimal parser: the same for the bytes from `position` (within the
   // block of `matches`) up to the block's stop, from the matches alone.
-  uint32_t ParseOptimal(const BlockMatches& matches, uint32_t position, const Prices& prices,
-                        RecentState* state, std::vector<Token>* tokens);
+  uint32_t ParseOptimal(const BlockMatches& matches, uint32_t position, const Prices& prices, RecentState* state,
+                        std::vector<Token>* tokens);
 
  private:
   struct Candidate {
@@ -50,8 +50,7 @@ class Parser {
     int32_t saving;  // literal bits the token replaces minus its own bits
   };
 
-  Candidate BestAt(uint32_t position, uint32_t data_end, const Prices& prices,
-                   const RecentState& state);
+  Candidate BestAt(uint32_t position, uint32_t data_end, const Prices& prices, const RecentState& state);
   void InsertUpTo(uint32_t position, uint32_t data_end);
 
   ParserSettings settings_;
@@ -66,8 +65,7 @@ class Parser {
   // match history after it.
   Token TokenTo(uint32_t segment, uint32_t i) const;
   void SettleState(uint32_t segment, uint32_t i);
-  void RelaxFrom(uint32_t segment, uint32_t i, uint32_t span, uint32_t node_cost,
-                 const Prices& prices);
+  void RelaxFrom(uint32_t segment, uint32_t i, uint32_t span, uint32_t node_cost, const Prices& prices);
   void Backtrack(uint32_t segment, uint32_t end, std::vector<Token>* tokens) const;
   std::vector<uint32_t> costs_;
   std::vector<uint32_t> sources_;

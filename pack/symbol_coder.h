@@ -17,7 +17,7 @@ struct TokenSymbols {
   uint16_t main;
   uint8_t main_bits;
   uint32_t main_extra;
-  int16_t second;   // distance or recent-length symbol; -1 when none
+  int16_t second;  // distance or recent-length symbol; -1 when none
   bool second_is_distance;
   uint8_t second_bits;
   uint32_t second_extra;

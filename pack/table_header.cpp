@@ -24,14 +24,11 @@ struct Coding {
 };
 
 // The extra bits after the code of a code-length symbol.
-uint32_t StepExtraBits(uint32_t symbol) {
-  return symbol < kRepeatPrevious ? 0 : kRunBits[symbol - kRepeatPrevious];
-}
+uint32_t StepExtraBits(uint32_t symbol) { return symbol < kRepeatPrevious ? 0 : kRunBits[symbol - kRepeatPrevious]; }
 
 // Shortest step sequence for the given per-symbol costs (in bits), found by
 // dynamic programming from the end of the sequence.
-void ChooseSteps(const uint8_t* old_lengths, const uint8_t* new_lengths, const uint32_t* cost,
-                 Coding* coding) {
+void ChooseSteps(const uint8_t* old_lengths, const uint8_t* new_lengths, const uint32_t* cost, Coding* coding) {
   uint32_t best[kTableLengthCount + 1];
   Step choice[kTableLengthCount];
   best[kTableLengthCount] = 0;
@@ -45,14 +42,12 @@ void ChooseSteps(const uint8_t* old_lengths, const uint8_t* new_lengths, const u
       const int longest = static_cast<int>(LongestRun(kLongZeroRun));
       while (run < left && run < longest && new_lengths[i + run] == 0) ++run;
       for (int span = kRunBase[kShortZeroRun - kRepeatPrevious]; span <= run; ++span) {
-        uint32_t symbol =
-            span <= static_cast<int>(LongestRun(kShortZeroRun)) ? kShortZeroRun : kLongZeroRun;
+        uint32_t symbol = span <= static_cast<int>(LongestRun(kShortZeroRun)) ? kShortZeroRun : kLongZeroRun;
         uint32_t total = cost[symbol] + StepExtraBits(symbol) + best[i + span];
         if (total < best[i]) {
           best[i] = total;
           choice[i] = Step{static_cast<uint8_t>(symbol),
-                           static_cast<uint8_t>(span - kRunBase[symbol - kRepeatPrevious]),
-                           static_cast<uint8_t>(span)};
+                           static_cast<uint8_t>(span - kRunBase[symbol - kRepeatPrevious]), static_cast<uint8_t>(span)};
         }
       }
     }
@@ -117,8 +112,8 @@ bool ChooseCoding(const uint8_t* old_lengths, const uint8_t* new_lengths, Coding
 uint32_t WriteTableHeader(const uint8_t* old_lengths, const uint8_t* new_lengths, BitWriter* out) {
   Coding coding;
   bool keep = ChooseCoding(old_lengths, new_lengths, &coding);
-  out->Write(0, 1);      // not audio
-  out->Write(keep, 1);   // keep: lengths are differences against the previous ones
+  out->Write(0, 1);     // not audio
+  out->Write(keep, 1);  // keep: lengths are differences against the previous ones
   for (int s = 0; s < kLengthCodeSymbols; ++s) out->Write(coding.code_lengths[s], 4);
   uint16_t codes[kLengthCodeSymbols];
   AssignCanonicalCodes(coding.code_lengths, kLengthCodeSymbols, codes);

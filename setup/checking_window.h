@@ -17,8 +17,8 @@ constexpr int32_t kSealShare = 15;
 
 // Zero-filled before the check.
 struct CheckingWindow {
-  HWND window;            // null until shown; its line is control IDC_CHECKING
-  uint32_t started_at;    // tick counts; 0 before the first report
+  HWND window;          // null until shown; its line is control IDC_CHECKING
+  uint32_t started_at;  // tick counts; 0 before the first report
   uint32_t served_at;
   int32_t percent_shown;
   // Where the read under way starts on the percentage, and what is left

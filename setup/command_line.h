@@ -8,11 +8,11 @@
 #include <cstddef>
 
 struct CommandLine {
-  bool silent;               // /S, /SILENT, /VERYSILENT or /QUIET: no dialog, no message box
-  const char* refusal;       // why the run ends at once with exit code 1; null when it does not
-  char wrong_argument[64];   // the argument the refusal names, cut
-  char destination[260];     // /D=FOLDER, the rest of the line; empty when not given
-  char log_path[260];        // /LOG=FILE; empty when not given
+  bool silent;              // /S, /SILENT, /VERYSILENT or /QUIET: no dialog, no message box
+  const char* refusal;      // why the run ends at once with exit code 1; null when it does not
+  char wrong_argument[64];  // the argument the refusal names, cut
+  char destination[260];    // /D=FOLDER, the rest of the line; empty when not given
+  char log_path[260];       // /LOG=FILE; empty when not given
 };
 
 // Reads the arguments after the program's name. Switches start with "/" or

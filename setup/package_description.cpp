@@ -13,10 +13,18 @@
 #include "shell/setup_state.h"
 
 const LOGFONTA TitleFont = {
-    0,                            // height: 18 points, set from the display
-    0, 0, 0,                      // width, escapement, orientation
-    FW_NORMAL, FALSE, FALSE, FALSE,
-    ANSI_CHARSET, OUT_STRING_PRECIS, CLIP_STROKE_PRECIS, DRAFT_QUALITY,
+    0,  // height: 18 points, set from the display
+    0,
+    0,
+    0,  // width, escapement, orientation
+    FW_NORMAL,
+    FALSE,
+    FALSE,
+    FALSE,
+    ANSI_CHARSET,
+    OUT_STRING_PRECIS,
+    CLIP_STROKE_PRECIS,
+    DRAFT_QUALITY,
     VARIABLE_PITCH | FF_SWISS,
     "MS Sans Serif",
 };
@@ -47,9 +55,7 @@ char MarkEntry(const char* name, uint32_t size) {
   return kVerifyOnlyMarker;
 }
 
-char AsciiUpper(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
+char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // The text of a .LNG file in the ANSI code page, at most 259 characters,
 // into `out` (260 bytes, zero-filled by the caller).
@@ -62,8 +68,8 @@ void LanguageFileText(const uint8_t* data, uint32_t size, char* out) {
     int characters = static_cast<int>((size - 2) / 2);
     if (characters > 259) characters = 259;
     char converted[2 * 260];
-    int bytes = WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const wchar_t*>(data + 2), characters,
-                                    converted, sizeof converted, nullptr, nullptr);
+    int bytes = WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const wchar_t*>(data + 2), characters, converted,
+                                    sizeof converted, nullptr, nullptr);
     if (bytes > 259) bytes = 259;
     if (bytes > 0) std::memcpy(out, converted, static_cast<size_t>(bytes));
     out[bytes > 0 ? bytes : 0] = '\0';

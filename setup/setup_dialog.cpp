@@ -20,7 +20,7 @@
 #include "shell/setup_state.h"
 #include "shell/texts.h"
 
-const int16_t DialogTextIds[] = {IDD_SETUP, IDC_INSTALL, IDCANCEL, IDC_FOLDER_LABEL,
+const int16_t DialogTextIds[] = {IDD_SETUP,      IDC_INSTALL,      IDCANCEL,         IDC_FOLDER_LABEL,
                                  IDC_START_MENU, IDC_DESKTOP_ICON, IDC_QUICK_LAUNCH, 0};
 
 const int16_t ContextMenuIds[] = {IDM_CHECK_ALL, IDM_UNCHECK_ALL, IDM_INVERT_CHECKS, 0};

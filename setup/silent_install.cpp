@@ -30,14 +30,19 @@ INT_PTR CALLBACK HiddenDialogProc(HWND dialog, UINT message, WPARAM, LPARAM lpar
 
 int ExitCodeOf(int result) {
   switch (result) {
-    case 0: return kExitInstalled;
+    case 0:
+      return kExitInstalled;
     case kExtractCannotCreate:
     case kInstallNotMoved:
     case kInstallFileInUse:
-    case kInstallNotWritten: return kExitCannotCreate;
-    case kInstallNoDestination: return kExitUnusableDestination;
-    case kInstallProductRunning: return kExitProductRunning;
-    default: return kExitDamagedPackage;
+    case kInstallNotWritten:
+      return kExitCannotCreate;
+    case kInstallNoDestination:
+      return kExitUnusableDestination;
+    case kInstallProductRunning:
+      return kExitProductRunning;
+    default:
+      return kExitDamagedPackage;
   }
 }
 

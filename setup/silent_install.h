@@ -10,11 +10,11 @@
 // The process exit codes of a silent installation.
 enum SilentExitCode {
   kExitInstalled = 0,
-  kExitWrongArguments = 1,     // an argument not understood, or a log that cannot be created
-  kExitDamagedPackage = 2,     // the package cannot be read or fails its check; nothing installed
-  kExitCannotCreate = 3,       // a file could not be created, replaced or written whole
+  kExitWrongArguments = 1,       // an argument not understood, or a log that cannot be created
+  kExitDamagedPackage = 2,       // the package cannot be read or fails its check; nothing installed
+  kExitCannotCreate = 3,         // a file could not be created, replaced or written whole
   kExitUnusableDestination = 4,  // the folder is empty, too long, not a full path or a drive's root
-  kExitProductRunning = 5,     // the product, or another run of this installer, is running
+  kExitProductRunning = 5,       // the product, or another run of this installer, is running
 };
 
 // Describes the package in a dialog that is never shown, takes its

@@ -15,14 +15,8 @@ LRESULT ComboSetItemData(HWND combo, WPARAM index, uint32_t data) {
   return SendToControl(combo, CB_SETITEMDATA, index, static_cast<LPARAM>(data));
 }
 
-LRESULT ComboSetCurSel(HWND combo, WPARAM index) {
-  return SendToControl(combo, CB_SETCURSEL, index, 0);
-}
+LRESULT ComboSetCurSel(HWND combo, WPARAM index) { return SendToControl(combo, CB_SETCURSEL, index, 0); }
 
-LRESULT ComboGetCurSel(HWND combo) {
-  return SendToControl(combo, CB_GETCURSEL, 0, 0);
-}
+LRESULT ComboGetCurSel(HWND combo) { return SendToControl(combo, CB_GETCURSEL, 0, 0); }
 
-LRESULT ComboGetItemData(HWND combo, WPARAM index) {
-  return SendToControl(combo, CB_GETITEMDATA, index, 0);
-}
+LRESULT ComboGetItemData(HWND combo, WPARAM index) { return SendToControl(combo, CB_GETITEMDATA, index, 0); }

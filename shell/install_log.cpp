@@ -14,8 +14,8 @@ HANDLE g_log = nullptr;
 
 bool BeginSilentRun(const char* log_path) {
   if (log_path[0] != '\0') {
-    HANDLE log = CreateFileA(log_path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE log =
+        CreateFileA(log_path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (log == INVALID_HANDLE_VALUE) return false;
     g_log = log;
   }

@@ -27,8 +27,7 @@ int FillWidth(HWND list, const ColumnSpec* columns) {
   }
   RECT client = {};
   GetClientRect(list, &client);
-  int width = (client.right - client.left) - fixed -
-              (GetSystemMetrics(SM_CXVSCROLL) + kScrollBarMargin);
+  int width = (client.right - client.left) - fixed - (GetSystemMetrics(SM_CXVSCROLL) + kScrollBarMargin);
   return width < kMinFillWidth ? kMinFillWidth : width;
 }
 
@@ -110,13 +109,9 @@ void SetItemCheckImage(HWND list, int index, UINT image) {
   SendToControl(list, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
 }
 
-void CheckAllItems(HWND list) {
-  SetItemCheckImage(list, -1, kStateChecked);
-}
+void CheckAllItems(HWND list) { SetItemCheckImage(list, -1, kStateChecked); }
 
-void UncheckAllItems(HWND list) {
-  SetItemCheckImage(list, -1, kStateUnchecked);
-}
+void UncheckAllItems(HWND list) { SetItemCheckImage(list, -1, kStateUnchecked); }
 
 void InvertItemChecks(HWND list) {
   if (list == nullptr) return;

@@ -26,9 +26,10 @@ const LanguageTable EnglishTable = {{
     {138, "&Invert selection"},
     // The question before a second copy is installed elsewhere: the
     // product, the folder it is registered in, the chosen folder.
-    {3010, "%s is already installed in %s.\n\nIf you install it into %s, the earlier copy stays where it is "
-           "but is forgotten: it can then no longer be removed through the list of installed programs.\n\n"
-           "Install all the same?"},
+    {3010,
+     "%s is already installed in %s.\n\nIf you install it into %s, the earlier copy stays where it is "
+     "but is forgotten: it can then no longer be removed through the list of installed programs.\n\n"
+     "Install all the same?"},
     {0, nullptr},
 }};
 
@@ -44,18 +45,37 @@ const LanguageTable GermanTable = {{
     {1043, "Symbol in der Schnellstartleiste anlegen"},
     {2001, "Englisch"},
     {2002, "Deutsch"},
-    {3001, "Die Datei ist besch" "\xE4" "digt, bitte nochmal herunterladen!"},
+    {3001,
+     "Die Datei ist besch"
+     "\xE4"
+     "digt, bitte nochmal herunterladen!"},
     {3000, " wurde erfolgreich installiert."},
     {3002, "Bitte verwenden Sie fehlerfreiee Antivirus-Programme.\n\nDieses Programm ist 100% sauber!"},
-    {3003, " wird gerade ausgef" "\xFC" "hrt. Bitte beenden Sie das Programm und klicken Sie dann auf Wiederholen."},
-    {3004, "M" "\xF6" "chten Sie die Installation wirklich abbrechen?"},
-    {3005, "Das Paket wird gepr" "\xFC" "ft..."},
+    {3003,
+     " wird gerade ausgef"
+     "\xFC"
+     "hrt. Bitte beenden Sie das Programm und klicken Sie dann auf Wiederholen."},
+    {3004,
+     "M"
+     "\xF6"
+     "chten Sie die Installation wirklich abbrechen?"},
+    {3005,
+     "Das Paket wird gepr"
+     "\xFC"
+     "ft..."},
     {136, "Alles &markieren"},
     {137, "Markierung &aufheben"},
     {138, "Markierung &umkehren"},
-    {3010, "%s ist bereits in %s installiert.\n\nWenn Sie es nach %s installieren, bleibt die fr" "\xFC" "here "
-           "Kopie erhalten, wird aber vergessen: Sie l" "\xE4" "sst sich dann nicht mehr " "\xFC" "ber die Liste "
-           "der installierten Programme entfernen.\n\nTrotzdem installieren?"},
+    {3010,
+     "%s ist bereits in %s installiert.\n\nWenn Sie es nach %s installieren, bleibt die fr"
+     "\xFC"
+     "here "
+     "Kopie erhalten, wird aber vergessen: Sie l"
+     "\xE4"
+     "sst sich dann nicht mehr "
+     "\xFC"
+     "ber die Liste "
+     "der installierten Programme entfernen.\n\nTrotzdem installieren?"},
     {0, nullptr},
 }};
 
@@ -72,17 +92,34 @@ const LanguageTable ItalianTable = {{
     {2001, "English"},
     {2002, "German"},
     {3001, "File danneggiato, esegui di nuovo il download."},
-    {3000, " " "\xE8" " stato installato correttamente."},
+    {3000,
+     " "
+     "\xE8"
+     " stato installato correttamente."},
     {3002, "Please use bug free antivirus programs.\n\nThis program is 100% clean!"},
-    {3003, " " "\xE8" " in esecuzione. Chiudilo, poi premi Riprova."},
+    {3003,
+     " "
+     "\xE8"
+     " in esecuzione. Chiudilo, poi premi Riprova."},
     {3004, "Vuoi davvero annullare l'installazione?"},
     {3005, "Verifica del pacchetto in corso..."},
     {136, "Seleziona tutto"},
     {137, "Deseleziona tutto"},
     {138, "Inverti selezione"},
-    {3010, "%s " "\xE8" " gi" "\xE0" " installato in %s.\n\nSe lo installi in %s, la copia precedente rimane "
-           "dov'" "\xE8" " ma viene dimenticata: non potr" "\xE0" " pi" "\xF9" " essere rimossa dall'elenco dei "
-           "programmi installati.\n\nInstallare comunque?"},
+    {3010,
+     "%s "
+     "\xE8"
+     " gi"
+     "\xE0"
+     " installato in %s.\n\nSe lo installi in %s, la copia precedente rimane "
+     "dov'"
+     "\xE8"
+     " ma viene dimenticata: non potr"
+     "\xE0"
+     " pi"
+     "\xF9"
+     " essere rimossa dall'elenco dei "
+     "programmi installati.\n\nInstallare comunque?"},
     {0, nullptr},
 }};
 

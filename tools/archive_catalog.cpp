@@ -5,9 +5,7 @@
 
 bool CatalogEntry::IsDirectory() const { return (header.attributes & kAttributeDirectory) != 0; }
 
-bool CatalogEntry::IsVolumeLabel() const {
-  return !IsDirectory() && (header.attributes & kAttributeVolumeLabel) != 0;
-}
+bool CatalogEntry::IsVolumeLabel() const { return !IsDirectory() && (header.attributes & kAttributeVolumeLabel) != 0; }
 
 Catalog ReadCatalog(const std::string& path) {
   Catalog catalog;
@@ -34,9 +32,8 @@ Catalog ReadCatalog(const std::string& path) {
       // The walk keeps only the kept length; the stored one is read again.
       uint8_t length[2] = {0, 0};
       fseek(context->archive_file, context->block_pos + 26, SEEK_SET);
-      entry.stored_name_length = fread(length, 1, 2, context->archive_file) == 2
-                                     ? ReadLe16(length)
-                                     : static_cast<uint32_t>(entry.name.size());
+      entry.stored_name_length =
+          fread(length, 1, 2, context->archive_file) == 2 ? ReadLe16(length) : static_cast<uint32_t>(entry.name.size());
       catalog.entries.push_back(entry);
       if (fseek(context->archive_file, context->next_block_pos, SEEK_SET) != 0) break;
     }
@@ -55,21 +52,32 @@ std::string HeaderDamage(const Catalog& catalog) {
   }
   const char* reason = nullptr;
   switch (catalog.walk_end) {
-    case kWalkCutHeader: reason = "a block header is cut short by the end of the archive"; break;
-    case kWalkBadSize: reason = "a block header gives a size too small for its fields"; break;
-    case kWalkNoAdvance: reason = "a block's size leads nowhere"; break;
-    case kWalkNoDataSize: reason = "a file header does not give the size of its data"; break;
-    case kWalkBadCheck: reason = "a header does not match its check value, or has an unknown type"; break;
-    case kWalkCutData: reason = "a block's data reaches past the end of the archive"; break;
-    default: return "";
+    case kWalkCutHeader:
+      reason = "a block header is cut short by the end of the archive";
+      break;
+    case kWalkBadSize:
+      reason = "a block header gives a size too small for its fields";
+      break;
+    case kWalkNoAdvance:
+      reason = "a block's size leads nowhere";
+      break;
+    case kWalkNoDataSize:
+      reason = "a file header does not give the size of its data";
+      break;
+    case kWalkBadCheck:
+      reason = "a header does not match its check value, or has an unknown type";
+      break;
+    case kWalkCutData:
+      reason = "a block's data reaches past the end of the archive";
+      break;
+    default:
+      return "";
   }
-  return "at offset " + std::to_string(catalog.walk_end_position) + " " + reason +
-         "; nothing after it is read";
+  return "at offset " + std::to_string(catalog.walk_end_position) + " " + reason + "; nothing after it is read";
 }
 
 std::string SignatureLine(const Catalog& catalog) {
   if (catalog.certificate_size == 0) return "";
-  return "signed: a certificate table of " + std::to_string(catalog.certificate_size) +
-         " bytes at offset " + std::to_string(catalog.archive_end) +
-         " follows the archive (the signature is not checked)";
+  return "signed: a certificate table of " + std::to_string(catalog.certificate_size) + " bytes at offset " +
+         std::to_string(catalog.archive_end) + " follows the archive (the signature is not checked)";
 }

@@ -9,10 +9,10 @@
 #include "archive/extract_context.h"
 
 struct CatalogEntry {
-  FileHeader header;       // attributes normalised as the pass sees them
-  std::string name;        // as the pass offers it: at most 259 bytes, '\' separators
+  FileHeader header;            // attributes normalised as the pass sees them
+  std::string name;             // as the pass offers it: at most 259 bytes, '\' separators
   uint32_t stored_name_length;  // before any cut
-  int32_t position;        // offset of the entry's header in the file
+  int32_t position;             // offset of the entry's header in the file
 
   bool IsDirectory() const;
   bool IsVolumeLabel() const;
@@ -31,7 +31,7 @@ struct Catalog {
   int32_t archive_end = 0;        // where the archive ends: the end of the file,
   uint32_t certificate_size = 0;  // or a signed file's certificate table of this size
   std::vector<CatalogEntry> entries;
-  uint32_t walk_end = 0;   // WalkEnd
+  uint32_t walk_end = 0;  // WalkEnd
   int32_t walk_end_position = 0;
 };
 

@@ -36,8 +36,7 @@ const Crc32Table& WriterCrc32Table() {
 }
 
 uint32_t Crc32Of(const std::string& bytes) {
-  return ~Crc32Update(WriterCrc32Table(), 0xFFFFFFFF, reinterpret_cast<const uint8_t*>(bytes.data()),
-                      bytes.size());
+  return ~Crc32Update(WriterCrc32Table(), 0xFFFFFFFF, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
 }
 
 uint16_t Sum16Of(const std::string& bytes) {
@@ -76,19 +75,15 @@ std::string ArchiveWriter::MainHeaderBytes(const MainHeaderFields& fields) const
 void ArchiveWriter::AddFile(const FileEntryFields& fields) { bytes_ += FileHeaderBytes(fields) + fields.data; }
 
 std::string ArchiveWriter::FileHeaderBytes(const FileEntryFields& fields) const {
-  uint16_t name_length = fields.name_length ? *fields.name_length
-                                            : static_cast<uint16_t>(fields.name.size());
+  uint16_t name_length = fields.name_length ? *fields.name_length : static_cast<uint16_t>(fields.name.size());
   uint32_t check = flavour_ == kFlavourOld ? Sum16Of(fields.data) : Crc32Of(fields.data);
   std::string header(2, '\0');
   header += static_cast<char>(kFileHeaderType);
   PutLe16(header, fields.flags);
-  PutLe16(header, fields.header_size
-                      ? *fields.header_size
-                      : kFileHeaderSize + fields.name.size() + fields.header_extra.size());
-  PutLe32(header, fields.packed_size ? *fields.packed_size
-                                    : static_cast<uint32_t>(fields.data.size()));
-  PutLe32(header, fields.unpacked_size ? *fields.unpacked_size
-                                       : static_cast<uint32_t>(fields.data.size()));
+  PutLe16(header,
+          fields.header_size ? *fields.header_size : kFileHeaderSize + fields.name.size() + fields.header_extra.size());
+  PutLe32(header, fields.packed_size ? *fields.packed_size : static_cast<uint32_t>(fields.data.size()));
+  PutLe32(header, fields.unpacked_size ? *fields.unpacked_size : static_cast<uint32_t>(fields.data.size()));
   header += static_cast<char>(fields.host_system);
   PutLe32(header, fields.data_crc ? *fields.data_crc : check);
   PutLe32(header, fields.time_stamp);
@@ -97,14 +92,12 @@ std::string ArchiveWriter::FileHeaderBytes(const FileEntryFields& fields) const 
   PutLe16(header, name_length);
   PutLe32(header, fields.attributes);
   header += fields.name + fields.header_extra;
-  size_t covered = fields.check_skips_extra ? header.size() - fields.header_extra.size()
-                                            : std::string::npos;
+  size_t covered = fields.check_skips_extra ? header.size() - fields.header_extra.size() : std::string::npos;
   if (flavour_ == kFlavourRar) SetHeaderCheck(header, fields.bad_header_check, covered);
   return header;
 }
 
-void ArchiveWriter::AddBlock(uint8_t type, uint16_t flags, const std::string& header_tail,
-                             const std::string& data) {
+void ArchiveWriter::AddBlock(uint8_t type, uint16_t flags, const std::string& header_tail, const std::string& data) {
   bool long_block = (flags & kFlagLongBlock) != 0;
   std::string header(2, '\0');
   header += static_cast<char>(type);
@@ -152,7 +145,7 @@ std::string FakeExecutable(size_t size, bool rsfx_tag) {
     PutLe32(pe_offset, kPeHeader);
     image.replace(0x3C, 4, pe_offset);
     std::string header("PE\0\0", 4);
-    PutLe16(header, 0x14C);  // i386
+    PutLe16(header, 0x14C);           // i386
     header += std::string(14, '\0');  // sections, time stamp, symbols
     PutLe16(header, kPeHeaderEnd - kOptionalHeader);
     PutLe16(header, 0x0102);  // an executable image for 32-bit machines

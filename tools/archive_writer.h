@@ -29,20 +29,20 @@ uint32_t DosTimeStamp(int year, int month, int day, int hour, int minute, int se
 
 struct MainHeaderFields {
   uint16_t flags = 0;
-  std::string extra;               // after the 13-byte fixed part, e.g. a comment
-  std::optional<uint16_t> size;    // default: 13 + extra
+  std::string extra;             // after the 13-byte fixed part, e.g. a comment
+  std::optional<uint16_t> size;  // default: 13 + extra
   uint8_t type = kMainHeaderType;
-  bool bad_check = false;          // store a check value that does not match
+  bool bad_check = false;           // store a check value that does not match
   bool check_covers_extra = false;  // the check covers `extra` too, not only the fixed part
 };
 
 struct FileEntryFields {
-  std::string name;                     // stored as it is, '/' or '\' alike
-  std::string data;                     // the entry's bytes as they lie in the archive
+  std::string name;                       // stored as it is, '/' or '\' alike
+  std::string data;                       // the entry's bytes as they lie in the archive
   std::optional<uint32_t> unpacked_size;  // default: data.size() (stored entries)
-  std::optional<uint32_t> data_crc;     // default: check value of `data` for the flavour
+  std::optional<uint32_t> data_crc;       // default: check value of `data` for the flavour
   uint16_t flags = kFlagLongBlock;
-  uint8_t host_system = 2;              // 0..2 keep attributes; 3 and above replace them
+  uint8_t host_system = 2;  // 0..2 keep attributes; 3 and above replace them
   uint32_t attributes = kAttributeArchive;
   uint32_t time_stamp = DosTimeStamp(2007, 6, 15, 12, 30, 0);
   uint8_t unpack_version = 20;
@@ -52,7 +52,7 @@ struct FileEntryFields {
   std::optional<uint16_t> header_size;  // default: 32 + name + header_extra
   std::optional<uint32_t> packed_size;  // default: data.size()
   bool bad_header_check = false;
-  bool check_skips_extra = false;       // the check covers the fixed part and name only
+  bool check_skips_extra = false;  // the check covers the fixed part and name only
 };
 
 class ArchiveWriter {
@@ -67,8 +67,7 @@ class ArchiveWriter {
   // A block of any type: the common header, `header_tail` (counted in the
   // header size) and `data`. With kFlagLongBlock in `flags` the add size
   // counts `data`.
-  void AddBlock(uint8_t type, uint16_t flags, const std::string& header_tail = "",
-                const std::string& data = "");
+  void AddBlock(uint8_t type, uint16_t flags, const std::string& header_tail = "", const std::string& data = "");
   void AddRaw(const std::string& bytes) { bytes_ += bytes; }
 
   const std::string& bytes() const { return bytes_; }
@@ -87,8 +86,7 @@ class ArchiveWriter {
 FileEntryFields StoredEntry(const std::string& name, const std::string& data);
 
 // A whole "Rar!" archive: marker, main header and the entries in order.
-std::string ArchiveOf(const std::vector<FileEntryFields>& entries,
-                      const MainHeaderFields& main = MainHeaderFields());
+std::string ArchiveOf(const std::vector<FileEntryFields>& entries, const MainHeaderFields& main = MainHeaderFields());
 
 // A file that looks like a Windows executable of `size` bytes (an "MZ"
 // header, optionally with the older flavour's "RSFX" tag at offset 28, and

@@ -27,8 +27,9 @@ std::string ProgressText(size_t files_done, size_t files_total, uint64_t bytes_d
   // count for more than the scan found until then.
   if (bytes_done > bytes_total) bytes_done = bytes_total;
   // Empty files alone still make progress, file by file.
-  double part = bytes_total > 0 ? static_cast<double>(bytes_done) / bytes_total
-                                : files_total > 0 ? static_cast<double>(files_done) / files_total : 1.0;
+  double part = bytes_total > 0   ? static_cast<double>(bytes_done) / bytes_total
+                : files_total > 0 ? static_cast<double>(files_done) / files_total
+                                  : 1.0;
   char text[160];
   int length = std::snprintf(text, sizeof text, "%zu/%zu files, %.1f of %.1f MiB, %d %%", files_done, files_total,
                              bytes_done / kMiB, bytes_total / kMiB, static_cast<int>(part * 100));

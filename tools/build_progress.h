@@ -12,7 +12,7 @@ struct ProgressLine {
   std::ostream* err = nullptr;
   size_t files_total = 0;
   uint64_t bytes_total = 0;
-  double started = 0;   // seconds on the caller's clock
+  double started = 0;  // seconds on the caller's clock
   // When the line was last drawn; `started` before the first time, so that
   // a build done within a tenth of a second draws no line at all.
   double drawn_at = 0;

@@ -43,19 +43,20 @@ struct BuildArgs {
   std::string output;
   std::string stub;
   bool no_stub = false;
-  bool quiet = false;    // no progress line, no summary
-  bool verbose = false;  // a line for every file as it is added
-  bool werror = false;   // warnings stop the build
+  bool quiet = false;            // no progress line, no summary
+  bool verbose = false;          // a line for every file as it is added
+  bool werror = false;           // warnings stop the build
   bool uninstaller = false;      // add the ready uninstaller as UnInst.exe
   std::string uninstaller_stub;  // the uninstaller program; "" to look for it as for Setup.exe
   BuildOptions options;
 };
 
 const std::vector<OptionSpec> kBuildOptions = {
-    {"--output", "-o", true},  {"--stub", nullptr, true},      {"--no-stub", nullptr, false},
-    {"--level", nullptr, true}, {"--no-solid", nullptr, false}, {"--quiet", "-q", false},
-    {"--verbose", "-v", false}, {"--werror", nullptr, false}, {"--uninstaller", nullptr, false},
-    {"--uninstaller-stub", nullptr, true},
+    {"--output", "-o", true},          {"--stub", nullptr, true},
+    {"--no-stub", nullptr, false},     {"--level", nullptr, true},
+    {"--no-solid", nullptr, false},    {"--quiet", "-q", false},
+    {"--verbose", "-v", false},        {"--werror", nullptr, false},
+    {"--uninstaller", nullptr, false}, {"--uninstaller-stub", nullptr, true},
 };
 
 bool ParseArgs(const CommandArgs& args, BuildArgs* parsed, std::ostream& err) {
@@ -208,9 +209,7 @@ bool SetOutputApart(PackageSource* source, const fs::path& output, std::ostream&
 }
 
 // Seconds on a clock that only moves forward, for the progress line.
-double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
 // One line of the verbose listing: how the file went into the archive.
 std::string AddedLine(const PackageEntry& entry, uint64_t packed, bool stored) {
@@ -310,8 +309,9 @@ bool ReadStub(const BuildArgs& parsed, Stub* stub, std::ostream& err) {
   }
   stub->seal_room = StubSealRoom(bytes);
   if (stub->seal_room == kStubBadRecord) {
-    ReportError(err, "the stub's header holds other bytes where the seal record goes (offsets 40 to 59);"
-                     " the installer would take them for a damaged seal");
+    ReportError(err,
+                "the stub's header holds other bytes where the seal record goes (offsets 40 to 59);"
+                " the installer would take them for a damaged seal");
     return false;
   }
   return true;
@@ -459,10 +459,10 @@ int CommandBuild(const CommandArgs& args, std::ostream& out, std::ostream& err) 
   if (!WritePackage(parsed, stub, source, &display, &outcome, err)) return 1;
 
   if (parsed.quiet) return 0;
-  out << parsed.output << ": " << source.entries.size() << " files, " << outcome.unpacked
-      << " bytes packed to " << outcome.packed << " (" << Percent(outcome.packed, outcome.unpacked)
-      << "), level " << parsed.options.level << (parsed.options.solid ? ", solid" : "")
-      << (outcome.stored ? ", " + std::to_string(outcome.stored) + " stored" : "") << "; "
-      << outcome.file_size << (stub.bytes.empty() ? " bytes, a bare archive\n" : " bytes with the stub\n");
+  out << parsed.output << ": " << source.entries.size() << " files, " << outcome.unpacked << " bytes packed to "
+      << outcome.packed << " (" << Percent(outcome.packed, outcome.unpacked) << "), level " << parsed.options.level
+      << (parsed.options.solid ? ", solid" : "")
+      << (outcome.stored ? ", " + std::to_string(outcome.stored) + " stored" : "") << "; " << outcome.file_size
+      << (stub.bytes.empty() ? " bytes, a bare archive\n" : " bytes with the stub\n");
   return 0;
 }

@@ -23,10 +23,9 @@ std::string EntryLine(const CatalogEntry& entry) {
     snprintf(method, sizeof method, "0x%02X", h.method);
   }
   char line[128];
-  snprintf(line, sizeof line, "%10u %10u %-6s %3u  0x%04X 0x%08X %04u-%02u-%02u %02u:%02u:%02u ",
-           h.unpacked_size, h.packed_size, method, h.unpack_version, h.flags, h.attributes,
-           (date >> 9) + 1980, (date >> 5) & 0x0F, date & 0x1F, time >> 11, (time >> 5) & 0x3F,
-           (time & 0x1F) * 2);
+  snprintf(line, sizeof line, "%10u %10u %-6s %3u  0x%04X 0x%08X %04u-%02u-%02u %02u:%02u:%02u ", h.unpacked_size,
+           h.packed_size, method, h.unpack_version, h.flags, h.attributes, (date >> 9) + 1980, (date >> 5) & 0x0F,
+           date & 0x1F, time >> 11, (time >> 5) & 0x3F, (time & 0x1F) * 2);
   std::string text = line + ShownName(entry.name);
   if (entry.IsDirectory()) text += "\\";
   if (entry.NameWasCut()) text += "  (name cut from " + std::to_string(entry.stored_name_length) + " bytes)";
@@ -67,8 +66,8 @@ void PrintListing(const Catalog& catalog, std::ostream& out) {
     packed += entry.header.packed_size;
     if (entry.IsDirectory()) ++folders;
   }
-  out << catalog.entries.size() << " entries (" << folders << " folders), " << unpacked
-      << " bytes, " << packed << " packed\n";
+  out << catalog.entries.size() << " entries (" << folders << " folders), " << unpacked << " bytes, " << packed
+      << " packed\n";
   std::string signature = SignatureLine(catalog);
   if (!signature.empty()) out << signature << "\n";
 }
@@ -104,4 +103,3 @@ int CommandList(const CommandArgs& args, std::ostream& out, std::ostream& err) {
   if (seal.Refused()) ReportWarning(err, seal.text);
   return damage.empty() && !seal.Refused() ? 0 : 1;
 }
-

@@ -12,7 +12,7 @@
 #include "tools/mksetup_commands.h"
 
 struct OptionSpec {
-  const char* name;       // "--level"
+  const char* name;        // "--level"
   const char* short_name;  // "-o", or nullptr
   bool takes_value;
 };

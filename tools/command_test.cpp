@@ -58,7 +58,7 @@ struct TestReport {
   std::vector<EntryOutcome> entries;
   std::string archive_failure;  // why the archive as a whole is bad, or ""
   int result = kExtractOk;
-  bool seal_broken = false;     // no entry read: the result is "damaged"
+  bool seal_broken = false;              // no entry read: the result is "damaged"
   const CatalogEntry* failed = nullptr;  // the entry the pass stopped at, if any
   std::string failed_reason;
 };
@@ -71,10 +71,9 @@ struct TestReport {
 void JudgeEntries(const Catalog& catalog, const TestRun& run, uint32_t failure, TestReport* report) {
   int result = report->result;
   bool archive_failed = result == kExtractBadEntry && run.refused == kNameFine && IsArchiveFailure(failure);
-  bool stopped_at_entry =
-      !archive_failed && (result == kExtractBadEntry || result == kExtractNoCopyBuffer);
-  bool entries_reached = !report->seal_broken && (result == kExtractOk || stopped_at_entry ||
-                                                  (archive_failed && !catalog.main_header_bad));
+  bool stopped_at_entry = !archive_failed && (result == kExtractBadEntry || result == kExtractNoCopyBuffer);
+  bool entries_reached = !report->seal_broken &&
+                         (result == kExtractOk || stopped_at_entry || (archive_failed && !catalog.main_header_bad));
   // A name with a NUL byte is refused before it is offered.
   size_t stopped_at = failure == kFailureNameNul ? run.offered + 1 : run.offered;
   size_t seen = 0;

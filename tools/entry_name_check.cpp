@@ -28,15 +28,24 @@ int AuthorNameFault(const char* name) {
 
 std::string NameFaultText(int fault) {
   switch (fault) {
-    case kNameStream: return "drive or stream name (colon)";
-    case kNameTrailing: return "Windows drops the dot or blank at the end of a name";
-    case kNameDevice: return "Windows device name";
-    case kNameFolder: return "names a folder, not a file";
-    case kNameEmpty: return "empty name";
-    case kNameAbsolute: return "absolute path";
-    case kNameCharacter: return "character not allowed in Windows names";
-    case kNameParent: return "leads out of the folder (..)";
-    default: return "";
+    case kNameStream:
+      return "drive or stream name (colon)";
+    case kNameTrailing:
+      return "Windows drops the dot or blank at the end of a name";
+    case kNameDevice:
+      return "Windows device name";
+    case kNameFolder:
+      return "names a folder, not a file";
+    case kNameEmpty:
+      return "empty name";
+    case kNameAbsolute:
+      return "absolute path";
+    case kNameCharacter:
+      return "character not allowed in Windows names";
+    case kNameParent:
+      return "leads out of the folder (..)";
+    default:
+      return "";
   }
 }
 

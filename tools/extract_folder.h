@@ -21,8 +21,8 @@ struct EntryPlace {
   std::string shown;      // the final path, for messages
   std::string temporary;  // the path the extraction pass creates and writes
 #ifndef _WIN32
-  int folder = -1;        // the entry's folder, open while the file is written
-  std::string leaf;       // its file name there
+  int folder = -1;   // the entry's folder, open while the file is written
+  std::string leaf;  // its file name there
   std::string temporary_leaf;
 #else
   std::string final_path;

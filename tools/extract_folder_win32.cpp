@@ -82,8 +82,8 @@ std::string PrepareEntryFile(const OutputFolder& folder, const std::string& name
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     return "cannot create " + place->final_path + " (a folder of that name)";
   }
-  place->temporary = parent + ".mksetup-" + std::to_string(GetCurrentProcessId()) + "-" +
-                     std::to_string(++next_temporary);
+  place->temporary =
+      parent + ".mksetup-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++next_temporary);
   return "";
 }
 

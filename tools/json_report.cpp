@@ -17,8 +17,8 @@ std::string JsonHex(uint32_t value) {
 std::string JsonTime(uint32_t stamp) {
   uint32_t date = stamp >> 16, time = stamp & 0xFFFF;
   char text[24];
-  std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u", (date >> 9) + 1980, (date >> 5) & 0x0F,
-                date & 0x1F, time >> 11, (time >> 5) & 0x3F, (time & 0x1F) * 2);
+  std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u", (date >> 9) + 1980, (date >> 5) & 0x0F, date & 0x1F,
+                time >> 11, (time >> 5) & 0x3F, (time & 0x1F) * 2);
   return JsonString(text);
 }
 

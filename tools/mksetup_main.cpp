@@ -3,6 +3,4 @@
 
 #include "tools/mksetup_commands.h"
 
-int main(int argc, char** argv) {
-  return RunMksetup(CommandArgs(argv + 1, argv + argc), std::cout, std::cerr);
-}
+int main(int argc, char** argv) { return RunMksetup(CommandArgs(argv + 1, argv + argc), std::cout, std::cerr); }

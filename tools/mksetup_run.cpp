@@ -148,8 +148,7 @@ bool AsksForHelp(const std::string& arg) { return arg == "--help" || arg == "-h"
 void PrintOverview(std::ostream& out) {
   out << kOverview << "Commands:\n";
   for (const Command& command : kCommands) {
-    out << "  " << command.name << std::string(9 - std::string(command.name).size(), ' ')
-        << command.summary << "\n";
+    out << "  " << command.name << std::string(9 - std::string(command.name).size(), ' ') << command.summary << "\n";
   }
   for (const Command& command : kCommands) out << "\n" << command.help;
 }

@@ -91,15 +91,15 @@ class ArchiveBuilder {
   // A file written to while it is packed would go into the package half
   // old, half new; the scan's size also bounds what the installer unpacks.
   bool SizeChanged(const PackageEntry& entry, uint64_t read, BuildOutcome* outcome) {
-    return Fail(outcome, entry.source.u8string() + ": changed while it was read (" +
-                             std::to_string(entry.size) + " bytes before, " + std::to_string(read) +
-                             " read)");
+    return Fail(outcome, entry.source.u8string() + ": changed while it was read (" + std::to_string(entry.size) +
+                             " bytes before, " + std::to_string(read) + " read)");
   }
   // Writes `fields` over the placeholder at `header_at` and returns to the
   // end of the entry's data.
   bool PlaceHeader(std::streamoff header_at, const FileEntryFields& fields, uint64_t data_bytes);
   void TellAdded(size_t index, const FileEntryFields& fields) {
-    if (progress_ != nullptr && progress_->added) progress_->added(index, fields.packed_size.value_or(0), fields.method == kMethodStored);
+    if (progress_ != nullptr && progress_->added)
+      progress_->added(index, fields.packed_size.value_or(0), fields.method == kMethodStored);
   }
 
   const BuildOptions& options_;
@@ -109,8 +109,7 @@ class ArchiveBuilder {
   std::unique_ptr<pack::Packer> packer_;
 };
 
-bool ArchiveBuilder::PlaceHeader(std::streamoff header_at, const FileEntryFields& fields,
-                                 uint64_t data_bytes) {
+bool ArchiveBuilder::PlaceHeader(std::streamoff header_at, const FileEntryFields& fields, uint64_t data_bytes) {
   std::string header = writer_.FileHeaderBytes(fields);
   out_.seekp(header_at);
   out_.write(header.data(), static_cast<std::streamsize>(header.size()));
@@ -191,8 +190,7 @@ bool WorthPacking(uint64_t unpacked, uint64_t packed) {
 }
 
 BuildOutcome BuildPackage(const std::string& stub, const std::vector<PackageEntry>& entries,
-                          const BuildOptions& options, const fs::path& output,
-                          const BuildProgress* progress) {
+                          const BuildOptions& options, const fs::path& output, const BuildProgress* progress) {
   BuildOutcome outcome;
   std::ofstream out(output, std::ios::binary | std::ios::trunc);
   if (!out) {

@@ -13,8 +13,8 @@
 #include "tools/package_source.h"
 
 struct BuildOptions {
-  int level = 3;       // 0 stores every entry; 1 (fastest) to 5 (smallest)
-  bool solid = true;   // entries continue one another's dictionary
+  int level = 3;      // 0 stores every entry; 1 (fastest) to 5 (smallest)
+  bool solid = true;  // entries continue one another's dictionary
   // A second thread searches (levels 4 and 5) or codes (1 to 3) while
   // this one parses; the archive is the same either way.
   bool second_thread = true;
@@ -34,12 +34,12 @@ struct BuildProgress {
 
 struct BuildOutcome {
   bool ok = false;
-  std::string error;         // when not ok
+  std::string error;            // when not ok
   uint64_t archive_offset = 0;  // where the archive's marker starts
-  uint64_t file_size = 0;    // of the whole output, stub included
-  uint64_t unpacked = 0;     // entry bytes read
-  uint64_t packed = 0;       // entry data written
-  size_t stored = 0;         // entries stored rather than packed
+  uint64_t file_size = 0;       // of the whole output, stub included
+  uint64_t unpacked = 0;        // entry bytes read
+  uint64_t packed = 0;          // entry data written
+  size_t stored = 0;            // entries stored rather than packed
 };
 
 // Whether an entry of `unpacked` bytes is kept packed as `packed` bytes:

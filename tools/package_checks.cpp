@@ -33,7 +33,6 @@ bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
   return true;
 }
 
-
 std::string FileNamePart(const std::string& name) {
   size_t slash = name.rfind('\\');
   return slash == std::string::npos ? name : name.substr(slash + 1);
@@ -132,12 +131,12 @@ void CheckProductName(const std::string& group, const std::string& title, std::v
                           "or control characters");
     }
   }
-  warnings->push_back("no product name (Group= or the FILE_ID.DIZ title): the installer proposes no folder and "
-                      "makes no uninstall entry and no shortcuts");
+  warnings->push_back(
+      "no product name (Group= or the FILE_ID.DIZ title): the installer proposes no folder and "
+      "makes no uninstall entry and no shortcuts");
 }
 
-void CheckInf(const std::vector<std::string>& infs,
-              const std::function<std::string(const std::string&)>& contents,
+void CheckInf(const std::vector<std::string>& infs, const std::function<std::string(const std::string&)>& contents,
               std::vector<std::string>* warnings, std::string* exe, std::string* group) {
   if (infs.empty()) {
     warnings->push_back("no .INF file: the installer gets no ID, Group, Class or Exe");
@@ -167,12 +166,11 @@ void CheckInf(const std::vector<std::string>& infs,
         warnings->push_back(infs[0] + ": the installer reads " + key.name + " as \"" + read + "\"");
       }
     } else if (read != written) {
-      warnings->push_back(infs[0] + ": the installer reads " + key.name + " as \"" + read +
-                          "\", not \"" + written + "\"" +
+      warnings->push_back(infs[0] + ": the installer reads " + key.name + " as \"" + read + "\", not \"" + written +
+                          "\"" +
                           (written.size() > key.size - 1
                                ? " (it keeps " + std::to_string(key.size - 1) + " characters)"
-                               : " (the first \"" + std::string(key.name) +
-                                     "\" in the file is not this line's)"));
+                               : " (the first \"" + std::string(key.name) + "\" in the file is not this line's)"));
     }
     if (std::string(key.name) == "Exe") *exe = read;
     if (std::string(key.name) == "Group") *group = read;
@@ -195,8 +193,7 @@ void CheckLanguages(const std::vector<std::string>& lngs,
   if (base.size() > kLanguageTailLength) base.resize(base.size() - kLanguageTailLength);
   if (base.size() > kBaseNameLength) {
     warnings->push_back(lngs[0] + ": the installer keeps " + std::to_string(kBaseNameLength) +
-                        " characters of the language files' base name " + base +
-                        ", and then does not find them");
+                        " characters of the language files' base name " + base + ", and then does not find them");
   }
   for (const std::string& name : lngs) {
     std::string file = FileNamePart(name);
@@ -214,9 +211,8 @@ void CheckLanguages(const std::vector<std::string>& lngs,
 
 }  // namespace
 
-std::vector<std::string> CheckPackageContents(
-    const std::vector<std::string>& names,
-    const std::function<std::string(const std::string&)>& contents) {
+std::vector<std::string> CheckPackageContents(const std::vector<std::string>& names,
+                                              const std::function<std::string(const std::string&)>& contents) {
   std::vector<std::string> warnings;
   std::string description;
   std::vector<std::string> infs, lngs;

@@ -19,9 +19,8 @@ std::string DescriptionBytesOf(const std::vector<PackageEntry>& entries, const s
 
 // The same checks on names and contents given directly; `contents` returns
 // the bytes of an entry by name.
-std::vector<std::string> CheckPackageContents(
-    const std::vector<std::string>& names,
-    const std::function<std::string(const std::string&)>& contents);
+std::vector<std::string> CheckPackageContents(const std::vector<std::string>& names,
+                                              const std::function<std::string(const std::string&)>& contents);
 
 // The settings as Setup.exe's description pass leaves them: the entries
 // read in package order, the values of several .INF files appended to one

@@ -31,8 +31,7 @@ uint32_t DosTimeOf(std::time_t seconds) {
   int year = local.tm_year + 1900;
   if (year < 1980) return DosTimeStamp(1980, 1, 1, 0, 0, 0);
   if (year > 2107) return DosTimeStamp(2107, 12, 31, 23, 59, 58);
-  return DosTimeStamp(year, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                      local.tm_sec);
+  return DosTimeStamp(year, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
 }
 
 bool LastWriteTime(const fs::path& path, std::time_t* seconds) {

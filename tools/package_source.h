@@ -14,8 +14,8 @@ struct PackageEntry {
   std::filesystem::path source;  // the file on disk
   std::string name;              // archive name, Windows-1252, '\' separators
   uint64_t size = 0;
-  uint32_t attributes = 0;       // archive bit, and read-only when the file is
-  uint32_t dos_time = 0;         // last write, MS-DOS local time
+  uint32_t attributes = 0;  // archive bit, and read-only when the file is
+  uint32_t dos_time = 0;    // last write, MS-DOS local time
   // The bytes to pack instead of the file's, which then gives only the
   // time stamp and the name in messages: the ready uninstaller, filled for
   // the package in memory, so that no build leaves a file of it behind.
@@ -36,8 +36,7 @@ struct PackageSource {
 // the files; links to folders are left out with a warning. Names Windows
 // could not keep apart are errors. With `latest_time` (seconds since 1970),
 // no entry's time stamp is later than it.
-PackageSource ScanPackageSource(const std::filesystem::path& root,
-                                std::optional<int64_t> latest_time = std::nullopt);
+PackageSource ScanPackageSource(const std::filesystem::path& root, std::optional<int64_t> latest_time = std::nullopt);
 
 // The name as Windows compares names: Windows-1252 letters in upper case.
 std::string FoldedCase(const std::string& name);

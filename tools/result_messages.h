@@ -16,5 +16,5 @@ bool IsArchiveFailure(uint32_t failure);
 // One line for a pass result other than 0. `file` is the archive,
 // `entry` the entry the pass stopped at (or "" when the archive as a whole
 // failed), `reason` the failure.
-std::string ResultMessage(int result, const std::string& file, const Catalog& catalog,
-                          const std::string& entry, const std::string& reason);
+std::string ResultMessage(int result, const std::string& file, const Catalog& catalog, const std::string& entry,
+                          const std::string& reason);

@@ -23,9 +23,12 @@ int StubSealRoom(const std::string& stub) {
   if (stub.size() < kSealRecordOffset + kSealRecordSize) return kStubNoRoom;
   const uint8_t* bytes = reinterpret_cast<const uint8_t*>(stub.data()) + kSealRecordOffset;
   switch (DecodeSealRecord(WriterCrc32Table(), bytes).kind) {
-    case kRecordOtherLayout: return kStubOtherLayout;
-    case kRecordDamaged: return kStubBadRecord;
-    default: return kStubSealable;
+    case kRecordOtherLayout:
+      return kStubOtherLayout;
+    case kRecordDamaged:
+      return kStubBadRecord;
+    default:
+      return kStubSealable;
   }
 }
 
@@ -76,15 +79,16 @@ SealReport CheckFileSeal(const std::string& path) {
   const SealFindings& found = report.findings;
   switch (report.check) {
     case kSealHolds:
-      report.text = "sealed: " + std::to_string(found.seal.length) + " archive bytes, CRC-32 " +
-                    Hex(found.seal.crc);
+      report.text = "sealed: " + std::to_string(found.seal.length) + " archive bytes, CRC-32 " + Hex(found.seal.crc);
       break;
     case kSealNotSealed:
       if (static_cast<uint32_t>(found.archive_start) < kSealRecordOffset + kSealRecordSize) {
         report.text = std::string("not sealed: a bare archive") + kUnsealedRisk;
       } else {
-        report.text = std::string("not sealed: unsealed stub (its header holds no seal record that this "
-                                  "mksetup reads)") + kUnsealedRisk;
+        report.text = std::string(
+                          "not sealed: unsealed stub (its header holds no seal record that this "
+                          "mksetup reads)") +
+                      kUnsealedRisk;
       }
       break;
     case kSealShort:

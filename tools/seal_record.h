@@ -34,7 +34,7 @@ std::string SealPackage(const std::string& path, uint64_t archive_offset, uint64
 struct SealReport {
   int check = kSealNoArchive;  // SealCheck
   SealFindings findings{};
-  std::string text;            // one line for the user; "" when there is no archive
+  std::string text;  // one line for the user; "" when there is no archive
   bool Refused() const { return !SealLetsEntriesBeRead(check); }
   // The offset where the sealed archive ends, for a package with data after it.
   int64_t SealedEnd() const { return findings.archive_start + int64_t{findings.seal.length}; }

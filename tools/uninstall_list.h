@@ -9,7 +9,7 @@
 
 // What the uninstaller of one package removes.
 struct UninstallContents {
-  std::string product;       // the product name as Setup.exe uses it
+  std::string product;  // the product name as Setup.exe uses it
   std::string package_id;
   std::string main_program;
   std::vector<std::string> names;  // every file name the package can place

@@ -9,7 +9,7 @@ struct OwnList {
   char path[kPathSize];  // the program's own file
   char* bytes;           // the list as read, owned; null until read
   uint32_t length;
-  UninstallList list;    // points into `bytes`
+  UninstallList list;  // points into `bytes`
 };
 
 // Reads the list into `own` (zero-filled by the caller). False when the

@@ -18,15 +18,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_text, int) {
   // Setup's reading of the arguments, but for the copy of a run with
   // questions, started with /D= alone, which Setup refuses without /S. A
   // log, which the uninstaller does not write, is a wrong argument.
-  if (command_line.log_path[0] != '\0' ||
-      (command_line.refusal != nullptr && command_line.refusal != kWithoutSilent)) {
+  if (command_line.log_path[0] != '\0' || (command_line.refusal != nullptr && command_line.refusal != kWithoutSilent)) {
     return kUninstallWrongArguments;
   }
   const UninstallTexts& texts = TextsOfSystemLanguage();
   OwnList own = {};
   int outcome = kUninstallDamagedRecord;
   if (!ReadOwnList(&own)) {
-    if (!command_line.silent) MessageBoxA(nullptr, texts.damaged, texts.caption, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+    if (!command_line.silent)
+      MessageBoxA(nullptr, texts.damaged, texts.caption, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
   } else if (command_line.destination[0] == '\0') {
     outcome = HandOver(own, command_line.silent, texts);
   } else {

@@ -12,17 +12,19 @@
 namespace {
 
 const UninstallTexts kTexts[] = {
-    {"US", "Uninstall", "Remove %1 from %2?",
-     "%1 is in use. Close the program that uses it, then choose Retry.", "%1 has been removed.",
-     " The folder %2 holds other files and stays.", " Some of its files are removed when Windows restarts.",
-     "This uninstaller is damaged; nothing has been removed.",
+    {"US", "Uninstall", "Remove %1 from %2?", "%1 is in use. Close the program that uses it, then choose Retry.",
+     "%1 has been removed.", " The folder %2 holds other files and stays.",
+     " Some of its files are removed when Windows restarts.", "This uninstaller is damaged; nothing has been removed.",
      "%1 cannot be removed now: the temporary folder does not take a copy of the uninstaller."},
     {"DE", "Deinstallation", "%1 aus %2 entfernen?",
-     "%1 wird gerade verwendet. Schlie\xDF" "en Sie das Programm, das die Datei verwendet, und w\xE4hlen Sie "
+     "%1 wird gerade verwendet. Schlie\xDF"
+     "en Sie das Programm, das die Datei verwendet, und w\xE4hlen Sie "
      "dann Wiederholen.",
      "%1 wurde entfernt.", " Der Ordner %2 enth\xE4lt weitere Dateien und bleibt erhalten.",
-     " Einige Dateien werden beim n\xE4" "chsten Neustart von Windows entfernt.",
-     "Dieses Deinstallationsprogramm ist besch\xE4" "digt; es wurde nichts entfernt.",
+     " Einige Dateien werden beim n\xE4"
+     "chsten Neustart von Windows entfernt.",
+     "Dieses Deinstallationsprogramm ist besch\xE4"
+     "digt; es wurde nichts entfernt.",
      "%1 kann jetzt nicht entfernt werden: Der tempor\xE4re Ordner nimmt keine Kopie des "
      "Deinstallationsprogramms auf."},
     {"IT", "Disinstallazione", "Rimuovere %1 da %2?",

@@ -29,8 +29,7 @@ constexpr MainExtraBits MakeMainExtraBits() {
 }
 constexpr MainExtraBits kMainExtraBits = MakeMainExtraBits();
 
-static_assert(kDistBase[kDistAlphabet - 1] + 1 < (1u << (32 - kEntrySymbolShift)),
-              "a distance base must fit an entry");
+static_assert(kDistBase[kDistAlphabet - 1] + 1 < (1u << (32 - kEntrySymbolShift)), "a distance base must fit an entry");
 
 // The header's mode and the lengths of the code-length code; returns how
 // many lengths the block's tables take.
@@ -90,13 +89,11 @@ void ReadCodeLengths(Decoder* decoder) {
     for (int32_t c = 0; c < decoder->channel_count; ++c)
       BuildDecodeTable(lengths + kAudioAlphabet * c, &decoder->audio_tables[c], kAudioAlphabet);
   } else {
-    BuildDecodeTable(lengths, &decoder->main_table, kMainAlphabet,
-                     {kMainExtraBits.bits, kFirstShortSymbol, 0});
+    BuildDecodeTable(lengths, &decoder->main_table, kMainAlphabet, {kMainExtraBits.bits, kFirstShortSymbol, 0});
     // A distance is its slot's base, plus 1, plus its extra bits.
-    BuildDecodeTable(lengths + kMainAlphabet, &decoder->dist_table, kDistAlphabet,
-                     {kDistBits, 0, 1});
-    BuildDecodeTable(lengths + kMainAlphabet + kDistAlphabet, &decoder->rep_length_table,
-                     kRepLengthAlphabet, {kLengthBits, 0, 0});
+    BuildDecodeTable(lengths + kMainAlphabet, &decoder->dist_table, kDistAlphabet, {kDistBits, 0, 1});
+    BuildDecodeTable(lengths + kMainAlphabet + kDistAlphabet, &decoder->rep_length_table, kRepLengthAlphabet,
+                     {kLengthBits, 0, 0});
   }
   memcpy(decoder->old_lengths, lengths, kLengthTableSize);
 }

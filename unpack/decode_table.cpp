@@ -8,8 +8,7 @@ namespace {
 // offset among the codes of that length, counted from the first of them.
 // Indices outside the alphabet fall back to 0.
 uint32_t SymbolIndex(const DecodeTable& table, uint32_t peek, uint32_t length) {
-  uint32_t index =
-      table.first_index[length] + ((peek - table.limit[length - 1]) >> (16 - length));
+  uint32_t index = table.first_index[length] + ((peek - table.limit[length - 1]) >> (16 - length));
   return index < table.symbol_count ? index : 0;
 }
 
@@ -30,8 +29,7 @@ uint32_t MakeEntry(const DecodeTable& table, uint32_t symbol, uint32_t length) {
 
 }  // namespace
 
-void BuildDecodeTable(const uint8_t* lengths, DecodeTable* table, uint32_t count,
-                      ExtraBits extra) {
+void BuildDecodeTable(const uint8_t* lengths, DecodeTable* table, uint32_t count, ExtraBits extra) {
   if (count > kMaxSymbols) count = kMaxSymbols;
   table->extra = extra;
 

@@ -66,8 +66,7 @@ struct DecodeTable {
 // count), with the symbols' extra bit counts for the entries. Lengths are
 // not validated: incomplete and over-subscribed sets build a table too.
 // `count` is at most kMaxSymbols.
-void BuildDecodeTable(const uint8_t* lengths, DecodeTable* table, uint32_t count,
-                      ExtraBits extra = {nullptr, 0, 0});
+void BuildDecodeTable(const uint8_t* lengths, DecodeTable* table, uint32_t count, ExtraBits extra = {nullptr, 0, 0});
 
 // The search behind a quick entry of 0: the code length of `peek` (bit 0
 // already cleared) is above kQuickBits. Returns the entry.

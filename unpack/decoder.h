@@ -15,9 +15,9 @@
 // Why the decoder last stopped, so that the driver can name a reason for an
 // entry that fails its check.
 enum UnpackStop {
-  kUnpackComplete = 0,       // produced the entry's unpacked size
-  kUnpackInputExhausted = 1, // read well past the entry's packed data: damaged
-  kUnpackAudio = 2,          // audio blocks, which this decoder does not reproduce
+  kUnpackComplete = 0,        // produced the entry's unpacked size
+  kUnpackInputExhausted = 1,  // read well past the entry's packed data: damaged
+  kUnpackAudio = 2,           // audio blocks, which this decoder does not reproduce
 };
 
 // Code lengths of one table read: up to 4 audio channels of 257.

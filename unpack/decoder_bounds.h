@@ -56,11 +56,9 @@ constexpr uint32_t kMaxSymbolBits = 2 * kMaxCodeLength + kMaxLengthBits + kMaxDi
 // 32-bit word, a distance's extra bits alone after a top-up between them
 // and its code.
 constexpr uint32_t kMaxShortBits = kShortBits[kShortSlots - 1];  // 6
-static_assert(kToppedUpBits >= kMaxCodeLength + kMaxShortBits &&
-                  kToppedUpBits >= kMaxCodeLength + kMaxLengthBits,
+static_assert(kToppedUpBits >= kMaxCodeLength + kMaxShortBits && kToppedUpBits >= kMaxCodeLength + kMaxLengthBits,
               "a top-up must hold a main code and its extra bits");
-static_assert(kToppedUpBits >= kMaxDistBits && kMaxDistBits <= 16,
-              "a top-up must hold a distance's extra bits");
+static_assert(kToppedUpBits >= kMaxDistBits && kMaxDistBits <= 16, "a top-up must hold a distance's extra bits");
 
 // One symbol moves in_pos by at most kSymbolBytes. A top-up leaves the
 // word's bytes not yet consumed ahead of in_pos and loads a word after
@@ -77,8 +75,8 @@ constexpr uint32_t kLoopReach = kSymbolBytes + 2 * kWordBytes;
 // following solid entry starts with. Moving them would change what such
 // entries decode to, not only when the input moves.
 constexpr uint32_t kLengthRefillAt = kInputBufferSize - PeekReach(kMaxCodeLength);  // 8187
-constexpr uint32_t kSymbolRefillAt = 8162;  // before each symbol of the loop
-constexpr uint32_t kHeaderRefillAt = 8167;  // before a table header
+constexpr uint32_t kSymbolRefillAt = 8162;                                          // before each symbol of the loop
+constexpr uint32_t kHeaderRefillAt = 8167;                                          // before a table header
 
 // A refill must find the byte under in_pos among the carried ones...
 static_assert(kSymbolRefillAt + 1 >= kRefillSize && kHeaderRefillAt + 1 >= kRefillSize &&
@@ -92,14 +90,12 @@ static_assert(kLengthRefillAt + PeekReach(kMaxCodeLength) <= kInputBufferSize,
               "a code-length symbol would read past the input buffer");
 static_assert(kHeaderRefillAt + PeekReach(kHeaderBits - 4) <= kInputBufferSize,
               "a table header would read past the input buffer");
-static_assert(kSymbolRefillAt + kLoopReach <= kInputBufferSize,
-              "the symbol loop would read past the input buffer");
+static_assert(kSymbolRefillAt + kLoopReach <= kInputBufferSize, "the symbol loop would read past the input buffer");
 // The loop's first word after a table read starts where the last
 // code-length symbol left in_pos, and may reach past in_buf by a word at
 // most (the zeros of BitInput's in_pad).
 constexpr uint32_t kMaxRunBits = kRunBits[kRunSymbols - 1];  // 7
-static_assert(kLengthRefillAt + (7 + kMaxCodeLength + kMaxRunBits) / 8 + kWordBytes <=
-                  kInputBufferSize + kWordBytes,
+static_assert(kLengthRefillAt + (7 + kMaxCodeLength + kMaxRunBits) / 8 + kWordBytes <= kInputBufferSize + kWordBytes,
               "the loop's first word would read past the input's padding");
 
 // --- Window ----------------------------------------------------------------
@@ -126,5 +122,4 @@ static_assert(kFlushMargin >= kMaxMatch, "a match would overwrite bytes not yet 
 // Pending bytes, the longest match and its overshoot fit in the ring with
 // room to spare: no copy writes into what waits for delivery or what a
 // match may still read.
-static_assert(kWindowBufferSize >= kWindowSize + kMaxMatch + kCopyOvershoot,
-              "copies would overwrite the window");
+static_assert(kWindowBufferSize >= kWindowSize + kMaxMatch + kCopyOvershoot, "copies would overwrite the window");

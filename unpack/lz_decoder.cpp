@@ -279,9 +279,8 @@ UNPACK_INLINE CheckLimits NextChecks(const LoopState& s) {
   const Decoder* decoder = s.decoder;
   CheckLimits limits;
   int32_t overrun_at = decoder->input.in_end + kInputOverrunLimit;
-  limits.next_limit = s.in + (overrun_at < static_cast<int32_t>(kSymbolRefillAt)
-                                  ? overrun_at
-                                  : static_cast<int32_t>(kSymbolRefillAt));
+  limits.next_limit =
+      s.in + (overrun_at < static_cast<int32_t>(kSymbolRefillAt) ? overrun_at : static_cast<int32_t>(kSymbolRefillAt));
   // Pending bytes run from win_flushed up to wpos, wrapping the ring's end;
   // no delivery is due now, so there are at most kWindowSize - kFlushMargin.
   uint32_t wpos = s.WinPos();
@@ -387,8 +386,7 @@ UNPACK_INLINE void DecodeRun(LoopState& s, CheckLimits limits) {
       if (kToppedUpBits < kMaxCodeLength + kMaxCodeLength + kMaxLengthBits) s.Refill();
       uint32_t length_entry = s.Peek(decoder->rep_length_table);
       length = kLengthBase[EntrySymbol(length_entry)] + kMinRecentMatch + s.Take(length_entry);
-      length += (distance >= kVeryLongDistance) + (distance >= kLongDistance) +
-                (distance >= kRecentNearDistance);
+      length += (distance >= kVeryLongDistance) + (distance >= kLongDistance) + (distance >= kRecentNearDistance);
     }
     s.Match(length, distance);
   } while (s.next <= limits.next_limit && s.out < limits.out_limit);

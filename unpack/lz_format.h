@@ -17,7 +17,7 @@ constexpr uint32_t kNewTablesSymbol = 269;
 constexpr uint32_t kFirstLengthSymbol = 270;  // 270..297: length slots of a new match
 constexpr uint32_t kMainAlphabet = 298;
 constexpr uint32_t kDistAlphabet = 48;
-constexpr uint32_t kRepLengthAlphabet = 28;   // the length slots again
+constexpr uint32_t kRepLengthAlphabet = 28;  // the length slots again
 constexpr uint32_t kShortSlots = kNewTablesSymbol - kFirstShortSymbol;
 // A table header codes the lengths of the three alphabets, in this order,
 // with a code of its own over 19 symbols.
@@ -38,22 +38,20 @@ constexpr uint32_t LongestRun(uint32_t symbol) {
 }
 
 // Each slot's base is the previous base plus 2^(previous bit count).
-constexpr uint8_t kLengthBase[kRepLengthAlphabet] = {0,  1,  2,  3,  4,  5,  6,  7,   8,   10,
-                                                     12, 14, 16, 20, 24, 28, 32, 40,  48,  56,
-                                                     64, 80, 96, 112, 128, 160, 192, 224};
+constexpr uint8_t kLengthBase[kRepLengthAlphabet] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  10,  12,  14,  16,  20,
+                                                     24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224};
 constexpr uint8_t kLengthBits[kRepLengthAlphabet] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,
                                                      2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};
 
 // Distance slots, built the same way; the last twelve step by 0x10000.
 constexpr uint32_t kDistBase[kDistAlphabet] = {
-    0,       1,       2,       3,       4,       6,       8,       12,      16,      24,
-    32,      48,      64,      96,      128,     192,     256,     384,     512,     768,
-    1024,    1536,    2048,    3072,    4096,    6144,    8192,    12288,   16384,   24576,
-    32768,   49152,   65536,   98304,   131072,  196608,  0x40000, 0x50000, 0x60000, 0x70000,
-    0x80000, 0x90000, 0xA0000, 0xB0000, 0xC0000, 0xD0000, 0xE0000, 0xF0000};
-constexpr uint8_t kDistBits[kDistAlphabet] = {
-    0,  0,  0,  0,  1,  1,  2,  2,  3,  3,  4,  4,  5,  5,  6,  6,  7,  7,  8,  8,  9,  9,  10, 10,
-    11, 11, 12, 12, 13, 13, 14, 14, 15, 15, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16};
+    0,       1,       2,       3,       4,       6,       8,       12,      16,      24,      32,      48,
+    64,      96,      128,     192,     256,     384,     512,     768,     1024,    1536,    2048,    3072,
+    4096,    6144,    8192,    12288,   16384,   24576,   32768,   49152,   65536,   98304,   131072,  196608,
+    0x40000, 0x50000, 0x60000, 0x70000, 0x80000, 0x90000, 0xA0000, 0xB0000, 0xC0000, 0xD0000, 0xE0000, 0xF0000};
+constexpr uint8_t kDistBits[kDistAlphabet] = {0,  0,  0,  0,  1,  1,  2,  2,  3,  3,  4,  4,  5,  5,  6,  6,
+                                              7,  7,  8,  8,  9,  9,  10, 10, 11, 11, 12, 12, 13, 13, 14, 14,
+                                              15, 15, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16};
 
 // Short-distance slots of the 2-byte matches.
 constexpr uint8_t kShortBase[kShortSlots] = {0, 4, 8, 16, 32, 64, 128, 192};
@@ -70,10 +68,9 @@ constexpr bool SlotsFollowTheirBits(const Base (&base)[N], const uint8_t (&bits)
 }
 
 // The largest value a length slot codes, and the farthest short distance.
-constexpr uint32_t kMaxLengthValue = kLengthBase[kRepLengthAlphabet - 1] +
-                                     (1u << kLengthBits[kRepLengthAlphabet - 1]) - 1;  // 255
-constexpr uint32_t kMaxShortDistance =
-    kShortBase[kShortSlots - 1] + (1u << kShortBits[kShortSlots - 1]);  // 256
+constexpr uint32_t kMaxLengthValue =
+    kLengthBase[kRepLengthAlphabet - 1] + (1u << kLengthBits[kRepLengthAlphabet - 1]) - 1;                 // 255
+constexpr uint32_t kMaxShortDistance = kShortBase[kShortSlots - 1] + (1u << kShortBits[kShortSlots - 1]);  // 256
 static_assert(SlotsFollowTheirBits(kLengthBase, kLengthBits, kMaxLengthValue + 1));
 static_assert(SlotsFollowTheirBits(kDistBase, kDistBits, kWindowSize));
 static_assert(SlotsFollowTheirBits(kShortBase, kShortBits, kMaxShortDistance));

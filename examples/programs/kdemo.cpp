@@ -22,9 +22,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   window_class.lpszClassName = "TolvenwarkDemo";
   if (!RegisterClassA(&window_class)) return 1;
-  HWND window = CreateWindowA("TolvenwarkDemo", "Tolvenwark Demo", WS_OVERLAPPEDWINDOW,
-                              CW_USEDEFAULT, CW_USEDEFAULT, 400, 200, nullptr, nullptr, instance,
-                              nullptr);
+  HWND window = CreateWindowA("TolvenwarkDemo", "Tolvenwark Demo", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                              400, 200, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return 1;
   ShowWindow(window, show);
   MSG message;

@@ -8,8 +8,7 @@
 
 // Three small stored entries, the usual contents of a test archive.
 inline std::vector<FileEntryFields> ThreeEntries() {
-  return {StoredEntry("one.txt", "first"), StoredEntry("two.txt", "second entry"),
-          StoredEntry("three.txt", "third")};
+  return {StoredEntry("one.txt", "first"), StoredEntry("two.txt", "second entry"), StoredEntry("three.txt", "third")};
 }
 
 // The entry with these flags besides the long-block bit.

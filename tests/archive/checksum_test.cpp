@@ -47,8 +47,7 @@ TEST(Crc32, MatchesByteAtATimeForAllLengthsAndSplits) {
             << offset << "+" << length << " folding " << table->folding;
         size_t split = length / 3;
         uint32_t first = Crc32Update(*table, 0xFFFFFFFF, data.data() + offset, split);
-        ASSERT_EQ(Crc32Update(*table, first, data.data() + offset + split, length - split),
-                  expected);
+        ASSERT_EQ(Crc32Update(*table, first, data.data() + offset + split, length - split), expected);
       }
     }
   }
@@ -79,8 +78,7 @@ TEST(ChecksumUpdate, KnownValuesOfEitherMode) {
   };
   for (const auto& c : cases) {
     const uint8_t* data = reinterpret_cast<const uint8_t*>(c.data.data());
-    EXPECT_EQ(ChecksumUpdate(Table(), c.seed, data, static_cast<uint32_t>(c.data.size()), c.mode), c.expected)
-        << c.why;
+    EXPECT_EQ(ChecksumUpdate(Table(), c.seed, data, static_cast<uint32_t>(c.data.size()), c.mode), c.expected) << c.why;
   }
   // The first slice is the classic table of IEEE 802.3.
   EXPECT_EQ(Table().in_place[0][1], 0x77073096u);

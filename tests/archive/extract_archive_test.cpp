@@ -74,9 +74,7 @@ TEST(ExtractArchive, VerifiedEntriesAreCheckedSkippedOnesNot) {
   PassRecorder skipped(AllSkipped());
   EXPECT_EQ(skipped.Run(folder + "a.rar", ArchiveOf(entries)), kExtractOk);
   EXPECT_EQ(skipped.calls.size(), 3u);
-  PassRecorder paths([&](const std::string& name, bool*) {
-    return std::string(1, kVerifyOnlyMarker) + folder + name;
-  });
+  PassRecorder paths([&](const std::string& name, bool*) { return std::string(1, kVerifyOnlyMarker) + folder + name; });
   EXPECT_EQ(paths.Run(folder + "a.rar", ArchiveOf(entries)), kExtractBadEntry);
   EXPECT_EQ(paths.failure, kFailureChecksum);
   EXPECT_EQ(paths.calls.size(), 2u);
@@ -112,8 +110,8 @@ TEST(ExtractArchive, DirectoriesAreNotOfferedAndVolumeLabelsOnlyOnce) {
   FileEntryFields stuffed_label = label;
   stuffed_label.data = ArchiveOf({StoredEntry("ghost2", "")}).substr(20);
   PassRecorder pass(AllToFolder(folder));
-  EXPECT_EQ(pass.Run(folder + "a.rar", ArchiveOf({directory, label, stuffed_directory,
-                                                   stuffed_label, StoredEntry("file", "x")})),
+  EXPECT_EQ(pass.Run(folder + "a.rar",
+                     ArchiveOf({directory, label, stuffed_directory, stuffed_label, StoredEntry("file", "x")})),
             kExtractOk);
   ASSERT_EQ(pass.calls.size(), 3u);
   EXPECT_EQ(pass.calls[0].name, "LABEL");
@@ -142,17 +140,33 @@ TEST(ExtractArchive, AFailedEntryLeavesNoFileAndEndsThePass) {
     std::vector<std::string> absent;
   } const cases[] = {
       {"a bad entry is deleted", bad_data, kNoObstacle, kExtractBadEntry, kFailureChecksum, {"two.txt", "three.txt"}},
-      {"a file that cannot be created stops the pass before unpacking", ThreeEntries(), kFolderOfItsName,
-       kExtractCannotCreate, kFailureNone, {"three.txt"}},
+      {"a file that cannot be created stops the pass before unpacking",
+       ThreeEntries(),
+       kFolderOfItsName,
+       kExtractCannotCreate,
+       kFailureNone,
+       {"three.txt"}},
 #ifdef _WIN32
       // A running product holds its file open without write sharing.
-      {"a file in use cannot be created", ThreeEntries(), kFileHeldOpen, kExtractCannotCreate, kFailureNone,
+      {"a file in use cannot be created",
+       ThreeEntries(),
+       kFileHeldOpen,
+       kExtractCannotCreate,
+       kFailureNone,
        {"three.txt"}},
 #endif
-      {"an entry continued in the next volume", {WithFlags(StoredEntry("part", "x"), kFlagToNextVolume)},
-       kNoObstacle, kExtractBadEntry, kFailureOtherVolume, {"part"}},
-      {"an archive that starts inside an entry", {WithFlags(StoredEntry("first", "x"), kFlagFromPreviousVolume)},
-       kNoObstacle, kExtractNoArchive, kFailureNone, {"first"}},
+      {"an entry continued in the next volume",
+       {WithFlags(StoredEntry("part", "x"), kFlagToNextVolume)},
+       kNoObstacle,
+       kExtractBadEntry,
+       kFailureOtherVolume,
+       {"part"}},
+      {"an archive that starts inside an entry",
+       {WithFlags(StoredEntry("first", "x"), kFlagFromPreviousVolume)},
+       kNoObstacle,
+       kExtractNoArchive,
+       kFailureNone,
+       {"first"}},
   };
   for (const auto& c : cases) {
     std::string folder = ScratchFolder();
@@ -197,8 +211,8 @@ struct ProgressLog {
 // way, whatever its fate, and removes its file.
 TEST(ExtractArchive, AProgressReportFollowsThePassAndMayStopIt) {
   const std::string folder = ScratchFolder();
-  const std::string archive = ArchiveOf({StoredEntry("small", "s"), StoredEntry("long", PatternBytes(200000)),
-                                         StoredEntry("last", "l")});
+  const std::string archive =
+      ArchiveOf({StoredEntry("small", "s"), StoredEntry("long", PatternBytes(200000)), StoredEntry("last", "l")});
   ProgressLog whole;
   PassProgress follow = {ProgressLog::Report, &whole, 0};
   PassRecorder pass(AllToFolder(folder));
@@ -248,8 +262,7 @@ class SmallDisk {
  public:
   explicit SmallDisk(const std::string& folder) : folder_(folder) {
     std::filesystem::create_directory(folder);
-    mounted_ = unshare(CLONE_NEWNS) == 0 &&
-               mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+    mounted_ = unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
                mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k") == 0;
   }
   ~SmallDisk() {
@@ -387,28 +400,50 @@ std::vector<ResultCase> ResultCases() {
       {"good entries", ThreeEntries(), kExtractOk, kFailureNone, 3, 3, kExtractOk},
       {"an archive that starts inside an entry belongs to a volume set",
        {WithFlags(StoredEntry("a", "x"), kFlagFromPreviousVolume), StoredEntry("b", "y")},
-       kExtractNoArchive, kFailureNone, 0, 0, kExtractNoArchive},
+       kExtractNoArchive,
+       kFailureNone,
+       0,
+       0,
+       kExtractNoArchive},
       {"a later entry continued from another volume is incomplete",
        {StoredEntry("a", "x"), WithFlags(StoredEntry("b", "y"), kFlagFromPreviousVolume)},
-       kExtractBadEntry, kFailureOtherVolume, 2, 1, kExtractOk},
+       kExtractBadEntry,
+       kFailureOtherVolume,
+       2,
+       1,
+       kExtractOk},
       {"an entry continued in the next volume is incomplete",
        {StoredEntry("a", "x"), WithFlags(StoredEntry("b", "y"), kFlagToNextVolume)},
-       kExtractBadEntry, kFailureOtherVolume, 2, 1, kExtractOk},
-      {"enciphered bytes fail their check", {enciphered}, kExtractBadEntry, kFailureEnciphered,
-       1, 0, kExtractOk},
+       kExtractBadEntry,
+       kFailureOtherVolume,
+       2,
+       1,
+       kExtractOk},
+      {"enciphered bytes fail their check", {enciphered}, kExtractBadEntry, kFailureEnciphered, 1, 0, kExtractOk},
       {"a compressed entry below version 16 is not unpacked",
-       {Compressed(15, "abc", Crc32Of("abc"))}, kExtractBadEntry, kFailureMethodVersion, 1, 0,
+       {Compressed(15, "abc", Crc32Of("abc"))},
+       kExtractBadEntry,
+       kFailureMethodVersion,
+       1,
+       0,
        kExtractOk},
-      {"an empty one of them passes", {Compressed(13, "", 0)}, kExtractOk, kFailureNone, 1, 1,
-       kExtractOk},
-      {"fewer bytes than the header promises", {short_data}, kExtractBadEntry, kFailureLength,
-       1, 0, kExtractOk},
-      {"2 GiB or more is refused unread, even when skipped", {huge}, kExtractBadEntry,
-       kFailureTooLarge, 1, 0, kExtractBadEntry},
-      {"one byte less is the largest entry: read, and here only short", {largest},
-       kExtractBadEntry, kFailureLength, 1, 0, kExtractOk},
-      {"an archive without a file entry", {}, kExtractBadEntry, kFailureNoEntries, 0, 0,
+      {"an empty one of them passes", {Compressed(13, "", 0)}, kExtractOk, kFailureNone, 1, 1, kExtractOk},
+      {"fewer bytes than the header promises", {short_data}, kExtractBadEntry, kFailureLength, 1, 0, kExtractOk},
+      {"2 GiB or more is refused unread, even when skipped",
+       {huge},
+       kExtractBadEntry,
+       kFailureTooLarge,
+       1,
+       0,
        kExtractBadEntry},
+      {"one byte less is the largest entry: read, and here only short",
+       {largest},
+       kExtractBadEntry,
+       kFailureLength,
+       1,
+       0,
+       kExtractOk},
+      {"an archive without a file entry", {}, kExtractBadEntry, kFailureNoEntries, 0, 0, kExtractBadEntry},
   };
 }
 

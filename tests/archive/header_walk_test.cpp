@@ -40,8 +40,8 @@ uint32_t WalkEndOf(const std::string& archive) {
 
 struct EndCase {
   const char* why;
-  std::string tail;  // bytes after a good first entry
-  uint32_t failure;  // kFailureNone: the archive ended where it should
+  std::string tail;   // bytes after a good first entry
+  uint32_t failure;   // kFailureNone: the archive ended where it should
   uint32_t walk_end;  // the walk's own reason, which the failure only classes
 };
 
@@ -70,14 +70,11 @@ TEST(HeaderWalk, AWalkThatDoesNotEndAtTheEndOfTheFileFails) {
        kWalkCutHeader},
       {"a file header cut after its common part", second.substr(0, 20), kFailureCut, kWalkCutHeader},
       {"a file header cut inside its name", second.substr(0, 35), kFailureCut, kWalkCutHeader},
-      {"a file's data cut short", second.substr(0, second.size() - 1), kFailureCut,
-       kWalkCutData},
+      {"a file's data cut short", second.substr(0, second.size() - 1), kFailureCut, kWalkCutData},
       {"a header size below 7", ArchiveOf({tiny}).substr(20), kFailureHeader, kWalkBadSize},
-      {"a name that does not fit its header", ArchiveOf({name_outside}).substr(20), kFailureHeader,
-       kWalkBadSize},
+      {"a name that does not fit its header", ArchiveOf({name_outside}).substr(20), kFailureHeader, kWalkBadSize},
       {"a long block without room for its add size", add_outside, kFailureHeader, kWalkBadSize},
-      {"a file header without a data size", ArchiveOf({no_data_size}).substr(20), kFailureHeader,
-       kWalkNoDataSize},
+      {"a file header without a data size", ArchiveOf({no_data_size}).substr(20), kFailureHeader, kWalkNoDataSize},
       {"a block reaching past 2 GiB", huge, kFailureHeader, kWalkNoAdvance},
       {"bytes after the last block", std::string(8, '\0'), kFailureHeader, kWalkBadSize},
   };
@@ -157,11 +154,13 @@ TEST(HeaderWalk, OffersEveryEntryOfHeadersThatMatchTheirCheckValues) {
       {"other blocks and main header extras stepped over", other_blocks.bytes(), {"a.txt", "b.txt", "result 0"}},
       {"a seven-byte block between entries stepped over", seven_bytes.bytes(), {"a.txt", "b.txt", "result 0"}},
       {"a main header size below its fixed part is not stepped back into",
-       ArchiveOf({StoredEntry("a.txt", "a")}, small_main), {"a.txt", "result 0"}},
+       ArchiveOf({StoredEntry("a.txt", "a")}, small_main),
+       {"a.txt", "result 0"}},
       {"a long name is cut and the walk stays in step",
        ArchiveOf({StoredEntry(std::string(300, 'n'), "x"), StoredEntry("next.txt", "y")}),
        {std::string(259, 'n'), "next.txt", "result 0"}},
-      {"slashes become backslashes", ArchiveOf({StoredEntry("dir/sub/file.txt", "x")}),
+      {"slashes become backslashes",
+       ArchiveOf({StoredEntry("dir/sub/file.txt", "x")}),
        {"dir\\sub\\file.txt", "result 0"}},
       {"host 3 with all dictionary bits is a directory", hosted(3, 0x80E0, 0x41ED), {"result 0"}},
       {"host 3 with other dictionary bits is a file", hosted(3, 0x8090, 0x41ED), {"entry", "result 0"}},
@@ -171,14 +170,16 @@ TEST(HeaderWalk, OffersEveryEntryOfHeadersThatMatchTheirCheckValues) {
       {"host 2 keeps its directory attribute", hosted(2, 0x8000, 0x0010), {"result 0"}},
       {"host 0 keeps its file attribute despite the bits", hosted(0, 0x80E0, 0x0020), {"entry", "result 0"}},
       {"checks over the whole header", good, {"a.txt", "b.txt", "result 0"}},
-      {"checks over the fixed part and name", ArchiveOf({StoredEntry("a.txt", "a"), name_and_fixed_part}),
+      {"checks over the fixed part and name",
+       ArchiveOf({StoredEntry("a.txt", "a"), name_and_fixed_part}),
        {"a.txt", "b.txt", "result 0"}},
-      {"a main header checked over its fixed part", ArchiveOf({StoredEntry("a.txt", "a")}, comment),
+      {"a main header checked over its fixed part",
+       ArchiveOf({StoredEntry("a.txt", "a")}, comment),
        {"a.txt", "result 0"}},
-      {"a main header checked with its comment", ArchiveOf({StoredEntry("a.txt", "a")}, whole_comment),
+      {"a main header checked with its comment",
+       ArchiveOf({StoredEntry("a.txt", "a")}, whole_comment),
        {"a.txt", "result 0"}},
-      {"a check value that matches neither", ArchiveOf({StoredEntry("a.txt", "a"), bad_check}),
-       {"a.txt", "result 3"}},
+      {"a check value that matches neither", ArchiveOf({StoredEntry("a.txt", "a"), bad_check}), {"a.txt", "result 3"}},
       {"a damaged name", changed(33, 'c'), {"a.txt", "result 3"}},
       {"damage after the name", changed(37, 'X'), {"a.txt", "result 3"}},
       {"damaged attributes", changed(28, '\x27'), {"a.txt", "result 3"}},

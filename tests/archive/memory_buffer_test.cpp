@@ -9,7 +9,7 @@ namespace {
 
 struct GrowthCase {
   const char* why;
-  uint32_t held;      // bytes already in a buffer of capacity `capacity` (0 = no storage)
+  uint32_t held;  // bytes already in a buffer of capacity `capacity` (0 = no storage)
   uint32_t capacity;
   uint32_t appended;
   uint32_t expected_capacity;

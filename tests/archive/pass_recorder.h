@@ -9,10 +9,10 @@
 #include "archive/extract_archive.h"
 
 struct CallbackCall {
-  std::string name;     // the name buffer as the callback found it
+  std::string name;  // the name buffer as the callback found it
   bool has_data;
-  std::string data;     // on a second call: the entry's bytes, without the 0
-  bool terminated;      // on a second call: a 0 byte followed the bytes
+  std::string data;  // on a second call: the entry's bytes, without the 0
+  bool terminated;   // on a second call: a 0 byte followed the bytes
   uint32_t size;
 };
 
@@ -32,7 +32,7 @@ class PassRecorder {
   std::vector<CallbackCall> calls;
   uint32_t failure = 0;
   std::vector<std::string> stop_on_second;  // names whose second call stops the pass
-  PassProgress* progress = nullptr;   // follows the pass when set
+  PassProgress* progress = nullptr;         // follows the pass when set
 
  private:
   static int Callback(char* name, const uint8_t* data, uint32_t size, void* user);

@@ -15,7 +15,7 @@ struct StoredCase {
   size_t file_bytes;  // bytes in the file from the entry's data on
   int32_t packed;
   int32_t unpacked;
-  size_t expected;    // bytes delivered
+  size_t expected;  // bytes delivered
 };
 
 const StoredCase kStoredCases[] = {

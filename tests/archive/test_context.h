@@ -51,9 +51,7 @@ class TestContext {
   }
 
   // The memory buffer as a string.
-  std::string Delivered() const {
-    return std::string(reinterpret_cast<const char*>(buffer_.data), buffer_.length);
-  }
+  std::string Delivered() const { return std::string(reinterpret_cast<const char*>(buffer_.data), buffer_.length); }
 
  private:
   ExtractContext* context_;

@@ -70,8 +70,8 @@ struct DamageCase {
 
 struct Outcome {
   Verdict verdict = kDetected;
-  int check = 0;    // exit status of mksetup test
-  int extract = 0;  // of mksetup extract, when it ran
+  int check = 0;     // exit status of mksetup test
+  int extract = 0;   // of mksetup extract, when it ran
   std::string said;  // what the two commands printed
   std::string difference;
 };
@@ -90,8 +90,8 @@ struct Package {
 
 struct Options {
   bool full = false;
-  int level = -1;    // both
-  int sealed = -1;   // both
+  int level = -1;   // both
+  int sealed = -1;  // both
   bool one_case = false;
   DamageCase the_case{kFlip, 0, 0};
   std::string product, stub, work;
@@ -113,8 +113,8 @@ DamageCase MakeCase(Mutation mutation, uint32_t offset, uint8_t original) {
   return {mutation, offset, value};
 }
 
-int RunCommand(int (*command)(const CommandArgs&, std::ostream&, std::ostream&),
-               const CommandArgs& args, std::string* said) {
+int RunCommand(int (*command)(const CommandArgs&, std::ostream&, std::ostream&), const CommandArgs& args,
+               std::string* said) {
   std::ostringstream out, err;
   int status = command(args, out, err);
   *said += out.str() + err.str();
@@ -185,12 +185,10 @@ class CaseRunner {
 };
 
 std::string BuildPackage(const Options& options, int level, bool sealed, Package* package) {
-  package->label = std::string(level == 0 ? "level 0" : "level 3 solid") +
-                   (sealed ? ", sealed installer" : ", bare archive");
-  package->path = fs::path(options.work) /
-                  ("level" + std::to_string(level) + (sealed ? "-sealed.exe" : "-bare.rar"));
-  CommandArgs args = {options.product, "-o", package->path.string(), "--level",
-                      std::to_string(level)};
+  package->label =
+      std::string(level == 0 ? "level 0" : "level 3 solid") + (sealed ? ", sealed installer" : ", bare archive");
+  package->path = fs::path(options.work) / ("level" + std::to_string(level) + (sealed ? "-sealed.exe" : "-bare.rar"));
+  CommandArgs args = {options.product, "-o", package->path.string(), "--level", std::to_string(level)};
   if (sealed) {
     args.insert(args.end(), {"--stub", options.stub});
   } else {
@@ -268,8 +266,7 @@ std::string EntryAt(const Package& package, uint32_t offset) {
 }
 
 bool AtBlockStart(const Package& package, uint32_t length) {
-  return std::find(package.block_starts.begin(), package.block_starts.end(), length) !=
-         package.block_starts.end();
+  return std::find(package.block_starts.begin(), package.block_starts.end(), length) != package.block_starts.end();
 }
 
 std::string Describe(const Package& package, const DamageCase& damage) {
@@ -281,8 +278,8 @@ std::string Describe(const Package& package, const DamageCase& damage) {
   }
   uint8_t original = static_cast<uint8_t>(package.bytes[package.archive_start + damage.offset]);
   text << kMutationNames[damage.mutation] << " at archive offset " << damage.offset << " (file "
-       << package.archive_start + damage.offset << "), " << Hex(original, 2) << " -> "
-       << Hex(damage.value, 2) << ", " << RegionName(RegionOf(package, damage));
+       << package.archive_start + damage.offset << "), " << Hex(original, 2) << " -> " << Hex(damage.value, 2) << ", "
+       << RegionName(RegionOf(package, damage));
   std::string entry = EntryAt(package, damage.offset);
   if (!entry.empty()) text << " of " << entry;
   return text.str();
@@ -294,9 +291,7 @@ struct Tally {
   std::vector<std::string> silent[kRegionCount];
 };
 
-void PrintLine(const std::string& line) {
-  std::cout << line.substr(0, line.find_last_not_of(' ') + 1) << "\n";
-}
+void PrintLine(const std::string& line) { std::cout << line.substr(0, line.find_last_not_of(' ') + 1) << "\n"; }
 
 // One row: the region's name, then detected, harmless and silent for each
 // kind of damage that reached it.
@@ -308,17 +303,16 @@ std::string Row(const std::string& name, const size_t (*counts)[kVerdictCount]) 
     if (row[kDetected] + row[kHarmless] + row[kSilent] == 0) {
       line << std::setw(27) << "";
     } else {
-      line << std::setw(8) << row[kDetected] << std::setw(9) << row[kHarmless] << std::setw(8)
-           << row[kSilent] << "  ";
+      line << std::setw(8) << row[kDetected] << std::setw(9) << row[kHarmless] << std::setw(8) << row[kSilent] << "  ";
     }
   }
   return line.str();
 }
 
 void PrintTable(const Package& package, const Tally& tally) {
-  std::cout << "\n" << package.label << ": archive of " << package.archive_size
-            << " bytes at offset " << package.archive_start << ", "
-            << package.catalog.entries.size() << " entries\n";
+  std::cout << "\n"
+            << package.label << ": archive of " << package.archive_size << " bytes at offset " << package.archive_start
+            << ", " << package.catalog.entries.size() << " entries\n";
   std::ostringstream heading;
   heading << std::left << std::setw(17) << "";
   for (const char* name : kMutationNames) heading << std::setw(27) << name;
@@ -459,12 +453,10 @@ size_t RunControls(const Package& package, const Options& options) {
     WriteWholeFile(file.string(), control.bytes);
     Outcome outcome = Judge(package, file, fs::path(options.work) / "tree");
     if (outcome.verdict == kSilent) {
-      std::cout << "  control, " << control.what << ": SILENT as it must be (" << outcome.difference
-                << ")\n";
+      std::cout << "  control, " << control.what << ": SILENT as it must be (" << outcome.difference << ")\n";
     } else {
       ++wrong;
-      std::cout << "  control, " << control.what << ": not SILENT, the campaign cannot be trusted\n"
-                << outcome.said;
+      std::cout << "  control, " << control.what << ": not SILENT, the campaign cannot be trusted\n" << outcome.said;
     }
   }
   return wrong;
@@ -483,7 +475,8 @@ void RunOneCase(const Package& package, const Options& options) {
   CaseRunner runner(package, options.work);
   Outcome outcome = runner.Run(damage);
   static const char* const kVerdicts[] = {"DETECTED", "HARMLESS", "SILENT"};
-  std::cout << "\n" << package.label << ": " << Describe(package, damage) << "\n"
+  std::cout << "\n"
+            << package.label << ": " << Describe(package, damage) << "\n"
             << "mksetup test: " << outcome.check;
   if (outcome.check == 0) std::cout << ", mksetup extract: " << outcome.extract;
   std::cout << "\n" << outcome.said << kVerdicts[outcome.verdict];
@@ -531,8 +524,8 @@ int main(int argc, char** argv) {
   }
   std::error_code error;
   if (!fs::is_directory(options.product, error) || !fs::is_regular_file(options.stub, error)) {
-    std::cout << "no sample product at " << options.product << " or no Setup.exe at "
-              << options.stub << ": `make` builds and places them\n";
+    std::cout << "no sample product at " << options.product << " or no Setup.exe at " << options.stub
+              << ": `make` builds and places them\n";
     // Under CI both are built: one missing is a fault of the build.
     return UnderCi() ? 1 : kSkipped;
   }

@@ -14,10 +14,12 @@ struct Field {
 // Each field runs up to the next one's offset; the name runs for the stored
 // name length.
 const Field kFileHeaderFields[] = {
-    {0, kRegionCheck},       {2, kRegionType},         {3, kRegionFlags},
-    {5, kRegionHeaderSize},  {7, kRegionPackedSize},   {11, kRegionUnpackedSize},
-    {15, kRegionHost},       {16, kRegionCrc},         {20, kRegionTime},
-    {24, kRegionVersion},    {25, kRegionMethod},      {26, kRegionNameLength},
+    {0, kRegionCheck},       {2, kRegionType},
+    {3, kRegionFlags},       {5, kRegionHeaderSize},
+    {7, kRegionPackedSize},  {11, kRegionUnpackedSize},
+    {15, kRegionHost},       {16, kRegionCrc},
+    {20, kRegionTime},       {24, kRegionVersion},
+    {25, kRegionMethod},     {26, kRegionNameLength},
     {28, kRegionAttributes}, {kFileHeaderSize, kRegionName},
 };
 
@@ -39,18 +41,15 @@ void Fill(std::vector<Region>* regions, uint64_t from, uint64_t to, Region regio
 
 const char* RegionName(Region region) {
   static const char* const kNames[kRegionCount] = {
-      "marker",      "main header",  "check value", "type",        "flags",
-      "header size", "packed size",  "unpacked size", "host",      "CRC",
-      "time",        "version",      "method",      "name length", "attributes",
-      "name",        "header rest",  "packed data", "other bytes", "truncation",
-      "appended data", "seal record",
+      "marker",      "main header",   "check value",   "type",        "flags",       "header size",
+      "packed size", "unpacked size", "host",          "CRC",         "time",        "version",
+      "method",      "name length",   "attributes",    "name",        "header rest", "packed data",
+      "other bytes", "truncation",    "appended data", "seal record",
   };
   return region < kRegionCount ? kNames[region] : "?";
 }
 
-bool IsFileHeaderField(Region region) {
-  return region >= kRegionCheck && region <= kRegionHeaderRest;
-}
+bool IsFileHeaderField(Region region) { return region >= kRegionCheck && region <= kRegionHeaderRest; }
 
 std::vector<Region> MapRegions(const Catalog& catalog, uint32_t archive_size) {
   std::vector<Region> regions(archive_size, kRegionOther);

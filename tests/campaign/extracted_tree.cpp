@@ -18,8 +18,7 @@ std::string Hex(uint32_t value, int width) {
 ExtractedTree ReadExtractedTree(const std::string& folder, const Catalog& catalog) {
   ExtractedTree tree;
   std::error_code error;
-  for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end;
-       it.increment(error)) {
+  for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
     TreeItem item;
     item.folder = it->is_directory();
     // A folder's own time moves with every file made in it; only files
@@ -63,8 +62,7 @@ std::string TreeDifference(const ExtractedTree& good, const ExtractedTree& got) 
       return name + " has time stamp " + Hex(item.dos_time) + " instead of " + Hex(want.dos_time);
     }
     if (item.attributes != want.attributes || item.permissions != want.permissions) {
-      return name + " has attributes " + Hex(item.attributes) + " instead of " +
-             Hex(want.attributes);
+      return name + " has attributes " + Hex(item.attributes) + " instead of " + Hex(want.attributes);
     }
   }
   for (const auto& entry : got) {

@@ -81,12 +81,9 @@ TEST(PackageDescription, NoticeSettingTurnsTheNoticeOffOnlyForNo) {
     bool off_before;
     bool off;
   } const cases[] = {
-      {"ID=TWP\r\nNotice=no\r\n", false, true},
-      {"Notice=No\r\n", false, true},
-      {"Notice=nonsense\r\n", false, false},
-      {"Notice=yes\r\n", true, false},  // a second .INF turns it on again
-      {"Notice = no\r\n", false, false},
-      {"ID=TWP\r\n", true, true},  // without the key, as it was
+      {"ID=TWP\r\nNotice=no\r\n", false, true}, {"Notice=No\r\n", false, true},
+      {"Notice=nonsense\r\n", false, false},    {"Notice=yes\r\n", true, false},  // a second .INF turns it on again
+      {"Notice = no\r\n", false, false},        {"ID=TWP\r\n", true, true},       // without the key, as it was
   };
   for (const auto& c : cases) {
     PackageDescription description = {};

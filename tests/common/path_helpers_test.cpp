@@ -15,14 +15,9 @@ TEST(CutLastComponent, Cases) {
     const char* path;
     const char* expected;
   } cases[] = {
-      {"C:\\A\\B", "C:\\A"},
-      {"C:\\A", "C:\\"},  // the drive root keeps its separator
-      {"C:\\", "C:\\"},
-      {"C:\\A\\", "C:\\A"},  // only the trailing separator goes
-      {"NAME", ""},
-      {"\\NAME", ""},
-      {"C:/A/B", "C:/A"},
-      {"", ""},
+      {"C:\\A\\B", "C:\\A"}, {"C:\\A", "C:\\"},     // the drive root keeps its separator
+      {"C:\\", "C:\\"},      {"C:\\A\\", "C:\\A"},  // only the trailing separator goes
+      {"NAME", ""},          {"\\NAME", ""},       {"C:/A/B", "C:/A"}, {"", ""},
   };
   for (const Case& c : cases) {
     char buffer[kPathSize];
@@ -96,8 +91,7 @@ TEST(JoinPath, Cases) {
   } cases[] = {
       {"one leading separator dropped", "C:\\DIR", "\\FILE", kPathSize, "C:\\DIR\\FILE", 0},
       {"existing '/' kept", "C:\\DIR/", "FILE", kPathSize, "C:\\DIR/FILE", 0},
-      {"only one of two leading separators dropped", "C:\\DIR", "\\\\FILE", kPathSize,
-       "C:\\DIR\\\\FILE", 0},
+      {"only one of two leading separators dropped", "C:\\DIR", "\\\\FILE", kPathSize, "C:\\DIR\\\\FILE", 0},
       {"empty folder gives the name", "", "FILE", kPathSize, "FILE", 0},
       {"empty name does nothing", "C:\\DIR", "", kPathSize, "C:\\DIR", 0},
       {"name cut at the buffer", "C:\\D", "FILENAME", 10, "C:\\D\\FILE", kTextTruncated},
@@ -176,7 +170,10 @@ TEST(ToWide, ConvertsAndBounds) {
   WideChar wide[8];
   for (WideChar& w : wide) w = 0x2323;
   // "Übersicht" in Windows-1252; only 4 characters fit a capacity of 5.
-  ToWide(wide, "\xDC" "bersicht", 5);
+  ToWide(wide,
+         "\xDC"
+         "bersicht",
+         5);
   EXPECT_EQ(wide[0], 0x00DC);
   EXPECT_EQ(wide[1], 'b');
   EXPECT_EQ(wide[3], 'r');

@@ -9,8 +9,7 @@ namespace {
 TEST(Windows1252, EveryByteRoundTrips) {
   for (int byte = 0; byte < 256; ++byte) {
     uint8_t back = 0;
-    ASSERT_TRUE(UnicodeToWindows1252(Windows1252ToUnicode(static_cast<uint8_t>(byte)), &back))
-        << byte;
+    ASSERT_TRUE(UnicodeToWindows1252(Windows1252ToUnicode(static_cast<uint8_t>(byte)), &back)) << byte;
     EXPECT_EQ(back, byte);
   }
 }

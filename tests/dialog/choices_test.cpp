@@ -21,13 +21,11 @@
 
 namespace {
 
-int ColumnWidth(HWND list) {
-  return static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0));
-}
+int ColumnWidth(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0)); }
 
 HWND MakeList(HWND parent, int width) {
-  return CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT, 0, 0, width, 100, parent,
-                         nullptr, GetModuleHandleA(nullptr), nullptr);
+  return CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT, 0, 0, width, 100, parent, nullptr,
+                         GetModuleHandleA(nullptr), nullptr);
 }
 
 using LanguageListTest = DialogTest;
@@ -173,8 +171,7 @@ TEST_F(DefaultsTest, ExistingFolderKeepsItsLanguagesAndProposesNoShortcuts) {
   FillDestinationAndOptions(dialog_, nullptr);
 
   EXPECT_EQ(ControlText(IDC_FOLDER), folder);
-  std::vector<ListItem> expected = {
-      {"English", 2}, {"Francais", 2}, {"German", 2}, {"Italiano", 1}, {"Nederlands", 1}};
+  std::vector<ListItem> expected = {{"English", 2}, {"Francais", 2}, {"German", 2}, {"Italiano", 1}, {"Nederlands", 1}};
   EXPECT_EQ(Items(), expected);
   EXPECT_FALSE(Checked(IDC_START_MENU));
   EXPECT_FALSE(Checked(IDC_DESKTOP_ICON));

@@ -11,9 +11,7 @@
 
 namespace {
 
-INT_PTR CALLBACK PassiveDialogProc(HWND, UINT, WPARAM, LPARAM) {
-  return 0;
-}
+INT_PTR CALLBACK PassiveDialogProc(HWND, UINT, WPARAM, LPARAM) { return 0; }
 
 }  // namespace
 
@@ -31,16 +29,14 @@ void DialogTest::SetUp() {
 
 void DialogTest::OpenDialog() {
   if (dialog_ != nullptr) DestroyWindow(dialog_);
-  dialog_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SETUP), nullptr,
-                               PassiveDialogProc, 0);
+  dialog_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SETUP), nullptr, PassiveDialogProc, 0);
   ASSERT_NE(dialog_, nullptr);
   SetWindowTextA(dialog_, "Setup");
   list_ = GetDlgItem(dialog_, IDC_LANGUAGES);
   ASSERT_NE(list_, nullptr);
   // What dialog initialisation does before any item is added.
   InsertColumns(list_, LanguageColumns);
-  SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
-               LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
+  SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
 }
 
 void DialogTest::TearDown() {

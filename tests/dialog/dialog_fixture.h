@@ -14,9 +14,7 @@
 struct ListItem {
   std::string text;
   unsigned check_image;  // 2 checked, 1 unchecked, 0 no check box
-  bool operator==(const ListItem& other) const {
-    return text == other.text && check_image == other.check_image;
-  }
+  bool operator==(const ListItem& other) const { return text == other.text && check_image == other.check_image; }
 };
 void PrintTo(const ListItem& item, std::ostream* out);
 

@@ -33,24 +33,23 @@ struct TitleCase {
 
 TEST_F(PackageTitleTest, ShowsTitleAndVersionFromTheFirstLine) {
   const TitleCase cases[] = {
-      {"title and version", "Tolven Paint Version 2.5\r\nA paint program\r\n",
-       "Setup Tolven Paint 2.5", "Tolven Paint 2.5", "Tolven Paint"},
+      {"title and version", "Tolven Paint Version 2.5\r\nA paint program\r\n", "Setup Tolven Paint 2.5",
+       "Tolven Paint 2.5", "Tolven Paint"},
       {"a remark in parentheses and its blank are dropped", "Tolven Paint Version 2.5 (beta)\r\n",
        "Setup Tolven Paint 2.5", "Tolven Paint 2.5", "Tolven Paint"},
-      {"a bracket also ends the line", "Tolven Paint [freeware]\r\n",
-       "Setup Tolven Paint ", "Tolven Paint ", "Tolven Paint"},
-      {"no version: the title text ends with one blank", "Tolven Paint\n",
-       "Setup Tolven Paint ", "Tolven Paint ", "Tolven Paint"},
-      {"\"Version\" is case significant", "Paint version 2\n",
-       "Setup Paint version 2 ", "Paint version 2 ", "Paint version 2"},
-      {"an empty first line leaves title and version empty", "\r\nTolven Paint Version 2.5\r\n",
-       "Setup  ", " ", ""},
-      {"characters above 127 are ordinary", "Caf\xE9 M\xFCller Version 1.0\n",
-       "Setup Caf\xE9 M\xFCller 1.0", "Caf\xE9 M\xFCller 1.0", "Caf\xE9 M\xFCller"},
-      {"dots after the title are no part of the product name", "Tolven Paint...\n",
-       "Setup Tolven Paint... ", "Tolven Paint... ", "Tolven Paint"},
-      {"a title that cannot name a folder names no product", "Tools/Utilities Version 1\n",
-       "Setup Tools/Utilities 1", "Tools/Utilities 1", ""},
+      {"a bracket also ends the line", "Tolven Paint [freeware]\r\n", "Setup Tolven Paint ", "Tolven Paint ",
+       "Tolven Paint"},
+      {"no version: the title text ends with one blank", "Tolven Paint\n", "Setup Tolven Paint ", "Tolven Paint ",
+       "Tolven Paint"},
+      {"\"Version\" is case significant", "Paint version 2\n", "Setup Paint version 2 ", "Paint version 2 ",
+       "Paint version 2"},
+      {"an empty first line leaves title and version empty", "\r\nTolven Paint Version 2.5\r\n", "Setup  ", " ", ""},
+      {"characters above 127 are ordinary", "Caf\xE9 M\xFCller Version 1.0\n", "Setup Caf\xE9 M\xFCller 1.0",
+       "Caf\xE9 M\xFCller 1.0", "Caf\xE9 M\xFCller"},
+      {"dots after the title are no part of the product name", "Tolven Paint...\n", "Setup Tolven Paint... ",
+       "Tolven Paint... ", "Tolven Paint"},
+      {"a title that cannot name a folder names no product", "Tools/Utilities Version 1\n", "Setup Tools/Utilities 1",
+       "Tools/Utilities 1", ""},
       {"the version is cut to 31 characters", "P Version 0123456789012345678901234567890123456789\n",
        "Setup P 0123456789012345678901234567890", "P 0123456789012345678901234567890", "P"},
   };
@@ -94,8 +93,8 @@ class LanguageFileTest : public DialogTest {
     std::strcpy(buffer, name);
     buffer[0] = kMarkLanguage;
     std::string with_end = data + std::string(1, '\0');
-    AddLanguageFromFile(dialog_, reinterpret_cast<const uint8_t*>(with_end.data()),
-                        static_cast<uint32_t>(data.size()), buffer);
+    AddLanguageFromFile(dialog_, reinterpret_cast<const uint8_t*>(with_end.data()), static_cast<uint32_t>(data.size()),
+                        buffer);
   }
   static std::string Ansi(const wchar_t* text) {
     char out[512] = "";
@@ -126,10 +125,12 @@ TEST_F(LanguageFileTest, FilesAddTheirLanguagesOnce) {
        {{danish, "P_DA.LNG"}, {danish.substr(0, danish.size() - 1), "P_DB.LNG"}},
        {{"Dans", 2}, {"Dansk", 2}, {"English", 2}, {"German", 2}}},
       {"a language already listed keeps its first name",
-       {{"[Lang]\nLanguage=Deutsch (DE)\n", "9x\\P_DE.LNG"}, {"[Lang]\nLanguage=Francais\n", "9x\\P_FR.LNG"},
+       {{"[Lang]\nLanguage=Deutsch (DE)\n", "9x\\P_DE.LNG"},
+        {"[Lang]\nLanguage=Francais\n", "9x\\P_FR.LNG"},
         {"[Lang]\nLanguage=French\n", "xp\\P_FR.LNG"}},
        {{"English", 2}, {"Francais", 2}, {"German", 2}}},
-      {"a word ending at the buffer end reads nothing beyond it", {{cut_word, "P_LA.LNG"}},
+      {"a word ending at the buffer end reads nothing beyond it",
+       {{cut_word, "P_LA.LNG"}},
        {{"English", 2}, {"German", 2}}},
   };
   for (const auto& c : cases) {
@@ -257,7 +258,8 @@ TEST_F(DescribeEntryTest, FirstLanguageFileNamesTheBase) {
       {"folder, base, code", "9x\\LANG\\PAINT_DE.LNG", "OTHER_FR.LNG", "PAINT"},
       {"'/' also separates", "xp/PAINT_IT.LNG", "X_IT.LNG", "PAINT"},
       {"exactly seven characters are kept whole", "_DE.LNG", "PAINT_FR.LNG", "_DE.LNG"},
-      {"a long name loses its end, not its middle", "ThirtyTwoCharacterProductNameXYZ_DE.LNG", "", "ThirtyTwoCharacterProductNameXY"},
+      {"a long name loses its end, not its middle", "ThirtyTwoCharacterProductNameXYZ_DE.LNG", "",
+       "ThirtyTwoCharacterProductNameXY"},
   };
   for (const auto& c : cases) {
     g_setup_state->lng_base_name[0] = '\0';
@@ -276,8 +278,8 @@ TEST_F(DescribeEntryTest, SecondCallReadsByMarker) {
     std::strcpy(name, entry);
     DescribeEntry(name, nullptr, static_cast<uint32_t>(data.size()), &pass);
     std::string with_end = data + std::string(1, '\0');
-    return DescribeEntry(name, reinterpret_cast<const uint8_t*>(with_end.data()),
-                         static_cast<uint32_t>(data.size()), &pass);
+    return DescribeEntry(name, reinterpret_cast<const uint8_t*>(with_end.data()), static_cast<uint32_t>(data.size()),
+                         &pass);
   };
   EXPECT_EQ(deliver("FILE_ID.DIZ", "Tolven Paint Version 3\r\n"), 0);
   EXPECT_EQ(deliver("SETUP.INF", "ID=TWP\r\nClass=TPaint\r\nExe=paint.exe\r\n"), 0);

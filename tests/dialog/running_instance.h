@@ -55,8 +55,8 @@ class RunningInstance {
     window_class.hInstance = GetModuleHandleA(nullptr);
     window_class.lpszClassName = window_class_;
     RegisterClassA(&window_class);
-    HWND window = CreateWindowA(window_class_, "running product", WS_OVERLAPPED, 0, 0, 50, 50, nullptr,
-                                nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND window = CreateWindowA(window_class_, "running product", WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     MSG message;
     PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);  // the queue exists now

@@ -164,15 +164,13 @@ void ReadLanguages(HANDLE process, HWND list, DialogSnapshot* snapshot) {
     item.iItem = index;
     item.stateMask = LVIS_STATEIMAGEMASK;
     std::string name = RemoteRequest(page, list, LVM_GETITEMA, 0, &item);
-    snapshot->languages.push_back(
-        {name, static_cast<uint32_t>(item.lParam), (item.state & LVIS_STATEIMAGEMASK) >> 12});
+    snapshot->languages.push_back({name, static_cast<uint32_t>(item.lParam), (item.state & LVIS_STATEIMAGEMASK) >> 12});
   }
 }
 
 ProbedOption ReadOption(HWND dialog, int id) {
   HWND box = GetDlgItem(dialog, id);
-  return {Text(box), IsDlgButtonChecked(dialog, id) == BST_CHECKED,
-          (GetWindowLongA(box, GWL_STYLE) & WS_VISIBLE) != 0};
+  return {Text(box), IsDlgButtonChecked(dialog, id) == BST_CHECKED, (GetWindowLongA(box, GWL_STYLE) & WS_VISIBLE) != 0};
 }
 
 void ReadDialog(HANDLE process, HWND dialog, DialogSnapshot* snapshot) {
@@ -345,8 +343,7 @@ InstallOutcome PressInstall(const OpenDialog& open, DWORD timeout_ms, const Mess
   return outcome;
 }
 
-Process::Process(const std::string& program, const std::string& arguments, DWORD flags,
-                 const std::string& output) {
+Process::Process(const std::string& program, const std::string& arguments, DWORD flags, const std::string& output) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   HANDLE file = INVALID_HANDLE_VALUE;
@@ -387,8 +384,7 @@ ProbeResult ProbeSetup(const std::string& program, const ProbeOptions& options) 
   // shown instead (or before it appears) has none.
   HWND dialog = nullptr;
   HWND message = nullptr;
-  for (DWORD waited = 0; waited < options.timeout_ms && dialog == nullptr && message == nullptr;
-       waited += kPollMs) {
+  for (DWORD waited = 0; waited < options.timeout_ms && dialog == nullptr && message == nullptr; waited += kPollMs) {
     for (HWND window : ProcessWindows(process.dwProcessId, "#32770")) {
       if (GetDlgItem(window, IDC_LANGUAGES) != nullptr) {
         dialog = window;
@@ -435,8 +431,8 @@ std::string DescribeSnapshot(const ProbeResult& result) {
     const DialogSnapshot& d = result.dialog;
     add("window-title: %s", d.window_title.c_str());
     for (const ProbedControl& c : d.controls) {
-      add("control: %d %s style=0x%08lX at=%ld,%ld,%ld,%ld text=%s", c.id, c.window_class.c_str(), c.style,
-          c.rect.left, c.rect.top, c.rect.right - c.rect.left, c.rect.bottom - c.rect.top, c.text.c_str());
+      add("control: %d %s style=0x%08lX at=%ld,%ld,%ld,%ld text=%s", c.id, c.window_class.c_str(), c.style, c.rect.left,
+          c.rect.top, c.rect.right - c.rect.left, c.rect.bottom - c.rect.top, c.text.c_str());
     }
     add("title: %s", d.title_text.c_str());
     add("title-ink: %d pixels high (label %d)", d.title_ink_height, d.label_ink_height);
@@ -445,13 +441,14 @@ std::string DescribeSnapshot(const ProbeResult& result) {
     add("language-column: %s", d.language_column.c_str());
     for (const ProbedLanguage& l : d.languages) {
       add("language: %s [%s] %s", l.name.c_str(), CodeText(l.code).c_str(),
-          l.check_image == 2 ? "checked" : l.check_image == 1 ? "unchecked" : "no-box");
+          l.check_image == 2   ? "checked"
+          : l.check_image == 1 ? "unchecked"
+                               : "no-box");
     }
     add("folder: %s", d.folder.c_str());
     const ProbedOption* options[] = {&d.start_menu, &d.desktop_icon, &d.quick_launch};
     for (const ProbedOption* o : options) {
-      add("option: %s %s %s", o->checked ? "checked" : "unchecked", o->visible ? "shown" : "hidden",
-          o->text.c_str());
+      add("option: %s %s %s", o->checked ? "checked" : "unchecked", o->visible ? "shown" : "hidden", o->text.c_str());
     }
     add("status: %s", d.status.c_str());
   }
@@ -469,20 +466,45 @@ SetupTexts SystemSetupTexts() {
   const char* english_notice = "Please use bug free antivirus programs.\n\nThis program is 100% clean!";
   switch (GetSystemDefaultLangID() & 0x3FF) {
     case LANG_GERMAN:
-      return {"Installation", "Abbruch", "Zielpfad:", "Programmgruppe erstellen", "Desktop-Symbol anlegen",
-              "Symbol in der Schnellstartleiste anlegen", "Sprache", "Englisch", "Deutsch",
-              "Die Datei ist besch\xE4" "digt, bitte nochmal herunterladen!",
+      return {"Installation",
+              "Abbruch",
+              "Zielpfad:",
+              "Programmgruppe erstellen",
+              "Desktop-Symbol anlegen",
+              "Symbol in der Schnellstartleiste anlegen",
+              "Sprache",
+              "Englisch",
+              "Deutsch",
+              "Die Datei ist besch\xE4"
+              "digt, bitte nochmal herunterladen!",
               "Bitte verwenden Sie fehlerfreiee Antivirus-Programme.\n\nDieses Programm ist 100% sauber!",
               " wurde erfolgreich installiert."};
     case LANG_ITALIAN:
-      return {"Installazione", "Annulla", "Destinazione", "Aggiungi collegamento nel menu Programmi",
-              "Aggiungi collegamento sul desktop", "Aggiungi collegamento sulla barra di Avvio veloce", "Lingua",
-              "English", "German", "File danneggiato, esegui di nuovo il download.", english_notice,
+      return {"Installazione",
+              "Annulla",
+              "Destinazione",
+              "Aggiungi collegamento nel menu Programmi",
+              "Aggiungi collegamento sul desktop",
+              "Aggiungi collegamento sulla barra di Avvio veloce",
+              "Lingua",
+              "English",
+              "German",
+              "File danneggiato, esegui di nuovo il download.",
+              english_notice,
               " \xE8 stato installato correttamente."};
     default:
-      return {"Setup", "Cancel", "Destination folder", "Put entry to Start Menu", "Create a Desktop icon",
-              "Create a Quick Launch icon", "Language", "English", "German", "Broken file, please download again.",
-              english_notice, " has been successfully installed."};
+      return {"Setup",
+              "Cancel",
+              "Destination folder",
+              "Put entry to Start Menu",
+              "Create a Desktop icon",
+              "Create a Quick Launch icon",
+              "Language",
+              "English",
+              "German",
+              "Broken file, please download again.",
+              english_notice,
+              " has been successfully installed."};
   }
 }
 

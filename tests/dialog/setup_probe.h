@@ -87,8 +87,7 @@ constexpr DWORD kHangBoundMs = 60000;
 struct Process {
   PROCESS_INFORMATION info = {};
   bool started = false;
-  Process(const std::string& program, const std::string& arguments, DWORD flags = 0,
-          const std::string& output = "");
+  Process(const std::string& program, const std::string& arguments, DWORD flags = 0, const std::string& output = "");
   ~Process();
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
@@ -104,7 +103,7 @@ bool WaitUntil(const std::function<bool()>& done, DWORD bound_ms = kHangBoundMs)
 
 struct ProbeOptions {
   DWORD timeout_ms = kHangBoundMs;  // for the window to appear and the program to end
-  DWORD hold_ms = 0;  // leave the dialog open this long after reading it (for a picture)
+  DWORD hold_ms = 0;                // leave the dialog open this long after reading it (for a picture)
   // Called after the first reading, before the dialog is closed.
   std::function<void(const OpenDialog&)> interact;
 };

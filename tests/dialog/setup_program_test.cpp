@@ -35,7 +35,9 @@ std::vector<PackageEntry> SamplePackage(const std::string& settings) {
       {"PAINT.INF", settings},
       {"9x\\PAINT.EXE", "MZ classic edition"},
       {"xp\\PAINT.EXE", "MZ xp edition"},
-      {"9x\\PAINT_FR.LNG", "[Strings]\r\nLanguage=Fran\xE7" "ais\r\n"},
+      {"9x\\PAINT_FR.LNG",
+       "[Strings]\r\nLanguage=Fran\xE7"
+       "ais\r\n"},
       {"xp\\PAINT_FR.LNG", Utf16FileBytes(L"[Strings]\r\nLanguage=Fran\u00E7ais\r\n")},
       {"PAINT_IT.LNG", "[Info]\r\nLanguage=Italiano (Italia)\r\n"},
       {"README.TXT", std::string(5000, 'r')},
@@ -86,11 +88,21 @@ TEST(SetupProgramTest, DialogShowsThePackageInTheSystemLanguage) {
     const char* window_class;
     std::string text;
   } expected[] = {
-      {99, "Button", "&OK"}, {2, "Button", texts.cancel}, {-1, "Static", ""}, {-1, "Static", "(icon)"},
-      {1001, "Static", "Tolven Paint 2.5"}, {1002, "ComboBox", ""}, {1010, "SysListView32", ""},
-      {1031, "Static", texts.folder_label}, {1032, "Edit", ""}, {1033, "Button", "..."},
-      {1041, "Button", texts.start_menu}, {1042, "Button", texts.desktop_icon},
-      {1043, "Button", texts.quick_launch}, {1047, "Static", ""}, {1048, "msctls_progress32", ""},
+      {99, "Button", "&OK"},
+      {2, "Button", texts.cancel},
+      {-1, "Static", ""},
+      {-1, "Static", "(icon)"},
+      {1001, "Static", "Tolven Paint 2.5"},
+      {1002, "ComboBox", ""},
+      {1010, "SysListView32", ""},
+      {1031, "Static", texts.folder_label},
+      {1032, "Edit", ""},
+      {1033, "Button", "..."},
+      {1041, "Button", texts.start_menu},
+      {1042, "Button", texts.desktop_icon},
+      {1043, "Button", texts.quick_launch},
+      {1047, "Static", ""},
+      {1048, "msctls_progress32", ""},
   };
   ASSERT_EQ(dialog.controls.size(), std::size(expected));
   for (size_t i = 0; i < std::size(expected); ++i) {
@@ -118,7 +130,10 @@ TEST(SetupProgramTest, DialogShowsThePackageInTheSystemLanguage) {
     names.push_back(language.name);
     EXPECT_EQ(language.check_image, 2u) << language.name;
   }
-  std::vector<std::string> sorted = {texts.english, "Fran\xE7" "ais", texts.german, "Italiano "};
+  std::vector<std::string> sorted = {texts.english,
+                                     "Fran\xE7"
+                                     "ais",
+                                     texts.german, "Italiano "};
   std::sort(sorted.begin(), sorted.end(), [](const std::string& a, const std::string& b) {
     return CompareStringA(LOCALE_USER_DEFAULT, 0, a.c_str(), -1, b.c_str(), -1) == CSTR_LESS_THAN;
   });

@@ -31,8 +31,7 @@ bool InFolder(const std::string& path, const std::string& folder) {
 // point into the installation folder, named from `shown`, the folder as the
 // user knows it; the target is named within the installation folder, and
 // "elsewhere" is said of one that does not start there.
-void PrintShortcuts(const std::string& where, const std::string& shown, const std::string& folder,
-                    bool with_groups) {
+void PrintShortcuts(const std::string& where, const std::string& shown, const std::string& folder, bool with_groups) {
   for (const ListedItem& item : ListFolder(where)) {
     std::string path = where + "\\" + item.name;
     if (item.is_folder) {
@@ -120,7 +119,8 @@ void PrintRegistry(const std::string& folder) {
 }
 
 void WaitForShot(const std::string& signals) {
-  HANDLE ready = CreateFileA((signals + "\\dialog-ready").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  HANDLE ready =
+      CreateFileA((signals + "\\dialog-ready").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (ready != INVALID_HANDLE_VALUE) CloseHandle(ready);
   std::fflush(stdout);
   for (int i = 0; i < 400 && !PathExists(signals + "\\dialog-shot"); ++i) Sleep(50);

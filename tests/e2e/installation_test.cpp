@@ -143,13 +143,14 @@ TEST_F(InstallationTest, FreshInstallationInTheSystemLanguage) {
 
   // Root entries and the XP edition's, flat; no Italian, no settings, no
   // subfolder; the PSAPI.DLL that was there moved aside.
-  EXPECT_EQ(FolderNames(folder_),
-            std::vector<std::string>({"BESTELL.HTM", "DEMO_DE.HLP", "DEMO_DE.LNG", "FILE_ID.DIZ", "KDEMO.EXE",
-                                      "KVPSAPI.DLL", "LICENSE.TXT", "ORDER.HTM", "PSAPI.DLL", "README.TXT",
-                                      "UnInst.exe"}));
+  EXPECT_EQ(FolderNames(folder_), std::vector<std::string>({"BESTELL.HTM", "DEMO_DE.HLP", "DEMO_DE.LNG", "FILE_ID.DIZ",
+                                                            "KDEMO.EXE", "KVPSAPI.DLL", "LICENSE.TXT", "ORDER.HTM",
+                                                            "PSAPI.DLL", "README.TXT", "UnInst.exe"}));
   for (const PackageEntry& entry : DemoPackage()) {
     std::string name = entry.name.substr(entry.name.rfind('\\') + 1);
-    if (entry.name.rfind("9x\\", 0) == 0 || name == "DEMO.INF" || name == "NOTE.TXT" || name.find("_IT") != std::string::npos) continue;
+    if (entry.name.rfind("9x\\", 0) == 0 || name == "DEMO.INF" || name == "NOTE.TXT" ||
+        name.find("_IT") != std::string::npos)
+      continue;
     EXPECT_TRUE(ReadWholeFile(folder_ + "\\" + name) == entry.data) << entry.name << " differs";
   }
   EXPECT_EQ(ReadWholeFile(folder_ + "\\KVPSAPI.DLL"), "the system's psapi");
@@ -423,8 +424,8 @@ std::string BuildSampleInstaller(const std::string& root, const std::string& stu
                     (uninstaller.empty() ? "\" --uninstaller" : "\" --uninstaller-stub \"" + uninstaller + "\""),
                 0, said);
   EXPECT_TRUE(build.started && build.Ended() && build.ExitCode() == 0) << ReadWholeFile(said);
-  EXPECT_EQ(ReadWholeFile(said).find("warning"), std::string::npos)
-      << "the sample is a package as it should be:\n" << ReadWholeFile(said);
+  EXPECT_EQ(ReadWholeFile(said).find("warning"), std::string::npos) << "the sample is a package as it should be:\n"
+                                                                    << ReadWholeFile(said);
   return installer;
 }
 
@@ -525,7 +526,8 @@ std::string PendingDeletions() {
 
 // The uninstaller's copies in the temporary folder: what an uninstallation
 // leaves until the next restart.
-std::vector<std::string> CopiesLeft(const std::string& temp, const PrefixSnapshot& before, const PrefixSnapshot& after) {
+std::vector<std::string> CopiesLeft(const std::string& temp, const PrefixSnapshot& before,
+                                    const PrefixSnapshot& after) {
   std::vector<std::string> copies;
   for (const std::string& change : Changes(before.temporary, after.temporary)) {
     if (change.rfind("+ " + temp + "\\Uninstall-", 0) == 0 && change.back() == '\\') {
@@ -540,7 +542,8 @@ std::vector<std::string> CopiesLeft(const std::string& temp, const PrefixSnapsho
 // Nothing of any package left in the prefix: files under C:\, uninstall
 // entries, remembered folders; only the uninstaller's copies, each awaiting
 // the next restart in a folder of its own.
-void ExpectNothingButCopies(const std::string& temp, const PrefixSnapshot& before, const std::vector<std::string>& copies) {
+void ExpectNothingButCopies(const std::string& temp, const PrefixSnapshot& before,
+                            const std::vector<std::string>& copies) {
   PrefixSnapshot after = TakePrefixSnapshot(temp);
   EXPECT_EQ(Changes(before.files, after.files), std::vector<std::string>());
   EXPECT_EQ(Changes(before.uninstall_entries, after.uninstall_entries), std::vector<std::string>());
@@ -555,7 +558,8 @@ void ExpectNothingButCopies(const std::string& temp, const PrefixSnapshot& befor
 // these tests.
 void ForgetProgramFilesInstallations() {
   for (const char* product : {kSampleGroup, "Tolvenwark Clock"}) RemoveTree(ProgramFilesFolder(product));
-  ForgetInstallation("Tolvenwark Clock", "TWC", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tolvenwark Clock");
+  ForgetInstallation("Tolvenwark Clock", "TWC",
+                     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tolvenwark Clock");
   // An empty key of remembered folders, as earlier tests leave it, is one
   // that the uninstaller removes.
   HKEY remembered;
@@ -693,7 +697,8 @@ TEST_F(InstallationTest, AUserFileStaysAndAnInstallationOnWindows98UninstallsToo
   SilentRun install = RunWatched(installer, "/S");
   ASSERT_TRUE(install.ended);
   ASSERT_EQ(install.exit_code, 0u);
-  EXPECT_EQ(ReadWholeFile(folder + "\\README.TXT"), ReadWholeFile(std::string(TOLVEN_SAMPLE_PACKAGE) + "\\9x\\README.TXT"))
+  EXPECT_EQ(ReadWholeFile(folder + "\\README.TXT"),
+            ReadWholeFile(std::string(TOLVEN_SAMPLE_PACKAGE) + "\\9x\\README.TXT"))
       << "the Classic edition";
   WriteWholeFile(folder + "\\MY NOTES.TXT", "the user's own");
 
@@ -726,9 +731,9 @@ TEST_F(InstallationTest, AUserFileStaysAndAnInstallationOnWindows98UninstallsToo
   DeleteFileA((ShellFolder(CSIDL_WINDOWS) + "\\wininit.bak").c_str());
   RemoveTree(folder);
   ASSERT_EQ(RunWatched(installer, "/S").exit_code, 0u);
-  EXPECT_EQ(RunWatched("", RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "QuietUninstallString"), "", true)
-                .exit_code,
-            0u);
+  EXPECT_EQ(
+      RunWatched("", RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "QuietUninstallString"), "", true).exit_code,
+      0u);
   EXPECT_TRUE(WaitUntil([&] { return !PathExists(folder); }));
   EXPECT_EQ(FolderNames(temp_), std::vector<std::string>{"Uninstall-0001\\"});
   Restart();
@@ -752,9 +757,10 @@ TEST_F(InstallationTest, ASecondProductBuiltWithTheUninstallerIsRemovedWithoutTo
   WriteWholeFile(product + "\\LICENSE.TXT", "the clock's licence");
   const std::string clock_installer = root_ + "\\ClockSetup.exe";
   const std::string said = root_ + "\\clock-mksetup.txt";
-  Process build(TOLVEN_MKSETUP_EXE,
-                "build \"" + product + "\" -o \"" + clock_installer + "\" --stub \"" TOLVEN_SETUP_EXE "\" --uninstaller",
-                0, said);
+  Process build(
+      TOLVEN_MKSETUP_EXE,
+      "build \"" + product + "\" -o \"" + clock_installer + "\" --stub \"" TOLVEN_SETUP_EXE "\" --uninstaller", 0,
+      said);
   ASSERT_TRUE(build.started && build.Ended() && build.ExitCode() == 0) << ReadWholeFile(said);
 
   const PrefixSnapshot before = TakePrefixSnapshot(temp_);
@@ -764,10 +770,11 @@ TEST_F(InstallationTest, ASecondProductBuiltWithTheUninstallerIsRemovedWithoutTo
   ASSERT_EQ(install.exit_code, 0u);
   const std::string clock = ProgramFilesFolder("Tolvenwark Clock");
   const std::string clock_key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tolvenwark Clock";
-  EXPECT_EQ(FolderNames(clock), std::vector<std::string>({"FILE_ID.DIZ", "KCLOCK.EXE", "LICENSE.TXT", "README.TXT",
-                                                          "UnInst.exe"}));
+  EXPECT_EQ(FolderNames(clock),
+            std::vector<std::string>({"FILE_ID.DIZ", "KCLOCK.EXE", "LICENSE.TXT", "README.TXT", "UnInst.exe"}));
 
-  SilentRun clock_removal = RunWatched("", RegistryText(HKEY_LOCAL_MACHINE, clock_key, "QuietUninstallString"), "", true);
+  SilentRun clock_removal =
+      RunWatched("", RegistryText(HKEY_LOCAL_MACHINE, clock_key, "QuietUninstallString"), "", true);
   EXPECT_EQ(clock_removal.exit_code, 0u);
   EXPECT_TRUE(WaitUntil([&] { return !PathExists(clock); }));
   ExpectNothingButCopies(temp_, with_sample, {"Uninstall-0001\\"});
@@ -830,7 +837,8 @@ TEST_F(InstallationTest, AFileInUseIsNamedBeforeAnythingGoesOrLeftToTheRestart) 
 
   ASSERT_EQ(RunWatched(installer, "/S").exit_code, 0u);
   held = hold();
-  SilentRun silent = RunWatched("", RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "QuietUninstallString"), "", true);
+  SilentRun silent =
+      RunWatched("", RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "QuietUninstallString"), "", true);
   EXPECT_EQ(silent.exit_code, 3u) << "something stays until the restart";
   EXPECT_TRUE(WaitUntil([&] { return FolderNames(folder) == std::vector<std::string>{"KDEMO.EXE"}; }));
   EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "DisplayName"), "(none)");
@@ -908,8 +916,7 @@ void HideLibrarySearchControl(const std::string& program) {
 // `programs` programs have started and ended; false after kHangBoundMs
 // without an event (they then end with the calling thread). The first
 // program's exit code lands in `*exit_code`.
-bool RunHoldingEachStart(std::string command, int programs, const std::function<void()>& on_start,
-                         DWORD* exit_code) {
+bool RunHoldingEachStart(std::string command, int programs, const std::function<void()>& on_start, DWORD* exit_code) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION first = {};
@@ -1125,8 +1132,8 @@ TEST_F(InstallationTest, SilentInstallationOfTheSampleShowsNothingAndLogsEverySt
   ASSERT_TRUE(second.ended);
   EXPECT_EQ(second.exit_code, 0u) << second.log;
   EXPECT_EQ(second.shown, std::vector<std::string>());
-  EXPECT_TRUE(HasLine(second.log, "Tolvenwark Demo is already installed in " + folder +
-                                      "; that copy stays there and is forgotten"))
+  EXPECT_TRUE(HasLine(second.log,
+                      "Tolvenwark Demo is already installed in " + folder + "; that copy stays there and is forgotten"))
       << second.log;
   EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "UninstallString"), "\"" + other + "\\UnInst.exe\"");
 }
@@ -1149,8 +1156,8 @@ TEST_F(InstallationTest, SilentFailuresEndWithTheirExitCodeAndReason) {
   auto with_record = [&](const std::string& name, uint32_t kind, const std::string& after) {
     std::string bytes = ReadWholeFile(good);
     const std::string archive = bytes.substr(stub.size());
-    uint32_t crc = ~Crc32Update(WriterCrc32Table(), 0xFFFFFFFF, reinterpret_cast<const uint8_t*>(archive.data()),
-                                archive.size());
+    uint32_t crc =
+        ~Crc32Update(WriterCrc32Table(), 0xFFFFFFFF, reinterpret_cast<const uint8_t*>(archive.data()), archive.size());
     bytes.replace(kSealRecordOffset, kSealRecordSize,
                   SealRecordBytes(kind, {static_cast<uint32_t>(archive.size()), crc}));
     WriteWholeFile(root_ + "\\" + name, bytes + after);
@@ -1177,46 +1184,114 @@ TEST_F(InstallationTest, SilentFailuresEndWithTheirExitCodeAndReason) {
     DWORD exit_code;
     std::vector<std::string> log_lines;  // parts of lines the log must hold
   } const cases[] = {
-      {"an argument not understood", good, "/S /NOW /LOG=" + log + " /D=" + folder_, false, 1,
+      {"an argument not understood",
+       good,
+       "/S /NOW /LOG=" + log + " /D=" + folder_,
+       false,
+       1,
        {"argument not understood: /NOW", "exit code 1: wrong arguments"}},
-      {"a switch not understood, without /S", good, "/NOW /LOG=" + log, false, 1,
+      {"a switch not understood, without /S",
+       good,
+       "/NOW /LOG=" + log,
+       false,
+       1,
        {"argument not understood: /NOW", "exit code 1: wrong arguments"}},
-      {"/S written after /D=, which takes it into the folder", good, "/LOG=" + log + " /D=" + folder_ + " /S", false,
-       1, {"no /S before this switch: /LOG=", "exit code 1: wrong arguments"}},
-      {"a damaged package", damaged, arguments, false, 2,
+      {"/S written after /D=, which takes it into the folder",
+       good,
+       "/LOG=" + log + " /D=" + folder_ + " /S",
+       false,
+       1,
+       {"no /S before this switch: /LOG=", "exit code 1: wrong arguments"}},
+      {"a damaged package",
+       damaged,
+       arguments,
+       false,
+       2,
        {"e2e-damaged-setup.exe: cannot be read or is damaged (result 3)",
         "exit code 2: the package is damaged or cannot be read"}},
-      {"data after the sealed archive", appended, arguments, false, 2,
+      {"data after the sealed archive",
+       appended,
+       arguments,
+       false,
+       2,
        {"e2e-appended-setup.exe: cannot be read or is damaged (result 5)"}},
-      {"a build that did not finish", unfinished, arguments, false, 2,
+      {"a build that did not finish",
+       unfinished,
+       arguments,
+       false,
+       2,
        {"e2e-unfinished-setup.exe: cannot be read or is damaged (result 6)"}},
-      {"a device name", with_name("e2e-device-setup.exe", {"nul.txt"}), arguments, false, 2,
+      {"a device name",
+       with_name("e2e-device-setup.exe", {"nul.txt"}),
+       arguments,
+       false,
+       2,
        {"cannot be read or is damaged (result 3)"}},
-      {"a stream", with_name("e2e-stream-setup.exe", {"x:stream"}), arguments, false, 2,
+      {"a stream",
+       with_name("e2e-stream-setup.exe", {"x:stream"}),
+       arguments,
+       false,
+       2,
        {"cannot be read or is damaged (result 3)"}},
-      {"names Windows would merge", with_name("e2e-merged-setup.exe", {"trail", "trail."}), arguments, false, 2,
+      {"names Windows would merge",
+       with_name("e2e-merged-setup.exe", {"trail", "trail."}),
+       arguments,
+       false,
+       2,
        {"cannot be read or is damaged (result 3)"}},
-      {"names differing only in case", with_name("e2e-case-setup.exe", {"Same.txt", "SAME.TXT"}), arguments,
-       false, 2, {"cannot be read or is damaged (result 3)"}},
-      {"a name no folder can take, not even the temporary one", uncreatable, arguments, false, 3,
+      {"names differing only in case",
+       with_name("e2e-case-setup.exe", {"Same.txt", "SAME.TXT"}),
+       arguments,
+       false,
+       2,
+       {"cannot be read or is damaged (result 3)"}},
+      {"a name no folder can take, not even the temporary one",
+       uncreatable,
+       arguments,
+       false,
+       3,
        {"cannot create a file in " + folder_ + "; installing through " + temp_ + "\\1\\Tolvenwark E2E",
         "message [] " + SystemText(82).substr(0, SystemText(82).find_last_not_of("\r\n") + 1),
         "exit code 3: a file could not be created or replaced, nothing was changed"}},
-      {"the program held open throughout: found before anything is changed", good, arguments, true, 3,
+      {"the program held open throughout: found before anything is changed",
+       good,
+       arguments,
+       true,
+       3,
        {"message [KDEMO.EXE] " + SystemText(ERROR_SHARING_VIOLATION).substr(0, 20),
         "exit code 3: a file could not be created or replaced, nothing was changed"}},
-      {"a folder too long for the files in it", good, "/S /LOG=" + log + " /D=" + too_long, false, 4,
+      {"a folder too long for the files in it",
+       good,
+       "/S /LOG=" + log + " /D=" + too_long,
+       false,
+       4,
        {"exit code 4: the destination folder cannot be used"}},
-      {"a folder relative to the current one", good, "/S /LOG=" + log + " /D=reltest\\sub", false, 4,
+      {"a folder relative to the current one",
+       good,
+       "/S /LOG=" + log + " /D=reltest\\sub",
+       false,
+       4,
        {"message [] " + SystemText(123).substr(0, SystemText(123).find_last_not_of("\r\n") + 1),
         "exit code 4: the destination folder cannot be used"}},
-      {"a folder on a missing drive, said before anything is unpacked", good, "/S /LOG=" + log + " /D=Q:\\Demo",
-       false, 4, {"message [] " + SystemText(82).substr(0, SystemText(82).find_last_not_of("\r\n") + 1),
-                  "exit code 4: the destination folder cannot be used"}},
-      {"a drive's root", good, "/S /LOG=" + log + " /D=C:\\", false, 4,
-       {"message [] " + SystemText(ERROR_DIRECTORY).substr(0, 10), "exit code 4: the destination folder cannot be used"}},
-      {"250 characters: no room for the names the run places", good,
-       "/S /LOG=" + log + " /D=" + root_ + "\\" + std::string(250 - root_.size() - 1, 'x'), false, 4,
+      {"a folder on a missing drive, said before anything is unpacked",
+       good,
+       "/S /LOG=" + log + " /D=Q:\\Demo",
+       false,
+       4,
+       {"message [] " + SystemText(82).substr(0, SystemText(82).find_last_not_of("\r\n") + 1),
+        "exit code 4: the destination folder cannot be used"}},
+      {"a drive's root",
+       good,
+       "/S /LOG=" + log + " /D=C:\\",
+       false,
+       4,
+       {"message [] " + SystemText(ERROR_DIRECTORY).substr(0, 10),
+        "exit code 4: the destination folder cannot be used"}},
+      {"250 characters: no room for the names the run places",
+       good,
+       "/S /LOG=" + log + " /D=" + root_ + "\\" + std::string(250 - root_.size() - 1, 'x'),
+       false,
+       4,
        {"message [] " + SystemText(ERROR_FILENAME_EXCED_RANGE).substr(0, 10),
         "exit code 4: the destination folder cannot be used"}},
   };
@@ -1227,8 +1302,8 @@ TEST_F(InstallationTest, SilentFailuresEndWithTheirExitCodeAndReason) {
     if (c.hold_program) {
       CreateDirectoryA(folder_.c_str(), nullptr);
       WriteWholeFile(folder_ + "\\KDEMO.EXE", "the running program");
-      held = CreateFileA((folder_ + "\\KDEMO.EXE").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         0, nullptr);
+      held = CreateFileA((folder_ + "\\KDEMO.EXE").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                         nullptr);
     }
     SilentRun run = RunWatched(c.installer, c.arguments, log);
     if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
@@ -1260,7 +1335,6 @@ TEST_F(InstallationTest, SilentFailuresEndWithTheirExitCodeAndReason) {
   EXPECT_EQ(dialog.shown[0].rfind("#32770: ", 0), 0u) << dialog.shown[0];
   EXPECT_FALSE(PathExists(folder_));
 }
-
 
 // Version 2 of the demo package: every file changed, and `extra` after them.
 std::vector<PackageEntry> VersionTwo(const std::vector<PackageEntry>& extra = {}) {

@@ -38,7 +38,8 @@ std::string FolderState(const std::string& folder) {
     // FNV-1a over the content: enough to tell two versions of a file apart.
     uint64_t hash = 14695981039346656037ull;
     FILE* file = item.is_folder ? nullptr : fopen(path.c_str(), "rb");
-    for (int c; file != nullptr && (c = fgetc(file)) != EOF;) hash = (hash ^ static_cast<uint8_t>(c)) * 1099511628211ull;
+    for (int c; file != nullptr && (c = fgetc(file)) != EOF;)
+      hash = (hash ^ static_cast<uint8_t>(c)) * 1099511628211ull;
     if (file != nullptr) fclose(file);
     char line[96];
     snprintf(line, sizeof line, "\t%08lx\t%08lx%08lx\t%llu\t%016llx\n",
@@ -49,7 +50,8 @@ std::string FolderState(const std::string& folder) {
     state += item.name + line;
     if (item.is_folder) {
       std::string inside = FolderState(path);
-      for (size_t at = 0; at < inside.size(); at = inside.find('\n', at) + 1) state += item.name + "\\" + inside.substr(at, inside.find('\n', at) + 1 - at);
+      for (size_t at = 0; at < inside.size(); at = inside.find('\n', at) + 1)
+        state += item.name + "\\" + inside.substr(at, inside.find('\n', at) + 1 - at);
     }
   }
   return state;
@@ -152,8 +154,8 @@ std::string LocalTimeText(const FILETIME& time) {
   FileTimeToLocalFileTime(&time, &local);
   FileTimeToSystemTime(&local, &parts);
   char text[32];
-  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", parts.wYear, parts.wMonth, parts.wDay,
-                parts.wHour, parts.wMinute, parts.wSecond);
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", parts.wYear, parts.wMonth, parts.wDay, parts.wHour,
+                parts.wMinute, parts.wSecond);
   return text;
 }
 

@@ -35,8 +35,7 @@ std::string FolderState(const std::string& folder);
 std::string RegistryText(HKEY root, const std::string& key, const std::string& value);
 // Stores `data` as it stands (a string's terminator included only when it
 // holds one), making the key where needed; whether it was stored.
-bool SetRegistryValue(HKEY root, const std::string& key, const std::string& value, DWORD type,
-                      const std::string& data);
+bool SetRegistryValue(HKEY root, const std::string& key, const std::string& value, DWORD type, const std::string& data);
 // Removes the value where there is one.
 void DeleteRegistryValue(HKEY root, const std::string& key, const std::string& value);
 

@@ -196,13 +196,13 @@ TEST(MoveAsidePsapi, RenamesAnExistingPsapiOnlyAndUndoesIt) {
   struct Case {
     bool psapi;
     bool kvpsapi;
-    const char* psapi_after;    // content, or "" when gone
+    const char* psapi_after;  // content, or "" when gone
     const char* kvpsapi_after;
   };
   const Case cases[] = {
-      {true, false, "", "new"},     // moved aside
-      {false, false, "", ""},       // nothing to move
-      {true, true, "new", "old"},   // an earlier copy is never replaced
+      {true, false, "", "new"},    // moved aside
+      {false, false, "", ""},      // nothing to move
+      {true, true, "new", "old"},  // an earlier copy is never replaced
   };
   for (const Case& c : cases) {
     const std::string root = ScratchFolder();

@@ -149,9 +149,9 @@ TEST_F(PlaceEntryTest, MainProgramNamedByThePackageStays) {
 // them (the description pass has refused the package before).
 TEST_F(PlaceEntryTest, NeverWritesNamesThatAreNotPlainFiles) {
   const char* const forbidden[] = {
-      "xp\\",       ".",           "...",          "xp\\. .",     "CON",       "con.txt",
-      "NUL .TXT",   "PRN.",      "aux.dat.bak", "COM1",         "lpt9.log",    "COM\xB9.TXT", "CONIN$",
-      "conout$.x",  "A.TXT:hid", "A.TXT::$DATA", "C:EVIL.DLL",  "LPT0.TXT",     "trail.",      "trail ",
+      "xp\\",        ".",        "...",      "xp\\. .",     "CON",    "con.txt",   "NUL .TXT",  "PRN.",
+      "aux.dat.bak", "COM1",     "lpt9.log", "COM\xB9.TXT", "CONIN$", "conout$.x", "A.TXT:hid", "A.TXT::$DATA",
+      "C:EVIL.DLL",  "LPT0.TXT", "trail.",   "trail ",
   };
   for (const char* entry : forbidden) EXPECT_EQ(Place(entry), kUncreatableName) << entry;
   // Names that only look like devices.
@@ -172,8 +172,7 @@ TEST_F(PlaceEntryTest, PathsThatDoNotFitAreNeverCut) {
   EXPECT_EQ(Place("xp\\" + std::string(256, 'r')), kUncreatableName) << "a 259-character name may have been cut";
 
   // The stand-in name can be created nowhere, so the pass fails there.
-  EXPECT_EQ(CreateFileA(kUncreatableName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr),
-            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(CreateFileA(kUncreatableName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr), INVALID_HANDLE_VALUE);
 }
 
 TEST_F(PlaceEntryTest, DeletesWhatStandsAtTheOutputPathAndShowsIt) {

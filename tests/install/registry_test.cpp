@@ -179,7 +179,8 @@ TEST_F(RegistryTest, UninstallEntryNamesTheProductAsTheSystemListsIt) {
   WriteWholeFile(folder + "\\KDEMO.EXE", "main program");
   const std::string uninstaller = "\"" + folder + "\\UnInst.exe\"";
   UninstallRecord record = EmptyUninstallRecord();
-  const std::string unfilled = std::string(1000, 'M') + std::string(reinterpret_cast<char*>(record.bytes), sizeof record);
+  const std::string unfilled =
+      std::string(1000, 'M') + std::string(reinterpret_cast<char*>(record.bytes), sizeof record);
   std::string ready = unfilled;
   ready[1000 + kUninstallTagSize + 4] = 1;  // a list length: filled
   struct {
@@ -193,8 +194,8 @@ TEST_F(RegistryTest, UninstallEntryNamesTheProductAsTheSystemListsIt) {
   } const cases[] = {
       {"the main program's icon, the size rounded up to KiB", "KDEMO.EXE", "1.0", "Tolvenwark", 1025, "",
        "\"" + folder + "\\KDEMO.EXE\"", "1.0", "Tolvenwark", "dword 2", "(none)"},
-      {"a main program that is not there: the uninstaller's icon", "MISSING.EXE", "", "", 0, "", uninstaller,
-       "(none)", "(none)", "dword 0", "(none)"},
+      {"a main program that is not there: the uninstaller's icon", "MISSING.EXE", "", "", 0, "", uninstaller, "(none)",
+       "(none)", "dword 0", "(none)"},
       {"the ready uninstaller: also the quiet command", "MISSING.EXE", "", "", 0, ready, uninstaller, "(none)",
        "(none)", "dword 0", uninstaller + " /S"},
       {"one as built, which no package carries: the quiet command goes", "MISSING.EXE", "", "", 0, unfilled,

@@ -73,7 +73,7 @@ void EmptyFolder(const std::string& folder) {
 // created: it lets a test see which folder the pass writes into and act
 // during and between the passes.
 WNDPROC g_status_procedure = nullptr;
-std::string g_hold_on_prefix;     // the first path under it holds g_hold_path open
+std::string g_hold_on_prefix;  // the first path under it holds g_hold_path open
 std::string g_hold_path;
 std::string g_release_on_prefix;  // the first path under it lets the held file go
 HANDLE g_held_file = INVALID_HANDLE_VALUE;
@@ -83,7 +83,7 @@ HANDLE OpenWithoutDeleteSharing(const std::string& path) {
   return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
-std::string g_cancel_on_prefix;   // the first path under it presses Cancel
+std::string g_cancel_on_prefix;  // the first path under it presses Cancel
 
 LRESULT CALLBACK WatchedStatus(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_SETTEXT) {
@@ -97,7 +97,8 @@ LRESULT CALLBACK WatchedStatus(HWND window, UINT message, WPARAM wparam, LPARAM 
       g_held_file = OpenWithoutDeleteSharing(g_hold_path);
       g_hold_on_prefix.clear();
     }
-    if (g_held_file != INVALID_HANDLE_VALUE && !g_release_on_prefix.empty() && text.rfind(g_release_on_prefix, 0) == 0) {
+    if (g_held_file != INVALID_HANDLE_VALUE && !g_release_on_prefix.empty() &&
+        text.rfind(g_release_on_prefix, 0) == 0) {
       CloseHandle(g_held_file);
       g_held_file = INVALID_HANDLE_VALUE;
     }
@@ -177,8 +178,8 @@ class RunInstallationTest : public DialogTest {
   void ExpectInstalled(const std::string& folder) {
     std::vector<std::string> listing = FolderNames(folder);
     listing.erase(std::remove(listing.begin(), listing.end(), "KVPSAPI.DLL"), listing.end());
-    EXPECT_EQ(listing, std::vector<std::string>({"FILE_ID.DIZ", "KPROG.EXE", "LOCKED.DLL", "NOTES.TXT",
-                                                 "PROG_DE.LNG", "PSAPI.DLL", "README.TXT", "UnInst.exe"}));
+    EXPECT_EQ(listing, std::vector<std::string>({"FILE_ID.DIZ", "KPROG.EXE", "LOCKED.DLL", "NOTES.TXT", "PROG_DE.LNG",
+                                                 "PSAPI.DLL", "README.TXT", "UnInst.exe"}));
     EXPECT_EQ(ReadWholeFile(folder + "\\KPROG.EXE"), "xp program");
     EXPECT_EQ(ReadWholeFile(folder + "\\README.TXT"), std::string(5000, 'r'));
     EXPECT_EQ(ReadWholeFile(folder + "\\LOCKED.DLL"), "new library");
@@ -198,8 +199,8 @@ class RunInstallationTest : public DialogTest {
   // Sends the status line's texts through WatchedStatus.
   void WatchStatus() {
     g_status_texts.clear();
-    g_status_procedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
-        GetDlgItem(dialog_, IDC_STATUS), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchedStatus)));
+    g_status_procedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(GetDlgItem(dialog_, IDC_STATUS), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchedStatus)));
   }
 
   void HoldOpen(const std::string& path) {
@@ -274,7 +275,7 @@ TEST_F(RunInstallationTest, ASecondFolderIsInstalledOnlyWhenTheUserAccepts) {
   };
   struct {
     const char* why;
-    std::string registered;  // UninstallString
+    std::string registered;   // UninstallString
     std::string uninstaller;  // the file made for it there, "" none
     int answer;
     int result;
@@ -284,8 +285,8 @@ TEST_F(RunInstallationTest, ASecondFolderIsInstalledOnlyWhenTheUserAccepts) {
       {"quoted, and kept", "\"" + earlier + "\\UnInst.exe\"", "", IDCANCEL, kInstallNotConfirmed, earlier},
       {"quoted, the longest path", "\"" + longest + "\\UnInst.exe\"", "", IDCANCEL, kInstallNotConfirmed, longest},
       {"its uninstaller gone", root_ + "\\Gone\\UnInst.exe", "", IDCANCEL, 0, ""},
-      {"the same folder in other letters", root_ + "\\PRODUCT\\UnInst.exe", destination_ + "\\UnInst.exe",
-       IDCANCEL, 0, ""},
+      {"the same folder in other letters", root_ + "\\PRODUCT\\UnInst.exe", destination_ + "\\UnInst.exe", IDCANCEL, 0,
+       ""},
       {"forgotten", earlier + "\\UnInst.exe", "", IDOK, 0, earlier},
   };
   for (const auto& c : cases) {
@@ -499,7 +500,8 @@ TEST_F(RunInstallationTest, FallbackMovesTheFilesIntoTheChosenFolder) {
     ExpectInstalled(destination_);
     EXPECT_EQ(FolderNames(temp_), std::vector<std::string>()) << "the numbered folder is removed";
     EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Tolvenwark", kPackageId), destination_ + separator);
-    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), "\"" + destination_ + "\\UnInst.exe\"");
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
+              "\"" + destination_ + "\\UnInst.exe\"");
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation"), destination_ + separator)
         << "the user's folder, not the temporary one";
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize"), InstalledSize(destination_))

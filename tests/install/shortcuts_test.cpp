@@ -127,8 +127,7 @@ class StartMenuGroupTest : public ShortcutTest {
   // Names of the shortcut files in the group folder.
   std::vector<std::string> Entries() {
     std::vector<std::string> names;
-    for (const char* name :
-         {"Tolvenwark Group Test", "Uninstall", "License", "Order", "Bestellung"}) {
+    for (const char* name : {"Tolvenwark Group Test", "Uninstall", "License", "Order", "Bestellung"}) {
       if (PathExists(group_folder_ + "\\" + name + ".lnk")) names.push_back(name);
     }
     return names;
@@ -150,20 +149,26 @@ TEST_F(StartMenuGroupTest, GetsAnEntryForEveryPlacedFile) {
   struct {
     const char* why;
     int german_count;
-    const char* license;  // "" when the entry was not placed
-    bool group_exists;    // made by an earlier installation
+    const char* license;      // "" when the entry was not placed
+    bool group_exists;        // made by an earlier installation
     const char* temp_folder;  // the fallback builds the group there and moves it
     Names entries;
   } const cases[] = {
       {"no Bestellung without German", 0, "LICENSE.TXT", false, "", all},
-      {"Bestellung only with German; no entry for a file not placed", 2, "", false, "",
+      {"Bestellung only with German; no entry for a file not placed",
+       2,
+       "",
+       false,
+       "",
        {"Tolvenwark Group Test", "Uninstall", "Order", "Bestellung"}},
       {"an existing group folder gets no entries", 0, "LICENSE.TXT", true, "", {}},
       {"the fallback's group is moved into place, not copied", 0, "LICENSE.TXT", false, temp.c_str(), all},
   };
   const std::map<std::string, std::string> targets = {{"Tolvenwark Group Test", "Prog.exe"},
-                                                      {"Uninstall", "UnInst.exe"}, {"License", "LICENSE.TXT"},
-                                                      {"Order", "ORDER.HTM"}, {"Bestellung", "BESTELL.HTM"}};
+                                                      {"Uninstall", "UnInst.exe"},
+                                                      {"License", "LICENSE.TXT"},
+                                                      {"Order", "ORDER.HTM"},
+                                                      {"Bestellung", "BESTELL.HTM"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.why);
     ShellDelete(group_folder_.c_str());

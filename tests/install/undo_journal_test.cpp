@@ -142,9 +142,9 @@ TEST(DeleteAtRestart, UsesEachFamilysWay) {
   ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_READ | KEY_WRITE, &key), ERROR_SUCCESS);
   char pending[4096] = {};
   DWORD size = sizeof pending - 2;
-  EXPECT_EQ(RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr,
-                             reinterpret_cast<BYTE*>(pending), &size),
-            ERROR_SUCCESS);
+  EXPECT_EQ(
+      RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(pending), &size),
+      ERROR_SUCCESS);
   EXPECT_NE(std::string(pending, size).find("tw-kept-1.tmp"), std::string::npos);
   RegDeleteValueA(key, "PendingFileRenameOperations");
   RegCloseKey(key);

@@ -14,10 +14,10 @@ namespace {
 
 TEST(BitWriter, WritesHighestBitFirstAndPadsWithZeros) {
   BitWriter out;
-  out.Write(1, 1);       // 1
-  out.Write(0x2, 3);     // 010
-  out.Write(0xABCD, 16); // 1010101111001101
-  out.Write(0x7, 2);     // only the low two bits: 11
+  out.Write(1, 1);        // 1
+  out.Write(0x2, 3);      // 010
+  out.Write(0xABCD, 16);  // 1010101111001101
+  out.Write(0x7, 2);      // only the low two bits: 11
   EXPECT_EQ(out.BitCount(), 22u);
   out.AlignToByte();
   // 1010 1010 | 1011 1100 | 1101 1100
@@ -70,8 +70,8 @@ TEST(Slots, LengthBonusesFollowTheDistance) {
   struct {
     uint32_t distance, min_new, min_recent;
   } const cases[] = {
-      {1, 3, 2},       {0x100, 3, 2},  {0x101, 3, 3},        {0x1FFF, 3, 3},
-      {0x2000, 4, 4},  {0x3FFFF, 4, 4}, {0x40000, 5, 5},     {kWindowSize, 5, 5},
+      {1, 3, 2},      {0x100, 3, 2},   {0x101, 3, 3},   {0x1FFF, 3, 3},
+      {0x2000, 4, 4}, {0x3FFFF, 4, 4}, {0x40000, 5, 5}, {kWindowSize, 5, 5},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(MinNewMatch(c.distance), c.min_new) << c.distance;
@@ -97,8 +97,8 @@ TEST(HuffmanCode, LengthsFormACompleteCodeWithinTheLimit) {
       {"two symbols", {5, 9}},
       {"uniform", std::vector<uint32_t>(298, 7)},
       {"Fibonacci weights want 30-bit codes",
-       {1, 1, 2, 3, 5, 8, 13, 21, 34, 55, 89, 144, 233, 377, 610, 987, 1597, 2584, 4181, 6765,
-        10946, 17711, 28657, 46368, 75025, 121393, 196418, 317811, 514229, 832040}},
+       {1,   1,    2,    3,    5,    8,     13,    21,    34,    55,    89,     144,    233,    377,    610,
+        987, 1597, 2584, 4181, 6765, 10946, 17711, 28657, 46368, 75025, 121393, 196418, 317811, 514229, 832040}},
       {"gaps of unused symbols", {0, 3, 0, 0, 1, 0, 1, 0, 0, 0, 9}},
   };
   for (const auto& c : cases) {

@@ -30,8 +30,8 @@ Lengths Typical(uint32_t seed) {
 }
 
 struct Header {
-  Lengths read;    // what the decoder holds afterwards
-  bool keep_bit;   // whether the header said "differences"
+  Lengths read;   // what the decoder holds afterwards
+  bool keep_bit;  // whether the header said "differences"
 };
 
 Header ReadBack(const Lengths& old_lengths, const Lengths& new_lengths) {

@@ -95,8 +95,7 @@ TEST(LanguageTables, HoldEveryTextInOrderWithItsCodeAndEnd) {
       const LanguageRecord& record = records[index++];
       EXPECT_EQ(record.id, expected.id) << column.code;
       ASSERT_NE(record.text, nullptr);
-      EXPECT_EQ(std::string(record.text), ToWindows1252(expected.*column.text))
-          << column.code << " " << expected.id;
+      EXPECT_EQ(std::string(record.text), ToWindows1252(expected.*column.text)) << column.code << " " << expected.id;
     }
     EXPECT_EQ(records[index].id, 0) << column.code;
     EXPECT_EQ(records[index].text, nullptr) << column.code;
@@ -117,9 +116,9 @@ TEST_F(SelectLanguageTest, PresetCodeChoosesItsTableWithoutRegardToCase) {
     const LanguageTable* table;
   };
   const Case cases[] = {
-      {"DE", &GermanTable},  {"de", &GermanTable},   {"It", &ItalianTable},
+      {"DE", &GermanTable},  {"de", &GermanTable},  {"It", &ItalianTable},
       {"US", &EnglishTable}, {"FR", &EnglishTable},  // no French table: English
-      {"D", &EnglishTable},  // a code is matched whole, not as a prefix
+      {"D", &EnglishTable},                          // a code is matched whole, not as a prefix
   };
   for (const Case& c : cases) {
     state_ = {};

@@ -57,8 +57,8 @@ TEST(ExpandTabEscapes, TurnsEachBackslashTIntoATab) {
       {"no escape", "no escape"},
       {"a\\tb", "a\tb"},
       {"\\t\\t", "\t\t"},
-      {"\\tt", "\tt"},           // the t after the tab is plain text
-      {"\\\\t", "\\\t"},         // the second backslash pairs with the t
+      {"\\tt", "\tt"},               // the t after the tab is plain text
+      {"\\\\t", "\\\t"},             // the second backslash pairs with the t
       {"\\T and \\", "\\T and \\"},  // upper case and a lone trailing backslash stay
       {"end\\t", "end\t"},
   };

@@ -14,9 +14,7 @@ std::string CorpusFile(const char* name) {
   return probe ? path : std::string();
 }
 
-std::string NoCorpus() {
-  return "no corpus of real archives at " TOLVEN_TEST_CORPUS " (a clone without ../shared)";
-}
+std::string NoCorpus() { return "no corpus of real archives at " TOLVEN_TEST_CORPUS " (a clone without ../shared)"; }
 
 bool UnderCi() {
   const char* ci = std::getenv("CI");
@@ -37,8 +35,8 @@ std::string ScratchFolder() {
   // Windows deletes no read-only file, and installations leave some.
   std::error_code walk;
   for (std::filesystem::recursive_directory_iterator it(folder, walk), end; !walk && it != end; it.increment(walk)) {
-    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add,
+                                 ignored);
   }
   std::filesystem::remove_all(folder, ignored);
   std::filesystem::create_directories(folder);

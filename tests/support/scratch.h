@@ -16,12 +16,12 @@ bool UnderCi();
 
 // Skips the running test, giving `why`, unless `present`; under CI the test
 // fails instead, so that a missing fixture cannot pass for a green run.
-#define TOLVEN_SKIP_UNLESS(present, why)              \
-  do {                                                \
-    if (!(present)) {                                 \
+#define TOLVEN_SKIP_UNLESS(present, why)               \
+  do {                                                 \
+    if (!(present)) {                                  \
       if (UnderCi()) FAIL() << (why) << " (under CI)"; \
-      GTEST_SKIP() << (why);                          \
-    }                                                 \
+      GTEST_SKIP() << (why);                           \
+    }                                                  \
   } while (0)
 
 // A fresh, empty folder for the running test, named after its suite and

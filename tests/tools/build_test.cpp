@@ -31,8 +31,7 @@ namespace {
 std::string Text(size_t lines, int variety) {
   std::string text;
   for (size_t i = 0; i < lines; ++i) {
-    text += "Zeile " + std::to_string(i % variety) + ": the quick brown fox, " +
-            std::to_string(i * 7 % 13) + "\r\n";
+    text += "Zeile " + std::to_string(i % variety) + ": the quick brown fox, " + std::to_string(i * 7 % 13) + "\r\n";
   }
   return text;
 }
@@ -237,8 +236,8 @@ TEST(MksetupBuild, EntriesThatPackTooLittleAreStoredAndStayOutOfTheDictionary) {
   } cases[] = {
       {"noise: packing cannot shrink it", RandomBytes(6000, 5), true},
       {"noise over 250 byte values: packing saves under 1 %", RandomBytes(100000, 9, 250), true},
-      {"the last 30 bytes of a.txt again: packing saves fewer than 16",
-       Text(200, 10).substr(Text(200, 10).size() - 30), true},
+      {"the last 30 bytes of a.txt again: packing saves fewer than 16", Text(200, 10).substr(Text(200, 10).size() - 30),
+       true},
       {"noise over 200 byte values: packing saves 4 %", RandomBytes(100000, 10, 200), false},
   };
   // The rule's edges, which no folder reaches byte for byte.
@@ -341,7 +340,10 @@ class SourceDateEpoch {
 #ifdef _WIN32
     _putenv_s("SOURCE_DATE_EPOCH", value);
 #else
-    if (*value) setenv("SOURCE_DATE_EPOCH", value, 1); else unsetenv("SOURCE_DATE_EPOCH");
+    if (*value)
+      setenv("SOURCE_DATE_EPOCH", value, 1);
+    else
+      unsetenv("SOURCE_DATE_EPOCH");
 #endif
   }
 };
@@ -381,8 +383,7 @@ TEST(MksetupBuild, TheSameFolderGivesTheSameBytesAndTimesStopAtSourceDateEpoch) 
 
   // Extracted, a clamped file carries that moment; an older one its own.
   fs::file_time_type older = now - std::chrono::hours(24 * 365 * 30);
-  older -= std::chrono::duration_cast<fs::file_time_type::duration>(older.time_since_epoch()) %
-           std::chrono::seconds(2);
+  older -= std::chrono::duration_cast<fs::file_time_type::duration>(older.time_since_epoch()) % std::chrono::seconds(2);
   fs::last_write_time(source / "b.bin", older);
   BuildOf(source, folder + "mixed.exe");
   std::ostringstream out, err;
@@ -513,49 +514,70 @@ TEST(MksetupBuild, RefusesPackagesTheInstallerCouldNotRead) {
       {"stub with an archive look-alike", {"--stub", folder + "lookalike.exe"}, "at offset 1000"},
       {"archive would start past 249,996", {"--stub", folder + "big.exe"}, "offset 0 or at 7 to 249996"},
       {"archive would start inside the marker's blind spot", {"--stub", folder + "tiny.exe"}, "offset 0 or at 7"},
-      {"stub with other bytes where the seal goes", {"--stub=" + folder + "foreign-header.exe"},
+      {"stub with other bytes where the seal goes",
+       {"--stub=" + folder + "foreign-header.exe"},
        "where the seal record goes"},
       {"an empty stub", {"--stub", folder + "empty.exe"}, "is empty"},
-      {"no folder for the output", {"--no-stub", "-o", folder + "missing/out.exe"},
+      {"no folder for the output",
+       {"--no-stub", "-o", folder + "missing/out.exe"},
        "the folder " + folder + "missing does not exist"},
-      {"no stub given and none beside mksetup or where make install puts it", {},
+      {"no stub given and none beside mksetup or where make install puts it",
+       {},
        "error: no Setup.exe to put in front of the archive at "},
       {"unknown level", {"--no-stub", "--level", "6"}, "error: --level takes 0", {{"a.txt", "text"}}, 2},
       {"unknown level after =", {"--no-stub", "--level=6"}, "error: --level takes 0", {{"a.txt", "text"}}, 2},
       {"a value for a flag", {"--no-stub=yes"}, "error: --no-stub takes no value", {{"a.txt", "text"}}, 2},
       {"quiet and verbose at once", {"--no-stub", "-q", "--verbose"}, "exclude each other", {{"a.txt", "text"}}, 2},
-      {"warnings fail the build with --werror", {"--no-stub", "--werror"},
+      {"warnings fail the build with --werror",
+       {"--no-stub", "--werror"},
        "and --werror makes warnings fail the build; nothing written"},
       {"nothing to install", {"--no-stub"}, "holds no file to install", {}},
-      {"the output would overwrite a product file", {"--no-stub", "-o", folder + "product/a.txt"},
+      {"the output would overwrite a product file",
+       {"--no-stub", "-o", folder + "product/a.txt"},
        "is one of the product's own files"},
-      {"an uninstaller of the product's own beside the ready one", {"--no-stub", "--uninstaller-stub", uninstaller},
-       "already has an uninstaller, UnInst.exe", {{"UnInst.exe", "MZ"}}},
-      {"the same in an edition folder, in another case", {"--no-stub", "--uninstaller-stub", uninstaller},
-       "already has an uninstaller, UNINST.EXE", {{"xp/UNINST.EXE", "MZ"}}},
-      {"no ready uninstaller beside mksetup or where make install puts it", {"--no-stub", "--uninstaller"},
+      {"an uninstaller of the product's own beside the ready one",
+       {"--no-stub", "--uninstaller-stub", uninstaller},
+       "already has an uninstaller, UnInst.exe",
+       {{"UnInst.exe", "MZ"}}},
+      {"the same in an edition folder, in another case",
+       {"--no-stub", "--uninstaller-stub", uninstaller},
+       "already has an uninstaller, UNINST.EXE",
+       {{"xp/UNINST.EXE", "MZ"}}},
+      {"no ready uninstaller beside mksetup or where make install puts it",
+       {"--no-stub", "--uninstaller"},
        "error: no UnInst.exe to add as the uninstaller at "},
-      {"an uninstaller that cannot be read", {"--no-stub", "--uninstaller-stub", folder + "missing.exe"},
+      {"an uninstaller that cannot be read",
+       {"--no-stub", "--uninstaller-stub", folder + "missing.exe"},
        "cannot be read"},
-      {"a program without an uninstall record", {"--no-stub", "--uninstaller-stub=" + folder + "lookalike.exe"},
+      {"a program without an uninstall record",
+       {"--no-stub", "--uninstaller-stub=" + folder + "lookalike.exe"},
        "holds no uninstall record"},
-      {"a program with two uninstall records", {"--no-stub", "--uninstaller-stub", folder + "two-lists.exe"},
+      {"a program with two uninstall records",
+       {"--no-stub", "--uninstaller-stub", folder + "two-lists.exe"},
        "more than one uninstall record"},
-      {"an uninstaller taken from a package", {"--no-stub", "--uninstaller-stub", folder + "filled.exe"},
+      {"an uninstaller taken from a package",
+       {"--no-stub", "--uninstaller-stub", folder + "filled.exe"},
        "filled already"},
-      {"a program larger than Setup.exe searches", {"--no-stub", "--uninstaller-stub", folder + "large.exe"},
+      {"a program larger than Setup.exe searches",
+       {"--no-stub", "--uninstaller-stub", folder + "large.exe"},
        "the ready uninstaller has at most 40960"},
-      {"--uninstaller-stub without its path", {"--no-stub", "--uninstaller-stub"}, "needs a value",
-       {{"a.txt", "text"}}, 2},
+      {"--uninstaller-stub without its path",
+       {"--no-stub", "--uninstaller-stub"},
+       "needs a value",
+       {{"a.txt", "text"}},
+       2},
 #ifndef _WIN32  // names that Windows itself cannot hold apart or keep
       {"a name Windows would cut", {"--no-stub"}, "drops the dot or blank", {{"notes.", "x"}}},
       {"a folder name Windows would cut", {"--no-stub"}, "drops the dot or blank", {{"docs /a.txt", "x"}}},
-      {"names that differ only in case", {"--no-stub"}, "differ only in case",
+      {"names that differ only in case",
+       {"--no-stub"},
+       "differ only in case",
        {{"README.TXT", "a"}, {"ReadMe.txt", "b"}}},
-      {"Windows-1252 letters that differ only in case", {"--no-stub"}, "differ only in case",
+      {"Windows-1252 letters that differ only in case",
+       {"--no-stub"},
+       "differ only in case",
        {{u8"\u00C4rger.txt", "a"}, {u8"\u00E4rger.txt", "b"}}},
-      {"a file and a folder of one name", {"--no-stub"}, "a file and a folder",
-       {{"Docs", "a"}, {"docs/b.txt", "b"}}},
+      {"a file and a folder of one name", {"--no-stub"}, "a file and a folder", {{"Docs", "a"}, {"docs/b.txt", "b"}}},
 #endif
   };
   for (const auto& c : cases) {
@@ -638,16 +660,28 @@ TEST(MksetupBuild, TheUninstallerListsWhatThePackagePlacesAndSetupUses) {
   } const cases[] = {
       {"all editions and languages, flat, each name once in its first spelling, no .INF, no subfolder, and never "
        "KVPSAPI.DLL",
-       sample, "Tolvenwark Demo", "TWD", "KDEMO.EXE",
+       sample,
+       "Tolvenwark Demo",
+       "TWD",
+       "KDEMO.EXE",
        {"KDEMO.EXE", "README.TXT", "DEMO_DE.HLP", "FILE_ID.DIZ", "PSAPI.DLL", "UnInst.exe"}},
       {"without an .INF: the title names the product and the first K program in package order is the main one",
-       {{"FILE_ID.DIZ", "Clock Version 2 (freeware)\r\n"}, {"xp/kclock.exe", "MZ"}, {"KALENDER.EXE", "MZ"}}, "Clock",
-       "", "KALENDER.EXE", {"KALENDER.EXE", "kclock.exe", "FILE_ID.DIZ", "UnInst.exe"}},
+       {{"FILE_ID.DIZ", "Clock Version 2 (freeware)\r\n"}, {"xp/kclock.exe", "MZ"}, {"KALENDER.EXE", "MZ"}},
+       "Clock",
+       "",
+       "KALENDER.EXE",
+       {"KALENDER.EXE", "kclock.exe", "FILE_ID.DIZ", "UnInst.exe"}},
       {"a Group ending in a dot and a blank is kept without them",
-       {{"APP.INF", "ID=APP\r\nGroup=My Tool. \r\n"}, {"KAPP.EXE", "MZ"}}, "My Tool", "APP", "KAPP.EXE",
+       {{"APP.INF", "ID=APP\r\nGroup=My Tool. \r\n"}, {"KAPP.EXE", "MZ"}},
+       "My Tool",
+       "APP",
+       "KAPP.EXE",
        {"KAPP.EXE", "UnInst.exe"}},
       {"a Group that cannot name a folder leaves the title",
-       {{"FILE_ID.DIZ", "Clock\r\n"}, {"APP.INF", "Group=A/B\r\n"}, {"KAPP.EXE", "MZ"}}, "Clock", "", "KAPP.EXE",
+       {{"FILE_ID.DIZ", "Clock\r\n"}, {"APP.INF", "Group=A/B\r\n"}, {"KAPP.EXE", "MZ"}},
+       "Clock",
+       "",
+       "KAPP.EXE",
        {"FILE_ID.DIZ", "KAPP.EXE", "UnInst.exe"}},
   };
   for (const Case& c : cases) {
@@ -688,8 +722,8 @@ TEST(MksetupBuild, TheUninstallerListsWhatThePackagePlacesAndSetupUses) {
   }
   EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
   const std::tm local = *std::localtime(&built_at);
-  EXPECT_EQ(time_stamp, DosTimeStamp(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                                     local.tm_min, local.tm_sec));
+  EXPECT_EQ(time_stamp, DosTimeStamp(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+                                     local.tm_sec));
   for (const fs::directory_entry& left : fs::directory_iterator(folder)) {
     EXPECT_EQ(left.path().string().find(".mksetup-"), std::string::npos) << left.path();
   }
@@ -731,8 +765,7 @@ TEST(MksetupBuild, TheSealCatchesEveryCutAndChangedByteOfTheArchive) {
   const size_t start = stub.size();
   std::ostringstream out, err;
   ASSERT_EQ(CommandTest({built.archive}, out, err), 0) << out.str() << err.str();
-  EXPECT_EQ(out.str().find("sealed: " + std::to_string(package.size() - start) + " archive bytes"), 0u)
-      << out.str();
+  EXPECT_EQ(out.str().find("sealed: " + std::to_string(package.size() - start) + " archive bytes"), 0u) << out.str();
 
   std::string damaged = folder + "damaged.exe";
   // Both the check and the listing fail: list reads no data, only headers
@@ -812,7 +845,10 @@ TEST(MksetupBuild, TheSealCatchesEveryCutAndChangedByteOfTheArchive) {
 TEST(PackageSource, NamesMustFitTheInstaller) {
   std::string name;
   EXPECT_TRUE(ArchiveNameOf(fs::u8path(u8"9x/Gr\u00FC\u00DFe \u20AC.txt"), &name));
-  EXPECT_EQ(name, "9x\\Gr\xFC\xDF" "e \x80.txt") << "Windows-1252 bytes, '\\' between folders";
+  EXPECT_EQ(name,
+            "9x\\Gr\xFC\xDF"
+            "e \x80.txt")
+      << "Windows-1252 bytes, '\\' between folders";
   EXPECT_FALSE(ArchiveNameOf(fs::u8path(u8"\u0101.txt"), &name)) << "a macron has no Windows-1252 byte";
 #ifndef _WIN32
   // Deep enough to pass 259 bytes (POSIX only: Windows itself limits paths).
@@ -821,7 +857,8 @@ TEST(PackageSource, NamesMustFitTheInstaller) {
   fs::create_directories(fs::path(folder) / "product" / deep);
   WriteWholeFile(folder + "product/" + deep + "/x.txt", "x");
   // A linked folder is left out, and said to be; a linked file is packed.
-  fs::create_directory_symlink(fs::path(folder) / "product" / std::string(100, 'd'), fs::path(folder) / "product" / "linked");
+  fs::create_directory_symlink(fs::path(folder) / "product" / std::string(100, 'd'),
+                               fs::path(folder) / "product" / "linked");
   fs::create_symlink(fs::path(folder) / "product" / deep / "x.txt", fs::path(folder) / "product" / "y.txt");
   PackageSource source = ScanPackageSource(fs::path(folder) / "product");
   ASSERT_EQ(source.errors.size(), 1u);

@@ -29,16 +29,13 @@ struct Outcome {
   std::string err;
 };
 
-Outcome Mksetup(int (*command)(const CommandArgs&, std::ostream&, std::ostream&),
-            const CommandArgs& args) {
+Outcome Mksetup(int (*command)(const CommandArgs&, std::ostream&, std::ostream&), const CommandArgs& args) {
   std::ostringstream out, err;
   int status = command(args, out, err);
   return {status, out.str(), err.str()};
 }
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 FileEntryFields Folder(const std::string& name) {
   FileEntryFields entry = StoredEntry(name, "");
@@ -49,15 +46,15 @@ FileEntryFields Folder(const std::string& name) {
 // Help and version go to standard output with status 0; a wrong call says
 // what is wrong on standard error with status 2.
 TEST(MksetupCommandLine, HelpExplainsEveryOptionAndWrongCallsSayWhy) {
-  const std::vector<std::string> build_options = {"-o, --output OUT", "--stub PATH", "--no-stub", "--level N",
-                                                  "--no-solid", "-q, --quiet", "-v, --verbose", "--werror",
+  const std::vector<std::string> build_options = {"-o, --output OUT",  "--stub PATH",  "--no-stub",     "--level N",
+                                                  "--no-solid",        "-q, --quiet",  "-v, --verbose", "--werror",
                                                   "SOURCE_DATE_EPOCH", "packaging.md", "Exit status"};
   struct {
     const char* why;
     CommandArgs args;
     int status;
-    std::string shown;                // at the start of the stream that is written
-    std::vector<std::string> also;    // further parts of it
+    std::string shown;              // at the start of the stream that is written
+    std::vector<std::string> also;  // further parts of it
   } const cases[] = {
       {"the whole help", {"--help"}, 0, "usage: mksetup COMMAND", build_options},
       {"the whole help, asked by name", {"help"}, 0, "usage: mksetup COMMAND", {"usage: mksetup extract"}},
@@ -69,9 +66,15 @@ TEST(MksetupCommandLine, HelpExplainsEveryOptionAndWrongCallsSayWhy) {
       {"help on an unknown command", {"help", "pack"}, 2, "mksetup: error: help takes one command: build", {}},
       {"an unknown command", {"pack"}, 2, "mksetup: error: unknown command pack", {}},
       {"a command without its file", {"list"}, 2, "usage: mksetup list [--json] FILE\n", {"mksetup help list"}},
-      {"an option a command does not take", {"test", "-x", "a.exe"}, 2, "mksetup: error: unknown option -x\n",
+      {"an option a command does not take",
+       {"test", "-x", "a.exe"},
+       2,
+       "mksetup: error: unknown option -x\n",
        {"usage: mksetup test"}},
-      {"build without -o", {"build", "product"}, 2, "mksetup: error: name the installer to write with -o OUT\n",
+      {"build without -o",
+       {"build", "product"},
+       2,
+       "mksetup: error: name the installer to write with -o OUT\n",
        {"usage: mksetup build", "mksetup help build"}},
   };
   for (const auto& c : cases) {
@@ -138,8 +141,9 @@ TEST(MksetupList, ShowsEveryEntryAndTheTotals) {
   Outcome listed = Mksetup(CommandList, {archive});
   EXPECT_EQ(listed.status, 0);
   EXPECT_TRUE(Contains(listed.out, "docs\\\n")) << listed.out;
-  EXPECT_TRUE(Contains(listed.out, "        12          5 3       20  0x8010 0x00000020 "
-                                   "2007-06-15 12:30:00 docs\\readme.txt\n"))
+  EXPECT_TRUE(Contains(listed.out,
+                       "        12          5 3       20  0x8010 0x00000020 "
+                       "2007-06-15 12:30:00 docs\\readme.txt\n"))
       << listed.out;
   EXPECT_TRUE(Contains(listed.out, "(name cut from 300 bytes)")) << listed.out;
   EXPECT_TRUE(Contains(listed.out, "3 entries (1 folders), 13 bytes, 6 packed\n")) << listed.out;
@@ -158,23 +162,25 @@ TEST(MksetupList, SaysThatAFileIsSigned) {
   EXPECT_TRUE(Contains(listed.out, line)) << listed.out;
   Outcome tested = Mksetup(CommandTest, {file});
   EXPECT_EQ(tested.status, 0) << tested.err;
-  EXPECT_EQ(tested.out, "not sealed: unsealed stub (its header holds no seal record that this mksetup reads); a cut "
-                        "between two of its blocks would not show\n" + line + "OK  a\nresult: 0\n");
+  EXPECT_EQ(tested.out,
+            "not sealed: unsealed stub (its header holds no seal record that this mksetup reads); a cut "
+            "between two of its blocks would not show\n" +
+                line + "OK  a\nresult: 0\n");
 }
 
 TEST(MksetupList, SaysWhyThereIsNothingToList) {
   std::string folder = ScratchFolder();
   WriteWholeFile(folder + "plain.exe", FakeExecutable(4000));
-  WriteWholeFile(folder + "part2.rar",
-                 ArchiveOf({[] {
+  WriteWholeFile(folder + "part2.rar", ArchiveOf({[] {
                    FileEntryFields entry = StoredEntry("rest", "x");
                    entry.flags = kFlagLongBlock | kFlagFromPreviousVolume;
                    return entry;
                  }()}));
   Outcome plain = Mksetup(CommandList, {folder + "plain.exe"});
   EXPECT_EQ(plain.status, 1);
-  EXPECT_TRUE(Contains(plain.err, "no archive found in " + folder + "plain.exe (its marker must "
-                                  "start at offset 0 or between offsets 7 and 249,996)"))
+  EXPECT_TRUE(Contains(plain.err, "no archive found in " + folder +
+                                      "plain.exe (its marker must "
+                                      "start at offset 0 or between offsets 7 and 249,996)"))
       << plain.err;
   EXPECT_TRUE(Contains(Mksetup(CommandList, {folder + "missing"}).err, "cannot open"));
   Outcome part = Mksetup(CommandTest, {folder + "part2.rar"});
@@ -202,11 +208,11 @@ std::vector<TestCase> TestCases() {
        "BAD b (enciphered entry)\n--  c (not checked)\nresult: 3\n", 1},
       {"a split entry", WithFlags(StoredEntry("b", "data"), kFlagToNextVolume),
        "BAD b (continues in another volume)\n--  c (not checked)\nresult: 3\n", 1},
-      {"an old method", old_method,
-       "BAD b (unsupported method version 13)\n--  c (not checked)\nresult: 3\n", 1},
+      {"an old method", old_method, "BAD b (unsupported method version 13)\n--  c (not checked)\nresult: 3\n", 1},
       {"a folder is never checked", Folder("b"), "OK  b (folder)\nOK  c\nresult: 0\n", 0},
       // Names the installer cannot write as they are refuse the package.
-      {"a device name", StoredEntry("CON", "data"), "BAD CON (Windows device name)\n--  c (not checked)\nresult: 3\n", 1},
+      {"a device name", StoredEntry("CON", "data"), "BAD CON (Windows device name)\n--  c (not checked)\nresult: 3\n",
+       1},
       {"a device with an extension", StoredEntry("nul.txt", "data"),
        "BAD nul.txt (Windows device name)\n--  c (not checked)\nresult: 3\n", 1},
       {"a stream", StoredEntry("x:stream", "data"),
@@ -219,7 +225,8 @@ std::vector<TestCase> TestCases() {
        "BAD b (name holds a NUL byte)\n--  c (not checked)\nresult: 3\n", 1},
       {"the first entry's name in another case", StoredEntry("A", "data"),
        "BAD A (differs only in case from an earlier entry, whose file it would take)\n--  c (not checked)\n"
-       "result: 3\n", 1},
+       "result: 3\n",
+       1},
   };
 }
 
@@ -243,7 +250,8 @@ std::string ReadByPython(const std::string& json, const std::string& projection)
   WriteWholeFile(folder + "read.py",
                  "import json, sys\n"
                  "d = json.load(open(sys.argv[1], encoding='utf-8'))\n"
-                 "print(json.dumps(" + projection + "))\n");
+                 "print(json.dumps(" +
+                     projection + "))\n");
   std::string command = "python3 '" + folder + "read.py' '" + folder + "doc.json' > '" + folder + "out' 2>&1";
   int status = std::system(command.c_str());
   std::string read = ReadWholeFile(folder + "out");
@@ -271,9 +279,11 @@ TEST(MksetupJson, ListAndTestWriteOneDocumentThatAParserReadsBack) {
        "[[\"dir\", true, 0], [\"", "[[\"dir\", \"sound\", \"folder\"], [\""},
       {"a bad entry stops the check", ArchiveOf({StoredEntry("a", "first"), bad, StoredEntry("c", "third")}),
        "[[\"a\", false, 5], [\"b.txt\", false, 4], [\"c\", false, 5], null, null, null]\n",
-       "[[\"a\", \"sound\", null], [\"b.txt\", \"bad\", \"CRC mismatch\"], [\"c\", \"not checked\", null], 3, false, null]\n"},
+       "[[\"a\", \"sound\", null], [\"b.txt\", \"bad\", \"CRC mismatch\"], [\"c\", \"not checked\", null], 3, false, "
+       "null]\n"},
       {"a cut archive", ArchiveOf({StoredEntry("a", "first")}) + std::string("\x00\x00\x74\x00\x80", 5),
-       "[[\"a\", false, 5], \"at offset 58 a block header is cut short by the end of the archive; nothing after it is read\", null, null]\n",
+       "[[\"a\", false, 5], \"at offset 58 a block header is cut short by the end of the archive; nothing after it is "
+       "read\", null, null]\n",
        "[[\"a\", \"sound\", null], 3, false, \"archive cut short\"]\n"},
       {"a signed installer", SignedImage(unsigned_image, std::string(1000, 'c'), 3),
        "[[\"a\", false, 5], null, null, " + table + "]\n", "[[\"a\", \"sound\", null], 0, true, " + table + "]\n"},
@@ -284,10 +294,12 @@ TEST(MksetupJson, ListAndTestWriteOneDocumentThatAParserReadsBack) {
     Outcome listed = Mksetup(CommandList, {"--json", file});
     Outcome tested = Mksetup(CommandTest, {file, "--json"});
     std::string list = ReadByPython(
-        listed.out, "[[e['name'], e['folder'], e['size']] for e in d['entries']] + [d['damage'], d['seal'], d['signature']]");
-    std::string test = ReadByPython(
-        tested.out, "[[e['name'], e['outcome'], e.get('reason', e.get('note'))] for e in d['entries']] + "
-                    "[d['result'], d['sound'], d['signature'] or d['archive_failure']]");
+        listed.out,
+        "[[e['name'], e['folder'], e['size']] for e in d['entries']] + [d['damage'], d['seal'], d['signature']]");
+    std::string test =
+        ReadByPython(tested.out,
+                     "[[e['name'], e['outcome'], e.get('reason', e.get('note'))] for e in d['entries']] + "
+                     "[d['result'], d['sound'], d['signature'] or d['archive_failure']]");
     EXPECT_EQ(list.substr(0, c.list.size()), c.list) << c.why << ":\n" << listed.out;
     EXPECT_EQ(test.substr(0, c.test.size()), c.test) << c.why << ":\n" << tested.out;
     if (&c == &cases[0]) {
@@ -301,8 +313,8 @@ TEST(MksetupJson, ListAndTestWriteOneDocumentThatAParserReadsBack) {
 struct DamageCase {
   const char* why;
   std::string archive;
-  std::string out;    // what test prints
-  std::string err;    // part of its message
+  std::string out;           // what test prints
+  std::string err;           // part of its message
   std::string totals;        // the start of the totals line list prints
   std::string list_warning;  // part of list's warning; "" when list sees no damage
 };
@@ -316,12 +328,12 @@ TEST(MksetupTest, ADamagedCutOrEmptyArchiveFails) {
   const DamageCase cases[] = {
       {"a cut header", ArchiveOf({StoredEntry("a", "first")}) + std::string("\x00\x00\x74\x00\x80", 5),
        "OK  a\nBAD archive (archive cut short)\nresult: 3\n",
-       "is damaged (archive cut short): at offset 58 a block header is cut short",
-       "1 entries", "warning: the archive is damaged at offset 58 a block header is cut short"},
+       "is damaged (archive cut short): at offset 58 a block header is cut short", "1 entries",
+       "warning: the archive is damaged at offset 58 a block header is cut short"},
       {"a damaged main header", ArchiveOf({StoredEntry("a", "first")}, bad_main),
        "--  a (not checked)\nBAD archive (damaged header)\nresult: 3\n",
-       "is damaged (damaged header): the main header at offset 7 does not match its check value",
-       "1 entries", "warning: the archive is damaged the main header at offset 7"},
+       "is damaged (damaged header): the main header at offset 7 does not match its check value", "1 entries",
+       "warning: the archive is damaged the main header at offset 7"},
       {"no entry at all: an empty listing, which only the check refuses", ArchiveOf({}),
        "BAD archive (no file entry)\nresult: 3\n", "is damaged (no file entry)", "0 entries", ""},
   };
@@ -405,12 +417,12 @@ TEST(MksetupExtract, NamesAreWrittenAndShownInTheSystemsEncoding) {
 
 TEST(MksetupExtract, RefusesNamesThatLeaveTheFolder) {
   const std::string refused[] = {
-      "\\abs.txt", "/abs.txt", "C:evil.txt", "a:stream", "..\\up.txt", "sub/../../up.txt",
-      "...\\up.txt", "CON", "nul.txt", "sub\\COM1.log", "what?.txt",
-      ".", "sub\\.", "dir/",                        // name a folder: nothing could be created there
-      "COM0", "lpt0.txt", "COM\xB9", "LPT\xB2.log", "com\xB3",  // every port Windows knows
-      "trail.", "trail ", "x.\\y",  // Windows would write them as "trail" and "x\\y"
-      "star*.txt",                  // a wildcard: no file can be made under it
+      "\\abs.txt",   "/abs.txt", "C:evil.txt", "a:stream",      "..\\up.txt", "sub/../../up.txt",
+      "...\\up.txt", "CON",      "nul.txt",    "sub\\COM1.log", "what?.txt",  ".",
+      "sub\\.",      "dir/",  // name a folder: nothing could be created there
+      "COM0",        "lpt0.txt", "COM\xB9",    "LPT\xB2.log",   "com\xB3",  // every port Windows knows
+      "trail.",      "trail ",   "x.\\y",  // Windows would write them as "trail" and "x\\y"
+      "star*.txt",                         // a wildcard: no file can be made under it
   };
   for (const std::string& name : refused) {
     std::string folder = ScratchFolder();
@@ -426,8 +438,8 @@ TEST(MksetupExtract, RefusesNamesThatLeaveTheFolder) {
     EXPECT_EQ(ReadWholeFile(folder + "out/fine.txt"), "ok") << name;
   }
   // Names that only look like those are written.
-  const std::string allowed[] = {"dir\\sub\\file.txt", "a/b", ".hidden", "x.y\\z", "CONFIG.SYS", "console.log",
-                                 "COM10", "LPT"};
+  const std::string allowed[] = {"dir\\sub\\file.txt", "a/b",         ".hidden", "x.y\\z",
+                                 "CONFIG.SYS",         "console.log", "COM10",   "LPT"};
   std::vector<FileEntryFields> entries;
   for (const std::string& name : allowed) entries.push_back(StoredEntry(name, name));
   std::string folder = ScratchFolder();
@@ -506,9 +518,9 @@ TEST(MksetupExtract, NeverFollowsLinksAlreadyInTheFolder) {
   ASSERT_EQ(stat((elsewhere + "linked").c_str(), &linked_before), 0);
   FileEntryFields hard = StoredEntry("hard.txt", "new");
   hard.attributes = 0x21;
-  WriteWholeFile(folder + "a.rar", ArchiveOf({Folder("sub\\deeper"), StoredEntry("sub\\x.txt", "x"),
-                                              StoredEntry("a.txt", "overwritten"), StoredEntry("fine.txt", "ok"),
-                                              hard}));
+  WriteWholeFile(folder + "a.rar",
+                 ArchiveOf({Folder("sub\\deeper"), StoredEntry("sub\\x.txt", "x"), StoredEntry("a.txt", "overwritten"),
+                            StoredEntry("fine.txt", "ok"), hard}));
   Outcome extracted = Mksetup(CommandExtract, {folder + "a.rar", folder + "out"});
   EXPECT_EQ(extracted.status, 1);
   for (const char* name : {"sub\\deeper: sub", "sub\\x.txt: sub", "a.txt: a.txt"}) {
@@ -562,7 +574,8 @@ TEST(MksetupExtract, AFolderSwappedForALinkDuringTheExtractionLeadsNowhere) {
     done = true;
     swapper.join();
     if (extracted.status != 0) ++refused;
-    written_outside += static_cast<int>(std::distance(fs::directory_iterator(outside + "/deep"), fs::directory_iterator()));
+    written_outside +=
+        static_cast<int>(std::distance(fs::directory_iterator(outside + "/deep"), fs::directory_iterator()));
   }
   EXPECT_EQ(written_outside, 0);
   // The swap mostly lands in the middle of the run, which then refuses the

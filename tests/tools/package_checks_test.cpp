@@ -73,7 +73,11 @@ TEST(PackageChecks, WarnsWhereTheInstallerWouldReadSomethingElse) {
   const Case cases[] = {
       {"no description", [](Package& p) { p.erase("FILE_ID.DIZ"); }, "no FILE_ID.DIZ"},
       {"description in a folder",
-       [](Package& p) { p.erase("FILE_ID.DIZ"); p["xp\\FILE_ID.DIZ"] = "Demo\r\n"; }, "no FILE_ID.DIZ"},
+       [](Package& p) {
+         p.erase("FILE_ID.DIZ");
+         p["xp\\FILE_ID.DIZ"] = "Demo\r\n";
+       },
+       "no FILE_ID.DIZ"},
       {"no settings file", [](Package& p) { p.erase("DEMO.INF"); }, "no .INF"},
       {"ID longer than the installer keeps",
        [](Package& p) { p["DEMO.INF"] = "ID=TWDX\r\nGroup=G\r\nExe=KDEMO.EXE\r\n"; },
@@ -92,7 +96,9 @@ TEST(PackageChecks, WarnsWhereTheInstallerWouldReadSomethingElse) {
        [](Package& p) { p["DEMO.INF"] = "ID=TWD\r\nGroup=Notice Board\r\nExe=KDEMO.EXE\r\nNotice=no\r\n"; },
        "reads Notice as \"\", not \"no\""},
       {"a Publisher longer than the installer keeps",
-       [](Package& p) { p["DEMO.INF"] = "ID=TWD\r\nGroup=G\r\nExe=KDEMO.EXE\r\nPublisher=" + std::string(64, 'p') + "\r\n"; },
+       [](Package& p) {
+         p["DEMO.INF"] = "ID=TWD\r\nGroup=G\r\nExe=KDEMO.EXE\r\nPublisher=" + std::string(64, 'p') + "\r\n";
+       },
        "(it keeps 63 characters)"},
       {"a Group that climbs out of the Programs folder",
        [](Package& p) { p["DEMO.INF"] = "ID=TWD\r\nGroup=..\\Escape\r\nExe=KDEMO.EXE\r\n"; },
@@ -126,13 +132,17 @@ TEST(PackageChecks, WarnsWhereTheInstallerWouldReadSomethingElse) {
        "the installer keeps 31 characters of the language files' base name"},
       {"a language named in the section header, so its name is empty",
        [](Package& p) { p["DEMO_DE.LNG"] = "[Language]\r\nLanguage=Deutsch\r\n"; }, "finds no language"},
-      {"a language file that does not start with [",
-       [](Package& p) { p["DEMO_DE.LNG"] = "Language=Deutsch\r\n"; }, "DEMO_DE.LNG: the installer finds no language"},
+      {"a language file that does not start with [", [](Package& p) { p["DEMO_DE.LNG"] = "Language=Deutsch\r\n"; },
+       "DEMO_DE.LNG: the installer finds no language"},
       {"a language named too late",
        [](Package& p) { p["DEMO_DE.LNG"] = "[" + std::string(300, ' ') + "Language=Deutsch\r\n"; },
        "finds no language"},
       {"the named main program is missing",
-       [](Package& p) { p.erase("9x\\KDEMO.EXE"); p.erase("xp\\KDEMO.EXE"); }, "KDEMO.EXE named by Exe= is not"},
+       [](Package& p) {
+         p.erase("9x\\KDEMO.EXE");
+         p.erase("xp\\KDEMO.EXE");
+       },
+       "KDEMO.EXE named by Exe= is not"},
       {"no main program the installer recognises",
        [](Package& p) {
          p["DEMO.INF"] = "ID=TWD\r\n";

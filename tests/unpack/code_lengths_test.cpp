@@ -21,15 +21,18 @@ TEST(CodeLengths, ReadsTheAnnouncedNumberOfLengthsAndClampsTheChannel) {
     uint32_t channels;
     int32_t channel_before, channel_after;
   } cases[] = {
-      {false, 0, 3, 3},  // LZ mode leaves the channel alone
-      {true, 1, 0, 0}, {true, 2, 3, 0},  // 3 is not below 2 channels
-      {true, 3, 1, 1}, {true, 4, 3, 3},
+      {false, 0, 3, 3},                   // LZ mode leaves the channel alone
+      {true, 1, 0, 0},  {true, 2, 3, 0},  // 3 is not below 2 channels
+      {true, 3, 1, 1},  {true, 4, 3, 3},
   };
   for (const auto& c : cases) {
     UnpackHarness harness;
     StreamWriter writer;
     uint32_t total = c.audio ? 257 * c.channels : 374;
-    if (c.audio) writer.AudioHeader(c.channels, false); else writer.Header(false);
+    if (c.audio)
+      writer.AudioHeader(c.channels, false);
+    else
+      writer.Header(false);
     for (uint32_t i = 0; i < total; ++i) writer.PutLengthSymbol(1 + i % 15);
     size_t header_end = writer.bit_count();
     writer.Bits(0, 32);
@@ -42,8 +45,7 @@ TEST(CodeLengths, ReadsTheAnnouncedNumberOfLengthsAndClampsTheChannel) {
       EXPECT_EQ(harness->channel_count, static_cast<int32_t>(c.channels));
     }
     EXPECT_EQ(harness->cur_channel, c.channel_after) << c.channels;
-    for (uint32_t i = 0; i < kLengthTableSize; ++i)
-      ASSERT_EQ(harness->old_lengths[i], i < total ? 1 + i % 15 : 0) << i;
+    for (uint32_t i = 0; i < kLengthTableSize; ++i) ASSERT_EQ(harness->old_lengths[i], i < total ? 1 + i % 15 : 0) << i;
   }
 }
 

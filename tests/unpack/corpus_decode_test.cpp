@@ -69,10 +69,8 @@ std::vector<Decoded> DecodeArchive(const char* file) {
   for (const CorpusEntry& entry : FileEntries(archive)) {
     if (entry.method == '0') continue;
     std::string packed = archive.substr(entry.data_offset, entry.packed_size);
-    std::string bytes =
-        harness.Entry(packed, static_cast<int32_t>(entry.unpacked_size), (entry.flags & 0x10) != 0);
-    decoded.push_back(
-        {entry.name, bytes, ~harness.context()->entry_crc == entry.data_crc, harness->unpack_stop});
+    std::string bytes = harness.Entry(packed, static_cast<int32_t>(entry.unpacked_size), (entry.flags & 0x10) != 0);
+    decoded.push_back({entry.name, bytes, ~harness.context()->entry_crc == entry.data_crc, harness->unpack_stop});
   }
   return decoded;
 }
@@ -87,10 +85,9 @@ TEST(CorpusDecode, EntriesOfOtherSoftwareDecodeExactly) {
     const char* entry;
     bool equals_reference;
   } good[] = {
-      {"levels.rar", "p1.bin", true},       {"levels.rar", "p2.bin", true},
-      {"levels.rar", "p3.bin", true},       {"levels.rar", "p4.bin", true},
-      {"levels.rar", "p5.bin", true},       {"solid.rar", "p5.bin", true},
-      {"solid.rar", "p5_solid.bin", true},  {"unix-host.rar", "file.txt", false},
+      {"levels.rar", "p1.bin", true},      {"levels.rar", "p2.bin", true},       {"levels.rar", "p3.bin", true},
+      {"levels.rar", "p4.bin", true},      {"levels.rar", "p5.bin", true},       {"solid.rar", "p5.bin", true},
+      {"solid.rar", "p5_solid.bin", true}, {"unix-host.rar", "file.txt", false},
   };
   for (const auto& g : good) {
     bool seen = false;

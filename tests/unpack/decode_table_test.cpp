@@ -32,18 +32,16 @@ void ExpectSameAsTree(const DecodeTable& table, const std::string& what) {
       for (uint32_t i = e.first; i < tree; ++i) value += 1u << e.bits[i - e.first];
     }
     if (fast != value || fast_length != tree_length || total != tree_length + extra) {
-      FAIL() << what << ": peek " << peek << " gives " << fast << "/" << fast_length << "/"
-             << total << ", tree " << tree << "/" << tree_length << "+" << extra;
+      FAIL() << what << ": peek " << peek << " gives " << fast << "/" << fast_length << "/" << total << ", tree "
+             << tree << "/" << tree_length << "+" << extra;
     }
   }
 }
 
-std::vector<uint8_t> RandomLengths(std::mt19937& random, size_t count, uint32_t max_length,
-                                   double zero_share) {
+std::vector<uint8_t> RandomLengths(std::mt19937& random, size_t count, uint32_t max_length, double zero_share) {
   std::vector<uint8_t> lengths(count);
   std::uniform_real_distribution<double> unit(0, 1);
-  for (uint8_t& l : lengths)
-    l = unit(random) < zero_share ? 0 : static_cast<uint8_t>(1 + random() % max_length);
+  for (uint8_t& l : lengths) l = unit(random) < zero_share ? 0 : static_cast<uint8_t>(1 + random() % max_length);
   return lengths;
 }
 
@@ -82,8 +80,8 @@ TEST(DecodeTable, BuildsLimitsIndicesAndSymbolsOfSmallCodes) {
   // Codes 0, 10, 110, 111 at the front of a peek.
   const struct {
     uint32_t peek, symbol, length;
-  } cases[] = {{0x0000, 1, 1}, {0x7FFF, 1, 1}, {0x8000, 0, 2},
-               {0xBFFF, 0, 2}, {0xC000, 2, 3}, {0xE000, 3, 3}, {0xFFFF, 3, 3}};
+  } cases[] = {{0x0000, 1, 1}, {0x7FFF, 1, 1}, {0x8000, 0, 2}, {0xBFFF, 0, 2},
+               {0xC000, 2, 3}, {0xE000, 3, 3}, {0xFFFF, 3, 3}};
   uint32_t length;
   for (const auto& c : cases) {
     EXPECT_EQ(DecodePeek(table, c.peek, &length), c.symbol) << c.peek;
@@ -120,19 +118,19 @@ TEST(DecodeTable, LookupEqualsComparisonTreeForEveryPeek) {
   for (uint32_t size : sizes) {
     DecodeTable table = {};
     std::vector<std::vector<uint8_t>> cases;
-    cases.push_back(std::vector<uint8_t>(size, 0));                // no codes at all
-    cases.push_back(std::vector<uint8_t>(size, 15));               // all longest, over-subscribed
-    cases.push_back(std::vector<uint8_t>(size, 1));                // far over-subscribed
+    cases.push_back(std::vector<uint8_t>(size, 0));   // no codes at all
+    cases.push_back(std::vector<uint8_t>(size, 15));  // all longest, over-subscribed
+    cases.push_back(std::vector<uint8_t>(size, 1));   // far over-subscribed
     std::vector<uint8_t> single(size, 0);
-    single[size - 1] = 4;                                          // one code only
+    single[size - 1] = 4;  // one code only
     cases.push_back(single);
     std::vector<uint8_t> ladder(size, 0);
     for (uint32_t i = 0; i < size && i < 15; ++i) ladder[i] = static_cast<uint8_t>(i + 1);
-    cases.push_back(ladder);                                       // 1, 2, ..., 15
+    cases.push_back(ladder);  // 1, 2, ..., 15
     for (int i = 0; i < 6; ++i) cases.push_back(CompleteLengths(random, size));
     for (int i = 0; i < 6; ++i) cases.push_back(RandomLengths(random, size, 15, 0.3));
-    for (int i = 0; i < 4; ++i) cases.push_back(RandomLengths(random, size, 7, 0.5));   // dense, short
-    for (int i = 0; i < 4; ++i) cases.push_back(RandomLengths(random, size, 15, 0.95)); // sparse
+    for (int i = 0; i < 4; ++i) cases.push_back(RandomLengths(random, size, 7, 0.5));    // dense, short
+    for (int i = 0; i < 4; ++i) cases.push_back(RandomLengths(random, size, 15, 0.95));  // sparse
     for (int i = 0; i < 4; ++i) {
       std::vector<uint8_t> lengths = RandomLengths(random, size, 4, 0.0);
       for (uint8_t& l : lengths) l = static_cast<uint8_t>(l + 10);  // all of 11..14: long codes only

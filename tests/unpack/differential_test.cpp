@@ -18,8 +18,10 @@ std::string RandomStream(std::mt19937& random, bool with_header) {
   StreamWriter writer;
   BlockLengths plain, wide;
   wide.main.assign(298, 10);
-  if (with_header) writer.Tables(plain);
-  else writer.UseTables(plain);
+  if (with_header)
+    writer.Tables(plain);
+  else
+    writer.UseTables(plain);
   int symbols = static_cast<int>(random() % 60000);
   for (int i = 0; i < symbols; ++i) {
     uint32_t kind = random() % 100;

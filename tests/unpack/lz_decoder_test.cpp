@@ -35,8 +35,7 @@ TEST(LzDecoder, NewMatchOfEveryLengthSlot) {
       writer.Literal('x');
       writer.NewMatch(slot, extra, LengthBits(slot), 0, 0, 0);
       uint32_t length = LengthBase(slot) + 3 + extra;
-      EXPECT_EQ(harness.Entry(writer.bytes(), static_cast<int32_t>(length + 1), false),
-                std::string(length + 1, 'x'))
+      EXPECT_EQ(harness.Entry(writer.bytes(), static_cast<int32_t>(length + 1), false), std::string(length + 1, 'x'))
           << slot << "+" << extra;
       EXPECT_EQ(harness->last_length, length);
     }
@@ -97,12 +96,8 @@ TEST(LzDecoder, RecentDistances) {
     uint32_t slot, extra, bits;  // distance slot of the first match
     uint32_t distance, length;   // the recent match then: rep slot 0, length 2 + adjustment
   } cases[] = {
-      {15, 63, 6, 0x100, 2},
-      {16, 0, 7, 0x101, 3},
-      {25, 2046, 11, 0x1FFF, 3},
-      {25, 2047, 11, 0x2000, 4},
-      {35, 0xFFFE, 16, 0x3FFFF, 4},
-      {35, 0xFFFF, 16, 0x40000, 5},
+      {15, 63, 6, 0x100, 2},     {16, 0, 7, 0x101, 3},         {25, 2046, 11, 0x1FFF, 3},
+      {25, 2047, 11, 0x2000, 4}, {35, 0xFFFE, 16, 0x3FFFF, 4}, {35, 0xFFFF, 16, 0x40000, 5},
   };
   for (const auto& c : cases) {
     UnpackHarness harness;
@@ -177,8 +172,7 @@ TEST(LzDecoder, OverlappingMatchesRepeatThePattern) {
     writer.Literals(expected);
     writer.Match(27, 31, distance);  // 258 bytes
     for (int i = 0; i < 258; ++i) expected += expected[expected.size() - distance];
-    EXPECT_EQ(harness.Entry(writer.bytes(), static_cast<int32_t>(expected.size()), false), expected)
-        << distance;
+    EXPECT_EQ(harness.Entry(writer.bytes(), static_cast<int32_t>(expected.size()), false), expected) << distance;
   }
 }
 
@@ -329,8 +323,7 @@ TEST(LzDecoder, EntryLargerThanTheWindowAndTheResetAfterIt) {
     next.Tables();
     next.Literal('q');
     next.Match(0, 0, c.distance);  // 3 bytes, 2 more at this distance
-    EXPECT_EQ(harness.Entry(next.bytes(), 6, false), std::string("q\0\0\0\0\0", 6))
-        << c.distance;
+    EXPECT_EQ(harness.Entry(next.bytes(), 6, false), std::string("q\0\0\0\0\0", 6)) << c.distance;
   }
 }
 
@@ -426,11 +419,18 @@ TEST(LzDecoder, CopyMatchEqualsByteByByteCopyAtEveryEdge) {
     seed = seed * 1103515245 + 12345;
     window[i] = model[i] = static_cast<uint8_t>(seed >> 16);
   }
-  const uint32_t starts[] = {0, 5, 300, kWindowSize - 5, kWindowSize + 7, kWindowBufferSize - 300,
-                             kWindowBufferSize - 33, kWindowBufferSize - 32,
-                             kWindowBufferSize - 10, kWindowBufferSize - 1};
-  const uint32_t distances[] = {0,  1,  2,   3,   7,   8,   9,   15, 16, 17, 31, 32, 33,
-                                100, 299, 301, kWindowSize - 5, kWindowSize - 1, kWindowSize};
+  const uint32_t starts[] = {0,
+                             5,
+                             300,
+                             kWindowSize - 5,
+                             kWindowSize + 7,
+                             kWindowBufferSize - 300,
+                             kWindowBufferSize - 33,
+                             kWindowBufferSize - 32,
+                             kWindowBufferSize - 10,
+                             kWindowBufferSize - 1};
+  const uint32_t distances[] = {
+      0, 1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 32, 33, 100, 299, 301, kWindowSize - 5, kWindowSize - 1, kWindowSize};
   const uint32_t lengths[] = {0, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 24, 31, 32, 33, 47, 258, 260};
   for (uint32_t to : starts) {
     for (uint32_t distance : distances) {
@@ -444,8 +444,8 @@ TEST(LzDecoder, CopyMatchEqualsByteByByteCopyAtEveryEdge) {
         ASSERT_EQ(harness->win_pos, (to + length) & kWindowBufferMask);
         ASSERT_EQ(harness->unpacked_left, static_cast<int32_t>(1000 - length));
         ASSERT_EQ(harness->last_distance, distance);
-        std::string where = "to " + std::to_string(to) + " distance " + std::to_string(distance) +
-                            " length " + std::to_string(length);
+        std::string where =
+            "to " + std::to_string(to) + " distance " + std::to_string(distance) + " length " + std::to_string(length);
         for (uint32_t i = 0; i < length + 16; ++i) {
           uint32_t at = (to - 16 + i) & kWindowBufferMask;
           ASSERT_EQ(window[at], model[at]) << where << " at " << at;

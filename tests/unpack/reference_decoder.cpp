@@ -10,19 +10,27 @@ uint32_t TreeDecode(const DecodeTable& t, uint32_t peek, uint32_t* length) {
   uint32_t len;
   if (v < t.limit[8]) {
     if (v < t.limit[4]) {
-      if (v < t.limit[2]) len = v < t.limit[1] ? 1 : 2;
-      else len = v < t.limit[3] ? 3 : 4;
+      if (v < t.limit[2])
+        len = v < t.limit[1] ? 1 : 2;
+      else
+        len = v < t.limit[3] ? 3 : 4;
     } else {
-      if (v < t.limit[6]) len = v < t.limit[5] ? 5 : 6;
-      else len = v < t.limit[7] ? 7 : 8;
+      if (v < t.limit[6])
+        len = v < t.limit[5] ? 5 : 6;
+      else
+        len = v < t.limit[7] ? 7 : 8;
     }
   } else {
     if (v < t.limit[12]) {
-      if (v < t.limit[10]) len = v < t.limit[9] ? 9 : 10;
-      else len = v < t.limit[11] ? 11 : 12;
+      if (v < t.limit[10])
+        len = v < t.limit[9] ? 9 : 10;
+      else
+        len = v < t.limit[11] ? 11 : 12;
     } else {
-      if (v < t.limit[14]) len = v < t.limit[13] ? 13 : 14;
-      else len = 15;
+      if (v < t.limit[14])
+        len = v < t.limit[13] ? 13 : 14;
+      else
+        len = 15;
     }
   }
   *length = len;
@@ -43,7 +51,8 @@ constexpr int32_t kOverrunSlack = 4;
 // Up to `count` of the entry's packed bytes into `to`.
 uint32_t ReadEntryBytes(Decoder* c, uint8_t* to, uint32_t count) {
   if (c->input.input_file == nullptr || c->input.packed_left <= 0) return 0;
-  uint32_t wanted = count < static_cast<uint32_t>(c->input.packed_left) ? count : static_cast<uint32_t>(c->input.packed_left);
+  uint32_t wanted =
+      count < static_cast<uint32_t>(c->input.packed_left) ? count : static_cast<uint32_t>(c->input.packed_left);
   uint32_t got = static_cast<uint32_t>(fread(to, 1, wanted, c->input.input_file));
   c->input.packed_left -= static_cast<int32_t>(got);
   return got;

@@ -14,7 +14,8 @@ class BitWriter {
   void Put(uint32_t value, uint32_t bits) {
     for (uint32_t i = bits; i-- > 0;) {
       if (bit_count_ % 8 == 0) bytes_.push_back('\0');
-      if (i < 32 && ((value >> i) & 1) != 0) bytes_.back() = static_cast<char>(bytes_.back() | (0x80 >> (bit_count_ % 8)));
+      if (i < 32 && ((value >> i) & 1) != 0)
+        bytes_.back() = static_cast<char>(bytes_.back() | (0x80 >> (bit_count_ % 8)));
       ++bit_count_;
     }
   }
@@ -53,9 +54,7 @@ inline uint32_t LengthBase(uint32_t slot) {
   return slot == 0 ? 0 : LengthBase(slot - 1) + (1u << LengthBits(slot - 1));
 }
 inline uint32_t DistBits(uint32_t slot) { return slot < 4 ? 0 : slot < 36 ? slot / 2 - 1 : 16; }
-inline uint32_t DistBase(uint32_t slot) {
-  return slot == 0 ? 0 : DistBase(slot - 1) + (1u << DistBits(slot - 1));
-}
+inline uint32_t DistBase(uint32_t slot) { return slot == 0 ? 0 : DistBase(slot - 1) + (1u << DistBits(slot - 1)); }
 
 constexpr uint32_t kTestMainSymbols = 298;
 constexpr uint32_t kTestDistSymbols = 48;
@@ -92,7 +91,10 @@ class StreamWriter {
 
   // The start of a header up to its code-length symbols: mode bits, then
   // all 19 code-length codes 5 bits long.
-  void Header(bool keep_old_lengths) { Bits(keep_old_lengths ? 1 : 0, 2); PutLengthCodeLengths(); }
+  void Header(bool keep_old_lengths) {
+    Bits(keep_old_lengths ? 1 : 0, 2);
+    PutLengthCodeLengths();
+  }
   void AudioHeader(uint32_t channels, bool keep_old_lengths) {
     Bits(keep_old_lengths ? 3 : 2, 2);
     Bits(channels - 1, 2);
@@ -119,8 +121,8 @@ class StreamWriter {
   void Bits(uint32_t value, uint32_t count) { bits_.Put(value, count); }
 
   // A new match: length slot with its extra bits, distance slot with its.
-  void NewMatch(uint32_t length_slot, uint32_t length_extra, uint32_t length_bits,
-                uint32_t dist_slot, uint32_t dist_extra, uint32_t dist_bits) {
+  void NewMatch(uint32_t length_slot, uint32_t length_extra, uint32_t length_bits, uint32_t dist_slot,
+                uint32_t dist_extra, uint32_t dist_bits) {
     Main(270 + length_slot);
     Bits(length_extra, length_bits);
     Dist(dist_slot);
@@ -132,8 +134,7 @@ class StreamWriter {
   void Match(uint32_t length_slot, uint32_t length_extra, uint32_t distance) {
     uint32_t slot = 47;
     while (DistBase(slot) + 1 > distance) --slot;
-    NewMatch(length_slot, length_extra, LengthBits(length_slot), slot,
-             distance - 1 - DistBase(slot), DistBits(slot));
+    NewMatch(length_slot, length_extra, LengthBits(length_slot), slot, distance - 1 - DistBase(slot), DistBits(slot));
   }
 
   const std::string& bytes() const { return bits_.bytes(); }

@@ -28,8 +28,7 @@ class UnpackHarness {
   // Makes `packed` the packed data of the next entry and fills in_buf.
   void Input(const std::string& packed) {
     if (context_->archive_file != nullptr) fclose(context_->archive_file);
-    context_.SetInput(folder_ + "packed" + std::to_string(inputs_++), packed,
-                      static_cast<int32_t>(packed.size()));
+    context_.SetInput(folder_ + "packed" + std::to_string(inputs_++), packed, static_cast<int32_t>(packed.size()));
     FillInput(context_.input(), true);
   }
 
@@ -38,8 +37,7 @@ class UnpackHarness {
   std::string Entry(const std::string& packed, int32_t size, bool solid,
                     void (*decoder)(ExtractContext*, uint8_t*, bool) = UnpackEntry) {
     if (context_->archive_file != nullptr) fclose(context_->archive_file);
-    context_.SetInput(folder_ + "packed" + std::to_string(inputs_++), packed,
-                      static_cast<int32_t>(packed.size()));
+    context_.SetInput(folder_ + "packed" + std::to_string(inputs_++), packed, static_cast<int32_t>(packed.size()));
     MemoryBufferReset(context_.buffer());
     context_->decoder.unpacked_left = size;
     context_->entry_crc = 0xFFFFFFFF;
