@@ -706,8 +706,14 @@ TEST_F(InstallationTest, AUserFileStaysAndAnInstallationOnWindows98UninstallsToo
       RunWatched("", RegistryText(HKEY_LOCAL_MACHINE, kSampleUninstallKey, "QuietUninstallString"), "", true);
   ASSERT_TRUE(removal.ended);
   EXPECT_EQ(removal.exit_code, 0u);
-  EXPECT_TRUE(WaitUntil([&] { return FolderNames(folder) == std::vector<std::string>{"MY NOTES.TXT"}; }))
-      << "only the user's file is left";
+  // The copy notes itself in wininit.ini as its last step, which may come
+  // after the folder is down to the user's file: wait for both.
+  char copy[MAX_PATH] = "";
+  GetShortPathNameA((temp_ + "\\Uninstall-0001\\UnInst.exe").c_str(), copy, sizeof copy);
+  EXPECT_TRUE(WaitUntil([&] {
+    return FolderNames(folder) == std::vector<std::string>{"MY NOTES.TXT"} &&
+           ReadWholeFile(wininit).find(std::string("NUL=") + copy + "\r\n") != std::string::npos;
+  })) << "only the user's file is left, and the copy awaits the restart";
   PrefixSnapshot after = TakePrefixSnapshot(temp_);
   std::vector<std::string> left = Changes(before.files, after.files);
   ASSERT_EQ(left.size(), 3u) << "the folder, the user's file and wininit.ini";
@@ -717,8 +723,6 @@ TEST_F(InstallationTest, AUserFileStaysAndAnInstallationOnWindows98UninstallsToo
   EXPECT_EQ(Changes(before.uninstall_entries, after.uninstall_entries), std::vector<std::string>());
   EXPECT_EQ(Changes(before.remembered, after.remembered), std::vector<std::string>());
   EXPECT_EQ(CopiesLeft(temp_, before, after), std::vector<std::string>{"Uninstall-0001\\"});
-  char copy[MAX_PATH] = "";
-  GetShortPathNameA((temp_ + "\\Uninstall-0001\\UnInst.exe").c_str(), copy, sizeof copy);
   EXPECT_NE(ReadWholeFile(wininit).find(std::string("NUL=") + copy + "\r\n"), std::string::npos)
       << ReadWholeFile(wininit);
   EXPECT_EQ(PendingDeletions().find(temp_ + "\\Uninstall-0001"), std::string::npos) << "not the NT list";
