@@ -75,6 +75,16 @@ inline uint32_t ReadLe32(const uint8_t* p) {
          static_cast<uint32_t>(p[3]) << 24;
 }
 
+// Every block begins with the same seven bytes: its check value, type,
+// flags and header size. `Header` is a record whose first fields are those.
+template <class Header>
+void DecodeBlockStart(const uint8_t* raw, Header* header) {
+  header->check = ReadLe16(raw);
+  header->type = raw[2];
+  header->flags = ReadLe16(raw + 3);
+  header->size = ReadLe16(raw + 5);
+}
+
 // The main archive header's 13-byte fixed part.
 struct MainHeader {
   uint16_t check;

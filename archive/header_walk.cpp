@@ -15,10 +15,7 @@ constexpr uint8_t kFirstBlockType = 0x72;
 constexpr uint8_t kLastBlockType = 0x7B;
 
 void DecodeFileHeader(const uint8_t* raw, FileHeader* header) {
-  header->check = ReadLe16(raw);
-  header->type = raw[2];
-  header->flags = ReadLe16(raw + 3);
-  header->size = ReadLe16(raw + 5);
+  DecodeBlockStart(raw, header);
   header->packed_size = ReadLe32(raw + 7);
   header->unpacked_size = ReadLe32(raw + 11);
   header->host_system = raw[15];

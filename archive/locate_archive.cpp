@@ -31,10 +31,7 @@ bool MainHeaderCheckMatches(FILE* file, const Crc32Table& crc_table, const Archi
 // decodes it.
 bool ReadMainHeader(FILE* file, MainHeader* header, uint8_t* raw) {
   if (fread(raw, 1, kMainHeaderSize, file) != kMainHeaderSize) return false;
-  header->check = ReadLe16(raw);
-  header->type = raw[2];
-  header->flags = ReadLe16(raw + 3);
-  header->size = ReadLe16(raw + 5);
+  DecodeBlockStart(raw, header);
   header->reserved1 = ReadLe16(raw + 7);
   header->reserved2 = ReadLe32(raw + 9);
   return true;
