@@ -16,11 +16,9 @@
 #include "install/undo_journal.h"
 #include "resources/resource_ids.h"
 #include "shell/control_messages.h"
-#include "shell/edition_choice.h"
 #include "shell/install_log.h"
 #include "shell/messages.h"
 #include "shell/setup_state.h"
-#include "shell/texts.h"
 
 namespace {
 

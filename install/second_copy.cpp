@@ -1,6 +1,5 @@
 #include "install/second_copy.h"
 
-#include "common/bounded_text.h"
 #include "common/path_helpers.h"
 #include "install/registry.h"
 #include "resources/resource_ids.h"

@@ -3,11 +3,10 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-#include <cstring>
-
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
 #include "install/folders.h"
+#include "install/shell_folders.h"
 #include "shell/install_log.h"
 #include "shell/setup_state.h"
 

@@ -1,14 +1,11 @@
-// Shell folders and shortcut files: desktop and Quick Launch icons and the
+// Shortcut files: desktop and Quick Launch icons and the
 // product's Start-Menu group. COM must be initialised on the calling thread.
 // Nothing here reports to the user; a shortcut that fails is left out.
 #pragma once
 
 #include <windows.h>
 
-#include <cstddef>
-
 #include "install/install_context.h"
-#include "install/shell_folders.h"
 
 // Writes the shortcut file `link_path` pointing at `target`, starting in
 // `working_directory`, shown normally. Returns the COM status of the save or

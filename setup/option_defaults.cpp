@@ -5,7 +5,7 @@
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
 #include "install/registry.h"
-#include "install/shortcuts.h"
+#include "install/shell_folders.h"
 #include "resources/resource_ids.h"
 #include "shell/language_list.h"
 #include "shell/packed_code.h"

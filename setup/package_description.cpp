@@ -6,7 +6,6 @@
 #include "common/bounded_text.h"
 #include "common/description_text.h"
 #include "common/entry_names.h"
-#include "common/path_helpers.h"
 #include "resources/resource_ids.h"
 #include "shell/language_list.h"
 #include "shell/packed_code.h"

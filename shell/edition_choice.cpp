@@ -6,6 +6,7 @@
 #include "resources/resource_ids.h"
 #include "shell/control_messages.h"
 #include "shell/packed_code.h"
+#include "shell/windows_family.h"
 
 namespace {
 

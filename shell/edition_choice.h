@@ -5,8 +5,6 @@
 
 #include <windows.h>
 
-#include "shell/windows_family.h"
-
 // Adds an edition written as "prefix/shown text", e.g.
 // "xp/XP/Vista Edition": only the first "/" splits. An edition without
 // "/" or with a prefix of 4 or more characters adds nothing.

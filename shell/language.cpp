@@ -2,9 +2,6 @@
 
 #include <windows.h>
 
-#include <cstring>
-
-#include "common/bounded_text.h"
 #include "shell/setup_state.h"
 
 void SelectLanguage() {

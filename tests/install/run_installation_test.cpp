@@ -21,6 +21,7 @@
 #include "shell/entry_catalogue.h"
 #include "shell/language_list.h"
 #include "shell/setup_state.h"
+#include "shell/windows_family.h"
 #include "tests/dialog/dialog_fixture.h"
 #include "tests/dialog/setup_probe.h"
 #include "tests/e2e/installed_product.h"

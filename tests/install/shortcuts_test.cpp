@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "install/folders.h"
+#include "install/shell_folders.h"
 #include "install/shortcuts.h"
 #include "shell/setup_state.h"
 #include "tests/e2e/installed_product.h"
