@@ -46,6 +46,11 @@ int JoinPath(char* destination, const char* name, size_t size) {
   return AppendBounded(destination, name, size);
 }
 
+bool PathInFolder(char* path, const char* folder, const char* name) {
+  CopyBounded(path, folder, kPathSize);
+  return JoinPath(path, name, kPathSize) == kTextWhole;
+}
+
 namespace {
 
 // The characters of `text` before its first separator or its end.

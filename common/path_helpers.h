@@ -35,6 +35,10 @@ uint16_t FileNameOffset(const char* path);
 // separator fits.
 int JoinPath(char* destination, const char* name, size_t size);
 
+// `name` in `folder` into `path` (kPathSize bytes). False when it does not
+// fit whole: a cut path would name another file.
+bool PathInFolder(char* path, const char* folder, const char* name);
+
 // True for a path that names its drive and starts at its root (C:\...) or
 // names a network share (\\server\share...): the only forms that mean the
 // same folder whatever the process's current drive and folder.

@@ -38,8 +38,7 @@ FILEOP_FLAGS SilentShellFlags() { return IsSilentRun() ? FOF_SILENT | FOF_NOERRO
 // The first plain file in `folder` into `name`; false when none is left.
 bool FindFirstFileIn(const char* folder, char* name, size_t size) {
   char pattern[kPathSize];
-  CopyBounded(pattern, folder, sizeof pattern);
-  if (JoinPath(pattern, "*", sizeof pattern) != kTextWhole) return false;
+  if (!PathInFolder(pattern, folder, "*")) return false;
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(pattern, &found);
   if (search == INVALID_HANDLE_VALUE) return false;
@@ -71,9 +70,9 @@ DWORD MoveFilesInto(const char* from, UndoJournal* journal, char* failed) {
     // The dialog answers meanwhile, and its Cancel stops the move.
     if (ServeRunningInstallation(true)) return ERROR_CANCELLED;
     char source[kPathSize];
-    CopyBounded(source, from, sizeof source);
+    // A path that does not fit leaves at least the folder named in `failed`.
     CopyBounded(failed, journal->folder, kPathSize);
-    if (JoinPath(source, name, sizeof source) != kTextWhole || JoinPath(failed, name, kPathSize) != kTextWhole) {
+    if (!PathInFolder(source, from, name) || !PathInFolder(failed, journal->folder, name)) {
       return ERROR_FILENAME_EXCED_RANGE;
     }
     // MoveFileA also moves across drives, on both families.

@@ -106,9 +106,8 @@ int PlacementOf(const InstallContext* context, const char* name, char* path, int
   // that does not fit is ever written under a cut name. A name Windows
   // would change is never skipped in silence either (the description pass
   // refuses the package before this): it fails the installation.
-  CopyBounded(path, context->destination, kPathSize);
   bool fits = std::strlen(name) < kPathSize - 1 && !IsForbiddenFileName(file_name) &&
-              JoinPath(path, file_name, kPathSize) == kTextWhole;
+              PathInFolder(path, context->destination, file_name);
   return fits ? kPlaced : kPlacedUncreatable;
 }
 

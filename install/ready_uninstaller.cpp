@@ -2,14 +2,12 @@
 
 #include "archive/memory_buffer.h"
 #include "archive/uninstall_record.h"
-#include "common/bounded_text.h"
 #include "common/file_system.h"
 #include "common/path_helpers.h"
 
 bool IsReadyUninstaller(const char* folder, const char* file_name) {
   char path[kPathSize];
-  CopyBounded(path, folder, sizeof path);
-  if (JoinPath(path, file_name, sizeof path) != kTextWhole) return false;
+  if (!PathInFolder(path, folder, file_name)) return false;
   FILE* file = FsOpenShared(path);
   if (file == nullptr) return false;
   uint8_t* head = static_cast<uint8_t*>(ZeroAlloc(kLargestUninstaller));

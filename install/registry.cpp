@@ -75,8 +75,7 @@ void SetOptionalValue(HKEY key, const char* where, const char* value_name, const
 // when the path does not fit kPathSize.
 bool QuotedPath(char* out, const char* folder, const char* file_name) {
   char path[kPathSize];
-  CopyBounded(path, folder, sizeof path);
-  if (JoinPath(path, file_name, sizeof path) != kTextWhole) return false;
+  if (!PathInFolder(path, folder, file_name)) return false;
   CopyBounded(out, "\"", kPathSize + 2);
   AppendBounded(out, path, kPathSize + 2);
   AppendBounded(out, "\"", kPathSize + 2);
@@ -158,8 +157,7 @@ void WriteUninstallEntry(const InstallContext* context) {
   char icon[kPathSize + 2];
   CopyBounded(icon, command, sizeof icon);
   char main_program[kPathSize];
-  CopyBounded(main_program, context->destination, sizeof main_program);
-  if (context->main_exe[0] != '\0' && JoinPath(main_program, context->main_exe, sizeof main_program) == kTextWhole &&
+  if (context->main_exe[0] != '\0' && PathInFolder(main_program, context->destination, context->main_exe) &&
       CheckFileExists(main_program) == 0) {
     QuotedPath(icon, context->destination, context->main_exe);
   }

@@ -20,13 +20,6 @@ namespace {
 const char kOwnFolder[] = "tw-undo";
 const char kRecordName[] = "tw-undo\\record.tmp";
 
-// `name` in `folder` into `path` (kPathSize bytes); false when it does not
-// fit whole, since a cut path would name another file.
-bool InFolder(const char* folder, const char* name, char* path) {
-  CopyBounded(path, folder, kPathSize);
-  return JoinPath(path, name, kPathSize) == kTextWhole;
-}
-
 bool Exists(const char* path) { return CheckFileExists(path) == 0; }
 
 // One line of the record; true when it reached the file whole. It is
@@ -59,7 +52,7 @@ bool CarryOut(char* line, const char* folder, bool committed) {
   if (second != nullptr) *second++ = '\0';
   char path[kPathSize];
   char name_path[kPathSize];
-  if (!InFolder(folder, first, path)) return true;
+  if (!PathInFolder(path, folder, first)) return true;
   if (committed) {
     if (kind == 'K' && !Delete(path)) DeleteAtRestart(path);
     return true;
@@ -67,7 +60,7 @@ bool CarryOut(char* line, const char* folder, bool committed) {
   if (kind == 'N') return Delete(path);
   // A kept or moved file that is not there (its move never happened)
   // leaves the name alone.
-  if (second == nullptr || !InFolder(folder, second, name_path) || !Exists(path)) return true;
+  if (second == nullptr || !PathInFolder(name_path, folder, second) || !Exists(path)) return true;
   // The new file goes, the kept one takes its name back, with its content,
   // times and attributes, as a rename leaves them.
   if (kind == 'K') return Delete(name_path) && MoveFileA(path, name_path);
@@ -83,7 +76,7 @@ bool CarryOut(char* line, const char* folder, bool committed) {
 // which lies in them.
 void Replay(const char* folder, bool commit) {
   char record[kPathSize];
-  if (!InFolder(folder, kRecordName, record)) return;
+  if (!PathInFolder(record, folder, kRecordName)) return;
   FILE* file = FsOpenShared(record);
   if (file == nullptr) return;
   long end = fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
@@ -113,7 +106,7 @@ void Replay(const char* folder, bool commit) {
     // run's own folder.
     char own[kPathSize];
     bool gone = DeleteFileA(record) != 0;
-    if (InFolder(folder, kOwnFolder, own)) RemoveDirectoryA(own);
+    if (PathInFolder(own, folder, kOwnFolder)) RemoveDirectoryA(own);
     for (char* line = text; gone && !committed && line < text + length; line += std::strlen(line) + 1) {
       if (line[0] == 'F' && line[1] == '\t') RemoveDirectoryA(line + 2);
     }
@@ -144,7 +137,7 @@ bool BeginChanges(UndoJournal* journal, const char* folder) {
   CreateFolderPath(journal->folder);
   char record[kPathSize];
   char own[kPathSize];
-  if (InFolder(journal->folder, kOwnFolder, own) && InFolder(journal->folder, kRecordName, record) &&
+  if (PathInFolder(own, journal->folder, kOwnFolder) && PathInFolder(record, journal->folder, kRecordName) &&
       (CreateDirectoryA(own, nullptr) ? SetFileAttributesA(own, FILE_ATTRIBUTE_HIDDEN) != 0
                                       : (journal->crowded = GetLastError() == ERROR_ALREADY_EXISTS) != 0)) {
     // Never over a record that an earlier run's recovery could not finish
@@ -182,7 +175,7 @@ bool MakeWayFor(UndoJournal* journal, const char* path) {
   do {
     if (++journal->kept == 0) return false;
     wsprintfA(kept, "tw-undo\\%x.tmp", journal->kept);
-    if (!InFolder(journal->folder, kept, kept_path)) return false;
+    if (!PathInFolder(kept_path, journal->folder, kept)) return false;
   } while (journal->crowded && Exists(kept_path));
   return Note(journal, 'K', kept, name) && MoveFileA(path, kept_path);
 }
@@ -190,7 +183,7 @@ bool MakeWayFor(UndoJournal* journal, const char* path) {
 void RenameNoted(UndoJournal* journal, const char* name, const char* moved) {
   char from[kPathSize];
   char to[kPathSize];
-  if (!InFolder(journal->folder, name, from) || !InFolder(journal->folder, moved, to)) return;
+  if (!PathInFolder(from, journal->folder, name) || !PathInFolder(to, journal->folder, moved)) return;
   if (!Exists(from) || Exists(to)) return;
   if (Note(journal, 'M', moved, name)) MoveFileA(from, to);
 }

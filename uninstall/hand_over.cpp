@@ -29,8 +29,7 @@ bool MakeCopyFolder(char* folder) {
     char digits[5] = {static_cast<char>('0' + number / 1000), static_cast<char>('0' + number / 100 % 10),
                       static_cast<char>('0' + number / 10 % 10), static_cast<char>('0' + number % 10), '\0'};
     AppendBounded(name, digits, sizeof name);
-    CopyBounded(folder, temp, kPathSize);
-    if (JoinPath(folder, name, kPathSize) != kTextWhole) return false;
+    if (!PathInFolder(folder, temp, name)) return false;
     // An empty folder of the name is what an earlier uninstallation left
     // where the restart deletes files but not folders (the 9x family's
     // wininit.ini): it goes now, and the name is made anew.
@@ -60,8 +59,7 @@ bool WaitUntilFilesAreFree(const OwnList& own, const char* folder, const Uninsta
   const char* name = own.list.first_name;
   for (uint32_t i = 0; i < own.list.name_count; ++i, name = NextUninstallName(name)) {
     char path[kPathSize];
-    CopyBounded(path, folder, sizeof path);
-    if (lstrcmpiA(name, own_name) == 0 || JoinPath(path, name, sizeof path) != kTextWhole) continue;
+    if (lstrcmpiA(name, own_name) == 0 || !PathInFolder(path, folder, name)) continue;
     while (IsInUse(path)) {
       char text[kMessageSize] = "";
       AppendComposed(text, sizeof text, texts.in_use, name, "");
@@ -142,9 +140,8 @@ int HandOver(const OwnList& own, bool silent, const UninstallTexts& texts) {
   char copy_folder[kPathSize];
   if (MakeCopyFolder(copy_folder)) {
     char copy[kPathSize];
-    CopyBounded(copy, copy_folder, sizeof copy);
-    bool copied = JoinPath(copy, own.path + FileNameOffset(own.path), sizeof copy) == kTextWhole &&
-                  CopyFileA(own.path, copy, TRUE);
+    bool copied =
+        PathInFolder(copy, copy_folder, own.path + FileNameOffset(own.path)) && CopyFileA(own.path, copy, TRUE);
     if (copied && StartCopy(copy, copy_folder, folder, silent, &outcome)) return outcome;
     if (copied) DeleteFileA(copy);
     RemoveDirectoryA(copy_folder);

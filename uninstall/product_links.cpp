@@ -34,16 +34,14 @@ void ReadLinkTarget(const char* link_path, char* target) {
 
 void RemoveLinksIn(const char* links_folder, const UninstallList& list, const char* folder) {
   char pattern[kPathSize];
-  CopyBounded(pattern, links_folder, sizeof pattern);
-  if (links_folder[0] == '\0' || JoinPath(pattern, "*.lnk", sizeof pattern) != kTextWhole) return;
+  if (links_folder[0] == '\0' || !PathInFolder(pattern, links_folder, "*.lnk")) return;
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(pattern, &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
     char link_path[kPathSize];
-    CopyBounded(link_path, links_folder, sizeof link_path);
     char target[kPathSize];
-    if (JoinPath(link_path, found.cFileName, sizeof link_path) != kTextWhole) continue;
+    if (!PathInFolder(link_path, links_folder, found.cFileName)) continue;
     ReadLinkTarget(link_path, target);
     if (IsPackageFile(list, folder, target)) DeleteFileA(link_path);
   } while (FindNextFileA(search, &found));

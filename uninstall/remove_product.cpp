@@ -39,8 +39,7 @@ bool RemovePackageFiles(const UninstallList& list, const char* folder, const cha
   const char* name = list.first_name;
   for (uint32_t i = 0; i < list.name_count; ++i, name = NextUninstallName(name)) {
     char path[kPathSize];
-    CopyBounded(path, folder, sizeof path);
-    if (lstrcmpiA(name, uninstaller_name) == 0 || JoinPath(path, name, sizeof path) != kTextWhole) continue;
+    if (lstrcmpiA(name, uninstaller_name) == 0 || !PathInFolder(path, folder, name)) continue;
     DWORD attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
     if (!DeleteNowOrAtRestart(path)) all_now = false;
@@ -83,11 +82,10 @@ int RemoveProduct(const OwnList& own, const char* folder_argument, bool silent, 
   CopyBounded(folder, folder_argument, sizeof folder);
   const char* own_name = own.path + FileNameOffset(own.path);
   char uninstaller[kPathSize];
-  CopyBounded(uninstaller, folder, sizeof uninstaller);
+  bool named = PathInFolder(uninstaller, folder, own_name);
   // Only a folder that holds this very uninstaller, installed for this
   // package, is the product's: any other would lose files of its own names.
-  if (MakeFullPath(folder) != 0 || JoinPath(uninstaller, own_name, sizeof uninstaller) != kTextWhole ||
-      MakeFullPath(uninstaller) != 0 || !CarriesSameList(uninstaller, own)) {
+  if (MakeFullPath(folder) != 0 || !named || MakeFullPath(uninstaller) != 0 || !CarriesSameList(uninstaller, own)) {
     return kUninstallWrongArguments;
   }
 
