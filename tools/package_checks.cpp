@@ -1,6 +1,5 @@
 #include "tools/package_checks.h"
 
-#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <set>
@@ -21,17 +20,7 @@ constexpr size_t kLineBytes = 259;
 // The most the installer keeps of a language file's name without its tail.
 constexpr size_t kBaseNameLength = sizeof(PackageDescription::lng_base_name) - 1;
 // The installer's field for the main program's name holds this many.
-constexpr size_t kLongestExeName = 31;
-
-bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
+constexpr size_t kLongestExeName = sizeof(PackageDescription::exe_name) - 1;
 
 std::string FileNamePart(const std::string& name) {
   size_t slash = name.rfind('\\');
@@ -112,7 +101,7 @@ bool IsKProgram(const std::string& file) {
 // Whether placement installs an entry of this folder part ("" at the top
 // level): only the editions' folders count.
 bool IsPlacedFolder(const std::string& folder) {
-  return folder.empty() || EqualsIgnoringCase(folder, "9x") || EqualsIgnoringCase(folder, "xp");
+  return folder.empty() || SameFileName(folder, "9x") || SameFileName(folder, "xp");
 }
 
 // The product name is the Group setting, else the title; one that cannot
@@ -174,8 +163,7 @@ void CheckInf(const std::vector<std::string>& infs, const std::function<std::str
     }
     if (std::string(key.name) == "Exe") *exe = read;
     if (std::string(key.name) == "Group") *group = read;
-    if (std::string(key.name) == "Notice" && !read.empty() && !EqualsIgnoringCase(read, "no") &&
-        !EqualsIgnoringCase(read, "yes")) {
+    if (std::string(key.name) == "Notice" && !read.empty() && !SameFileName(read, "no") && !SameFileName(read, "yes")) {
       warnings->push_back(infs[0] + ": Notice= takes no or yes, not \"" + read +
                           "\"; the installer shows the notice unless it reads no");
     }
@@ -218,7 +206,7 @@ std::vector<std::string> CheckPackageContents(const std::vector<std::string>& na
   std::vector<std::string> infs, lngs;
   std::set<std::string> odd_folders;
   for (const std::string& name : names) {
-    if (EqualsIgnoringCase(name, "FILE_ID.DIZ")) description = name;
+    if (SameFileName(name, "FILE_ID.DIZ")) description = name;
     if (IsInfName(name)) infs.push_back(name);
     if (IsLngName(name)) lngs.push_back(name);
     size_t slash = name.rfind('\\');
@@ -242,7 +230,7 @@ std::vector<std::string> CheckPackageContents(const std::vector<std::string>& na
   bool found = false;
   for (const std::string& name : names) {
     std::string file = FileNamePart(name);
-    found |= exe.empty() ? IsKProgram(file) : EqualsIgnoringCase(file, exe);
+    found |= exe.empty() ? IsKProgram(file) : SameFileName(file, exe);
   }
   if (!found) {
     warnings.push_back(exe.empty() ? "no main program: name it in the .INF (Exe=) or call it K*.EXE"
@@ -280,7 +268,7 @@ PackageSettings ReadPackageSettings(const std::vector<std::string>& names,
                                     const std::function<std::string(const std::string&)>& contents) {
   PackageDescription description = {};
   for (const std::string& name : names) {
-    if (EqualsIgnoringCase(name, "FILE_ID.DIZ")) {
+    if (SameFileName(name, "FILE_ID.DIZ")) {
       TitleLine line;
       ReadTitleLine(AsText(contents(name)).c_str(), &line, &description);
     } else if (IsInfName(name)) {

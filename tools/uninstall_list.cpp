@@ -1,21 +1,14 @@
 #include "tools/uninstall_list.h"
 
-#include <cctype>
-#include <memory>
-
-#include "archive/checksum.h"
-#include "tools/package_checks.h"
 #include "archive/uninstall_record.h"
+#include "tools/archive_writer.h"
+#include "tools/package_checks.h"
 
 namespace {
 
 // What Setup.exe makes of an existing PSAPI.DLL in the folder: the user's
 // file, never one of the package's, whatever the package holds.
 const char kMovedAsidePsapi[] = "KVPSAPI.DLL";
-
-void PutLe32(uint32_t value, char* out) {
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<char>(value >> (8 * i));
-}
 
 }  // namespace
 
@@ -26,9 +19,7 @@ UninstallContents UninstallContentsOf(const std::vector<std::string>& names,
   uninstall.product = settings.product_name;
   uninstall.package_id = settings.package_id;
   for (const std::string& name : PlacedFileNames(names)) {
-    std::string upper = name;
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (upper != kMovedAsidePsapi) uninstall.names.push_back(name);
+    if (!SameFileName(name, kMovedAsidePsapi)) uninstall.names.push_back(name);
   }
   uninstall.main_program = MainProgramOf(settings.exe, uninstall.names);
   return uninstall;
@@ -62,13 +53,11 @@ std::string FillUninstaller(const std::string& program, const std::string& list,
   if (IsFilled(ReadUninstallRecord(image + record))) {
     return "its uninstall record is filled already: name the uninstaller as built, not one taken from a package";
   }
-  auto table = std::make_unique<Crc32Table>();
-  BuildCrc32Table(table.get());
-  uint32_t crc = ~Crc32Update(*table, 0xFFFFFFFF, reinterpret_cast<const uint8_t*>(list.data()), list.size());
+  std::string fields;
+  PutLe32(fields, static_cast<uint32_t>(program.size()));
+  PutLe32(fields, static_cast<uint32_t>(list.size()));
+  PutLe32(fields, Crc32Of(list));
   *filled = program + list;
-  char* fields = &(*filled)[static_cast<size_t>(record) + kUninstallTagSize];
-  PutLe32(static_cast<uint32_t>(program.size()), fields);
-  PutLe32(static_cast<uint32_t>(list.size()), fields + 4);
-  PutLe32(crc, fields + 8);
+  filled->replace(static_cast<size_t>(record) + kUninstallTagSize, fields.size(), fields);
   return "";
 }
