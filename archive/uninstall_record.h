@@ -17,6 +17,7 @@
 #include <cstdint>
 
 #include "archive/archive_format.h"
+#include "common/description_text.h"
 
 constexpr uint32_t kUninstallTagSize = 8;
 constexpr uint32_t kUninstallRecordSize = 20;
@@ -28,9 +29,9 @@ constexpr uint32_t kLargestUninstaller = 40960;
 
 // The longest texts of the list's head, terminators excluded: Setup.exe's
 // fields for the product name, the package ID and the main program.
-constexpr size_t kLongestProductName = 31;
-constexpr size_t kLongestPackageId = 3;
-constexpr size_t kLongestMainProgram = 31;
+constexpr size_t kLongestProductName = sizeof(PackageDescription::group) - 1;
+constexpr size_t kLongestPackageId = sizeof(PackageDescription::package_id) - 1;
+constexpr size_t kLongestMainProgram = sizeof(PackageDescription::exe_name) - 1;
 
 struct UninstallRecord {
   uint8_t bytes[kUninstallRecordSize];
