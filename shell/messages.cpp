@@ -27,12 +27,13 @@ int ShowMessage(HWND owner, const char* text, const char* caption_source, UINT t
 namespace {
 
 // ShowMessage of `lead` followed by the text of `id`, which begins where
-// `lead` ends. A lead is a name of at most 31 characters.
+// `lead` ends. A lead is a name of at most 31 characters; a cut one still
+// leaves the text its terminator's byte.
 int ShowLeadMessage(HWND owner, const char* lead, int16_t id, const char* caption_source, UINT type) {
   char text[512];
   CopyBounded(text, lead, sizeof text);
   size_t length = strlen(text);
-  LookupText(g_setup_state->language_table, id, text + length, sizeof text - 2 - length);
+  LookupText(g_setup_state->language_table, id, text + length, sizeof text - length);
   return ShowMessage(owner, text, caption_source, type);
 }
 
