@@ -68,7 +68,6 @@ class ArchiveWriter {
   // header size) and `data`. With kFlagLongBlock in `flags` the add size
   // counts `data`.
   void AddBlock(uint8_t type, uint16_t flags, const std::string& header_tail = "", const std::string& data = "");
-  void AddRaw(const std::string& bytes) { bytes_ += bytes; }
 
   const std::string& bytes() const { return bytes_; }
 
