@@ -1,5 +1,5 @@
 // What the uninstaller says, in English, German and Italian. "%1" and "%2"
-// in a text stand for the two names ComposeText fills in.
+// in a text stand for the two names AppendComposed fills in.
 #pragma once
 
 #include <cstddef>
