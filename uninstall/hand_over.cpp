@@ -24,11 +24,9 @@ bool MakeCopyFolder(char* folder) {
   DWORD length = GetTempPathA(sizeof temp, temp);
   if (length == 0 || length >= sizeof temp) return false;
   for (unsigned number = 1; number <= kCopyFolderTries; ++number) {
+    // Four digits: no number tried has more.
     char name[sizeof kCopyFolderPrefix + 4];
-    CopyBounded(name, kCopyFolderPrefix, sizeof name);
-    char digits[5] = {static_cast<char>('0' + number / 1000), static_cast<char>('0' + number / 100 % 10),
-                      static_cast<char>('0' + number / 10 % 10), static_cast<char>('0' + number % 10), '\0'};
-    AppendBounded(name, digits, sizeof name);
+    wsprintfA(name, "%s%04u", kCopyFolderPrefix, number);
     if (!PathInFolder(folder, temp, name)) return false;
     // An empty folder of the name is what an earlier uninstallation left
     // where the restart deletes files but not folders (the 9x family's
