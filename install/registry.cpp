@@ -8,29 +8,22 @@
 #include "common/path_helpers.h"
 #include "install/install_context.h"
 #include "install/ready_uninstaller.h"
+#include "install/registry_value.h"
 #include "shell/install_log.h"
 #include "shell/setup_state.h"
 
 namespace {
 
-const char kRememberedFoldersKey[] = "Software\\Tolvenwark";
 const char kWindowsVersionKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
-const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
-// Reads the string value into `out` (`size` bytes). Registry strings need
-// not end in a zero byte (anyone may write the per-user value), so the data
-// is read into size - 1 bytes and terminated here. A missing, too long or
-// non-string value gives the empty text.
+// ReadKeyText of the key `key_name` under `root`; the empty text when the
+// key cannot be opened.
 void ReadStringValue(HKEY root, const char* key_name, const char* value_name, char* out, size_t size) {
   out[0] = '\0';
   HKEY key;
   if (RegOpenKeyExA(root, key_name, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-  DWORD type = 0;
-  DWORD data_size = static_cast<DWORD>(size - 1);
-  LONG status = RegQueryValueExA(key, value_name, nullptr, &type, reinterpret_cast<BYTE*>(out), &data_size);
+  ReadKeyText(key, value_name, out, size);
   RegCloseKey(key);
-  if (status != ERROR_SUCCESS || type != REG_SZ) data_size = 0;
-  out[data_size] = '\0';
 }
 
 // `where` names the root and key for the log of a silent installation.
@@ -48,6 +41,7 @@ bool UninstallKeyName(char* key_name, size_t size) {
   const SetupState* state = g_setup_state;
   if (state->group[0] == '\0') return false;
   CopyBounded(key_name, kUninstallKey, size);
+  AppendBounded(key_name, "\\", size);
   AppendBounded(key_name, state->group, size);
   return true;
 }

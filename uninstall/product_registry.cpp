@@ -5,22 +5,9 @@
 #include <cstring>
 
 #include "common/path_helpers.h"
+#include "install/registry_value.h"
 
 namespace {
-
-const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-const char kRememberedFoldersKey[] = "Software\\Tolvenwark";
-
-// A string value of an open key into `out` (kPathSize bytes), terminated
-// here: registry data need not end in a zero. Empty when missing, too long
-// or not a string.
-void ReadText(HKEY key, const char* value_name, char* out) {
-  DWORD type = 0;
-  DWORD size = kPathSize - 1;
-  LONG status = RegQueryValueExA(key, value_name, nullptr, &type, reinterpret_cast<BYTE*>(out), &size);
-  if (status != ERROR_SUCCESS || type != REG_SZ) size = 0;
-  out[size] = '\0';
-}
 
 // Whether the command is the path of `program`, with or without the quotes
 // that keep a path with blanks one.
@@ -46,7 +33,7 @@ void RemoveUninstallEntries(const char* uninstaller) {
     HKEY entry;
     char command[kPathSize] = "";
     if (RegOpenKeyExA(entries, name, 0, KEY_READ, &entry) == ERROR_SUCCESS) {
-      ReadText(entry, "UninstallString", command);
+      ReadKeyText(entry, "UninstallString", command, sizeof command);
       RegCloseKey(entry);
     }
     if (NamesProgram(command, uninstaller) && RegDeleteKeyA(entries, name) == ERROR_SUCCESS) continue;
@@ -64,7 +51,7 @@ void ForgetRememberedFolder(const char* package_id, const char* folder) {
   // Another installation of the product, made later elsewhere, keeps its
   // folder remembered.
   char value[kPathSize];
-  ReadText(remembered, package_id, value);
+  ReadKeyText(remembered, package_id, value, sizeof value);
   if (lstrcmpiA(value, folder) == 0) RegDeleteValueA(remembered, package_id);
   DWORD keys = 1;
   DWORD values = 1;
