@@ -26,9 +26,9 @@ endfunction()
 # pads the program's tables apart. No function keeps a frame pointer, which
 # nothing walks: it costs every function its set-up and a register.
 # No link-time optimisation: this toolchain's linker (binutils 2.40) dies
-# with a segmentation fault on Setup.exe's link once code that calls the
-# system's functions is in the compiler's intermediate form, and with the
-# core alone in it, its inline functions clash with the setup library's.
+# with a segmentation fault on Setup.exe's link once its code is in the
+# compiler's intermediate form; with the core alone in it, the inline
+# functions it shares with the setup library clash first.
 function(tolven_product_code)
   if(WIN32)
     foreach(target ${ARGN})
