@@ -20,13 +20,15 @@ constexpr uint32_t kWindowMask = kWindowSize - 1;
 // Positions are recorded in order: the bucket or chain head of the one this
 // many positions on is fetched while this one is handled.
 constexpr uint32_t kPrefetchDistance = 4;
+constexpr uint32_t kMaxTreeKey = 255;
 }  // namespace
 
 MatchFinder::MatchFinder(FinderKind kind, int hash_bits, int depth, uint32_t nice_length)
     : kind_(kind),
       hash_bits_(hash_bits),
       depth_(kind == FinderKind::kBuckets ? std::clamp(depth, 1, kMaxBucketWays) : depth),
-      nice_length_(nice_length),
+      // A tree key's length is kept in a byte.
+      nice_length_(kind == FinderKind::kTrees ? std::min(nice_length, kMaxTreeKey) : nice_length),
       good_length_(std::max(nice_length / 4, kMinNewMatch + 1)),
       // A bucket's positions are read kMaxBucketWays at a time: the last
       // bucket has room for them.
@@ -34,6 +36,7 @@ MatchFinder::MatchFinder(FinderKind kind, int hash_bits, int depth, uint32_t nic
       head3_(size_t{1} << kHash3Bits),
       prev_(kind == FinderKind::kChains ? kWindowSize : 0),
       children_(kind == FinderKind::kTrees ? 2 * kWindowSize : 0),
+      key_lengths_(kind == FinderKind::kTrees ? kWindowSize : 0),
       pair_head_(size_t{1} << 16),
       far_(kind == FinderKind::kBuckets ? size_t{1} << kFarBits : 0) {}
 
@@ -42,8 +45,8 @@ void MatchFinder::Reset() {
   std::fill(head3_.begin(), head3_.end(), 0);
   std::fill(pair_head_.begin(), pair_head_.end(), 0);
   std::fill(far_.begin(), far_.end(), FarSlot{0, 0});
-  // prev_ and children_ need no clearing: they are only reached through
-  // head_, and every position put there gets its links written.
+  // prev_, children_ and key_lengths_ need no clearing: they are only
+  // reached through head_, and every position put there gets them written.
 }
 
 uint32_t MatchFinder::Hash4(const uint8_t* bytes) const {
@@ -250,20 +253,29 @@ int MatchFinder::TreeMatches(const History& history, uint32_t position, uint32_t
   // The next position is nearly always walked next, and its tree top is
   // seldom in cache: fetch it while this walk runs.
   if (history.end() - position > kHashedBytes) __builtin_prefetch(&head_[Hash4(here + 1)]);
-  // Bytes are compared no further than this: positions equal that far
-  // count as equal, and the new one takes the old one's place in the tree.
+  // The position's key: its bytes up to here. Keys sort as strings, a key
+  // before every longer key that starts with it; a node whose key equals
+  // the new one gives up its place in the tree to it.
   uint32_t limit = std::min(max_length, nice_length_);
+  uint8_t* key_lengths = key_lengths_.data();
+  key_lengths[position & kWindowMask] = static_cast<uint8_t>(limit);
   // The new position becomes the top. The walk splits the old tree along
-  // its path into what sorts below and above the new position's bytes;
+  // its path into what sorts below and above the new position's key;
   // these say where the next node of each side is hung.
   uint32_t* smaller = &children_[2 * (position & kWindowMask)];
   uint32_t* larger = smaller + 1;
-  // Every node further down the path shares at least this many first bytes
-  // with the new position (those of the nearest node of each side), so the
-  // comparison starts after them.
+  // Every node further down the path sorts between the nearest node of
+  // each side, so its key shares at least this many first bytes with the
+  // new one (those that both of theirs do), and the comparison starts
+  // after them.
   uint32_t smaller_length = 0;
   uint32_t larger_length = 0;
   int count = 0;
+  auto report = [&](uint32_t length, uint32_t distance) {
+    best = length;
+    if (count == room) --count;  // keep the longest
+    out[count++] = Match{length, distance};
+  };
   // Nodes and their bytes are reached through locals (the bytes from
   // `here`): stores into the tree might be the history's own fields for all
   // the compiler knows, which it would then load again at every node.
@@ -273,24 +285,31 @@ int MatchFinder::TreeMatches(const History& history, uint32_t position, uint32_t
   for (int steps = depth_; steps > 0 && candidate >= lowest; --steps) {
     uint32_t* node = &nodes[2 * (candidate & kWindowMask)];
     const uint8_t* there = here - (position - candidate);
+    uint32_t key = key_lengths[candidate & kWindowMask];
+    uint32_t bound = std::min(limit, key);
     uint32_t length = std::min(smaller_length, larger_length);
-    length += MatchLength(there + length, here + length, limit - length);
-    if (out != nullptr && length > best) {
+    length += MatchLength(there + length, here + length, bound - length);
+    // The bytes match on beyond a key that the end of the data cut short,
+    // when the data has grown since.
+    bool cut_short = length == key && key < limit;
+    if (out != nullptr && (length > best || cut_short)) {
       uint32_t distance = position - candidate;
       // A match as long as the comparison went is reported whole.
       uint32_t whole = length + MatchLength(there + length, here + length, max_length - length);
-      if (whole >= MinNewMatch(distance)) {
-        best = whole;
-        if (count == room) --count;  // keep the longest
-        out[count++] = Match{whole, distance};
+      if (whole > best && whole >= MinNewMatch(distance)) report(whole, distance);
+    }
+    bool below;
+    if (length == bound) {
+      if (key == limit) {
+        *smaller = node[0];
+        *larger = node[1];
+        return count;
       }
+      below = cut_short;  // the shorter key sorts first
+    } else {
+      below = there[length] < here[length];
     }
-    if (length == limit) {
-      *smaller = node[0];
-      *larger = node[1];
-      return count;
-    }
-    if (there[length] < here[length]) {
+    if (below) {
       *smaller = candidate;
       smaller = node + 1;
       candidate = *smaller;

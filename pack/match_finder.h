@@ -115,9 +115,14 @@ class MatchFinder {
   // Per hash of 4 bytes: the bucket's positions, newest first; the newest
   // position, a chain's start or a tree's top.
   std::vector<uint32_t> head_;
-  std::vector<uint32_t> head3_;      // newest position per hash of 3 bytes
-  std::vector<uint32_t> prev_;       // chains: previous position with the same hash, by position mod window
-  std::vector<uint32_t> children_;   // trees: two per position mod window, smaller then larger
+  std::vector<uint32_t> head3_;     // newest position per hash of 3 bytes
+  std::vector<uint32_t> prev_;      // chains: previous position with the same hash, by position mod window
+  std::vector<uint32_t> children_;  // trees: two per position mod window, smaller then larger
+  // Trees, per position mod window: the length of its key, the bytes its
+  // place in the tree was settled by. It is fixed when the position is
+  // recorded; a key cut short by the end of the data stays short when a
+  // later entry adds bytes, so the tree's order does not change under it.
+  std::vector<uint8_t> key_lengths_;
   std::vector<uint32_t> pair_head_;  // newest position per 2-byte pair
   // Buckets: the newest position of those kept, per hash of 8 bytes, with
   // the hash's low half.

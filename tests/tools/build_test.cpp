@@ -139,6 +139,20 @@ void ExpectRoundTrip(const Files& files, const CommandArgs& options) {
   }
 }
 
+// Entries (found by fuzzing level 5) where the first ends in a run of zeros
+// holding a copy of bytes from before, and the next goes on with the run:
+// the first's last positions were recorded by the match finder before the
+// bytes that follow them existed.
+std::string EndsInARun() {
+  std::string z(1, '\0');
+  return Repeated("hello world ", 20) + Repeated(z, 19) + "\xfb;-" + Repeated(z, 13) + "\x15" + Repeated(z, 5) +
+         "\xfb;-\xee\x7f" + Repeated(z, 5);
+}
+std::string GoesOnWithTheRun() {
+  std::string z(1, '\0');
+  return Repeated(z, 2) + "\x7f" + Repeated(z, 12) + "\xfb;-\xee" + Repeated(z, 101);
+}
+
 TEST(MksetupBuild, EveryKindOfInputComesBackAtEveryLevel) {
   Files files = {
       {"empty.txt", ""},
@@ -153,6 +167,12 @@ TEST(MksetupBuild, EveryKindOfInputComesBackAtEveryLevel) {
       {"take-back/1.txt", Text(200, 10)},
       {"take-back/2.bin", NoiseWithOneRepeat(20000, 777)},
       {"take-back/3.bin", Repeated(RandomBytes(777, 8), 13)},
+      {"tail/1.bin", EndsInARun()},
+      {"tail/2.bin", GoesOnWithTheRun()},
+      // The same with a stored entry between them, taken back from the stream.
+      {"tail-back/1.bin", EndsInARun()},
+      {"tail-back/2.bin", RandomBytes(3000, 9)},
+      {"tail-back/3.bin", GoesOnWithTheRun()},
   };
   std::string reference = ReadWholeFile(CorpusFile("reference.bin"));
   if (!reference.empty()) files["reference.bin"] = reference;
