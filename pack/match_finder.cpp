@@ -259,6 +259,11 @@ int MatchFinder::TreeMatches(const History& history, uint32_t position, uint32_t
   uint32_t limit = std::min(max_length, nice_length_);
   uint8_t* key_lengths = key_lengths_.data();
   key_lengths[position & kWindowMask] = static_cast<uint8_t>(limit);
+  // A position a whole window back shares this one's slot, whose links the
+  // walk rewrites as it goes: the walk ends before it, and it is only
+  // measured. What hangs below it is older still, out of the window.
+  uint32_t far = 0;
+  if (position - lowest == kWindowSize) far = lowest++;
   // The new position becomes the top. The walk splits the old tree along
   // its path into what sorts below and above the new position's key;
   // these say where the next node of each side is hung.
@@ -282,7 +287,8 @@ int MatchFinder::TreeMatches(const History& history, uint32_t position, uint32_t
   uint32_t* nodes = children_.data();
   // Positions count from 1 and lowest is never below that: 0, an empty
   // link, ends the walk too.
-  for (int steps = depth_; steps > 0 && candidate >= lowest; --steps) {
+  int steps = depth_;
+  for (; steps > 0 && candidate >= lowest; --steps) {
     uint32_t* node = &nodes[2 * (candidate & kWindowMask)];
     const uint8_t* there = here - (position - candidate);
     uint32_t key = key_lengths[candidate & kWindowMask];
@@ -320,6 +326,11 @@ int MatchFinder::TreeMatches(const History& history, uint32_t position, uint32_t
       candidate = *larger;
       larger_length = length;
     }
+  }
+  if (out != nullptr && steps > 0 && candidate == far && far != 0) {
+    uint32_t length = std::min(smaller_length, larger_length);
+    length += MatchLength(here - kWindowSize + length, here + length, max_length - length);
+    if (length > best && length >= MinNewMatch(kWindowSize)) report(length, kWindowSize);
   }
   *smaller = 0;
   *larger = 0;
