@@ -26,6 +26,7 @@
 #include "tools/mksetup_commands.h"
 #include "tools/package_builder.h"
 #include "tools/package_checks.h"
+#include "tools/package_read_back.h"
 #include "tools/package_source.h"
 #include "tools/seal_record.h"
 #include "tools/temporary_output.h"
@@ -400,8 +401,10 @@ std::string ArchiveProblem(const std::string& path, const BuildOutcome& outcome,
 }
 
 // Writes the package into a temporary file beside the output, checks that
-// the installer finds it, seals it, and only then puts it in the output's
-// place; on every way out before that the temporary file goes.
+// the installer finds it, seals it, reads every entry back as the
+// installer will, and only then puts it in the output's place; on every
+// way out before that the temporary file goes, and an earlier output stays
+// as it was.
 bool WritePackage(const BuildArgs& parsed, const Stub& stub, const PackageSource& source, BuildDisplay* display,
                   BuildOutcome* outcome, std::ostream& err) {
   // A folder that is not there is named as the user gave it, not through
@@ -429,6 +432,11 @@ bool WritePackage(const BuildArgs& parsed, const Stub& stub, const PackageSource
   }
   if (!problem.empty()) {
     ReportError(err, problem + "; nothing written");
+    return false;
+  }
+  std::string fault = ReadBackFault(temporary.path());
+  if (!fault.empty()) {
+    ReportError(err, fault + "; nothing written");
     return false;
   }
   std::string renamed = temporary.Commit();

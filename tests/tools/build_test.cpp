@@ -20,6 +20,7 @@
 #include "tools/archive_writer.h"
 #include "tools/mksetup_commands.h"
 #include "tools/package_builder.h"
+#include "tools/package_read_back.h"
 #include "tools/package_source.h"
 #include "tools/seal_record.h"
 #include "archive/uninstall_record.h"
@@ -181,6 +182,24 @@ TEST(MksetupBuild, EveryKindOfInputComesBackAtEveryLevel) {
     ExpectRoundTrip(files, {"--no-stub", "--level", level});
     ExpectRoundTrip(files, {"--no-stub", "--level", level, "--no-solid"});
   }
+}
+
+TEST(MksetupBuild, TheReadBackNamesAnEntryThatDoesNotComeBack) {
+  // What a build's read-back makes of its package when the packer went
+  // wrong, here one byte of the second entry's packed data changed after
+  // the packing; the build itself cannot be made to pack wrongly.
+  Built built = Build({{"a.txt", Text(300, 7)}, {"b.txt", Text(300, 11)}}, {"--no-stub"});
+  ASSERT_EQ(built.status, 0) << built.err;
+  EXPECT_EQ(ReadBackFault(built.archive), "");
+  Catalog catalog = ReadCatalog(built.archive);
+  ASSERT_EQ(catalog.entries.size(), 2u);
+  const FileHeader& b = catalog.entries[1].header;
+  std::string bytes = ReadWholeFile(built.archive);
+  bytes[catalog.entries[1].position + b.size + b.packed_size / 2] ^= 0x10;
+  WriteWholeFile(built.archive, bytes);
+  std::string fault = ReadBackFault(built.archive);
+  EXPECT_EQ(fault.find("b.txt as written does not come back"), 0u) << fault;
+  EXPECT_NE(fault.find("a fault in mksetup"), std::string::npos) << fault;
 }
 
 TEST(MksetupBuild, ReferencePacksNoLargerThanTheOtherSoftwaresAtEachLevel) {
