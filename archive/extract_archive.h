@@ -24,7 +24,7 @@ enum EntryFailure {
   kFailureHeader = 10,     // a header's check value or layout is damaged
   kFailureCut = 11,        // the archive ends inside a block
   kFailureNoEntries = 12,  // the archive holds no file entry at all
-  kFailureStopped = 13,    // the caller's progress report stopped the pass
+  kFailureStopped = 14,    // the caller's progress report stopped the pass
 };
 
 // Runs one pass over the archive in the file at `path` (which must stay valid
