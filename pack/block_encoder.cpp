@@ -14,6 +14,11 @@ void Count(const Token* tokens, size_t count, BlockPlan* f) {
   std::memset(f->dist, 0, sizeof f->dist);
   std::memset(f->rep_length, 0, sizeof f->rep_length);
   for (size_t i = 0; i < count; ++i) {
+    // Most tokens are literals, whose symbol is their byte.
+    if (tokens[i].kind == kLiteral) {
+      ++f->main[tokens[i].value];
+      continue;
+    }
     TokenSymbols s = SymbolsOf(tokens[i]);
     ++f->main[s.main];
     if (s.second >= 0) {
@@ -110,17 +115,21 @@ void BlockEncoder::EncodeBlock(const Token* tokens, size_t count, const BlockPla
 }
 
 void BlockEncoder::WriteTokens(const Token* tokens, size_t count, BitWriter* out) const {
+  // A code is at most 15 bits and its extra bits at most 16 (a distance's),
+  // so each symbol goes out with its extra bits in one write.
+  static_assert(kCodeLengthLimit + 16 <= 32, "a code and its extra bits fit one write");
   for (size_t i = 0; i < count; ++i) {
-    TokenSymbols s = SymbolsOf(tokens[i]);
-    out->Write(main_codes_[s.main], lengths_.main[s.main]);
-    out->Write(s.main_extra, s.main_bits);
+    const Token& token = tokens[i];
+    if (token.kind == kLiteral) {
+      out->Write(main_codes_[token.value], lengths_.main[token.value]);
+      continue;
+    }
+    TokenSymbols s = SymbolsOf(token);
+    out->Write((uint32_t{main_codes_[s.main]} << s.main_bits) | s.main_extra, lengths_.main[s.main] + s.main_bits);
     if (s.second >= 0) {
-      if (s.second_is_distance) {
-        out->Write(dist_codes_[s.second], lengths_.dist[s.second]);
-      } else {
-        out->Write(rep_length_codes_[s.second], lengths_.rep_length[s.second]);
-      }
-      out->Write(s.second_extra, s.second_bits);
+      uint32_t code = s.second_is_distance ? dist_codes_[s.second] : rep_length_codes_[s.second];
+      int length = s.second_is_distance ? lengths_.dist[s.second] : lengths_.rep_length[s.second];
+      out->Write((code << s.second_bits) | s.second_extra, length + s.second_bits);
     }
   }
 }

@@ -37,8 +37,29 @@ struct SlotCode {
   uint32_t extra;  // their value
 };
 
+namespace detail {
+// The last slot whose base is not above each value, worked out once by the
+// compiler: a token's slots are then one load each.
+template <uint32_t Values, typename Base, uint32_t N>
+struct SlotLookup {
+  uint8_t slot[Values] = {};
+  constexpr explicit SlotLookup(const Base (&base)[N]) {
+    uint32_t s = 0;
+    for (uint32_t v = 0; v < Values; ++v) {
+      while (s + 1 < N && base[s + 1] <= v) ++s;
+      slot[v] = static_cast<uint8_t>(s);
+    }
+  }
+};
+constexpr SlotLookup<kMaxLengthValue + 1, uint8_t, kRepLengthAlphabet> kLengthSlots(kLengthBase);
+constexpr SlotLookup<kMaxShortDistance, uint8_t, kShortSlots> kShortSlotsOf(kShortBase);
+}  // namespace detail
+
 // Length value 0..255 -> slot 0..27 (used by new and recent matches).
-SlotCode LengthSlot(uint32_t value);
+inline SlotCode LengthSlot(uint32_t value) {
+  uint32_t slot = detail::kLengthSlots.slot[value];
+  return SlotCode{slot, kLengthBits[slot], value - kLengthBase[slot]};
+}
 // The slot alone of distance 1..0x100000: the first four distances have a
 // slot each; then every power of two splits into two slots by the bit below
 // its top one; from 0x40001 on, slots step by 0x10000.
@@ -50,8 +71,14 @@ inline uint32_t DistanceSlotOf(uint32_t distance) {
   return 2 * top + ((value >> (top - 1)) & 1);
 }
 // Distance 1..0x100000 -> slot 0..47, with its extra bits.
-SlotCode DistanceSlot(uint32_t distance);
+inline SlotCode DistanceSlot(uint32_t distance) {
+  uint32_t slot = DistanceSlotOf(distance);
+  return SlotCode{slot, kDistBits[slot], distance - 1 - kDistBase[slot]};
+}
 // Distance 1..256 of a 2-byte match -> slot 0..7 (symbol 261 + slot).
-SlotCode ShortSlot(uint32_t distance);
+inline SlotCode ShortSlot(uint32_t distance) {
+  uint32_t slot = detail::kShortSlotsOf.slot[distance - 1];
+  return SlotCode{slot, kShortBits[slot], distance - 1 - kShortBase[slot]};
+}
 
 }  // namespace pack

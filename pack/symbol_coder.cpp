@@ -2,48 +2,6 @@
 
 namespace pack {
 
-TokenSymbols SymbolsOf(const Token& token) {
-  TokenSymbols s{};
-  s.second = -1;
-  switch (token.kind) {
-    case kLiteral:
-      s.main = token.value;
-      break;
-    case kRepeatLast:
-      s.main = kRepeatLastSymbol;
-      break;
-    case kShortMatch: {
-      SlotCode slot = ShortSlot(token.distance);
-      s.main = static_cast<uint16_t>(kFirstShortSymbol + slot.slot);
-      s.main_bits = static_cast<uint8_t>(slot.bits);
-      s.main_extra = slot.extra;
-      break;
-    }
-    case kNewMatch: {
-      SlotCode length = LengthSlot(token.length - MinNewMatch(token.distance));
-      SlotCode distance = DistanceSlot(token.distance);
-      s.main = static_cast<uint16_t>(kFirstLengthSymbol + length.slot);
-      s.main_bits = static_cast<uint8_t>(length.bits);
-      s.main_extra = length.extra;
-      s.second = static_cast<int16_t>(distance.slot);
-      s.second_is_distance = true;
-      s.second_bits = static_cast<uint8_t>(distance.bits);
-      s.second_extra = distance.extra;
-      break;
-    }
-    case kRecentMatch: {
-      SlotCode length = LengthSlot(token.length - MinRecentMatch(token.distance));
-      s.main = static_cast<uint16_t>(kFirstRecentSymbol + token.value);
-      s.second = static_cast<int16_t>(length.slot);
-      s.second_is_distance = false;
-      s.second_bits = static_cast<uint8_t>(length.bits);
-      s.second_extra = length.extra;
-      break;
-    }
-  }
-  return s;
-}
-
 namespace {
 // The price of a symbol that has no code in the current table.
 constexpr uint32_t kMissingCodeBits = 13;

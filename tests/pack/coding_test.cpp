@@ -22,6 +22,16 @@ TEST(BitWriter, WritesHighestBitFirstAndPadsWithZeros) {
   out.AlignToByte();
   // 1010 1010 | 1011 1100 | 1101 1100
   EXPECT_EQ(out.bytes(), (std::vector<uint8_t>{0xAA, 0xBC, 0xDC}));
+
+  // Writes across the four-byte words the writer hands out at once.
+  BitWriter words;
+  words.Write(0x5, 3);          // 101
+  words.Write(0xDEADBEEF, 32);  // 1101 1110 1010 1101 1011 1110 1110 1111
+  words.Write(0x1FFFFFFF, 29);  // 29 ones: 64 bits so far
+  words.Write(0x3, 2);          // 11
+  EXPECT_EQ(words.BitCount(), 66u);
+  words.AlignToByte();
+  EXPECT_EQ(words.bytes(), (std::vector<uint8_t>{0xBB, 0xD5, 0xB7, 0xDD, 0xFF, 0xFF, 0xFF, 0xFF, 0xC0}));
 }
 
 struct SlotCase {
