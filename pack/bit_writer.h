@@ -39,12 +39,7 @@ class BitWriter {
 
   uint64_t BitCount() const { return uint64_t{used_} * 8 + pending_bits_; }
 
-  // Whole bytes written so far; TakeBytes hands them over and keeps the
-  // partial byte.
-  std::vector<uint8_t> bytes() {
-    MoveWholeBytes();
-    return std::vector<uint8_t>(bytes_.begin(), bytes_.begin() + used_);
-  }
+  // Hands over the whole bytes written so far and keeps the partial byte.
   void TakeBytes(std::vector<uint8_t>* out) {
     MoveWholeBytes();
     out->insert(out->end(), bytes_.begin(), bytes_.begin() + used_);

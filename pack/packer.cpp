@@ -9,6 +9,7 @@ namespace pack {
 namespace {
 
 struct LevelSettings {
+  bool fast;  // the greedy parser of its own, which needs no finder
   FinderKind finder;
   int hash_bits;
   int depth;
@@ -19,11 +20,11 @@ struct LevelSettings {
 // Parser: lazy_steps, insert_in_matches, optimal, nice_length.
 const LevelSettings kLevels[kMaxLevel + 1] = {
     {},
-    {FinderKind::kBuckets, 14, 1, 1u << 17, {1, true, false, 16}},
-    {FinderKind::kBuckets, 15, 2, 1u << 17, {1, true, false, 24}},
-    {FinderKind::kBuckets, 15, 3, 1u << 17, {1, true, false, 24}},
-    {FinderKind::kChains, 18, 12, 1u << 16, {0, true, true, 64}},
-    {FinderKind::kTrees, 18, 64, 1u << 16, {0, true, true, 224}},
+    {true, FinderKind::kBuckets, 0, 0, 1u << 17, {0, false, false, 0}},
+    {false, FinderKind::kBuckets, 15, 2, 1u << 17, {1, true, false, 24}},
+    {false, FinderKind::kBuckets, 15, 3, 1u << 17, {1, true, false, 24}},
+    {false, FinderKind::kChains, 18, 12, 1u << 16, {0, true, true, 64}},
+    {false, FinderKind::kTrees, 18, 64, 1u << 16, {0, true, true, 224}},
 };
 // Level 5 takes a match of 224 bytes as it stands, a little short of the
 // longest codable: searching on and weighing every length beyond costs
@@ -44,9 +45,13 @@ Packer::Packer(int level, bool second_thread)
   optimal_ = settings.parser.optimal;
   nice_length_ = settings.parser.nice_length;
   history_ = std::make_unique<History>();
-  finder_ =
-      std::make_unique<MatchFinder>(settings.finder, settings.hash_bits, settings.depth, settings.parser.nice_length);
-  parser_ = std::make_unique<Parser>(settings.parser, history_.get(), finder_.get());
+  if (settings.fast) {
+    fast_parser_ = std::make_unique<FastParser>(history_.get());
+  } else {
+    finder_ =
+        std::make_unique<MatchFinder>(settings.finder, settings.hash_bits, settings.depth, settings.parser.nice_length);
+    parser_ = std::make_unique<Parser>(settings.parser, history_.get(), finder_.get());
+  }
   block_bytes_ = settings.block_bytes;
 }
 
@@ -102,8 +107,7 @@ PackedEntry Packer::PackEntry(PackInput* input, PackOutput* output, bool solid) 
   Entry entry{input, output, &result, false, !solid || !stream_.open};
   if (entry.header_due) {
     history_->Reset();
-    finder_->Reset();
-    parser_->Reset();
+    ForgetPositions();
     stream_.encoder.Reset();
     stream_.recent = RecentState{};
   }
@@ -149,14 +153,13 @@ void Packer::PackLazy(Entry* entry) {
     uint32_t block_start = position;
     uint32_t data_end = history_->end();
     auto parse = [&](const Prices& p) {
+      if (fast_parser_) return fast_parser_->Parse(block_start, stop, data_end, p, &stream_.recent, &tokens_);
       return parser_->Parse(block_start, stop, data_end, p, &stream_.recent, &tokens_);
     };
     // The first parse recorded the block's positions: search them afresh.
-    auto undo = [&] {
-      finder_->Reset();
-      parser_->Reset();
-    };
-    if (first) PricesForBlock(parse, undo, &prices);
+    if (first)
+      PricesForBlock(
+          parse, [&] { ForgetPositions(); }, &prices);
     first = false;
     tokens_.clear();
     position = parse(prices);
@@ -228,13 +231,26 @@ void Packer::PackOptimal(Entry* entry) {
 void Packer::TakeBackEntry() {
   stream_ = saved_;
   history_->TakeBackEntry();
-  // The chains still name positions of the forgotten bytes: start them
+  // The tables still name positions of the forgotten bytes: start them
   // afresh from the recent history.
-  finder_->Reset();
+  ForgetPositions();
   uint32_t end = history_->end();
   uint32_t from = std::max(history_->start(), end > kReindexBytes ? end - kReindexBytes : 0u);
+  if (fast_parser_) {
+    for (uint32_t position = from; position + kFastHashedBytes <= end; ++position) fast_parser_->Insert(position);
+    return;
+  }
   for (uint32_t position = from; position + kHashedBytes <= end; ++position) finder_->Insert(*history_, position);
   parser_->RewindTo(end);
+}
+
+void Packer::ForgetPositions() {
+  if (fast_parser_) {
+    fast_parser_->Reset();
+    return;
+  }
+  finder_->Reset();
+  parser_->Reset();
 }
 
 }  // namespace pack

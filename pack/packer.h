@@ -21,6 +21,7 @@
 #include "pack/bit_writer.h"
 #include "pack/block_encoder.h"
 #include "pack/block_matches.h"
+#include "pack/fast_parser.h"
 #include "pack/history.h"
 #include "pack/match_finder.h"
 #include "pack/parser.h"
@@ -105,6 +106,8 @@ class Packer {
   // Codes the block in coded_tokens_ by coded_plan_ and hands its bytes on.
   void EncodeParsed(Entry* entry);
   void FlushBits(PackOutput* output, PackedEntry* result);
+  // Drops every recorded position: the stream starts afresh.
+  void ForgetPositions();
 
   // Everything a decoder carries from one entry of the stream to the next
   // besides the window's bytes (which History keeps): the tables in force
@@ -120,6 +123,8 @@ class Packer {
   bool optimal_;
   uint32_t nice_length_;
   std::unique_ptr<History> history_;
+  // Level 1 parses with fast_parser_ alone, the others with parser_ and finder_.
+  std::unique_ptr<FastParser> fast_parser_;
   std::unique_ptr<MatchFinder> finder_;
   std::unique_ptr<Parser> parser_;
   StreamState stream_;

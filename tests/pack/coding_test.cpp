@@ -20,8 +20,10 @@ TEST(BitWriter, WritesHighestBitFirstAndPadsWithZeros) {
   out.Write(0x7, 2);      // only the low two bits: 11
   EXPECT_EQ(out.BitCount(), 22u);
   out.AlignToByte();
+  std::vector<uint8_t> bytes;
+  out.TakeBytes(&bytes);
   // 1010 1010 | 1011 1100 | 1101 1100
-  EXPECT_EQ(out.bytes(), (std::vector<uint8_t>{0xAA, 0xBC, 0xDC}));
+  EXPECT_EQ(bytes, (std::vector<uint8_t>{0xAA, 0xBC, 0xDC}));
 
   // Writes across the four-byte words the writer hands out at once.
   BitWriter words;
@@ -31,7 +33,9 @@ TEST(BitWriter, WritesHighestBitFirstAndPadsWithZeros) {
   words.Write(0x3, 2);          // 11
   EXPECT_EQ(words.BitCount(), 66u);
   words.AlignToByte();
-  EXPECT_EQ(words.bytes(), (std::vector<uint8_t>{0xBB, 0xD5, 0xB7, 0xDD, 0xFF, 0xFF, 0xFF, 0xFF, 0xC0}));
+  bytes.clear();
+  words.TakeBytes(&bytes);
+  EXPECT_EQ(bytes, (std::vector<uint8_t>{0xBB, 0xD5, 0xB7, 0xDD, 0xFF, 0xFF, 0xFF, 0xFF, 0xC0}));
 }
 
 struct SlotCase {

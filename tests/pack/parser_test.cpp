@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "pack/block_matches.h"
+#include "pack/fast_parser.h"
 #include "pack/history.h"
 #include "pack/lz_format.h"
 #include "pack/match_finder.h"
@@ -79,6 +80,7 @@ struct Level {
   const char* name;
   FinderKind finder;
   ParserSettings settings;
+  bool fast = false;  // the fast parser, which needs no finder
 };
 
 const Level kParsers[] = {
@@ -94,6 +96,9 @@ const Level kParsers[] = {
     // reported whole.
     {"optimal on trees", FinderKind::kTrees, {0, true, true, 64}},
     {"optimal on trees, every length", FinderKind::kTrees, {0, true, true, kMaxMatch}},
+    // Greedy over tables of its own; a match may run far past a block's
+    // stop, and is coded in several tokens when one cannot hold it.
+    {"fast", FinderKind::kBuckets, {0, false, false, 0}, true},
 };
 
 // Parses `data` in blocks of `block` bytes and replays the result. The
@@ -104,9 +109,11 @@ void ParseAndReplay(const Level& level, const std::string& data, uint32_t block)
   History history;
   MatchFinder finder(level.finder, 16, 32, level.settings.nice_length);
   Parser parser(level.settings, &history, &finder);
+  FastParser fast(&history);
   history.Reset();
   finder.Reset();
   parser.Reset();
+  fast.Reset();
   std::memcpy(history.Reserve(static_cast<uint32_t>(data.size()), history.end()), data.data(), data.size());
   history.Commit(static_cast<uint32_t>(data.size()));
   const uint32_t end = history.end();
@@ -130,7 +137,8 @@ void ParseAndReplay(const Level& level, const std::string& data, uint32_t block)
       next = parser.ParseOptimal(matches, position, prices, &state, &tokens);
     } else {
       stop = std::min(position + block, end);
-      next = parser.Parse(position, stop, end, prices, &state, &tokens);
+      next = level.fast ? fast.Parse(position, stop, end, prices, &state, &tokens)
+                        : parser.Parse(position, stop, end, prices, &state, &tokens);
     }
     ASSERT_GE(next, stop);
     Replay(tokens, &replayed, &produced);

@@ -40,7 +40,9 @@ Header ReadBack(const Lengths& old_lengths, const Lengths& new_lengths) {
   EXPECT_EQ(bits, out.BitCount());
   EXPECT_EQ(bits, TableHeaderBits(old_lengths.data(), new_lengths.data()));
   out.AlignToByte();
-  std::string bytes(out.bytes().begin(), out.bytes().end());
+  std::vector<uint8_t> written;
+  out.TakeBytes(&written);
+  std::string bytes(written.begin(), written.end());
   bytes += std::string(8, '\0');
 
   TestContext context;
@@ -49,7 +51,7 @@ Header ReadBack(const Lengths& old_lengths, const Lengths& new_lengths) {
   FillInput(context.input(), true);
   ReadCodeLengths(context.decoder());
   return Header{Lengths(context.decoder()->old_lengths, context.decoder()->old_lengths + kTableLengthCount),
-                (out.bytes()[0] & 0x40) != 0};
+                (written[0] & 0x40) != 0};
 }
 
 TEST(TableHeader, TheDecoderReadsBackExactlyTheLengthsMeant) {
