@@ -71,6 +71,12 @@ Parser::Candidate Parser::BestAt(uint32_t position, uint32_t data_end, const Pri
                prices.RecentMatch(k, length, distance));
     }
   }
+  // A repeat at a recent distance as long as the nice length is taken as it
+  // stands: the position is only recorded, not searched.
+  if (best.token.kind != kLiteral && best.token.length >= settings_.nice_length) {
+    if (record && room >= kHashedBytes) finder_->Insert(*history_, position);
+    return best;
+  }
   if (room >= kHashedBytes) {
     Match matches[kMaxMatchesPerPosition];
     int count = finder_->FindMatches(*history_, position, room, lowest, record, matches);
