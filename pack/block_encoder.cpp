@@ -98,16 +98,16 @@ void BlockEncoder::EncodeBlock(const Token* tokens, size_t count, bool header_du
 
 void BlockEncoder::EncodeBlock(const Token* tokens, size_t count, const BlockPlan& f, bool header_due, BitWriter* out) {
   const CodeLengths& fresh = f.lengths;
+  TableHeader header = ChooseTableHeader(Flat(lengths_), Flat(fresh));
   if (header_due) {
-    WriteTableHeader(Flat(lengths_), Flat(fresh), out);
+    WriteTableHeader(header, out);
     Adopt(fresh);
   } else {
     uint64_t keep = SymbolBits(f, lengths_);
-    uint64_t change =
-        lengths_.main[kNewTablesSymbol] + TableHeaderBits(Flat(lengths_), Flat(fresh)) + SymbolBits(f, fresh);
+    uint64_t change = lengths_.main[kNewTablesSymbol] + header.bits + SymbolBits(f, fresh);
     if (change < keep) {
       out->Write(main_codes_[kNewTablesSymbol], lengths_.main[kNewTablesSymbol]);
-      WriteTableHeader(Flat(lengths_), Flat(fresh), out);
+      WriteTableHeader(header, out);
       Adopt(fresh);
     }
   }

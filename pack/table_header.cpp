@@ -8,34 +8,19 @@ namespace pack {
 
 namespace {
 
-// One coded step of the length sequence.
-struct Step {
-  uint8_t symbol;
-  uint8_t extra;  // extra-bit value for 16..18
-  uint8_t span;   // lengths it produces
-};
-
-// A complete coding of the sequence: the steps and the code-length code.
-struct Coding {
-  Step steps[kTableLengthCount];
-  int step_count;
-  uint8_t code_lengths[kLengthCodeSymbols];
-  uint32_t bits;  // header size including the 2 flag bits and 19 x 4 bits
-};
-
 // The extra bits after the code of a code-length symbol.
 uint32_t StepExtraBits(uint32_t symbol) { return symbol < kRepeatPrevious ? 0 : kRunBits[symbol - kRepeatPrevious]; }
 
 // Shortest step sequence for the given per-symbol costs (in bits), found by
 // dynamic programming from the end of the sequence.
-void ChooseSteps(const uint8_t* old_lengths, const uint8_t* new_lengths, const uint32_t* cost, Coding* coding) {
+void ChooseSteps(const uint8_t* old_lengths, const uint8_t* new_lengths, const uint32_t* cost, TableHeader* coding) {
   uint32_t best[kTableLengthCount + 1];
-  Step choice[kTableLengthCount];
+  TableHeaderStep choice[kTableLengthCount];
   best[kTableLengthCount] = 0;
   for (int i = kTableLengthCount - 1; i >= 0; --i) {
     uint8_t delta = static_cast<uint8_t>((new_lengths[i] - old_lengths[i]) & 15);
     best[i] = cost[delta] + best[i + 1];
-    choice[i] = Step{delta, 0, 1};
+    choice[i] = TableHeaderStep{delta, 0, 1};
     int left = kTableLengthCount - i;
     if (new_lengths[i] == 0) {
       int run = 1;
@@ -46,8 +31,9 @@ void ChooseSteps(const uint8_t* old_lengths, const uint8_t* new_lengths, const u
         uint32_t total = cost[symbol] + StepExtraBits(symbol) + best[i + span];
         if (total < best[i]) {
           best[i] = total;
-          choice[i] = Step{static_cast<uint8_t>(symbol),
-                           static_cast<uint8_t>(span - kRunBase[symbol - kRepeatPrevious]), static_cast<uint8_t>(span)};
+          choice[i] = TableHeaderStep{static_cast<uint8_t>(symbol),
+                                      static_cast<uint8_t>(span - kRunBase[symbol - kRepeatPrevious]),
+                                      static_cast<uint8_t>(span)};
         }
       }
     }
@@ -60,7 +46,8 @@ void ChooseSteps(const uint8_t* old_lengths, const uint8_t* new_lengths, const u
         uint32_t total = cost[kRepeatPrevious] + kRunBits[0] + best[i + span];
         if (total < best[i]) {
           best[i] = total;
-          choice[i] = Step{kRepeatPrevious, static_cast<uint8_t>(span - shortest), static_cast<uint8_t>(span)};
+          choice[i] =
+              TableHeaderStep{kRepeatPrevious, static_cast<uint8_t>(span - shortest), static_cast<uint8_t>(span)};
         }
       }
     }
@@ -71,11 +58,11 @@ void ChooseSteps(const uint8_t* old_lengths, const uint8_t* new_lengths, const u
 
 // Codes the sequence against `old_lengths`: a few rounds of choosing steps
 // under the costs of the previous round's code, keeping the smallest.
-void CodeSequence(const uint8_t* old_lengths, const uint8_t* new_lengths, Coding* best) {
+void CodeSequence(const uint8_t* old_lengths, const uint8_t* new_lengths, TableHeader* best) {
   uint32_t cost[kLengthCodeSymbols];
   for (int s = 0; s < kLengthCodeSymbols; ++s) cost[s] = 5;
   best->bits = UINT32_MAX;
-  Coding trial;
+  TableHeader trial;
   for (int round = 0; round < 3; ++round) {
     ChooseSteps(old_lengths, new_lengths, cost, &trial);
     uint32_t freqs[kLengthCodeSymbols] = {};
@@ -93,12 +80,12 @@ void CodeSequence(const uint8_t* old_lengths, const uint8_t* new_lengths, Coding
 
 // The cheaper of delta coding (keep bit set) and plain coding (keep bit
 // clear, which makes the decoder treat the previous lengths as zeros).
-bool ChooseCoding(const uint8_t* old_lengths, const uint8_t* new_lengths, Coding* coding) {
+bool ChooseCoding(const uint8_t* old_lengths, const uint8_t* new_lengths, TableHeader* coding) {
   static const uint8_t kZeros[kTableLengthCount] = {};
   CodeSequence(old_lengths, new_lengths, coding);
   // After a reset the decoder holds zeros: plain and delta coding agree.
   if (std::memcmp(old_lengths, kZeros, kTableLengthCount) == 0) return false;
-  Coding plain;
+  TableHeader plain;
   CodeSequence(kZeros, new_lengths, &plain);
   if (plain.bits < coding->bits) {
     *coding = plain;
@@ -109,26 +96,23 @@ bool ChooseCoding(const uint8_t* old_lengths, const uint8_t* new_lengths, Coding
 
 }  // namespace
 
-uint32_t WriteTableHeader(const uint8_t* old_lengths, const uint8_t* new_lengths, BitWriter* out) {
-  Coding coding;
-  bool keep = ChooseCoding(old_lengths, new_lengths, &coding);
-  out->Write(0, 1);     // not audio
-  out->Write(keep, 1);  // keep: lengths are differences against the previous ones
-  for (int s = 0; s < kLengthCodeSymbols; ++s) out->Write(coding.code_lengths[s], 4);
-  uint16_t codes[kLengthCodeSymbols];
-  AssignCanonicalCodes(coding.code_lengths, kLengthCodeSymbols, codes);
-  for (int k = 0; k < coding.step_count; ++k) {
-    const Step& step = coding.steps[k];
-    out->Write(codes[step.symbol], coding.code_lengths[step.symbol]);
-    out->Write(step.extra, StepExtraBits(step.symbol));
-  }
-  return coding.bits;
+TableHeader ChooseTableHeader(const uint8_t* old_lengths, const uint8_t* new_lengths) {
+  TableHeader header;
+  header.keep = ChooseCoding(old_lengths, new_lengths, &header);
+  return header;
 }
 
-uint32_t TableHeaderBits(const uint8_t* old_lengths, const uint8_t* new_lengths) {
-  Coding coding;
-  ChooseCoding(old_lengths, new_lengths, &coding);
-  return coding.bits;
+void WriteTableHeader(const TableHeader& header, BitWriter* out) {
+  out->Write(0, 1);            // not audio
+  out->Write(header.keep, 1);  // keep: lengths are differences against the previous ones
+  for (int s = 0; s < kLengthCodeSymbols; ++s) out->Write(header.code_lengths[s], 4);
+  uint16_t codes[kLengthCodeSymbols];
+  AssignCanonicalCodes(header.code_lengths, kLengthCodeSymbols, codes);
+  for (int k = 0; k < header.step_count; ++k) {
+    const TableHeaderStep& step = header.steps[k];
+    out->Write(codes[step.symbol], header.code_lengths[step.symbol]);
+    out->Write(step.extra, StepExtraBits(step.symbol));
+  }
 }
 
 }  // namespace pack

@@ -10,14 +10,28 @@
 
 namespace pack {
 
-// Writes the header that turns the decoder's previous lengths `old_lengths`
-// into `new_lengths` (kTableLengthCount each, all <= 15). It codes the lengths
-// as differences against the previous ones or as plain values (the header's
-// keep bit clear), whichever is shorter, and picks repeats and zero runs by
-// shortest total size. Returns the number of bits written.
-uint32_t WriteTableHeader(const uint8_t* old_lengths, const uint8_t* new_lengths, BitWriter* out);
+// One coded step of the length sequence.
+struct TableHeaderStep {
+  uint8_t symbol;
+  uint8_t extra;  // extra-bit value for 16..18
+  uint8_t span;   // lengths it produces
+};
 
-// The size in bits that WriteTableHeader would write.
-uint32_t TableHeaderBits(const uint8_t* old_lengths, const uint8_t* new_lengths);
+// The header that turns the decoder's previous lengths into new ones (all
+// <= 15): the steps, the code-length code, and its size. Chosen once, so
+// that a block can weigh the header's size and then write the same header.
+struct TableHeader {
+  TableHeaderStep steps[kTableLengthCount];
+  int step_count;
+  uint8_t code_lengths[kLengthCodeSymbols];
+  uint32_t bits;  // its size including the 2 flag bits and 19 x 4 bits
+  bool keep;      // lengths coded as differences against the previous ones
+};
+
+// Codes `new_lengths` (kTableLengthCount) against `old_lengths` as
+// differences or as plain values (the header's keep bit clear), whichever
+// is shorter, and picks repeats and zero runs by shortest total size.
+TableHeader ChooseTableHeader(const uint8_t* old_lengths, const uint8_t* new_lengths);
+void WriteTableHeader(const TableHeader& header, BitWriter* out);
 
 }  // namespace pack

@@ -36,9 +36,9 @@ struct Header {
 
 Header ReadBack(const Lengths& old_lengths, const Lengths& new_lengths) {
   BitWriter out;
-  uint32_t bits = WriteTableHeader(old_lengths.data(), new_lengths.data(), &out);
-  EXPECT_EQ(bits, out.BitCount());
-  EXPECT_EQ(bits, TableHeaderBits(old_lengths.data(), new_lengths.data()));
+  TableHeader header = ChooseTableHeader(old_lengths.data(), new_lengths.data());
+  WriteTableHeader(header, &out);
+  EXPECT_EQ(header.bits, out.BitCount());
   out.AlignToByte();
   std::vector<uint8_t> written;
   out.TakeBytes(&written);
@@ -88,8 +88,8 @@ TEST(TableHeader, DifferencesAreSmallerWhenLittleChanges) {
   Lengths new_lengths = old_lengths;
   new_lengths[65] = static_cast<uint8_t>(old_lengths[65] + 1);
   const Lengths zeros(kTableLengthCount, 0);
-  EXPECT_LT(TableHeaderBits(old_lengths.data(), new_lengths.data()),
-            TableHeaderBits(zeros.data(), new_lengths.data()) / 2);
+  EXPECT_LT(ChooseTableHeader(old_lengths.data(), new_lengths.data()).bits,
+            ChooseTableHeader(zeros.data(), new_lengths.data()).bits / 2);
 }
 
 }  // namespace
