@@ -119,7 +119,15 @@ uint32_t FastParser::Parse(uint32_t position, uint32_t stop, uint32_t data_end, 
   uint32_t anchor = position;  // the first byte no token covers yet
   uint32_t ip = position;      // the position searched next
   auto literals_to = [&](uint32_t end) {
-    for (; anchor < end; ++anchor) tokens->push_back(MakeToken(kLiteral, 1, 0, *history.At(anchor)));
+    if (anchor >= end) return;
+    // Filled through locals: a store through the vector might be a history
+    // byte for all the compiler knows, and would reload both at every byte.
+    size_t at = tokens->size();
+    tokens->resize(at + (end - anchor));
+    Token* out = tokens->data() + at;
+    const uint8_t* bytes = history.At(anchor);
+    for (uint32_t i = 0; i < end - anchor; ++i) out[i] = MakeToken(kLiteral, 1, 0, bytes[i]);
+    anchor = end;
   };
   // Whether a match at `distance` from `at` reads only bytes of the window.
   auto reaches = [&](uint32_t distance, uint32_t at) {
