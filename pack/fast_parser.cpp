@@ -15,9 +15,6 @@ namespace {
 constexpr int kNearBits = 16;
 constexpr int kFarBits = 18;
 constexpr int kThreeBits = 14;
-// Through data without matches the search steps further, one byte more for
-// each 2^kSkipShift positions in a row that found nothing.
-constexpr uint32_t kSkipShift = 8;
 // Positions inside a match kept in both tables: every this many.
 constexpr uint32_t kInsideStep = 4;
 // The slots of the next position are asked for while this one is searched.
@@ -209,7 +206,9 @@ uint32_t FastParser::Parse(uint32_t position, uint32_t stop, uint32_t data_end, 
     }
     // Far matches must be longer to be coded at all.
     if (length < MinNewMatch(distance) && length != kShortLength) {
-      ip += 1 + ((ip - anchor) >> kSkipShift);
+      // Through data without matches the search steps further, as the
+      // other parsers do, counting the literals since the last match.
+      ip += 1 + SkipAfter(ip - anchor);
       continue;
     }
     // The match may start earlier, over literals not yet coded.
