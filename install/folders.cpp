@@ -55,13 +55,6 @@ bool FindFirstFileIn(const char* folder, char* name, size_t size) {
 
 }  // namespace
 
-void ClearReadOnly(const char* path) {
-  DWORD attributes = GetFileAttributesA(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES) return;
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || (attributes & FILE_ATTRIBUTE_READONLY) == 0) return;
-  SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
-}
-
 DWORD MoveFilesInto(const char* from, UndoJournal* journal, char* failed) {
   char name[kPathSize];
   // Each file found is moved away before the next search, so the listing

@@ -33,10 +33,6 @@ int ShellMove(HWND owner, const char* source, const char* target);
 // Does nothing when the path does not exist or is too long to pass whole.
 void ShellDelete(const char* path);
 
-// Takes the read-only attribute off the file at `path`, which Windows
-// would otherwise refuse to delete or replace. Folders are left alone.
-void ClearReadOnly(const char* path);
-
 // Moves every file directly in `from` into the journal's folder, keeping
 // aside the files of the same names there (read-only ones too), then
 // removes the emptied `from` (the installing pass writes files only: there

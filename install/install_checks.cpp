@@ -7,6 +7,7 @@
 #include "install/folders.h"
 #include "install/install_context.h"
 #include "install/place_entry.h"
+#include "install/read_only.h"
 #include "install/run_installation.h"
 #include "install/undo_journal.h"
 #include "shell/messages.h"

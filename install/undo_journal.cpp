@@ -9,6 +9,7 @@
 #include "common/path_helpers.h"
 #include "install/folders.h"
 #include "install/install_progress.h"
+#include "install/read_only.h"
 #include "install/restart_removal.h"
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include "common/bounded_text.h"
 #include "common/path_helpers.h"
+#include "install/read_only.h"
 #include "install/restart_removal.h"
 #include "uninstall/hand_over.h"
 #include "uninstall/product_links.h"
@@ -22,8 +23,7 @@ constexpr DWORD kRetryEveryMs = 100;
 // Deletes the file now, read-only or not, or else at the next restart;
 // false for the latter.
 bool DeleteNowOrAtRestart(const char* path) {
-  DWORD attributes = GetFileAttributesA(path);
-  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+  ClearReadOnly(path);
   if (DeleteFileA(path)) return true;
   DeleteAtRestart(path);
   return false;
