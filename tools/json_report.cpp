@@ -3,14 +3,9 @@
 #include <cstdio>
 
 #include "archive/archive_format.h"
+#include "tools/shown_crc.h"
 
 namespace {
-
-std::string JsonHex(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", value);
-  return JsonString(text);
-}
 
 // The MS-DOS time stamp as local "YYYY-MM-DDThh:mm:ss", which is what the
 // installer gives the file; it carries no time zone.
@@ -36,7 +31,7 @@ JsonObject EntryJson(const CatalogEntry& entry) {
       .Add("level", level ? JsonNumber(h.method - kMethodStored) : kJsonNull)
       .Add("version", JsonNumber(h.unpack_version))
       .Add("flags", JsonNumber(h.flags))
-      .Add("crc", JsonHex(h.data_crc))
+      .Add("crc", JsonString(ShownCrc(h.data_crc)))
       .Add("time", JsonTime(h.time_stamp))
       .Add("attributes", JsonNumber(h.attributes))
       .Add("folder", JsonBool(entry.IsDirectory()));
@@ -54,7 +49,7 @@ std::string SealJson(const SealReport& seal) {
                                                      : "damaged record";
   return JsonObject()
       .Add("length", JsonNumber(seal.findings.seal.length))
-      .Add("crc", JsonHex(seal.findings.seal.crc))
+      .Add("crc", JsonString(ShownCrc(seal.findings.seal.crc)))
       .Add("check", JsonString(check))
       .Add("text", JsonString(seal.text))
       .Text();

@@ -1,18 +1,12 @@
 #include "tools/seal_record.h"
 
-#include <cstdio>
 #include <fstream>
 
 #include "archive/archive_format.h"
 #include "tools/archive_writer.h"
+#include "tools/shown_crc.h"
 
 namespace {
-
-std::string Hex(uint32_t value) {
-  char text[16];
-  snprintf(text, sizeof text, "0x%08X", value);
-  return text;
-}
 
 // A cut between two blocks reads as a shorter archive: only a seal shows it.
 const char kUnsealedRisk[] = "; a cut between two of its blocks would not show";
@@ -79,7 +73,8 @@ SealReport CheckFileSeal(const std::string& path) {
   const SealFindings& found = report.findings;
   switch (report.check) {
     case kSealHolds:
-      report.text = "sealed: " + std::to_string(found.seal.length) + " archive bytes, CRC-32 " + Hex(found.seal.crc);
+      report.text =
+          "sealed: " + std::to_string(found.seal.length) + " archive bytes, CRC-32 " + ShownCrc(found.seal.crc);
       break;
     case kSealNotSealed:
       if (static_cast<uint32_t>(found.archive_start) < kSealRecordOffset + kSealRecordSize) {
@@ -96,8 +91,8 @@ SealReport CheckFileSeal(const std::string& path) {
                     std::to_string(found.seal.length) + " archive bytes it was sealed with (cut short)";
       break;
     case kSealMismatch:
-      report.text = path + " is damaged: its archive's CRC-32 is " + Hex(found.measured.crc) + ", sealed as " +
-                    Hex(found.seal.crc);
+      report.text = path + " is damaged: its archive's CRC-32 is " + ShownCrc(found.measured.crc) + ", sealed as " +
+                    ShownCrc(found.seal.crc);
       break;
     case kSealDataAfter:
       report.text = path + " is damaged: data after the sealed archive (" + std::to_string(found.after) +
