@@ -52,12 +52,12 @@ bool IsInUse(const char* path) {
 // Asks until no file of the package but this program is in use; false
 // when the user cancels. Checked before anything is removed, so that a
 // running product is never left half removed.
-bool WaitUntilFilesAreFree(const OwnList& own, const char* folder, const UninstallTexts& texts) {
+bool WaitUntilFilesAreFree(const OwnList& own, const UninstallTexts& texts) {
   const char* own_name = own.path + FileNameOffset(own.path);
   const char* name = own.list.first_name;
   for (uint32_t i = 0; i < own.list.name_count; ++i, name = NextUninstallName(name)) {
     char path[kPathSize];
-    if (lstrcmpiA(name, own_name) == 0 || !PathInFolder(path, folder, name)) continue;
+    if (lstrcmpiA(name, own_name) == 0 || !PathInFolder(path, own.folder, name)) continue;
     while (IsInUse(path)) {
       char text[kMessageSize] = "";
       AppendComposed(text, sizeof text, texts.in_use, name, "");
@@ -121,17 +121,14 @@ const char* DisplayName(const UninstallList& list, const char* folder) {
 }
 
 int HandOver(const OwnList& own, bool silent, const UninstallTexts& texts) {
-  char folder[kPathSize];
-  CopyBounded(folder, own.path, sizeof folder);
-  CutLastComponent(folder);
-  const char* shown = DisplayName(own.list, folder);
+  const char* shown = DisplayName(own.list, own.folder);
   if (!silent) {
     char question[kMessageSize] = "";
-    AppendComposed(question, sizeof question, texts.question, shown, folder);
+    AppendComposed(question, sizeof question, texts.question, shown, own.folder);
     if (MessageBoxA(nullptr, question, texts.caption, MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES) {
       return kUninstallDeclined;
     }
-    if (!WaitUntilFilesAreFree(own, folder, texts)) return kUninstallDeclined;
+    if (!WaitUntilFilesAreFree(own, texts)) return kUninstallDeclined;
   }
 
   int outcome = kUninstallNotAllNow;
@@ -140,7 +137,7 @@ int HandOver(const OwnList& own, bool silent, const UninstallTexts& texts) {
     char copy[kPathSize];
     bool copied =
         PathInFolder(copy, copy_folder, own.path + FileNameOffset(own.path)) && CopyFileA(own.path, copy, TRUE);
-    if (copied && StartCopy(copy, copy_folder, folder, silent, &outcome)) return outcome;
+    if (copied && StartCopy(copy, copy_folder, own.folder, silent, &outcome)) return outcome;
     if (copied) DeleteFileA(copy);
     RemoveDirectoryA(copy_folder);
   }

@@ -50,6 +50,8 @@ bool ReadOwnList(OwnList* own) {
   // A path that does not fit is no path: a cut one would name another file.
   DWORD length = GetModuleFileNameA(nullptr, own->path, sizeof own->path);
   if (length == 0 || length >= sizeof own->path) return false;
+  std::memcpy(own->folder, own->path, length + 1);
+  CutLastComponent(own->folder);
   UninstallListPlace place = OwnPlace();
   if (!IsFilled(place)) return false;
   own->bytes = ReadPlace(own->path, place);

@@ -6,8 +6,9 @@
 #include "archive/uninstall_record.h"
 
 struct OwnList {
-  char path[kPathSize];  // the program's own file
-  char* bytes;           // the list as read, owned; null until read
+  char path[kPathSize];    // the program's own file
+  char folder[kPathSize];  // the folder it is in: `path` without its name
+  char* bytes;             // the list as read, owned; null until read
   uint32_t length;
   UninstallList list;  // points into `bytes`
 };

@@ -100,11 +100,8 @@ int RemoveProduct(const OwnList& own, const char* folder_argument, bool silent, 
   // Only an empty folder goes; one that still holds files left to the next
   // restart goes after them.
   if (!RemoveDirectoryA(folder) && !all_now) DeleteAtRestart(folder);
-  char own_folder[kPathSize];
-  CopyBounded(own_folder, own.path, sizeof own_folder);
-  CutLastComponent(own_folder);
   DeleteAtRestart(own.path);
-  DeleteAtRestart(own_folder);
+  DeleteAtRestart(own.folder);
 
   if (!silent) Report(own.list, folder, all_now, texts);
   return all_now ? kUninstalled : kUninstallNotAllNow;
