@@ -1,71 +1,84 @@
 #include "pack/huffman_code.h"
 
 #include <algorithm>
-#include <vector>
+
+#include "pack/lz_format.h"
 
 namespace pack {
 
 namespace {
 
-// A package-merge item: a leaf (one symbol) or a package of two items of
-// the level before.
-struct Item {
-  uint64_t weight;
-  int symbol;  // >= 0 for a leaf, -1 for a package
-  int first;   // a package's two parts, as indices into the item pool
-  int second;
-};
-
-// Adds one to the length of every symbol that the item contains.
-void CountLeaves(const std::vector<Item>& pool, int index, uint8_t* lengths) {
-  const Item& item = pool[index];
-  if (item.symbol >= 0) {
-    ++lengths[item.symbol];
-    return;
-  }
-  CountLeaves(pool, item.first, lengths);
-  CountLeaves(pool, item.second, lengths);
-}
+// The main alphabet is the largest one coded.
+constexpr int kMaxSymbols = kMainSymbols;
+// A list of package-merge holds the leaves and at most one package per two
+// items of the list before, which is shorter than twice the leaves.
+constexpr int kMaxListItems = 2 * kMaxSymbols;
 
 }  // namespace
 
 void BuildCodeLengths(const uint32_t* freqs, int count, int max_length, uint8_t* lengths) {
-  std::vector<int> used;
+  // The used symbols, lightest first; a tie goes to the lower symbol, which
+  // the symbol in the low bits of each key decides.
+  uint64_t keys[kMaxSymbols];
+  int n = 0;
   for (int i = 0; i < count; ++i) {
     lengths[i] = 0;
-    if (freqs[i] != 0) used.push_back(i);
+    if (freqs[i] != 0) keys[n++] = (uint64_t{freqs[i]} << 16) | static_cast<uint32_t>(i);
   }
-  if (used.empty()) return;
-  if (used.size() == 1) {
-    lengths[used[0]] = 1;
+  if (n == 0) return;
+  if (n == 1) {
+    lengths[keys[0] & 0xFFFF] = 1;
     return;
   }
-  std::stable_sort(used.begin(), used.end(), [&](int a, int b) { return freqs[a] < freqs[b]; });
+  std::sort(keys, keys + n);
 
-  std::vector<Item> pool;
-  std::vector<int> leaves;
-  for (int symbol : used) {
-    leaves.push_back(static_cast<int>(pool.size()));
-    pool.push_back(Item{freqs[symbol], symbol, -1, -1});
-  }
   // Each round pairs the previous list into packages and merges them with
-  // the leaves; after max_length - 1 rounds, the first 2n - 2 items of the
-  // list hold each symbol as often as its optimal limited code length.
-  std::vector<int> list = leaves;
+  // the leaves, a leaf first where weights tie. Only which items of each
+  // list are leaves is kept: a package of round r stands for two
+  // neighbouring items of round r - 1, so the first p packages of a list
+  // are exactly the first 2p items of the list before.
+  uint64_t weights[2][kMaxListItems];
+  bool is_leaf[kCodeLengthLimit][kMaxListItems];
+  int size = n;
+  for (int i = 0; i < n; ++i) weights[0][i] = keys[i] >> 16;
   for (int level = 1; level < max_length; ++level) {
-    std::vector<int> packages;
-    for (size_t i = 0; i + 1 < list.size(); i += 2) {
-      packages.push_back(static_cast<int>(pool.size()));
-      pool.push_back(Item{pool[list[i]].weight + pool[list[i + 1]].weight, -1, list[i], list[i + 1]});
+    const uint64_t* before = weights[(level - 1) & 1];
+    uint64_t* list = weights[level & 1];
+    const int packages = size / 2;
+    int leaf = 0;
+    int package = 0;
+    int k = 0;
+    while (leaf < n || package < packages) {
+      uint64_t package_weight = package < packages ? before[2 * package] + before[2 * package + 1] : 0;
+      bool take_leaf = package == packages || (leaf < n && (keys[leaf] >> 16) <= package_weight);
+      is_leaf[level][k] = take_leaf;
+      list[k++] = take_leaf ? keys[leaf++] >> 16 : package_weight;
+      package += !take_leaf;
     }
-    std::vector<int> merged;
-    merged.reserve(leaves.size() + packages.size());
-    std::merge(leaves.begin(), leaves.end(), packages.begin(), packages.end(), std::back_inserter(merged),
-               [&](int a, int b) { return pool[a].weight < pool[b].weight; });
-    list.swap(merged);
+    size = k;
   }
-  size_t take = 2 * used.size() - 2;
-  for (size_t i = 0; i < take; ++i) CountLeaves(pool, list[i], lengths);
+
+  // The first 2n - 2 items of the last list hold each symbol as often as
+  // its optimal limited code length. Walking back, the leaves among the
+  // first t items of a list are its lightest symbols; its packages take
+  // twice as many items of the list before. A symbol's length is the number
+  // of lists whose leaves taken reach it.
+  int taken_per_level[kCodeLengthLimit];
+  int take = 2 * n - 2;
+  for (int level = max_length - 1; level >= 1; --level) {
+    int leaves = 0;
+    for (int k = 0; k < take; ++k) leaves += is_leaf[level][k];
+    taken_per_level[level] = leaves;
+    take = 2 * (take - leaves);
+  }
+  taken_per_level[0] = take;
+  int reaching[kMaxSymbols + 1] = {};
+  for (int level = 0; level < max_length; ++level) ++reaching[taken_per_level[level]];
+  int length = 0;
+  for (int i = n - 1; i >= 0; --i) {
+    length += reaching[i + 1];
+    lengths[keys[i] & 0xFFFF] = static_cast<uint8_t>(length);
+  }
 }
 
 void AssignCanonicalCodes(const uint8_t* lengths, int count, uint16_t* codes) {
