@@ -9,28 +9,6 @@ namespace pack {
 
 namespace {
 
-void Count(const Token* tokens, size_t count, BlockPlan* f) {
-  std::memset(f->main, 0, sizeof f->main);
-  std::memset(f->dist, 0, sizeof f->dist);
-  std::memset(f->rep_length, 0, sizeof f->rep_length);
-  for (size_t i = 0; i < count; ++i) {
-    // Most tokens are literals, whose symbol is their byte.
-    if (tokens[i].kind == kLiteral) {
-      ++f->main[tokens[i].value];
-      continue;
-    }
-    TokenSymbols s = SymbolsOf(tokens[i]);
-    ++f->main[s.main];
-    if (s.second >= 0) {
-      if (s.second_is_distance)
-        ++f->dist[s.second];
-      else
-        ++f->rep_length[s.second];
-    }
-  }
-  f->main[kNewTablesSymbol] += 1;
-}
-
 const uint64_t kCannotCode = UINT64_MAX;
 
 // Bits the block's symbols take under the lengths, extra bits left out
@@ -71,14 +49,20 @@ void BlockEncoder::Reset() {
   has_tables_ = false;
 }
 
-void BlockEncoder::BuildLengths(const Token* tokens, size_t count, CodeLengths* lengths) {
-  BlockPlan plan;
-  Plan(tokens, count, &plan);
-  *lengths = plan.lengths;
+void BlockEncoder::CountSymbols(const Token* tokens, size_t count, BlockPlan* plan) {
+  std::memset(plan->main, 0, sizeof plan->main);
+  std::memset(plan->dist, 0, sizeof plan->dist);
+  std::memset(plan->rep_length, 0, sizeof plan->rep_length);
+  for (size_t i = 0; i < count; ++i) {
+    if (tokens[i].kind == kLiteral)
+      ++plan->main[tokens[i].value];
+    else
+      CountToken(tokens[i], plan);
+  }
 }
 
-void BlockEncoder::Plan(const Token* tokens, size_t count, BlockPlan* plan) {
-  Count(tokens, count, plan);
+void BlockEncoder::FinishPlan(BlockPlan* plan) {
+  plan->main[kNewTablesSymbol] += 1;
   BuildFrom(*plan, &plan->lengths);
 }
 
@@ -92,7 +76,8 @@ void BlockEncoder::Adopt(const CodeLengths& lengths) {
 
 void BlockEncoder::EncodeBlock(const Token* tokens, size_t count, bool header_due, BitWriter* out) {
   BlockPlan plan;
-  Plan(tokens, count, &plan);
+  CountSymbols(tokens, count, &plan);
+  FinishPlan(&plan);
   EncodeBlock(tokens, count, plan, header_due, out);
 }
 

@@ -21,6 +21,19 @@ struct BlockPlan {
   CodeLengths lengths;
 };
 
+// Counts one token's symbols. Literals are most tokens, and their symbol is
+// their byte: a parser counts those itself where it emits them.
+inline void CountToken(const Token& token, BlockPlan* plan) {
+  TokenSymbols s = SymbolsOf(token);
+  ++plan->main[s.main];
+  if (s.second >= 0) {
+    if (s.second_is_distance)
+      ++plan->dist[s.second];
+    else
+      ++plan->rep_length[s.second];
+  }
+}
+
 class BlockEncoder {
  public:
   // The decoder's state after a reset (non-solid entry): no tables, and
@@ -38,10 +51,12 @@ class BlockEncoder {
   bool has_tables() const { return has_tables_; }
   const CodeLengths& lengths() const { return lengths_; }
 
-  // Counts a block's symbols and builds lengths for them. Symbol 269 always
-  // gets a code, so that any block can switch tables later.
-  static void BuildLengths(const Token* tokens, size_t count, CodeLengths* lengths);
-  static void Plan(const Token* tokens, size_t count, BlockPlan* plan);
+  // Counts a block's symbols into `plan`, from zero. A parser may count them
+  // itself as it emits the tokens instead (CountToken).
+  static void CountSymbols(const Token* tokens, size_t count, BlockPlan* plan);
+  // Builds the lengths for a block's counted symbols. Symbol 269 always gets
+  // a code, so that any block can switch tables later.
+  static void FinishPlan(BlockPlan* plan);
 
  private:
   void WriteTokens(const Token* tokens, size_t count, BitWriter* out) const;

@@ -76,7 +76,8 @@ void FastParser::Insert(uint32_t position) {
   far_[FarIndex(hash)] = FarSlot{position, static_cast<uint32_t>(hash)};
 }
 
-void FastParser::AddMatch(uint32_t length, uint32_t distance, RecentState* state, std::vector<Token>* tokens) const {
+void FastParser::AddMatch(uint32_t length, uint32_t distance, RecentState* state, std::vector<Token>* tokens,
+                          BlockPlan* counts) const {
   // The first token: a new match unless the distance is a recent one,
   // which codes the same bytes without the distance.
   int recent = -1;
@@ -86,6 +87,7 @@ void FastParser::AddMatch(uint32_t length, uint32_t distance, RecentState* state
   uint32_t high = recent >= 0 ? MaxRecentMatch(distance) : MaxNewMatch(distance);
   if (recent < 0 && length == kShortLength) {
     tokens->push_back(MakeToken(kShortMatch, length, distance));
+    CountToken(tokens->back(), counts);
     state->Record(length, distance);
     return;
   }
@@ -103,6 +105,7 @@ void FastParser::AddMatch(uint32_t length, uint32_t distance, RecentState* state
     else
       token = MakeToken(kNewMatch, piece, distance);
     tokens->push_back(token);
+    CountToken(token, counts);
     state->Record(piece, distance);
     length -= piece;
     recent = 0;
@@ -111,8 +114,12 @@ void FastParser::AddMatch(uint32_t length, uint32_t distance, RecentState* state
 }
 
 uint32_t FastParser::Parse(uint32_t position, uint32_t stop, uint32_t data_end, const Prices& prices,
-                           RecentState* state, std::vector<Token>* tokens) {
+                           RecentState* state, std::vector<Token>* tokens, BlockPlan* counts) {
   const History& history = *history_;
+  std::memset(counts->main, 0, sizeof counts->main);
+  std::memset(counts->dist, 0, sizeof counts->dist);
+  std::memset(counts->rep_length, 0, sizeof counts->rep_length);
+  uint32_t* literal_counts = counts->main;
   uint32_t anchor = position;  // the first byte no token covers yet
   uint32_t ip = position;      // the position searched next
   auto literals_to = [&](uint32_t end) {
@@ -123,7 +130,10 @@ uint32_t FastParser::Parse(uint32_t position, uint32_t stop, uint32_t data_end, 
     tokens->resize(at + (end - anchor));
     Token* out = tokens->data() + at;
     const uint8_t* bytes = history.At(anchor);
-    for (uint32_t i = 0; i < end - anchor; ++i) out[i] = MakeToken(kLiteral, 1, 0, bytes[i]);
+    for (uint32_t i = 0; i < end - anchor; ++i) {
+      out[i] = MakeToken(kLiteral, 1, 0, bytes[i]);
+      ++literal_counts[bytes[i]];
+    }
     anchor = end;
   };
   // Whether a match at `distance` from `at` reads only bytes of the window.
@@ -218,7 +228,7 @@ uint32_t FastParser::Parse(uint32_t position, uint32_t stop, uint32_t data_end, 
       ++length;
     }
     literals_to(start);
-    AddMatch(length, distance, state, tokens);
+    AddMatch(length, distance, state, tokens, counts);
     anchor = start + length;
     // Every fourth position inside the match is kept in both tables, so
     // that a later copy of its bytes is found from anywhere in it, and the
@@ -242,7 +252,7 @@ uint32_t FastParser::Parse(uint32_t position, uint32_t stop, uint32_t data_end, 
       if (!reaches(before, ip) || Load32(at - before) != Load32(at)) break;
       uint32_t repeat = 4 + MatchLength(at - before + 4, at + 4, data_end - ip - 4);
       if (repeat < MinRecentMatch(before)) break;
-      AddMatch(repeat, before, state, tokens);
+      AddMatch(repeat, before, state, tokens, counts);
       Insert(ip);
       ip += repeat;
       anchor = ip;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "pack/block_encoder.h"
 #include "pack/history.h"
 #include "pack/symbol_coder.h"
 #include "pack/token.h"
@@ -34,15 +35,17 @@ class FastParser {
   // past `stop`, never past `data_end`). Updates the match history and
   // returns the position after the last token.
   // Matches of 2 and 3 bytes are taken only where `prices` says they cost
-  // less than their literals.
+  // less than their literals. Counts the tokens' symbols into `counts`,
+  // from zero, as it emits them.
   uint32_t Parse(uint32_t position, uint32_t stop, uint32_t data_end, const Prices& prices, RecentState* state,
-                 std::vector<Token>* tokens);
+                 std::vector<Token>* tokens, BlockPlan* counts);
 
  private:
   // Appends the tokens for a match of `length` at `distance`: the cheapest
   // kind that codes it under `state`, and more at the same distance when
   // one token cannot code all of it.
-  void AddMatch(uint32_t length, uint32_t distance, RecentState* state, std::vector<Token>* tokens) const;
+  void AddMatch(uint32_t length, uint32_t distance, RecentState* state, std::vector<Token>* tokens,
+                BlockPlan* counts) const;
 
   const History* history_;
   // Newest position per hash; 0 is none, since positions count from 1.

@@ -88,16 +88,16 @@ void Packer::PricesForBlock(const Parse& parse, const Undo& undo, Prices* prices
   }
   prices->SetDefault();
   tokens_.clear();
-  parse(*prices);
-  CodeLengths lengths;
-  BlockEncoder::BuildLengths(tokens_.data(), tokens_.size(), &lengths);
-  prices->Set(lengths);
+  BlockPlan plan;
+  parse(*prices, &plan);
+  BlockEncoder::FinishPlan(&plan);
+  prices->Set(plan.lengths);
   stream_.recent = RecentState{};
   undo();
 }
 
-void Packer::EncodeTokens(Entry* entry) {
-  stream_.encoder.EncodeBlock(tokens_.data(), tokens_.size(), entry->header_due, &bits_);
+void Packer::EncodeTokens(const BlockPlan& plan, Entry* entry) {
+  stream_.encoder.EncodeBlock(tokens_.data(), tokens_.size(), plan, entry->header_due, &bits_);
   entry->header_due = false;
 }
 
@@ -152,9 +152,11 @@ void Packer::PackLazy(Entry* entry) {
     if (position >= stop) break;
     uint32_t block_start = position;
     uint32_t data_end = history_->end();
-    auto parse = [&](const Prices& p) {
-      if (fast_parser_) return fast_parser_->Parse(block_start, stop, data_end, p, &stream_.recent, &tokens_);
-      return parser_->Parse(block_start, stop, data_end, p, &stream_.recent, &tokens_);
+    auto parse = [&](const Prices& p, BlockPlan* counts) {
+      if (fast_parser_) return fast_parser_->Parse(block_start, stop, data_end, p, &stream_.recent, &tokens_, counts);
+      uint32_t end = parser_->Parse(block_start, stop, data_end, p, &stream_.recent, &tokens_);
+      BlockEncoder::CountSymbols(tokens_.data(), tokens_.size(), counts);
+      return end;
     };
     // The first parse recorded the block's positions: search them afresh.
     if (first)
@@ -162,8 +164,8 @@ void Packer::PackLazy(Entry* entry) {
           parse, [&] { ForgetPositions(); }, &prices);
     first = false;
     tokens_.clear();
-    position = parse(prices);
-    BlockEncoder::Plan(tokens_.data(), tokens_.size(), &plan);
+    position = parse(prices, &plan);
+    BlockEncoder::FinishPlan(&plan);
     prices.Set(plan.lengths);
     helper_.Wait();
     std::swap(tokens_, coded_tokens_);
@@ -210,14 +212,18 @@ void Packer::PackOptimal(Entry* entry) {
     // The last token of a block may end inside the next one, even past it.
     if (position < current->stop()) {
       uint32_t block_start = position;
-      auto parse = [&](const Prices& p) {
-        return parser_->ParseOptimal(*current, block_start, p, &stream_.recent, &tokens_);
+      auto parse = [&](const Prices& p, BlockPlan* counts) {
+        uint32_t end = parser_->ParseOptimal(*current, block_start, p, &stream_.recent, &tokens_);
+        BlockEncoder::CountSymbols(tokens_.data(), tokens_.size(), counts);
+        return end;
       };
       PricesForBlock(
           parse, [] {}, &prices);
       tokens_.clear();
-      position = parse(prices);
-      EncodeTokens(entry);
+      BlockPlan plan;
+      position = parse(prices, &plan);
+      BlockEncoder::FinishPlan(&plan);
+      EncodeTokens(plan, entry);
       FlushBits(entry->output, entry->result);
     }
     helper_.Wait();

@@ -102,7 +102,7 @@ class Packer {
   // left behind.
   template <typename Parse, typename Undo>
   void PricesForBlock(const Parse& parse, const Undo& undo, Prices* prices);
-  void EncodeTokens(Entry* entry);
+  void EncodeTokens(const BlockPlan& plan, Entry* entry);
   // Codes the block in coded_tokens_ by coded_plan_ and hands its bytes on.
   void EncodeParsed(Entry* entry);
   void FlushBits(PackOutput* output, PackedEntry* result);

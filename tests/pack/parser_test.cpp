@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "pack/block_encoder.h"
 #include "pack/block_matches.h"
 #include "pack/fast_parser.h"
 #include "pack/history.h"
@@ -137,8 +138,18 @@ void ParseAndReplay(const Level& level, const std::string& data, uint32_t block)
       next = parser.ParseOptimal(matches, position, prices, &state, &tokens);
     } else {
       stop = std::min(position + block, end);
-      next = level.fast ? fast.Parse(position, stop, end, prices, &state, &tokens)
-                        : parser.Parse(position, stop, end, prices, &state, &tokens);
+      if (level.fast) {
+        // The fast parser counts symbols as it goes: its counts must be
+        // what the block coder would count from the tokens.
+        BlockPlan counted, recounted;
+        next = fast.Parse(position, stop, end, prices, &state, &tokens, &counted);
+        BlockEncoder::CountSymbols(tokens.data(), tokens.size(), &recounted);
+        ASSERT_EQ(std::memcmp(counted.main, recounted.main, sizeof counted.main), 0);
+        ASSERT_EQ(std::memcmp(counted.dist, recounted.dist, sizeof counted.dist), 0);
+        ASSERT_EQ(std::memcmp(counted.rep_length, recounted.rep_length, sizeof counted.rep_length), 0);
+      } else {
+        next = parser.Parse(position, stop, end, prices, &state, &tokens);
+      }
     }
     ASSERT_GE(next, stop);
     Replay(tokens, &replayed, &produced);
