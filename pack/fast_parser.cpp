@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "pack/byte_hash.h"
 #include "pack/lz_format.h"
 #include "pack/match_finder.h"
 
@@ -24,20 +25,6 @@ constexpr uint32_t kShortKept = 8;
 // A short match's length: symbols 261..268 copy 2 bytes.
 constexpr uint32_t kShortLength = 2;
 
-uint32_t Load32(const uint8_t* bytes) {
-  uint32_t value;
-  std::memcpy(&value, bytes, 4);
-  return value;
-}
-
-uint64_t Load64(const uint8_t* bytes) {
-  uint64_t value;
-  std::memcpy(&value, bytes, 8);
-  return value;
-}
-
-uint32_t NearHash(const uint8_t* bytes) { return (Load32(bytes) * 2654435761u) >> (32 - kNearBits); }
-uint64_t FarHash(const uint8_t* bytes) { return Load64(bytes) * 0x9E3779B97F4A7C15u; }
 uint32_t FarIndex(uint64_t hash) { return static_cast<uint32_t>(hash >> (64 - kFarBits)); }
 
 uint32_t ThreeHash(const uint8_t* bytes) { return ((Load32(bytes) & 0xFFFFFF) * 2654435761u) >> (32 - kThreeBits); }
@@ -71,8 +58,8 @@ void FastParser::Reset() {
 
 void FastParser::Insert(uint32_t position) {
   const uint8_t* here = history_->At(position);
-  near_[NearHash(here)] = position;
-  uint64_t hash = FarHash(here);
+  near_[HashOf4(here, kNearBits)] = position;
+  uint64_t hash = HashOf8(here);
   far_[FarIndex(hash)] = FarSlot{position, static_cast<uint32_t>(hash)};
 }
 
@@ -147,12 +134,12 @@ uint32_t FastParser::Parse(uint32_t position, uint32_t stop, uint32_t data_end, 
     uint32_t lowest = history.WindowStart(ip);
     if (data_end - ip > kFastHashedBytes + kPrefetchDistance) {
       const uint8_t* ahead = here + kPrefetchDistance;
-      __builtin_prefetch(&near_[NearHash(ahead)]);
-      __builtin_prefetch(&far_[FarIndex(FarHash(ahead))]);
+      __builtin_prefetch(&near_[HashOf4(ahead, kNearBits)]);
+      __builtin_prefetch(&far_[FarIndex(HashOf8(ahead))]);
       __builtin_prefetch(&three_[ThreeHash(ahead)]);
     }
-    uint32_t near_hash = NearHash(here);
-    uint64_t far_hash = FarHash(here);
+    uint32_t near_hash = HashOf4(here, kNearBits);
+    uint64_t far_hash = HashOf8(here);
     uint32_t near = near_[near_hash];
     FarSlot far = far_[FarIndex(far_hash)];
     near_[near_hash] = ip;
@@ -179,7 +166,7 @@ uint32_t FastParser::Parse(uint32_t position, uint32_t stop, uint32_t data_end, 
       length = 8 + MatchLength(history.At(far.position) + 8, here + 8, data_end - ip - 8);
     } else if (Usable(near, lowest, ip) && Load32(history.At(near)) == Load32(here)) {
       // A longer match from the far table one byte on wins over this one.
-      uint64_t next_hash = FarHash(next);
+      uint64_t next_hash = HashOf8(next);
       FarSlot far_next = far_[FarIndex(next_hash)];
       far_[FarIndex(next_hash)] = FarSlot{ip + 1, static_cast<uint32_t>(next_hash)};
       if (far_next.check == static_cast<uint32_t>(next_hash) &&

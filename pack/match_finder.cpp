@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "pack/byte_hash.h"
 #include "pack/lz_format.h"
 
 namespace pack {
@@ -49,18 +50,6 @@ void MatchFinder::Reset() {
   // reached through head_, and every position put there gets them written.
 }
 
-uint32_t MatchFinder::Hash4(const uint8_t* bytes) const {
-  uint32_t value;
-  std::memcpy(&value, bytes, 4);
-  return (value * 2654435761u) >> (32 - hash_bits_);
-}
-
-uint64_t MatchFinder::Hash8(const uint8_t* bytes) {
-  uint64_t value;
-  std::memcpy(&value, bytes, 8);
-  return value * 0x9E3779B97F4A7C15u;
-}
-
 uint32_t MatchFinder::Hash3(const uint8_t* bytes) {
   uint32_t value = (uint32_t{bytes[0]} << 16) | (uint32_t{bytes[1]} << 8) | bytes[2];
   return (value * 2654435761u) >> (32 - kHash3Bits);
@@ -70,13 +59,13 @@ void MatchFinder::PrefetchAhead(const History& history, uint32_t position) const
   if (history.end() - position < kPrefetchDistance + kHashedBytes) return;
   const uint8_t* ahead = history.At(position + kPrefetchDistance);
   uint32_t ways = kind_ == FinderKind::kBuckets ? depth_ : 1;
-  __builtin_prefetch(&head_[Hash4(ahead) * ways]);
+  __builtin_prefetch(&head_[HashOf4(ahead, hash_bits_) * ways]);
   if (kind_ != FinderKind::kBuckets) return;
   if (history.end() - position >= kPrefetchDistance + kFarBytes) {
-    __builtin_prefetch(&far_[Hash8(ahead) >> (64 - kFarBits)]);
+    __builtin_prefetch(&far_[HashOf8(ahead) >> (64 - kFarBits)]);
   }
   // The next position's bucket was asked for a few positions ago.
-  const uint32_t* next = &head_[Hash4(history.At(position + 1)) * ways];
+  const uint32_t* next = &head_[HashOf4(history.At(position + 1), hash_bits_) * ways];
   for (uint32_t way = 0; way < ways; ++way) {
     if (next[way] != 0) __builtin_prefetch(history.At(next[way]));
   }
@@ -93,11 +82,11 @@ void MatchFinder::Insert(const History& history, uint32_t position) {
   }
   PrefetchAhead(history, position);
   if (kind_ == FinderKind::kBuckets) {
-    PushToBucket(&head_[Hash4(here) * depth_], position);
+    PushToBucket(&head_[HashOf4(here, hash_bits_) * depth_], position);
     KeepFar(history, position);
     return;
   }
-  uint32_t& head = head_[Hash4(here)];
+  uint32_t& head = head_[HashOf4(here, hash_bits_)];
   prev_[position & kWindowMask] = head;
   head = position;
 }
@@ -135,7 +124,7 @@ int MatchFinder::FindMatches(const History& history, uint32_t position, uint32_t
   if (kind_ == FinderKind::kBuckets) {
     return BucketMatches(history, position, max_length, lowest, record, count, best, out);
   }
-  uint32_t& head = head_[Hash4(here)];
+  uint32_t& head = head_[HashOf4(here, hash_bits_)];
   uint32_t candidate = head;
   if (record) {
     prev_[position & kWindowMask] = candidate;
@@ -197,7 +186,7 @@ void MatchFinder::PushToBucket(uint32_t* bucket, uint32_t position) const {
 int MatchFinder::BucketMatches(const History& history, uint32_t position, uint32_t max_length, uint32_t lowest,
                                bool record, int count, uint32_t best, Match* out) {
   const uint8_t* here = history.At(position);
-  uint32_t* bucket = &head_[Hash4(here) * depth_];
+  uint32_t* bucket = &head_[HashOf4(here, hash_bits_) * depth_];
   // The candidates before the position is recorded in their place; without
   // `record`, entries at or after it were recorded later and are passed over.
   uint32_t candidates[kMaxBucketWays];
@@ -226,7 +215,7 @@ int MatchFinder::BucketMatches(const History& history, uint32_t position, uint32
   if (best < nice_length_ && max_length >= kFarBytes) {
     // The slot's other half, more bits of the hash, tells most strangers
     // from a repeat without fetching their bytes.
-    uint64_t hash = Hash8(here);
+    uint64_t hash = HashOf8(here);
     const FarSlot& slot = far_[hash >> (64 - kFarBits)];
     uint32_t candidate = slot.position;
     if (slot.check == static_cast<uint32_t>(hash) && candidate >= lowest && candidate != 0 && candidate < position) {
@@ -240,19 +229,19 @@ int MatchFinder::BucketMatches(const History& history, uint32_t position, uint32
 
 void MatchFinder::KeepFar(const History& history, uint32_t position) {
   if (position % kFarStep != 0 || history.end() - position < kFarBytes) return;
-  uint64_t hash = Hash8(history.At(position));
+  uint64_t hash = HashOf8(history.At(position));
   far_[hash >> (64 - kFarBits)] = FarSlot{position, static_cast<uint32_t>(hash)};
 }
 
 int MatchFinder::TreeMatches(const History& history, uint32_t position, uint32_t max_length, uint32_t lowest,
                              uint32_t best, Match* out, int room) {
   const uint8_t* here = history.At(position);
-  uint32_t& head = head_[Hash4(here)];
+  uint32_t& head = head_[HashOf4(here, hash_bits_)];
   uint32_t candidate = head;
   head = position;
   // The next position is nearly always walked next, and its tree top is
   // seldom in cache: fetch it while this walk runs.
-  if (history.end() - position > kHashedBytes) __builtin_prefetch(&head_[Hash4(here + 1)]);
+  if (history.end() - position > kHashedBytes) __builtin_prefetch(&head_[HashOf4(here + 1, hash_bits_)]);
   // The position's key: its bytes up to here. Keys sort as strings, a key
   // before every longer key that starts with it; a node whose key equals
   // the new one gives up its place in the tree to it.

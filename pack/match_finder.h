@@ -90,7 +90,6 @@ class MatchFinder {
   uint32_t FindShortMatch(const History& history, uint32_t position, uint32_t lowest, bool record);
 
  private:
-  uint32_t Hash4(const uint8_t* bytes) const;
   // Positions are recorded in order: asks for the bucket or chain head of
   // a position a little further on while this one is handled, and for the
   // bytes of the next position's candidates.
@@ -102,7 +101,6 @@ class MatchFinder {
   int BucketMatches(const History& history, uint32_t position, uint32_t max_length, uint32_t lowest, bool record,
                     int count, uint32_t best, Match* out);
   static uint32_t Hash3(const uint8_t* bytes);
-  static uint64_t Hash8(const uint8_t* bytes);
   // The match with `near`, the newest position with the same 3-byte hash,
   // if it is one that can be coded (else length 0).
   Match NearMatch(const History& history, uint32_t position, uint32_t max_length, uint32_t lowest, uint32_t near) const;
