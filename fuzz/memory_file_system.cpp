@@ -38,5 +38,7 @@ bool FsExists(const char*) { return false; }
 bool FsIsLink(const char*) { return false; }
 FILE* FsCreateFile(const char*) { return nullptr; }
 bool FsDeleteFile(const char*) { return false; }
+// Nothing here fails for a reason the system would name.
+uint32_t FsLastError() { return 0; }
 bool FsCloseWithDosTime(FILE* file, uint32_t) { return fclose(file) == 0; }
 void FsSetNewFileAttributes(const char*, uint32_t) {}
