@@ -17,6 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   text.push_back('\0');
   PackageDescription description = {};
   TitleLine line;
+  // The title before and after the settings: entries come in any order,
+  // and a title must not replace a Group that an .INF set.
   ReadTitleLine(text.data(), &line, &description);
   ReadPackageSettings(text.data(), &description);
   ReadTitleLine(text.data(), &line, &description);
