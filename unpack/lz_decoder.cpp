@@ -214,12 +214,16 @@ struct LoopState {
     Consume(total);
     return value;
   }
-  // A distance: its code and its extra bits. Where a top-up holds fewer
-  // bits than both may take, the buffer is topped up between the two.
+  // A distance: its code and its extra bits, needing a full top-up before
+  // it. Where a top-up may hold fewer bits than both take, as a 32-bit
+  // word's 24 do, both still go in one step whenever the buffer holds
+  // them: a distance's code is short and its extra bits few but for the
+  // farthest slots, so the top-up between the two, which would lengthen
+  // the chain every match's bits wait on, is nearly always left out.
   UNPACK_INLINE uint32_t TakeDistance(const DecodeTable& table) {
     uint32_t entry = Peek(table);
     uint32_t base = EntrySymbol(entry);  // the slot's base + 1 (code_lengths.cpp)
-    if (kToppedUpBits >= kMaxCodeLength + kMaxDistBits) return base + Take(entry);
+    if (kToppedUpBits >= kMaxCodeLength + kMaxDistBits || EntryTotal(entry) <= count) return base + Take(entry);
     Consume(EntryLength(entry));
     Refill();
     return base + TakeBits(EntryTotal(entry) - EntryLength(entry));
